@@ -1,0 +1,123 @@
+#include "app/Settings.h"
+
+#include "common/CodePages.h"
+#include "common/Errors.h"
+#include "common/Utf.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <system_error>
+
+namespace velmora {
+
+std::string DecodeTextFile(std::string_view bytes)
+{
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
+    if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16BytesToUtf8(bytes.substr(2), false);
+    if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16BytesToUtf8(bytes.substr(2), true);
+    return DecodeCodePage(CodePage::Ansi1252, bytes);
+}
+
+std::optional<std::string> FirstLine(std::string_view text)
+{
+    if (text.empty()) return std::nullopt;
+    const std::size_t end = text.find_first_of("\r\n");
+    return std::string(text.substr(0, end));
+}
+
+std::optional<std::int32_t> ParseSettingsNumber(std::string_view line)
+{
+    std::size_t i = 0;
+    while (i < line.size() && line[i] == ' ') ++i;
+    bool negative = false;
+    if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
+        negative = line[i] == '-';
+        ++i;
+    }
+    int base = 10;
+    if (i < line.size() && line[i] == '$') {
+        base = 16;
+        ++i;
+    } else if (i + 1 < line.size() && line[i] == '0' && (line[i + 1] == 'x' || line[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    if (i == line.size()) return std::nullopt;
+    std::int64_t value = 0;
+    for (; i < line.size(); ++i) {
+        const char c = line[i];
+        int digit;
+        if (c >= '0' && c <= '9') {
+            digit = c - '0';
+        } else if (base == 16 && c >= 'a' && c <= 'f') {
+            digit = c - 'a' + 10;
+        } else if (base == 16 && c >= 'A' && c <= 'F') {
+            digit = c - 'A' + 10;
+        } else {
+            return std::nullopt;
+        }
+        value = value * base + digit;
+        if (value > 0x1'0000'0000LL) return std::nullopt;
+    }
+    if (base == 16 && !negative && value <= 0xFFFF'FFFFLL) {
+        // A hexadecimal number names the 32-bit pattern, so $FFFFFFFF is -1.
+        return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+    }
+    if (negative) value = -value;
+    if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
+        return std::nullopt;
+    }
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t LanguageFromSettingsBytes(std::string_view bytes)
+{
+    const std::optional<std::string> line = FirstLine(DecodeTextFile(bytes));
+    if (!line) return 1;
+    return ParseSettingsNumber(*line).value_or(1);
+}
+
+void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    // A missing file, or a folder of that name, leaves the language as it is. Anything
+    // else that cannot be read (no permission, a link loop) is an error.
+    if (fs::symlink_status(fs::path(settingsFile), ec).type() == fs::file_type::not_found) return;
+    if (fs::is_directory(fs::path(settingsFile), ec)) return;
+    std::ifstream in(settingsFile, std::ios::binary);
+    if (!in) throw VelmoraError(SystemErrorText("Cannot open file", settingsFile, errno));
+    std::ostringstream content;
+    content << in.rdbuf();
+    if (in.bad()) throw VelmoraError(SystemErrorText("Cannot read file", settingsFile, errno));
+    language = LanguageFromSettingsBytes(content.str());
+}
+
+void SaveSettingsFile(const std::string& settingsFile, std::int32_t language)
+{
+    const std::string temporary = settingsFile + ".new";
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) throw VelmoraError(SystemErrorText("Cannot create file", settingsFile, errno));
+        out << language << "\r\n";
+        out.flush();
+        if (!out) {
+            const int err = errno;
+            std::error_code ignored;
+            std::filesystem::remove(temporary, ignored);
+            throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, err));
+        }
+    }
+    std::error_code ec;
+    std::filesystem::rename(temporary, settingsFile, ec);
+    if (ec) {
+        std::error_code ignored;
+        std::filesystem::remove(temporary, ignored);
+        throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, ec.value()));
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,23 @@
+// Program entry: create the windows once, show the main window, run the message loop.
+#include "app/AppWindows.h"
+#include "app/unlockpas.h"
+#include "common/Waiter.h"
+#include "platform/Platform.h"
+#include "ui/Icons.h"
+#include "ui/VelmoraApplication.h"
+
+int main(int argc, char** argv)
+{
+    velmora::VelmoraApplication app(argc, argv);
+    velmora::VelmoraApplication::setApplicationName(QStringLiteral("Velmora"));
+    velmora::VelmoraApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION_TEXT));
+    velmora::VelmoraApplication::setQuitOnLastWindowClosed(true);
+    velmora::PrepareIconTheme();
+
+    const std::unique_ptr<velmora::PlatformBackend> backend = velmora::CreateNativePlatform();
+    velmora::RealWaiter waiter;
+    const std::unique_ptr<velmora::AppWindows> windows =
+        velmora::CreateAppWindows({backend->Services(), waiter});
+    windows->FormLock->show();
+    return velmora::VelmoraApplication::exec();
+}

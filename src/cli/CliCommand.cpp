@@ -1,0 +1,106 @@
+#include "cli/CliCommand.h"
+
+#include <ostream>
+
+namespace velmora::cli {
+
+const std::vector<CliCommand>& Commands()
+{
+    static const std::vector<CliCommand> commands = {
+        {"inspect", "inspect [--json] PATH", "show what the main window shows about a file", RunInspect},
+        {"attrib", "attrib PATH [LETTERS]",
+         "print the attributes, or write exactly LETTERS (from A R H S, or - for none)", RunAttrib},
+        {"touch", "touch PATH \"YYYY-MM-DD[ HH:MM[:SS]]\"", "set a new modification time (2-second steps)",
+         RunTouch},
+        {"terminate", "terminate NAME", "end every process whose program file is NAME", RunTerminate},
+        {"folder-date", "folder-date DATE FOLDER...", "set the folders' times to DATE (YYYY-MM-DD)", RunFolderDate},
+        {"zip", "zip FOLDER ARCHIVE [--password P] [--overwrite]", "pack a folder's files into a ZIP archive",
+         RunZip},
+        {"protect", "protect FOLDER ARCHIVE --password P",
+         "replace a folder by a password-protected archive", RunProtect},
+        {"unzip", "unzip ARCHIVE FOLDER [--password P]",
+         "extract a ZIP archive; with a password, a protected archive", RunUnzip},
+        {"gunzip", "gunzip FILE", "extract a gzip file under the name stored in it", RunGunzip},
+        {"lnk", "lnk TARGET LINK [--args PARAMETER]", "write a shortcut (.lnk) file", RunLnk},
+    };
+    return commands;
+}
+
+namespace {
+void PrintOverview(std::ostream& out)
+{
+    out << "Usage: velmora-cli COMMAND [ARGS]\n\n"
+           "Shows and changes the properties of files, packs and extracts archives,\n"
+           "and writes shortcut files. Exit status: 0 success, 1 failure, 2 usage error.\n\n"
+           "Commands:\n";
+    for (const CliCommand& c : Commands()) {
+        out << "  velmora-cli " << c.synopsis << "\n      " << c.summary << "\n";
+    }
+    out << "\nRun 'velmora-cli COMMAND --help' for one command.\n";
+}
+
+const CliCommand* Find(const std::string& name)
+{
+    for (const CliCommand& c : Commands()) {
+        if (name == c.name) return &c;
+    }
+    return nullptr;
+}
+} // namespace
+
+bool WantsHelp(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
+}
+
+int PrintCommandHelp(const std::string& name, CliContext& context)
+{
+    if (const CliCommand* c = Find(name)) {
+        context.out << "Usage: velmora-cli " << c->synopsis << "\n\n" << c->summary << "\n";
+    }
+    return kExitOk;
+}
+
+int UsageError(const std::string& name, const std::string& message, CliContext& context)
+{
+    context.err << "velmora-cli " << name << ": " << message << "\n";
+    if (const CliCommand* c = Find(name)) context.err << "Usage: velmora-cli " << c->synopsis << "\n";
+    return kExitUsage;
+}
+
+int NotAvailableYet(const std::string& name, CliContext& context)
+{
+    context.err << "velmora-cli " << name << ": not available yet\n";
+    return kExitFailed;
+}
+
+int RunCli(const std::vector<std::string>& args, CliContext& context)
+{
+    if (args.empty()) {
+        PrintOverview(context.err);
+        return kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintOverview(context.out);
+        return kExitOk;
+    }
+    const CliCommand* command = Find(args[0]);
+    if (command == nullptr) {
+        context.err << "velmora-cli: unknown command '" << args[0] << "'\n\n";
+        PrintOverview(context.err);
+        return kExitUsage;
+    }
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (WantsHelp(rest)) return PrintCommandHelp(command->name, context);
+    try {
+        return command->run(rest, context);
+    } catch (const std::exception& error) {
+        context.err << "velmora-cli " << command->name << ": " << error.what() << "\n";
+        return kExitFailed;
+    }
+}
+
+} // namespace velmora::cli

@@ -1,0 +1,26 @@
+#include "platform/Platform.h"
+#include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixShell.h"
+
+namespace velmora {
+
+namespace {
+class PosixPlatform final : public PlatformBackend {
+public:
+    PosixPlatform()
+    {
+        m_services.environment = &m_environment;
+        m_services.shell = &m_shell;
+    }
+    Platform& Services() override { return m_services; }
+
+private:
+    PosixEnvironment m_environment;
+    PosixShell m_shell;
+    Platform m_services;
+};
+} // namespace
+
+std::unique_ptr<PlatformBackend> CreateNativePlatform() { return std::make_unique<PosixPlatform>(); }
+
+} // namespace velmora
