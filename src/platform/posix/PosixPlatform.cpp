@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixFileAttributes.h"
+#include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixShell.h"
 
@@ -13,6 +15,8 @@ public:
         m_services.environment = &m_environment;
         m_services.shell = &m_shell;
         m_services.localeFormats = &m_localeFormats;
+        m_services.attributes = &m_attributes;
+        m_services.times = &m_times;
     }
     Platform& Services() override { return m_services; }
 
@@ -20,6 +24,8 @@ private:
     PosixEnvironment m_environment;
     PosixShell m_shell;
     PosixLocaleFormats m_localeFormats;
+    PosixFileAttributes m_attributes;
+    PosixFileTimes m_times;
     Platform m_services;
 };
 } // namespace
