@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
@@ -19,6 +20,7 @@ public:
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
         m_services.usage = &m_usage;
+        m_services.associations = &m_associations;
     }
     Platform& Services() override { return m_services; }
 
@@ -29,6 +31,7 @@ private:
     PosixFileAttributes m_attributes;
     PosixFileTimes m_times;
     PosixFileUsage m_usage{m_attributes};
+    PosixAssociations m_associations;
     Platform m_services;
 };
 } // namespace
