@@ -87,6 +87,7 @@ std::string DefaultAppName(std::string_view command, const PathRules& rules, boo
     std::string result;
     if (lastDot == std::string::npos && wholeNameWithoutDot) {
         result = name.substr(0, name.find(' '));
+        std::erase(result, '"');
     } else {
         const std::string extension = lastDot == std::string::npos ? std::string() : name.substr(lastDot);
         result = TextBeforeFirstDot(name) + CleanExtension(extension);
