@@ -26,7 +26,11 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
     if (TrimControls(path).empty()) {
         return result;
     }
-    const PathRules& rules = platform.environment->Paths();
+    if (platform.associations == nullptr) {
+        result.code = kFindNoAssociation;
+        return result;
+    }
+    const PathRules& rules = platform.environment ? platform.environment->Paths() : kPosixPathRules;
     result.file = rules.FileName(path);
     result.folder = rules.FolderWithSeparator(path);
     const ExecutableLookup lookup = platform.associations->FindExecutable(result.file, result.folder);
@@ -43,6 +47,9 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
 
 std::string ReadDefaultCommand(const std::string& extensionWithoutDot, Platform& platform)
 {
+    if (platform.associations == nullptr) {
+        return {};
+    }
     IAssociations& associations = *platform.associations;
     const std::string raw = IsWindows10(associations.ProductName())
                                 ? associations.ReadOpenWithListCommand(extensionWithoutDot)
@@ -63,9 +70,10 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
 {
     InspectedFile record;
     record.path = path;
-    const PathRules& rules = platform.environment->Paths();
+    // A service the platform does not offer leaves its part of the record empty.
+    const PathRules& rules = platform.environment ? platform.environment->Paths() : kPosixPathRules;
 
-    record.inUse = platform.usage->IsFileInUse(path);
+    record.inUse = platform.usage ? platform.usage->IsFileInUse(path) : false;
     record.extension = rules.Extension(path);
 
     const AssociatedExecutable executable = FindAssociatedExecutable(path, platform);
@@ -78,7 +86,7 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     record.defaultApplicationName =
         DefaultAppName(ReadDefaultCommand(extensionWithoutDot, platform), rules, ProgramsCarryNoExtension(rules));
 
-    const LocaleFormats formats = platform.localeFormats->Formats();
+    const LocaleFormats formats = platform.localeFormats ? platform.localeFormats->Formats() : LocaleFormats();
     std::error_code ec;
     const fs::file_status status = path.empty() ? fs::file_status() : fs::status(path, ec);
     const bool isFile = !ec && fs::exists(status) && !fs::is_directory(status);
@@ -90,14 +98,16 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     record.sizeNumber = size.number;
     record.sizeUnit = size.unit;
 
-    if (isFile) {
+    if (isFile && platform.times) {
         record.modified = platform.times->ModificationTime(path).value_or(0);
     }
-    record.lastAccess = LastAccessThroughDos(path.empty() ? std::nullopt : platform.times->LastAccessTime(path));
+    record.lastAccess = LastAccessThroughDos(
+        path.empty() || !platform.times ? std::nullopt : platform.times->LastAccessTime(path));
     record.modifiedText = FormatDateTimeText(record.modified, formats);
     record.lastAccessText = FormatDateTimeText(record.lastAccess, formats);
 
-    record.attributes = path.empty() ? std::nullopt : platform.attributes->ReadAttributes(path);
+    record.attributes =
+        path.empty() || !platform.attributes ? std::nullopt : platform.attributes->ReadAttributes(path);
     const std::uint32_t word = record.attributes.value_or(0);
     record.archive = (word & kAttributeArchive) != 0;
     record.readOnly = (word & kAttributeReadOnly) != 0;
