@@ -72,6 +72,24 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     record.path = path;
     // A service the platform does not offer leaves its part of the record empty.
     const PathRules& rules = platform.environment ? platform.environment->Paths() : kPosixPathRules;
+    const LocaleFormats formats = platform.localeFormats ? platform.localeFormats->Formats() : LocaleFormats();
+
+    // The file's own state is read first: finding the program may read the file's
+    // content to learn its type, which can move its last access time.
+    std::error_code ec;
+    const fs::file_status status = path.empty() ? fs::file_status() : fs::status(path, ec);
+    const bool isFile = !ec && fs::exists(status) && !fs::is_directory(status);
+    if (isFile && fs::is_regular_file(status)) {
+        const std::uintmax_t size = fs::file_size(path, ec);
+        record.sizeBytes = ec ? 0 : static_cast<std::uint64_t>(size);
+    }
+    if (isFile && platform.times) {
+        record.modified = platform.times->ModificationTime(path).value_or(0);
+    }
+    record.lastAccess = LastAccessThroughDos(
+        path.empty() || !platform.times ? std::nullopt : platform.times->LastAccessTime(path));
+    record.attributes =
+        path.empty() || !platform.attributes ? std::nullopt : platform.attributes->ReadAttributes(path);
 
     record.inUse = platform.usage ? platform.usage->IsFileInUse(path) : false;
     record.extension = rules.Extension(path);
@@ -86,28 +104,12 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     record.defaultApplicationName =
         DefaultAppName(ReadDefaultCommand(extensionWithoutDot, platform), rules, ProgramsCarryNoExtension(rules));
 
-    const LocaleFormats formats = platform.localeFormats ? platform.localeFormats->Formats() : LocaleFormats();
-    std::error_code ec;
-    const fs::file_status status = path.empty() ? fs::file_status() : fs::status(path, ec);
-    const bool isFile = !ec && fs::exists(status) && !fs::is_directory(status);
-    if (isFile && fs::is_regular_file(status)) {
-        const std::uintmax_t size = fs::file_size(path, ec);
-        record.sizeBytes = ec ? 0 : static_cast<std::uint64_t>(size);
-    }
     const SizeText size = FileSizeText(record.sizeBytes, formats.decimalSeparator);
     record.sizeNumber = size.number;
     record.sizeUnit = size.unit;
-
-    if (isFile && platform.times) {
-        record.modified = platform.times->ModificationTime(path).value_or(0);
-    }
-    record.lastAccess = LastAccessThroughDos(
-        path.empty() || !platform.times ? std::nullopt : platform.times->LastAccessTime(path));
     record.modifiedText = FormatDateTimeText(record.modified, formats);
     record.lastAccessText = FormatDateTimeText(record.lastAccess, formats);
 
-    record.attributes =
-        path.empty() || !platform.attributes ? std::nullopt : platform.attributes->ReadAttributes(path);
     const std::uint32_t word = record.attributes.value_or(0);
     record.archive = (word & kAttributeArchive) != 0;
     record.readOnly = (word & kAttributeReadOnly) != 0;
