@@ -161,9 +161,13 @@ TEST(PosixFileUsage, FileHeldByAChildIsInUseUntilTheChildEnds)
     // posix_spawn returns once the child runs its program, so the file is open by then.
     EXPECT_TRUE(usage.IsFileInUse(path));
     EXPECT_TRUE(usage.IsFileLocked(path));
+    // The scan used where the file system grants no leases finds the child as well.
+    const std::string canonical = fs::canonical(path).string();
+    EXPECT_TRUE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
     holder.End();
     EXPECT_FALSE(usage.IsFileInUse(path));
     EXPECT_FALSE(usage.IsFileLocked(path));
+    EXPECT_FALSE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
 }
 
 TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)
