@@ -34,6 +34,7 @@ ours_max=$(awk '/inspection_max_ms/ {print $2}' "$work/ours")
 inuse=$(awk '/inuse_median_ms/ {print $2}' "$work/ours")
 scan=$(awk '/scan_median_ms/ {print $2}' "$work/ours")
 
+command -v fuser >/dev/null || { echo "fuser (Debian package psmisc) is needed for the peer figure" >&2; exit 1; }
 peer_times=()
 for ((i = 0; i < runs; i++)); do
     start=$(date +%s%N)

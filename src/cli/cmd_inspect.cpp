@@ -155,7 +155,8 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
     } else {
         PrintText(record, context.out);
         if (!record.inUse && geteuid() != 0) {
-            context.err << "note: files that other users' processes hold open are only seen when run as root\n";
+            context.err << "note: where the file system grants no leases, files that other users' processes hold open are "
+                           "only seen when run as root\n";
         }
     }
     // The record is printed either way; a path that names nothing is a failure.
