@@ -36,12 +36,12 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y)
 }
 
 // The label sits above its edit, as wide as the edit.
-QLabel* MakeEditLabel(QWidget* parent, const char* name, const QLineEdit* edit)
+QLabel* MakeEditLabel(QWidget* parent, const char* name, QLineEdit* edit)
 {
     auto* label = new QLabel(parent);
     label->setObjectName(QLatin1String(name));
     label->setGeometry(edit->x(), edit->y() - 17, edit->width(), 15);
-    label->setBuddy(const_cast<QLineEdit*>(edit));
+    label->setBuddy(edit);
     return label;
 }
 
