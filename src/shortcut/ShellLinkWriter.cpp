@@ -326,7 +326,8 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes)
     int err = 0;
     for (int attempt = 0; attempt < 10 && file == nullptr; ++attempt) {
         temporary = target;
-        temporary.replace_filename("." + target.filename().string() + "." + std::to_string(random()) + ".tmp");
+        // A short name of its own, so a link name near the length limit still fits.
+        temporary.replace_filename(".velmora-" + std::to_string(random()) + ".tmp");
         errno = 0;
         file = std::fopen(temporary.string().c_str(), "wbx");  // "x": never reuse an existing file
         err = errno;

@@ -123,6 +123,12 @@ TEST(ShellLinkWriter, ReplacesAtomicallyAndReportsFailures)
     SaveShellLink(link.string(), R"(C:\new.exe)", "");
     EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(link)));
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"app.lnk"});  // no temporary file left
+    // A name at the file system's length limit still has room for the temporary file.
+    const std::string longName = std::string(251, 'n') + ".lnk";
+    SaveShellLink((dir / longName).string(), R"(C:
+ew.exe)", "");
+    EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(dir / longName)));
+    fs::remove(dir / longName);
 
     // A missing folder: the message names the path and the reason.
     const fs::path missing = dir / "no such folder" / "x.lnk";
