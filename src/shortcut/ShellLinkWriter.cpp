@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "common/Utf.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
@@ -206,44 +207,99 @@ std::string TargetIdList(std::string_view target)
     return list + items;
 }
 
-// The volume (unknown except for the kind of drive) and the target as the local base
-// path, in the ANSI page, and in UTF-16 as well when that page cannot hold it.
+// "\\server\share" followed by nothing or by a separator and the rest of the path:
+// the share (without a trailing separator) and that rest. Device paths ("\\?\",
+// "\\.\") are no shares.
+struct NetworkPath {
+    std::string_view share;
+    std::string_view suffix;
+};
+
+std::optional<NetworkPath> SplitNetworkPath(std::string_view target)
+{
+    if (target.size() < 5 || target[0] != '\\' || target[1] != '\\') return std::nullopt;
+    const std::size_t serverEnd = target.find('\\', 2);
+    if (serverEnd == std::string_view::npos || serverEnd == 2) return std::nullopt;
+    const std::string_view server = target.substr(2, serverEnd - 2);
+    if (server == "?" || server == ".") return std::nullopt;
+    const std::size_t shareEnd = std::min(target.find('\\', serverEnd + 1), target.size());
+    if (shareEnd == serverEnd + 1) return std::nullopt;
+    NetworkPath path{target.substr(0, shareEnd), {}};
+    if (shareEnd < target.size()) path.suffix = target.substr(shareEnd + 1);
+    return path;
+}
+
+constexpr std::uint32_t kCommonNetworkRelativeLinkAndPathSuffix = 0x2;
+
+// The link information: for a path on a share, the share as the network location and
+// the rest as the common path suffix; for any other target, the volume (unknown except
+// for the kind of drive) and the target as the local base path. Strings are in the
+// ANSI page, and in UTF-16 as well when that page cannot hold them.
 std::string LinkInfo(std::string_view target, bool isDrivePath)
 {
-    const StoredText path = ToStoredText(target, "link target");
-    const bool withUnicode = !path.ansiIsExact;
+    const std::optional<NetworkPath> network = SplitNetworkPath(target);
+    const StoredText base = ToStoredText(network ? network->share : target, "link target");
+    const StoredText suffix = ToStoredText(network ? network->suffix : std::string_view(), "link target");
+    const bool withUnicode = !base.ansiIsExact || !suffix.ansiIsExact;
     const std::uint32_t headerSize = withUnicode ? 0x24 : 0x1C;
 
     std::string info;
     PutU32(info, 0);  // size, set below
     PutU32(info, headerSize);
-    PutU32(info, kVolumeIdAndLocalBasePath);
+    PutU32(info, network ? kCommonNetworkRelativeLinkAndPathSuffix : kVolumeIdAndLocalBasePath);
     PutU32(info, 0);  // volume id offset
     PutU32(info, 0);  // local base path offset
-    PutU32(info, 0);  // no network location
+    PutU32(info, 0);  // network location offset
     PutU32(info, 0);  // common path suffix offset
     if (withUnicode) {
         PutU32(info, 0);  // local base path offset (Unicode)
         PutU32(info, 0);  // common path suffix offset (Unicode)
     }
 
-    SetU32(info, 12, static_cast<std::uint32_t>(info.size()));
-    PutU32(info, 0x11);
-    PutU32(info, isDrivePath ? kDriveFixed : kDriveUnknown);
-    PutU32(info, 0);     // serial number: unknown
-    PutU32(info, 0x10);  // volume label offset
-    PutU8(info, 0);      // empty label
+    if (network) {
+        const std::size_t start = info.size();
+        SetU32(info, 20, static_cast<std::uint32_t>(start));
+        const std::uint32_t fixedSize = withUnicode ? 0x1C : 0x14;
+        PutU32(info, 0);  // size, set below
+        PutU32(info, 0);  // no device name, no provider type
+        PutU32(info, fixedSize);  // net name offset
+        PutU32(info, 0);  // device name offset
+        PutU32(info, 0);  // provider type
+        if (withUnicode) {
+            PutU32(info, 0);  // net name offset (Unicode)
+            PutU32(info, 0);  // device name offset (Unicode)
+        }
+        info += base.ansi;
+        PutU8(info, 0);
+        if (withUnicode) {
+            SetU32(info, start + 20, static_cast<std::uint32_t>(info.size() - start));
+            PutUtf16(info, base.utf16);
+            PutU16(info, 0);
+        }
+        SetU32(info, start, static_cast<std::uint32_t>(info.size() - start));
+    } else {
+        SetU32(info, 12, static_cast<std::uint32_t>(info.size()));
+        PutU32(info, 0x11);
+        PutU32(info, isDrivePath ? kDriveFixed : kDriveUnknown);
+        PutU32(info, 0);     // serial number: unknown
+        PutU32(info, 0x10);  // volume label offset
+        PutU8(info, 0);      // empty label
 
-    SetU32(info, 16, static_cast<std::uint32_t>(info.size()));
-    info += path.ansi;
-    PutU8(info, 0);
+        SetU32(info, 16, static_cast<std::uint32_t>(info.size()));
+        info += base.ansi;
+        PutU8(info, 0);
+    }
     SetU32(info, 24, static_cast<std::uint32_t>(info.size()));
-    PutU8(info, 0);  // empty common path suffix
+    info += suffix.ansi;
+    PutU8(info, 0);
     if (withUnicode) {
-        SetU32(info, 28, static_cast<std::uint32_t>(info.size()));
-        PutUtf16(info, path.utf16);
-        PutU16(info, 0);
+        if (!network) {
+            SetU32(info, 28, static_cast<std::uint32_t>(info.size()));
+            PutUtf16(info, base.utf16);
+            PutU16(info, 0);
+        }
         SetU32(info, 32, static_cast<std::uint32_t>(info.size()));
+        PutUtf16(info, suffix.utf16);
         PutU16(info, 0);
     }
     SetU32(info, 0, static_cast<std::uint32_t>(info.size()));

@@ -9,9 +9,10 @@ namespace velmora {
 
 // The bytes of a shortcut to target (UTF-8) with the given argument text (UTF-8, may
 // be empty). A target of the form "X:\..." gets an item list (My Computer, the drive,
-// one item per path segment) besides the link information; any other target (a Linux
-// path, a relative name) is stored as given in the link information only. The target
-// is not looked up. Throws VelmoraError for text that cannot be stored: empty target,
+// one item per path segment) besides the link information; a target "\\server\share\..."
+// is stored as a network location and the path below it; any other target (a Linux
+// path, a relative name) is stored as given as the local path. The target is not
+// looked up. Throws VelmoraError for text that cannot be stored: empty target,
 // invalid UTF-8, a NUL character, or strings longer than the format's 16-bit sizes.
 std::string BuildShellLink(std::string_view target, std::string_view arguments);
 

@@ -12,6 +12,7 @@ struct LnkInfoResult {
     bool hasTargetIdList = false;
     bool hasArguments = false;
     std::string localPath;
+    std::string networkPath;
     std::string arguments;
     std::vector<std::string> itemClasses;  // the class type indicator of each shell item, e.g. "0x31"
     std::vector<std::string> itemNames;    // volume and file-entry names, in order
@@ -48,6 +49,7 @@ inline LnkInfoResult RunLnkInfo(const std::string& path)
         if (line == "Contains a link target identifier") result.hasTargetIdList = true;
         if (line == "Contains a command line arguments string") result.hasArguments = true;
         if (line.rfind("Local path", 0) == 0) result.localPath = ValueAfterColon(line);
+        if (line.rfind("Network path", 0) == 0) result.networkPath = ValueAfterColon(line);
         if (line.rfind("Command line arguments", 0) == 0) result.arguments = ValueAfterColon(line);
         if (line.rfind("Class type indicator", 0) == 0) result.itemClasses.push_back(ValueAfterColon(line).substr(0, 4));
         if (line.rfind("Volume name", 0) == 0 || line.rfind("Name\t", 0) == 0) {

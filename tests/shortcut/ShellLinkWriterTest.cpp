@@ -35,6 +35,7 @@ TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
         const char* arguments;
         std::vector<std::string> classes;  // empty: no item list at all
         std::vector<std::string> names;
+        bool onShare = false;
     };
     const Case cases[] = {
         {R"(C:\test\a.txt)", "", {"0x1f", "0x2f", "0x31", "0x32"}, {R"(C:\)", "test", "a.txt"}},
@@ -52,6 +53,10 @@ TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
         // Anything that is no drive path is stored as given, without an item list.
         {"/usr/bin/gedit", R"("/home/user/notes 1.txt")", {}, {}},
         {"app.exe", "", {}, {}},
+        {R"(\\?\C:\long\app.exe)", "", {}, {}},
+        // A path on a share is stored as the share and the rest of the path.
+        {R"(\\server\tools\bin\app.exe)", "-v", {}, {}, true},
+        {R"(\\сервер\доля\файл.exe)", "", {}, {}, true},
     };
     test::TempDir dir;
     for (const Case& c : cases) {
@@ -60,7 +65,8 @@ TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
         SaveShellLink(link.string(), c.target, c.arguments);
         const test::LnkInfoResult info = test::RunLnkInfo(link.string());
         ASSERT_TRUE(info.ran) << info.output;
-        EXPECT_EQ(info.localPath, c.target);
+        EXPECT_EQ(c.onShare ? info.networkPath : info.localPath, c.target);
+        EXPECT_EQ(c.onShare ? info.localPath : info.networkPath, "");
         EXPECT_EQ(info.hasArguments, *c.arguments != '\0');
         EXPECT_EQ(info.arguments, c.arguments);
         EXPECT_EQ(info.hasTargetIdList, !c.classes.empty());
