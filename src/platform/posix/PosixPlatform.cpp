@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
+#include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixShell.h"
 
 namespace velmora {
@@ -11,12 +13,16 @@ public:
     {
         m_services.environment = &m_environment;
         m_services.shell = &m_shell;
+        m_services.processes = &m_processes;
+        m_services.desktopSettings = &m_desktopSettings;
     }
     Platform& Services() override { return m_services; }
 
 private:
     PosixEnvironment m_environment;
     PosixShell m_shell;
+    PosixProcesses m_processes;
+    PosixDesktopSettings m_desktopSettings;
     Platform m_services;
 };
 } // namespace
