@@ -1,6 +1,7 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixShell.h"
 
@@ -15,6 +16,7 @@ public:
         m_services.shell = &m_shell;
         m_services.processes = &m_processes;
         m_services.desktopSettings = &m_desktopSettings;
+        m_services.localeFormats = &m_localeFormats;
     }
     Platform& Services() override { return m_services; }
 
@@ -23,6 +25,7 @@ private:
     PosixShell m_shell;
     PosixProcesses m_processes;
     PosixDesktopSettings m_desktopSettings;
+    PosixLocaleFormats m_localeFormats;
     Platform m_services;
 };
 } // namespace
