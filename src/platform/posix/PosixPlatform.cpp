@@ -1,6 +1,8 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixFileAttributes.h"
+#include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixShell.h"
@@ -17,6 +19,8 @@ public:
         m_services.processes = &m_processes;
         m_services.desktopSettings = &m_desktopSettings;
         m_services.localeFormats = &m_localeFormats;
+        m_services.attributes = &m_attributes;
+        m_services.times = &m_times;
     }
     Platform& Services() override { return m_services; }
 
@@ -26,6 +30,8 @@ private:
     PosixProcesses m_processes;
     PosixDesktopSettings m_desktopSettings;
     PosixLocaleFormats m_localeFormats;
+    PosixFileAttributes m_attributes;
+    PosixFileTimes m_times;
     Platform m_services;
 };
 } // namespace
