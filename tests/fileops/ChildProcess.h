@@ -61,12 +61,12 @@ public:
     pid_t Id() const { return m_pid; }
     bool Running() const { return m_pid > 0 && !m_collected && kill(m_pid, 0) == 0 && !HasEnded(); }
 
-    // Waits up to 20 s for the child to end; the signal that ended it, 0 for a normal
-    // exit, -1 when it is still running.
-    int WaitForEnd()
+    // Waits up to the given time for the child to end; the signal that ended it, 0 for a
+    // normal exit, -1 when it is still running.
+    int WaitForEnd(std::chrono::milliseconds patience = std::chrono::seconds(20))
     {
         if (m_pid <= 0) return -1;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto deadline = std::chrono::steady_clock::now() + patience;
         while (!m_collected && std::chrono::steady_clock::now() < deadline) {
             int status = 0;
             const pid_t r = waitpid(m_pid, &status, WNOHANG);
