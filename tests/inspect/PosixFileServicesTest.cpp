@@ -1,11 +1,17 @@
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
+#include "platform/posix/PosixFileUsage.h"
 
 #include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <sys/xattr.h>
 
 #include <filesystem>
@@ -110,6 +116,88 @@ TEST(PosixFileTimes, ModificationTimeIsSetAloneAndReadBackLocally)
     int err = 0;
     EXPECT_FALSE(times.SetModificationTime((dir / "missing").string(), modified, &err));
     EXPECT_EQ(err, ENOENT);
+}
+
+// A child process that keeps the file open as its standard input until it is ended.
+class Holder {
+public:
+    explicit Holder(const std::string& path)
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, path.c_str(), O_RDONLY, 0);
+        char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+        m_ok = posix_spawnp(&m_pid, "sleep", &actions, nullptr, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Holder() { End(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    bool Started() const { return m_ok; }
+    void End()
+    {
+        if (m_ok) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            m_ok = false;
+        }
+    }
+
+private:
+    pid_t m_pid = 0;
+    bool m_ok = false;
+};
+
+TEST(PosixFileUsage, FileHeldByAChildIsInUseUntilTheChildEnds)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    PosixFileUsage usage(attributes);
+    const std::string path = (dir / "held.txt").string();
+    WriteFile(path, "x");
+    EXPECT_FALSE(usage.IsFileInUse(path));
+    Holder holder(path);
+    ASSERT_TRUE(holder.Started());
+    // posix_spawn returns once the child runs its program, so the file is open by then.
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    EXPECT_TRUE(usage.IsFileLocked(path));
+    holder.End();
+    EXPECT_FALSE(usage.IsFileInUse(path));
+    EXPECT_FALSE(usage.IsFileLocked(path));
+}
+
+TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    PosixFileUsage usage(attributes);
+    const std::string path = (dir / "f.txt").string();
+    WriteFile(path, "x");
+
+    // A lock on another open file description, even of this process.
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &lock), 0);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    close(fd);
+    EXPECT_FALSE(usage.IsFileInUse(path));
+
+    // Read-only by attribute alone (the mode still allows writing) and by mode.
+    ASSERT_EQ(setxattr(path.c_str(), "user.DOSATTRIB", "0x1", 3, 0), 0);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    ASSERT_EQ(removexattr(path.c_str(), "user.DOSATTRIB"), 0);
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+
+    EXPECT_TRUE(usage.IsFileInUse(dir.path().string()));
+    EXPECT_TRUE(usage.IsFileInUse((dir / "missing").string()));
+    EXPECT_TRUE(usage.IsFileInUse(""));
+    EXPECT_FALSE(usage.IsFileLocked(dir.path().string()));
+    EXPECT_FALSE(usage.IsFileLocked((dir / "missing").string()));
 }
 
 } // namespace

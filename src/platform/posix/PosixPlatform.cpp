@@ -3,6 +3,7 @@
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
+#include "platform/posix/PosixFileUsage.h"
 #include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixProcesses.h"
 #include "platform/posix/PosixShell.h"
@@ -21,6 +22,7 @@ public:
         m_services.localeFormats = &m_localeFormats;
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
+        m_services.usage = &m_usage;
     }
     Platform& Services() override { return m_services; }
 
@@ -32,6 +34,7 @@ private:
     PosixLocaleFormats m_localeFormats;
     PosixFileAttributes m_attributes;
     PosixFileTimes m_times;
+    PosixFileUsage m_usage{m_attributes};
     Platform m_services;
 };
 } // namespace
