@@ -7,6 +7,9 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace velmora;
 using namespace velmora::cli;
 
@@ -102,4 +105,62 @@ TEST(FileOpsCli, AttribRejectsBadLettersAndNonFiles)
     EXPECT_EQ(RunCommand({"attrib"}).code, kExitUsage);
     EXPECT_EQ(RunCommand({"attrib", dir.path().string(), "H"}).code, kExitFailed);
     EXPECT_EQ(RunCommand({"attrib", (dir / "missing").string()}).code, kExitFailed);
+}
+
+TEST(FileOpsCli, TouchStoresTheDateInTwoSecondStepsOrChangesNothing)
+{
+    test::TempDir dir;
+    const auto path = dir / "report.txt";
+    test::WriteFile(path, "x");
+    const std::string p = path.string();
+    const auto stamp = [&] {
+        struct stat info {};
+        stat(p.c_str(), &info);
+        return std::pair{info.st_atim.tv_sec, info.st_mtim.tv_sec};
+    };
+    const timespec old[2] = {{1'000'000'000, 0}, {1'100'000'000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, p.c_str(), old, 0), 0);
+
+    const CliRun stored = RunCommand({"touch", p, "2024-05-17 14:03:27"});
+    EXPECT_EQ(stored.code, kExitOk) << stored.err;
+    EXPECT_EQ(stored.out, "2024-05-17 14:03:26\n");
+    EXPECT_EQ(stamp().first, 1'000'000'000) << "the access time is kept";
+
+    const auto before = stamp();
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        const char* message;
+    } refusals[] = {
+        {{"touch", p, "1979-12-31 23:59:59"}, kExitFailed, "only dates from 1980 to 2107"},
+        {{"touch", p, "2108-01-01"}, kExitFailed, "only dates from 1980 to 2107"},
+        {{"touch", p, "abc"}, kExitUsage, "'abc' is no date"},
+        {{"touch", (dir / "missing").string(), "2024-05-17"}, kExitFailed, "is no file"},
+        {{"touch", p}, kExitUsage, "expects PATH and a date"},
+    };
+    for (const auto& r : refusals) {
+        const CliRun run = RunCommand(r.args);
+        EXPECT_EQ(run.code, r.code) << r.args.back();
+        EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(RunCommand({"attrib", p, "R"}).code, kExitOk);
+    const CliRun readOnly = RunCommand({"touch", p, "2020-01-01"});
+    EXPECT_EQ(readOnly.code, kExitFailed);
+    EXPECT_NE(readOnly.err.find("is read-only"), std::string::npos) << readOnly.err;
+    EXPECT_EQ(stamp(), before);
+}
+
+TEST(FileOpsCli, TouchLeavesAFileHeldByAnotherProgramAlone)
+{
+    test::TempDir dir;
+    const auto path = dir / "held.txt";
+    test::WriteFile(path, "x");
+    const std::string program = test::CopyProgram("/bin/sleep", dir / test::UniqueName("velmora-touch-holder"));
+    test::ChildProcess holder(program, {"60"}, path.string());
+    ASSERT_TRUE(holder.Running());
+    const auto before = std::filesystem::last_write_time(path);
+    const CliRun run = RunCommand({"touch", path.string(), "2020-01-01"});
+    EXPECT_EQ(run.code, kExitFailed);
+    EXPECT_NE(run.err.find("in use by another program"), std::string::npos) << run.err;
+    EXPECT_EQ(std::filesystem::last_write_time(path), before);
 }
