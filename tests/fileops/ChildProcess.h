@@ -26,6 +26,13 @@ inline std::string UniqueName(const std::string& stem)
     return stem + "-" + std::to_string(getpid()) + "-" + std::to_string(rd() % 100000);
 }
 
+// At most 15 characters, the length the kernel keeps of a process's name.
+inline std::string ShortUniqueName(const std::string& stem)
+{
+    std::random_device rd;
+    return (stem + std::to_string(rd())).substr(0, 15);
+}
+
 inline std::string CopyProgram(const std::filesystem::path& from, const std::filesystem::path& to)
 {
     std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
@@ -80,6 +87,17 @@ public:
             }
         }
         return m_collected ? m_signal : -1;
+    }
+
+    // Waits up to 20 s for the child to end without collecting it, so it stays behind as
+    // an ended process that its parent has not yet collected. True when it ended.
+    bool WaitUntilEndedButUncollected()
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!HasEnded() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return HasEnded();
     }
 
 private:

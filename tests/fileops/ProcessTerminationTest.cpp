@@ -127,7 +127,9 @@ TEST(ProcessTermination, AssociatedAndDefaultProgramOutcome)
 TEST(PosixProcesses, EndsEveryRunningInstanceWhateverTheCaseOfAsciiLetters)
 {
     test::TempDir dir;
-    const std::string program = test::CopyProgram("/bin/sleep", dir / test::UniqueName("velmora-holder"));
+    // A name short enough to be the whole of the kernel's short process name, which is all
+    // that is left of a process that has ended.
+    const std::string program = test::CopyProgram("/bin/sleep", dir / test::ShortUniqueName("vh"));
     test::ChildProcess first(program, {"60"});
     test::ChildProcess second(program, {"60"});
     ASSERT_TRUE(first.Running() && second.Running());
@@ -136,11 +138,15 @@ TEST(PosixProcesses, EndsEveryRunningInstanceWhateverTheCaseOfAsciiLetters)
     std::string upper = kPosixPathRules.FileName(program);
     for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(TerminateProcessByName(processes, kPosixPathRules, upper), 1);
+
+    // Ended but not yet collected by us, their parent: they run no more, so a second
+    // search finds nothing to end.
+    ASSERT_TRUE(first.WaitUntilEndedButUncollected());
+    ASSERT_TRUE(second.WaitUntilEndedButUncollected());
+    EXPECT_EQ(TerminateProcessByName(processes, kPosixPathRules, upper), 0);
+
     EXPECT_EQ(first.WaitForEnd(), SIGKILL);
     EXPECT_EQ(second.WaitForEnd(), SIGKILL);
-
-    // Nothing of that name runs any more.
-    EXPECT_EQ(TerminateProcessByName(processes, kPosixPathRules, upper), 0);
 }
 
 TEST(PosixProcesses, NonAsciiCaseDiffersAndOwnProcessIsNeverListed)

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 
 namespace velmora {
 
@@ -39,14 +40,29 @@ std::string ReadLink(const std::string& path)
     return target;
 }
 
-// The state letter of /proc/<pid>/stat: the field after the command name in parentheses,
-// which may itself hold blanks and parentheses, so the last ")" ends it.
-char ProcessState(const std::string& stat)
+struct ProcessStat {
+    char state = '?';
+    unsigned long long flags = 0;
+};
+
+// The state letter and the flags of /proc/<pid>/stat. The fields follow the command name
+// in parentheses, which may itself hold blanks and parentheses, so the last ")" ends it.
+ProcessStat ReadProcessStat(const std::string& stat)
 {
+    ProcessStat result;
     const std::size_t close = stat.rfind(')');
-    if (close == std::string::npos || close + 2 >= stat.size()) return '?';
-    return stat[close + 2];
+    if (close == std::string::npos) return result;
+    std::istringstream fields(stat.substr(close + 1));
+    std::string state;
+    long long ppid = 0, pgrp = 0, session = 0, tty = 0, tpgid = 0;
+    if (fields >> state >> ppid >> pgrp >> session >> tty >> tpgid >> result.flags && state.size() == 1) {
+        result.state = state[0];
+    }
+    return result;
 }
+
+// Set in the flags of the kernel's own threads, which no signal ends.
+constexpr unsigned long long kKernelThreadFlag = 0x00200000;
 
 // The program a process runs: the executable's path; when that cannot be read (another
 // user's process, a kernel thread), the first word of its command line, else its short name.
@@ -86,8 +102,9 @@ std::vector<ProcessEntry> PosixProcesses::Snapshot()
         const std::string folder = "/proc/" + std::string(name);
         // A process that has ended but was not yet collected by its parent holds nothing
         // and cannot be ended again: it is no longer running.
-        const char state = ProcessState(ReadSmallFile(folder + "/stat"));
-        if (state == 'Z' || state == 'X' || state == '?') continue;
+        const ProcessStat stat = ReadProcessStat(ReadSmallFile(folder + "/stat"));
+        if (stat.state == 'Z' || stat.state == 'X' || stat.state == '?') continue;
+        if ((stat.flags & kKernelThreadFlag) != 0) continue;
         std::string program = ProgramOf(folder);
         if (program.empty()) continue;
         entries.push_back({id, std::move(program)});
