@@ -43,8 +43,7 @@ int RunAttrib(const std::vector<std::string>& args, CliContext& context)
     context.out << AttributeLetters(shown) << "\n";
     if (wanted && shown != *wanted) {
         // A name that starts with a dot is hidden whatever its attributes say.
-        context.err << "velmora-cli attrib: note: '" << path << "' reads back as " << AttributeLetters(shown)
-                    << "\n";
+        context.err << "velmora-cli attrib: note: '" << path << "' reads back as " << AttributeLetters(shown) << "\n";
     }
     return kExitOk;
 }

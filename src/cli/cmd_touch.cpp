@@ -36,7 +36,8 @@ int RunTouch(const std::vector<std::string>& args, CliContext& context)
         context.err << "velmora-cli touch: '" << path << "' is no file\n";
         return kExitFailed;
     }
-    const FileDateOutcome outcome = ApplyFileDate(path, *value, {*platform.times, *platform.attributes, *platform.usage});
+    const FileDateOutcome outcome =
+        ApplyFileDate(path, *value, {*platform.times, *platform.attributes, *platform.usage});
     std::string problem;
     switch (outcome.result) {
     case FileDateResult::Stored:

@@ -6,9 +6,9 @@ namespace velmora {
 
 namespace {
 struct DesktopSettingsPage {
-    std::string_view desktop;  // as XDG_CURRENT_DESKTOP names it
+    std::string_view desktop; // as XDG_CURRENT_DESKTOP names it
     std::string_view program;
-    std::string_view argument;  // the page to open; empty when the program opens it itself
+    std::string_view argument; // the page to open; empty when the program opens it itself
 };
 
 // Newer KDE releases name the program without the version suffix.

@@ -9,7 +9,7 @@
 namespace velmora {
 
 struct SettingsCommand {
-    std::string program;  // full path of the program to start
+    std::string program; // full path of the program to start
     std::vector<std::string> arguments;
 };
 

@@ -30,8 +30,8 @@ std::optional<TDateTime> ParseIsoDateTime(std::string_view text)
     }
     parts.hour = parts.minute = parts.second = 0;
     if (text.size() > 10) {
-        if ((text[10] != ' ' && text[10] != 'T') || !number(11, 2, parts.hour) || text.size() < 16 ||
-            text[13] != ':' || !number(14, 2, parts.minute)) {
+        if ((text[10] != ' ' && text[10] != 'T') || !number(11, 2, parts.hour) || text.size() < 16 || text[13] != ':' ||
+            !number(14, 2, parts.minute)) {
             return std::nullopt;
         }
         if (text.size() > 16 && (text.size() != 19 || text[16] != ':' || !number(17, 2, parts.second))) {

@@ -20,11 +20,11 @@ std::optional<TDateTime> StorableFileDate(TDateTime value);
 std::optional<TDateTime> ParseIsoDateTime(std::string_view text);
 
 enum class FileDateResult {
-    Stored,        // the new time was written
-    OutOfRange,    // the date has no packed form; nothing was written
-    ReadOnly,      // the file carries the read-only attribute; nothing was written
-    InUse,         // another process holds or locks the file; nothing was written
-    WriteFailed,   // the system refused the new time (savedErrno tells why)
+    Stored,      // the new time was written
+    OutOfRange,  // the date has no packed form; nothing was written
+    ReadOnly,    // the file carries the read-only attribute; nothing was written
+    InUse,       // another process holds or locks the file; nothing was written
+    WriteFailed, // the system refused the new time (savedErrno tells why)
 };
 
 struct FileDateOutcome {

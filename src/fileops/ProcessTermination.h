@@ -22,8 +22,8 @@ int TerminateProcessByName(IProcesses& processes, const PathRules& paths, std::s
 inline constexpr std::string_view kUndefinedApplication = "undefined";
 
 struct AssociatedPrograms {
-    std::string associatedApplication;  // a program path, as the associated-application field shows it
-    std::string defaultApplication;     // a program file name, or "undefined"
+    std::string associatedApplication; // a program path, as the associated-application field shows it
+    std::string defaultApplication;    // a program file name, or "undefined"
 };
 
 // Ends the associated application and then the default application, waiting 200 ms after

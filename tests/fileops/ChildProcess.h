@@ -47,7 +47,8 @@ public:
                  const std::string& inputFile = "/dev/null")
     {
         std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : arguments)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);

@@ -40,7 +40,8 @@ std::string Describe(const std::optional<SettingsCommand>& command)
 {
     if (!command) return "-";
     std::string text = command->program;
-    for (const std::string& a : command->arguments) text += " " + a;
+    for (const std::string& a : command->arguments)
+        text += " " + a;
     return text;
 }
 

@@ -64,7 +64,8 @@ public:
     void Wait(std::chrono::milliseconds) override
     {
         ++waits;
-        for (test::ChildProcess* child : children) child->WaitForEnd(std::chrono::seconds(2));
+        for (test::ChildProcess* child : children)
+            child->WaitForEnd(std::chrono::seconds(2));
     }
     std::chrono::milliseconds TimerInterval(std::chrono::milliseconds) const override
     {
@@ -102,7 +103,8 @@ struct Fixture {
 QString ShownTexts()
 {
     QStringList texts;
-    for (const ShownMessage& m : DialogHook::Shown()) texts << m.caption + QStringLiteral(": ") + m.text;
+    for (const ShownMessage& m : DialogHook::Shown())
+        texts << m.caption + QStringLiteral(": ") + m.text;
     return texts.join(QStringLiteral(" | "));
 }
 
@@ -183,13 +185,19 @@ private slots:
     void fileDateTakesTheEnteredTextThroughThePackedDate_data()
     {
         QTest::addColumn<QString>("entered");
-        QTest::addColumn<QString>("stored");  // empty: the file keeps its date
-        QTest::newRow("date and time") << "17.05.2024 14:03:27" << "17.05.2024 14:03:26";
-        QTest::newRow("date alone") << "17.05.2024" << "17.05.2024";
-        QTest::newRow("time alone") << "14:03:27" << "";
-        QTest::newRow("before 1980") << "31.12.1979 23:59:59" << "";
-        QTest::newRow("after 2107") << "01.01.2108" << "";
-        QTest::newRow("odd seconds") << "17.05.2024 09:41:13" << "17.05.2024 09:41:12";
+        QTest::addColumn<QString>("stored"); // empty: the file keeps its date
+        QTest::newRow("date and time") << "17.05.2024 14:03:27"
+                                       << "17.05.2024 14:03:26";
+        QTest::newRow("date alone") << "17.05.2024"
+                                    << "17.05.2024";
+        QTest::newRow("time alone") << "14:03:27"
+                                    << "";
+        QTest::newRow("before 1980") << "31.12.1979 23:59:59"
+                                     << "";
+        QTest::newRow("after 2107") << "01.01.2108"
+                                    << "";
+        QTest::newRow("odd seconds") << "17.05.2024 09:41:13"
+                                     << "17.05.2024 09:41:12";
     }
 
     void fileDateTakesTheEnteredTextThroughThePackedDate()
@@ -200,7 +208,7 @@ private slots:
         const std::string path = (f.dir / "report.odt").string();
         test::WriteFile(path, "x");
         const time_t oldAccess = 1'000'000'000;   // 2001-09-09
-        const time_t oldModified = 1'100'000'000;  // 2004-11-09
+        const time_t oldModified = 1'100'000'000; // 2004-11-09
         SetTimes(path, oldAccess, oldModified);
         f.Show(path);
         const QString oldText = QString::fromStdString(

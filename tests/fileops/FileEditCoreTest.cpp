@@ -75,7 +75,7 @@ TEST(FileDateEdit, OnlyWhatThePackedDateHoldsIsStored)
         {At(2107, 12, 31, 23, 59, 59), "2107-12-31 23:59:58.000"},
         {At(1979, 12, 31, 23, 59, 59), "-"},
         {At(2108, 1, 1), "-"},
-        {0.5, "-"},  // a time alone lies on 1899-12-30
+        {0.5, "-"}, // a time alone lies on 1899-12-30
     };
     for (const auto& c : cases) {
         EXPECT_EQ(Text(StorableFileDate(c.value)), c.stored) << Text(c.value);
@@ -91,7 +91,7 @@ TEST(FileDateEdit, CommandLineDateForms)
         {"2024-05-17", "2024-05-17 00:00:00.000"},
         {"2024-05-17 14:03", "2024-05-17 14:03:00.000"},
         {"2024-05-17T14:03:27", "2024-05-17 14:03:27.000"},
-        {"1979-02-28", "1979-02-28 00:00:00.000"},  // parses; whether it can be stored is decided later
+        {"1979-02-28", "1979-02-28 00:00:00.000"}, // parses; whether it can be stored is decided later
         {"2024-02-30", "-"},
         {"2024-05-17 24:00", "-"},
         {"2024-5-17", "-"},
@@ -148,8 +148,8 @@ TEST(AttributeEdit, BoxesAndLetters)
     EXPECT_EQ(AttributesFromBoxes({}), 0u) << "no box ticked: none of the four";
 
     const std::map<std::string, std::optional<std::uint32_t>> parsed{
-        {"ARHS", 0x27u}, {"sHr", 0x07u}, {"A", 0x20u}, {"-", 0u}, {"", std::nullopt},
-        {"--", std::nullopt}, {"AX", std::nullopt}, {"A-", std::nullopt},
+        {"ARHS", 0x27u},    {"sHr", 0x07u},       {"A", 0x20u},         {"-", 0u},
+        {"", std::nullopt}, {"--", std::nullopt}, {"AX", std::nullopt}, {"A-", std::nullopt},
     };
     for (const auto& [text, value] : parsed) {
         EXPECT_EQ(ParseAttributeLetters(text), value) << text;

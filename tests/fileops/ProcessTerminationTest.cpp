@@ -17,7 +17,7 @@ namespace {
 class FakeProcesses : public IProcesses {
 public:
     std::vector<ProcessEntry> entries;
-    std::vector<std::int64_t> refusing;  // ids whose termination fails
+    std::vector<std::int64_t> refusing; // ids whose termination fails
     std::vector<std::int64_t> terminated;
     int snapshots = 0;
     std::int64_t own = 1;
@@ -46,8 +46,8 @@ TEST(ProcessTermination, NamesMatchFoldingOnlyAsciiLetters)
     } cases[] = {
         {"notepad.exe", "NOTEPAD.EXE", true},
         {"Gedit", "gEDIT", true},
-        {"holdär", "holdÄr", false},  // outside a-z nothing is folded
-        {"x[", "x{", false},          // '[' and '{' differ by the case bit but are no letters
+        {"holdär", "holdÄr", false}, // outside a-z nothing is folded
+        {"x[", "x{", false},         // '[' and '{' differ by the case bit but are no letters
         {"editor", "editor2", false},
         {"", "", true},
     };
@@ -61,7 +61,7 @@ TEST(ProcessTermination, EndsEveryMatchAndReportsTheLastAttempt)
     FakeProcesses processes;
     processes.own = 7;
     processes.entries = {{5, "/usr/bin/gedit"},
-                         {7, "/opt/velmora/gedit"},  // our own process: never ended
+                         {7, "/opt/velmora/gedit"}, // our own process: never ended
                          {9, "/usr/bin/vim"},
                          {11, "/home/u/GEDIT"},
                          {12, "gedit"}};
@@ -136,7 +136,8 @@ TEST(PosixProcesses, EndsEveryRunningInstanceWhateverTheCaseOfAsciiLetters)
 
     PosixProcesses processes;
     std::string upper = kPosixPathRules.FileName(program);
-    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(TerminateProcessByName(processes, kPosixPathRules, upper), 1);
 
     // Ended but not yet collected by us, their parent: they run no more, so a second

@@ -43,10 +43,8 @@ std::string FindOnSearchPath(std::string_view name)
 bool PosixDesktopSettings::OpenDefaultApps()
 {
     const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
-    const std::optional<SettingsCommand> command =
-        ChooseDefaultAppsCommand(desktop != nullptr ? desktop : "", [](std::string_view name) {
-            return FindOnSearchPath(name);
-        });
+    const std::optional<SettingsCommand> command = ChooseDefaultAppsCommand(
+        desktop != nullptr ? desktop : "", [](std::string_view name) { return FindOnSearchPath(name); });
     if (!command) return false;
     return SpawnDetached(command->program, command->arguments);
 }

@@ -80,7 +80,8 @@ std::string ProgramOf(const std::string& folder)
     const std::string first = cmdline.substr(0, cmdline.find('\0'));
     if (!first.empty()) return first;
     std::string comm = ReadSmallFile(folder + "/comm");
-    while (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    while (!comm.empty() && comm.back() == '\n')
+        comm.pop_back();
     return comm;
 }
 } // namespace
@@ -97,7 +98,8 @@ std::vector<ProcessEntry> PosixProcesses::Snapshot()
             continue;
         }
         std::int64_t id = 0;
-        for (char c : name) id = id * 10 + (c - '0');
+        for (char c : name)
+            id = id * 10 + (c - '0');
         if (id == own) continue;
         const std::string folder = "/proc/" + std::string(name);
         // A process that has ended but was not yet collected by its parent holds nothing
@@ -110,8 +112,7 @@ std::vector<ProcessEntry> PosixProcesses::Snapshot()
         entries.push_back({id, std::move(program)});
     }
     closedir(dir);
-    std::sort(entries.begin(), entries.end(),
-              [](const ProcessEntry& a, const ProcessEntry& b) { return a.id < b.id; });
+    std::sort(entries.begin(), entries.end(), [](const ProcessEntry& a, const ProcessEntry& b) { return a.id < b.id; });
     return entries;
 }
 
@@ -121,6 +122,9 @@ bool PosixProcesses::Terminate(std::int64_t id)
     return kill(static_cast<pid_t>(id), SIGKILL) == 0;
 }
 
-std::int64_t PosixProcesses::OwnProcessId() const { return getpid(); }
+std::int64_t PosixProcesses::OwnProcessId() const
+{
+    return getpid();
+}
 
 } // namespace velmora
