@@ -13,8 +13,11 @@
 #include "fileops/FileTarget.h"
 #include "fileops/ProcessTermination.h"
 #include "folders/UnitFolder.h"
+#include "inspect/InspectRules.h"
+#include "inspect/Inspection.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
+#include "platform/IAssociations.h"
 #include "platform/IDesktopSettings.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IFileTimes.h"
@@ -36,6 +39,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
@@ -550,8 +554,60 @@ void TFormLock::ClearFileView()
 
 void TFormLock::InspectFile(const QString& path)
 {
-    // Filled by the inspection subsystem.
-    (void)path;
+    const InspectedFile record = GatherInspection(path.toStdString(), m_context.platform);
+
+    // The themed icon of the file's type; both the picture and its label show even
+    // when the theme has none.
+    const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(path);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull()) {
+        icon = QIcon::fromTheme(type.genericIconName());
+    }
+    Image1->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
+    Image1->setVisible(true);
+    LabelIcon->setVisible(true);
+
+    // The mark is only ever set here; "New" and a new file clear it.
+    if (record.inUse) {
+        ImageJa3->setVisible(true);
+        Label5->setVisible(true);
+    }
+
+    switch (record.lookupCode) {
+    case kFindFileNotFound:
+        ShowMessageDialog(this, DialogKind::Error,
+                          QStringLiteral("File not found: \"%1\" .").arg(QString::fromStdString(record.lookupFile)));
+        break;
+    case kFindPathNotFound:
+        ShowMessageDialog(this, DialogKind::Error,
+                          QStringLiteral("Path \"%1\" not found.").arg(QString::fromStdString(record.lookupFolder)));
+        break;
+    case kFindBadFormat:
+        ShowMessageDialog(this, DialogKind::Error, QStringLiteral("Invalid Executable"));
+        break;
+    default:
+        break;
+    }
+
+    LabelExt->setText(QString::fromStdString(record.extension));
+    if (!TrimControls(record.userChoiceApplication).empty()) {
+        EditLApp->setText(QString::fromStdString(record.userChoiceApplication));
+    }
+    EditDefApp->setText(QString::fromStdString(record.defaultApplicationName));
+    EditGr->setText(QString::fromStdString(record.sizeNumber));
+    LabelBytes->setText(QString::fromStdString(record.sizeUnit));
+    EditDate1->setText(QString::fromStdString(record.modifiedText));
+    EditDate2->setText(QString::fromStdString(record.lastAccessText));
+
+    // A box is only ever ticked here, never cleared.
+    const std::pair<bool, QCheckBox*> boxes[] = {
+        {record.archive, CheckBox2}, {record.readOnly, CheckBox3}, {record.hidden, CheckBox4}, {record.system, CheckBox5}};
+    for (const auto& [set, box] : boxes) {
+        if (set) {
+            box->setChecked(true);
+        }
+    }
 }
 
 namespace {

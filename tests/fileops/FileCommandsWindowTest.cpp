@@ -169,6 +169,48 @@ private slots:
         QCOMPARE(ShownTexts(), QStringLiteral("ZaDI: Attribute geändert"));
     }
 
+    void attributesAfterTheWriteAreWhatTheFileReallyHas()
+    {
+        Fixture f;
+        // A dot name stays hidden: the re-inspection ticks the box the user cleared.
+        const std::string dotName = (f.dir / ".profile").string();
+        test::WriteFile(dotName, "x");
+        f.Show(dotName);
+        QVERIFY(f.window->CheckBox4->isChecked());
+        f.window->CheckBox4->setChecked(false);
+        f.window->CheckBox3->setChecked(true);
+        f.window->ToolButton4->click();
+        QVERIFY(f.window->CheckBox4->isChecked());
+        QVERIFY(f.window->CheckBox3->isChecked());
+        QCOMPARE(ShownTexts(), QStringLiteral("ZaDI: Attributes changed"));
+
+        // A write the system refuses shows no message; the view shows what the file has.
+        struct RefusingAttributes : IFileAttributes {
+            IFileAttributes* real = nullptr;
+            std::optional<std::uint32_t> ReadAttributes(const std::string& path) override
+            {
+                return real->ReadAttributes(path);
+            }
+            bool WriteAttributes(const std::string&, std::uint32_t, int* err) override
+            {
+                if (err) *err = EROFS;
+                return false;
+            }
+        } refusing;
+        refusing.real = f.platform.attributes;
+        f.platform.attributes = &refusing;
+        DialogHook::Reset();
+        const std::string plain = (f.dir / "plain.txt").string();
+        test::WriteFile(plain, "x");
+        f.window->ClearFileView();
+        f.Show(plain);
+        f.window->CheckBox5->setChecked(true);
+        f.window->ToolButton4->click();
+        QVERIFY(DialogHook::Shown().empty());
+        QCOMPARE(refusing.ReadAttributes(plain).value_or(0xFFFF) & kAttributeSystem, 0u);
+        QCOMPARE(f.waiter.waits, 2);
+    }
+
     void attributesOfNoFileAreLeftAlone()
     {
         Fixture f;

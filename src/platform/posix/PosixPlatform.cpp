@@ -1,4 +1,5 @@
 #include "platform/Platform.h"
+#include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
@@ -23,6 +24,7 @@ public:
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
         m_services.usage = &m_usage;
+        m_services.associations = &m_associations;
     }
     Platform& Services() override { return m_services; }
 
@@ -35,6 +37,7 @@ private:
     PosixFileAttributes m_attributes;
     PosixFileTimes m_times;
     PosixFileUsage m_usage{m_attributes};
+    PosixAssociations m_associations;
     Platform m_services;
 };
 } // namespace
