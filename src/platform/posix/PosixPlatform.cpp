@@ -1,5 +1,6 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixRandomSource.h"
 #include "platform/posix/PosixShell.h"
 
 namespace velmora {
@@ -11,12 +12,14 @@ public:
     {
         m_services.environment = &m_environment;
         m_services.shell = &m_shell;
+        m_services.random = &m_random;
     }
     Platform& Services() override { return m_services; }
 
 private:
     PosixEnvironment m_environment;
     PosixShell m_shell;
+    PosixRandomSource m_random;
     Platform m_services;
 };
 } // namespace
