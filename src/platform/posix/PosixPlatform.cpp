@@ -7,6 +7,7 @@
 #include "platform/posix/PosixFileUsage.h"
 #include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRandomSource.h"
 #include "platform/posix/PosixShell.h"
 
 namespace velmora {
@@ -25,6 +26,7 @@ public:
         m_services.times = &m_times;
         m_services.usage = &m_usage;
         m_services.associations = &m_associations;
+        m_services.random = &m_random;
     }
     Platform& Services() override { return m_services; }
 
@@ -38,6 +40,7 @@ private:
     PosixFileTimes m_times;
     PosixFileUsage m_usage{m_attributes};
     PosixAssociations m_associations;
+    PosixRandomSource m_random;
     Platform m_services;
 };
 } // namespace
