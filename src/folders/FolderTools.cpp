@@ -200,7 +200,8 @@ RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::pat
     const fs::path original = WithoutTrailingSeparator(folder.string());
     const fs::path copy = RecreationCopyPath(folder.string());
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(copy, ec)) || ec) return RecreateOutcome::CopyExists;
+    // Anything of that name, or a name that cannot be checked, stops the re-creation.
+    if (fs::symlink_status(copy, ec).type() != fs::file_type::not_found) return RecreateOutcome::CopyExists;
     // The copy did not exist before, so removing it on failure touches nothing of the user's.
     if (!CopyFolder(original, copy) || !SameFolderContent(original, copy)) {
         fs::remove_all(copy, ec);
