@@ -1,6 +1,9 @@
 #include "platform/Platform.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixRandomSource.h"
+#include "platform/posix/PosixFileAttributes.h"
+#include "platform/posix/PosixFileTimes.h"
+#include "platform/posix/PosixFileUsage.h"
 #include "platform/posix/PosixLocaleFormats.h"
 #include "platform/posix/PosixShell.h"
 
@@ -15,6 +18,9 @@ public:
         m_services.shell = &m_shell;
         m_services.random = &m_random;
         m_services.localeFormats = &m_localeFormats;
+        m_services.attributes = &m_attributes;
+        m_services.times = &m_times;
+        m_services.usage = &m_usage;
     }
     Platform& Services() override { return m_services; }
 
@@ -23,6 +29,9 @@ private:
     PosixShell m_shell;
     PosixRandomSource m_random;
     PosixLocaleFormats m_localeFormats;
+    PosixFileAttributes m_attributes;
+    PosixFileTimes m_times;
+    PosixFileUsage m_usage{m_attributes};
     Platform m_services;
 };
 } // namespace
