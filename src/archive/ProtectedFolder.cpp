@@ -243,6 +243,15 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         if (!written.skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(written.skipped));
         const ZipExtractResult verified = VerifyZipArchive(archive, password, &sources);
         if (!verified.ok) return Fail(ProtectStatus::VerifyFailed, verified.error);
+        // Folder entries carry no data, but empty folders live only in them.
+        const ZipListing listing = ListZipArchive(archive);
+        for (const ZipSource& source : sources) {
+            if (!source.isDirectory) continue;
+            const std::string name = TrimmedSlash(source.name) + "/";
+            const bool found = std::any_of(listing.entries.begin(), listing.entries.end(),
+                                           [&](const ZipEntryInfo& entry) { return entry.name == name; });
+            if (!found) return Fail(ProtectStatus::VerifyFailed, "'" + name + "' is missing from the archive");
+        }
         return {};
     };
 
