@@ -38,25 +38,30 @@ bool LocateFinalBlock(const std::string& data, std::size_t& finalBlockBit, unsig
     zs.avail_in = static_cast<uInt>(data.size());
     finalBlockBit = 0;
     bool ok = false;
+    bool sawFinalEnd = false;
     for (;;) {
         zs.next_out = sink;
         zs.avail_out = sizeof sink;
         const int rc = inflate(&zs, Z_BLOCK);
         if (rc == Z_STREAM_END) {
-            const unsigned bits = static_cast<unsigned>(zs.data_type) & 63u;
-            ok = bits < 8 && zs.total_in == data.size();
-            paddingBits = bits;
+            ok = sawFinalEnd && zs.total_in == data.size();
             break;
         }
         if (rc != Z_OK) {
             break;
         }
-        if ((zs.data_type & 128) && !(zs.data_type & 64)) {
+        if (zs.data_type & 128) {
+            // Stopped at a block boundary: the bits of the last byte read that are not used yet.
             const unsigned bits = static_cast<unsigned>(zs.data_type) & 63u;
             if (bits >= 8) {
                 break;
             }
-            finalBlockBit = zs.total_in * 8 - bits;
+            if (zs.data_type & 64) {
+                paddingBits = bits;  // just after the final block's end code
+                sawFinalEnd = true;
+            } else {
+                finalBlockBit = zs.total_in * 8 - bits;
+            }
         }
     }
     inflateEnd(&zs);

@@ -192,7 +192,9 @@ private:
     void Report(std::uint64_t bytes)
     {
         m_done += bytes;
-        if (m_options.progress) {
+        // A file written again (stored after all, or with Zip64) does not move progress back.
+        if (m_options.progress && m_done > m_reported) {
+            m_reported = m_done;
             m_options.progress(m_done, m_total);
         }
     }
@@ -242,6 +244,7 @@ private:
     std::vector<CentralEntry> m_central;
     std::uint64_t m_offset = 0;
     std::uint64_t m_done = 0;
+    std::uint64_t m_reported = 0;
     std::uint64_t m_total = 0;
 };
 
