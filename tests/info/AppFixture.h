@@ -18,6 +18,21 @@ public:
     std::chrono::milliseconds TimerInterval(std::chrono::milliseconds) const override { return std::chrono::hours(1); }
 };
 
+// Every timer and wait takes no time, except the update notice timer (nominally 5 s),
+// which runs with the given interval.
+class NoticeTimerWaiter final : public IWaiter {
+public:
+    explicit NoticeTimerWaiter(std::chrono::milliseconds noticeInterval) : m_noticeInterval(noticeInterval) {}
+    void Wait(std::chrono::milliseconds) override {}
+    std::chrono::milliseconds TimerInterval(std::chrono::milliseconds nominal) const override
+    {
+        return nominal == std::chrono::milliseconds(5000) ? m_noticeInterval : std::chrono::milliseconds(0);
+    }
+
+private:
+    std::chrono::milliseconds m_noticeInterval;
+};
+
 struct AppFixture {
     TempDir dir;
     FakeEnvironment env;
