@@ -18,7 +18,8 @@ std::string HostName(std::string_view url)
 std::string DonationPage(std::int32_t language, std::string_view productPage)
 {
     // The product pages are root pages that may end in "/"; the page name follows one "/".
-    while (!productPage.empty() && productPage.back() == '/') productPage.remove_suffix(1);
+    while (!productPage.empty() && productPage.back() == '/')
+        productPage.remove_suffix(1);
     return std::string(productPage) + (IsEnglish(language) ? "/donate.html" : "/spenden.html");
 }
 

@@ -57,8 +57,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& place, const Q
 }
 
 // A picture that acts as a link.
-QLabel* MakePicture(QWidget* parent, const char* name, const QRect& place, const QString& resource,
-                    Qt::Alignment align)
+QLabel* MakePicture(QWidget* parent, const char* name, const QRect& place, const QString& resource, Qt::Alignment align)
 {
     auto* picture = MakeLabel(parent, name, place, QFont(), align);
     picture->setPixmap(RenderPicture(resource, place.size()));
@@ -130,10 +129,14 @@ TAboutBox::TAboutBox(AppContext context, QWidget* parent) : QDialog(parent), m_c
     layout->addWidget(ButtonClose);
     connect(ButtonClose, &QPushButton::clicked, this, &TAboutBox::SpeedButton1Click);
 
-    for (QLabel* link : {Image2, Label5, Image1, Image3}) link->installEventFilter(this);
+    for (QLabel* link : {Image2, Label5, Image1, Image3})
+        link->installEventFilter(this);
 }
 
-QString TAboutBox::ProductPage() const { return QString::fromUtf8(Pick(ALanguage, kProductPage)); }
+QString TAboutBox::ProductPage() const
+{
+    return QString::fromUtf8(Pick(ALanguage, kProductPage));
+}
 
 QString TAboutBox::DonationPage() const
 {
@@ -163,11 +166,20 @@ void TAboutBox::FormShow()
     Label5->setText(QString::fromStdString(HostName(Pick(ALanguage, kProductPage))));
 }
 
-void TAboutBox::Label5Click() { OpenUrl(ProductPage()); }
+void TAboutBox::Label5Click()
+{
+    OpenUrl(ProductPage());
+}
 
-void TAboutBox::Image1Click() { OpenUrl(DonationPage()); }
+void TAboutBox::Image1Click()
+{
+    OpenUrl(DonationPage());
+}
 
-void TAboutBox::SpeedButton1Click() { close(); }
+void TAboutBox::SpeedButton1Click()
+{
+    close();
+}
 
 void TAboutBox::OpenUrl(const QString& url)
 {

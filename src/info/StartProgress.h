@@ -4,7 +4,7 @@
 
 namespace velmora {
 
-inline constexpr int kProgressFrameWidth = 240;  // width of the bar's frame
+inline constexpr int kProgressFrameWidth = 240; // width of the bar's frame
 inline constexpr std::int32_t kProgressLastStep = 100;
 
 // The bar's width for a step (clamped to 0..100): the step's share of the frame,
@@ -12,8 +12,8 @@ inline constexpr std::int32_t kProgressLastStep = 100;
 int ProgressBarWidth(int step, int frameWidth = kProgressFrameWidth);
 
 enum class ProgressTick {
-    Draw,    // draw the bar for the new step
-    Finish,  // the last step: stop the timer, wait briefly, close the screen
+    Draw,   // draw the bar for the new step
+    Finish, // the last step: stop the timer, wait briefly, close the screen
 };
 
 // Raises the step counter and tells what this tick does. Steps 1 to 99 are drawn;

@@ -34,7 +34,10 @@ QFont PixelFont(const QStringList& families, int pixels, bool underline = false)
     return font;
 }
 
-QStringList ArialFamilies() { return {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")}; }
+QStringList ArialFamilies()
+{
+    return {QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")};
+}
 QStringList GothicFamilies()
 {
     return {QStringLiteral("Century Gothic"), QStringLiteral("URW Gothic"), QStringLiteral("TeX Gyre Adventor"),
@@ -169,7 +172,10 @@ TFormFreeware::TFormFreeware(AppContext context, QWidget* parent) : QDialog(pare
     qApp->installEventFilter(this);
 }
 
-TFormFreeware::~TFormFreeware() { qApp->removeEventFilter(this); }
+TFormFreeware::~TFormFreeware()
+{
+    qApp->removeEventFilter(this);
+}
 
 void TFormFreeware::showEvent(QShowEvent* event)
 {
@@ -251,9 +257,15 @@ bool TFormFreeware::FormKeyDown(int key)
     return key == Qt::Key_F4;
 }
 
-void TFormFreeware::Label3Click() { OpenLink(QStringLiteral("https://") + Label3->text()); }
+void TFormFreeware::Label3Click()
+{
+    OpenLink(QStringLiteral("https://") + Label3->text());
+}
 
-void TFormFreeware::OpenLink(const QString& url) { m_context.platform.shell->OpenUrl(url.toStdString()); }
+void TFormFreeware::OpenLink(const QString& url)
+{
+    m_context.platform.shell->OpenUrl(url.toStdString());
+}
 
 bool TFormFreeware::eventFilter(QObject* watched, QEvent* event)
 {

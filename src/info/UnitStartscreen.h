@@ -64,7 +64,7 @@ protected:
 private:
     AppContext m_context;
     std::int32_t m_step = 0;
-    bool m_finishing = false;  // the last tick ran; the screen closes after the short wait
+    bool m_finishing = false; // the last tick ran; the screen closes after the short wait
     bool m_closingBySelf = false;
 };
 

@@ -17,12 +17,17 @@ namespace {
 // Only the first line counts; a release file bigger than this must have ended it by then.
 constexpr std::size_t kReleaseReadLimit = 64 * 1024;
 
-bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= ' '; }
+bool IsBlankOrControl(char c)
+{
+    return static_cast<unsigned char>(c) <= ' ';
+}
 
 std::string_view Trimmed(std::string_view text)
 {
-    while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlankOrControl(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlankOrControl(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 

@@ -17,9 +17,9 @@ std::string ProgramVersionText(std::int32_t language, std::string_view buildVers
 std::string ReadReleaseVersion(const std::string& releaseFile);
 
 enum class ReleaseVerdict {
-    Newer,     // the online release is newer than the running one
-    NotNewer,  // equal or older: look again at the next tick
-    Unusable,  // a version text without any digits: stop looking
+    Newer,    // the online release is newer than the running one
+    NotNewer, // equal or older: look again at the next tick
+    Unusable, // a version text without any digits: stop looking
 };
 
 // Compares the two dotted version texts as whole numbers once their dots are removed;

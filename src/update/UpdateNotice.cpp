@@ -24,9 +24,12 @@ UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseF
     if (!ReleaseFileExists(releaseFile)) return UpdateTickResult::KeepPolling;
     const std::string onlineVersion = ReadReleaseVersion(releaseFile);
     switch (CompareReleases(localVersion, onlineVersion)) {
-    case ReleaseVerdict::Newer: return UpdateTickResult::ShowNotice;
-    case ReleaseVerdict::Unusable: return UpdateTickResult::StopPolling;
-    case ReleaseVerdict::NotNewer: break;
+    case ReleaseVerdict::Newer:
+        return UpdateTickResult::ShowNotice;
+    case ReleaseVerdict::Unusable:
+        return UpdateTickResult::StopPolling;
+    case ReleaseVerdict::NotNewer:
+        break;
     }
     return UpdateTickResult::KeepPolling;
 }

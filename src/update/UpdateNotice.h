@@ -9,9 +9,9 @@ namespace velmora {
 inline constexpr std::int32_t kUpdateTickLimit = 3;
 
 enum class UpdateTickResult {
-    KeepPolling,  // nothing to tell yet; the timer stays on
-    StopPolling,  // switch the timer off for good
-    ShowNotice,   // switch the timer off, then tell the user and open the product page
+    KeepPolling, // nothing to tell yet; the timer stays on
+    StopPolling, // switch the timer off for good
+    ShowNotice,  // switch the timer off, then tell the user and open the product page
 };
 
 // Raises tickCount, then reads the release file (when it exists) and compares its

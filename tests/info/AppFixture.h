@@ -45,7 +45,8 @@ struct AppFixture {
 
     AppFixture()
     {
-        for (const char* sub : {"bin", "config", "root", "tmp"}) std::filesystem::create_directories(dir / sub);
+        for (const char* sub : {"bin", "config", "root", "tmp"})
+            std::filesystem::create_directories(dir / sub);
         env.program = (dir / "bin" / "velmora").string();
         env.temp = (dir / "tmp").string();
         env.appData = (dir / "config").string();

@@ -8,13 +8,15 @@ using namespace velmora;
 TEST(StartProgress, BarWidthIsTheRoundedShareOfTheFrame)
 {
     const std::pair<int, int> cases[] = {{-5, 0}, {0, 0}, {1, 2}, {2, 5}, {50, 120}, {99, 238}, {100, 240}, {250, 240}};
-    for (const auto& [step, width] : cases) EXPECT_EQ(ProgressBarWidth(step), width) << step;
+    for (const auto& [step, width] : cases)
+        EXPECT_EQ(ProgressBarWidth(step), width) << step;
 }
 
 TEST(StartProgress, StepsOneToNinetyNineAreDrawnAndTheHundredthFinishes)
 {
     std::int32_t step = 0;
-    for (int i = 1; i <= 99; ++i) ASSERT_EQ(NextProgressTick(step), ProgressTick::Draw) << i;
+    for (int i = 1; i <= 99; ++i)
+        ASSERT_EQ(NextProgressTick(step), ProgressTick::Draw) << i;
     EXPECT_EQ(step, 99);
     EXPECT_EQ(NextProgressTick(step), ProgressTick::Finish);
     EXPECT_EQ(step, 100);

@@ -64,16 +64,18 @@ private slots:
         QVERIFY(screen.isVisible());
 
         QCOMPARE(screen.Balken->width(), 1);
-        for (int i = 0; i < 30; ++i) screen.Timer2Timer();
+        for (int i = 0; i < 30; ++i)
+            screen.Timer2Timer();
         QCOMPARE(screen.Balken->width(), 72);
         QCOMPARE(screen.Label3->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(screen.Label3, Qt::LeftButton);
         QCOMPARE(f.OpenedUrls(), (std::vector<std::string>{"https://www.velmora-tools.de"}));
         QVERIFY(screen.Timer2->isActive());
 
-        for (int i = 31; i <= 99; ++i) screen.Timer2Timer();
+        for (int i = 31; i <= 99; ++i)
+            screen.Timer2Timer();
         QCOMPARE(screen.Balken->width(), 238);
-        screen.Timer2Timer();  // the 100th tick: timer off, the short wait begins
+        screen.Timer2Timer(); // the 100th tick: timer off, the short wait begins
         QVERIFY(!screen.Timer2->isActive());
         QCOMPARE(screen.Balken->width(), 238);
         QVERIFY(screen.isVisible());
@@ -135,7 +137,7 @@ private slots:
         TFormLock& window = f.Start();
         window.move(200, 150);
         TAboutBox* box = f.windows->AboutBox;
-        window.ToolButtonLang->click();  // German
+        window.ToolButtonLang->click(); // German
 
         QList<QPoint> places;
         QList<int> languages;

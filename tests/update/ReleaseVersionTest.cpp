@@ -1,6 +1,6 @@
+#include "update/ReleaseVersion.h"
 #include "TestSupport.h"
 #include "common/Errors.h"
-#include "update/ReleaseVersion.h"
 #include "update/UpdateNotice.h"
 
 #include <gtest/gtest.h>
@@ -37,21 +37,21 @@ TEST(ReleaseVersion, ComparesDigitStringsAsWholeNumbers)
         const char* firstLine;
         std::optional<R> expected;
     } cases[] = {
-        {"1.4", R::ShowNotice},              // 1400 > 1300
-        {" \t1.4 \x01", R::ShowNotice},      // blanks and controls around it are ignored
-        {"1.3", R::KeepPolling},             // 1300: equal
+        {"1.4", R::ShowNotice},         // 1400 > 1300
+        {" \t1.4 \x01", R::ShowNotice}, // blanks and controls around it are ignored
+        {"1.3", R::KeepPolling},        // 1300: equal
         {"1.3.0.0", R::KeepPolling},
-        {"1.2.9", R::KeepPolling},           // 1290
-        {"1.3.0.0.1", R::ShowNotice},        // 13001: the local text is never padded
-        {"1.2.10.0", R::ShowNotice},         // 12100 > 1300
-        {"2.1.4.7.4.8.3.6.4.7", R::ShowNotice},  // 2147483647, the largest 32-bit number
+        {"1.2.9", R::KeepPolling},              // 1290
+        {"1.3.0.0.1", R::ShowNotice},           // 13001: the local text is never padded
+        {"1.2.10.0", R::ShowNotice},            // 12100 > 1300
+        {"2.1.4.7.4.8.3.6.4.7", R::ShowNotice}, // 2147483647, the largest 32-bit number
         {"", R::StopPolling},
         {"   ", R::StopPolling},
-        {"...", R::StopPolling},             // no digits at all
+        {"...", R::StopPolling}, // no digits at all
         {"1.4a", std::nullopt},
-        {"1. 4", std::nullopt},              // an inner blank
+        {"1. 4", std::nullopt}, // an inner blank
         {"0x1.4", std::nullopt},
-        {"2.1.4.7.4.8.3.6.4.8", std::nullopt},  // beyond 32 bits
+        {"2.1.4.7.4.8.3.6.4.8", std::nullopt}, // beyond 32 bits
         {"99999999999999999999", std::nullopt},
     };
     for (const auto& c : cases) {
@@ -83,9 +83,23 @@ TEST(ReleaseVersion, ReadsTheFirstLineInTheEncodingOfItsByteOrderMark)
         {"ANSI, LF only", " 1.4 \n2.0\n", "1.4"},
         {"ANSI, CR only", "1.4\r2.0", "1.4"},
         {"ANSI letters", "1.4\xE9\r\n", "1.4\xC3\xA9"},
-        {"UTF-8", "\xEF\xBB\xBF" "1.5\r\n", "1.5"},
-        {"UTF-16 LE", std::string("\xFF\xFE" "1\0.\0" "6\0\r\0\n\0" "9\0", 14), "1.6"},
-        {"UTF-16 BE", std::string("\xFE\xFF\0" "1\0.\0" "7\0\n", 10), "1.7"},
+        {"UTF-8",
+         "\xEF\xBB\xBF"
+         "1.5\r\n",
+         "1.5"},
+        {"UTF-16 LE",
+         std::string("\xFF\xFE"
+                     "1\0.\0"
+                     "6\0\r\0\n\0"
+                     "9\0",
+                     14),
+         "1.6"},
+        {"UTF-16 BE",
+         std::string("\xFE\xFF\0"
+                     "1\0.\0"
+                     "7\0\n",
+                     10),
+         "1.7"},
         {"empty", "", ""},
         {"mark only", "\xEF\xBB\xBF", ""},
         {"long tail", "1.8\n" + std::string(200000, 'x'), "1.8"},
@@ -115,7 +129,7 @@ TEST(ReleaseVersion, UnreadableReleaseFilesAreErrorsThatNeverHang)
     } catch (const VelmoraError& e) {
         EXPECT_NE(std::string(e.what()).find(pipe), std::string::npos) << e.what();
     }
-    EXPECT_EQ(ticks, 1);  // the tick counted all the same
+    EXPECT_EQ(ticks, 1); // the tick counted all the same
 }
 
 TEST(UpdateTick, PollsThreeTimesAndStopsAtTheFourth)
@@ -133,7 +147,8 @@ TEST(UpdateTick, PollsThreeTimesAndStopsAtTheFourth)
     // Equal: read on ticks 1 to 3, the fourth switches off without reading.
     ticks = 0;
     test::WriteFile(file, "1.3.0.0\r\n");
-    for (int i = 1; i <= 3; ++i) EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::KeepPolling) << i;
+    for (int i = 1; i <= 3; ++i)
+        EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::KeepPolling) << i;
     test::WriteFile(file, "9.9\r\n");
     EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::StopPolling);
 

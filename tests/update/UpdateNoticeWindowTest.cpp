@@ -1,5 +1,5 @@
-#include "info/AppFixture.h"
 #include "app/MainTexts.h"
+#include "info/AppFixture.h"
 #include "platform/posix/PosixShell.h"
 #include "ui/Messages.h"
 #include "update/UpdateTexts.h"
@@ -34,16 +34,16 @@ private slots:
     void noticeAppearsOnceInTheLanguageOfTheMoment()
     {
         test::AppFixture f;
-        test::NoticeTimerWaiter waiter(std::chrono::hours(1));  // ticks are run by hand
+        test::NoticeTimerWaiter waiter(std::chrono::hours(1)); // ticks are run by hand
         f.waiter = &waiter;
         TFormLock& window = f.Start();
         QVERIFY(window.TimerUpdate->isActive());
 
-        window.TimerUpdateTimer();  // no release file yet
+        window.TimerUpdateTimer(); // no release file yet
         QVERIFY(window.TimerUpdate->isActive());
         QVERIFY(DialogHook::Shown().empty());
 
-        window.ToolButtonLang->click();  // German before the notice
+        window.ToolButtonLang->click(); // German before the notice
         test::WriteFile(f.ReleaseFile(), "  1.4  \r\n");
         window.TimerUpdateTimer();
         QVERIFY(!window.TimerUpdate->isActive());
@@ -65,10 +65,10 @@ private slots:
             int notices;
             int errors;
         } cases[] = {
-            {"1.3.0.0\r\n", 4, 0, 0},  // equal: read three times, the fourth tick switches off
-            {"1.4\r\n", 1, 1, 0},      // newer: one notice although the timer fires at once
-            {"", 1, 0, 0},             // empty: off at once, nothing shown
-            {"1.4x\r\n", 4, 0, 3},     // not a number: an error box on each reading tick
+            {"1.3.0.0\r\n", 4, 0, 0}, // equal: read three times, the fourth tick switches off
+            {"1.4\r\n", 1, 1, 0},     // newer: one notice although the timer fires at once
+            {"", 1, 0, 0},            // empty: off at once, nothing shown
+            {"1.4x\r\n", 4, 0, 3},    // not a number: an error box on each reading tick
         };
         for (const auto& c : cases) {
             DialogHook::Reset();
@@ -115,7 +115,8 @@ private slots:
             if (call.what == "url") urls.push_back(call.args.at(0));
         }
         QCOMPARE(urls, (std::vector<std::string>{kProductPage.english}));
-        QCOMPARE(QString::fromStdString(test::ReadFile(f.ReleaseFile())), QStringLiteral("1.4.0.0\r\nstand-in updater\r\n"));
+        QCOMPARE(QString::fromStdString(test::ReadFile(f.ReleaseFile())),
+                 QStringLiteral("1.4.0.0\r\nstand-in updater\r\n"));
     }
 };
 
