@@ -151,7 +151,7 @@ void TFormLock::BuildToolBar()
         {&ToolButtonLink, "ToolButtonLink", nullptr, ":/app/link.svg", &TFormLock::ToolButtonLinkClick},
         {&ToolButtonLang, "ToolButtonLang", nullptr, ":/app/flag-gb.svg", &TFormLock::ToolButtonLangClick},
         {&ToolButtonUpdate, "ToolButtonUpdate", nullptr, ":/app/update.svg", &TFormLock::ToolButtonUpdateClick},
-        {&ToolButtonInfo, "ToolButtonInfo", "help-about", ":/app/info.svg", &TFormLock::ToolButtonInfoClick},
+        {&ToolButtonInfo, "ToolButtonInfo", nullptr, ":/app/info.svg", &TFormLock::ToolButtonInfoClick},
     };
     int x = 90;
     for (const ButtonSpec& spec : buttons) {
@@ -188,7 +188,7 @@ void TFormLock::BuildControls()
     Place(Label5, 380, 13);
     Edit1 = MakeEdit(GroupBox1, "Edit1", Qt::white, false);
     Place(Edit1, 26, 33, 388, 21);
-    SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", ThemedIcon("document-open", ":/app/open-folder.svg"));
+    SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", QIcon(QStringLiteral(":/app/open-folder.svg")));
     Place(SpeedButton2, 416, 30, 28, 29);
 
     JvGradient7 = new GradientPanel(QColor(245, 241, 238), QColor(170, 170, 170), 200, this);
