@@ -29,6 +29,9 @@
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
+#include "update/ReleaseVersion.h"
+#include "update/UpdateNotice.h"
+#include "update/UpdateTexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -705,6 +708,23 @@ void TFormLock::ButtonDefaultsClick()
     }
 }
 
-void TFormLock::TimerUpdateTimer() {}
+void TFormLock::TimerUpdateTimer()
+{
+    const QString notice = QString::fromUtf8(Pick(Language, kUpdateNoticeText));
+    const std::string localVersion = ProgramVersionText(Language);
+    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion)) {
+    case UpdateTickResult::KeepPolling:
+        return;
+    case UpdateTickResult::StopPolling:
+        TimerUpdate->stop();
+        return;
+    case UpdateTickResult::ShowNotice:
+        // Off before the box opens, so no further tick runs while it waits for the user.
+        TimerUpdate->stop();
+        ShowMessageBox(this, QString::fromLatin1(kUpdaterCaption), notice, MsgIcon::Information);
+        m_context.platform.shell->OpenUrl(ProductPage.toStdString());
+        return;
+    }
+}
 
 } // namespace velmora
