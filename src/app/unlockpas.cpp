@@ -594,12 +594,14 @@ void TFormLock::InspectFile(const QString& path)
     }
 
     LabelExt->setText(QString::fromStdString(record.extension));
+    LabelExt->adjustSize();
     if (!TrimControls(record.userChoiceApplication).empty()) {
         EditLApp->setText(QString::fromStdString(record.userChoiceApplication));
     }
     EditDefApp->setText(QString::fromStdString(record.defaultApplicationName));
     EditGr->setText(QString::fromStdString(record.sizeNumber));
     LabelBytes->setText(QString::fromStdString(record.sizeUnit));
+    LabelBytes->adjustSize();
     EditDate1->setText(QString::fromStdString(record.modifiedText));
     EditDate2->setText(QString::fromStdString(record.lastAccessText));
 

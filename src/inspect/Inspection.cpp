@@ -24,6 +24,7 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
 {
     AssociatedExecutable result;
     if (TrimControls(path).empty()) {
+        result.code = kFindNoAssociation;
         return result;
     }
     if (platform.associations == nullptr) {

@@ -95,6 +95,12 @@ TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
     ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), 0));
     EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden);
 
+    // A folder keeps its write bits: read-only is only its mark.
+    fs::create_directory(dir / "sub");
+    ASSERT_TRUE(attributes.WriteAttributes((dir / "sub").string(), kAttributeReadOnly));
+    EXPECT_EQ(attributes.ReadAttributes((dir / "sub").string()), 0x10u | kAttributeReadOnly);
+    EXPECT_NE(fs::status(dir / "sub").permissions() & fs::perms::owner_write, fs::perms::none);
+
     int err = 0;
     EXPECT_FALSE(attributes.WriteAttributes((dir / "missing").string(), 0, &err));
     EXPECT_EQ(err, ENOENT);
