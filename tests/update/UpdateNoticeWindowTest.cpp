@@ -96,7 +96,7 @@ private slots:
     {
         test::AppFixture f;
         SpawningShell shell;
-        test::NoticeTimerWaiter waiter(std::chrono::seconds(1));
+        test::NoticeTimerWaiter waiter(std::chrono::seconds(2)); // time for the updater to write
         f.shell = &shell;
         f.waiter = &waiter;
         const std::filesystem::path source =
