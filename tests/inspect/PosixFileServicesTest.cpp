@@ -1,3 +1,4 @@
+#include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixFileUsage.h"
@@ -208,6 +209,27 @@ TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)
     EXPECT_TRUE(usage.IsFileInUse(""));
     EXPECT_FALSE(usage.IsFileLocked(dir.path().string()));
     EXPECT_FALSE(usage.IsFileLocked((dir / "missing").string()));
+}
+
+TEST(PosixAssociations, ProgramsResolveThroughPathAndTheProductNameIsRead)
+{
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    WriteFile(dir / "a" / "tool", "#!/bin/sh\n");  // not executable: skipped
+    WriteFile(dir / "b" / "tool", "#!/bin/sh\n");
+    fs::permissions(dir / "b" / "tool", fs::perms::owner_all);
+    fs::create_directories(dir / "c" / "tool");  // a folder of that name: skipped
+    const std::string path = (dir / "a").string() + "::relative:" + (dir / "c").string() + ":" + (dir / "b").string();
+    EXPECT_EQ(ResolveProgram("tool", path), (dir / "b" / "tool").string());
+    EXPECT_EQ(ResolveProgram((dir / "b" / "tool").string(), ""), (dir / "b" / "tool").string());
+    EXPECT_EQ(ResolveProgram("b/tool", dir.path().string()), "");
+    EXPECT_EQ(ResolveProgram("missing", path), "");
+
+    WriteFile(dir / "os-release", "NAME=x\nPRETTY_NAME=\"Windows 10 Pro\"\n");
+    EXPECT_EQ(PosixAssociations({(dir / "none").string(), (dir / "os-release").string()}).ProductName(),
+              "Windows 10 Pro");
+    EXPECT_EQ(PosixAssociations({(dir / "none").string()}).ProductName(), "");
 }
 
 } // namespace
