@@ -232,5 +232,41 @@ TEST(PosixAssociations, ProgramsResolveThroughPathAndTheProductNameIsRead)
     EXPECT_EQ(PosixAssociations({(dir / "none").string()}).ProductName(), "");
 }
 
+TEST(PosixAssociations, LookupCodesForMissingPathsUnknownTypesAndPrograms)
+{
+    TempDir dir;
+    const fs::path data = dir / "data";
+    fs::create_directories(data / "applications");
+    fs::create_directory_symlink("/usr/share/mime", data / "mime");
+    const fs::path program = dir / "viewer";
+    WriteFile(program, "#!/bin/sh\n");
+    WriteFile(data / "applications" / "viewer.desktop",
+              "[Desktop Entry]\nType=Application\nExec=\"" + program.string() + "\" %f\nMimeType=text/plain;\n");
+    const std::pair<const char*, std::string> variables[] = {
+        {"XDG_CONFIG_HOME", (dir / "config").string()}, {"XDG_CONFIG_DIRS", (dir / "etc").string()},
+        {"XDG_DATA_HOME", (dir / "home").string()},     {"XDG_DATA_DIRS", data.string()},
+        {"XDG_CURRENT_DESKTOP", ""}};
+    for (const auto& [name, value] : variables) {
+        setenv(name, value.c_str(), 1);
+    }
+    WriteFile(dir / "a.txt", "text");
+    WriteFile(dir / "a.qqzz", std::string("\x00\x01", 2));
+    const std::string folder = dir.path().string() + "/";
+    PosixAssociations associations;
+
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindBadFormat);  // not executable
+    fs::permissions(program, fs::perms::owner_all);
+    const ExecutableLookup found = associations.FindExecutable("a.txt", folder);
+    EXPECT_EQ(found.code, kFindSuccess);
+    EXPECT_EQ(found.executable, program.string());
+    EXPECT_EQ(associations.ReadShellOpenCommand("txt"), "\"" + program.string() + "\" %f");
+    EXPECT_EQ(associations.ReadShellOpenCommand("qqzz"), "");
+    EXPECT_EQ(associations.FindExecutable("a.qqzz", folder).code, kFindNoAssociation);
+    EXPECT_EQ(associations.FindExecutable("gone.txt", folder).code, kFindFileNotFound);
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder + "nowhere/").code, kFindPathNotFound);
+    fs::remove(program);
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindNoAssociation);
+}
+
 } // namespace
 } // namespace velmora
