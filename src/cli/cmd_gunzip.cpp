@@ -1,10 +1,26 @@
+#include "archive/GzipReader.h"
 #include "cli/CliCommand.h"
+
+#include <ostream>
 
 namespace velmora::cli {
 
-int RunGunzip(const std::vector<std::string>& /*args*/, CliContext& context)
+int RunGunzip(const std::vector<std::string>& args, CliContext& context)
 {
-    return NotAvailableYet("gunzip", context);
+    if (args.size() != 1 || args[0].rfind("--", 0) == 0) return UsageError("gunzip", "expected one FILE", context);
+    const std::filesystem::path file = args[0];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        context.err << "velmora-cli gunzip: file not found: '" << file.string() << "'\n";
+        return kExitFailed;
+    }
+    const GunzipResult result = GUnzipToFile(file);
+    if (!result.ok) {
+        context.err << "velmora-cli gunzip: '" << file.string() << "': " << result.error << "\n";
+        return kExitFailed;
+    }
+    context.out << result.output.string() << "\n";
+    return kExitOk;
 }
 
 } // namespace velmora::cli

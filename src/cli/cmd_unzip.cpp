@@ -1,10 +1,53 @@
+#include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+
+#include <optional>
+#include <ostream>
 
 namespace velmora::cli {
 
-int RunUnzip(const std::vector<std::string>& /*args*/, CliContext& context)
+int RunUnzip(const std::vector<std::string>& args, CliContext& context)
 {
-    return NotAvailableYet("unzip", context);
+    std::vector<std::string> positional;
+    std::optional<std::string> password;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--password") {
+            if (++i >= args.size()) return UsageError("unzip", "--password needs a value", context);
+            password = args[i];
+        } else if (args[i].rfind("--password=", 0) == 0) {
+            password = args[i].substr(11);
+        } else if (args[i].rfind("--", 0) == 0) {
+            return UsageError("unzip", "unknown option '" + args[i] + "'", context);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) return UsageError("unzip", "expected ARCHIVE and FOLDER", context);
+    const std::filesystem::path archive = positional[0];
+    const std::filesystem::path folder = positional[1];
+    if (folder.empty()) return UsageError("unzip", "FOLDER must not be empty", context);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(archive, ec)) {
+        context.err << "velmora-cli unzip: Zip file not found! '" << archive.string() << "'\n";
+        return kExitFailed;
+    }
+    ZipExtractOptions options;
+    if (context.progressToTerminal) {
+        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
+            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
+        };
+    }
+    const ZipExtractResult result =
+        password ? ExtractProtected(folder, archive, *password, options) : UnZipFile(archive, folder, options);
+    if (context.progressToTerminal) context.err << "\r";
+    for (const std::string& name : result.rejected) {
+        context.err << "velmora-cli unzip: refused entry '" << name << "'\n";
+    }
+    if (!result.ok) {
+        context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
+        return kExitFailed;
+    }
+    return kExitOk;
 }
 
 } // namespace velmora::cli

@@ -1,10 +1,72 @@
+#include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "platform/IRandomSource.h"
+
+#include <filesystem>
+#include <ostream>
 
 namespace velmora::cli {
 
-int RunZip(const std::vector<std::string>& /*args*/, CliContext& context)
+namespace {
+std::string Trimmed(const std::string& text)
 {
-    return NotAvailableYet("zip", context);
+    const auto begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
+}
+} // namespace
+
+int RunZip(const std::vector<std::string>& args, CliContext& context)
+{
+    std::vector<std::string> positional;
+    std::string password;
+    bool overwrite = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--overwrite") {
+            overwrite = true;
+        } else if (args[i] == "--password") {
+            if (++i >= args.size()) return UsageError("zip", "--password needs a value", context);
+            password = args[i];
+        } else if (args[i].rfind("--password=", 0) == 0) {
+            password = args[i].substr(11);
+        } else if (args[i].rfind("--", 0) == 0) {
+            return UsageError("zip", "unknown option '" + args[i] + "'", context);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
+    const std::filesystem::path folder = positional[0];
+    const std::filesystem::path archive = positional[1];
+    password = Trimmed(password);
+    if (!IsZipArchiveName(archive)) {
+        context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
+                    << "' does not end in .zip or .jar\n";
+        return kExitFailed;
+    }
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(archive, ec)) && !overwrite) {
+        context.err << "velmora-cli zip: '" << archive.string() << "' already exists (use --overwrite)\n";
+        return kExitFailed;
+    }
+    ZipWriteOptions options;
+    options.password = password;
+    options.random = context.platform.random;
+    if (context.progressToTerminal) {
+        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
+            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
+        };
+    }
+    const ZipWriteResult result = WriteZipArchive(folder, archive, options);
+    if (context.progressToTerminal) context.err << "\r";
+    if (!result.ok) {
+        context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
+        return kExitFailed;
+    }
+    for (const ZipSkipped& s : result.skipped) {
+        context.err << "velmora-cli zip: left out '" << s.path.string() << "': " << s.reason << "\n";
+    }
+    return kExitOk;
 }
 
 } // namespace velmora::cli

@@ -3,6 +3,7 @@
 // whoever needs them. Each backend (posix/ now, win32/ later) fills one of these.
 // A service's interface lives in its own header beside this one.
 #include "platform/IEnvironment.h"
+#include "platform/IRandomSource.h"
 #include "platform/IShell.h"
 
 #include <memory>
@@ -16,7 +17,6 @@ class IAssociations;     // the programs a file opens with (IAssociations.h)
 class IProcesses;        // ending processes by program name (IProcesses.h)
 class IDesktopSettings;  // the desktop's default-programs settings (IDesktopSettings.h)
 class ILocaleFormats;    // the user's date, time and number formats (ILocaleFormats.h)
-class IRandomSource;     // secure random bytes (IRandomSource.h)
 
 struct Platform {
     IEnvironment* environment = nullptr;

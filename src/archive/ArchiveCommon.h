@@ -1,0 +1,37 @@
+#pragma once
+// Types shared by the archive writer and readers: progress, cancellation and the
+// attribute lookup that decides which files count as hidden or system.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+namespace velmora {
+
+// Windows attribute bits as stored in ZIP external attributes and used by the selection.
+inline constexpr std::uint32_t kAttrReadOnly = 0x01;
+inline constexpr std::uint32_t kAttrHidden = 0x02;
+inline constexpr std::uint32_t kAttrSystem = 0x04;
+inline constexpr std::uint32_t kAttrDirectory = 0x10;
+inline constexpr std::uint32_t kAttrArchive = 0x20;
+
+// Called with the bytes processed so far and the total. It is always called on the
+// thread that runs the operation (never from the engine's helper threads) and never
+// concurrently, so a window may forward it with a queued signal.
+using ProgressCallback = std::function<void(std::uint64_t done, std::uint64_t total)>;
+
+// Optional cancellation: the operation stops soon after the flag becomes true and
+// then fails, leaving no partial output behind.
+using CancelFlag = const std::atomic<bool>*;
+
+// Returns the Windows attribute word of a file or folder (hidden 0x02, system 0x04,
+// archive 0x20, ...), or nullopt when it cannot be read. The platform's attribute
+// service fills this; without one the engine treats names starting with "." as hidden
+// and every file as 0x20 (archive).
+using AttributeReader = std::function<std::optional<std::uint32_t>(const std::filesystem::path&)>;
+
+// The engine's fallback rule when no attribute reader is given.
+std::uint32_t DefaultAttributes(const std::filesystem::path& path, bool isDirectory);
+
+} // namespace velmora

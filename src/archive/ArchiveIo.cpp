@@ -1,0 +1,212 @@
+#include "archive/ArchiveIo.h"
+
+#include "common/DateTime.h"
+#include "common/Errors.h"
+
+#include <libdeflate.h>
+
+#include <cerrno>
+#include <chrono>
+#include <ctime>
+#include <mutex>
+#include <random>
+
+namespace velmora::archive {
+
+bool StdFile::Open(const std::filesystem::path& path, const char* mode)
+{
+    Close();
+    do {
+        errno = 0;
+        m_file = std::fopen(path.c_str(), mode);
+    } while (!m_file && errno == EINTR);
+    return m_file != nullptr;
+}
+
+bool StdFile::Close()
+{
+    if (!m_file) {
+        return true;
+    }
+    const bool ok = std::fclose(m_file) == 0;
+    m_file = nullptr;
+    return ok;
+}
+
+std::size_t StdFile::Read(void* data, std::size_t size)
+{
+    std::size_t done = 0;
+    auto* bytes = static_cast<unsigned char*>(data);
+    while (done < size) {
+        errno = 0;
+        const std::size_t got = std::fread(bytes + done, 1, size - done, m_file);
+        done += got;
+        if (got == 0) {
+            if (std::ferror(m_file) && errno == EINTR) {
+                std::clearerr(m_file);
+                continue;
+            }
+            break;
+        }
+    }
+    return done;
+}
+
+bool StdFile::Write(const void* data, std::size_t size)
+{
+    std::size_t done = 0;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    while (done < size) {
+        errno = 0;
+        const std::size_t put = std::fwrite(bytes + done, 1, size - done, m_file);
+        done += put;
+        if (put == 0) {
+            if (errno == EINTR) {
+                std::clearerr(m_file);
+                continue;
+            }
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StdFile::Seek(std::uint64_t offset)
+{
+    static_assert(sizeof(long) >= 8, "64-bit file offsets need a 64-bit long");
+    return std::fseek(m_file, static_cast<long>(offset), SEEK_SET) == 0;
+}
+
+std::optional<std::uint64_t> StdFile::Tell()
+{
+    const long pos = std::ftell(m_file);
+    if (pos < 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(pos);
+}
+
+namespace {
+// At most 200 bytes of a name, cut at a character boundary, so the temporary name stays
+// within the file system's name length limit.
+std::string ShortStem(std::string name)
+{
+    if (name.size() <= 200) {
+        return name;
+    }
+    std::size_t cut = 200;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    name.resize(cut);
+    return name;
+}
+} // namespace
+
+std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
+{
+    static std::mutex mutex;
+    static std::mt19937_64 generator{std::random_device{}()};
+    const std::filesystem::path folder = destination.parent_path();
+    int lastError = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::uint64_t tag;
+        {
+            std::lock_guard lock(mutex);
+            tag = generator();
+        }
+        char suffix[32];
+        std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
+        std::filesystem::path candidate = folder / ("." + ShortStem(destination.filename().string()) + suffix);
+        if (file.Open(candidate, "w+bx")) {
+            return candidate;
+        }
+        lastError = errno;
+        if (lastError != EEXIST) {
+            break;
+        }
+    }
+    throw VelmoraError(SystemErrorText("Creating file", destination.string(), lastError));
+}
+
+namespace {
+std::mutex g_timeMutex;  // std::localtime and std::mktime share static state
+}
+
+std::optional<std::uint32_t> UnixToDos(std::int64_t seconds)
+{
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm local{};
+    {
+        std::lock_guard lock(g_timeMutex);
+        const std::tm* p = std::localtime(&t);
+        if (!p) {
+            return std::nullopt;
+        }
+        local = *p;
+    }
+    const int year = local.tm_year + 1900;
+    if (year < 1980 || year > 2107) {
+        return std::nullopt;
+    }
+    DateTimeParts parts{year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, 0};
+    return PackDosDateTime(parts);
+}
+
+std::uint32_t FileTimeToDos(std::filesystem::file_time_type time)
+{
+    const auto sys = std::chrono::file_clock::to_sys(time);
+    const std::int64_t seconds = std::chrono::floor<std::chrono::seconds>(sys).time_since_epoch().count();
+    if (auto dos = UnixToDos(seconds)) {
+        return *dos;
+    }
+    // Before 1980 (or unrepresentable): the earliest MS-DOS moment; after 2107: the last one.
+    return seconds < 315532800 ? 0x00210000u : 0xFF9FBF7Du;
+}
+
+std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos)
+{
+    const DateTimeParts parts = UnpackDosDateTime(dos);
+    if (!IsValidDate(parts.year, parts.month, parts.day) || !IsValidTime(parts.hour, parts.minute, parts.second, 0)) {
+        return std::nullopt;
+    }
+    std::tm local{};
+    local.tm_year = parts.year - 1900;
+    local.tm_mon = parts.month - 1;
+    local.tm_mday = parts.day;
+    local.tm_hour = parts.hour;
+    local.tm_min = parts.minute;
+    local.tm_sec = parts.second;
+    local.tm_isdst = -1;
+    std::time_t t;
+    {
+        std::lock_guard lock(g_timeMutex);
+        t = std::mktime(&local);
+    }
+    if (t == static_cast<std::time_t>(-1)) {
+        return std::nullopt;
+    }
+    const auto sys = std::chrono::system_clock::from_time_t(t);
+    return std::chrono::file_clock::from_sys(sys);
+}
+
+std::string TrimBlanks(std::string_view text)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && isBlank(text[end - 1])) {
+        --end;
+    }
+    return std::string(text.substr(begin, end - begin));
+}
+
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)
+{
+    return libdeflate_crc32(crc, data, size);
+}
+
+} // namespace velmora::archive

@@ -1,0 +1,68 @@
+#include "archive/PkwareCipher.h"
+
+#include "common/CodePages.h"
+
+#include <array>
+#include <string>
+
+namespace velmora::archive {
+
+namespace {
+constexpr std::array<std::uint32_t, 256> MakeCrcTable()
+{
+    std::array<std::uint32_t, 256> table{};
+    for (std::uint32_t n = 0; n < 256; ++n) {
+        std::uint32_t c = n;
+        for (int k = 0; k < 8; ++k) {
+            c = (c & 1u) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        }
+        table[n] = c;
+    }
+    return table;
+}
+constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
+
+inline std::uint32_t CrcByte(std::uint32_t crc, unsigned char b) { return kCrcTable[(crc ^ b) & 0xFFu] ^ (crc >> 8); }
+} // namespace
+
+PkwareCipher::PkwareCipher(std::string_view passwordBytes)
+{
+    for (char c : passwordBytes) {
+        Update(static_cast<unsigned char>(c));
+    }
+}
+
+void PkwareCipher::Update(unsigned char plain)
+{
+    m_key0 = CrcByte(m_key0, plain);
+    m_key1 = (m_key1 + (m_key0 & 0xFFu)) * 134775813u + 1u;
+    m_key2 = CrcByte(m_key2, static_cast<unsigned char>(m_key1 >> 24));
+}
+
+void PkwareCipher::Encrypt(unsigned char* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char plain = data[i];
+        data[i] = static_cast<unsigned char>(plain ^ KeyByte());
+        Update(plain);
+    }
+}
+
+void PkwareCipher::Decrypt(unsigned char* data, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i) {
+        const unsigned char plain = static_cast<unsigned char>(data[i] ^ KeyByte());
+        data[i] = plain;
+        Update(plain);
+    }
+}
+
+std::string PasswordBytes(std::string_view utf8Password)
+{
+    if (auto ansi = EncodeCodePage(CodePage::Ansi1252, utf8Password)) {
+        return *ansi;
+    }
+    return std::string(utf8Password);
+}
+
+} // namespace velmora::archive

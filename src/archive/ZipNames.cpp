@@ -1,0 +1,120 @@
+#include "archive/ZipNames.h"
+
+#include "archive/ArchiveIo.h"
+#include "common/CodePages.h"
+#include "common/Utf.h"
+
+#include <vector>
+
+namespace velmora::archive {
+
+std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name)
+{
+    if (!IsValidUtf8(utf8Name)) {
+        return std::nullopt;
+    }
+    EncodedName result;
+    bool above127 = false;
+    if (auto oem = EncodeCodePage(CodePage::Oem437, utf8Name)) {
+        result.bytes = *oem;
+        result.host = 0;
+    } else if (auto ansi = EncodeCodePage(CodePage::Ansi1252, utf8Name)) {
+        result.bytes = *ansi;
+        result.host = 11;
+    } else {
+        result.bytes = std::string(utf8Name);
+        result.utf8 = true;
+        return result;
+    }
+    for (char c : result.bytes) {
+        above127 = above127 || static_cast<unsigned char>(c) > 127;
+    }
+    if (above127) {
+        std::string& extra = result.unicodeExtra;
+        Put16(extra, 0x7075);
+        Put16(extra, static_cast<std::uint16_t>(5 + utf8Name.size()));
+        extra.push_back(1);
+        Put32(extra, Crc32(0, result.bytes.data(), result.bytes.size()));
+        extra.append(utf8Name);
+    }
+    return result;
+}
+
+std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra, unsigned hostSystem)
+{
+    if (utf8Flag && IsValidUtf8(stored)) {
+        return std::string(stored);
+    }
+    // Look for a Unicode Path extra field that belongs to these exact bytes.
+    std::size_t pos = 0;
+    while (pos + 4 <= extra.size()) {
+        const auto* p = reinterpret_cast<const unsigned char*>(extra.data() + pos);
+        const std::uint16_t id = Get16(p);
+        const std::uint16_t size = Get16(p + 2);
+        if (pos + 4 + size > extra.size()) {
+            break;
+        }
+        if (id == 0x7075 && size >= 5 && p[4] == 1 && Get32(p + 5) == Crc32(0, stored.data(), stored.size())) {
+            std::string_view name(extra.data() + pos + 9, size - 5u);
+            if (IsValidUtf8(name)) {
+                return std::string(name);
+            }
+        }
+        pos += 4u + size;
+    }
+    if ((hostSystem == 3 || hostSystem == 19) && IsValidUtf8(stored)) {
+        return std::string(stored);
+    }
+    return DecodeCodePage(CodePage::Oem437, stored);
+}
+
+std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory)
+{
+    isDirectory = !name.empty() && (name.back() == '/' || name.back() == '\\');
+    if (name.empty() || name.front() == '/' || name.front() == '\\') {
+        return std::nullopt;
+    }
+    if (name.size() >= 2 && name[1] == ':' &&
+        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
+        return std::nullopt;
+    }
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= name.size(); ++i) {
+        if (i < name.size()) {
+            const unsigned char c = static_cast<unsigned char>(name[i]);
+            if (c < 0x20 || c == 0x7F) {
+                return std::nullopt;
+            }
+            if (c != '/' && c != '\\') {
+                continue;
+            }
+        }
+        const std::string_view part = name.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == ".") {
+            continue;
+        }
+        if (part == "..") {
+            if (parts.empty()) {
+                return std::nullopt;
+            }
+            parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    if (parts.empty()) {
+        return std::nullopt;
+    }
+    std::string result;
+    for (std::string_view part : parts) {
+        if (!result.empty()) {
+            result.push_back('/');
+        }
+        result.append(part);
+    }
+    return result;
+}
+
+} // namespace velmora::archive

@@ -1,0 +1,33 @@
+#pragma once
+// Entry names: choosing the stored encoding when writing, decoding and making them safe
+// when reading.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace velmora::archive {
+
+struct EncodedName {
+    std::string bytes;          // as stored
+    bool utf8 = false;          // general-purpose bit 11
+    std::uint8_t host = 0;      // 0 MS-DOS (CP437), 11 NTFS (Windows-1252)
+    std::string unicodeExtra;   // the 0x7075 extra field (header included), or empty
+};
+
+// CP437 when every character fits, else Windows-1252 (host 11), else UTF-8 (bit 11).
+// nullopt when the name is not valid UTF-8.
+std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name);
+
+// The entry's name as UTF-8: UTF-8 when bit 11 is set, else the Unicode Path extra field
+// when its CRC matches the stored bytes, else CP437 -- except that archives made on Unix
+// (host 3) or macOS (host 19) store the system's own name bytes, which are UTF-8 there.
+std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra, unsigned hostSystem);
+
+// The entry name as a relative path with "/" separators and no "." parts, or nullopt
+// when it is unsafe: empty, absolute, with a drive letter, with a NUL or control
+// character, or leaving its base through "..". "\" counts as a separator too.
+// isDirectory is set for names ending in a separator.
+std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory);
+
+} // namespace velmora::archive

@@ -1,0 +1,707 @@
+#include "archive/ZipReader.h"
+
+#include "archive/ArchiveIo.h"
+#include "archive/PkwareCipher.h"
+#include "archive/WorkerPool.h"
+#include "archive/ZipNames.h"
+#include "archive/ZipWriter.h"
+#include "common/Errors.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <deque>
+#include <future>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+
+namespace velmora {
+
+using namespace archive;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kLocalSig = 0x04034b50;
+constexpr std::uint32_t kCentralSig = 0x02014b50;
+constexpr std::uint32_t kEndSig = 0x06054b50;
+constexpr std::uint32_t kEnd64Sig = 0x06064b50;
+constexpr std::uint32_t kLocator64Sig = 0x07064b50;
+constexpr std::uint64_t kMaxCentralDirectory = 128ull << 20;
+// Entries up to this size (both sides) are inflated in one call; larger ones stream.
+constexpr std::uint64_t kWholeInflateLimit = 16ull << 20;
+
+struct Index {
+    std::vector<ZipEntryInfo> entries;
+    std::uint64_t fileSize = 0;
+    std::uint64_t centralOffset = 0;
+    bool zip64 = false;
+};
+
+std::string Fail(const fs::path& archive, const std::string& what) { return "'" + archive.string() + "': " + what; }
+
+bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size)
+{
+    return file.Seek(offset) && file.ReadExact(data, size);
+}
+
+// Reads the end records and the central directory. Returns an error text or "".
+std::string ReadIndex(StdFile& file, const fs::path& archive, Index& index)
+{
+    std::error_code ec;
+    index.fileSize = fs::file_size(archive, ec);
+    if (ec) {
+        return SystemErrorText("Reading archive", archive.string(), ec.value());
+    }
+    if (index.fileSize < 22) {
+        return Fail(archive, "not a ZIP archive");
+    }
+    const std::uint64_t tailSize = std::min<std::uint64_t>(index.fileSize, 22 + 65535);
+    const std::uint64_t tailStart = index.fileSize - tailSize;
+    std::string tail(tailSize, '\0');
+    if (!ReadAt(file, tailStart, tail.data(), tail.size())) {
+        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
+    }
+    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
+    std::optional<std::uint64_t> endPos;
+    for (std::uint64_t i = tailSize - 22 + 1; i-- > 0;) {
+        if (Get32(t + i) == kEndSig && i + 22 + Get16(t + i + 20) == tailSize) {
+            endPos = i;
+            break;
+        }
+    }
+    if (!endPos) {
+        return Fail(archive, "not a ZIP archive (no end of central directory)");
+    }
+    const unsigned char* end = t + *endPos;
+    if (Get16(end + 4) != 0 || Get16(end + 6) != 0 || Get16(end + 8) != Get16(end + 10)) {
+        return Fail(archive, "spanned archives are not supported");
+    }
+    std::uint64_t count = Get16(end + 10);
+    std::uint64_t cdSize = Get32(end + 12);
+    std::uint64_t cdOffset = Get32(end + 16);
+    std::uint64_t recordsStart = tailStart + *endPos;
+    if (*endPos >= 20 && Get32(end - 20) == kLocator64Sig) {
+        const std::uint64_t end64 = Get64(end - 20 + 8);
+        unsigned char rec[56];
+        if (end64 + 56 > tailStart + *endPos - 20 || !ReadAt(file, end64, rec, sizeof rec) ||
+            Get32(rec) != kEnd64Sig) {
+            return Fail(archive, "damaged Zip64 end record");
+        }
+        if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0 || Get64(rec + 24) != Get64(rec + 32)) {
+            return Fail(archive, "spanned archives are not supported");
+        }
+        count = Get64(rec + 32);
+        cdSize = Get64(rec + 40);
+        cdOffset = Get64(rec + 48);
+        recordsStart = end64;
+        index.zip64 = true;
+    }
+    if (cdOffset > recordsStart || cdSize > recordsStart - cdOffset || cdSize > kMaxCentralDirectory ||
+        count > cdSize / 46 + (cdSize == 0 ? 0 : 1)) {
+        return Fail(archive, "damaged central directory");
+    }
+    if (count * 46 > cdSize) {
+        return Fail(archive, "damaged central directory");
+    }
+    index.centralOffset = cdOffset;
+    std::string cd(cdSize, '\0');
+    if (cdSize && !ReadAt(file, cdOffset, cd.data(), cd.size())) {
+        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
+    }
+    const auto* c = reinterpret_cast<const unsigned char*>(cd.data());
+    std::uint64_t pos = 0;
+    index.entries.reserve(count);
+    for (std::uint64_t n = 0; n < count; ++n) {
+        if (pos + 46 > cdSize || Get32(c + pos) != kCentralSig) {
+            return Fail(archive, "damaged central directory");
+        }
+        const unsigned char* h = c + pos;
+        const std::uint64_t nameLen = Get16(h + 28);
+        const std::uint64_t extraLen = Get16(h + 30);
+        const std::uint64_t commentLen = Get16(h + 32);
+        if (pos + 46 + nameLen + extraLen + commentLen > cdSize) {
+            return Fail(archive, "damaged central directory");
+        }
+        ZipEntryInfo e;
+        e.versionMadeBy = Get16(h + 4);
+        e.versionNeeded = Get16(h + 6);
+        e.flags = Get16(h + 8);
+        e.method = Get16(h + 10);
+        e.dosDateTime = static_cast<std::uint32_t>(Get16(h + 12)) | (static_cast<std::uint32_t>(Get16(h + 14)) << 16);
+        e.crc32 = Get32(h + 16);
+        e.compressedSize = Get32(h + 20);
+        e.uncompressedSize = Get32(h + 24);
+        e.externalAttributes = Get32(h + 38);
+        e.localHeaderOffset = Get32(h + 42);
+        e.rawName.assign(reinterpret_cast<const char*>(h + 46), nameLen);
+        e.extra.assign(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
+        // Zip64 extra field: only the fields whose 32-bit value is saturated, in order.
+        const auto* x = reinterpret_cast<const unsigned char*>(e.extra.data());
+        for (std::size_t p = 0; p + 4 <= e.extra.size();) {
+            const std::uint16_t id = Get16(x + p);
+            const std::uint16_t len = Get16(x + p + 2);
+            if (p + 4 + len > e.extra.size()) {
+                break;
+            }
+            if (id == 0x0001) {
+                e.zip64 = true;
+                std::size_t q = p + 4;
+                const std::size_t qEnd = p + 4 + len;
+                const auto take = [&](std::uint64_t& field) {
+                    if (field != 0xFFFFFFFFull) {
+                        return true;
+                    }
+                    if (q + 8 > qEnd) {
+                        return false;
+                    }
+                    field = Get64(x + q);
+                    q += 8;
+                    return true;
+                };
+                if (!take(e.uncompressedSize) || !take(e.compressedSize) || !take(e.localHeaderOffset)) {
+                    return Fail(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
+                }
+            }
+            p += 4u + len;
+        }
+        e.encrypted = (e.flags & 1) != 0;
+        e.name = DecodeEntryName(e.rawName, (e.flags & 0x0800) != 0, e.extra, e.versionMadeBy >> 8);
+        e.isDirectory = !e.name.empty() && (e.name.back() == '/' || e.name.back() == '\\');
+        index.entries.push_back(std::move(e));
+        pos += 46 + nameLen + extraLen + commentLen;
+    }
+    return {};
+}
+
+// Where one entry's data lies, found from its local header.
+struct DataSpan {
+    std::uint64_t start = 0;
+    bool descriptorFlag = false;  // bit 3 of the local header
+};
+
+std::string LocateData(StdFile& file, const Index& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
+                       DataSpan& span)
+{
+    unsigned char h[30];
+    if (e.localHeaderOffset + 30 > index.centralOffset || !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
+        Get32(h) != kLocalSig) {
+        return "damaged local header";
+    }
+    span.descriptorFlag = (Get16(h + 6) & 0x0008) != 0;
+    span.start = e.localHeaderOffset + 30 + Get16(h + 26) + Get16(h + 28);
+    if (span.start > nextOffset || e.compressedSize > nextOffset - span.start) {
+        return "entry data overlaps other entries or runs past its end";
+    }
+    return {};
+}
+
+// The offset that bounds each entry's data: the next local header or the central directory.
+std::vector<std::uint64_t> NextOffsets(const Index& index, std::vector<bool>& duplicate)
+{
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(index.entries.size());
+    for (const ZipEntryInfo& e : index.entries) {
+        offsets.push_back(e.localHeaderOffset);
+    }
+    std::vector<std::uint64_t> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::uint64_t> next(offsets.size());
+    duplicate.assign(offsets.size(), false);
+    std::set<std::uint64_t> seen;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        auto it = std::upper_bound(sorted.begin(), sorted.end(), offsets[i]);
+        next[i] = it == sorted.end() ? index.centralOffset : std::min(*it, index.centralOffset);
+        duplicate[i] = !seen.insert(offsets[i]).second;
+    }
+    return next;
+}
+
+struct EntryJob {
+    fs::path archive;
+    ZipEntryInfo entry;
+    DataSpan span;
+    bool encrypted = false;
+    std::string passwordBytes;
+    fs::path output;            // empty: only verify
+    bool restoreTime = true;
+    CancelFlag cancel = nullptr;
+};
+
+struct JobResult {
+    bool ok = false;
+    std::string error;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+};
+
+// Writes a job's output to a temporary file and renames it into place once verified.
+class Sink {
+public:
+    explicit Sink(const fs::path& output) : m_output(output) {}
+    ~Sink()
+    {
+        if (!m_temp.empty()) {
+            m_file.Close();
+            std::error_code ec;
+            fs::remove(m_temp, ec);
+        }
+    }
+    void Open()
+    {
+        if (!m_output.empty()) {
+            m_temp = CreateTempBeside(m_output, m_file);
+        }
+    }
+    void Write(const void* data, std::size_t size)
+    {
+        if (!m_temp.empty() && size && !m_file.Write(data, size)) {
+            throw VelmoraError(SystemErrorText("Writing", m_output.string(), errno));
+        }
+    }
+    void Commit(std::optional<fs::file_time_type> time)
+    {
+        if (m_temp.empty()) {
+            return;
+        }
+        if (!m_file.Close()) {
+            throw VelmoraError(SystemErrorText("Writing", m_output.string(), errno));
+        }
+        std::error_code ec;
+        if (time) {
+            fs::last_write_time(m_temp, *time, ec);
+        }
+        fs::rename(m_temp, m_output, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Writing", m_output.string(), ec.value()));
+        }
+        m_temp.clear();
+    }
+
+private:
+    fs::path m_output;
+    fs::path m_temp;
+    StdFile m_file;
+};
+
+JobResult RunEntryJob(const EntryJob& job)
+{
+    JobResult result;
+    const ZipEntryInfo& e = job.entry;
+    try {
+        StdFile in;
+        if (!in.Open(job.archive, "rb") || !in.Seek(job.span.start)) {
+            throw VelmoraError(SystemErrorText("Reading archive", job.archive.string(), errno));
+        }
+        std::uint64_t remaining = e.compressedSize;
+        std::optional<PkwareCipher> cipher;
+        if (job.encrypted) {
+            unsigned char header[12];
+            if (remaining < 12 || !in.ReadExact(header, 12)) {
+                throw VelmoraError("damaged encryption header");
+            }
+            cipher.emplace(job.passwordBytes);
+            cipher->Decrypt(header, 12);
+            remaining -= 12;
+        }
+        Sink sink(job.output);
+        sink.Open();
+        std::uint32_t crc = 0;
+        std::uint64_t produced = 0;
+        const auto emit = [&](const unsigned char* data, std::size_t size) {
+            if (size > e.uncompressedSize - produced) {
+                throw VelmoraError("entry is larger than its declared size");
+            }
+            crc = Crc32(crc, data, size);
+            produced += size;
+            sink.Write(data, size);
+        };
+        const auto readIn = [&](unsigned char* data, std::size_t size) {
+            if (!in.ReadExact(data, size)) {
+                throw VelmoraError("archive ends inside an entry");
+            }
+            if (cipher) {
+                cipher->Decrypt(data, size);
+            }
+        };
+        const auto checkCancel = [&] {
+            if (job.cancel && job.cancel->load()) {
+                throw VelmoraError("cancelled");
+            }
+        };
+        if (e.method == 0) {
+            if (remaining != e.uncompressedSize) {
+                throw VelmoraError("stored entry's sizes differ");
+            }
+            std::vector<unsigned char> buffer(std::min<std::uint64_t>(remaining, 1u << 20));
+            while (remaining > 0) {
+                checkCancel();
+                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
+                readIn(buffer.data(), n);
+                emit(buffer.data(), n);
+                remaining -= n;
+            }
+        } else if (remaining <= kWholeInflateLimit && e.uncompressedSize <= kWholeInflateLimit) {
+            std::vector<unsigned char> packed(static_cast<std::size_t>(remaining));
+            readIn(packed.data(), packed.size());
+            std::vector<unsigned char> plain(static_cast<std::size_t>(e.uncompressedSize));
+            libdeflate_decompressor* d = libdeflate_alloc_decompressor();
+            if (!d) {
+                throw std::bad_alloc();
+            }
+            std::size_t inUsed = 0;
+            std::size_t outMade = 0;
+            const auto rc = libdeflate_deflate_decompress_ex(d, packed.data(), packed.size(), plain.data(),
+                                                              plain.size(), &inUsed, &outMade);
+            libdeflate_free_decompressor(d);
+            if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
+                throw VelmoraError("entry is larger than its declared size");
+            }
+            if (rc != LIBDEFLATE_SUCCESS) {
+                throw VelmoraError("damaged compressed data");
+            }
+            emit(plain.data(), outMade);
+        } else {
+            z_stream zs{};
+            if (inflateInit2(&zs, -15) != Z_OK) {
+                throw std::bad_alloc();
+            }
+            struct ZGuard {
+                z_stream* z;
+                ~ZGuard() { inflateEnd(z); }
+            } guard{&zs};
+            std::vector<unsigned char> inBuf(1u << 18);
+            std::vector<unsigned char> outBuf(1u << 20);
+            int rc = Z_OK;
+            while (rc != Z_STREAM_END) {
+                checkCancel();
+                if (zs.avail_in == 0) {
+                    if (remaining == 0) {
+                        throw VelmoraError("damaged compressed data (ends early)");
+                    }
+                    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
+                    readIn(inBuf.data(), n);
+                    remaining -= n;
+                    zs.next_in = inBuf.data();
+                    zs.avail_in = static_cast<uInt>(n);
+                }
+                zs.next_out = outBuf.data();
+                zs.avail_out = static_cast<uInt>(outBuf.size());
+                rc = inflate(&zs, Z_NO_FLUSH);
+                if (rc != Z_OK && rc != Z_STREAM_END) {
+                    throw VelmoraError("damaged compressed data");
+                }
+                emit(outBuf.data(), outBuf.size() - zs.avail_out);
+            }
+        }
+        if (produced != e.uncompressedSize) {
+            throw VelmoraError("entry is shorter than its declared size");
+        }
+        if (crc != e.crc32) {
+            throw VelmoraError("CRC-32 mismatch");
+        }
+        sink.Commit(job.restoreTime ? DosToFileTime(e.dosDateTime) : std::nullopt);
+        result.ok = true;
+        result.crc = crc;
+        result.size = produced;
+    } catch (const std::exception& error) {
+        result.error = error.what();
+    }
+    return result;
+}
+
+bool IsSymlinkEntry(const ZipEntryInfo& e)
+{
+    const unsigned host = e.versionMadeBy >> 8;
+    return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
+}
+
+// Creates the folders of relative below target without passing through a link or a file.
+bool MakeFolders(const fs::path& target, const fs::path& relative, std::string& error)
+{
+    fs::path current = target;
+    for (const fs::path& part : relative) {
+        current /= part;
+        std::error_code ec;
+        const auto status = fs::symlink_status(current, ec);
+        if (fs::is_symlink(status)) {
+            error = "'" + current.string() + "' is a link; nothing is written through it";
+            return false;
+        }
+        if (fs::is_directory(status)) {
+            continue;
+        }
+        if (fs::exists(status)) {
+            error = "'" + current.string() + "' is a file, not a folder";
+            return false;
+        }
+        if (!fs::create_directory(current, ec) && ec) {
+            error = SystemErrorText("Creating folder", current.string(), ec.value());
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class Mode { KeepFolders, Flatten, Verify };
+
+ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode mode, const std::string* password,
+                         const ZipExtractOptions& options, const std::vector<ZipSource>* sources = nullptr)
+{
+    ZipExtractResult result;
+    const auto failWith = [&](const std::string& text) {
+        if (result.error.empty()) {
+            result.error = text;
+        }
+    };
+    StdFile file;
+    if (!file.Open(archive, "rb")) {
+        result.error = SystemErrorText("Opening archive", archive.string(), errno);
+        return result;
+    }
+    Index index;
+    if (std::string error = ReadIndex(file, archive, index); !error.empty()) {
+        result.error = error;
+        return result;
+    }
+    std::vector<bool> duplicate;
+    const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
+    std::uint64_t total = 0;
+    for (const ZipEntryInfo& e : index.entries) {
+        total += e.uncompressedSize;
+    }
+    std::uint64_t done = 0;
+
+    std::string currentPassword = password ? *password : std::string();
+    WorkerPool pool(WorkerPool::DefaultThreads(0));
+    struct Pending {
+        std::size_t index;
+        std::future<JobResult> future;
+        fs::path output;
+    };
+    std::deque<Pending> pending;
+    std::set<fs::path> inFlight;
+    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified;  // name -> crc, size
+    const auto finishOne = [&] {
+        Pending item = std::move(pending.front());
+        pending.pop_front();
+        JobResult r = item.future.get();
+        inFlight.erase(item.output);
+        const ZipEntryInfo& e = index.entries[item.index];
+        if (r.ok) {
+            if (mode == Mode::Verify) {
+                verified[e.name] = {r.crc, r.size};
+            } else {
+                ++result.filesWritten;
+            }
+        } else {
+            failWith("'" + e.name + "': " + r.error);
+        }
+        done += e.uncompressedSize;
+        if (options.progress) {
+            options.progress(done, total);
+        }
+    };
+    bool stop = false;
+    for (std::size_t i = 0; i < index.entries.size() && !stop; ++i) {
+        if (options.cancel && options.cancel->load()) {
+            failWith("cancelled");
+            break;
+        }
+        const ZipEntryInfo& e = index.entries[i];
+        bool isDirectory = false;
+        const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
+        if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
+            result.rejected.push_back(e.name);
+            failWith("'" + e.name + "': " + (!safe ? "unsafe name (absolute, drive letter or leaves the folder)"
+                                             : duplicate[i] ? "shares its data with another entry"
+                                                            : "links are not extracted"));
+            continue;
+        }
+        fs::path output;
+        if (mode != Mode::Verify) {
+            const fs::path relative(*safe);
+            std::string error;
+            if (isDirectory) {
+                if (mode == Mode::KeepFolders && !MakeFolders(target, relative, error)) {
+                    failWith(error);
+                }
+                continue;
+            }
+            if (mode == Mode::KeepFolders) {
+                if (!MakeFolders(target, relative.parent_path(), error)) {
+                    failWith(error);
+                    continue;
+                }
+                output = target / relative;
+            } else {
+                output = target / relative.filename();
+            }
+            std::error_code ec;
+            if (fs::is_directory(fs::symlink_status(output, ec))) {
+                failWith("'" + output.string() + "' is a folder");
+                continue;
+            }
+        } else if (isDirectory) {
+            continue;
+        }
+        if (e.method != 0 && e.method != 8) {
+            failWith("'" + e.name + "': compression method " + std::to_string(e.method) + " is not supported");
+            continue;
+        }
+        EntryJob job;
+        job.archive = archive;
+        job.entry = e;
+        job.output = output;
+        job.restoreTime = options.restoreTimes;
+        job.cancel = options.cancel;
+        if (std::string error = LocateData(file, index, e, next[i], job.span); !error.empty()) {
+            failWith("'" + e.name + "': " + error);
+            continue;
+        }
+        if (e.encrypted) {
+            if (!password) {
+                failWith("'" + e.name + "': the entry is encrypted");
+                continue;
+            }
+            unsigned char header[12];
+            if (e.compressedSize < 12 || !ReadAt(file, job.span.start, header, 12)) {
+                failWith("'" + e.name + "': damaged encryption header");
+                continue;
+            }
+            const unsigned char expected = job.span.descriptorFlag
+                                               ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
+                                               : static_cast<unsigned char>(e.crc32 >> 24);
+            bool matched = false;
+            for (int attempt = 0; attempt <= 3 && !matched; ++attempt) {
+                if (attempt > 0) {
+                    if (options.needPassword && !options.needPassword(currentPassword)) {
+                        break;
+                    }
+                }
+                // The password's Windows-1252 bytes first, then its UTF-8 bytes.
+                const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
+                for (const std::string& bytes : candidates) {
+                    unsigned char copy[12];
+                    std::copy(header, header + 12, copy);
+                    PkwareCipher cipher(bytes);
+                    cipher.Decrypt(copy, 12);
+                    if (copy[11] == expected) {
+                        matched = true;
+                        job.passwordBytes = bytes;
+                        break;
+                    }
+                }
+            }
+            if (!matched) {
+                failWith("'" + e.name + "': wrong or missing password");
+                stop = true;
+                continue;
+            }
+            job.encrypted = true;
+        }
+        if (!output.empty() && inFlight.count(output)) {
+            while (!pending.empty()) {
+                finishOne();
+            }
+        }
+        inFlight.insert(output);
+        pending.push_back({i, pool.Submit([job] { return RunEntryJob(job); }), output});
+        while (pending.size() >= pool.Size() * 2) {
+            finishOne();
+        }
+    }
+    while (!pending.empty()) {
+        finishOne();
+    }
+    if (mode == Mode::Verify && sources) {
+        for (const ZipSource& source : *sources) {
+            const std::string name = source.isDirectory ? source.name + "/" : source.name;
+            if (source.isDirectory) {
+                continue;
+            }
+            auto it = verified.find(name);
+            if (it == verified.end()) {
+                failWith("'" + name + "' is missing from the archive");
+                continue;
+            }
+            StdFile in;
+            std::uint32_t crc = 0;
+            std::uint64_t size = 0;
+            if (!in.Open(source.path, "rb")) {
+                failWith(SystemErrorText("Opening", source.path.string(), errno));
+                continue;
+            }
+            std::vector<unsigned char> buffer(1u << 20);
+            for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) {
+                crc = Crc32(crc, buffer.data(), n);
+                size += n;
+            }
+            if (in.Error() || crc != it->second.first || size != it->second.second) {
+                failWith("'" + name + "' differs from its source");
+            }
+        }
+    }
+    result.ok = result.error.empty();
+    return result;
+}
+
+} // namespace
+
+ZipListing ListZipArchive(const fs::path& archive)
+{
+    ZipListing listing;
+    StdFile file;
+    if (!file.Open(archive, "rb")) {
+        listing.error = SystemErrorText("Opening archive", archive.string(), errno);
+        return listing;
+    }
+    Index index;
+    listing.error = ReadIndex(file, archive, index);
+    listing.ok = listing.error.empty();
+    listing.entries = std::move(index.entries);
+    listing.zip64 = index.zip64;
+    return listing;
+}
+
+ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, const ZipExtractOptions& options)
+{
+    std::error_code ec;
+    if (!fs::is_directory(target, ec)) {
+        fs::create_directories(target, ec);
+        if (ec) {
+            ZipExtractResult result;
+            result.error = SystemErrorText("Creating folder", target.string(), ec.value());
+            return result;
+        }
+    }
+    return Extract(archive, target, Mode::KeepFolders, nullptr, options);
+}
+
+ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archive, std::string_view password,
+                                  const ZipExtractOptions& options)
+{
+    std::error_code ec;
+    if (!fs::is_directory(target, ec)) {
+        if (!fs::create_directory(target, ec) && ec) {
+            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+        }
+    }
+    const std::string trimmed = TrimBlanks(password);
+    return Extract(archive, target, Mode::Flatten, &trimmed, options);
+}
+
+ZipExtractResult VerifyZipArchive(const fs::path& archive, std::string_view password,
+                                  const std::vector<ZipSource>* sources)
+{
+    const std::string copy(password);
+    ZipExtractOptions options;
+    options.restoreTimes = false;
+    return Extract(archive, {}, Mode::Verify, &copy, options, sources);
+}
+
+} // namespace velmora

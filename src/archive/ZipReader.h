@@ -1,0 +1,86 @@
+#pragma once
+// Reads ZIP archives (stored and deflate, traditional PKWARE encryption, Zip64).
+// Every entry is checked before anything is written: names that are absolute, carry a
+// drive letter or leave the target through ".." are refused, links are never created,
+// each entry's CRC-32 and size are verified, output beyond the declared size is refused
+// (bounds archive bombs), and an entry that fails part way is removed, not left truncated.
+#include "archive/ArchiveCommon.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora {
+
+struct ZipEntryInfo {
+    std::string name;          // decoded to UTF-8 (bit 11: UTF-8, else CP437)
+    std::string rawName;       // the stored bytes
+    std::uint16_t versionMadeBy = 0;
+    std::uint16_t versionNeeded = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint32_t dosDateTime = 0;  // date in the high word
+    std::uint32_t crc32 = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t uncompressedSize = 0;
+    std::uint64_t localHeaderOffset = 0;
+    std::uint32_t externalAttributes = 0;
+    std::string extra;         // central-directory extra field bytes
+    bool isDirectory = false;
+    bool encrypted = false;
+    bool zip64 = false;        // the entry carries a Zip64 extra field
+};
+
+struct ZipListing {
+    bool ok = false;
+    std::string error;
+    std::vector<ZipEntryInfo> entries;  // central-directory order
+    bool zip64 = false;                 // the archive has a Zip64 end record
+};
+
+// Reads the central directory only.
+ZipListing ListZipArchive(const std::filesystem::path& archive);
+
+struct ZipExtractOptions {
+    ProgressCallback progress;   // bytes of entry data done / total
+    CancelFlag cancel = nullptr;
+    // Asked when a password is wrong; may change it and returns false to give up.
+    // Without a handler the same password is tried again. After three retries the
+    // extraction fails.
+    std::function<bool(std::string& password)> needPassword;
+    // Sets the extracted files' modification times from the entries' MS-DOS times.
+    bool restoreTimes = true;
+};
+
+struct ZipExtractResult {
+    bool ok = false;
+    std::string error;                       // first failure, with the entry or path
+    std::uint64_t filesWritten = 0;
+    std::vector<std::string> rejected;       // entries refused (unsafe names, links, ...)
+};
+
+// Extracts every entry below target keeping folder parts (folders are created as
+// needed). Encrypted entries make the call fail. Unsafe entries are skipped and make
+// the result a failure; the other entries are still extracted.
+ZipExtractResult UnZipFile(const std::filesystem::path& archive, const std::filesystem::path& target,
+                           const ZipExtractOptions& options = {});
+
+// Extracts every file entry directly into target under its bare name (folder parts
+// dropped, folder entries skipped; a later entry replaces an earlier one of the same
+// name), decrypting with password (leading and trailing blanks are trimmed). Creates
+// target (one level) when missing and throws VelmoraError with the system error text
+// when that fails. Files written before a failure stay.
+ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std::filesystem::path& archive,
+                                  std::string_view password, const ZipExtractOptions& options = {});
+
+// Reads every entry back (decrypting with password when an entry is encrypted) and
+// checks CRC-32 and size; when sources is given, also that each source file's current
+// content matches the entry of the same name and that no source is missing.
+struct ZipSource;
+ZipExtractResult VerifyZipArchive(const std::filesystem::path& archive, std::string_view password,
+                                  const std::vector<ZipSource>* sources = nullptr);
+
+} // namespace velmora

@@ -1,0 +1,771 @@
+#include "archive/ZipWriter.h"
+
+#include "archive/ArchiveIo.h"
+#include "archive/DeflateBlocks.h"
+#include "archive/PkwareCipher.h"
+#include "archive/WorkerPool.h"
+#include "archive/ZipNames.h"
+#include "common/Errors.h"
+#include "platform/IRandomSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+using namespace archive;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::uint32_t kLocalSig = 0x04034b50;
+constexpr std::uint32_t kCentralSig = 0x02014b50;
+constexpr std::uint32_t kEndSig = 0x06054b50;
+constexpr std::uint32_t kEnd64Sig = 0x06064b50;
+constexpr std::uint32_t kLocator64Sig = 0x07064b50;
+constexpr std::uint32_t kDescriptorSig = 0x08074b50;
+constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
+
+// Files up to this size are read and compressed whole by one helper thread; larger
+// ones are cut into pieces compressed in parallel.
+constexpr std::size_t kWholeLimit = 4u << 20;
+constexpr std::size_t kPieceSize = 2u << 20;
+
+std::string ToLower(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
+{
+    if (reader) {
+        if (auto value = reader(path)) {
+            return *value;
+        }
+    }
+    std::uint32_t attributes = DefaultAttributes(path, isDirectory);
+    std::error_code ec;
+    const auto perms = fs::status(path, ec).permissions();
+    if (!ec && (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
+                   fs::perms::none) {
+        attributes |= kAttrReadOnly;
+    }
+    return attributes;
+}
+
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec) && !ec) {
+        return true;
+    }
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// What is known about an entry before its data is written.
+struct EntryPlan {
+    ZipSource source;
+    EncodedName name;
+    std::uint32_t dosTime = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t size = 0;  // at listing time
+    std::array<unsigned char, 11> random{};
+};
+
+// An entry's data made ready by a helper thread (small files).
+struct Prepared {
+    bool readable = true;
+    bool tooLarge = false;  // grew beyond the whole-file limit: handled in pieces
+    std::string reason;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+    std::uint16_t method = 0;
+    std::string data;  // encryption header included when encrypted
+};
+
+struct CentralEntry {
+    EncodedName name;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint16_t versionNeeded = 10;
+    std::uint32_t dosTime = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint64_t offset = 0;
+    bool zip64Local = false;
+};
+
+std::string EncryptionHeader(const EntryPlan& plan)
+{
+    std::string header(reinterpret_cast<const char*>(plan.random.data()), plan.random.size());
+    header.push_back(static_cast<char>((plan.dosTime >> 8) & 0xFF));  // high byte of the time field
+    return header;
+}
+
+Prepared PrepareSmall(const EntryPlan& plan, const std::string& passwordBytes, int level)
+{
+    Prepared out;
+    StdFile file;
+    if (!file.Open(plan.source.path, "rb")) {
+        out.readable = false;
+        out.reason = SystemErrorText("Opening", plan.source.path.string(), errno);
+        return out;
+    }
+    std::string content;
+    content.resize(std::max<std::size_t>(plan.size, 1) + 1);
+    std::size_t got = file.Read(content.data(), content.size());
+    while (got == content.size() && !file.Error()) {
+        if (content.size() > kWholeLimit * 2) {
+            out.tooLarge = true;
+            return out;
+        }
+        content.resize(content.size() * 2);
+        got += file.Read(content.data() + got, content.size() - got);
+    }
+    if (file.Error()) {
+        out.readable = false;
+        out.reason = SystemErrorText("Reading", plan.source.path.string(), errno);
+        return out;
+    }
+    content.resize(got);
+    out.size = got;
+    out.crc = got ? Crc32(0, content.data(), got) : 0;
+    std::string body;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(content.data());
+    if (got > 0 && DeflateWhole(bytes, got, level, body) && body.size() <= got) {
+        out.method = 8;
+    } else {
+        out.method = 0;
+        body = std::move(content);
+    }
+    if (!passwordBytes.empty()) {
+        PkwareCipher cipher(passwordBytes);
+        std::string data = EncryptionHeader(plan);
+        data.append(body);
+        cipher.Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+        out.data = std::move(data);
+    } else {
+        out.data = std::move(body);
+    }
+    return out;
+}
+
+class ArchiveBuilder {
+public:
+    ArchiveBuilder(const ZipWriteOptions& options, StdFile& file, fs::path tempPath)
+        : m_options(options), m_file(file), m_tempPath(std::move(tempPath)),
+          m_passwordBytes(options.password.empty() ? std::string() : PasswordBytes(options.password)),
+          m_pool(WorkerPool::DefaultThreads(options.threads))
+    {
+    }
+
+    void Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void Finish();
+    std::uint64_t Entries() const { return m_central.size(); }
+
+private:
+    struct Pending {
+        std::size_t index;
+        std::future<Prepared> future;
+    };
+
+    bool Encrypting() const { return !m_passwordBytes.empty(); }
+    void CheckCancel() const
+    {
+        if (m_options.cancel && m_options.cancel->load()) {
+            throw VelmoraError("Archive creation cancelled");
+        }
+    }
+    void Report(std::uint64_t bytes)
+    {
+        m_done += bytes;
+        // A file written again (stored after all, or with Zip64) does not move progress back.
+        if (m_options.progress && m_done > m_reported) {
+            m_reported = m_done;
+            m_options.progress(m_done, m_total);
+        }
+    }
+    void WriteBytes(const void* data, std::size_t size)
+    {
+        if (!m_file.Write(data, size)) {
+            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+        }
+        m_offset += size;
+    }
+    void WriteBytes(const std::string& data) { WriteBytes(data.data(), data.size()); }
+    void SeekTo(std::uint64_t offset)
+    {
+        if (std::fflush(m_file.Handle()) != 0 || !m_file.Seek(offset)) {
+            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+        }
+        m_offset = offset;
+    }
+    void TruncateTo(std::uint64_t offset)
+    {
+        if (std::fflush(m_file.Handle()) != 0) {
+            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+        }
+        std::error_code ec;
+        fs::resize_file(m_tempPath, offset, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), ec.value()));
+        }
+        SeekTo(offset);
+    }
+
+    CentralEntry StartEntry(const EntryPlan& plan, std::uint16_t method, bool zip64Local);
+    std::string LocalHeader(const CentralEntry& entry) const;
+    void WriteDescriptor(const CentralEntry& entry);
+    void WritePrepared(const EntryPlan& plan, Prepared& prepared);
+    void WriteDirectory(const EntryPlan& plan);
+    // Streams a large file; returns false when it could not be read (entry dropped).
+    bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped);
+    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure);
+    void Drain(std::deque<Pending>& pending, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+
+    const ZipWriteOptions& m_options;
+    StdFile& m_file;
+    fs::path m_tempPath;
+    std::string m_passwordBytes;
+    WorkerPool m_pool;
+    std::vector<CentralEntry> m_central;
+    std::uint64_t m_offset = 0;
+    std::uint64_t m_done = 0;
+    std::uint64_t m_reported = 0;
+    std::uint64_t m_total = 0;
+};
+
+CentralEntry ArchiveBuilder::StartEntry(const EntryPlan& plan, std::uint16_t method, bool zip64Local)
+{
+    CentralEntry entry;
+    entry.name = plan.name;
+    entry.method = method;
+    entry.dosTime = plan.dosTime;
+    entry.attributes = plan.attributes;
+    entry.offset = m_offset;
+    entry.zip64Local = zip64Local;
+    if (Encrypting() && !plan.source.isDirectory) {
+        entry.flags |= 0x0001 | 0x0008;
+    }
+    if (plan.name.utf8) {
+        entry.flags |= 0x0800;
+    }
+    const bool zip64 = zip64Local || entry.offset >= kMax32;
+    entry.versionNeeded = zip64 ? 45 : ((method == 8 || (entry.flags & 1)) ? 20 : 10);
+    return entry;
+}
+
+std::string ArchiveBuilder::LocalHeader(const CentralEntry& entry) const
+{
+    std::string h;
+    Put32(h, kLocalSig);
+    Put16(h, entry.versionNeeded);
+    Put16(h, entry.flags);
+    Put16(h, entry.method);
+    Put16(h, static_cast<std::uint16_t>(entry.dosTime & 0xFFFF));
+    Put16(h, static_cast<std::uint16_t>(entry.dosTime >> 16));
+    Put32(h, entry.crc);
+    Put32(h, entry.zip64Local ? 0xFFFFFFFFu : static_cast<std::uint32_t>(entry.compressedSize));
+    Put32(h, entry.zip64Local ? 0xFFFFFFFFu : static_cast<std::uint32_t>(entry.size));
+    Put16(h, static_cast<std::uint16_t>(entry.name.bytes.size()));
+    const std::size_t extraLength = (entry.zip64Local ? 20 : 0) + entry.name.unicodeExtra.size();
+    Put16(h, static_cast<std::uint16_t>(extraLength));
+    h.append(entry.name.bytes);
+    if (entry.zip64Local) {
+        Put16(h, 0x0001);
+        Put16(h, 16);
+        Put64(h, entry.size);
+        Put64(h, entry.compressedSize);
+    }
+    h.append(entry.name.unicodeExtra);
+    return h;
+}
+
+void ArchiveBuilder::WriteDescriptor(const CentralEntry& entry)
+{
+    if (!(entry.flags & 0x0008)) {
+        return;
+    }
+    std::string d;
+    Put32(d, kDescriptorSig);
+    Put32(d, entry.crc);
+    if (entry.zip64Local) {
+        Put64(d, entry.compressedSize);
+        Put64(d, entry.size);
+    } else {
+        Put32(d, static_cast<std::uint32_t>(entry.compressedSize));
+        Put32(d, static_cast<std::uint32_t>(entry.size));
+    }
+    WriteBytes(d);
+}
+
+void ArchiveBuilder::WritePrepared(const EntryPlan& plan, Prepared& prepared)
+{
+    CentralEntry entry = StartEntry(plan, prepared.method, false);
+    entry.crc = prepared.crc;
+    entry.size = prepared.size;
+    entry.compressedSize = prepared.data.size();
+    WriteBytes(LocalHeader(entry));
+    WriteBytes(prepared.data);
+    WriteDescriptor(entry);
+    m_central.push_back(std::move(entry));
+    Report(prepared.size);
+}
+
+void ArchiveBuilder::WriteDirectory(const EntryPlan& plan)
+{
+    CentralEntry entry = StartEntry(plan, 0, false);
+    WriteBytes(LocalHeader(entry));
+    m_central.push_back(std::move(entry));
+}
+
+bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure)
+{
+    StdFile input;
+    if (!input.Open(plan.source.path, "rb")) {
+        failure = SystemErrorText("Opening", plan.source.path.string(), errno);
+        return false;
+    }
+    std::optional<PkwareCipher> cipher;
+    if (Encrypting()) {
+        cipher.emplace(m_passwordBytes);
+        std::string header = EncryptionHeader(plan);
+        cipher->Encrypt(reinterpret_cast<unsigned char*>(header.data()), header.size());
+        WriteBytes(header);
+        entry.compressedSize += header.size();
+    }
+    const auto emit = [&](std::string& data) {
+        if (cipher) {
+            cipher->Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+        }
+        WriteBytes(data);
+        entry.compressedSize += data.size();
+    };
+    const std::size_t depth = m_pool.Size() * 2 + 1;
+    std::deque<std::future<std::string>> pending;
+    const auto popOne = [&] {
+        std::string piece = pending.front().get();
+        pending.pop_front();
+        emit(piece);
+    };
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+    for (;;) {
+        CheckCancel();
+        auto buffer = std::make_shared<std::string>(kPieceSize, '\0');
+        const std::size_t got = input.Read(buffer->data(), buffer->size());
+        if (input.Error()) {
+            failure = SystemErrorText("Reading", plan.source.path.string(), errno);
+            while (!pending.empty()) {
+                pending.front().wait();
+                pending.pop_front();
+            }
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        buffer->resize(got);
+        crc = Crc32(crc, buffer->data(), got);
+        size += got;
+        if (stored) {
+            emit(*buffer);
+        } else {
+            const int level = m_options.level;
+            pending.push_back(m_pool.Submit([buffer, level] {
+                std::string out;
+                DeflatePiece(reinterpret_cast<const unsigned char*>(buffer->data()), buffer->size(), level, out);
+                return out;
+            }));
+            while (pending.size() >= depth) {
+                popOne();
+            }
+        }
+        Report(got);
+    }
+    while (!pending.empty()) {
+        popOne();
+    }
+    if (!stored) {
+        std::string end(reinterpret_cast<const char*>(kDeflateEnd), sizeof kDeflateEnd);
+        emit(end);
+    }
+    entry.crc = crc;
+    entry.size = size;
+    return true;
+}
+
+bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped)
+{
+    const std::uint64_t start = m_offset;
+    const std::uint64_t doneBefore = m_done;
+    bool stored = false;
+    bool zip64 = plan.size + 12 >= kMax32;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        CentralEntry entry = StartEntry(plan, stored ? 0 : 8, zip64);
+        WriteBytes(LocalHeader(entry));
+        std::string failure;
+        if (!StreamLarge(plan, entry, stored, failure)) {
+            TruncateTo(start);
+            m_done = doneBefore;
+            skipped.push_back({plan.source.path, failure});
+            return false;
+        }
+        const std::uint64_t dataSize = entry.compressedSize - (Encrypting() ? 12 : 0);
+        const bool redo64 = !zip64 && (entry.size >= kMax32 || entry.compressedSize >= kMax32);
+        const bool redoStored = !stored && dataSize > entry.size;
+        if (redo64 || redoStored) {
+            zip64 = zip64 || redo64;
+            stored = stored || redoStored;
+            TruncateTo(start);
+            m_done = doneBefore;
+            continue;
+        }
+        const std::uint64_t end = m_offset;
+        // The local header gets the real CRC and sizes now that they are known.
+        SeekTo(start);
+        WriteBytes(LocalHeader(entry));
+        SeekTo(end);
+        WriteDescriptor(entry);
+        m_central.push_back(std::move(entry));
+        return true;
+    }
+    TruncateTo(start);
+    m_done = doneBefore;
+    skipped.push_back({plan.source.path, "The file kept changing while it was read"});
+    return false;
+}
+
+void ArchiveBuilder::Drain(std::deque<Pending>& pending, std::vector<EntryPlan>& plans,
+                           std::vector<ZipSkipped>& skipped)
+{
+    Pending item = std::move(pending.front());
+    pending.pop_front();
+    Prepared prepared = item.future.get();
+    const EntryPlan& plan = plans[item.index];
+    if (prepared.tooLarge) {
+        WriteLarge(plan, skipped);
+    } else if (!prepared.readable) {
+        skipped.push_back({plan.source.path, prepared.reason});
+    } else {
+        WritePrepared(plan, prepared);
+    }
+}
+
+void ArchiveBuilder::Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
+{
+    for (const EntryPlan& plan : plans) {
+        m_total += plan.size;
+    }
+    const std::size_t depth = m_pool.Size() * 4;
+    std::deque<Pending> pending;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        CheckCancel();
+        const EntryPlan& plan = plans[i];
+        if (plan.source.isDirectory || plan.size > kWholeLimit) {
+            while (!pending.empty()) {
+                Drain(pending, plans, skipped);
+            }
+            if (plan.source.isDirectory) {
+                WriteDirectory(plan);
+            } else {
+                WriteLarge(plan, skipped);
+            }
+            continue;
+        }
+        const std::string& passwordBytes = m_passwordBytes;
+        const int level = m_options.level;
+        pending.push_back(
+            {i, m_pool.Submit([&plan, &passwordBytes, level] { return PrepareSmall(plan, passwordBytes, level); })});
+        while (pending.size() >= depth) {
+            Drain(pending, plans, skipped);
+        }
+    }
+    while (!pending.empty()) {
+        CheckCancel();
+        Drain(pending, plans, skipped);
+    }
+}
+
+void ArchiveBuilder::Finish()
+{
+    const std::uint64_t cdOffset = m_offset;
+    std::string cd;
+    for (const CentralEntry& e : m_central) {
+        const bool bigSize = e.zip64Local || e.size >= kMax32;
+        const bool bigCompressed = e.zip64Local || e.compressedSize >= kMax32;
+        const bool bigOffset = e.offset >= kMax32;
+        std::string zip64;
+        if (bigSize || bigCompressed || bigOffset) {
+            std::string values;
+            if (bigSize) Put64(values, e.size);
+            if (bigCompressed) Put64(values, e.compressedSize);
+            if (bigOffset) Put64(values, e.offset);
+            Put16(zip64, 0x0001);
+            Put16(zip64, static_cast<std::uint16_t>(values.size()));
+            zip64.append(values);
+        }
+        const std::uint16_t needed = zip64.empty() ? e.versionNeeded : 45;
+        Put32(cd, kCentralSig);
+        Put16(cd, static_cast<std::uint16_t>((e.name.host << 8) | std::max<std::uint16_t>(needed, 20)));
+        Put16(cd, needed);
+        Put16(cd, e.flags);
+        Put16(cd, e.method);
+        Put16(cd, static_cast<std::uint16_t>(e.dosTime & 0xFFFF));
+        Put16(cd, static_cast<std::uint16_t>(e.dosTime >> 16));
+        Put32(cd, e.crc);
+        Put32(cd, bigCompressed ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.compressedSize));
+        Put32(cd, bigSize ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.size));
+        Put16(cd, static_cast<std::uint16_t>(e.name.bytes.size()));
+        Put16(cd, static_cast<std::uint16_t>(zip64.size() + e.name.unicodeExtra.size()));
+        Put16(cd, 0);  // comment
+        Put16(cd, 0);  // disk
+        Put16(cd, 0);  // internal attributes
+        Put32(cd, e.attributes);
+        Put32(cd, bigOffset ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.offset));
+        cd.append(e.name.bytes);
+        cd.append(zip64);
+        cd.append(e.name.unicodeExtra);
+        if (cd.size() >= (1u << 20)) {
+            WriteBytes(cd);
+            cd.clear();
+        }
+    }
+    WriteBytes(cd);
+    const std::uint64_t cdSize = m_offset - cdOffset;
+    const std::uint64_t count = m_central.size();
+    std::string end;
+    const bool needs64 = count >= 0xFFFF || cdSize >= kMax32 || cdOffset >= kMax32;
+    if (needs64) {
+        const std::uint64_t end64Offset = m_offset;
+        Put32(end, kEnd64Sig);
+        Put64(end, 44);
+        Put16(end, 45);
+        Put16(end, 45);
+        Put32(end, 0);
+        Put32(end, 0);
+        Put64(end, count);
+        Put64(end, count);
+        Put64(end, cdSize);
+        Put64(end, cdOffset);
+        Put32(end, kLocator64Sig);
+        Put32(end, 0);
+        Put64(end, end64Offset);
+        Put32(end, 1);
+    }
+    Put32(end, kEndSig);
+    Put16(end, 0);
+    Put16(end, 0);
+    const std::uint16_t count16 = count >= 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(count);
+    Put16(end, count16);
+    Put16(end, count16);
+    Put32(end, cdSize >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(cdSize));
+    Put32(end, cdOffset >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(cdOffset));
+    Put16(end, 0);
+    WriteBytes(end);
+}
+
+EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+{
+    EntryPlan plan;
+    plan.source = source;
+    ok = false;
+    auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
+    if (!name || source.name.empty()) {
+        reason = "The name is not valid UTF-8";
+        return plan;
+    }
+    if (name->bytes.size() > 0xFFFF - 64) {
+        reason = "The name is too long for an archive entry";
+        return plan;
+    }
+    plan.name = std::move(*name);
+    std::error_code ec;
+    const auto status = fs::status(source.path, ec);
+    if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
+        reason = ec ? SystemErrorText("Reading", source.path.string(), ec.value()) : "Not a regular file";
+        return plan;
+    }
+    plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
+    const auto time = fs::last_write_time(source.path, ec);
+    plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
+    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory);
+    ok = true;
+    return plan;
+}
+
+} // namespace
+
+bool IsZipArchiveName(const fs::path& archive)
+{
+    const std::string ext = ToLower(archive.extension().string());
+    return ext == ".zip" || ext == ".jar";
+}
+
+std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection, const AttributeReader& attributes,
+                                         const fs::path& excludeArchive, std::vector<ZipSkipped>* skipped)
+{
+    std::error_code ec;
+    if (!fs::is_directory(base, ec)) {
+        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec ? ec.value() : ENOTDIR));
+    }
+    std::vector<ZipSource> sources;
+    const auto skip = [&](const fs::path& path, std::string reason) {
+        if (skipped) {
+            skipped->push_back({path, std::move(reason)});
+        }
+    };
+    const auto isArchive = [&](const fs::path& path) { return !excludeArchive.empty() && SameFile(path, excludeArchive); };
+
+    if (selection == ZipSelection::OwnVisibleFiles) {
+        fs::directory_iterator it(base, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+        }
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            const fs::path path = it->path();
+            std::error_code statError;
+            const auto status = fs::status(path, statError);  // links are followed to their target
+            if (fs::is_directory(status)) {
+                continue;
+            }
+            if (statError || !fs::is_regular_file(status)) {
+                skip(path, "Not a readable regular file");
+                continue;
+            }
+            if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
+                continue;
+            }
+            sources.push_back({path, path.filename().string(), false});
+        }
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+        }
+        return sources;
+    }
+
+    fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
+    if (ec) {
+        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+    }
+    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path path = it->path();
+        const std::string name = fs::relative(path, base, ec).generic_string();
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", path.string(), ec.value()));
+        }
+        std::error_code statError;
+        const auto status = fs::symlink_status(path, statError);
+        if (fs::is_symlink(status)) {
+            skip(path, "Symbolic links are not archived");
+        } else if (fs::is_directory(status)) {
+            sources.push_back({path, name, true});
+        } else if (fs::is_regular_file(status)) {
+            if (!isArchive(path)) {
+                sources.push_back({path, name, false});
+            }
+        } else {
+            skip(path, "Not a regular file");
+        }
+    }
+    if (ec) {
+        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+    }
+    return sources;
+}
+
+ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::path& archive,
+                               const ZipWriteOptions& options)
+{
+    ZipWriteResult result;
+    if (!IsZipArchiveName(archive)) {
+        result.error = "Not a ZIP archive name (.zip or .jar): " + archive.string();
+        return result;
+    }
+    if (!options.password.empty() && !options.random) {
+        result.error = "No random source for the encryption header";
+        return result;
+    }
+    fs::path tempPath;
+    StdFile file;
+    try {
+        std::vector<EntryPlan> plans;
+        plans.reserve(sources.size());
+        for (const ZipSource& source : sources) {
+            bool ok = false;
+            std::string reason;
+            EntryPlan plan = PlanFor(source, options, ok, reason);
+            if (!ok) {
+                result.skipped.push_back({source.path, reason});
+                continue;
+            }
+            if (!options.password.empty() && !source.isDirectory) {
+                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), plan.random.size()));
+            }
+            plans.push_back(std::move(plan));
+        }
+        tempPath = CreateTempBeside(archive, file);
+        std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
+        {
+            ArchiveBuilder builder(options, file, tempPath);
+            builder.Run(plans, result.skipped);
+            builder.Finish();
+            result.entries = builder.Entries();
+        }
+        if (!file.Close()) {
+            throw VelmoraError(SystemErrorText("Writing", tempPath.string(), errno));
+        }
+        std::error_code ec;
+        fs::rename(tempPath, archive, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Creating archive", archive.string(), ec.value()));
+        }
+        result.ok = true;
+    } catch (const std::exception& error) {
+        file.Close();
+        if (!tempPath.empty()) {
+            std::error_code ec;
+            fs::remove(tempPath, ec);
+        }
+        result.ok = false;
+        result.error = error.what();
+        result.entries = 0;
+    }
+    return result;
+}
+
+ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, const ZipWriteOptions& options,
+                               ZipSelection selection)
+{
+    ZipWriteResult result;
+    if (!IsZipArchiveName(archive)) {
+        result.error = "Not a ZIP archive name (.zip or .jar): " + archive.string();
+        return result;
+    }
+    std::vector<ZipSkipped> skipped;
+    std::vector<ZipSource> sources;
+    try {
+        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped);
+    } catch (const std::exception& error) {
+        result.error = error.what();
+        return result;
+    }
+    result = WriteZipEntries(sources, archive, options);
+    result.skipped.insert(result.skipped.begin(), skipped.begin(), skipped.end());
+    return result;
+}
+
+} // namespace velmora

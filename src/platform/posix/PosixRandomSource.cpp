@@ -1,0 +1,25 @@
+#include "platform/posix/PosixRandomSource.h"
+
+#include "common/Errors.h"
+
+#include <cerrno>
+#include <sys/random.h>
+
+namespace velmora {
+
+void PosixRandomSource::Fill(std::span<std::uint8_t> out)
+{
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const ssize_t got = getrandom(out.data() + done, out.size() - done, 0);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw VelmoraError(SystemErrorText("Reading random bytes", "getrandom", errno));
+        }
+        done += static_cast<std::size_t>(got);
+    }
+}
+
+} // namespace velmora

@@ -1,0 +1,12 @@
+#pragma once
+// Secure random bytes from the kernel (getrandom).
+#include "platform/IRandomSource.h"
+
+namespace velmora {
+
+class PosixRandomSource final : public IRandomSource {
+public:
+    void Fill(std::span<std::uint8_t> out) override;
+};
+
+} // namespace velmora

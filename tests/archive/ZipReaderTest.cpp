@@ -1,0 +1,173 @@
+#include "ArchiveTestSupport.h"
+#include "archive/ZipReader.h"
+#include "archive/ZipWriter.h"
+#include "common/Errors.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace velmora {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+// Packs files given as relative name -> content (folders made on the way).
+std::filesystem::path Pack(const TempDir& dir, const std::vector<std::pair<std::string, std::string>>& files,
+                           const std::string& password = {}, const std::string& archiveName = "test.zip")
+{
+    const auto src = dir / "src";
+    std::vector<ZipSource> sources;
+    for (const auto& [name, content] : files) {
+        std::filesystem::create_directories((src / name).parent_path());
+        WriteFile(src / name, content);
+        sources.push_back({src / name, name, false});
+    }
+    static test::CountingRandom random;
+    ZipWriteOptions options;
+    options.password = password;
+    options.random = &random;
+    const auto archive = dir / archiveName;
+    EXPECT_TRUE(WriteZipEntries(sources, archive, options).ok);
+    return archive;
+}
+
+std::set<std::string> FilesBelow(const std::filesystem::path& root)
+{
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (!e.is_directory()) names.insert(std::filesystem::relative(e.path(), root).generic_string());
+    }
+    return names;
+}
+
+TEST(ZipReader, UnZipFileKeepsFoldersAndExtractProtectedFlattensThem)
+{
+    TempDir dir;
+    const auto archive = Pack(dir, {{"a/x.txt", "first"}, {"b/x.txt", "second"}, {"top.txt", "t"}}, "pw");
+    const auto plain = Pack(dir, {{"a/x.txt", "first"}, {"b/x.txt", "second"}}, {}, "plain.zip");
+    TempDir keep;
+    ASSERT_TRUE(UnZipFile(plain, keep.path()).ok);
+    EXPECT_EQ(FilesBelow(keep.path()), (std::set<std::string>{"a/x.txt", "b/x.txt"}));
+
+    TempDir flat;
+    const auto result = ExtractProtected(flat / "new", archive, "  pw  ");  // trimmed; folder created
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(FilesBelow(flat / "new"), (std::set<std::string>{"x.txt", "top.txt"}));
+    EXPECT_EQ(ReadFile(flat / "new" / "x.txt"), "second");  // the later entry wins
+}
+
+TEST(ZipReader, EncryptedEntriesNeedTheRightPassword)
+{
+    TempDir dir;
+    const auto archive = Pack(dir, {{"s.txt", "secret data"}}, "right");
+    TempDir out;
+    EXPECT_FALSE(UnZipFile(archive, out.path()).ok);
+    EXPECT_TRUE(FilesBelow(out.path()).empty());
+
+    int asked = 0;
+    ZipExtractOptions options;
+    options.needPassword = [&](std::string&) { ++asked; return true; };  // keeps the same password
+    EXPECT_FALSE(ExtractProtected(out.path(), archive, "wrong", options).ok);
+    EXPECT_EQ(asked, 3);
+    EXPECT_FALSE(ExtractProtected(out.path(), archive, "", {}).ok);
+    EXPECT_TRUE(FilesBelow(out.path()).empty());
+
+    options.needPassword = [&](std::string& password) { password = "right"; return true; };
+    EXPECT_TRUE(ExtractProtected(out.path(), archive, "wrong", options).ok);
+    EXPECT_EQ(ReadFile(out / "s.txt"), "secret data");
+}
+
+TEST(ZipReader, ExtractProtectedReportsAFolderThatCannotBeCreated)
+{
+    TempDir dir;
+    const auto archive = Pack(dir, {{"a.txt", "a"}}, "pw");
+    WriteFile(dir / "file", "not a folder");
+    EXPECT_THROW(ExtractProtected(dir / "file" / "sub", archive, "pw"), VelmoraError);
+}
+
+// Every hostile seed archive: the result, and that nothing lands outside the target.
+TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
+{
+    const char* source = std::getenv("VELMORA_SOURCE_DIR");
+    if (!source) GTEST_SKIP() << "VELMORA_SOURCE_DIR is not set";
+    const std::filesystem::path corpus = std::filesystem::path(source) / "fuzz/corpus/zip";
+    std::size_t seen = 0;
+    for (const auto& seed : std::filesystem::directory_iterator(corpus)) {
+        const std::string name = seed.path().filename().string();
+        const bool expectOk = name.rfind("ok_", 0) == 0;
+        TempDir sandbox;
+        const auto target = sandbox / "out";
+        const auto result = UnZipFile(seed.path(), target);
+        EXPECT_EQ(result.ok, expectOk) << name << ": " << result.error;
+        std::set<std::string> top;
+        for (const auto& e : std::filesystem::directory_iterator(sandbox.path())) top.insert(e.path().filename());
+        EXPECT_EQ(top, std::set<std::string>{"out"}) << name;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(target)) {
+            EXPECT_FALSE(e.is_symlink()) << name;
+            EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << name;
+        }
+        if (name == "bad_traversal.zip") {
+            EXPECT_EQ(FilesBelow(target), std::set<std::string>{"ok.txt"});  // the safe entry still comes out
+        }
+        if (name.find("crc") != std::string::npos || name.find("size") != std::string::npos ||
+            name.find("bomb") != std::string::npos) {
+            EXPECT_TRUE(FilesBelow(target).empty()) << name;  // no truncated or unverified output
+        }
+        ++seen;
+    }
+    EXPECT_GE(seen, 15u);
+}
+
+TEST(ZipReader, NeverWritesThroughALinkInTheTarget)
+{
+    TempDir dir;
+    const auto archive = Pack(dir, {{"link/evil.txt", "x"}, {"file.txt", "new"}});
+    TempDir outside;
+    TempDir target;
+    std::filesystem::create_directory_symlink(outside.path(), target / "link");
+    WriteFile(outside / "victim.txt", "keep");
+    std::filesystem::create_symlink(outside / "victim.txt", target / "file.txt");
+    EXPECT_FALSE(UnZipFile(archive, target.path()).ok);
+    EXPECT_FALSE(std::filesystem::exists(outside / "evil.txt"));
+    EXPECT_EQ(ReadFile(outside / "victim.txt"), "keep");  // the link is replaced, not followed
+    EXPECT_FALSE(std::filesystem::is_symlink(target / "file.txt"));
+    EXPECT_EQ(ReadFile(target / "file.txt"), "new");
+}
+
+TEST(ZipReader, AFailedEntryKeepsTheFileItWouldHaveReplaced)
+{
+    TempDir dir;
+    const auto archive = Pack(dir, {{"a.txt", std::string(4000, 'a')}});
+    std::string bytes = ReadFile(archive);
+    bytes[40] = static_cast<char>(bytes[40] ^ 0x55);  // damage the compressed data
+    WriteFile(archive, bytes);
+    TempDir out;
+    WriteFile(out / "a.txt", "before");
+    EXPECT_FALSE(UnZipFile(archive, out.path()).ok);
+    EXPECT_EQ(ReadFile(out / "a.txt"), "before");
+    EXPECT_EQ(FilesBelow(out.path()), std::set<std::string>{"a.txt"});
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Names at the file system's length limit: the temporary names beside them must still fit.
+TEST(ZipReader, NamesAtTheLengthLimitRoundTrip)
+{
+    TempDir dir;
+    const std::string name = std::string(120, 'n') + std::string(64, 'x') + "\xC3\xA4" + std::string(63, 'y') + ".txt";
+    const auto archive = Pack(dir, {{name, "long"}});
+    TempDir out;
+    const auto result = UnZipFile(archive, out.path());
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(ReadFile(out / name), "long");
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,275 @@
+#include "ArchiveTestSupport.h"
+#include "archive/ArchiveIo.h"
+#include "archive/PkwareCipher.h"
+#include "archive/ZipReader.h"
+#include "archive/ZipWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <set>
+
+namespace velmora {
+namespace {
+
+using test::Le16;
+using test::Le32;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+std::string RandomBytes(std::size_t n, unsigned seed = 7)
+{
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen());
+    return s;
+}
+
+const ZipEntryInfo* Find(const ZipListing& listing, const std::string& name)
+{
+    for (const auto& e : listing.entries) {
+        if (e.name == name) return &e;
+    }
+    return nullptr;
+}
+
+TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base / "sub");
+    WriteFile(base / "one.txt", "one");
+    WriteFile(base / ".hidden", "h");
+    WriteFile(base / "system.txt", "s");
+    WriteFile(base / "sub" / "deep.txt", "d");
+    ZipWriteOptions options;
+    options.attributes = [](const std::filesystem::path& p) -> std::optional<std::uint32_t> {
+        if (p.filename() == "system.txt") return kAttrSystem | kAttrArchive;
+        return std::nullopt;
+    };
+    // The archive lies in the base folder and already exists: it is not packed into itself.
+    WriteFile(base / "out.zip", "old");
+    const auto result = WriteZipArchive(base, base / "out.zip", options);
+    ASSERT_TRUE(result.ok) << result.error;
+    const auto listing = ListZipArchive(base / "out.zip");
+    ASSERT_TRUE(listing.ok) << listing.error;
+    ASSERT_EQ(listing.entries.size(), 1u);
+    EXPECT_EQ(listing.entries[0].name, "one.txt");
+    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u);
+}
+
+TEST(ZipWriter, ChoosesMethodVersionsAndStoresEmptyFilesWithCrcZero)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base);
+    WriteFile(base / "random.bin", RandomBytes(10));
+    WriteFile(base / "letters.txt", std::string(10000, 'a'));
+    WriteFile(base / "empty.txt", "");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "a.zip", {}).ok);
+    const auto listing = ListZipArchive(dir / "a.zip");
+    ASSERT_EQ(listing.entries.size(), 3u);
+    struct Case {
+        const char* name;
+        std::uint16_t method;
+        std::uint16_t needed;
+    } cases[] = {{"random.bin", 0, 10}, {"letters.txt", 8, 20}, {"empty.txt", 0, 10}};
+    for (const Case& c : cases) {
+        const ZipEntryInfo* e = Find(listing, c.name);
+        ASSERT_NE(e, nullptr) << c.name;
+        EXPECT_EQ(e->method, c.method) << c.name;
+        EXPECT_EQ(e->versionNeeded, c.needed) << c.name;
+        EXPECT_EQ(e->versionMadeBy, 20) << c.name;
+        EXPECT_EQ(e->flags, 0) << c.name;
+    }
+    EXPECT_EQ(Find(listing, "empty.txt")->crc32, 0u);
+    EXPECT_EQ(Find(listing, "empty.txt")->compressedSize, 0u);
+    EXPECT_TRUE(VerifyZipArchive(dir / "a.zip", "").ok);
+}
+
+TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base);
+    const std::string content(5000, 'q');
+    WriteFile(base / "q.txt", content);
+    test::CountingRandom random;
+    ZipWriteOptions options;
+    options.password = "geheim";
+    options.random = &random;
+    ASSERT_TRUE(WriteZipArchive(base, dir / "p.zip", options).ok);
+    const auto listing = ListZipArchive(dir / "p.zip");
+    ASSERT_EQ(listing.entries.size(), 1u);
+    const ZipEntryInfo& e = listing.entries[0];
+    EXPECT_EQ(e.flags, 0x0009);
+    EXPECT_EQ(e.versionNeeded, 20);
+
+    const std::string bytes = ReadFile(dir / "p.zip");
+    EXPECT_EQ(Le32(bytes, 0), 0x04034b50u);
+    EXPECT_EQ(Le16(bytes, 6), 0x0009);
+    EXPECT_EQ(Le32(bytes, 14), e.crc32);  // real CRC and sizes in the local header
+    EXPECT_EQ(Le32(bytes, 18), e.compressedSize);
+    EXPECT_EQ(Le32(bytes, 22), content.size());
+    const std::size_t dataStart = 30 + Le16(bytes, 26) + Le16(bytes, 28);
+    std::string header = bytes.substr(dataStart, 12);
+    archive::PkwareCipher cipher("geheim");
+    cipher.Decrypt(reinterpret_cast<unsigned char*>(header.data()), header.size());
+    EXPECT_EQ(header.substr(0, 11), std::string("\x11\x12\x13\x14\x15\x16\x17\x18\x19\x1a\x1b"));
+    EXPECT_EQ(static_cast<unsigned char>(header[11]), (e.dosDateTime >> 8) & 0xFF);
+    const std::size_t descriptor = dataStart + e.compressedSize;
+    EXPECT_EQ(Le32(bytes, descriptor), 0x08074b50u);
+    EXPECT_EQ(Le32(bytes, descriptor + 4), e.crc32);
+    EXPECT_EQ(Le32(bytes, descriptor + 8), e.compressedSize);
+    EXPECT_EQ(Le32(bytes, descriptor + 12), content.size());
+    EXPECT_EQ(Le32(bytes, descriptor + 16), 0x02014b50u);  // exactly one descriptor, then the directory
+
+    // The same options without the password write no encryption at all.
+    options.password.clear();
+    ASSERT_TRUE(WriteZipArchive(base, dir / "plain.zip", options).ok);
+    EXPECT_EQ(ListZipArchive(dir / "plain.zip").entries[0].flags, 0);
+}
+
+TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base);
+    struct Case {
+        std::string name;
+        std::string stored;
+        std::uint16_t flags;
+        std::uint16_t host;
+        bool unicodeExtra;
+    } cases[] = {
+        {"plain.txt", "plain.txt", 0, 0, false},
+        {"Stra\xC3\x9F" "e.txt", "Stra\xE1" "e.txt", 0, 0, true},      // ß is in CP437
+        {"\xE2\x82\xAC" "uro.txt", "\x80" "uro.txt", 0, 11, true},     // € only in Windows-1252
+        {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 0, false},     // 日 only in UTF-8
+    };
+    for (const Case& c : cases) WriteFile(base / c.name, "x");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "n.zip", {}).ok);
+    const auto listing = ListZipArchive(dir / "n.zip");
+    for (const Case& c : cases) {
+        const ZipEntryInfo* e = Find(listing, c.name);
+        ASSERT_NE(e, nullptr) << c.name;
+        EXPECT_EQ(e->rawName, c.stored) << c.name;
+        EXPECT_EQ(e->flags, c.flags) << c.name;
+        EXPECT_EQ(e->versionMadeBy >> 8, c.host) << c.name;
+        EXPECT_EQ(e->extra.find("\x75\x70") == 0, c.unicodeExtra) << c.name;
+    }
+    TempDir out;
+    ASSERT_TRUE(UnZipFile(dir / "n.zip", out.path()).ok);
+    for (const Case& c : cases) EXPECT_TRUE(std::filesystem::exists(out / c.name)) << c.name;
+}
+
+TEST(ZipWriter, RefusesOtherNamesBeforeCreatingAnyFile)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "base");
+    WriteFile(dir / "base" / "a.txt", "a");
+    for (const char* name : {"Old", "x.tar", "x.gz", "x.zip.txt"}) {
+        const auto result = WriteZipArchive(dir / "base", dir / name, {});
+        EXPECT_FALSE(result.ok) << name;
+        EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
+    }
+    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "UPPER.ZIP", {}).ok);
+    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "lib.jar", {}).ok);
+}
+
+TEST(ZipWriter, FailureLeavesNoArchiveAndKeepsAnExistingOne)
+{
+    TempDir dir;
+    WriteFile(dir / "keep.zip", "previous archive");
+    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "keep.zip", {}).ok);
+    EXPECT_EQ(ReadFile(dir / "keep.zip"), "previous archive");
+    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "new.zip", {}).ok);
+    EXPECT_FALSE(std::filesystem::exists(dir / "new.zip"));
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+        EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
+    }
+}
+
+TEST(ZipWriter, LeavesOutUnreadableFilesAndGoesOn)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base);
+    WriteFile(base / "good.txt", "good");
+    std::filesystem::create_symlink(dir / "nowhere", base / "dangling.txt");
+    const auto result = WriteZipArchive(base, dir / "a.zip", {});
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(result.entries, 1u);
+    ASSERT_EQ(result.skipped.size(), 1u);
+    EXPECT_EQ(result.skipped[0].path.filename(), "dangling.txt");
+}
+
+TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base);
+    // Mixed content across several pieces: text, random (stored inside deflate), text.
+    std::string big = std::string(3 << 20, 'z') + RandomBytes(3 << 20) + std::string(5 << 20, 'k');
+    WriteFile(base / "big.bin", big);
+    WriteFile(base / "noise.bin", RandomBytes(6 << 20, 3));  // larger deflated than stored
+    std::uint64_t lastDone = 0, lastTotal = 0;
+    ZipWriteOptions options;
+    options.threads = 2;
+    options.progress = [&](std::uint64_t done, std::uint64_t total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+    };
+    ASSERT_TRUE(WriteZipArchive(base, dir / "big.zip", options).ok);
+    EXPECT_EQ(lastDone, lastTotal);
+    EXPECT_EQ(lastTotal, big.size() + (6u << 20));
+    const auto listing = ListZipArchive(dir / "big.zip");
+    EXPECT_EQ(Find(listing, "big.bin")->method, 8);
+    EXPECT_EQ(Find(listing, "noise.bin")->method, 0);
+    TempDir out;
+    ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).ok);
+    EXPECT_TRUE(ReadFile(out / "big.bin") == big);
+}
+
+TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base / "Sub" / "empty");
+    WriteFile(base / ".dot", "d");
+    WriteFile(base / "Sub" / "three.txt", "3");
+    std::vector<ZipSkipped> skipped;
+    const auto sources = CollectZipSources(base, ZipSelection::WholeTree, {}, {}, &skipped);
+    test::CountingRandom random;
+    ZipWriteOptions options;
+    options.password = "pw";
+    options.random = &random;
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", options).ok);
+    EXPECT_TRUE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
+    WriteFile(base / "Sub" / "three.txt", "changed");
+    EXPECT_FALSE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
+    const auto listing = ListZipArchive(dir / "t.zip");
+    std::set<std::string> names;
+    for (const auto& e : listing.entries) names.insert(e.name);
+    EXPECT_EQ(names, (std::set<std::string>{".dot", "Sub/", "Sub/three.txt", "Sub/empty/"}));
+}
+
+TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
+{
+    TempDir dir;
+    WriteFile(dir / "one.txt", "1");
+    std::vector<ZipSource> sources;
+    for (int i = 0; i < 70000; ++i) sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
+    const auto listing = ListZipArchive(dir / "many.zip");
+    ASSERT_TRUE(listing.ok) << listing.error;
+    EXPECT_TRUE(listing.zip64);
+    EXPECT_EQ(listing.entries.size(), 70000u);
+    const std::string bytes = ReadFile(dir / "many.zip");
+    EXPECT_EQ(Le16(bytes, bytes.size() - 12), 0xFFFF);  // the classic count is saturated
+}
+
+} // namespace
+} // namespace velmora
