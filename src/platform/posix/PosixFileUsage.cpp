@@ -54,10 +54,6 @@ bool HasConflictingLock(int fd)
     return probe.l_type != F_UNLCK;
 }
 
-} // namespace
-
-namespace {
-
 // Whether any other open file description exists for the file, asked of the kernel
 // through a write lease, which is only granted while the file is open nowhere else
 // (nor running as a program). Nothing when the file system or the owner rules refuse
