@@ -1,6 +1,7 @@
 #include "archive/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/BackgroundWriter.h"
 #include "archive/PkwareCipher.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
@@ -257,6 +258,7 @@ public:
             m_temp = CreateTempBeside(m_output, m_file);
         }
     }
+    StdFile* File() { return m_temp.empty() ? nullptr : &m_file; }
     void Write(const void* data, std::size_t size)
     {
         if (!m_temp.empty() && size && !m_file.Write(data, size)) {
@@ -333,18 +335,40 @@ JobResult RunEntryJob(const EntryJob& job)
                 throw VelmoraError("cancelled");
             }
         };
+        // Stored and large deflated entries stream through a second thread that checksums
+        // and writes while this one reads and inflates.
+        const auto streamed = [&](auto&& fill) {
+            BackgroundWriter writer(sink.File());
+            std::vector<unsigned char> buffer;
+            for (;;) {
+                checkCancel();
+                buffer.resize(1u << 20);
+                const std::size_t n = fill(buffer);
+                if (n == 0) {
+                    break;
+                }
+                if (n > e.uncompressedSize - produced) {
+                    throw VelmoraError("entry is larger than its declared size");
+                }
+                produced += n;
+                buffer.resize(n);
+                writer.Push(buffer);
+            }
+            if (!writer.Finish()) {
+                throw VelmoraError(SystemErrorText("Writing", job.output.string(), errno));
+            }
+            crc = writer.Crc();
+        };
         if (e.method == 0) {
             if (remaining != e.uncompressedSize) {
                 throw VelmoraError("stored entry's sizes differ");
             }
-            std::vector<unsigned char> buffer(std::min<std::uint64_t>(remaining, 1u << 20));
-            while (remaining > 0) {
-                checkCancel();
+            streamed([&](std::vector<unsigned char>& buffer) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
                 readIn(buffer.data(), n);
-                emit(buffer.data(), n);
                 remaining -= n;
-            }
+                return n;
+            });
         } else if (remaining <= kWholeInflateLimit && e.uncompressedSize <= kWholeInflateLimit) {
             std::vector<unsigned char> packed(static_cast<std::size_t>(remaining));
             readIn(packed.data(), packed.size());
@@ -375,28 +399,31 @@ JobResult RunEntryJob(const EntryJob& job)
                 ~ZGuard() { inflateEnd(z); }
             } guard{&zs};
             std::vector<unsigned char> inBuf(1u << 18);
-            std::vector<unsigned char> outBuf(1u << 20);
-            int rc = Z_OK;
-            while (rc != Z_STREAM_END) {
-                checkCancel();
-                if (zs.avail_in == 0) {
-                    if (remaining == 0) {
-                        throw VelmoraError("damaged compressed data (ends early)");
+            bool ended = false;
+            streamed([&](std::vector<unsigned char>& buffer) -> std::size_t {
+                zs.next_out = buffer.data();
+                zs.avail_out = static_cast<uInt>(buffer.size());
+                while (!ended && zs.avail_out > 0) {
+                    if (zs.avail_in == 0) {
+                        if (remaining == 0) {
+                            throw VelmoraError("damaged compressed data (ends early)");
+                        }
+                        const std::size_t n =
+                            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
+                        readIn(inBuf.data(), n);
+                        remaining -= n;
+                        zs.next_in = inBuf.data();
+                        zs.avail_in = static_cast<uInt>(n);
                     }
-                    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
-                    readIn(inBuf.data(), n);
-                    remaining -= n;
-                    zs.next_in = inBuf.data();
-                    zs.avail_in = static_cast<uInt>(n);
+                    const int rc = inflate(&zs, Z_NO_FLUSH);
+                    if (rc == Z_STREAM_END) {
+                        ended = true;
+                    } else if (rc != Z_OK) {
+                        throw VelmoraError("damaged compressed data");
+                    }
                 }
-                zs.next_out = outBuf.data();
-                zs.avail_out = static_cast<uInt>(outBuf.size());
-                rc = inflate(&zs, Z_NO_FLUSH);
-                if (rc != Z_OK && rc != Z_STREAM_END) {
-                    throw VelmoraError("damaged compressed data");
-                }
-                emit(outBuf.data(), outBuf.size() - zs.avail_out);
-            }
+                return buffer.size() - zs.avail_out;
+            });
         }
         if (produced != e.uncompressedSize) {
             throw VelmoraError("entry is shorter than its declared size");

@@ -219,7 +219,6 @@ TEST(Interop, Zip64BySizeInBothDirections)
         "f.write(struct.pack('<IHHHHIIH',0x06054b50,0,0,1,1,cds,cd,0))\n";
     WriteFile(dir / "make.py", script);
     ASSERT_EQ(Shell("python3 " + Quote(dir / "make.py") + " " + Quote(peer)), 0);
-    if (Have("7zz")) EXPECT_EQ(Shell("7zz t " + Quote(peer)), 0);  // the peer archive itself is sound
     listing = ListZipArchive(peer);
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
