@@ -33,8 +33,9 @@ constexpr std::uint32_t kEndSig = 0x06054b50;
 constexpr std::uint32_t kEnd64Sig = 0x06064b50;
 constexpr std::uint32_t kLocator64Sig = 0x07064b50;
 constexpr std::uint64_t kMaxCentralDirectory = 128ull << 20;
-// Entries up to this size (both sides) are inflated in one call; larger ones stream.
-constexpr std::uint64_t kWholeInflateLimit = 16ull << 20;
+// Entries whose compressed and plain sizes together stay below this are inflated in one
+// call; larger ones stream.
+constexpr std::uint64_t kWholeInflateLimit = 40ull << 20;
 
 struct Index {
     std::vector<ZipEntryInfo> entries;
@@ -89,7 +90,8 @@ std::string ReadIndex(StdFile& file, const fs::path& archive, Index& index)
     if (*endPos >= 20 && Get32(end - 20) == kLocator64Sig) {
         const std::uint64_t end64 = Get64(end - 20 + 8);
         unsigned char rec[56];
-        if (end64 + 56 > tailStart + *endPos - 20 || !ReadAt(file, end64, rec, sizeof rec) ||
+        const std::uint64_t locatorStart = tailStart + *endPos - 20;
+        if (end64 > locatorStart || locatorStart - end64 < 56 || !ReadAt(file, end64, rec, sizeof rec) ||
             Get32(rec) != kEnd64Sig) {
             return Fail(archive, "damaged Zip64 end record");
         }
@@ -189,7 +191,8 @@ std::string LocateData(StdFile& file, const Index& index, const ZipEntryInfo& e,
                        DataSpan& span)
 {
     unsigned char h[30];
-    if (e.localHeaderOffset + 30 > index.centralOffset || !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
+    if (e.localHeaderOffset > index.centralOffset || index.centralOffset - e.localHeaderOffset < 30 ||
+        !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
         Get32(h) != kLocalSig) {
         return "damaged local header";
     }
@@ -369,26 +372,39 @@ JobResult RunEntryJob(const EntryJob& job)
                 remaining -= n;
                 return n;
             });
-        } else if (remaining <= kWholeInflateLimit && e.uncompressedSize <= kWholeInflateLimit) {
-            std::vector<unsigned char> packed(static_cast<std::size_t>(remaining));
-            readIn(packed.data(), packed.size());
-            std::vector<unsigned char> plain(static_cast<std::size_t>(e.uncompressedSize));
-            libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-            if (!d) {
+        } else if (remaining + e.uncompressedSize <= kWholeInflateLimit) {
+            // Buffers stay with the thread and are reused: no zeroing, no fresh pages per entry.
+            thread_local std::unique_ptr<unsigned char[]> packedBuffer;
+            thread_local std::unique_ptr<unsigned char[]> plainBuffer;
+            thread_local std::size_t packedCapacity = 0;
+            thread_local std::size_t plainCapacity = 0;
+            const auto reserve = [](std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity, std::size_t n) {
+                if (capacity < n || capacity == 0) {
+                    capacity = std::max<std::size_t>(n, 1);
+                    buffer.reset(new unsigned char[capacity]);
+                }
+                return buffer.get();
+            };
+            unsigned char* packed = reserve(packedBuffer, packedCapacity, static_cast<std::size_t>(remaining));
+            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(e.uncompressedSize));
+            readIn(packed, static_cast<std::size_t>(remaining));
+            thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+            if (!decompressor) {
                 throw std::bad_alloc();
             }
             std::size_t inUsed = 0;
             std::size_t outMade = 0;
-            const auto rc = libdeflate_deflate_decompress_ex(d, packed.data(), packed.size(), plain.data(),
-                                                              plain.size(), &inUsed, &outMade);
-            libdeflate_free_decompressor(d);
+            const auto rc =
+                libdeflate_deflate_decompress_ex(decompressor.get(), packed, static_cast<std::size_t>(remaining), plain,
+                                                 static_cast<std::size_t>(e.uncompressedSize), &inUsed, &outMade);
             if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
                 throw VelmoraError("entry is larger than its declared size");
             }
             if (rc != LIBDEFLATE_SUCCESS) {
                 throw VelmoraError("damaged compressed data");
             }
-            emit(plain.data(), outMade);
+            emit(plain, outMade);
         } else {
             z_stream zs{};
             if (inflateInit2(&zs, -15) != Z_OK) {
