@@ -362,10 +362,26 @@ JobResult RunEntryJob(const EntryJob& job)
             }
             crc = writer.Crc();
         };
-        if (e.method == 0) {
-            if (remaining != e.uncompressedSize) {
-                throw VelmoraError("stored entry's sizes differ");
+        // Buffers stay with the thread and are reused: no zeroing, no fresh pages per entry.
+        thread_local std::unique_ptr<unsigned char[]> packedBuffer;
+        thread_local std::unique_ptr<unsigned char[]> plainBuffer;
+        thread_local std::size_t packedCapacity = 0;
+        thread_local std::size_t plainCapacity = 0;
+        const auto reserve = [](std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity, std::size_t n) {
+            if (capacity < n || capacity == 0) {
+                capacity = std::max<std::size_t>(n, 1);
+                buffer.reset(new unsigned char[capacity]);
             }
+            return buffer.get();
+        };
+        if (e.method == 0 && remaining != e.uncompressedSize) {
+            throw VelmoraError("stored entry's sizes differ");
+        }
+        if (e.method == 0 && remaining <= kWholeInflateLimit) {
+            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(remaining));
+            readIn(plain, static_cast<std::size_t>(remaining));
+            emit(plain, static_cast<std::size_t>(remaining));
+        } else if (e.method == 0) {
             streamed([&](std::vector<unsigned char>& buffer) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
                 readIn(buffer.data(), n);
@@ -373,18 +389,6 @@ JobResult RunEntryJob(const EntryJob& job)
                 return n;
             });
         } else if (remaining + e.uncompressedSize <= kWholeInflateLimit) {
-            // Buffers stay with the thread and are reused: no zeroing, no fresh pages per entry.
-            thread_local std::unique_ptr<unsigned char[]> packedBuffer;
-            thread_local std::unique_ptr<unsigned char[]> plainBuffer;
-            thread_local std::size_t packedCapacity = 0;
-            thread_local std::size_t plainCapacity = 0;
-            const auto reserve = [](std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity, std::size_t n) {
-                if (capacity < n || capacity == 0) {
-                    capacity = std::max<std::size_t>(n, 1);
-                    buffer.reset(new unsigned char[capacity]);
-                }
-                return buffer.get();
-            };
             unsigned char* packed = reserve(packedBuffer, packedCapacity, static_cast<std::size_t>(remaining));
             unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(e.uncompressedSize));
             readIn(packed, static_cast<std::size_t>(remaining));
