@@ -1,10 +1,95 @@
+#include "archive/ProtectedFolder.h"
+#include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
+#include "folders/FolderTools.h"
+#include "platform/IFileAttributes.h"
+
+#include <cstdlib>
+#include <ostream>
 
 namespace velmora::cli {
 
-int RunProtect(const std::vector<std::string>& /*args*/, CliContext& context)
+int RunProtect(const std::vector<std::string>& args, CliContext& context)
 {
-    return NotAvailableYet("protect", context);
+    std::vector<std::string> positional;
+    std::optional<std::string> password;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--password") {
+            if (++i >= args.size()) return UsageError("protect", "--password needs a value", context);
+            password = args[i];
+        } else if (args[i].rfind("--password=", 0) == 0) {
+            password = args[i].substr(11);
+        } else if (args[i].rfind("--", 0) == 0) {
+            return UsageError("protect", "unknown option '" + args[i] + "'", context);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 2) return UsageError("protect", "expected FOLDER and ARCHIVE", context);
+    if (!password || TrimBlanks(*password).empty()) return UsageError("protect", "a password is needed", context);
+    const std::string folder = WithoutTrailingSeparator(TrimBlanks(positional[0]));
+    const std::string archive = TrimBlanks(positional[1]);
+
+    const char* home = std::getenv("HOME");
+    const ProtectCheck check = CheckProtectFolder(
+        folder, archive, GuardedPaths(context.platform.environment ? context.platform.environment->ProgramFilePath() : "",
+                                      home ? home : ""));
+    if (check.status == ProtectStatus::InvalidInput) {
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        return kExitFailed;
+    }
+    if (check.status != ProtectStatus::Ok) {
+        context.err << "velmora-cli protect: the folder cannot be protected: " << check.error << "\n";
+        return kExitFailed;
+    }
+    if (!check.replaced.empty()) {
+        // Nobody can be asked here: a file that would be replaced ends the command.
+        for (const auto& path : check.replaced) {
+            context.err << "velmora-cli protect: '" << path.string() << "' already exists; nothing was changed\n";
+        }
+        return kExitFailed;
+    }
+
+    ProtectOptions options;
+    options.password = TrimBlanks(*password);
+    options.random = context.platform.random;
+    if (IFileAttributes* attributes = context.platform.attributes) {
+        options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
+    }
+    if (context.progressToTerminal) {
+        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
+            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
+        };
+    }
+    const ProtectResult result = ProtectFolderToArchive(folder, archive, options);
+    if (context.progressToTerminal) context.err << "\r";
+    switch (result.status) {
+    case ProtectStatus::Ok:
+        context.out << "Protected folder created\n";
+        return kExitOk;
+    case ProtectStatus::FolderNotRemoved:
+        context.out << "Protected folder created\n";
+        context.err << "velmora-cli protect: the folder could not be removed completely: " << result.error << "\n";
+        return kExitFailed;
+    case ProtectStatus::InvalidInput:
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        break;
+    case ProtectStatus::Refused:
+        context.err << "velmora-cli protect: the folder cannot be protected: " << result.error << "\n";
+        break;
+    case ProtectStatus::ArchiveFailed:
+        context.err << "velmora-cli protect: Error creating archive! " << result.error << "\n";
+        break;
+    case ProtectStatus::VerifyFailed:
+        context.err << "velmora-cli protect: the archive did not match the folder when read back: " << result.error
+                    << "\n";
+        break;
+    case ProtectStatus::ReplaceFailed:
+        context.err << "velmora-cli protect: Error file operation. " << result.error << "\n";
+        break;
+    }
+    context.err << "velmora-cli protect: the folder was left as it was\n";
+    return kExitFailed;
 }
 
 } // namespace velmora::cli

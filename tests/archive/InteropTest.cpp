@@ -138,7 +138,7 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
             fs::remove(out / "inner.txt");
             // Compare the top-level files (the protected extraction drops folders).
             for (const auto& e : fs::directory_iterator(base)) {
-                if (e.is_regular_file()) EXPECT_TRUE(ReadFile(e.path()) == ReadFile(out / e.path().filename())) << c.name;
+                if (e.is_regular_file()) { EXPECT_TRUE(ReadFile(e.path()) == ReadFile(out / e.path().filename())) << c.name; }
             }
         } else {
             const auto result = UnZipFile(archive, out);
@@ -169,8 +169,8 @@ TEST(Interop, OurArchiveOf70000FilesOpensInTheTools)
     std::vector<ZipSource> sources;
     for (int i = 0; i < 70000; ++i) sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
     ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
-    if (Have("unzip")) EXPECT_EQ(Shell("unzip -tq " + Quote(dir / "many.zip")), 0);
-    if (Have("7zz")) EXPECT_EQ(Shell("7zz t " + Quote(dir / "many.zip")), 0);
+    if (Have("unzip")) { EXPECT_EQ(Shell("unzip -tq " + Quote(dir / "many.zip")), 0); }
+    if (Have("7zz")) { EXPECT_EQ(Shell("7zz t " + Quote(dir / "many.zip")), 0); }
 }
 
 // A file over 4 GiB that is all zeros: sparse on disk, compresses to almost nothing.
@@ -190,7 +190,7 @@ TEST(Interop, Zip64BySizeInBothDirections)
     EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
     EXPECT_EQ(listing.entries[0].versionNeeded, 45);
     EXPECT_LT(fs::file_size(dir / "huge.zip"), 16u << 20);
-    if (Have("7zz")) EXPECT_EQ(Shell("7zz t " + Quote(dir / "huge.zip")), 0);
+    if (Have("7zz")) { EXPECT_EQ(Shell("7zz t " + Quote(dir / "huge.zip")), 0); }
     if (Have("python3")) {
         EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; i=zipfile.ZipFile(sys.argv[1]).infolist()[0]; "
                       "sys.exit(i.file_size != " + std::to_string(kSize) + ")\" " + Quote(dir / "huge.zip")), 0);

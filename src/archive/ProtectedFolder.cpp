@@ -1,0 +1,356 @@
+#include "archive/ProtectedFolder.h"
+
+#include "archive/ZipReader.h"
+#include "archive/ZipWriter.h"
+#include "common/Errors.h"
+#include "folders/FolderTools.h"
+
+#include <algorithm>
+#include <chrono>
+#include <map>
+#include <random>
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool LessIgnoringCase(const std::string& a, const std::string& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+}
+
+std::string TrimmedSlash(std::string name)
+{
+    while (!name.empty() && name.back() == '/') name.pop_back();
+    return name;
+}
+
+bool IsFolderItself(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_directory(fs::symlink_status(path, ec));
+}
+
+// The names of the folder's first-level subfolders, sorted without regard to letter case.
+std::vector<std::string> SubfolderNames(const fs::path& folder)
+{
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_directory(ec) && !it->is_symlink(ec)) names.push_back(it->path().filename().string());
+    }
+    std::sort(names.begin(), names.end(), LessIgnoringCase);
+    return names;
+}
+
+// What the folder held when it was packed: every entry with its kind, size and time.
+struct Snapshot {
+    struct Item {
+        bool directory = false;
+        std::uintmax_t size = 0;
+        fs::file_time_type time{};
+        bool operator==(const Item&) const = default;
+    };
+    std::map<std::string, Item> items;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
+{
+    Snapshot snapshot;
+    for (const ZipSource& source : sources) {
+        Snapshot::Item item;
+        std::error_code ec;
+        item.directory = source.isDirectory;
+        if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
+        item.time = fs::last_write_time(source.path, ec);
+        snapshot.items[source.name] = item;
+    }
+    return snapshot;
+}
+
+// Sums the progress of the steps into one count that only grows.
+class ProgressSum {
+public:
+    ProgressSum(const ProgressCallback& sink, std::uint64_t total) : m_sink(sink), m_total(std::max<std::uint64_t>(total, 1)) {}
+    ProgressCallback Step()
+    {
+        m_base = m_reported;
+        return [this](std::uint64_t done, std::uint64_t) { Report(m_base + done); };
+    }
+    void Finish() { Report(m_total); }
+
+private:
+    void Report(std::uint64_t value)
+    {
+        value = std::min(value, m_total);
+        if (value < m_reported) return;
+        m_reported = value;
+        if (m_sink) m_sink(m_reported, m_total);
+    }
+    const ProgressCallback& m_sink;
+    std::uint64_t m_total;
+    std::uint64_t m_base = 0;
+    std::uint64_t m_reported = 0;
+};
+
+// The work folder beside the zip path: our own, removed with everything in it at the end.
+class WorkFolder {
+public:
+    explicit WorkFolder(const fs::path& zipPath)
+    {
+        std::random_device device;
+        std::mt19937_64 generator(device() ^ static_cast<std::uint64_t>(
+                                                 std::chrono::steady_clock::now().time_since_epoch().count()));
+        const fs::path parent = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            const fs::path candidate =
+                parent / ("." + zipPath.filename().string() + ".protect-" + std::to_string(generator() % 1000000007));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) {
+                m_path = candidate;
+                return;
+            }
+            if (ec && ec != std::errc::file_exists) {
+                m_error = SystemErrorText("Creating work folder", candidate.string(), ec.value());
+                return;
+            }
+        }
+        m_error = "Creating a work folder beside '" + zipPath.string() + "' failed";
+    }
+    ~WorkFolder()
+    {
+        if (m_path.empty()) return;
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    WorkFolder(const WorkFolder&) = delete;
+    WorkFolder& operator=(const WorkFolder&) = delete;
+    bool ok() const { return !m_path.empty(); }
+    const std::string& error() const { return m_error; }
+    fs::path Make(const std::string& sub)
+    {
+        std::error_code ec;
+        fs::create_directory(m_path / sub, ec);
+        return m_path / sub;
+    }
+
+private:
+    fs::path m_path;
+    std::string m_error;
+};
+
+ProtectResult Fail(ProtectStatus status, std::string error) { return {status, std::move(error)}; }
+
+std::string SkippedText(const std::vector<ZipSkipped>& skipped)
+{
+    const ZipSkipped& first = skipped.front();
+    std::string text = "'" + first.path.string() + "': " + first.reason;
+    if (skipped.size() > 1) text += " (and " + std::to_string(skipped.size() - 1) + " more)";
+    return text;
+}
+
+} // namespace
+
+ProtectCheck CheckProtectFolder(const fs::path& folder, const fs::path& zipPath, const std::vector<fs::path>& guarded)
+{
+    ProtectCheck check;
+    if (folder.empty() || zipPath.empty() || !IsFolderItself(folder) || IsSameOrInside(zipPath, folder) ||
+        IsFolderItself(zipPath)) {
+        check.status = ProtectStatus::InvalidInput;
+        return check;
+    }
+    if (IsGuardedFolder(folder, guarded)) {
+        check.status = ProtectStatus::Refused;
+        check.error = "'" + folder.string() + "' is the root or holds the program or the home folder";
+        return check;
+    }
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(zipPath, ec))) check.replaced.push_back(zipPath);
+    for (const std::string& name : SubfolderNames(folder)) {
+        const fs::path clash = folder / (name + ".zip");
+        if (fs::exists(fs::symlink_status(clash, ec)) && !IsFolderItself(clash)) check.replaced.push_back(clash);
+    }
+    return check;
+}
+
+ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
+{
+    if (!IsFolderItself(folder) || zipPath.empty() || IsSameOrInside(zipPath, folder)) {
+        return Fail(ProtectStatus::InvalidInput, {});
+    }
+    if (!IsZipArchiveName(zipPath)) {
+        return Fail(ProtectStatus::ArchiveFailed, "'" + zipPath.string() + "' is no .zip or .jar name");
+    }
+
+    // One listing of everything the folder holds; whatever an archive cannot keep stops
+    // the command before anything is written.
+    std::vector<ZipSkipped> skipped;
+    std::vector<ZipSource> all;
+    try {
+        all = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped);
+    } catch (const std::exception& error) {
+        return Fail(ProtectStatus::Refused, error.what());
+    }
+    if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
+    const Snapshot before = TakeSnapshot(all);
+
+    // Split into the folder's own files and the trees of its first-level subfolders.
+    std::vector<ZipSource> ownFiles;
+    std::map<std::string, std::vector<ZipSource>> trees;
+    std::uint64_t totalBytes = 0;
+    for (const ZipSource& source : all) {
+        const std::string name = TrimmedSlash(source.name);
+        const std::size_t slash = name.find('/');
+        if (!source.isDirectory) totalBytes += before.items.at(source.name).size;
+        if (slash == std::string::npos) {
+            if (source.isDirectory) {
+                trees[name];
+            } else {
+                ownFiles.push_back(source);
+            }
+            continue;
+        }
+        ZipSource inner = source;
+        inner.name = source.name.substr(slash + 1);
+        trees[name.substr(0, slash)].push_back(std::move(inner));
+    }
+    std::vector<std::string> subfolders;
+    for (const auto& [name, sources] : trees) subfolders.push_back(name);
+    std::sort(subfolders.begin(), subfolders.end(), LessIgnoringCase);
+
+    WorkFolder work(zipPath);
+    if (!work.ok()) return Fail(ProtectStatus::ArchiveFailed, work.error());
+    const fs::path nestedFolder = work.Make("nested");
+    const fs::path innerFolder = work.Make("inner");
+    const fs::path outerFolder = work.Make("outer");
+
+    // Written, read back and checked: the subfolder archives, then the inner archive,
+    // then the encrypted outer one. Each step's sources were checked before they are used.
+    ProgressSum progress(options.progress, totalBytes * 3);
+    ZipWriteOptions plain;
+    plain.attributes = options.attributes;
+    const auto writeChecked = [&](const std::vector<ZipSource>& sources, const fs::path& archive,
+                                  ZipWriteOptions writeOptions, std::string_view password) -> ProtectResult {
+        writeOptions.progress = progress.Step();
+        const ZipWriteResult written = WriteZipEntries(sources, archive, writeOptions);
+        if (!written.ok) return Fail(ProtectStatus::ArchiveFailed, written.error);
+        if (!written.skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(written.skipped));
+        const ZipExtractResult verified = VerifyZipArchive(archive, password, &sources);
+        if (!verified.ok) return Fail(ProtectStatus::VerifyFailed, verified.error);
+        // Folder entries carry no data, but empty folders live only in them.
+        const ZipListing listing = ListZipArchive(archive);
+        for (const ZipSource& source : sources) {
+            if (!source.isDirectory) continue;
+            const std::string name = TrimmedSlash(source.name) + "/";
+            const bool found = std::any_of(listing.entries.begin(), listing.entries.end(),
+                                           [&](const ZipEntryInfo& entry) { return entry.name == name; });
+            if (!found) return Fail(ProtectStatus::VerifyFailed, "'" + name + "' is missing from the archive");
+        }
+        return {};
+    };
+
+    std::vector<ZipSource> innerSources;
+    std::vector<std::string> nestedNames;
+    for (const std::string& name : subfolders) nestedNames.push_back(name + ".zip");
+    // A file of the folder named like a subfolder archive gives way to it (the user agreed).
+    for (const ZipSource& file : ownFiles) {
+        if (std::find(nestedNames.begin(), nestedNames.end(), file.name) == nestedNames.end()) {
+            innerSources.push_back(file);
+        }
+    }
+    for (const std::string& name : subfolders) {
+        const fs::path nested = nestedFolder / (name + ".zip");
+        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}); r.status != ProtectStatus::Ok) return r;
+        innerSources.push_back({nested, name + ".zip", false});
+    }
+    const fs::path inner = innerFolder / "folder.zip";
+    if (ProtectResult r = writeChecked(innerSources, inner, plain, {}); r.status != ProtectStatus::Ok) return r;
+
+    ZipWriteOptions encrypted = plain;
+    encrypted.password = options.password;
+    encrypted.random = options.random;
+    const fs::path outer = outerFolder / zipPath.filename();
+    if (ProtectResult r = writeChecked({{inner, "folder.zip", false}}, outer, encrypted, options.password);
+        r.status != ProtectStatus::Ok) {
+        return r;
+    }
+
+    // The folder must still be what was packed.
+    {
+        std::vector<ZipSkipped> skippedNow;
+        std::vector<ZipSource> now;
+        try {
+            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow);
+        } catch (const std::exception& error) {
+            return Fail(ProtectStatus::VerifyFailed, error.what());
+        }
+        if (!skippedNow.empty() || !(TakeSnapshot(now) == before)) {
+            return Fail(ProtectStatus::VerifyFailed, "'" + folder.string() + "' changed while it was packed");
+        }
+    }
+
+    // The finished archive takes the zip path in one step; only then is the folder removed.
+    std::error_code ec;
+    fs::rename(outer, zipPath, ec);
+    if (ec) return Fail(ProtectStatus::ReplaceFailed, SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
+    progress.Finish();
+
+    std::string error;
+    if (!DeleteFolderPermanently(folder, &error)) return Fail(ProtectStatus::FolderNotRemoved, error);
+    return {};
+}
+
+UnprotectResult UnprotectArchive(const fs::path& archive, const fs::path& target, const std::string& password,
+                                 const ProgressCallback& progress)
+{
+    ZipExtractOptions options;
+    options.progress = progress;
+    const ZipExtractResult outer = ExtractProtected(target, archive, password, options);
+
+    // Only an inner archive that came out of this archive is unpacked and removed; a file
+    // of that name that was in the target before is left alone.
+    bool hasInner = false;
+    const ZipListing listing = ListZipArchive(archive);
+    for (const ZipEntryInfo& entry : listing.entries) {
+        const std::string name = TrimmedSlash(entry.name);
+        const std::size_t slash = name.find_last_of("/\\");
+        if (!entry.isDirectory && (slash == std::string::npos ? name : name.substr(slash + 1)) == "folder.zip") {
+            hasInner = true;
+        }
+    }
+    fs::path folder = target;
+    if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
+    const fs::path inner = folder / "folder.zip";
+    std::error_code ec;
+    if (!hasInner || !fs::is_regular_file(inner, ec)) {
+        return {outer.ok, outer.error};
+    }
+
+    // The inner archive may itself hold a file named "folder.zip": it is read from a name
+    // of its own, so extracting never writes over the archive being read.
+    fs::path reading;
+    for (int attempt = 0; attempt < 100 && reading.empty(); ++attempt) {
+        const fs::path candidate = folder / (".folder.zip.unprotect-" + std::to_string(attempt));
+        if (!fs::exists(fs::symlink_status(candidate, ec))) reading = candidate;
+    }
+    if (reading.empty()) return {false, "No free name for the inner archive in '" + folder.string() + "'"};
+    fs::rename(inner, reading, ec);
+    if (ec) return {false, SystemErrorText("Renaming", inner.string(), ec.value())};
+
+    const ZipExtractResult nested = ExtractProtected(folder, reading, password, options);
+    if (!nested.ok) {
+        // The inner archive stays, under its own name when that is free.
+        if (!fs::exists(fs::symlink_status(inner, ec))) fs::rename(reading, inner, ec);
+        return {false, nested.error};
+    }
+    fs::remove(reading, ec);
+    return {true, {}};
+}
+
+} // namespace velmora

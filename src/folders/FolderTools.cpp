@@ -1,0 +1,215 @@
+#include "folders/FolderTools.h"
+
+#include "common/Errors.h"
+
+#include <array>
+#include <fstream>
+
+namespace velmora {
+
+namespace fs = std::filesystem;
+
+std::optional<std::size_t> TargetRow(const std::vector<bool>& selected)
+{
+    if (selected.size() == 1) return 0;
+    for (std::size_t i = 0; i < selected.size(); ++i) {
+        if (selected[i]) return i;
+    }
+    return std::nullopt;
+}
+
+std::string WithoutTrailingSeparator(std::string_view path)
+{
+    if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    return std::string(path);
+}
+
+std::string RecreationCopyPath(std::string_view path) { return WithoutTrailingSeparator(path) + "2"; }
+
+namespace {
+fs::path Resolved(const fs::path& path)
+{
+    std::error_code ec;
+    fs::path absolute = fs::absolute(path, ec);
+    if (ec) absolute = path;
+    fs::path resolved = fs::weakly_canonical(absolute, ec);
+    if (ec) resolved = absolute.lexically_normal();
+    // "/a/b/" and "/a/b" name the same folder.
+    if (!resolved.has_filename() && resolved.has_relative_path()) resolved = resolved.parent_path();
+    return resolved;
+}
+} // namespace
+
+bool IsSameOrInside(const fs::path& inner, const fs::path& outer)
+{
+    const fs::path a = Resolved(inner);
+    const fs::path b = Resolved(outer);
+    auto ai = a.begin();
+    for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
+        if (bi->empty()) continue;  // a trailing empty element
+        if (ai == a.end() || *ai != *bi) return false;
+    }
+    return true;
+}
+
+bool IsGuardedFolder(const fs::path& folder, const std::vector<fs::path>& keep)
+{
+    const fs::path resolved = Resolved(folder);
+    if (resolved == resolved.root_path()) return true;
+    for (const fs::path& p : keep) {
+        if (!p.empty() && IsSameOrInside(p, folder)) return true;
+    }
+    return false;
+}
+
+std::vector<fs::path> GuardedPaths(std::string_view programFile, std::string_view homeFolder)
+{
+    std::vector<fs::path> keep;
+    if (!programFile.empty()) keep.emplace_back(programFile);
+    if (!homeFolder.empty()) keep.emplace_back(homeFolder);
+    return keep;
+}
+
+bool DeleteFolderPermanently(const fs::path& folder, std::string* error)
+{
+    std::error_code ec;
+    fs::remove_all(folder, ec);
+    if (ec) {
+        if (error) *error = SystemErrorText("Deleting", folder.string(), ec.value());
+        return false;
+    }
+    std::error_code statusError;
+    const bool gone = !fs::exists(fs::symlink_status(folder, statusError));
+    if (!gone && error) *error = "Deleting '" + folder.string() + "': the folder is still there";
+    return gone;
+}
+
+namespace {
+bool CopyTree(const fs::path& source, const fs::path& destination, std::string* error)
+{
+    std::error_code ec;
+    fs::create_directory(destination, source, ec);
+    if (ec) {
+        if (error) *error = SystemErrorText("Creating folder", destination.string(), ec.value());
+        return false;
+    }
+    fs::directory_iterator it(source, ec);
+    if (ec) {
+        if (error) *error = SystemErrorText("Reading folder", source.string(), ec.value());
+        return false;
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        const fs::path from = it->path();
+        const fs::path to = destination / from.filename();
+        const fs::file_status status = it->symlink_status(ec);
+        if (ec) break;
+        if (fs::is_symlink(status)) {
+            fs::copy_symlink(from, to, ec);
+        } else if (fs::is_directory(status)) {
+            if (!CopyTree(from, to, error)) return false;
+        } else if (fs::is_regular_file(status)) {
+            fs::copy_file(from, to, fs::copy_options::none, ec);
+        } else {
+            if (error) *error = "Copying '" + from.string() + "': not a file, folder or link";
+            return false;
+        }
+        if (ec) {
+            if (error) *error = SystemErrorText("Copying", from.string(), ec.value());
+            return false;
+        }
+    }
+    if (ec) {
+        if (error) *error = SystemErrorText("Reading folder", source.string(), ec.value());
+        return false;
+    }
+    return true;
+}
+
+bool SameFileBytes(const fs::path& a, const fs::path& b)
+{
+    std::ifstream fa(a, std::ios::binary);
+    std::ifstream fb(b, std::ios::binary);
+    if (!fa || !fb) return false;
+    std::array<char, 65536> ba{};
+    std::array<char, 65536> bb{};
+    while (true) {
+        fa.read(ba.data(), ba.size());
+        fb.read(bb.data(), bb.size());
+        const std::streamsize na = fa.gcount();
+        const std::streamsize nb = fb.gcount();
+        if (na != nb) return false;
+        if (!std::equal(ba.begin(), ba.begin() + na, bb.begin())) return false;
+        if (na == 0 || fa.eof() || fb.eof()) return fa.eof() == fb.eof() && !fa.bad() && !fb.bad();
+    }
+}
+
+// Every entry of 'a' has its twin in 'b'; counts the entries seen.
+bool Covers(const fs::path& a, const fs::path& b, std::size_t& count)
+{
+    std::error_code ec;
+    fs::directory_iterator it(a, ec);
+    if (ec) return false;
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        ++count;
+        const fs::path other = b / it->path().filename();
+        const fs::file_status sa = it->symlink_status(ec);
+        if (ec) return false;
+        const fs::file_status sb = fs::symlink_status(other, ec);
+        if (ec || sa.type() != sb.type()) return false;
+        if (fs::is_symlink(sa)) {
+            const fs::path ta = fs::read_symlink(it->path(), ec);
+            if (ec) return false;
+            const fs::path tb = fs::read_symlink(other, ec);
+            if (ec || ta != tb) return false;
+        } else if (fs::is_directory(sa)) {
+            if (!Covers(it->path(), other, count)) return false;
+        } else if (fs::is_regular_file(sa)) {
+            if (!SameFileBytes(it->path(), other)) return false;
+        } else {
+            return false;
+        }
+    }
+    return !ec;
+}
+} // namespace
+
+bool CopyFolder(const fs::path& source, const fs::path& destination, std::string* error)
+{
+    std::error_code ec;
+    if (fs::exists(fs::symlink_status(destination, ec))) {
+        if (error) *error = "Copying to '" + destination.string() + "': it exists already";
+        return false;
+    }
+    if (!fs::is_directory(fs::status(source, ec))) {
+        if (error) *error = "Copying '" + source.string() + "': not a folder";
+        return false;
+    }
+    return CopyTree(source, destination, error);
+}
+
+bool SameFolderContent(const fs::path& a, const fs::path& b)
+{
+    std::size_t countA = 0;
+    std::size_t countB = 0;
+    return Covers(a, b, countA) && Covers(b, a, countB) && countA == countB;
+}
+
+RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::path>& keep)
+{
+    if (IsGuardedFolder(folder, keep)) return RecreateOutcome::Guarded;
+    const fs::path original = WithoutTrailingSeparator(folder.string());
+    const fs::path copy = RecreationCopyPath(folder.string());
+    std::error_code ec;
+    // Anything of that name, or a name that cannot be checked, stops the re-creation.
+    if (fs::symlink_status(copy, ec).type() != fs::file_type::not_found) return RecreateOutcome::CopyExists;
+    // The copy did not exist before, so removing it on failure touches nothing of the user's.
+    if (!CopyFolder(original, copy) || !SameFolderContent(original, copy)) {
+        fs::remove_all(copy, ec);
+        return RecreateOutcome::CopyFailed;
+    }
+    if (!DeleteFolderPermanently(original)) return RecreateOutcome::DeleteFailed;
+    fs::rename(copy, original, ec);
+    return ec ? RecreateOutcome::RenameFailed : RecreateOutcome::Recreated;
+}
+
+} // namespace velmora

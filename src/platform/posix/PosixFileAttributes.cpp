@@ -1,0 +1,316 @@
+#include "platform/posix/PosixFileAttributes.h"
+
+#include "inspect/DosAttributeBlob.h"
+#include "inspect/HiddenList.h"
+#include "platform/posix/PosixFiles.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/msdos_fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+constexpr long kMsdosMagic = 0x4d44;
+constexpr long kNtfs3Magic = 0x5346544e;
+constexpr long kFuseMagic = 0x65735546;
+constexpr long kCifsMagic = static_cast<long>(0xFF534D42u);
+constexpr long kSmb2Magic = static_cast<long>(0xFE534D42u);
+
+constexpr const char* kNtfsAttribute = "system.ntfs_attrib";
+constexpr const char* kCifsAttribute = "user.cifs.dosattrib";
+constexpr const char* kDosAttribute = "user.DOSATTRIB";
+
+constexpr std::uint32_t kDirectory = 0x10;
+constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
+
+enum class Store { Fat, Ntfs, Cifs, DosAttrib };
+
+// Reads an extended attribute (links followed). ENODATA gives an empty value with true.
+bool GetAttribute(const std::string& path, const char* name, std::string& value, int& err)
+{
+    value.assign(256, '\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const ssize_t n = getxattr(path.c_str(), name, value.data(), value.size());
+        if (n >= 0) {
+            value.resize(static_cast<std::size_t>(n));
+            return true;
+        }
+        err = errno;
+        if (err == ENODATA) {
+            value.clear();
+            return true;
+        }
+        if (err != ERANGE) {
+            return false;
+        }
+        const ssize_t size = getxattr(path.c_str(), name, nullptr, 0);
+        if (size < 0) {
+            err = errno;
+            return false;
+        }
+        value.assign(static_cast<std::size_t>(size) + 16, '\0');
+    }
+    return false;
+}
+
+std::uint32_t Le32(const std::string& bytes)
+{
+    std::uint32_t value = 0;
+    for (std::size_t i = 0; i < 4 && i < bytes.size(); ++i) {
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
+    }
+    return value;
+}
+
+std::string Le32Bytes(std::uint32_t value)
+{
+    std::string bytes(4, '\0');
+    for (std::size_t i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<char>((value >> (8 * i)) & 0xFFu);
+    }
+    return bytes;
+}
+
+Store ProbeStore(const std::string& path)
+{
+    struct statfs fs {};
+    if (statfs(path.c_str(), &fs) != 0) {
+        return Store::DosAttrib;
+    }
+    const long type = static_cast<long>(fs.f_type);
+    if (type == kMsdosMagic) {
+        return Store::Fat;
+    }
+    if (type == kNtfs3Magic || type == kFuseMagic) {
+        std::string value;
+        int err = 0;
+        if (GetAttribute(path, kNtfsAttribute, value, err) && value.size() >= 4) {
+            return Store::Ntfs;
+        }
+    }
+    if (type == kCifsMagic || type == kSmb2Magic) {
+        return Store::Cifs;
+    }
+    return Store::DosAttrib;
+}
+
+bool FatAttributes(const std::string& path, bool write, std::uint32_t& value, int& err)
+{
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        err = errno;
+        return false;
+    }
+    const int rc = RetryOnInterrupt(
+        [&] { return ioctl(fd, write ? FAT_IOCTL_SET_ATTRIBUTES : FAT_IOCTL_GET_ATTRIBUTES, &value); });
+    err = rc == 0 ? 0 : errno;
+    close(fd);
+    return rc == 0;
+}
+
+// The stored attribute word: nothing when the store cannot be read (no such xattr
+// support, or no value): the mode and the name still count.
+std::optional<std::uint32_t> ReadStoredWord(const std::string& path, Store store)
+{
+    std::string value;
+    int err = 0;
+    switch (store) {
+    case Store::Fat: {
+        std::uint32_t word = 0;
+        return FatAttributes(path, false, word, err) ? std::optional<std::uint32_t>(word) : std::nullopt;
+    }
+    case Store::Ntfs:
+    case Store::Cifs:
+        if (GetAttribute(path, store == Store::Ntfs ? kNtfsAttribute : kCifsAttribute, value, err) &&
+            value.size() >= 4) {
+            return Le32(value);
+        }
+        return std::nullopt;
+    case Store::DosAttrib:
+        if (GetAttribute(path, kDosAttribute, value, err) && !value.empty()) {
+            return ParseDosAttributeBlob(value);
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// The last part of the path as the user named it (a link keeps its own name).
+std::string NameOf(const std::string& path, std::string& folder)
+{
+    std::string trimmed = path;
+    while (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.pop_back();
+    }
+    const std::size_t slash = trimmed.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        return trimmed;
+    }
+    folder.assign(trimmed, 0, slash == 0 ? 1 : slash);
+    return std::string(trimmed, slash + 1);
+}
+
+bool IsDotName(const std::string& name) { return name.size() > 1 && name[0] == '.' && name != ".."; }
+
+bool ListedInHiddenFile(const std::string& folder, const std::string& name)
+{
+    std::string content;
+    if (name.empty() || name == "." || name == ".." || !ReadSmallFile(folder + "/.hidden", content, 1 << 20)) {
+        return false;
+    }
+    return HiddenListContains(content, name);
+}
+
+bool UpdateHiddenFile(const std::string& folder, const std::string& name, bool hidden, int& err)
+{
+    const std::string listPath = folder + "/.hidden";
+    std::string content;
+    if (!ReadSmallFile(listPath, content, 1 << 20)) {
+        if (errno != ENOENT) {
+            err = errno;
+            return false;
+        }
+        if (!hidden) {
+            return true;
+        }
+        content.clear();
+    }
+    const std::string updated = HiddenListWith(content, name, hidden);
+    if (updated == content) {
+        return true;
+    }
+    if (updated.empty()) {
+        if (unlink(listPath.c_str()) != 0 && errno != ENOENT) {
+            err = errno;
+            return false;
+        }
+        return true;
+    }
+    if (!ReplaceSmallFile(listPath, updated)) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
+bool SetMode(const std::string& path, mode_t mode, int& err)
+{
+    if (chmod(path.c_str(), mode & 07777) != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> PosixFileAttributes::ReadAttributes(const std::string& path)
+{
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return std::nullopt;
+    }
+    std::uint32_t word = ReadStoredWord(path, ProbeStore(path)).value_or(0);
+    if (S_ISDIR(st.st_mode)) {
+        word |= kDirectory;
+    }
+    if ((st.st_mode & kAnyWrite) == 0) {
+        word |= kAttributeReadOnly;
+    }
+    std::string folder;
+    const std::string name = NameOf(path, folder);
+    if (IsDotName(name) || ListedInHiddenFile(folder, name)) {
+        word |= kAttributeHidden;
+    }
+    return word;
+}
+
+bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno)
+{
+    attributes &= kSettableAttributes;
+    int err = 0;
+    auto fail = [&](int e) {
+        if (savedErrno) {
+            *savedErrno = e;
+        }
+        return false;
+    };
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        return fail(path.empty() ? ENOENT : errno);
+    }
+    const bool readOnly = (attributes & kAttributeReadOnly) != 0;
+    // A folder's read-only flag is only a mark; taking its write bits would stop files
+    // from being created or deleted in it, so its mode is left alone.
+    const bool keepMode = S_ISDIR(st.st_mode);
+    const Store store = ProbeStore(path);
+
+    if (store == Store::Fat) {
+        // The FAT attribute byte carries read-only itself; the mode follows from it.
+        std::uint32_t word = 0;
+        if (!FatAttributes(path, false, word, err)) {
+            return fail(err);
+        }
+        word = (word & ~kSettableAttributes) | attributes;
+        if (!FatAttributes(path, true, word, err)) {
+            return fail(err);
+        }
+    } else {
+        // Writing the attribute needs write access, so the owner's write bit comes back
+        // before it, and the write bits go only after it.
+        if (!keepMode && !readOnly && (st.st_mode & kAnyWrite) == 0) {
+            if (!SetMode(path, st.st_mode | S_IWUSR, err)) {
+                return fail(err);
+            }
+        }
+        const std::optional<std::uint32_t> old = ReadStoredWord(path, store);
+        const std::uint32_t word = (old.value_or(0) & ~kSettableAttributes) | attributes;
+        int rc = 0;
+        if (store == Store::DosAttrib) {
+            std::string oldBlob;
+            int readErr = 0;
+            GetAttribute(path, kDosAttribute, oldBlob, readErr);
+            const std::string blob = UpdatedDosAttributeBlob(oldBlob, word);
+            rc = setxattr(path.c_str(), kDosAttribute, blob.data(), blob.size(), 0);
+        } else {
+            const std::string bytes = Le32Bytes(word);
+            rc = setxattr(path.c_str(), store == Store::Ntfs ? kNtfsAttribute : kCifsAttribute, bytes.data(),
+                          bytes.size(), 0);
+        }
+        if (rc != 0) {
+            err = errno;
+            // Without extended attributes the mode and the name still carry read-only and
+            // hidden; archive and system have nowhere to go.
+            const bool unsupported = err == ENOTSUP || err == EOPNOTSUPP;
+            if (!unsupported || (attributes & (kAttributeArchive | kAttributeSystem)) != 0) {
+                return fail(err);
+            }
+        }
+        if (!keepMode && readOnly && (st.st_mode & kAnyWrite) != 0) {
+            if (!SetMode(path, st.st_mode & ~kAnyWrite, err)) {
+                return fail(err);
+            }
+        }
+    }
+
+    // File managers hide names listed in the folder's ".hidden"; a dot name is hidden anyway.
+    std::string folder;
+    const std::string name = NameOf(path, folder);
+    if (!IsDotName(name) && !name.empty() && name != "." && name != "..") {
+        if (!UpdateHiddenFile(folder, name, (attributes & kAttributeHidden) != 0, err)) {
+            return fail(err);
+        }
+    }
+    return true;
+}
+
+} // namespace velmora

@@ -1,0 +1,17 @@
+#pragma once
+// The attribute word on Linux file systems. Per file, the first store that applies:
+// the FAT attribute byte (vfat), the NTFS attribute xattr (ntfs3, ntfs-3g), the CIFS
+// client's xattr, else the "user.DOSATTRIB" xattr that file servers and compatibility
+// layers share. Read-only also follows the mode, hidden also a leading dot or a line in
+// the folder's ".hidden" file.
+#include "platform/IFileAttributes.h"
+
+namespace velmora {
+
+class PosixFileAttributes final : public IFileAttributes {
+public:
+    std::optional<std::uint32_t> ReadAttributes(const std::string& path) override;
+    bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) override;
+};
+
+} // namespace velmora

@@ -1,0 +1,216 @@
+#include "TestSupport.h"
+#include "archive/ProtectedFolder.h"
+#include "archive/ZipReader.h"
+#include "archive/ZipWriter.h"
+#include "folders/FolderTools.h"
+#include "platform/IRandomSource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace velmora;
+namespace fs = std::filesystem;
+
+namespace {
+
+class CountingRandom : public IRandomSource {
+public:
+    void Fill(std::span<std::uint8_t> out) override
+    {
+        for (auto& b : out) b = static_cast<std::uint8_t>(m_next++ * 37);
+    }
+
+private:
+    unsigned m_next = 1;
+};
+
+std::vector<std::string> Names(const fs::path& archive)
+{
+    const ZipListing listing = ListZipArchive(archive);
+    EXPECT_TRUE(listing.ok) << archive << ": " << listing.error;
+    std::vector<std::string> names;
+    for (const ZipEntryInfo& e : listing.entries) names.push_back(e.name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct Protect {
+    CountingRandom random;
+    ProtectResult Run(const fs::path& folder, const fs::path& zipPath, const std::string& password = "pw")
+    {
+        ProtectOptions options;
+        options.password = password;
+        options.random = &random;
+        return ProtectFolderToArchive(folder, zipPath, options);
+    }
+};
+
+using Strings = std::vector<std::string>;
+
+} // namespace
+
+TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "F" / "Sub");
+    test::WriteFile(dir / "F" / "one.txt", "one");
+    test::WriteFile(dir / "F" / "two.txt", std::string(20000, 't'));
+    test::WriteFile(dir / "F" / "Sub" / "three.txt", "three");
+    Protect protect;
+    std::uint64_t lastDone = 0, lastTotal = 0;
+    ProtectOptions options;
+    options.password = "pw";
+    options.random = &protect.random;
+    options.progress = [&](std::uint64_t done, std::uint64_t total) {
+        EXPECT_GE(done, lastDone);
+        lastDone = done;
+        lastTotal = total;
+    };
+    const ProtectResult result = ProtectFolderToArchive(dir / "F", dir / "F.zip", options);
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    EXPECT_EQ(lastDone, lastTotal);
+    EXPECT_FALSE(fs::exists(dir / "F"));
+    // Only the archive is left beside it: no work files.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+    // Outer: one encrypted entry "folder.zip" (bits 0 and 3).
+    const ZipListing outer = ListZipArchive(dir / "F.zip");
+    ASSERT_EQ(outer.entries.size(), 1u);
+    EXPECT_EQ(outer.entries[0].name, "folder.zip");
+    EXPECT_TRUE(outer.entries[0].encrypted);
+    EXPECT_EQ(outer.entries[0].flags & 0x9, 0x9);
+
+    // Inner: the folder's files and Sub.zip, unencrypted; Sub.zip holds three.txt.
+    fs::create_directories(dir / "look");
+    ASSERT_TRUE(ExtractProtected(dir / "look", dir / "F.zip", "pw").ok);
+    EXPECT_EQ(Names(dir / "look" / "folder.zip"), (Strings{"Sub.zip", "one.txt", "two.txt"}));
+    for (const ZipEntryInfo& e : ListZipArchive(dir / "look" / "folder.zip").entries) EXPECT_FALSE(e.encrypted);
+    ASSERT_TRUE(UnZipFile(dir / "look" / "folder.zip", dir / "look" / "inner").ok);
+    EXPECT_EQ(Names(dir / "look" / "inner" / "Sub.zip"), (Strings{"three.txt"}));
+
+    // Back with the same password: the files and Sub.zip, still packed; folder.zip removed.
+    const UnprotectResult back = UnprotectArchive(dir / "F.zip", dir / "F", "pw");
+    ASSERT_TRUE(back.ok) << back.error;
+    EXPECT_EQ(test::ReadFile(dir / "F" / "one.txt"), "one");
+    EXPECT_EQ(test::ReadFile(dir / "F" / "two.txt"), std::string(20000, 't'));
+    EXPECT_TRUE(fs::is_regular_file(dir / "F" / "Sub.zip"));
+    EXPECT_FALSE(fs::exists(dir / "F" / "folder.zip"));
+    EXPECT_FALSE(fs::exists(dir / "F" / "Sub"));
+    EXPECT_TRUE(fs::exists(dir / "F.zip"));  // the archive is never deleted by unzipping
+}
+
+TEST(ProtectedFolder, WrongAndEmptyPasswordsFail)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "F");
+    test::WriteFile(dir / "F" / "one.txt", "one");
+    Protect protect;
+    ASSERT_EQ(protect.Run(dir / "F", dir / "F.zip", "right").status, ProtectStatus::Ok);
+    for (const char* password : {"wrong", "", "Right"}) {
+        const UnprotectResult result = UnprotectArchive(dir / "F.zip", dir / "T", password);
+        EXPECT_FALSE(result.ok) << password;
+        EXPECT_FALSE(fs::exists(dir / "T" / "one.txt")) << password;
+    }
+    EXPECT_TRUE(UnprotectArchive(dir / "F.zip", dir / "T", " right ").ok);  // the field is trimmed
+}
+
+TEST(ProtectedFolder, HiddenFilesDeepFoldersAndAwkwardNamesSurvive)
+{
+    test::TempDir dir;
+    const fs::path f = dir / "F";
+    fs::create_directories(f / "A" / "B" / "C");
+    fs::create_directories(f / "A" / "B" / "EmptyDeep");
+    fs::create_directories(f / ".git");
+    fs::create_directories(f / "Empty");
+    test::WriteFile(f / ".hidden", "secret");
+    test::WriteFile(f / "A" / "B" / "C" / "deep.txt", "deep");
+    test::WriteFile(f / "A" / "B" / "C" / ".deeper", "deeper");
+    test::WriteFile(f / ".git" / "config", "[core]");
+    test::WriteFile(f / "folder.zip", "a file of mine named like the inner archive");
+    fs::create_directories(dir / "Reference");
+    ASSERT_TRUE(CopyFolder(f, dir / "Reference" / "F"));
+
+    Protect protect;
+    const ProtectResult result = protect.Run(f, dir / "F.zip");
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    ASSERT_FALSE(fs::exists(f));
+    const UnprotectResult back = UnprotectArchive(dir / "F.zip", f, "pw");
+    ASSERT_TRUE(back.ok) << back.error;
+    EXPECT_EQ(Names(f / "A.zip"), (Strings{"B/", "B/C/", "B/C/.deeper", "B/C/deep.txt", "B/EmptyDeep/"}));
+
+    // Unpacking the subfolder archives gives the folder back as it was.
+    for (const char* name : {"A", ".git", "Empty"}) {
+        const fs::path archive = f / (std::string(name) + ".zip");
+        ASSERT_TRUE(UnZipFile(archive, f / name).ok) << name;
+        fs::remove(archive);
+    }
+    EXPECT_TRUE(SameFolderContent(f, dir / "Reference" / "F"));
+}
+
+TEST(ProtectedFolder, RefusalsChangeNothing)
+{
+    test::TempDir dir;
+    const fs::path f = dir / "F";
+    fs::create_directories(f / "Sub");
+    test::WriteFile(f / "one.txt", "one");
+    test::WriteFile(f / "Sub.zip", "mine");
+    test::WriteFile(dir / "F.zip", "older");
+    fs::create_directories(dir / "Reference");
+    ASSERT_TRUE(CopyFolder(f, dir / "Reference" / "F"));
+    const auto unchanged = [&] {
+        return SameFolderContent(f, dir / "Reference" / "F") && test::ReadFile(dir / "F.zip") == "older";
+    };
+
+    // What the user is asked about before anything happens.
+    const ProtectCheck check = CheckProtectFolder(f, dir / "F.zip", {});
+    EXPECT_EQ(check.status, ProtectStatus::Ok);
+    EXPECT_EQ(check.replaced, (std::vector<fs::path>{dir / "F.zip", f / "Sub.zip"}));
+
+    struct Case {
+        fs::path folder;
+        fs::path zipPath;
+        std::vector<fs::path> guarded;
+        ProtectStatus expected;
+    };
+    const Case checks[] = {
+        {f, f / "inside.zip", {}, ProtectStatus::InvalidInput},
+        {f, f / "Sub" / ".." / "x.zip", {}, ProtectStatus::InvalidInput},
+        {f, f, {}, ProtectStatus::InvalidInput},
+        {dir / "missing", dir / "m.zip", {}, ProtectStatus::InvalidInput},
+        {f, "", {}, ProtectStatus::InvalidInput},
+        {f, dir / "G.zip", {f / "Sub" / "home"}, ProtectStatus::Refused},
+    };
+    for (const Case& c : checks) EXPECT_EQ(CheckProtectFolder(c.folder, c.zipPath, c.guarded).status, c.expected) << c.zipPath;
+
+    Protect protect;
+    EXPECT_EQ(protect.Run(f, f / "inside.zip").status, ProtectStatus::InvalidInput);
+    EXPECT_EQ(protect.Run(f, dir / "F.backup").status, ProtectStatus::ArchiveFailed);  // no archive name
+    EXPECT_FALSE(fs::exists(dir / "F.backup"));
+    // A link (or anything else an archive cannot hold) keeps the folder as it is.
+    fs::create_symlink(dir / "F.zip", f / "Sub" / "link");
+    const ProtectResult linked = protect.Run(f, dir / "G.zip");
+    EXPECT_EQ(linked.status, ProtectStatus::Refused);
+    EXPECT_NE(linked.error.find("link"), std::string::npos) << linked.error;
+    EXPECT_FALSE(fs::exists(dir / "G.zip"));
+    fs::remove(f / "Sub" / "link");
+    EXPECT_TRUE(unchanged());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);  // no work files
+}
+
+TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "src" / "a");
+    test::WriteFile(dir / "src" / "a" / "x.txt", "x");
+    std::vector<ZipSource> sources{{dir / "src" / "a" / "x.txt", "a/x.txt", false}};
+    ZipWriteOptions options;
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "plain.zip", options).ok);
+    fs::create_directories(dir / "T");
+    test::WriteFile(dir / "T" / "folder.zip", "mine, not an archive");
+
+    const UnprotectResult result = UnprotectArchive(dir / "plain.zip", dir / "T", "lockerbin7");
+    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(test::ReadFile(dir / "T" / "x.txt"), "x");  // folder parts dropped
+    EXPECT_EQ(test::ReadFile(dir / "T" / "folder.zip"), "mine, not an archive");
+}

@@ -1,0 +1,214 @@
+#include "platform/posix/PosixFileAttributes.h"
+#include "platform/posix/PosixFileTimes.h"
+#include "platform/posix/PosixFileUsage.h"
+
+#include "TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <sys/xattr.h>
+
+#include <filesystem>
+
+namespace velmora {
+namespace {
+
+using namespace std::string_literals;
+namespace fs = std::filesystem;
+using test::TempDir;
+using test::WriteFile;
+
+void SetXattr(const fs::path& path, const std::string& value)
+{
+    ASSERT_EQ(setxattr(path.c_str(), "user.DOSATTRIB", value.data(), value.size(), 0), 0);
+}
+
+TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    const auto file = [&](const std::string& name) {
+        WriteFile(dir / name, "x");
+        return (dir / name).string();
+    };
+
+    const std::string plain = file("plain.txt");
+    EXPECT_EQ(attributes.ReadAttributes(plain), 0u);
+
+    const std::string wine = file("wine.txt");
+    SetXattr(wine, "0x21");
+    EXPECT_EQ(attributes.ReadAttributes(wine), kAttributeArchive | kAttributeReadOnly);
+
+    const std::string samba = file("samba.txt");
+    SetXattr(samba, "0x6\0"s "\x05\0\0\0"s "\x01\0\0\0"s "\x06\0\0\0"s + std::string(8, '\0'));
+    EXPECT_EQ(attributes.ReadAttributes(samba), kAttributeHidden | kAttributeSystem);
+
+    const std::string readOnly = file("ro.txt");
+    fs::permissions(readOnly, fs::perms::owner_read | fs::perms::group_read);
+    EXPECT_EQ(attributes.ReadAttributes(readOnly), kAttributeReadOnly);
+
+    EXPECT_EQ(attributes.ReadAttributes(file(".dotted")), kAttributeHidden);
+    const std::string listed = file("listed.txt");
+    WriteFile(dir / ".hidden", "other\nlisted.txt\n");
+    EXPECT_EQ(attributes.ReadAttributes(listed), kAttributeHidden);
+
+    // A link shows its target's stored word.
+    fs::create_symlink(wine, dir / "link");
+    EXPECT_EQ(attributes.ReadAttributes((dir / "link").string()), kAttributeArchive | kAttributeReadOnly);
+
+    fs::create_directory(dir / "folder");
+    EXPECT_EQ(attributes.ReadAttributes((dir / "folder").string()), 0x10u);
+    EXPECT_FALSE(attributes.ReadAttributes((dir / "missing").string()));
+    fs::create_symlink(dir / "loop", dir / "loop");
+    EXPECT_FALSE(attributes.ReadAttributes((dir / "loop").string()));
+}
+
+TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    WriteFile(dir / "f.txt", "x");
+    WriteFile(dir / ".hidden", "keep\n");
+    const std::string path = (dir / "f.txt").string();
+    for (std::uint32_t set : {0x27u, 0x00u, 0x01u, 0x02u, 0x24u, 0x00u}) {
+        ASSERT_TRUE(attributes.WriteAttributes(path, set | 0x100)) << set;
+        EXPECT_EQ(attributes.ReadAttributes(path), set) << set;
+        const bool writable = (fs::status(path).permissions() & fs::perms::owner_write) != fs::perms::none;
+        EXPECT_EQ(writable, (set & kAttributeReadOnly) == 0) << set;
+    }
+    EXPECT_EQ(test::ReadFile(dir / ".hidden"), "keep\n");
+
+    // Through a link: the target gets the word, the link's own name is listed.
+    fs::create_symlink(path, dir / "link");
+    ASSERT_TRUE(attributes.WriteAttributes((dir / "link").string(), kAttributeHidden | kAttributeArchive));
+    EXPECT_EQ(attributes.ReadAttributes(path), kAttributeHidden | kAttributeArchive);
+    EXPECT_EQ(test::ReadFile(dir / ".hidden"), "keep\nlink\n");
+
+    // A dot name stays hidden whatever is written.
+    WriteFile(dir / ".dot", "x");
+    ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), 0));
+    EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden);
+
+    // A folder keeps its write bits: read-only is only its mark.
+    fs::create_directory(dir / "sub");
+    ASSERT_TRUE(attributes.WriteAttributes((dir / "sub").string(), kAttributeReadOnly));
+    EXPECT_EQ(attributes.ReadAttributes((dir / "sub").string()), 0x10u | kAttributeReadOnly);
+    EXPECT_NE(fs::status(dir / "sub").permissions() & fs::perms::owner_write, fs::perms::none);
+
+    int err = 0;
+    EXPECT_FALSE(attributes.WriteAttributes((dir / "missing").string(), 0, &err));
+    EXPECT_EQ(err, ENOENT);
+}
+
+TEST(PosixFileTimes, ModificationTimeIsSetAloneAndReadBackLocally)
+{
+    TempDir dir;
+    PosixFileTimes times;
+    const std::string path = (dir / "t.txt").string();
+    WriteFile(path, "x");
+    const TDateTime access = EncodeDateTime({2001, 2, 3, 4, 5, 6, 0});
+    ASSERT_TRUE(times.SetAccessAndModificationTime(path, access));
+    const TDateTime modified = EncodeDateTime({2026, 7, 14, 10, 15, 36, 250});
+    ASSERT_TRUE(times.SetModificationTime(path, modified));
+    EXPECT_EQ(DecodeDateTime(*times.ModificationTime(path)), DecodeDateTime(modified));
+    EXPECT_EQ(DecodeDateTime(*times.LastAccessTime(path)), DecodeDateTime(access));
+    EXPECT_FALSE(times.ModificationTime((dir / "missing").string()));
+    int err = 0;
+    EXPECT_FALSE(times.SetModificationTime((dir / "missing").string(), modified, &err));
+    EXPECT_EQ(err, ENOENT);
+}
+
+// A child process that keeps the file open as its standard input until it is ended.
+class Holder {
+public:
+    explicit Holder(const std::string& path)
+    {
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, path.c_str(), O_RDONLY, 0);
+        char* argv[] = {const_cast<char*>("sleep"), const_cast<char*>("60"), nullptr};
+        m_ok = posix_spawnp(&m_pid, "sleep", &actions, nullptr, argv, environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+    ~Holder() { End(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    bool Started() const { return m_ok; }
+    void End()
+    {
+        if (m_ok) {
+            kill(m_pid, SIGKILL);
+            waitpid(m_pid, nullptr, 0);
+            m_ok = false;
+        }
+    }
+
+private:
+    pid_t m_pid = 0;
+    bool m_ok = false;
+};
+
+TEST(PosixFileUsage, FileHeldByAChildIsInUseUntilTheChildEnds)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    PosixFileUsage usage(attributes);
+    const std::string path = (dir / "held.txt").string();
+    WriteFile(path, "x");
+    EXPECT_FALSE(usage.IsFileInUse(path));
+    Holder holder(path);
+    ASSERT_TRUE(holder.Started());
+    // posix_spawn returns once the child runs its program, so the file is open by then.
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    EXPECT_TRUE(usage.IsFileLocked(path));
+    // The scan used where the file system grants no leases finds the child as well.
+    const std::string canonical = fs::canonical(path).string();
+    EXPECT_TRUE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
+    holder.End();
+    EXPECT_FALSE(usage.IsFileInUse(path));
+    EXPECT_FALSE(usage.IsFileLocked(path));
+    EXPECT_FALSE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
+}
+
+TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)
+{
+    TempDir dir;
+    PosixFileAttributes attributes;
+    PosixFileUsage usage(attributes);
+    const std::string path = (dir / "f.txt").string();
+    WriteFile(path, "x");
+
+    // A lock on another open file description, even of this process.
+    const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &lock), 0);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    close(fd);
+    EXPECT_FALSE(usage.IsFileInUse(path));
+
+    // Read-only by attribute alone (the mode still allows writing) and by mode.
+    ASSERT_EQ(setxattr(path.c_str(), "user.DOSATTRIB", "0x1", 3, 0), 0);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+    ASSERT_EQ(removexattr(path.c_str(), "user.DOSATTRIB"), 0);
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    EXPECT_TRUE(usage.IsFileInUse(path));
+
+    EXPECT_TRUE(usage.IsFileInUse(dir.path().string()));
+    EXPECT_TRUE(usage.IsFileInUse((dir / "missing").string()));
+    EXPECT_TRUE(usage.IsFileInUse(""));
+    EXPECT_FALSE(usage.IsFileLocked(dir.path().string()));
+    EXPECT_FALSE(usage.IsFileLocked((dir / "missing").string()));
+}
+
+} // namespace
+} // namespace velmora
