@@ -5,7 +5,8 @@
 #
 #   bench/archive.sh [BUILD_DIR]      (default: build)
 # Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
-# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big).
+# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big), CORPUS_READY=1
+# to skip the corpus check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -20,7 +21,7 @@ pw="bench-Pass7"
 for tool in zip unzip gzip python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
 done
-python3 bench/make_archive_corpus.py "$corpus"
+[ -n "${CORPUS_READY:-}" ] || python3 bench/make_archive_corpus.py "$corpus"
 mkdir -p "$work"
 
 # measure LABEL PREP -- COMMAND...: runs PREP (untimed), then COMMAND under /usr/bin/time.

@@ -76,19 +76,20 @@ def make_flat(root):
     os.rename(tmp, flat)
 
 
-def mixed_stream(rng, total):
-    """1 MiB blocks: text, binary, random and runs, drawn from pools (deflate sees 32 KiB)."""
+def mixed_stream(rng, total, mix=(0.45, 0.75, 0.9)):
+    """1 MiB blocks: text, binary, random and runs, drawn from pools (deflate sees 32 KiB).
+    mix gives the cumulative shares of text, binary and random blocks; the rest are runs."""
     pool = [rng.randbytes(rng.randint(256, 8192)) for _ in range(64)]
     texts = [text_block(rng, MIB) for _ in range(24)]
     bins = [binary_block(rng, MIB, pool) for _ in range(24)]
     done = 0
     while done < total:
         k = rng.random()
-        if k < 0.45:
+        if k < mix[0]:
             block = rng.choice(texts)
-        elif k < 0.75:
+        elif k < mix[1]:
             block = rng.choice(bins)
-        elif k < 0.9:
+        elif k < mix[2]:
             block = rng.randbytes(MIB)
         else:
             block = bytes([rng.randrange(256)]) * MIB
@@ -117,7 +118,7 @@ def make_gz(root):
     src = os.path.join(root, "gzsrc.bin")
     with open(src, "wb") as f:
         # Mostly text with some binary: gzip -6 brings ~900 MB down to about 300 MB.
-        for i, block in enumerate(mixed_stream(rng, 900 * MIB)):
+        for block in mixed_stream(rng, 900 * MIB, mix=(0.85, 0.95, 0.97)):
             f.write(block)
     with open(path + ".tmp", "wb") as out:
         subprocess.run(["gzip", "-6", "-n", "-c", src], stdout=out, check=True)

@@ -12,6 +12,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 ZIP_DIR = os.path.join(HERE, "corpus", "zip")
 GZ_DIR = os.path.join(HERE, "corpus", "gzip")
+PROTECTED_DIR = os.path.join(HERE, "corpus", "protected")
 
 
 def build_zip(entries, comment=b""):
@@ -101,6 +102,48 @@ def zips():
     write(ZIP_DIR, "bad_not_zip.zip", b"This is plain text, not an archive.\n")
 
 
+def pkware_encrypt(password, data):
+    """Traditional PKWARE encryption of data (header included) with password."""
+    crc = lambda c, b: zlib.crc32(bytes([b]), c ^ 0xFFFFFFFF) ^ 0xFFFFFFFF
+    keys = [0x12345678, 0x23456789, 0x34567890]
+
+    def update(p):
+        keys[0] = crc(keys[0], p)
+        keys[1] = ((keys[1] + (keys[0] & 0xFF)) * 134775813 + 1) & 0xFFFFFFFF
+        keys[2] = crc(keys[2], keys[1] >> 24)
+
+    for ch in password:
+        update(ch)
+    out = bytearray()
+    for p in data:
+        t = (keys[2] | 2) & 0xFFFF
+        out.append(p ^ (((t * (t ^ 1)) >> 8) & 0xFF))
+        update(p)
+    return bytes(out)
+
+
+def protected():
+    text = b"protected content\n" * 30
+    c = zlib.compressobj(6, zlib.DEFLATED, -15)
+    packed = c.compress(text) + c.flush()
+    crc = zlib.crc32(text) & 0xFFFFFFFF
+    # Check byte = high byte of the CRC (no descriptor flag), header of eleven fixed bytes.
+    enc = pkware_encrypt(b"pw", bytes(range(1, 12)) + bytes([crc >> 24]) + packed)
+    write(PROTECTED_DIR, "ok_deflated.zip", build_zip([{"name": b"dir/a.txt", "payload": enc, "method": 8,
+                                                        "flags": 1, "crc": crc, "usize": len(text)}]))
+    enc = pkware_encrypt(b"pw", bytes(range(1, 12)) + bytes([crc >> 24]) + text)
+    write(PROTECTED_DIR, "ok_stored.zip", build_zip([{"name": b"b.txt", "payload": enc, "flags": 1, "crc": crc,
+                                                      "usize": len(text)},
+                                                     {"name": b"plain.txt", "data": b"not encrypted"}]))
+    enc = pkware_encrypt(b"wrong", bytes(range(1, 12)) + bytes([crc >> 24]) + text)
+    write(PROTECTED_DIR, "bad_password.zip", build_zip([{"name": b"c.txt", "payload": enc, "flags": 1, "crc": crc,
+                                                         "usize": len(text)}]))
+    enc = pkware_encrypt(b"pw", bytes(range(1, 12)) + bytes([crc >> 24]) + packed[:-5])
+    write(PROTECTED_DIR, "bad_truncated_data.zip", build_zip([{"name": b"d.txt", "payload": enc, "method": 8,
+                                                               "flags": 1, "crc": crc, "usize": len(text)}]))
+    write(PROTECTED_DIR, "bad_traversal.zip", build_zip([{"name": b"../../x.txt", "data": b"x"}]))
+
+
 def gzips():
     text = b"gzip seed data\n" * 50
     write(GZ_DIR, "ok_named.gz", gzip.compress(text, mtime=1685620801).replace(b"\x1f\x8b\x08\x00", b"\x1f\x8b\x08\x08", 1)[:10]
@@ -120,5 +163,7 @@ def gzips():
 if __name__ == "__main__":
     os.makedirs(ZIP_DIR, exist_ok=True)
     os.makedirs(GZ_DIR, exist_ok=True)
+    os.makedirs(PROTECTED_DIR, exist_ok=True)
     zips()
+    protected()
     gzips()

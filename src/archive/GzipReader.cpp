@@ -1,6 +1,7 @@
 #include "archive/GzipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/BackgroundWriter.h"
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
@@ -8,10 +9,7 @@
 #include <zlib.h>
 
 #include <cerrno>
-#include <condition_variable>
-#include <mutex>
 #include <optional>
-#include <thread>
 #include <vector>
 
 namespace velmora {
@@ -37,82 +35,6 @@ std::string GzipOutputName(std::string_view storedName, bool hasName)
 }
 
 namespace {
-
-// Hands inflated buffers to a second thread that writes them, so inflating and the
-// kernel's write work overlap.
-class BackgroundWriter {
-public:
-    explicit BackgroundWriter(StdFile& file) : m_file(file), m_thread([this] { Run(); }) {}
-    ~BackgroundWriter() { Finish(); }
-
-    // Takes the buffer's content; gives back an empty buffer to fill next.
-    void Push(std::vector<unsigned char>& buffer)
-    {
-        std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_queue.size() < 3 || m_failed; });
-        if (m_failed) {
-            throw VelmoraError(SystemErrorText("Writing", "output", m_errno));
-        }
-        m_queue.push_back(std::move(buffer));
-        if (!m_spare.empty()) {
-            buffer = std::move(m_spare.back());
-            m_spare.pop_back();
-        } else {
-            buffer = {};
-        }
-        m_changed.notify_all();
-    }
-    // Waits for every write; false with errno when one failed.
-    bool Finish()
-    {
-        {
-            std::lock_guard lock(m_mutex);
-            m_done = true;
-        }
-        m_changed.notify_all();
-        if (m_thread.joinable()) {
-            m_thread.join();
-        }
-        errno = m_errno;
-        return !m_failed;
-    }
-
-private:
-    void Run()
-    {
-        for (;;) {
-            std::vector<unsigned char> item;
-            {
-                std::unique_lock lock(m_mutex);
-                m_changed.wait(lock, [this] { return !m_queue.empty() || m_done; });
-                if (m_queue.empty()) {
-                    return;
-                }
-                item = std::move(m_queue.front());
-                m_queue.erase(m_queue.begin());
-            }
-            const bool ok = m_failed || m_file.Write(item.data(), item.size());
-            std::lock_guard lock(m_mutex);
-            if (!ok && !m_failed) {
-                m_failed = true;
-                m_errno = errno;
-            }
-            item.clear();
-            m_spare.push_back(std::move(item));
-            m_changed.notify_all();
-        }
-    }
-
-    StdFile& m_file;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    std::vector<std::vector<unsigned char>> m_queue;
-    std::vector<std::vector<unsigned char>> m_spare;
-    bool m_done = false;
-    bool m_failed = false;
-    int m_errno = 0;
-    std::thread m_thread;
-};
 
 class BufferedInput {
 public:
@@ -236,7 +158,7 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
         std::uint32_t crc = 0;
         std::uint64_t size = 0;
         {
-            BackgroundWriter writer(out);
+            BackgroundWriter writer(&out);
             std::vector<unsigned char> chunk;
             int rc = Z_OK;
             constexpr std::size_t kChunk = 1u << 20;
@@ -270,9 +192,7 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
                         zs.avail_in = static_cast<uInt>(in.Available());
                     }
                 }
-                in.Consume(0);
                 chunk.resize(filled);
-                crc = Crc32(crc, chunk.data(), chunk.size());
                 size += chunk.size();
                 writer.Push(chunk);
                 if (options.progress) {
@@ -282,6 +202,7 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
             if (!writer.Finish()) {
                 throw VelmoraError(SystemErrorText("Writing", output.string(), errno));
             }
+            crc = writer.Crc();
         }
         // The member's own trailer follows its compressed data.
         unsigned char trailer[8];

@@ -1,6 +1,7 @@
 #include "archive/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/BackgroundWriter.h"
 #include "archive/PkwareCipher.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
@@ -32,8 +33,9 @@ constexpr std::uint32_t kEndSig = 0x06054b50;
 constexpr std::uint32_t kEnd64Sig = 0x06064b50;
 constexpr std::uint32_t kLocator64Sig = 0x07064b50;
 constexpr std::uint64_t kMaxCentralDirectory = 128ull << 20;
-// Entries up to this size (both sides) are inflated in one call; larger ones stream.
-constexpr std::uint64_t kWholeInflateLimit = 16ull << 20;
+// Entries whose compressed and plain sizes together stay below this are inflated in one
+// call; larger ones stream.
+constexpr std::uint64_t kWholeInflateLimit = 40ull << 20;
 
 struct Index {
     std::vector<ZipEntryInfo> entries;
@@ -88,7 +90,8 @@ std::string ReadIndex(StdFile& file, const fs::path& archive, Index& index)
     if (*endPos >= 20 && Get32(end - 20) == kLocator64Sig) {
         const std::uint64_t end64 = Get64(end - 20 + 8);
         unsigned char rec[56];
-        if (end64 + 56 > tailStart + *endPos - 20 || !ReadAt(file, end64, rec, sizeof rec) ||
+        const std::uint64_t locatorStart = tailStart + *endPos - 20;
+        if (end64 > locatorStart || locatorStart - end64 < 56 || !ReadAt(file, end64, rec, sizeof rec) ||
             Get32(rec) != kEnd64Sig) {
             return Fail(archive, "damaged Zip64 end record");
         }
@@ -188,7 +191,8 @@ std::string LocateData(StdFile& file, const Index& index, const ZipEntryInfo& e,
                        DataSpan& span)
 {
     unsigned char h[30];
-    if (e.localHeaderOffset + 30 > index.centralOffset || !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
+    if (e.localHeaderOffset > index.centralOffset || index.centralOffset - e.localHeaderOffset < 30 ||
+        !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
         Get32(h) != kLocalSig) {
         return "damaged local header";
     }
@@ -257,6 +261,7 @@ public:
             m_temp = CreateTempBeside(m_output, m_file);
         }
     }
+    StdFile* File() { return m_temp.empty() ? nullptr : &m_file; }
     void Write(const void* data, std::size_t size)
     {
         if (!m_temp.empty() && size && !m_file.Write(data, size)) {
@@ -333,38 +338,77 @@ JobResult RunEntryJob(const EntryJob& job)
                 throw VelmoraError("cancelled");
             }
         };
-        if (e.method == 0) {
-            if (remaining != e.uncompressedSize) {
-                throw VelmoraError("stored entry's sizes differ");
-            }
-            std::vector<unsigned char> buffer(std::min<std::uint64_t>(remaining, 1u << 20));
-            while (remaining > 0) {
+        // Stored and large deflated entries stream through a second thread that checksums
+        // and writes while this one reads and inflates.
+        const auto streamed = [&](auto&& fill) {
+            BackgroundWriter writer(sink.File());
+            std::vector<unsigned char> buffer;
+            for (;;) {
                 checkCancel();
+                buffer.resize(1u << 20);
+                const std::size_t n = fill(buffer);
+                if (n == 0) {
+                    break;
+                }
+                if (n > e.uncompressedSize - produced) {
+                    throw VelmoraError("entry is larger than its declared size");
+                }
+                produced += n;
+                buffer.resize(n);
+                writer.Push(buffer);
+            }
+            if (!writer.Finish()) {
+                throw VelmoraError(SystemErrorText("Writing", job.output.string(), errno));
+            }
+            crc = writer.Crc();
+        };
+        // Buffers stay with the thread and are reused: no zeroing, no fresh pages per entry.
+        thread_local std::unique_ptr<unsigned char[]> packedBuffer;
+        thread_local std::unique_ptr<unsigned char[]> plainBuffer;
+        thread_local std::size_t packedCapacity = 0;
+        thread_local std::size_t plainCapacity = 0;
+        const auto reserve = [](std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity, std::size_t n) {
+            if (capacity < n || capacity == 0) {
+                capacity = std::max<std::size_t>(n, 1);
+                buffer.reset(new unsigned char[capacity]);
+            }
+            return buffer.get();
+        };
+        if (e.method == 0 && remaining != e.uncompressedSize) {
+            throw VelmoraError("stored entry's sizes differ");
+        }
+        if (e.method == 0 && remaining <= kWholeInflateLimit) {
+            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(remaining));
+            readIn(plain, static_cast<std::size_t>(remaining));
+            emit(plain, static_cast<std::size_t>(remaining));
+        } else if (e.method == 0) {
+            streamed([&](std::vector<unsigned char>& buffer) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
                 readIn(buffer.data(), n);
-                emit(buffer.data(), n);
                 remaining -= n;
-            }
-        } else if (remaining <= kWholeInflateLimit && e.uncompressedSize <= kWholeInflateLimit) {
-            std::vector<unsigned char> packed(static_cast<std::size_t>(remaining));
-            readIn(packed.data(), packed.size());
-            std::vector<unsigned char> plain(static_cast<std::size_t>(e.uncompressedSize));
-            libdeflate_decompressor* d = libdeflate_alloc_decompressor();
-            if (!d) {
+                return n;
+            });
+        } else if (remaining + e.uncompressedSize <= kWholeInflateLimit) {
+            unsigned char* packed = reserve(packedBuffer, packedCapacity, static_cast<std::size_t>(remaining));
+            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(e.uncompressedSize));
+            readIn(packed, static_cast<std::size_t>(remaining));
+            thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+            if (!decompressor) {
                 throw std::bad_alloc();
             }
             std::size_t inUsed = 0;
             std::size_t outMade = 0;
-            const auto rc = libdeflate_deflate_decompress_ex(d, packed.data(), packed.size(), plain.data(),
-                                                              plain.size(), &inUsed, &outMade);
-            libdeflate_free_decompressor(d);
+            const auto rc =
+                libdeflate_deflate_decompress_ex(decompressor.get(), packed, static_cast<std::size_t>(remaining), plain,
+                                                 static_cast<std::size_t>(e.uncompressedSize), &inUsed, &outMade);
             if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
                 throw VelmoraError("entry is larger than its declared size");
             }
             if (rc != LIBDEFLATE_SUCCESS) {
                 throw VelmoraError("damaged compressed data");
             }
-            emit(plain.data(), outMade);
+            emit(plain, outMade);
         } else {
             z_stream zs{};
             if (inflateInit2(&zs, -15) != Z_OK) {
@@ -375,28 +419,31 @@ JobResult RunEntryJob(const EntryJob& job)
                 ~ZGuard() { inflateEnd(z); }
             } guard{&zs};
             std::vector<unsigned char> inBuf(1u << 18);
-            std::vector<unsigned char> outBuf(1u << 20);
-            int rc = Z_OK;
-            while (rc != Z_STREAM_END) {
-                checkCancel();
-                if (zs.avail_in == 0) {
-                    if (remaining == 0) {
-                        throw VelmoraError("damaged compressed data (ends early)");
+            bool ended = false;
+            streamed([&](std::vector<unsigned char>& buffer) -> std::size_t {
+                zs.next_out = buffer.data();
+                zs.avail_out = static_cast<uInt>(buffer.size());
+                while (!ended && zs.avail_out > 0) {
+                    if (zs.avail_in == 0) {
+                        if (remaining == 0) {
+                            throw VelmoraError("damaged compressed data (ends early)");
+                        }
+                        const std::size_t n =
+                            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
+                        readIn(inBuf.data(), n);
+                        remaining -= n;
+                        zs.next_in = inBuf.data();
+                        zs.avail_in = static_cast<uInt>(n);
                     }
-                    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
-                    readIn(inBuf.data(), n);
-                    remaining -= n;
-                    zs.next_in = inBuf.data();
-                    zs.avail_in = static_cast<uInt>(n);
+                    const int rc = inflate(&zs, Z_NO_FLUSH);
+                    if (rc == Z_STREAM_END) {
+                        ended = true;
+                    } else if (rc != Z_OK) {
+                        throw VelmoraError("damaged compressed data");
+                    }
                 }
-                zs.next_out = outBuf.data();
-                zs.avail_out = static_cast<uInt>(outBuf.size());
-                rc = inflate(&zs, Z_NO_FLUSH);
-                if (rc != Z_OK && rc != Z_STREAM_END) {
-                    throw VelmoraError("damaged compressed data");
-                }
-                emit(outBuf.data(), outBuf.size() - zs.avail_out);
-            }
+                return buffer.size() - zs.avail_out;
+            });
         }
         if (produced != e.uncompressedSize) {
             throw VelmoraError("entry is shorter than its declared size");

@@ -176,6 +176,9 @@ TEST(Interop, OurArchiveOf70000FilesOpensInTheTools)
 // A file over 4 GiB that is all zeros: sparse on disk, compresses to almost nothing.
 TEST(Interop, Zip64BySizeInBothDirections)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "4 GiB of data: run in the normal build only";
+#endif
     constexpr std::uint64_t kSize = (4ull << 30) + 12345;
     TempDir dir;
     fs::create_directories(dir / "src");
@@ -219,7 +222,6 @@ TEST(Interop, Zip64BySizeInBothDirections)
         "f.write(struct.pack('<IHHHHIIH',0x06054b50,0,0,1,1,cds,cd,0))\n";
     WriteFile(dir / "make.py", script);
     ASSERT_EQ(Shell("python3 " + Quote(dir / "make.py") + " " + Quote(peer)), 0);
-    if (Have("7zz")) { EXPECT_EQ(Shell("7zz t " + Quote(peer)), 0); }  // the peer archive itself is sound
     listing = ListZipArchive(peer);
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
