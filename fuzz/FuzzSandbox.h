@@ -1,6 +1,7 @@
 #pragma once
 // A private folder per fuzzing process: the input is written there as a file, the
 // readers extract into its "out" folder, and afterwards nothing may exist outside it.
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -47,13 +48,23 @@ public:
         std::error_code ec;
         for (auto it = std::filesystem::recursive_directory_iterator(Out(), ec);
              !ec && it != std::filesystem::recursive_directory_iterator(); ++it) {
-            if (it->is_symlink() || it->path().filename().string().find(".part") != std::string::npos) {
+            if (it->is_symlink() || IsTemporaryName(it->path().filename().string())) {
                 std::abort();  // no links created, no temporary leftovers
             }
         }
     }
 
 private:
+    // The engine's temporary names: "." + name + "." + 12 hex digits + ".part".
+    static bool IsTemporaryName(const std::string& name)
+    {
+        const std::size_t n = name.size();
+        if (n < 19 || name[0] != '.' || name.compare(n - 5, 5, ".part") != 0 || name[n - 18] != '.') return false;
+        for (std::size_t i = n - 17; i < n - 5; ++i) {
+            if (!std::isxdigit(static_cast<unsigned char>(name[i]))) return false;
+        }
+        return true;
+    }
     void Reset()
     {
         std::error_code ec;

@@ -17,15 +17,5 @@ mkdir -p screenshots
 shot="$PWD/screenshots/main-window.png"
 echo "No display found: running Velmora on a virtual display (Xvfb)."
 # The start screen closes by itself after a few seconds; the main window follows.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  build/bin/velmora & pid=$!
-  for i in $(seq 1 40); do
-    sleep 0.5
-    if xwininfo -root -tree 2>/dev/null | grep -q "\"Velmora\": (\"velmora\""; then break; fi
-  done
-  sleep 1.5
-  import -window root "'"$shot"'"
-  kill $pid 2>/dev/null || true
-  wait $pid 2>/dev/null || true
-'
+xvfb-run -a -s "-screen 0 1024x768x24" scripts/screenshot.sh build/bin/velmora "$shot"
 echo "Screenshot of the main window: $shot"

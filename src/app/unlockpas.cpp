@@ -4,23 +4,45 @@
 #include "app/MainTexts.h"
 #include "app/Settings.h"
 #include "archive/UnitZip.h"
+#include "common/DateTimeText.h"
+#include "common/Errors.h"
+#include "fileops/AttributeEdit.h"
+#include "fileops/DefaultAppsChoice.h"
+#include "fileops/FileDateEdit.h"
+#include "fileops/FileOpsTexts.h"
+#include "fileops/FileTarget.h"
+#include "fileops/ProcessTermination.h"
 #include "folders/UnitFolder.h"
+#include "inspect/InspectRules.h"
+#include "inspect/Inspection.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
+#include "platform/IAssociations.h"
+#include "platform/IDesktopSettings.h"
+#include "platform/IFileAttributes.h"
+#include "platform/IFileTimes.h"
+#include "platform/IFileUsage.h"
+#include "platform/ILocaleFormats.h"
+#include "platform/IProcesses.h"
 #include "shortcut/UnitLink.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
+#include "update/ReleaseVersion.h"
+#include "update/UpdateNotice.h"
+#include "update/UpdateTexts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
@@ -148,7 +170,7 @@ void TFormLock::BuildToolBar()
         {&ToolButtonLink, "ToolButtonLink", nullptr, ":/app/link.svg", &TFormLock::ToolButtonLinkClick},
         {&ToolButtonLang, "ToolButtonLang", nullptr, ":/app/flag-gb.svg", &TFormLock::ToolButtonLangClick},
         {&ToolButtonUpdate, "ToolButtonUpdate", nullptr, ":/app/update.svg", &TFormLock::ToolButtonUpdateClick},
-        {&ToolButtonInfo, "ToolButtonInfo", "help-about", ":/app/info.svg", &TFormLock::ToolButtonInfoClick},
+        {&ToolButtonInfo, "ToolButtonInfo", nullptr, ":/app/info.svg", &TFormLock::ToolButtonInfoClick},
     };
     int x = 90;
     for (const ButtonSpec& spec : buttons) {
@@ -185,7 +207,7 @@ void TFormLock::BuildControls()
     Place(Label5, 380, 13);
     Edit1 = MakeEdit(GroupBox1, "Edit1", Qt::white, false);
     Place(Edit1, 26, 33, 388, 21);
-    SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", ThemedIcon("document-open", ":/app/open-folder.svg"));
+    SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", QIcon(QStringLiteral(":/app/open-folder.svg")));
     Place(SpeedButton2, 416, 30, 28, 29);
 
     JvGradient7 = new GradientPanel(QColor(245, 241, 238), QColor(170, 170, 170), 200, this);
@@ -535,18 +557,176 @@ void TFormLock::ClearFileView()
 
 void TFormLock::InspectFile(const QString& path)
 {
-    // Filled by the inspection subsystem.
-    (void)path;
+    const InspectedFile record = GatherInspection(path.toStdString(), m_context.platform);
+
+    // The themed icon of the file's type; both the picture and its label show even
+    // when the theme has none.
+    const QMimeDatabase database;
+    const QMimeType type = database.mimeTypeForFile(path);
+    QIcon icon = QIcon::fromTheme(type.iconName());
+    if (icon.isNull()) {
+        icon = QIcon::fromTheme(type.genericIconName());
+    }
+    Image1->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
+    Image1->setVisible(true);
+    LabelIcon->setVisible(true);
+
+    // The mark is only ever set here; "New" and a new file clear it.
+    if (record.inUse) {
+        ImageJa3->setVisible(true);
+        Label5->setVisible(true);
+    }
+
+    switch (record.lookupCode) {
+    case kFindFileNotFound:
+        ShowMessageDialog(this, DialogKind::Error,
+                          QStringLiteral("File not found: \"%1\" .").arg(QString::fromStdString(record.lookupFile)));
+        break;
+    case kFindPathNotFound:
+        ShowMessageDialog(this, DialogKind::Error,
+                          QStringLiteral("Path \"%1\" not found.").arg(QString::fromStdString(record.lookupFolder)));
+        break;
+    case kFindBadFormat:
+        ShowMessageDialog(this, DialogKind::Error, QStringLiteral("Invalid Executable"));
+        break;
+    default:
+        break;
+    }
+
+    LabelExt->setText(QString::fromStdString(record.extension));
+    LabelExt->adjustSize();
+    if (!TrimControls(record.userChoiceApplication).empty()) {
+        EditLApp->setText(QString::fromStdString(record.userChoiceApplication));
+    }
+    EditDefApp->setText(QString::fromStdString(record.defaultApplicationName));
+    EditGr->setText(QString::fromStdString(record.sizeNumber));
+    LabelBytes->setText(QString::fromStdString(record.sizeUnit));
+    LabelBytes->adjustSize();
+    EditDate1->setText(QString::fromStdString(record.modifiedText));
+    EditDate2->setText(QString::fromStdString(record.lastAccessText));
+
+    // A box is only ever ticked here, never cleared.
+    const std::pair<bool, QCheckBox*> boxes[] = {
+        {record.archive, CheckBox2}, {record.readOnly, CheckBox3}, {record.hidden, CheckBox4}, {record.system, CheckBox5}};
+    for (const auto& [set, box] : boxes) {
+        if (set) {
+            box->setChecked(true);
+        }
+    }
 }
 
-void TFormLock::ToolButton4Click() {}
+namespace {
+constexpr std::chrono::milliseconds kSettleTime{200};
 
-void TFormLock::ToolButton7Click() {}
+// Paths go to the file system in the encoding of the user's locale.
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+} // namespace
 
-void TFormLock::ToolButton2Click() {}
+void TFormLock::ToolButton4Click()
+{
+    const QString path = Edit1->text().trimmed();
+    if (!IsExistingFile(LocalPath(path))) return;
+    const std::uint32_t attributes = AttributesFromBoxes(
+        {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
+    // A failed write is not reported: the inspection below shows what the file really has.
+    const bool written = m_context.platform.attributes != nullptr &&
+                         m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
+    m_context.waiter.Wait(kSettleTime);
+    InspectFile(path);
+    if (written) {
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       QString::fromUtf8(Pick(Language, MainMessages::kAttributesChanged)), MsgIcon::Information);
+    }
+}
 
-void TFormLock::ButtonDefaultsClick() {}
+void TFormLock::ToolButton7Click()
+{
+    const QString path = Edit1->text().trimmed();
+    if (!IsExistingFile(LocalPath(path))) return;
+    // The view decides: a ticked "Read only" (saved or not) or the in-use mark refuses.
+    if (CheckBox3->isChecked() || !ImageJa3->isHidden()) {
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       QString::fromUtf8(Pick(Language, MainMessages::kDateRefused)), MsgIcon::Error);
+        return;
+    }
+    const LocaleFormats formats = m_context.platform.localeFormats->Formats();
+    const QString proposal =
+        QString::fromStdString(FormatDateTimeText(m_context.platform.times->Now(), formats));
+    const std::optional<QString> entered =
+        ShowInputBox(this, QString::fromUtf8(Pick(Language, MainMessages::kDatePromptCaption)),
+                     QString::fromUtf8(Pick(Language, MainMessages::kDatePromptText)), proposal);
+    // Cancel leaves the file as it is.
+    if (!entered) return;
+    const std::string text = entered->toStdString();
+    const std::optional<TDateTime> dateTime = ParseDateTimeText(text, formats);
+    if (!dateTime) throw VelmoraError(InvalidDateTimeText(text));
+    ApplyFileDate(path, *dateTime);
+    QCoreApplication::processEvents();
+    m_context.waiter.Wait(kSettleTime);
+    InspectFile(path);
+}
 
-void TFormLock::TimerUpdateTimer() {}
+void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
+{
+    // A date that cannot be stored, or a file that is read-only or held by another
+    // program, keeps its old time without a message; the re-inspection shows it.
+    const FileDateOutcome outcome = velmora::ApplyFileDate(
+        LocalPath(path), dateTime,
+        {*m_context.platform.times, *m_context.platform.attributes, *m_context.platform.usage});
+    if (outcome.readBack) {
+        EditDate1->setText(
+            QString::fromStdString(FormatDateTimeText(*outcome.readBack, m_context.platform.localeFormats->Formats())));
+    }
+}
+
+void TFormLock::ToolButton2Click()
+{
+    if (EditLApp->text().trimmed().isEmpty()) return;
+    const bool ended = m_context.platform.processes != nullptr &&
+                       EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(),
+                                             m_context.waiter,
+                                             {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    const QString caption = QString::fromLatin1(FileOpsMessages::kCaption);
+    if (ended) {
+        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
+                       MsgIcon::Information);
+    } else {
+        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kNotRunning)),
+                       MsgIcon::Error);
+    }
+    // Only the in-use mark is brought up to date; the rest of the view stays as it is.
+    const bool locked = m_context.platform.usage != nullptr &&
+                        m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
+    ImageJa3->setVisible(locked);
+    Label5->setVisible(locked);
+}
+
+void TFormLock::ButtonDefaultsClick()
+{
+    const bool started =
+        m_context.platform.desktopSettings != nullptr && m_context.platform.desktopSettings->OpenDefaultApps();
+    if (!started) {
+        ShowMessageDialog(this, DialogKind::Error, QString::fromLatin1(kDefaultAppsFailedText));
+    }
+}
+
+void TFormLock::TimerUpdateTimer()
+{
+    const QString notice = QString::fromUtf8(Pick(Language, kUpdateNoticeText));
+    const std::string localVersion = ProgramVersionText(Language);
+    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion)) {
+    case UpdateTickResult::KeepPolling:
+        return;
+    case UpdateTickResult::StopPolling:
+        TimerUpdate->stop();
+        return;
+    case UpdateTickResult::ShowNotice:
+        // Off before the box opens, so no further tick runs while it waits for the user.
+        TimerUpdate->stop();
+        ShowMessageBox(this, QString::fromLatin1(kUpdaterCaption), notice, MsgIcon::Information);
+        m_context.platform.shell->OpenUrl(ProductPage.toStdString());
+        return;
+    }
+}
 
 } // namespace velmora

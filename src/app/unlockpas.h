@@ -2,6 +2,7 @@
 // The main window: takes one file, shows what the inspection found, starts the commands.
 #include "app/AppPaths.h"
 #include "app/LanguageText.h"
+#include "common/DateTime.h"
 #include "ui/AppContext.h"
 
 #include <QCheckBox>
@@ -48,6 +49,8 @@ public:
     void ClearFileView();
     void InspectFile(const QString& path);
     void WMDropFiles(const QStringList& paths);
+    // Stores the date as the file's modification time and shows the time read back.
+    void ApplyFileDate(const QString& path, TDateTime dateTime);
     void FormShow();
     bool StartupRan() const { return m_startupRan; }
 

@@ -86,6 +86,23 @@ std::optional<std::uint64_t> StdFile::Tell()
     return static_cast<std::uint64_t>(pos);
 }
 
+namespace {
+// At most 200 bytes of a name, cut at a character boundary, so the temporary name stays
+// within the file system's name length limit.
+std::string ShortStem(std::string name)
+{
+    if (name.size() <= 200) {
+        return name;
+    }
+    std::size_t cut = 200;
+    while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+        --cut;
+    }
+    name.resize(cut);
+    return name;
+}
+} // namespace
+
 std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
 {
     static std::mutex mutex;
@@ -100,7 +117,7 @@ std::filesystem::path CreateTempBeside(const std::filesystem::path& destination,
         }
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-        std::filesystem::path candidate = folder / ("." + destination.filename().string() + suffix);
+        std::filesystem::path candidate = folder / ("." + ShortStem(destination.filename().string()) + suffix);
         if (file.Open(candidate, "w+bx")) {
             return candidate;
         }

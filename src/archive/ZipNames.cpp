@@ -40,7 +40,7 @@ std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name)
     return result;
 }
 
-std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra)
+std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra, unsigned hostSystem)
 {
     if (utf8Flag && IsValidUtf8(stored)) {
         return std::string(stored);
@@ -61,6 +61,9 @@ std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_
             }
         }
         pos += 4u + size;
+    }
+    if ((hostSystem == 3 || hostSystem == 19) && IsValidUtf8(stored)) {
+        return std::string(stored);
     }
     return DecodeCodePage(CodePage::Oem437, stored);
 }

@@ -20,8 +20,9 @@ struct EncodedName {
 std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name);
 
 // The entry's name as UTF-8: UTF-8 when bit 11 is set, else the Unicode Path extra field
-// when its CRC matches the stored bytes, else CP437.
-std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra);
+// when its CRC matches the stored bytes, else CP437 -- except that archives made on Unix
+// (host 3) or macOS (host 19) store the system's own name bytes, which are UTF-8 there.
+std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra, unsigned hostSystem);
 
 // The entry name as a relative path with "/" separators and no "." parts, or nullopt
 // when it is unsafe: empty, absolute, with a drive letter, with a NUL or control

@@ -170,7 +170,7 @@ std::string ReadIndex(StdFile& file, const fs::path& archive, Index& index)
             p += 4u + len;
         }
         e.encrypted = (e.flags & 1) != 0;
-        e.name = DecodeEntryName(e.rawName, (e.flags & 0x0800) != 0, e.extra);
+        e.name = DecodeEntryName(e.rawName, (e.flags & 0x0800) != 0, e.extra, e.versionMadeBy >> 8);
         e.isDirectory = !e.name.empty() && (e.name.back() == '/' || e.name.back() == '\\');
         index.entries.push_back(std::move(e));
         pos += 46 + nameLen + extraLen + commentLen;

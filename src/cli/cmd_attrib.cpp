@@ -1,10 +1,51 @@
 #include "cli/CliCommand.h"
 
+#include "common/Errors.h"
+#include "fileops/AttributeEdit.h"
+#include "fileops/FileTarget.h"
+#include "platform/IFileAttributes.h"
+
+#include <ostream>
+
 namespace velmora::cli {
 
-int RunAttrib(const std::vector<std::string>& /*args*/, CliContext& context)
+int RunAttrib(const std::vector<std::string>& args, CliContext& context)
 {
-    return NotAvailableYet("attrib", context);
+    if (args.empty() || args.size() > 2) return UsageError("attrib", "expects PATH and optionally LETTERS", context);
+    const std::string& path = args[0];
+    std::optional<std::uint32_t> wanted;
+    if (args.size() == 2) {
+        wanted = ParseAttributeLetters(args[1]);
+        if (!wanted) {
+            return UsageError("attrib", "LETTERS are taken from A, R, H and S, or '-' for none, not '" + args[1] + "'",
+                              context);
+        }
+    }
+    IFileAttributes* attributes = context.platform.attributes;
+    if (attributes == nullptr) throw VelmoraError("attributes are not supported on this system");
+    if (!IsExistingFile(path)) {
+        context.err << "velmora-cli attrib: '" << path << "' is no file\n";
+        return kExitFailed;
+    }
+    if (wanted) {
+        int err = 0;
+        if (!attributes->WriteAttributes(path, *wanted, &err)) {
+            context.err << "velmora-cli attrib: " << SystemErrorText("cannot set the attributes of", path, err) << "\n";
+            return kExitFailed;
+        }
+    }
+    const std::optional<std::uint32_t> now = attributes->ReadAttributes(path);
+    if (!now) {
+        context.err << "velmora-cli attrib: " << SystemErrorText("cannot read the attributes of", path, 0) << "\n";
+        return kExitFailed;
+    }
+    const std::uint32_t shown = *now & kSettableAttributes;
+    context.out << AttributeLetters(shown) << "\n";
+    if (wanted && shown != *wanted) {
+        // A name that starts with a dot is hidden whatever its attributes say.
+        context.err << "velmora-cli attrib: note: '" << path << "' reads back as " << AttributeLetters(shown) << "\n";
+    }
+    return kExitOk;
 }
 
 } // namespace velmora::cli

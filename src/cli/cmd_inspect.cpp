@@ -1,10 +1,166 @@
 #include "cli/CliCommand.h"
 
+#include "common/Errors.h"
+#include "common/Utf.h"
+#include "inspect/Inspection.h"
+#include "platform/IAssociations.h"
+
+#include <cstdio>
+#include <ostream>
+#include <unistd.h>
+
 namespace velmora::cli {
 
-int RunInspect(const std::vector<std::string>& /*args*/, CliContext& context)
+namespace {
+
+// A JSON string; bytes that are not UTF-8 (Linux names may hold any bytes) become U+FFFD
+// so the output stays valid JSON.
+std::string JsonString(std::string_view text)
 {
-    return NotAvailableYet("inspect", context);
+    std::string out = "\"";
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x80) {
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+            if (length > 1 && i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+                out.append(text.substr(i, length));
+                i += length;
+            } else {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            }
+            continue;
+        }
+        switch (byte) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+                out += escaped;
+            } else {
+                out += static_cast<char>(byte);
+            }
+        }
+        ++i;
+    }
+    return out + "\"";
+}
+
+std::string IsoText(TDateTime value)
+{
+    const DateTimeParts p = DecodeDateTime(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return text;
+}
+
+const char* Bool(bool value) { return value ? "true" : "false"; }
+
+std::string AttributeText(const InspectedFile& r)
+{
+    std::string text;
+    const std::pair<bool, const char*> names[] = {
+        {r.archive, "Archive"}, {r.readOnly, "Read only"}, {r.hidden, "Hidden"}, {r.system, "System"}};
+    for (const auto& [set, name] : names) {
+        if (set) {
+            text += text.empty() ? "" : ", ";
+            text += name;
+        }
+    }
+    return text.empty() ? "none" : text;
+}
+
+void PrintJson(const InspectedFile& r, std::ostream& out)
+{
+    out << "{\"path\":" << JsonString(r.path) << ",\"extension\":" << JsonString(r.extension)
+        << ",\"inUse\":" << Bool(r.inUse) << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
+        << ",\"defaultApplication\":" << JsonString(r.defaultApplicationName)
+        << ",\"sizeNumber\":" << JsonString(r.sizeNumber) << ",\"sizeUnit\":" << JsonString(r.sizeUnit)
+        << ",\"modified\":" << JsonString(IsoText(r.modified)) << ",\"lastAccess\":" << JsonString(IsoText(r.lastAccess))
+        << ",\"archive\":" << Bool(r.archive) << ",\"readOnly\":" << Bool(r.readOnly) << ",\"hidden\":" << Bool(r.hidden)
+        << ",\"system\":" << Bool(r.system) << "}\n";
+}
+
+void PrintText(const InspectedFile& r, std::ostream& out)
+{
+    out << "Path:                " << r.path << "\n"
+        << "Extension:           " << r.extension << "\n"
+        << "In use:              " << (r.inUse ? "yes" : "no") << "\n"
+        << "Application:         " << r.userChoiceApplication << "\n"
+        << "Default application: " << r.defaultApplicationName << "\n"
+        << "Size:                " << r.sizeNumber << r.sizeUnit << "\n"
+        << "Modified:            " << r.modifiedText << "\n"
+        << "Last access:         " << r.lastAccessText << "\n"
+        << "Attributes:          " << AttributeText(r) << "\n";
+}
+
+} // namespace
+
+int RunInspect(const std::vector<std::string>& args, CliContext& context)
+{
+    if (WantsHelp(args)) {
+        return PrintCommandHelp("inspect", context);
+    }
+    bool json = false;
+    std::vector<std::string> paths;
+    bool optionsEnded = false;
+    for (const std::string& arg : args) {
+        if (!optionsEnded && arg == "--json") {
+            json = true;
+        } else if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
+            return UsageError("inspect", "unknown option '" + arg + "'", context);
+        } else {
+            paths.push_back(arg);
+        }
+    }
+    if (paths.size() != 1) {
+        return UsageError("inspect", paths.empty() ? "missing PATH" : "only one PATH is inspected", context);
+    }
+
+    InspectedFile record;
+    try {
+        record = GatherInspection(paths.front(), context.platform);
+    } catch (const VelmoraError& error) {
+        context.err << "velmora-cli inspect: " << error.what() << "\n";
+        return kExitFailed;
+    }
+    if (record.lookupCode == kFindFileNotFound) {
+        context.err << "File not found: \"" << record.lookupFile << "\" .\n";
+    } else if (record.lookupCode == kFindPathNotFound) {
+        context.err << "Path \"" << record.lookupFolder << "\" not found.\n";
+    } else if (record.lookupCode == kFindBadFormat) {
+        context.err << "Invalid Executable\n";
+    }
+    if (json) {
+        PrintJson(record, context.out);
+    } else {
+        PrintText(record, context.out);
+        if (!record.inUse && geteuid() != 0) {
+            context.err << "note: where the file system grants no leases, files that other users' processes hold open are "
+                           "only seen when run as root\n";
+        }
+    }
+    // The record is printed either way; a path that names nothing is a failure.
+    return record.attributes ? kExitOk : kExitFailed;
 }
 
 } // namespace velmora::cli

@@ -1,10 +1,63 @@
 #include "cli/CliCommand.h"
 
+#include "common/Errors.h"
+#include "fileops/FileDateEdit.h"
+#include "fileops/FileTarget.h"
+
+#include <cstdio>
+#include <ostream>
+
 namespace velmora::cli {
 
-int RunTouch(const std::vector<std::string>& /*args*/, CliContext& context)
+namespace {
+std::string IsoText(TDateTime value)
 {
-    return NotAvailableYet("touch", context);
+    const DateTimeParts p = DecodeDateTime(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", p.year, p.month, p.day, p.hour, p.minute,
+                  p.second);
+    return text;
+}
+} // namespace
+
+int RunTouch(const std::vector<std::string>& args, CliContext& context)
+{
+    if (args.size() != 2) return UsageError("touch", "expects PATH and a date", context);
+    const std::string& path = args[0];
+    const std::optional<TDateTime> value = ParseIsoDateTime(args[1]);
+    if (!value) {
+        return UsageError("touch", "'" + args[1] + "' is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
+    }
+    Platform& platform = context.platform;
+    if (platform.times == nullptr || platform.attributes == nullptr || platform.usage == nullptr) {
+        throw VelmoraError("file dates are not supported on this system");
+    }
+    if (!IsExistingFile(path)) {
+        context.err << "velmora-cli touch: '" << path << "' is no file\n";
+        return kExitFailed;
+    }
+    const FileDateOutcome outcome =
+        ApplyFileDate(path, *value, {*platform.times, *platform.attributes, *platform.usage});
+    std::string problem;
+    switch (outcome.result) {
+    case FileDateResult::Stored:
+        context.out << (outcome.readBack ? IsoText(*outcome.readBack) : IsoText(*StorableFileDate(*value))) << "\n";
+        return kExitOk;
+    case FileDateResult::OutOfRange:
+        problem = "only dates from 1980 to 2107 can be stored; '" + path + "' is unchanged";
+        break;
+    case FileDateResult::ReadOnly:
+        problem = "'" + path + "' is read-only; its date is unchanged";
+        break;
+    case FileDateResult::InUse:
+        problem = "'" + path + "' is in use by another program; its date is unchanged";
+        break;
+    case FileDateResult::WriteFailed:
+        problem = SystemErrorText("cannot set the modification time of", path, outcome.savedErrno);
+        break;
+    }
+    context.err << "velmora-cli touch: " << problem << "\n";
+    return kExitFailed;
 }
 
 } // namespace velmora::cli

@@ -153,3 +153,21 @@ TEST(ZipReader, AFailedEntryKeepsTheFileItWouldHaveReplaced)
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Names at the file system's length limit: the temporary names beside them must still fit.
+TEST(ZipReader, NamesAtTheLengthLimitRoundTrip)
+{
+    TempDir dir;
+    const std::string name = std::string(120, 'n') + std::string(64, 'x') + "\xC3\xA4" + std::string(63, 'y') + ".txt";
+    const auto archive = Pack(dir, {{name, "long"}});
+    TempDir out;
+    const auto result = UnZipFile(archive, out.path());
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(ReadFile(out / name), "long");
+}
+
+} // namespace
+} // namespace velmora

@@ -95,6 +95,12 @@ TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
     ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), 0));
     EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden);
 
+    // A folder keeps its write bits: read-only is only its mark.
+    fs::create_directory(dir / "sub");
+    ASSERT_TRUE(attributes.WriteAttributes((dir / "sub").string(), kAttributeReadOnly));
+    EXPECT_EQ(attributes.ReadAttributes((dir / "sub").string()), 0x10u | kAttributeReadOnly);
+    EXPECT_NE(fs::status(dir / "sub").permissions() & fs::perms::owner_write, fs::perms::none);
+
     int err = 0;
     EXPECT_FALSE(attributes.WriteAttributes((dir / "missing").string(), 0, &err));
     EXPECT_EQ(err, ENOENT);
@@ -161,9 +167,13 @@ TEST(PosixFileUsage, FileHeldByAChildIsInUseUntilTheChildEnds)
     // posix_spawn returns once the child runs its program, so the file is open by then.
     EXPECT_TRUE(usage.IsFileInUse(path));
     EXPECT_TRUE(usage.IsFileLocked(path));
+    // The scan used where the file system grants no leases finds the child as well.
+    const std::string canonical = fs::canonical(path).string();
+    EXPECT_TRUE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
     holder.End();
     EXPECT_FALSE(usage.IsFileInUse(path));
     EXPECT_FALSE(usage.IsFileLocked(path));
+    EXPECT_FALSE(IsOpenInOtherProcess(canonical, std::chrono::seconds(5)));
 }
 
 TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)

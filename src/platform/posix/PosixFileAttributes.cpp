@@ -249,6 +249,9 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
         return fail(path.empty() ? ENOENT : errno);
     }
     const bool readOnly = (attributes & kAttributeReadOnly) != 0;
+    // A folder's read-only flag is only a mark; taking its write bits would stop files
+    // from being created or deleted in it, so its mode is left alone.
+    const bool keepMode = S_ISDIR(st.st_mode);
     const Store store = ProbeStore(path);
 
     if (store == Store::Fat) {
@@ -264,7 +267,7 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
     } else {
         // Writing the attribute needs write access, so the owner's write bit comes back
         // before it, and the write bits go only after it.
-        if (!readOnly && (st.st_mode & kAnyWrite) == 0) {
+        if (!keepMode && !readOnly && (st.st_mode & kAnyWrite) == 0) {
             if (!SetMode(path, st.st_mode | S_IWUSR, err)) {
                 return fail(err);
             }
@@ -292,7 +295,7 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
                 return fail(err);
             }
         }
-        if (readOnly && (st.st_mode & kAnyWrite) != 0) {
+        if (!keepMode && readOnly && (st.st_mode & kAnyWrite) != 0) {
             if (!SetMode(path, st.st_mode & ~kAnyWrite, err)) {
                 return fail(err);
             }

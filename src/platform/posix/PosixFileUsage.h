@@ -1,7 +1,8 @@
 #pragma once
 // The in-use tests on Linux: the file cannot be opened for reading and writing, carries
-// the read-only attribute, is open in another process (a scan of /proc/*/fd) or is locked
-// (/proc/locks and an open-file-description lock probe).
+// the read-only attribute, is locked (an open-file-description lock probe) or is open
+// elsewhere. The kernel answers the last one through a write-lease probe where the file
+// system grants leases; elsewhere /proc/locks and a scan of /proc/*/fd are asked.
 #include "platform/IFileAttributes.h"
 #include "platform/IFileUsage.h"
 

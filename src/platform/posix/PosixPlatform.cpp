@@ -1,10 +1,13 @@
 #include "platform/Platform.h"
+#include "platform/posix/PosixAssociations.h"
+#include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
-#include "platform/posix/PosixRandomSource.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixFileUsage.h"
 #include "platform/posix/PosixLocaleFormats.h"
+#include "platform/posix/PosixProcesses.h"
+#include "platform/posix/PosixRandomSource.h"
 #include "platform/posix/PosixShell.h"
 
 namespace velmora {
@@ -16,22 +19,28 @@ public:
     {
         m_services.environment = &m_environment;
         m_services.shell = &m_shell;
-        m_services.random = &m_random;
+        m_services.processes = &m_processes;
+        m_services.desktopSettings = &m_desktopSettings;
         m_services.localeFormats = &m_localeFormats;
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
         m_services.usage = &m_usage;
+        m_services.associations = &m_associations;
+        m_services.random = &m_random;
     }
     Platform& Services() override { return m_services; }
 
 private:
     PosixEnvironment m_environment;
     PosixShell m_shell;
-    PosixRandomSource m_random;
+    PosixProcesses m_processes;
+    PosixDesktopSettings m_desktopSettings;
     PosixLocaleFormats m_localeFormats;
     PosixFileAttributes m_attributes;
     PosixFileTimes m_times;
     PosixFileUsage m_usage{m_attributes};
+    PosixAssociations m_associations;
+    PosixRandomSource m_random;
     Platform m_services;
 };
 } // namespace

@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
+#include <QFile>
 #include <QUrl>
 
 #include <cerrno>
@@ -84,9 +85,22 @@ bool PosixShell::OpenUrl(const std::string& url)
 
 bool PosixShell::OpenHelp(const std::string& helpFile, int context)
 {
-    QUrl url = QUrl::fromLocalFile(QString::fromStdString(helpFile));
-    url.setFragment(QStringLiteral("context-%1").arg(context));
-    return QDesktopServices::openUrl(url);
+    QUrl target = QUrl::fromLocalFile(QString::fromStdString(helpFile));
+    target.setFragment(QStringLiteral("context-%1").arg(context));
+    // URL handlers drop the "#section" of a local file, so a tiny page in the temporary
+    // folder forwards the browser to the section instead.
+    const QString tempFolder = QString::fromLocal8Bit(qgetenv("TMPDIR"));
+    const QString folder = tempFolder.startsWith(QLatin1Char('/')) ? tempFolder : QStringLiteral("/tmp");
+    QFile forward(QStringLiteral("%1/velmora-help-%2-%3.html").arg(folder).arg(getuid()).arg(context));
+    if (forward.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QByteArray url = target.toEncoded();
+        forward.write("<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
+                      "<meta http-equiv=\"refresh\" content=\"0; url=" + url + "\"></head>"
+                      "<body><a href=\"" + url + "\">Velmora help</a></body></html>\n");
+        forward.close();
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(forward.fileName()));
+    }
+    return QDesktopServices::openUrl(target);
 }
 
 bool PosixShell::ShowFolder(const std::string& folder)

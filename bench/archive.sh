@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# Archive engine benchmark: our velmora-cli against zip, unzip and gzip, measured in the
+# same run, alternating the two commands run by run. Prints the median wall time, user
+# CPU and peak RSS of each side and the ratios ours/peer.
+#
+#   bench/archive.sh [BUILD_DIR]      (default: build)
+# Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
+# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+cli="$PWD/$build/bin/velmora-cli"
+corpus=${CORPUS:-/tmp/velmora-bench}
+runs=${RUNS:-5}
+cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big"}
+work="$corpus/work"
+pw="bench-Pass7"
+
+[ -x "$cli" ] || { echo "build velmora-cli first ($cli)" >&2; exit 2; }
+for tool in zip unzip gzip python3 /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing $tool" >&2; exit 2; }
+done
+python3 bench/make_archive_corpus.py "$corpus"
+mkdir -p "$work"
+
+# measure LABEL PREP -- COMMAND...: runs PREP (untimed), then COMMAND under /usr/bin/time.
+# Appends "wall user rss_kib" to $work/LABEL.times.
+measure() {
+  local label=$1 prep=$2; shift 3
+  eval "$prep"
+  sync
+  /usr/bin/time -f "%e %U %M" -o "$work/$label.one" "$@" >/dev/null
+  cat "$work/$label.one" >> "$work/$label.times"
+}
+
+median() {  # column number, file
+  sort -n -k"$1" "$2" | awk -v c="$1" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'
+}
+
+report() {  # case, our label, peer label, extra text
+  local c=$1 o=$2 p=$3 extra=${4:-}
+  local ow ou orss pw_ pu prss
+  ow=$(median 1 "$work/$o.times"); ou=$(median 2 "$work/$o.times"); orss=$(median 3 "$work/$o.times")
+  pw_=$(median 1 "$work/$p.times"); pu=$(median 2 "$work/$p.times"); prss=$(median 3 "$work/$p.times")
+  awk -v c="$c" -v ow="$ow" -v ou="$ou" -v orss="$orss" -v pw="$pw_" -v pu="$pu" -v prss="$prss" -v x="$extra" \
+    'BEGIN { printf "| %-10s | %7.2f | %7.2f | %6.0f | %7.2f | %7.2f | %6.0f | %5.2f | %5.2f | %s\n",
+             c, ow, ou, orss/1024, pw, pu, prss/1024, ow/pw, (pu > 0 ? ou/pu : 0), x }' | tee -a "$work/results.md"
+}
+
+run_case() {  # case, our prep, our command, peer prep, peer command
+  local c=$1 oprep=$2 ocmd=$3 pprep=$4 pcmd=$5
+  rm -f "$work/$c-ours.times" "$work/$c-peer.times"
+  for ((i = 1; i <= runs; i++)); do
+    if ((i % 2)); then
+      measure "$c-ours" "$oprep" -- bash -c "$ocmd"
+      measure "$c-peer" "$pprep" -- bash -c "$pcmd"
+    else
+      measure "$c-peer" "$pprep" -- bash -c "$pcmd"
+      measure "$c-ours" "$oprep" -- bash -c "$ocmd"
+    fi
+  done
+}
+
+flat="$corpus/flat"
+big="$corpus/big"
+: > "$work/results.md"
+echo "| case       | ours s  | ours cpu| ours MiB | peer s | peer cpu| peer MiB | wall× | cpu× | note"
+echo "|------------|---------|---------|--------|---------|---------|--------|-------|-------|-----"
+
+# Peer archives used by the extraction cases (both sides extract the same archive).
+[ -f "$work/peer-flat.zip" ] || (cd "$flat" && zip -q -j -6 "$work/peer-flat.zip" ./*)
+[ -f "$work/peer-flat-pw.zip" ] || (cd "$flat" && zip -q -j -6 -P "$pw" "$work/peer-flat-pw.zip" ./*)
+for c in $cases; do
+  case $c in
+  zip)
+    run_case zip "rm -f '$work/o.zip'" "'$cli' zip '$flat' '$work/o.zip'" \
+      "rm -f '$work/p.zip'" "cd '$flat' && zip -q -j -6 '$work/p.zip' ./*"
+    report zip zip-ours zip-peer "size ×$(awk -v a="$(stat -c %s "$work/o.zip")" -v b="$(stat -c %s "$work/p.zip")" 'BEGIN{printf "%.3f", a/b}')"
+    ;;
+  zip-pw)
+    run_case zip-pw "rm -f '$work/o.zip'" "'$cli' zip '$flat' '$work/o.zip' --password '$pw'" \
+      "rm -f '$work/p.zip'" "cd '$flat' && zip -q -j -6 -P '$pw' '$work/p.zip' ./*"
+    report zip-pw zip-pw-ours zip-pw-peer
+    ;;
+  unzip)
+    run_case unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "unzip -q -o '$work/peer-flat.zip' -d '$work/px'"
+    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    report unzip unzip-ours unzip-peer "$check"
+    rm -rf "$work/ox" "$work/px"
+    ;;
+  unzip-pw)
+    run_case unzip-pw "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat-pw.zip' '$work/ox' --password '$pw'" \
+      "rm -rf '$work/px'" "unzip -q -o -P '$pw' '$work/peer-flat-pw.zip' -d '$work/px'"
+    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    report unzip-pw unzip-pw-ours unzip-pw-peer "$check"
+    rm -rf "$work/ox" "$work/px"
+    ;;
+  gunzip)
+    mkdir -p "$work/gz"
+    ln -f "$corpus/text.gz" "$work/gz/text.gz" 2>/dev/null || cp "$corpus/text.gz" "$work/gz/text.gz"
+    run_case gunzip "rm -f '$work/gz/gzsrc.bin'" "'$cli' gunzip '$work/gz/text.gz'" \
+      "rm -f '$work/gz/peer.bin'" "gzip -dc '$work/gz/text.gz' > '$work/gz/peer.bin'"
+    cmp -s "$work/gz/gzsrc.bin" "$work/gz/peer.bin" && check=identical || check=DIFFERENT
+    report gunzip gunzip-ours gunzip-peer "$check"
+    rm -f "$work/gz/gzsrc.bin" "$work/gz/peer.bin"
+    ;;
+  zip-big)
+    run_case zip-big "rm -f '$work/ob.zip'" "'$cli' zip '$big' '$work/ob.zip'" \
+      "rm -f '$work/pb.zip'" "zip -q -j -6 '$work/pb.zip' '$big/big.bin'"
+    report zip-big zip-big-ours zip-big-peer "size ×$(awk -v a="$(stat -c %s "$work/ob.zip")" -v b="$(stat -c %s "$work/pb.zip")" 'BEGIN{printf "%.3f", a/b}')"
+    ;;
+  unzip-big)
+    [ -f "$work/pb.zip" ] || zip -q -j -6 "$work/pb.zip" "$big/big.bin"
+    run_case unzip-big "rm -rf '$work/obx'" "'$cli' unzip '$work/pb.zip' '$work/obx'" \
+      "rm -rf '$work/pbx'" "unzip -q -o '$work/pb.zip' -d '$work/pbx'"
+    cmp -s "$work/obx/big.bin" "$big/big.bin" && check=identical || check=DIFFERENT
+    report unzip-big unzip-big-ours unzip-big-peer "$check"
+    rm -rf "$work/obx" "$work/pbx"
+    ;;
+  esac
+done

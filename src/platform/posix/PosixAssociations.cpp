@@ -1,0 +1,154 @@
+#include "platform/posix/PosixAssociations.h"
+
+#include "inspect/InspectRules.h"
+#include "inspect/MimeApps.h"
+#include "platform/posix/PosixEnvironment.h"
+#include "platform/posix/PosixFiles.h"
+
+#include <QMimeDatabase>
+
+#include <cstdlib>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace velmora {
+
+namespace {
+
+XdgLocations CurrentLocations()
+{
+    return XdgLocationsFrom(
+        [](const char* name) -> std::optional<std::string> {
+            const char* value = std::getenv(name);
+            return value ? std::optional<std::string>(value) : std::nullopt;
+        },
+        HomeFolder());
+}
+
+// The type and the types it derives from, most specific first. Every type derives from
+// the generic byte stream, which says nothing about the file, so it only counts when
+// it is the type itself.
+std::vector<std::string> TypeAndParents(const QMimeType& type)
+{
+    std::vector<std::string> names;
+    if (!type.isValid()) {
+        return names;
+    }
+    names.push_back(type.name().toStdString());
+    for (const QString& alias : type.aliases()) {
+        names.push_back(alias.toStdString());
+    }
+    for (const QString& parent : type.allAncestors()) {
+        if (parent != QLatin1String("application/octet-stream")) {
+            names.push_back(parent.toStdString());
+        }
+    }
+    return names;
+}
+
+std::vector<std::string> TypesForExtension(const std::string& extension)
+{
+    if (extension.empty()) {
+        return {};
+    }
+    const QMimeDatabase database;
+    const QList<QMimeType> types = database.mimeTypesForFileName(QStringLiteral("x.") + QString::fromStdString(extension));
+    return types.isEmpty() ? std::vector<std::string>() : TypeAndParents(types.front());
+}
+
+std::string CommandFor(const std::string& extension, ListScope scope)
+{
+    const std::vector<std::string> types = TypesForExtension(extension);
+    if (types.empty()) {
+        return {};
+    }
+    MimeAppsLookup lookup(CurrentLocations(), scope);
+    const std::optional<DesktopEntry> entry = lookup.DefaultApplication(types);
+    return entry ? entry->exec : std::string();
+}
+
+bool IsExecutableFile(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+} // namespace
+
+std::string ResolveProgram(const std::string& program, const std::string& pathVariable)
+{
+    if (program.empty()) {
+        return {};
+    }
+    if (program.find('/') != std::string::npos) {
+        return program.front() == '/' && IsExecutableFile(program) ? program : std::string();
+    }
+    std::size_t start = 0;
+    while (start <= pathVariable.size()) {
+        std::size_t end = pathVariable.find(':', start);
+        if (end == std::string::npos) {
+            end = pathVariable.size();
+        }
+        const std::string folder = pathVariable.substr(start, end - start);
+        // An empty or relative PATH entry would depend on the current folder: skipped.
+        if (!folder.empty() && folder.front() == '/') {
+            const std::string candidate = folder + (folder.back() == '/' ? "" : "/") + program;
+            if (IsExecutableFile(candidate)) {
+                return candidate;
+            }
+        }
+        start = end + 1;
+    }
+    return {};
+}
+
+ExecutableLookup PosixAssociations::FindExecutable(const std::string& file, const std::string& folder)
+{
+    struct stat st {};
+    if (!folder.empty() && (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+        return {kFindPathNotFound, {}};
+    }
+    const std::string path = folder + file;
+    if (file.empty() || stat(path.c_str(), &st) != 0) {
+        return {kFindFileNotFound, {}};
+    }
+    const QMimeDatabase database;
+    const std::vector<std::string> types = TypeAndParents(database.mimeTypeForFile(QString::fromStdString(path)));
+    MimeAppsLookup lookup(CurrentLocations(), ListScope::All);
+    const std::optional<DesktopEntry> entry = lookup.DefaultApplication(types);
+    if (!entry) {
+        return {kFindNoAssociation, {}};
+    }
+    const std::vector<std::string> words = SplitExec(entry->exec);
+    const char* pathVariable = std::getenv("PATH");
+    const std::string program =
+        ResolveProgram(words.empty() ? std::string() : words.front(),
+                       pathVariable ? std::string(pathVariable) : std::string("/usr/local/bin:/usr/bin:/bin"));
+    if (program.empty()) {
+        return {kFindNoAssociation, {}};
+    }
+    return {kFindSuccess, program};
+}
+
+std::string PosixAssociations::ProductName()
+{
+    for (const std::string& file : m_osReleaseFiles) {
+        std::string content;
+        if (ReadSmallFile(file, content, 1 << 16)) {
+            return OsReleaseValue(content, "PRETTY_NAME");
+        }
+    }
+    return {};
+}
+
+std::string PosixAssociations::ReadOpenWithListCommand(const std::string& extension)
+{
+    return CommandFor(extension, ListScope::UserOnly);
+}
+
+std::string PosixAssociations::ReadShellOpenCommand(const std::string& extension)
+{
+    return CommandFor(extension, ListScope::SystemOnly);
+}
+
+} // namespace velmora

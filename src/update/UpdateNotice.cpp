@@ -1,0 +1,37 @@
+#include "update/UpdateNotice.h"
+
+#include "update/ReleaseVersion.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace velmora {
+
+namespace {
+// A folder, a dangling link or a path that cannot be examined counts as no release file.
+bool ReleaseFileExists(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+} // namespace
+
+UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion)
+{
+    ++tickCount;
+    if (tickCount > kUpdateTickLimit) return UpdateTickResult::StopPolling;
+    if (!ReleaseFileExists(releaseFile)) return UpdateTickResult::KeepPolling;
+    const std::string onlineVersion = ReadReleaseVersion(releaseFile);
+    switch (CompareReleases(localVersion, onlineVersion)) {
+    case ReleaseVerdict::Newer:
+        return UpdateTickResult::ShowNotice;
+    case ReleaseVerdict::Unusable:
+        return UpdateTickResult::StopPolling;
+    case ReleaseVerdict::NotNewer:
+        break;
+    }
+    return UpdateTickResult::KeepPolling;
+}
+
+} // namespace velmora

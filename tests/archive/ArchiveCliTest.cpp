@@ -1,0 +1,65 @@
+#include "ArchiveTestSupport.h"
+#include "archive/ZipReader.h"
+#include "cli/CliCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace velmora {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+struct CliRun {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+CliRun RunArgs(const std::vector<std::string>& args)
+{
+    test::CountingRandom random;
+    Platform platform;
+    platform.random = &random;
+    std::ostringstream out, err;
+    cli::CliContext context{platform, out, err, false};
+    const int code = cli::RunCli(args, context);
+    return {code, out.str(), err.str()};
+}
+
+TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
+{
+    TempDir dir;
+    const std::string folder = (dir / "f").string();
+    std::filesystem::create_directories(folder);
+    WriteFile(dir / "f" / "a.txt", "alpha");
+    const std::string zip = (dir / "a.zip").string();
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    } cases[] = {
+        {{"zip", folder}, cli::kExitUsage},
+        {{"zip", folder, zip, "--bogus"}, cli::kExitUsage},
+        {{"zip", folder, (dir / "a.tar").string()}, cli::kExitFailed},
+        {{"zip", folder, zip}, cli::kExitOk},
+        {{"zip", folder, zip}, cli::kExitFailed},  // exists, no --overwrite
+        {{"zip", folder, zip, "--overwrite", "--password", "pw"}, cli::kExitOk},
+        {{"unzip", zip, (dir / "plain").string()}, cli::kExitFailed},  // encrypted needs the password
+        {{"unzip", zip, (dir / "out").string(), "--password", "pw"}, cli::kExitOk},
+        {{"unzip", (dir / "missing.zip").string(), (dir / "x").string()}, cli::kExitFailed},
+        {{"gunzip"}, cli::kExitUsage},
+        {{"gunzip", zip}, cli::kExitFailed},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunArgs(c.args);
+        EXPECT_EQ(run.code, c.code) << c.args[0] << " " << c.args.back() << ": " << run.err;
+    }
+    EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
+    EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
+}
+
+} // namespace
+} // namespace velmora
