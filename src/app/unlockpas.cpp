@@ -557,7 +557,7 @@ void TFormLock::ClearFileView()
 
 void TFormLock::InspectFile(const QString& path)
 {
-    const InspectedFile record = GatherInspection(path.toStdString(), m_context.platform);
+    const InspectedFile record = GatherInspection(QFile::encodeName(path).toStdString(), m_context.platform);
 
     // The themed icon of the file's type; both the picture and its label show even
     // when the theme has none.

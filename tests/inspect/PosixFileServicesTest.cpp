@@ -1,3 +1,4 @@
+#include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixFileUsage.h"
@@ -208,6 +209,63 @@ TEST(PosixFileUsage, LocksReadOnlyFoldersAndMissingPaths)
     EXPECT_TRUE(usage.IsFileInUse(""));
     EXPECT_FALSE(usage.IsFileLocked(dir.path().string()));
     EXPECT_FALSE(usage.IsFileLocked((dir / "missing").string()));
+}
+
+TEST(PosixAssociations, ProgramsResolveThroughPathAndTheProductNameIsRead)
+{
+    TempDir dir;
+    fs::create_directories(dir / "a");
+    fs::create_directories(dir / "b");
+    WriteFile(dir / "a" / "tool", "#!/bin/sh\n");  // not executable: skipped
+    WriteFile(dir / "b" / "tool", "#!/bin/sh\n");
+    fs::permissions(dir / "b" / "tool", fs::perms::owner_all);
+    fs::create_directories(dir / "c" / "tool");  // a folder of that name: skipped
+    const std::string path = (dir / "a").string() + "::relative:" + (dir / "c").string() + ":" + (dir / "b").string();
+    EXPECT_EQ(ResolveProgram("tool", path), (dir / "b" / "tool").string());
+    EXPECT_EQ(ResolveProgram((dir / "b" / "tool").string(), ""), (dir / "b" / "tool").string());
+    EXPECT_EQ(ResolveProgram("b/tool", dir.path().string()), "");
+    EXPECT_EQ(ResolveProgram("missing", path), "");
+
+    WriteFile(dir / "os-release", "NAME=x\nPRETTY_NAME=\"Windows 10 Pro\"\n");
+    EXPECT_EQ(PosixAssociations({(dir / "none").string(), (dir / "os-release").string()}).ProductName(),
+              "Windows 10 Pro");
+    EXPECT_EQ(PosixAssociations({(dir / "none").string()}).ProductName(), "");
+}
+
+TEST(PosixAssociations, LookupCodesForMissingPathsUnknownTypesAndPrograms)
+{
+    TempDir dir;
+    const fs::path data = dir / "data";
+    fs::create_directories(data / "applications");
+    fs::create_directory_symlink("/usr/share/mime", data / "mime");
+    const fs::path program = dir / "viewer";
+    WriteFile(program, "#!/bin/sh\n");
+    WriteFile(data / "applications" / "viewer.desktop",
+              "[Desktop Entry]\nType=Application\nExec=\"" + program.string() + "\" %f\nMimeType=text/plain;\n");
+    const std::pair<const char*, std::string> variables[] = {
+        {"XDG_CONFIG_HOME", (dir / "config").string()}, {"XDG_CONFIG_DIRS", (dir / "etc").string()},
+        {"XDG_DATA_HOME", (dir / "home").string()},     {"XDG_DATA_DIRS", data.string()},
+        {"XDG_CURRENT_DESKTOP", ""}};
+    for (const auto& [name, value] : variables) {
+        setenv(name, value.c_str(), 1);
+    }
+    WriteFile(dir / "a.txt", "text");
+    WriteFile(dir / "a.qqzz", std::string("\x00\x01", 2));
+    const std::string folder = dir.path().string() + "/";
+    PosixAssociations associations;
+
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindBadFormat);  // not executable
+    fs::permissions(program, fs::perms::owner_all);
+    const ExecutableLookup found = associations.FindExecutable("a.txt", folder);
+    EXPECT_EQ(found.code, kFindSuccess);
+    EXPECT_EQ(found.executable, program.string());
+    EXPECT_EQ(associations.ReadShellOpenCommand("txt"), "\"" + program.string() + "\" %f");
+    EXPECT_EQ(associations.ReadShellOpenCommand("qqzz"), "");
+    EXPECT_EQ(associations.FindExecutable("a.qqzz", folder).code, kFindNoAssociation);
+    EXPECT_EQ(associations.FindExecutable("gone.txt", folder).code, kFindFileNotFound);
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder + "nowhere/").code, kFindPathNotFound);
+    fs::remove(program);
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindNoAssociation);
 }
 
 } // namespace

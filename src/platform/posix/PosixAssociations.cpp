@@ -125,6 +125,13 @@ ExecutableLookup PosixAssociations::FindExecutable(const std::string& file, cons
         ResolveProgram(words.empty() ? std::string() : words.front(),
                        pathVariable ? std::string(pathVariable) : std::string("/usr/local/bin:/usr/bin:/bin"));
     if (program.empty()) {
+        // A program named by its full path that is there but cannot be run is reported;
+        // one that is missing altogether counts as no association.
+        struct stat target {};
+        const std::string& named = words.empty() ? std::string() : words.front();
+        if (!named.empty() && named.front() == '/' && stat(named.c_str(), &target) == 0) {
+            return {kFindBadFormat, {}};
+        }
         return {kFindNoAssociation, {}};
     }
     return {kFindSuccess, program};

@@ -14,9 +14,10 @@ std::string Plain(QString text)
 }
 } // namespace
 
-LocaleFormats PosixLocaleFormats::Formats()
+LocaleFormats PosixLocaleFormats::Formats() { return FormatsOf(QLocale::system()); }
+
+LocaleFormats FormatsOf(const QLocale& locale)
 {
-    const QLocale locale = QLocale::system();
     LocaleFormats f;
     f.shortDatePattern = NormalizedPattern(Plain(locale.dateFormat(QLocale::ShortFormat)));
     f.longTimePattern = NormalizedPattern(Plain(locale.timeFormat(QLocale::LongFormat)));
