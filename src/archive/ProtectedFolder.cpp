@@ -145,6 +145,35 @@ private:
     std::string m_error;
 };
 
+// Work folders of runs that were killed hold only copies in archive form; they are
+// recognised by their name and their exact shape and removed before a new run.
+void RemoveStaleWorkFolders(const fs::path& zipPath)
+{
+    const fs::path parent = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
+    const std::string prefix = "." + zipPath.filename().string() + ".protect-";
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
+        if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
+            continue;
+        }
+        if (!IsFolderItself(it->path())) continue;
+        bool ours = true;
+        for (fs::directory_iterator sub(it->path(), ec); ours && !ec && sub != end; sub.increment(ec)) {
+            const std::string part = sub->path().filename().string();
+            ours = (part == "nested" || part == "inner" || part == "outer") && IsFolderItself(sub->path());
+            for (fs::directory_iterator file(sub->path(), ec); ours && !ec && file != end; file.increment(ec)) {
+                ours = file->is_regular_file(ec) && !file->is_symlink(ec);
+            }
+        }
+        if (ours && !ec) stale.push_back(it->path());
+    }
+    for (const fs::path& path : stale) fs::remove_all(path, ec);
+}
+
 ProtectResult Fail(ProtectStatus status, std::string error) { return {status, std::move(error)}; }
 
 std::string SkippedText(const std::vector<ZipSkipped>& skipped)
@@ -224,6 +253,7 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     for (const auto& [name, sources] : trees) subfolders.push_back(name);
     std::sort(subfolders.begin(), subfolders.end(), LessIgnoringCase);
 
+    RemoveStaleWorkFolders(zipPath);
     WorkFolder work(zipPath);
     if (!work.ok()) return Fail(ProtectStatus::ArchiveFailed, work.error());
     const fs::path nestedFolder = work.Make("nested");
@@ -296,9 +326,18 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     }
 
     // The finished archive takes the zip path in one step; only then is the folder removed.
+    const fs::path zipFolder = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
+    if (options.flushToDisk && !options.flushToDisk(outer)) {
+        return Fail(ProtectStatus::ArchiveFailed, "Flushing '" + outer.string() + "' to the disk failed");
+    }
     std::error_code ec;
     fs::rename(outer, zipPath, ec);
     if (ec) return Fail(ProtectStatus::ReplaceFailed, SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
+    if (options.flushToDisk && !options.flushToDisk(zipFolder)) {
+        return Fail(ProtectStatus::FolderNotRemoved,
+                    "the archive is in place, but '" + zipFolder.string() + "' could not be flushed to the disk, so the "
+                    "folder was kept");
+    }
     progress.Finish();
 
     std::string error;

@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ struct ProtectOptions {
     IRandomSource* random = nullptr;   // for the encryption headers
     AttributeReader attributes;        // decides the external attributes of the entries
     ProgressCallback progress;         // overall work done / total
+    // Flushes a file or a folder's entries to the storage device; the finished archive
+    // and its folder entry are flushed before the folder is removed. Empty: not flushed.
+    std::function<bool(const std::filesystem::path&)> flushToDisk;
 };
 
 struct ProtectResult {

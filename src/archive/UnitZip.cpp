@@ -8,6 +8,7 @@
 #include "archive/ZipToolRules.h"
 #include "archive/ZipWriter.h"
 #include "folders/FolderTools.h"
+#include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
@@ -392,6 +393,7 @@ void TFormZip::ProtectFolder()
     options.password = password;
     options.random = m_context.platform.random;
     options.attributes = AttributesOf(m_context.platform);
+    options.flushToDisk = [](const fs::path& path) { return FlushToDisk(path.string()); };
     RunInBackground(
         [folder, zipPath, options](const auto& progress) {
             ProtectOptions withProgress = options;

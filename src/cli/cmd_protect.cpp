@@ -2,6 +2,7 @@
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
 #include "folders/FolderTools.h"
+#include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 
 #include <cstdlib>
@@ -56,6 +57,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     if (IFileAttributes* attributes = context.platform.attributes) {
         options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
     }
+    options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
     if (context.progressToTerminal) {
         options.progress = [&context](std::uint64_t done, std::uint64_t total) {
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;

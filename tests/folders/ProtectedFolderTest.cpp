@@ -214,3 +214,22 @@ TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone
     EXPECT_EQ(test::ReadFile(dir / "T" / "x.txt"), "x");  // folder parts dropped
     EXPECT_EQ(test::ReadFile(dir / "T" / "folder.zip"), "mine, not an archive");
 }
+
+TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndNothingElse)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "F");
+    test::WriteFile(dir / "F" / "one.txt", "one");
+    fs::create_directories(dir / ".F.zip.protect-123" / "nested");
+    fs::create_directories(dir / ".F.zip.protect-123" / "outer");
+    test::WriteFile(dir / ".F.zip.protect-123" / "nested" / "Sub.zip", "PK");
+    fs::create_directories(dir / ".F.zip.protect-456");
+    test::WriteFile(dir / ".F.zip.protect-456" / "mine.txt", "not ours");
+    fs::create_directories(dir / ".F.zip.protect-789" / "nested" / "deeper");
+
+    Protect protect;
+    ASSERT_EQ(protect.Run(dir / "F", dir / "F.zip").status, ProtectStatus::Ok);
+    EXPECT_FALSE(fs::exists(dir / ".F.zip.protect-123"));
+    EXPECT_EQ(test::ReadFile(dir / ".F.zip.protect-456" / "mine.txt"), "not ours");
+    EXPECT_TRUE(fs::exists(dir / ".F.zip.protect-789" / "nested" / "deeper"));
+}
