@@ -173,17 +173,17 @@ void TFormLock::BuildToolBar()
         {&ToolButtonInfo, "ToolButtonInfo", nullptr, ":/app/info.svg", &TFormLock::ToolButtonInfoClick},
     };
     int x = 90;
-    for (const ButtonSpec& spec : buttons) {
+    for (const ButtonSpec& entry : buttons) {
         auto* button = new QToolButton(ToolBar1);
-        button->setObjectName(QLatin1String(spec.name));
+        button->setObjectName(QLatin1String(entry.name));
         button->setAutoRaise(true);
-        button->setIcon(ThemedIcon(spec.themeIcon, spec.fallback));
+        button->setIcon(ThemedIcon(entry.themeIcon, entry.fallback));
         button->setIconSize(QSize(25, 25));
         button->setGeometry(x, 0, 32, 31);
         x += 32;
         connect(button, &QToolButton::clicked, this,
-                [this, handler = spec.handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); });
-        *spec.slot = button;
+                [this, handler = entry.handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); });
+        *entry.slot = button;
     }
     ToolButtonUpdate->setToolTip(QString::fromLatin1(kUpdatesHint));
     ToolButtonInfo->setToolTip(QString::fromLatin1(kInfoHint));
@@ -274,12 +274,12 @@ void TFormLock::BuildControls()
                  {&CheckBox3, "CheckBox3", 238, 105},
                  {&CheckBox4, "CheckBox4", 263, 80},
                  {&CheckBox5, "CheckBox5", 286, 80}};
-    for (const auto& spec : boxes) {
+    for (const auto& entry : boxes) {
         auto* box = new QCheckBox(this);
-        box->setObjectName(QLatin1String(spec.name));
+        box->setObjectName(QLatin1String(entry.name));
         box->setFont(ArialFont(8));
-        box->setGeometry(232, spec.y, spec.width, 17);
-        *spec.slot = box;
+        box->setGeometry(232, entry.y, entry.width, 17);
+        *entry.slot = box;
     }
     CheckBox5->setText(QString::fromLatin1(kSystemText));
     CheckBox5->setAutoFillBackground(true);
