@@ -16,7 +16,8 @@ public:
     Sandbox()
     {
         std::random_device rd;
-        m_root = std::filesystem::temp_directory_path() / ("velmora-fuzz-" + std::to_string(rd()) + std::to_string(rd()));
+        m_root =
+            std::filesystem::temp_directory_path() / ("velmora-fuzz-" + std::to_string(rd()) + std::to_string(rd()));
         std::filesystem::create_directories(m_root);
     }
     ~Sandbox()
@@ -29,7 +30,8 @@ public:
     {
         Reset();
         const std::filesystem::path path = m_root / name;
-        std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
         return path;
     }
     std::filesystem::path Out() const { return m_root / "out"; }
@@ -49,7 +51,7 @@ public:
         for (auto it = std::filesystem::recursive_directory_iterator(Out(), ec);
              !ec && it != std::filesystem::recursive_directory_iterator(); ++it) {
             if (it->is_symlink() || IsTemporaryName(it->path().filename().string())) {
-                std::abort();  // no links created, no temporary leftovers
+                std::abort(); // no links created, no temporary leftovers
             }
         }
     }

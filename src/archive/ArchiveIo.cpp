@@ -130,7 +130,7 @@ std::filesystem::path CreateTempBeside(const std::filesystem::path& destination,
 }
 
 namespace {
-std::mutex g_timeMutex;  // std::localtime and std::mktime share static state
+std::mutex g_timeMutex; // std::localtime and std::mktime share static state
 }
 
 std::optional<std::uint32_t> UnixToDos(std::int64_t seconds)

@@ -25,7 +25,10 @@ inline void Put64(std::string& out, std::uint64_t v)
     Put32(out, static_cast<std::uint32_t>(v & 0xFFFFFFFFu));
     Put32(out, static_cast<std::uint32_t>(v >> 32));
 }
-inline std::uint16_t Get16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint16_t Get16(const unsigned char* p)
+{
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
 inline std::uint32_t Get32(const unsigned char* p)
 {
     return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |

@@ -8,7 +8,10 @@ namespace velmora::archive {
 
 BackgroundWriter::BackgroundWriter(StdFile* file) : m_file(file), m_thread([this] { Run(); }) {}
 
-BackgroundWriter::~BackgroundWriter() { Finish(); }
+BackgroundWriter::~BackgroundWriter()
+{
+    Finish();
+}
 
 void BackgroundWriter::Push(std::vector<unsigned char>& buffer)
 {

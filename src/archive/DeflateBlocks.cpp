@@ -57,7 +57,7 @@ bool LocateFinalBlock(const std::string& data, std::size_t& finalBlockBit, unsig
                 break;
             }
             if (zs.data_type & 64) {
-                paddingBits = bits;  // just after the final block's end code
+                paddingBits = bits; // just after the final block's end code
                 sawFinalEnd = true;
             } else {
                 finalBlockBit = zs.total_in * 8 - bits;
@@ -74,7 +74,7 @@ void StoredPieces(const unsigned char* data, std::size_t size, std::string& out)
     std::size_t pos = 0;
     do {
         const std::size_t n = std::min<std::size_t>(size - pos, 65535);
-        out.push_back('\0');  // not final, stored, padding to the byte boundary
+        out.push_back('\0'); // not final, stored, padding to the byte boundary
         out.push_back(static_cast<char>(n & 0xFF));
         out.push_back(static_cast<char>(n >> 8));
         out.push_back(static_cast<char>(~n & 0xFF));

@@ -22,7 +22,8 @@ std::string GzipOutputName(std::string_view storedName, bool hasName)
     if (!hasName) {
         return "unknown";
     }
-    std::string text = IsValidUtf8(storedName) ? std::string(storedName) : DecodeCodePage(CodePage::Ansi1252, storedName);
+    std::string text =
+        IsValidUtf8(storedName) ? std::string(storedName) : DecodeCodePage(CodePage::Ansi1252, storedName);
     const std::size_t cut = text.find_last_of("\\/:");
     if (cut != std::string::npos) {
         text.erase(0, cut + 1);
@@ -117,7 +118,7 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
     }
     std::string storedName;
     if (flags & 0x08) {
-        for (unsigned char b; ;) {
+        for (unsigned char b;;) {
             if (!in.Byte(b)) return bad("file name");
             if (b == 0) break;
             if (storedName.size() > 65535) return bad("file name too long");

@@ -11,7 +11,7 @@
 namespace velmora {
 
 struct GunzipOptions {
-    ProgressCallback progress;  // compressed bytes read / gzip file size
+    ProgressCallback progress; // compressed bytes read / gzip file size
     CancelFlag cancel = nullptr;
     // Clears the output file's attributes (archive, read-only, hidden, system);
     // failures are ignored. Empty: nothing is done.
@@ -21,7 +21,7 @@ struct GunzipOptions {
 struct GunzipResult {
     bool ok = false;
     std::string error;
-    std::filesystem::path output;  // the file written (also set on failure when known)
+    std::filesystem::path output; // the file written (also set on failure when known)
 };
 
 // The output file name for the FNAME bytes of a header (UTF-8 when valid, else

@@ -22,7 +22,10 @@ constexpr std::array<std::uint32_t, 256> MakeCrcTable()
 }
 constexpr std::array<std::uint32_t, 256> kCrcTable = MakeCrcTable();
 
-inline std::uint32_t CrcByte(std::uint32_t crc, unsigned char b) { return kCrcTable[(crc ^ b) & 0xFFu] ^ (crc >> 8); }
+inline std::uint32_t CrcByte(std::uint32_t crc, unsigned char b)
+{
+    return kCrcTable[(crc ^ b) & 0xFFu] ^ (crc >> 8);
+}
 } // namespace
 
 PkwareCipher::PkwareCipher(std::string_view passwordBytes)

@@ -18,8 +18,7 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    template <typename F>
-    auto Submit(F task) -> std::future<decltype(task())>
+    template <typename F> auto Submit(F task) -> std::future<decltype(task())>
     {
         using R = decltype(task());
         auto packaged = std::make_shared<std::packaged_task<R()>>(std::move(task));

@@ -9,10 +9,10 @@
 namespace velmora::archive {
 
 struct EncodedName {
-    std::string bytes;          // as stored
-    bool utf8 = false;          // general-purpose bit 11
-    std::uint8_t host = 0;      // 0 MS-DOS (CP437), 11 NTFS (Windows-1252)
-    std::string unicodeExtra;   // the 0x7075 extra field (header included), or empty
+    std::string bytes;        // as stored
+    bool utf8 = false;        // general-purpose bit 11
+    std::uint8_t host = 0;    // 0 MS-DOS (CP437), 11 NTFS (Windows-1252)
+    std::string unicodeExtra; // the 0x7075 extra field (header included), or empty
 };
 
 // CP437 when every character fits, else Windows-1252 (host 11), else UTF-8 (bit 11).

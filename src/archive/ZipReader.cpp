@@ -44,7 +44,10 @@ struct Index {
     bool zip64 = false;
 };
 
-std::string Fail(const fs::path& archive, const std::string& what) { return "'" + archive.string() + "': " + what; }
+std::string Fail(const fs::path& archive, const std::string& what)
+{
+    return "'" + archive.string() + "': " + what;
+}
 
 bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size)
 {
@@ -184,7 +187,7 @@ std::string ReadIndex(StdFile& file, const fs::path& archive, Index& index)
 // Where one entry's data lies, found from its local header.
 struct DataSpan {
     std::uint64_t start = 0;
-    bool descriptorFlag = false;  // bit 3 of the local header
+    bool descriptorFlag = false; // bit 3 of the local header
 };
 
 std::string LocateData(StdFile& file, const Index& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
@@ -192,8 +195,7 @@ std::string LocateData(StdFile& file, const Index& index, const ZipEntryInfo& e,
 {
     unsigned char h[30];
     if (e.localHeaderOffset > index.centralOffset || index.centralOffset - e.localHeaderOffset < 30 ||
-        !ReadAt(file, e.localHeaderOffset, h, sizeof h) ||
-        Get32(h) != kLocalSig) {
+        !ReadAt(file, e.localHeaderOffset, h, sizeof h) || Get32(h) != kLocalSig) {
         return "damaged local header";
     }
     span.descriptorFlag = (Get16(h + 6) & 0x0008) != 0;
@@ -231,7 +233,7 @@ struct EntryJob {
     DataSpan span;
     bool encrypted = false;
     std::string passwordBytes;
-    fs::path output;            // empty: only verify
+    fs::path output; // empty: only verify
     bool restoreTime = true;
     CancelFlag cancel = nullptr;
 };
@@ -532,7 +534,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
     };
     std::deque<Pending> pending;
     std::set<fs::path> inFlight;
-    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified;  // name -> crc, size
+    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified; // name -> crc, size
     const auto finishOne = [&] {
         Pending item = std::move(pending.front());
         pending.pop_front();
@@ -564,9 +566,10 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
         if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
             result.rejected.push_back(e.name);
-            failWith("'" + e.name + "': " + (!safe ? "unsafe name (absolute, drive letter or leaves the folder)"
-                                             : duplicate[i] ? "shares its data with another entry"
-                                                            : "links are not extracted"));
+            failWith("'" + e.name + "': " +
+                     (!safe          ? "unsafe name (absolute, drive letter or leaves the folder)"
+                      : duplicate[i] ? "shares its data with another entry"
+                                     : "links are not extracted"));
             continue;
         }
         fs::path output;

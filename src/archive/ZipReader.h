@@ -16,36 +16,36 @@
 namespace velmora {
 
 struct ZipEntryInfo {
-    std::string name;          // decoded to UTF-8 (bit 11: UTF-8, else CP437)
-    std::string rawName;       // the stored bytes
+    std::string name;    // decoded to UTF-8 (bit 11: UTF-8, else CP437)
+    std::string rawName; // the stored bytes
     std::uint16_t versionMadeBy = 0;
     std::uint16_t versionNeeded = 0;
     std::uint16_t flags = 0;
     std::uint16_t method = 0;
-    std::uint32_t dosDateTime = 0;  // date in the high word
+    std::uint32_t dosDateTime = 0; // date in the high word
     std::uint32_t crc32 = 0;
     std::uint64_t compressedSize = 0;
     std::uint64_t uncompressedSize = 0;
     std::uint64_t localHeaderOffset = 0;
     std::uint32_t externalAttributes = 0;
-    std::string extra;         // central-directory extra field bytes
+    std::string extra; // central-directory extra field bytes
     bool isDirectory = false;
     bool encrypted = false;
-    bool zip64 = false;        // the entry carries a Zip64 extra field
+    bool zip64 = false; // the entry carries a Zip64 extra field
 };
 
 struct ZipListing {
     bool ok = false;
     std::string error;
-    std::vector<ZipEntryInfo> entries;  // central-directory order
-    bool zip64 = false;                 // the archive has a Zip64 end record
+    std::vector<ZipEntryInfo> entries; // central-directory order
+    bool zip64 = false;                // the archive has a Zip64 end record
 };
 
 // Reads the central directory only.
 ZipListing ListZipArchive(const std::filesystem::path& archive);
 
 struct ZipExtractOptions {
-    ProgressCallback progress;   // bytes of entry data done / total
+    ProgressCallback progress; // bytes of entry data done / total
     CancelFlag cancel = nullptr;
     // Asked when a password is wrong; may change it and returns false to give up.
     // Without a handler the same password is tried again. After three retries the
@@ -57,9 +57,9 @@ struct ZipExtractOptions {
 
 struct ZipExtractResult {
     bool ok = false;
-    std::string error;                       // first failure, with the entry or path
+    std::string error; // first failure, with the entry or path
     std::uint64_t filesWritten = 0;
-    std::vector<std::string> rejected;       // entries refused (unsafe names, links, ...)
+    std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
 };
 
 // Extracts every entry below target keeping folder parts (folders are created as

@@ -57,8 +57,8 @@ std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, 
     std::uint32_t attributes = DefaultAttributes(path, isDirectory);
     std::error_code ec;
     const auto perms = fs::status(path, ec).permissions();
-    if (!ec && (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) ==
-                   fs::perms::none) {
+    if (!ec &&
+        (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
         attributes |= kAttrReadOnly;
     }
     return attributes;
@@ -79,19 +79,19 @@ struct EntryPlan {
     EncodedName name;
     std::uint32_t dosTime = 0;
     std::uint32_t attributes = 0;
-    std::uint64_t size = 0;  // at listing time
+    std::uint64_t size = 0; // at listing time
     std::array<unsigned char, 11> random{};
 };
 
 // An entry's data made ready by a helper thread (small files).
 struct Prepared {
     bool readable = true;
-    bool tooLarge = false;  // grew beyond the whole-file limit: handled in pieces
+    bool tooLarge = false; // grew beyond the whole-file limit: handled in pieces
     std::string reason;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
     std::uint16_t method = 0;
-    std::string data;  // encryption header included when encrypted
+    std::string data; // encryption header included when encrypted
 };
 
 struct CentralEntry {
@@ -111,7 +111,7 @@ struct CentralEntry {
 std::string EncryptionHeader(const EntryPlan& plan)
 {
     std::string header(reinterpret_cast<const char*>(plan.random.data()), plan.random.size());
-    header.push_back(static_cast<char>((plan.dosTime >> 8) & 0xFF));  // high byte of the time field
+    header.push_back(static_cast<char>((plan.dosTime >> 8) & 0xFF)); // high byte of the time field
     return header;
 }
 
@@ -169,8 +169,7 @@ public:
         : m_options(options), m_file(file), m_tempPath(std::move(tempPath)),
           m_passwordBytes(options.password.empty() ? std::string() : PasswordBytes(options.password)),
           m_pool(WorkerPool::DefaultThreads(options.threads))
-    {
-    }
+    {}
 
     void Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
     void Finish();
@@ -531,9 +530,9 @@ void ArchiveBuilder::Finish()
         Put32(cd, bigSize ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.size));
         Put16(cd, static_cast<std::uint16_t>(e.name.bytes.size()));
         Put16(cd, static_cast<std::uint16_t>(zip64.size() + e.name.unicodeExtra.size()));
-        Put16(cd, 0);  // comment
-        Put16(cd, 0);  // disk
-        Put16(cd, 0);  // internal attributes
+        Put16(cd, 0); // comment
+        Put16(cd, 0); // disk
+        Put16(cd, 0); // internal attributes
         Put32(cd, e.attributes);
         Put32(cd, bigOffset ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.offset));
         cd.append(e.name.bytes);
@@ -615,8 +614,9 @@ bool IsZipArchiveName(const fs::path& archive)
     return ext == ".zip" || ext == ".jar";
 }
 
-std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection, const AttributeReader& attributes,
-                                         const fs::path& excludeArchive, std::vector<ZipSkipped>* skipped)
+std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
+                                         const AttributeReader& attributes, const fs::path& excludeArchive,
+                                         std::vector<ZipSkipped>* skipped)
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
@@ -628,7 +628,9 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
             skipped->push_back({path, std::move(reason)});
         }
     };
-    const auto isArchive = [&](const fs::path& path) { return !excludeArchive.empty() && SameFile(path, excludeArchive); };
+    const auto isArchive = [&](const fs::path& path) {
+        return !excludeArchive.empty() && SameFile(path, excludeArchive);
+    };
 
     if (selection == ZipSelection::OwnVisibleFiles) {
         fs::directory_iterator it(base, ec);
@@ -638,7 +640,7 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
         for (; it != fs::directory_iterator(); it.increment(ec)) {
             const fs::path path = it->path();
             std::error_code statError;
-            const auto status = fs::status(path, statError);  // links are followed to their target
+            const auto status = fs::status(path, statError); // links are followed to their target
             if (fs::is_directory(status)) {
                 continue;
             }

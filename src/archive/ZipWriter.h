@@ -28,8 +28,8 @@ enum class ZipSelection {
 
 // One file (or folder, when isDirectory) to enter into an archive.
 struct ZipSource {
-    std::filesystem::path path;  // where the data is read from
-    std::string name;            // entry name in UTF-8, "/" between folder parts
+    std::filesystem::path path; // where the data is read from
+    std::string name;           // entry name in UTF-8, "/" between folder parts
     bool isDirectory = false;
 };
 
@@ -39,28 +39,27 @@ struct ZipSkipped {
 };
 
 struct ZipWriteOptions {
-    std::string password;                    // UTF-8; empty writes no encryption
-    IRandomSource* random = nullptr;         // required when a password is given
-    AttributeReader attributes;              // hidden/system test and external attributes
-    ProgressCallback progress;               // bytes of source data done / total
+    std::string password;            // UTF-8; empty writes no encryption
+    IRandomSource* random = nullptr; // required when a password is given
+    AttributeReader attributes;      // hidden/system test and external attributes
+    ProgressCallback progress;       // bytes of source data done / total
     CancelFlag cancel = nullptr;
-    unsigned threads = 0;                    // compression threads; 0 = the machine's cores
-    int level = 6;                           // deflate level ("normal")
+    unsigned threads = 0; // compression threads; 0 = the machine's cores
+    int level = 6;        // deflate level ("normal")
 };
 
 struct ZipWriteResult {
     bool ok = false;
-    std::string error;                  // operation, path and system error text on failure
-    std::uint64_t entries = 0;          // entries written
-    std::vector<ZipSkipped> skipped;    // sources left out (unreadable, links, vanished)
+    std::string error;               // operation, path and system error text on failure
+    std::uint64_t entries = 0;       // entries written
+    std::vector<ZipSkipped> skipped; // sources left out (unreadable, links, vanished)
 };
 
 // Lists the sources of a base folder in the file system's listing order (folders of
 // WholeTree before their contents). The archive file itself is never listed.
 // Throws VelmoraError when base is not a readable folder.
 std::vector<ZipSource> CollectZipSources(const std::filesystem::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes,
-                                         const std::filesystem::path& excludeArchive,
+                                         const AttributeReader& attributes, const std::filesystem::path& excludeArchive,
                                          std::vector<ZipSkipped>* skipped = nullptr);
 
 // True for names ending in ".zip" or ".jar" in any letter case.

@@ -1,5 +1,6 @@
 #include "archive/GzipReader.h"
 #include "cli/CliCommand.h"
+#include "platform/IFileAttributes.h"
 
 #include <ostream>
 
@@ -14,7 +15,13 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
         context.err << "velmora-cli gunzip: file not found: '" << file.string() << "'\n";
         return kExitFailed;
     }
-    const GunzipResult result = GUnzipToFile(file);
+    GunzipOptions options;
+    if (IFileAttributes* service = context.platform.attributes) {
+        options.clearAttributes = [service](const std::filesystem::path& path) {
+            service->WriteAttributes(path.string(), 0);
+        };
+    }
+    const GunzipResult result = GUnzipToFile(file, options);
     if (!result.ok) {
         context.err << "velmora-cli gunzip: '" << file.string() << "': " << result.error << "\n";
         return kExitFailed;

@@ -45,9 +45,9 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
         {{"zip", folder, zip, "--bogus"}, cli::kExitUsage},
         {{"zip", folder, (dir / "a.tar").string()}, cli::kExitFailed},
         {{"zip", folder, zip}, cli::kExitOk},
-        {{"zip", folder, zip}, cli::kExitFailed},  // exists, no --overwrite
+        {{"zip", folder, zip}, cli::kExitFailed}, // exists, no --overwrite
         {{"zip", folder, zip, "--overwrite", "--password", "pw"}, cli::kExitOk},
-        {{"unzip", zip, (dir / "plain").string()}, cli::kExitFailed},  // encrypted needs the password
+        {{"unzip", zip, (dir / "plain").string()}, cli::kExitFailed}, // encrypted needs the password
         {{"unzip", zip, (dir / "out").string(), "--password", "pw"}, cli::kExitOk},
         {{"unzip", (dir / "missing.zip").string(), (dir / "x").string()}, cli::kExitFailed},
         {{"gunzip"}, cli::kExitUsage},

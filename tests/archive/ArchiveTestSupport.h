@@ -13,7 +13,8 @@ class CountingRandom final : public IRandomSource {
 public:
     void Fill(std::span<std::uint8_t> out) override
     {
-        for (std::uint8_t& b : out) b = m_next++;
+        for (std::uint8_t& b : out)
+            b = m_next++;
     }
 
 private:

@@ -1,6 +1,6 @@
+#include "archive/GzipReader.h"
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveIo.h"
-#include "archive/GzipReader.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -19,7 +19,8 @@ std::string Gzip(const std::string& data, const std::string* name, std::uint32_t
 {
     std::string out("\x1f\x8b\x08", 3);
     out.push_back(name ? 0x08 : 0x00);
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((mtime >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((mtime >> (8 * i)) & 0xFF));
     out.append("\x00\x03", 2);
     if (name) out.append(*name).push_back('\0');
     z_stream zs{};
@@ -33,9 +34,11 @@ std::string Gzip(const std::string& data, const std::string* name, std::uint32_t
     packed.resize(zs.total_out);
     deflateEnd(&zs);
     out += packed;
-    const std::uint32_t crc = static_cast<std::uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+    const std::uint32_t crc = static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
     for (std::uint32_t v : {crc, static_cast<std::uint32_t>(data.size())})
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
     return out;
 }
 
@@ -53,10 +56,11 @@ TEST(Gzip, OutputNameRules)
         {"", false, "unknown"},
         {"..", true, "unknown"},
         {"dir/", true, "unknown"},
-        {"\xE4nderung.txt", true, "\xC3\xA4nderung.txt"},  // not UTF-8: Windows-1252
+        {"\xE4nderung.txt", true, "\xC3\xA4nderung.txt"}, // not UTF-8: Windows-1252
         {"\xC3\xA4nderung.txt", true, "\xC3\xA4nderung.txt"},
     };
-    for (const Case& c : cases) EXPECT_EQ(GzipOutputName(c.stored, c.hasName), c.expected) << c.stored;
+    for (const Case& c : cases)
+        EXPECT_EQ(GzipOutputName(c.stored, c.hasName), c.expected) << c.stored;
 }
 
 TEST(Gzip, ExtractsTheFirstMemberBesideTheGzipFile)
@@ -96,7 +100,8 @@ TEST(Gzip, FailuresLeaveNoOutput)
         WriteFile(dir / file, bytes);
         EXPECT_FALSE(GUnzipToFile(dir / file).ok) << file;
         std::size_t count = 0;
-        for (const auto& e : std::filesystem::directory_iterator(dir.path())) count += e.path() != dir / file;
+        for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+            count += e.path() != dir / file;
         EXPECT_EQ(count, 0u) << file;
         std::filesystem::remove(dir / file);
     }
@@ -111,7 +116,7 @@ TEST(Gzip, ModificationTimeGoesThroughTheDosValue)
 {
     TempDir dir;
     const std::string name = "t.txt";
-    WriteFile(dir / "t.gz", Gzip("t", &name, 1685620801));  // 2023-06-01 12:00:01 UTC
+    WriteFile(dir / "t.gz", Gzip("t", &name, 1685620801)); // 2023-06-01 12:00:01 UTC
     ASSERT_TRUE(GUnzipToFile(dir / "t.gz").ok);
     const auto sys = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(dir / "t.txt"));
     EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count(), 1685620800);

@@ -18,11 +18,20 @@ using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
-bool Have(const char* tool) { return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0; }
+bool Have(const char* tool)
+{
+    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
 
-int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+int Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str());
+}
 
-std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+std::string Quote(const fs::path& p)
+{
+    return "'" + p.string() + "'";
+}
 
 // A folder of small files: text, random bytes, empty, and names in all three encodings.
 fs::path MakeFolder(const TempDir& dir, bool asciiOnly)
@@ -31,13 +40,18 @@ fs::path MakeFolder(const TempDir& dir, bool asciiOnly)
     fs::create_directories(base);
     std::mt19937 gen(11);
     std::string noise(70000, '\0');
-    for (char& c : noise) c = static_cast<char>(gen());
+    for (char& c : noise)
+        c = static_cast<char>(gen());
     WriteFile(base / "text.txt", std::string(30000, 'a') + "velmora\n");
     WriteFile(base / "noise.bin", noise);
     WriteFile(base / "empty.txt", "");
     if (!asciiOnly) {
-        WriteFile(base / "Stra\xC3\x9F" "e.txt", "cp437");
-        WriteFile(base / "\xE2\x82\xAC" "uro.txt", "windows-1252");
+        WriteFile(base / "Stra\xC3\x9F"
+                         "e.txt",
+                  "cp437");
+        WriteFile(base / "\xE2\x82\xAC"
+                         "uro.txt",
+                  "windows-1252");
         WriteFile(base / "\xE6\x97\xA5\xE6\x9C\xAC.txt", "utf-8");
     }
     return base;
@@ -54,7 +68,8 @@ void ExpectSameFiles(const fs::path& expected, const fs::path& actual)
         ++count;
     }
     std::size_t actualCount = 0;
-    for (const auto& e : fs::recursive_directory_iterator(actual)) actualCount += !e.is_directory();
+    for (const auto& e : fs::recursive_directory_iterator(actual))
+        actualCount += !e.is_directory();
     EXPECT_EQ(count, actualCount);
 }
 
@@ -70,11 +85,13 @@ TEST(Interop, ToolsAcceptOurPlainArchivesAndExtractTheNames)
     if (Have("7zz")) {
         EXPECT_EQ(Shell("7zz t " + Quote(archive)), 0);
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && 7zz x -y -oby7z " + Quote(archive)), 0);
-        ExpectSameFiles(base, dir / "by7z");  // all three name encodings come back
+        ExpectSameFiles(base, dir / "by7z"); // all three name encodings come back
     }
     if (Have("python3")) {
         EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); "
-                      "sys.exit(z.testzip() is not None)\" " + Quote(archive)), 0);
+                        "sys.exit(z.testzip() is not None)\" " +
+                        Quote(archive)),
+                  0);
     }
 }
 
@@ -98,8 +115,11 @@ TEST(Interop, ToolsAcceptOurEncryptedArchives)
         ExpectSameFiles(base, dir / "by7z");
     }
     if (Have("python3")) {
-        EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); z.setpassword(b'Pass word7'); "
-                      "sys.exit(z.testzip() is not None)\" " + Quote(archive)), 0);
+        EXPECT_EQ(
+            Shell("python3 -c \"import zipfile,sys; z=zipfile.ZipFile(sys.argv[1]); z.setpassword(b'Pass word7'); "
+                  "sys.exit(z.testzip() is not None)\" " +
+                  Quote(archive)),
+            0);
     }
 }
 
@@ -130,7 +150,7 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
         ASSERT_EQ(Shell("cd " + Quote(base) + " && " + c.command), 0) << c.name;
         const fs::path out = dir / (std::string("out-") + c.name);
         if (c.password) {
-            EXPECT_FALSE(UnZipFile(archive, out).ok) << c.name;  // encrypted entries need the protected path
+            EXPECT_FALSE(UnZipFile(archive, out).ok) << c.name; // encrypted entries need the protected path
             fs::remove_all(out);
             const auto result = ExtractProtected(out, archive, c.password);
             ASSERT_TRUE(result.ok) << c.name << ": " << result.error;
@@ -138,7 +158,9 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
             fs::remove(out / "inner.txt");
             // Compare the top-level files (the protected extraction drops folders).
             for (const auto& e : fs::directory_iterator(base)) {
-                if (e.is_regular_file()) { EXPECT_TRUE(ReadFile(e.path()) == ReadFile(out / e.path().filename())) << c.name; }
+                if (e.is_regular_file()) {
+                    EXPECT_TRUE(ReadFile(e.path()) == ReadFile(out / e.path().filename())) << c.name;
+                }
             }
         } else {
             const auto result = UnZipFile(archive, out);
@@ -154,7 +176,9 @@ TEST(Interop, Zip64ByEntryCountFromPython)
     TempDir dir;
     const fs::path archive = dir / "many.zip";
     ASSERT_EQ(Shell("python3 -c \"import zipfile,sys\nwith zipfile.ZipFile(sys.argv[1],'w') as z:\n"
-                  " [z.writestr('d/f%d' % i, str(i)) for i in range(70000)]\" " + Quote(archive)), 0);
+                    " [z.writestr('d/f%d' % i, str(i)) for i in range(70000)]\" " +
+                    Quote(archive)),
+              0);
     const auto listing = ListZipArchive(archive);
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_TRUE(listing.zip64);
@@ -167,10 +191,15 @@ TEST(Interop, OurArchiveOf70000FilesOpensInTheTools)
     TempDir dir;
     WriteFile(dir / "one.txt", "1");
     std::vector<ZipSource> sources;
-    for (int i = 0; i < 70000; ++i) sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
+    for (int i = 0; i < 70000; ++i)
+        sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
     ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
-    if (Have("unzip")) { EXPECT_EQ(Shell("unzip -tq " + Quote(dir / "many.zip")), 0); }
-    if (Have("7zz")) { EXPECT_EQ(Shell("7zz t " + Quote(dir / "many.zip")), 0); }
+    if (Have("unzip")) {
+        EXPECT_EQ(Shell("unzip -tq " + Quote(dir / "many.zip")), 0);
+    }
+    if (Have("7zz")) {
+        EXPECT_EQ(Shell("7zz t " + Quote(dir / "many.zip")), 0);
+    }
 }
 
 // A file over 4 GiB that is all zeros: sparse on disk, compresses to almost nothing.
@@ -182,7 +211,9 @@ TEST(Interop, Zip64BySizeInBothDirections)
     constexpr std::uint64_t kSize = (4ull << 30) + 12345;
     TempDir dir;
     fs::create_directories(dir / "src");
-    { std::ofstream(dir / "src" / "huge.bin"); }
+    {
+        std::ofstream(dir / "src" / "huge.bin");
+    }
     fs::resize_file(dir / "src" / "huge.bin", kSize);
     ASSERT_TRUE(WriteZipArchive(dir / "src", dir / "huge.zip", {}).ok);
     auto listing = ListZipArchive(dir / "huge.zip");
@@ -190,10 +221,14 @@ TEST(Interop, Zip64BySizeInBothDirections)
     EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
     EXPECT_EQ(listing.entries[0].versionNeeded, 45);
     EXPECT_LT(fs::file_size(dir / "huge.zip"), 16u << 20);
-    if (Have("7zz")) { EXPECT_EQ(Shell("7zz t " + Quote(dir / "huge.zip")), 0); }
+    if (Have("7zz")) {
+        EXPECT_EQ(Shell("7zz t " + Quote(dir / "huge.zip")), 0);
+    }
     if (Have("python3")) {
         EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; i=zipfile.ZipFile(sys.argv[1]).infolist()[0]; "
-                      "sys.exit(i.file_size != " + std::to_string(kSize) + ")\" " + Quote(dir / "huge.zip")), 0);
+                        "sys.exit(i.file_size != " +
+                        std::to_string(kSize) + ")\" " + Quote(dir / "huge.zip")),
+                  0);
     }
     // The other direction: a Zip64 archive of the same file built by Python (raw deflate of
     // zeros, full-flushed pieces repeated), read back and verified by our reader.
@@ -201,7 +236,9 @@ TEST(Interop, Zip64BySizeInBothDirections)
     const fs::path peer = dir / "peer.zip";
     const std::string script =
         "import struct,zlib,sys\n"
-        "size=" + std::to_string(kSize) + "\n"
+        "size=" +
+        std::to_string(kSize) +
+        "\n"
         "mib=1<<20; c=zlib.compressobj(6,zlib.DEFLATED,-15); piece=c.compress(bytes(mib))+c.flush(zlib.Z_FULL_FLUSH)\n"
         "tail=size%mib; t=zlib.compressobj(6,zlib.DEFLATED,-15); last=t.compress(bytes(tail))+t.flush()\n"
         "crc=0\n"
@@ -211,11 +248,13 @@ TEST(Interop, Zip64BySizeInBothDirections)
         "csize=len(piece)*(size//mib)+len(last)\n"
         "f=open(sys.argv[1],'wb'); name=b'huge.bin'\n"
         "ex=struct.pack('<HHQQ',1,16,size,csize)\n"
-        "f.write(struct.pack('<IHHHHHIIIHH',0x04034b50,45,0,8,0,0x5821,crc,0xffffffff,0xffffffff,len(name),len(ex))+name+ex)\n"
+        "f.write(struct.pack('<IHHHHHIIIHH',0x04034b50,45,0,8,0,0x5821,crc,0xffffffff,0xffffffff,len(name),len(ex))+"
+        "name+ex)\n"
         "for i in range(size//mib): f.write(piece)\n"
         "f.write(last); cd=f.tell()\n"
         "cex=struct.pack('<HHQQ',1,16,size,csize)\n"
-        "f.write(struct.pack('<IHHHHHHIIIHHHHHII',0x02014b50,45,45,0,8,0,0x5821,crc,0xffffffff,0xffffffff,len(name),len(cex),0,0,0,0x20,0)+name+cex)\n"
+        "f.write(struct.pack('<IHHHHHHIIIHHHHHII',0x02014b50,45,45,0,8,0,0x5821,crc,0xffffffff,0xffffffff,len(name),"
+        "len(cex),0,0,0,0x20,0)+name+cex)\n"
         "e64=f.tell(); cds=e64-cd\n"
         "f.write(struct.pack('<IQHHIIQQQQ',0x06064b50,44,45,45,0,0,1,1,cds,cd))\n"
         "f.write(struct.pack('<IIQI',0x07064b50,0,e64,1))\n"

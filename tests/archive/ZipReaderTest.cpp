@@ -1,5 +1,5 @@
-#include "ArchiveTestSupport.h"
 #include "archive/ZipReader.h"
+#include "ArchiveTestSupport.h"
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
 
@@ -53,10 +53,10 @@ TEST(ZipReader, UnZipFileKeepsFoldersAndExtractProtectedFlattensThem)
     EXPECT_EQ(FilesBelow(keep.path()), (std::set<std::string>{"a/x.txt", "b/x.txt"}));
 
     TempDir flat;
-    const auto result = ExtractProtected(flat / "new", archive, "  pw  ");  // trimmed; folder created
+    const auto result = ExtractProtected(flat / "new", archive, "  pw  "); // trimmed; folder created
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(FilesBelow(flat / "new"), (std::set<std::string>{"x.txt", "top.txt"}));
-    EXPECT_EQ(ReadFile(flat / "new" / "x.txt"), "second");  // the later entry wins
+    EXPECT_EQ(ReadFile(flat / "new" / "x.txt"), "second"); // the later entry wins
 }
 
 TEST(ZipReader, EncryptedEntriesNeedTheRightPassword)
@@ -69,13 +69,19 @@ TEST(ZipReader, EncryptedEntriesNeedTheRightPassword)
 
     int asked = 0;
     ZipExtractOptions options;
-    options.needPassword = [&](std::string&) { ++asked; return true; };  // keeps the same password
+    options.needPassword = [&](std::string&) {
+        ++asked;
+        return true;
+    }; // keeps the same password
     EXPECT_FALSE(ExtractProtected(out.path(), archive, "wrong", options).ok);
     EXPECT_EQ(asked, 3);
     EXPECT_FALSE(ExtractProtected(out.path(), archive, "", {}).ok);
     EXPECT_TRUE(FilesBelow(out.path()).empty());
 
-    options.needPassword = [&](std::string& password) { password = "right"; return true; };
+    options.needPassword = [&](std::string& password) {
+        password = "right";
+        return true;
+    };
     EXPECT_TRUE(ExtractProtected(out.path(), archive, "wrong", options).ok);
     EXPECT_EQ(ReadFile(out / "s.txt"), "secret data");
 }
@@ -103,18 +109,19 @@ TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
         const auto result = UnZipFile(seed.path(), target);
         EXPECT_EQ(result.ok, expectOk) << name << ": " << result.error;
         std::set<std::string> top;
-        for (const auto& e : std::filesystem::directory_iterator(sandbox.path())) top.insert(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(sandbox.path()))
+            top.insert(e.path().filename());
         EXPECT_EQ(top, std::set<std::string>{"out"}) << name;
         for (const auto& e : std::filesystem::recursive_directory_iterator(target)) {
             EXPECT_FALSE(e.is_symlink()) << name;
             EXPECT_EQ(e.path().filename().string().find(".part"), std::string::npos) << name;
         }
         if (name == "bad_traversal.zip") {
-            EXPECT_EQ(FilesBelow(target), std::set<std::string>{"ok.txt"});  // the safe entry still comes out
+            EXPECT_EQ(FilesBelow(target), std::set<std::string>{"ok.txt"}); // the safe entry still comes out
         }
         if (name.find("crc") != std::string::npos || name.find("size") != std::string::npos ||
             name.find("bomb") != std::string::npos) {
-            EXPECT_TRUE(FilesBelow(target).empty()) << name;  // no truncated or unverified output
+            EXPECT_TRUE(FilesBelow(target).empty()) << name; // no truncated or unverified output
         }
         ++seen;
     }
@@ -132,7 +139,7 @@ TEST(ZipReader, NeverWritesThroughALinkInTheTarget)
     std::filesystem::create_symlink(outside / "victim.txt", target / "file.txt");
     EXPECT_FALSE(UnZipFile(archive, target.path()).ok);
     EXPECT_FALSE(std::filesystem::exists(outside / "evil.txt"));
-    EXPECT_EQ(ReadFile(outside / "victim.txt"), "keep");  // the link is replaced, not followed
+    EXPECT_EQ(ReadFile(outside / "victim.txt"), "keep"); // the link is replaced, not followed
     EXPECT_FALSE(std::filesystem::is_symlink(target / "file.txt"));
     EXPECT_EQ(ReadFile(target / "file.txt"), "new");
 }
@@ -142,7 +149,7 @@ TEST(ZipReader, AFailedEntryKeepsTheFileItWouldHaveReplaced)
     TempDir dir;
     const auto archive = Pack(dir, {{"a.txt", std::string(4000, 'a')}});
     std::string bytes = ReadFile(archive);
-    bytes[40] = static_cast<char>(bytes[40] ^ 0x55);  // damage the compressed data
+    bytes[40] = static_cast<char>(bytes[40] ^ 0x55); // damage the compressed data
     WriteFile(archive, bytes);
     TempDir out;
     WriteFile(out / "a.txt", "before");

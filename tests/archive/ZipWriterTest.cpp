@@ -1,8 +1,8 @@
+#include "archive/ZipWriter.h"
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveIo.h"
 #include "archive/PkwareCipher.h"
 #include "archive/ZipReader.h"
-#include "archive/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,8 @@ std::string RandomBytes(std::size_t n, unsigned seed = 7)
 {
     std::mt19937 gen(seed);
     std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(gen());
+    for (char& c : s)
+        c = static_cast<char>(gen());
     return s;
 }
 
@@ -109,7 +110,7 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     const std::string bytes = ReadFile(dir / "p.zip");
     EXPECT_EQ(Le32(bytes, 0), 0x04034b50u);
     EXPECT_EQ(Le16(bytes, 6), 0x0009);
-    EXPECT_EQ(Le32(bytes, 14), e.crc32);  // real CRC and sizes in the local header
+    EXPECT_EQ(Le32(bytes, 14), e.crc32); // real CRC and sizes in the local header
     EXPECT_EQ(Le32(bytes, 18), e.compressedSize);
     EXPECT_EQ(Le32(bytes, 22), content.size());
     const std::size_t dataStart = 30 + Le16(bytes, 26) + Le16(bytes, 28);
@@ -123,7 +124,7 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     EXPECT_EQ(Le32(bytes, descriptor + 4), e.crc32);
     EXPECT_EQ(Le32(bytes, descriptor + 8), e.compressedSize);
     EXPECT_EQ(Le32(bytes, descriptor + 12), content.size());
-    EXPECT_EQ(Le32(bytes, descriptor + 16), 0x02014b50u);  // exactly one descriptor, then the directory
+    EXPECT_EQ(Le32(bytes, descriptor + 16), 0x02014b50u); // exactly one descriptor, then the directory
 
     // The same options without the password write no encryption at all.
     options.password.clear();
@@ -144,11 +145,20 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
         bool unicodeExtra;
     } cases[] = {
         {"plain.txt", "plain.txt", 0, 0, false},
-        {"Stra\xC3\x9F" "e.txt", "Stra\xE1" "e.txt", 0, 0, true},      // ß is in CP437
-        {"\xE2\x82\xAC" "uro.txt", "\x80" "uro.txt", 0, 11, true},     // € only in Windows-1252
-        {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 0, false},     // 日 only in UTF-8
+        {"Stra\xC3\x9F"
+         "e.txt",
+         "Stra\xE1"
+         "e.txt",
+         0, 0, true}, // ß is in CP437
+        {"\xE2\x82\xAC"
+         "uro.txt",
+         "\x80"
+         "uro.txt",
+         0, 11, true},                                              // € only in Windows-1252
+        {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 0, false}, // 日 only in UTF-8
     };
-    for (const Case& c : cases) WriteFile(base / c.name, "x");
+    for (const Case& c : cases)
+        WriteFile(base / c.name, "x");
     ASSERT_TRUE(WriteZipArchive(base, dir / "n.zip", {}).ok);
     const auto listing = ListZipArchive(dir / "n.zip");
     for (const Case& c : cases) {
@@ -161,7 +171,8 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
     }
     TempDir out;
     ASSERT_TRUE(UnZipFile(dir / "n.zip", out.path()).ok);
-    for (const Case& c : cases) EXPECT_TRUE(std::filesystem::exists(out / c.name)) << c.name;
+    for (const Case& c : cases)
+        EXPECT_TRUE(std::filesystem::exists(out / c.name)) << c.name;
 }
 
 TEST(ZipWriter, RefusesOtherNamesBeforeCreatingAnyFile)
@@ -213,7 +224,7 @@ TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
     // Mixed content across several pieces: text, random (stored inside deflate), text.
     std::string big = std::string(3 << 20, 'z') + RandomBytes(3 << 20) + std::string(5 << 20, 'k');
     WriteFile(base / "big.bin", big);
-    WriteFile(base / "noise.bin", RandomBytes(6 << 20, 3));  // larger deflated than stored
+    WriteFile(base / "noise.bin", RandomBytes(6 << 20, 3)); // larger deflated than stored
     std::uint64_t lastDone = 0, lastTotal = 0;
     ZipWriteOptions options;
     options.threads = 2;
@@ -252,7 +263,8 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
     EXPECT_FALSE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
     const auto listing = ListZipArchive(dir / "t.zip");
     std::set<std::string> names;
-    for (const auto& e : listing.entries) names.insert(e.name);
+    for (const auto& e : listing.entries)
+        names.insert(e.name);
     EXPECT_EQ(names, (std::set<std::string>{".dot", "Sub/", "Sub/three.txt", "Sub/empty/"}));
 }
 
@@ -261,14 +273,15 @@ TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
     TempDir dir;
     WriteFile(dir / "one.txt", "1");
     std::vector<ZipSource> sources;
-    for (int i = 0; i < 70000; ++i) sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
+    for (int i = 0; i < 70000; ++i)
+        sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
     ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
     const auto listing = ListZipArchive(dir / "many.zip");
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_TRUE(listing.zip64);
     EXPECT_EQ(listing.entries.size(), 70000u);
     const std::string bytes = ReadFile(dir / "many.zip");
-    EXPECT_EQ(Le16(bytes, bytes.size() - 12), 0xFFFF);  // the classic count is saturated
+    EXPECT_EQ(Le16(bytes, bytes.size() - 12), 0xFFFF); // the classic count is saturated
 }
 
 } // namespace
