@@ -1,3 +1,4 @@
+#include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 
@@ -37,8 +38,18 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
         };
     }
-    const ZipExtractResult result =
-        password ? ExtractProtected(folder, archive, *password, options) : UnZipFile(archive, folder, options);
+    if (password) {
+        // A protected archive: its files, then the plain archive "folder.zip" inside it,
+        // unpacked into the folder; the archive itself is never touched.
+        const UnprotectResult result = UnprotectArchive(archive, folder, *password, options.progress);
+        if (context.progressToTerminal) context.err << "\r";
+        if (!result.ok) {
+            context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+    const ZipExtractResult result = UnZipFile(archive, folder, options);
     if (context.progressToTerminal) context.err << "\r";
     for (const std::string& name : result.rejected) {
         context.err << "velmora-cli unzip: refused entry '" << name << "'\n";
