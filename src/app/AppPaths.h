@@ -2,6 +2,7 @@
 // The paths the main window derives once at start-up.
 #include "platform/IEnvironment.h"
 
+#include <cstdint>
 #include <string>
 
 namespace velmora {
@@ -19,6 +20,9 @@ struct AppPaths {
 std::string UpdaterFileName(const PathRules& rules);
 
 AppPaths DeriveAppPaths(const IEnvironment& environment);
+
+// The help file of the language, in the program folder.
+std::string HelpFilePath(const IEnvironment& environment, std::int32_t language);
 
 // Creates the data folder when it is missing (one level); throws VelmoraError on failure.
 void EnsureDataFolder(const AppPaths& paths);

@@ -10,6 +10,14 @@
 
 namespace velmora::archive {
 
+// Record signatures of the ZIP container.
+inline constexpr std::uint32_t kLocalSig = 0x04034b50;
+inline constexpr std::uint32_t kCentralSig = 0x02014b50;
+inline constexpr std::uint32_t kEndSig = 0x06054b50;
+inline constexpr std::uint32_t kEnd64Sig = 0x06064b50;
+inline constexpr std::uint32_t kLocator64Sig = 0x07064b50;
+inline constexpr std::uint32_t kDescriptorSig = 0x08074b50;
+
 inline void Put16(std::string& out, std::uint16_t v)
 {
     out.push_back(static_cast<char>(v & 0xFF));

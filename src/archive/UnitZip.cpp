@@ -1,5 +1,6 @@
 #include "archive/UnitZip.h"
 
+#include "app/AppPaths.h"
 #include "app/MainTexts.h"
 #include "archive/GzipReader.h"
 #include "archive/ProtectedFolder.h"
@@ -171,9 +172,7 @@ QString TFormZip::Text(const TextPair& pair) const { return QString::fromUtf8(Pi
 
 QString TFormZip::HelpFile() const
 {
-    const std::string program = m_context.platform.environment->ProgramFilePath();
-    const std::string folder = m_context.platform.environment->Paths().FolderWithSeparator(program);
-    return Q(folder) + QString::fromUtf8(Pick(Sprache, kHelpFileName));
+    return QString::fromStdString(HelpFilePath(*m_context.platform.environment, Sprache));
 }
 
 void TFormZip::ApplyLanguage()

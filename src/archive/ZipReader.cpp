@@ -27,11 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kLocalSig = 0x04034b50;
-constexpr std::uint32_t kCentralSig = 0x02014b50;
-constexpr std::uint32_t kEndSig = 0x06054b50;
-constexpr std::uint32_t kEnd64Sig = 0x06064b50;
-constexpr std::uint32_t kLocator64Sig = 0x07064b50;
 constexpr std::uint64_t kMaxCentralDirectory = 128ull << 20;
 // Entries whose compressed and plain sizes together stay below this are inflated in one
 // call; larger ones stream.

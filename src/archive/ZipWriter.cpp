@@ -24,12 +24,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::uint32_t kLocalSig = 0x04034b50;
-constexpr std::uint32_t kCentralSig = 0x02014b50;
-constexpr std::uint32_t kEndSig = 0x06054b50;
-constexpr std::uint32_t kEnd64Sig = 0x06064b50;
-constexpr std::uint32_t kLocator64Sig = 0x07064b50;
-constexpr std::uint32_t kDescriptorSig = 0x08074b50;
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 
 // Files up to this size are read and compressed whole by one helper thread; larger

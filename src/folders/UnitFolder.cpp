@@ -1,5 +1,6 @@
 #include "folders/UnitFolder.h"
 
+#include "app/AppPaths.h"
 #include "app/MainTexts.h"
 #include "archive/UnitZip.h"
 #include "common/Errors.h"
@@ -134,9 +135,7 @@ QString TFormFolder::Text(const TextPair& pair) const { return QString::fromUtf8
 
 QString TFormFolder::HelpFile() const
 {
-    const std::string program = m_context.platform.environment->ProgramFilePath();
-    const std::string folder = m_context.platform.environment->Paths().FolderWithSeparator(program);
-    return QString::fromStdString(folder) + QString::fromUtf8(Pick(MyLanguage, kHelpFileName));
+    return QString::fromStdString(HelpFilePath(*m_context.platform.environment, MyLanguage));
 }
 
 void TFormFolder::ApplyLanguage()

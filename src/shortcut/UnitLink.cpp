@@ -265,9 +265,7 @@ void TFormLink::FormKeyDown(int key)
 {
     if (key != Qt::Key_F1) return;
     // The same help file as the main window's: the one of the window's language.
-    const std::string helpFile =
-        DeriveAppPaths(*m_context.platform.environment).programFolder + Pick(CurLanguage, kHelpFileName);
-    m_context.platform.shell->OpenHelp(helpFile, kHelpContext);
+    m_context.platform.shell->OpenHelp(HelpFilePath(*m_context.platform.environment, CurLanguage), kHelpContext);
 }
 
 } // namespace velmora
