@@ -181,8 +181,7 @@ void TFormLock::BuildToolBar()
         button->setIconSize(QSize(25, 25));
         button->setGeometry(x, 0, 32, 31);
         x += 32;
-        connect(button, &QToolButton::clicked, this,
-                [this, handler = entry.handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); });
+        connect(button, &QToolButton::clicked, this, Guarded(this, entry.handler));
         *entry.slot = button;
     }
     ToolButtonUpdate->setToolTip(QString::fromLatin1(kUpdatesHint));
@@ -310,14 +309,11 @@ void TFormLock::BuildControls()
     ButtonClose->setFlat(true);
     layout->addWidget(ButtonClose);
 
-    const auto guard = [this](void (TFormLock::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(SpeedButton2, &QToolButton::clicked, this, guard(&TFormLock::ToolButton1Click));
-    connect(SpeedButton3, &QToolButton::clicked, this, guard(&TFormLock::ToolButton7Click));
-    connect(SpeedButton4, &QToolButton::clicked, this, guard(&TFormLock::ToolButton2Click));
-    connect(ButtonDefaults, &QToolButton::clicked, this, guard(&TFormLock::ButtonDefaultsClick));
-    connect(ButtonClose, &QPushButton::clicked, this, guard(&TFormLock::Button1Click));
+    connect(SpeedButton2, &QToolButton::clicked, this, Guarded(this, &TFormLock::ToolButton1Click));
+    connect(SpeedButton3, &QToolButton::clicked, this, Guarded(this, &TFormLock::ToolButton7Click));
+    connect(SpeedButton4, &QToolButton::clicked, this, Guarded(this, &TFormLock::ToolButton2Click));
+    connect(ButtonDefaults, &QToolButton::clicked, this, Guarded(this, &TFormLock::ButtonDefaultsClick));
+    connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormLock::Button1Click));
 }
 
 void TFormLock::FormCreate()

@@ -155,17 +155,14 @@ void TFormZip::BuildControls()
     LabelTask->setGeometry(100, 176, 317, 14);
     LabelTask->setAlignment(Qt::AlignCenter);
 
-    const auto guard = [this](void (TFormZip::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(ToolButtonNew, &QToolButton::clicked, this, guard(&TFormZip::ButtonNewClick));
-    connect(ToolButtonZip, &QToolButton::clicked, this, guard(&TFormZip::ButtonarchivClick));
-    connect(ToolButtonDel, &QToolButton::clicked, this, guard(&TFormZip::BitBtn3Click));
-    connect(SpeedButton2, &QToolButton::clicked, this, guard(&TFormZip::SpeedButton1Click));
-    connect(SpeedButton4, &QToolButton::clicked, this, guard(&TFormZip::SpeedButton3Click));
-    connect(SpeedButtonPass, &QToolButton::clicked, this, guard(&TFormZip::SpeedButtonPassClick));
-    connect(EditPass, &QLineEdit::textChanged, this, guard(&TFormZip::EditPassChange));
-    connect(ButtonClose, &QPushButton::clicked, this, guard(&TFormZip::BitBtn4Click));
+    connect(ToolButtonNew, &QToolButton::clicked, this, Guarded(this, &TFormZip::ButtonNewClick));
+    connect(ToolButtonZip, &QToolButton::clicked, this, Guarded(this, &TFormZip::ButtonarchivClick));
+    connect(ToolButtonDel, &QToolButton::clicked, this, Guarded(this, &TFormZip::BitBtn3Click));
+    connect(SpeedButton2, &QToolButton::clicked, this, Guarded(this, &TFormZip::SpeedButton1Click));
+    connect(SpeedButton4, &QToolButton::clicked, this, Guarded(this, &TFormZip::SpeedButton3Click));
+    connect(SpeedButtonPass, &QToolButton::clicked, this, Guarded(this, &TFormZip::SpeedButtonPassClick));
+    connect(EditPass, &QLineEdit::textChanged, this, Guarded(this, &TFormZip::EditPassChange));
+    connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormZip::BitBtn4Click));
 }
 
 QString TFormZip::Text(const TextPair& pair) const { return QString::fromUtf8(Pick(Sprache, pair)); }

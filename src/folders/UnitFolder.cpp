@@ -120,15 +120,12 @@ void TFormFolder::BuildControls()
     ButtonClose->setAutoDefault(false);
     layout->addWidget(ButtonClose);
 
-    const auto guard = [this](void (TFormFolder::*handler)()) {
-        return [this, handler] { RunGuarded(this, [this, handler] { (this->*handler)(); }); };
-    };
-    connect(ToolButtonNew, &QToolButton::clicked, this, guard(&TFormFolder::ToolButtonNewClick));
-    connect(ToolButtonOpen, &QToolButton::clicked, this, guard(&TFormFolder::SpeedButton1Click));
-    connect(ToolButtonDate, &QToolButton::clicked, this, guard(&TFormFolder::ButtonSetDateClick));
-    connect(ToolButtonDel, &QToolButton::clicked, this, guard(&TFormFolder::ToolButtonDelClick));
-    connect(ToolButtonZip, &QToolButton::clicked, this, guard(&TFormFolder::Packen1Click));
-    connect(ButtonClose, &QPushButton::clicked, this, guard(&TFormFolder::ButtonCloseClick));
+    connect(ToolButtonNew, &QToolButton::clicked, this, Guarded(this, &TFormFolder::ToolButtonNewClick));
+    connect(ToolButtonOpen, &QToolButton::clicked, this, Guarded(this, &TFormFolder::SpeedButton1Click));
+    connect(ToolButtonDate, &QToolButton::clicked, this, Guarded(this, &TFormFolder::ButtonSetDateClick));
+    connect(ToolButtonDel, &QToolButton::clicked, this, Guarded(this, &TFormFolder::ToolButtonDelClick));
+    connect(ToolButtonZip, &QToolButton::clicked, this, Guarded(this, &TFormFolder::Packen1Click));
+    connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormFolder::ButtonCloseClick));
 }
 
 QString TFormFolder::Text(const TextPair& pair) const { return QString::fromUtf8(Pick(MyLanguage, pair)); }

@@ -31,4 +31,11 @@ void RunGuarded(QWidget* parent, Handler&& handler)
         ShowErrorBox(parent, QString::fromUtf8(error.what()));
     }
 }
+
+// A slot that runs one of a window's handlers guarded by RunGuarded.
+template <typename Window>
+auto Guarded(Window* window, void (Window::*handler)())
+{
+    return [window, handler] { RunGuarded(window, [window, handler] { (window->*handler)(); }); };
+}
 } // namespace velmora
