@@ -25,6 +25,7 @@
 #include "platform/ILocaleFormats.h"
 #include "platform/IProcesses.h"
 #include "shortcut/UnitLink.h"
+#include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
@@ -296,18 +297,9 @@ void TFormLock::BuildControls()
     Place(Image1, 362, 209, 32, 32);
     Image1->installEventFilter(this);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("PanelButton"));
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    panel->setGeometry(100, 330, 250, 30);
-    PanelButton = panel;
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(1, 1, 1, 1);
-    ButtonClose = new QPushButton(panel);
-    ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
-    ButtonClose->setFlat(true);
-    layout->addWidget(ButtonClose);
+    const ButtonPanel foot = MakeButtonPanel(this, QRect(100, 330, 250, 30));
+    PanelButton = foot.panel;
+    ButtonClose = foot.button;
 
     connect(SpeedButton2, &QToolButton::clicked, this, Guarded(this, &TFormLock::ToolButton1Click));
     connect(SpeedButton3, &QToolButton::clicked, this, Guarded(this, &TFormLock::ToolButton7Click));

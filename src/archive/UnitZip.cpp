@@ -11,6 +11,7 @@
 #include "folders/FolderTools.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
+#include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
@@ -129,19 +130,9 @@ void TFormZip::BuildControls()
     SpeedButtonPass =
         MakeButton(this, "SpeedButtonPass", ThemedIcon("edit-clear", ":/archive/clear.svg"), {446, 97, 28, 29}, 22);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("PanelButton"));
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    panel->setGeometry(84, 134, 359, 30);
-    PanelButton = panel;
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(1, 1, 1, 1);
-    ButtonClose = new QPushButton(panel);
-    ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
-    ButtonClose->setFlat(true);
-    ButtonClose->setAutoDefault(false);
-    layout->addWidget(ButtonClose);
+    const ButtonPanel foot = MakeButtonPanel(this, QRect(84, 134, 359, 30));
+    PanelButton = foot.panel;
+    ButtonClose = foot.button;
 
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));

@@ -7,6 +7,7 @@
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
+#include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
@@ -106,19 +107,9 @@ void TFormFolder::BuildControls()
     EditDate->setGeometry(241, 255, 100, 21);
     EditDate->setAlignment(Qt::AlignCenter);
 
-    auto* panel = new QFrame(this);
-    panel->setObjectName(QStringLiteral("PanelButton"));
-    panel->setFrameShape(QFrame::Panel);
-    panel->setFrameShadow(QFrame::Raised);
-    panel->setGeometry(32, 301, 490, 30);
-    PanelButton = panel;
-    auto* layout = new QHBoxLayout(panel);
-    layout->setContentsMargins(1, 1, 1, 1);
-    ButtonClose = new QPushButton(panel);
-    ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
-    ButtonClose->setFlat(true);
-    ButtonClose->setAutoDefault(false);
-    layout->addWidget(ButtonClose);
+    const ButtonPanel foot = MakeButtonPanel(this, QRect(32, 301, 490, 30));
+    PanelButton = foot.panel;
+    ButtonClose = foot.button;
 
     connect(ToolButtonNew, &QToolButton::clicked, this, Guarded(this, &TFormFolder::ToolButtonNewClick));
     connect(ToolButtonOpen, &QToolButton::clicked, this, Guarded(this, &TFormFolder::SpeedButton1Click));
