@@ -2,6 +2,8 @@
 // Small building blocks of the archive code: little-endian fields, files that close
 // themselves, temporary names beside a destination, and MS-DOS time conversion.
 #include <cstdint>
+#include <new>
+#include <zlib.h>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -91,5 +93,21 @@ std::string TrimBlanks(std::string_view text);
 
 // CRC-32 (the ZIP/gzip polynomial), continuing from crc.
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
+
+// A raw-deflate inflate stream that ends itself.
+class RawInflateStream {
+public:
+    RawInflateStream()
+    {
+        if (inflateInit2(&m_stream, -15) != Z_OK) throw std::bad_alloc();
+    }
+    ~RawInflateStream() { inflateEnd(&m_stream); }
+    RawInflateStream(const RawInflateStream&) = delete;
+    RawInflateStream& operator=(const RawInflateStream&) = delete;
+    z_stream& Stream() { return m_stream; }
+
+private:
+    z_stream m_stream{};
+};
 
 } // namespace velmora::archive

@@ -148,14 +148,8 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
     fs::path temp;
     try {
         temp = CreateTempBeside(output, out);
-        z_stream zs{};
-        if (inflateInit2(&zs, -15) != Z_OK) {
-            throw std::bad_alloc();
-        }
-        struct ZGuard {
-            z_stream* z;
-            ~ZGuard() { inflateEnd(z); }
-        } guard{&zs};
+        RawInflateStream inflater;
+        z_stream& zs = inflater.Stream();
         std::uint32_t crc = 0;
         std::uint64_t size = 0;
         {

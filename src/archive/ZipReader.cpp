@@ -407,14 +407,8 @@ JobResult RunEntryJob(const EntryJob& job)
             }
             emit(plain, outMade);
         } else {
-            z_stream zs{};
-            if (inflateInit2(&zs, -15) != Z_OK) {
-                throw std::bad_alloc();
-            }
-            struct ZGuard {
-                z_stream* z;
-                ~ZGuard() { inflateEnd(z); }
-            } guard{&zs};
+            RawInflateStream inflater;
+            z_stream& zs = inflater.Stream();
             std::vector<unsigned char> inBuf(1u << 18);
             bool ended = false;
             streamed([&](std::vector<unsigned char>& buffer) -> std::size_t {
