@@ -2,8 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Errors.h"
-
-#include <libdeflate.h>
+#include "common/FileOpen.h"
 
 #include <cerrno>
 #include <chrono>
@@ -16,10 +15,7 @@ namespace velmora::archive {
 bool StdFile::Open(const std::filesystem::path& path, const char* mode)
 {
     Close();
-    do {
-        errno = 0;
-        m_file = std::fopen(path.c_str(), mode);
-    } while (!m_file && errno == EINTR);
+    m_file = OpenFile(path, mode);
     return m_file != nullptr;
 }
 
@@ -73,13 +69,24 @@ bool StdFile::Write(const void* data, std::size_t size)
 
 bool StdFile::Seek(std::uint64_t offset)
 {
-    static_assert(sizeof(long) >= 8, "64-bit file offsets need a 64-bit long");
-    return std::fseek(m_file, static_cast<long>(offset), SEEK_SET) == 0;
+    if (offset > static_cast<std::uint64_t>(INT64_MAX)) {
+        errno = EINVAL;
+        return false;
+    }
+#if defined(_WIN32)
+    return _fseeki64(m_file, static_cast<long long>(offset), SEEK_SET) == 0;  // long is 32 bits there
+#else
+    return fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
 }
 
 std::optional<std::uint64_t> StdFile::Tell()
 {
-    const long pos = std::ftell(m_file);
+#if defined(_WIN32)
+    const long long pos = _ftelli64(m_file);
+#else
+    const off_t pos = ftello(m_file);
+#endif
     if (pos < 0) {
         return std::nullopt;
     }
@@ -202,11 +209,6 @@ std::string TrimBlanks(std::string_view text)
         --end;
     }
     return std::string(text.substr(begin, end - begin));
-}
-
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)
-{
-    return libdeflate_crc32(crc, data, size);
 }
 
 } // namespace velmora::archive

@@ -1,6 +1,8 @@
 #pragma once
 // Small building blocks of the archive code: little-endian fields, files that close
 // themselves, temporary names beside a destination, and MS-DOS time conversion.
+#include "archive/DeflateCodec.h"
+
 #include <cstdint>
 #include <new>
 #include <zlib.h>
@@ -90,9 +92,6 @@ std::optional<std::uint32_t> UnixToDos(std::int64_t seconds);
 
 // Trims leading and trailing blanks (spaces, tabs, line breaks).
 std::string TrimBlanks(std::string_view text);
-
-// CRC-32 (the ZIP/gzip polynomial), continuing from crc.
-std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 
 // A raw-deflate inflate stream that ends itself.
 class RawInflateStream {

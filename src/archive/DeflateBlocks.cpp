@@ -1,29 +1,14 @@
 #include "archive/DeflateBlocks.h"
 
-#include <libdeflate.h>
+#include "archive/DeflateCodec.h"
+
 #include <zlib.h>
 
-#include <map>
-#include <memory>
+#include <algorithm>
 
 namespace velmora::archive {
 
 namespace {
-struct CompressorDeleter {
-    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
-
-// One compressor per thread and level: allocating one costs more than a small file.
-libdeflate_compressor* CompressorFor(int level)
-{
-    thread_local std::map<int, std::unique_ptr<libdeflate_compressor, CompressorDeleter>> compressors;
-    auto& slot = compressors[level];
-    if (!slot) {
-        slot.reset(libdeflate_alloc_compressor(level));
-    }
-    return slot.get();
-}
-
 // Finds where the final block of a complete raw deflate stream starts and how many
 // padding bits follow its end, by inflating it block by block. False when the data is
 // not one complete stream.
@@ -87,13 +72,9 @@ void StoredPieces(const unsigned char* data, std::size_t size, std::string& out)
 
 bool DeflateWhole(const unsigned char* data, std::size_t size, int level, std::string& out)
 {
-    libdeflate_compressor* compressor = CompressorFor(level);
-    if (!compressor) {
-        return false;
-    }
     const std::size_t limit = size + 1024;
     out.resize(limit);
-    const std::size_t n = libdeflate_deflate_compress(compressor, data, size, out.data(), limit);
+    const std::size_t n = RawDeflate(level, data, size, out.data(), limit);
     out.resize(n);
     return n != 0;
 }
@@ -104,23 +85,20 @@ void DeflatePiece(const unsigned char* data, std::size_t size, int level, std::s
         out.clear();
         return;
     }
-    libdeflate_compressor* compressor = CompressorFor(level);
     std::size_t finalBit = 0;
     unsigned padding = 0;
-    if (compressor) {
-        out.resize(libdeflate_deflate_compress_bound(compressor, size) + 8);
-        const std::size_t n = libdeflate_deflate_compress(compressor, data, size, out.data(), out.size());
-        out.resize(n);
-        if (n != 0 && LocateFinalBlock(out, finalBit, padding)) {
-            // Clear the final-block bit, then close with an empty stored block: its three
-            // header bits fit into the padding or spill into one more zero byte.
-            out[finalBit / 8] = static_cast<char>(out[finalBit / 8] & ~(1u << (finalBit % 8)));
-            if (padding < 3) {
-                out.push_back('\0');
-            }
-            out.append("\x00\x00\xFF\xFF", 4);
-            return;
+    out.resize(RawDeflateBound(level, size) + 8);
+    const std::size_t n = RawDeflate(level, data, size, out.data(), out.size());
+    out.resize(n);
+    if (n != 0 && LocateFinalBlock(out, finalBit, padding)) {
+        // Clear the final-block bit, then close with an empty stored block: its three
+        // header bits fit into the padding or spill into one more zero byte.
+        out[finalBit / 8] = static_cast<char>(out[finalBit / 8] & ~(1u << (finalBit % 8)));
+        if (padding < 3) {
+            out.push_back('\0');
         }
+        out.append("\x00\x00\xFF\xFF", 4);
+        return;
     }
     StoredPieces(data, size, out);
 }

@@ -5,6 +5,7 @@
 #include "common/Errors.h"
 #include "folders/FolderTools.h"
 
+#include <cerrno>
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -331,7 +332,12 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         return Fail(ProtectStatus::ArchiveFailed, "Flushing '" + outer.string() + "' to the disk failed");
     }
     std::error_code ec;
-    fs::rename(outer, zipPath, ec);
+    if (options.moveReplacing) {
+        errno = 0;
+        if (!options.moveReplacing(outer, zipPath)) ec.assign(errno ? errno : EIO, std::generic_category());
+    } else {
+        fs::rename(outer, zipPath, ec);
+    }
     if (ec) return Fail(ProtectStatus::ReplaceFailed, SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
     if (options.flushToDisk && !options.flushToDisk(zipFolder)) {
         return Fail(ProtectStatus::FolderNotRemoved,

@@ -58,6 +58,9 @@ struct ProtectOptions {
     // Flushes a file or a folder's entries to the storage device; the finished archive
     // and its folder entry are flushed before the folder is removed. Empty: not flushed.
     std::function<bool(const std::filesystem::path&)> flushToDisk;
+    // Moves the finished archive to the zip path, replacing what is there. Empty:
+    // std::filesystem::rename.
+    std::function<bool(const std::filesystem::path&, const std::filesystem::path&)> moveReplacing;
 };
 
 struct ProtectResult {

@@ -8,7 +8,6 @@
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
 
-#include <libdeflate.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -389,20 +388,14 @@ JobResult RunEntryJob(const EntryJob& job)
             unsigned char* packed = reserve(packedBuffer, packedCapacity, static_cast<std::size_t>(remaining));
             unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(e.uncompressedSize));
             readIn(packed, static_cast<std::size_t>(remaining));
-            thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
-                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-            if (!decompressor) {
-                throw std::bad_alloc();
-            }
             std::size_t inUsed = 0;
             std::size_t outMade = 0;
-            const auto rc =
-                libdeflate_deflate_decompress_ex(decompressor.get(), packed, static_cast<std::size_t>(remaining), plain,
-                                                 static_cast<std::size_t>(e.uncompressedSize), &inUsed, &outMade);
-            if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
+            const InflateResult rc = RawInflate(packed, static_cast<std::size_t>(remaining), plain,
+                                                static_cast<std::size_t>(e.uncompressedSize), inUsed, outMade);
+            if (rc == InflateResult::NoRoom) {
                 throw VelmoraError("entry is larger than its declared size");
             }
-            if (rc != LIBDEFLATE_SUCCESS) {
+            if (rc != InflateResult::Ok) {
                 throw VelmoraError("damaged compressed data");
             }
             emit(plain, outMade);

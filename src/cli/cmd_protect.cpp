@@ -58,6 +58,9 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
         options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
     }
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
+    options.moveReplacing = [](const std::filesystem::path& from, const std::filesystem::path& to) {
+        return MoveReplacing(from.string(), to.string());
+    };
     if (context.progressToTerminal) {
         options.progress = [&context](std::uint64_t done, std::uint64_t total) {
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;

@@ -2,6 +2,7 @@
 
 #include "common/CodePages.h"
 #include "common/Errors.h"
+#include "common/FileOpen.h"
 #include "common/Utf.h"
 
 #include <algorithm>
@@ -385,7 +386,7 @@ void ReplaceFileAtomically(const std::string& path, std::string_view bytes)
         // A short name of its own, so a link name near the length limit still fits.
         temporary.replace_filename(".velmora-" + std::to_string(random()) + ".tmp");
         errno = 0;
-        file = std::fopen(temporary.string().c_str(), "wbx");  // "x": never reuse an existing file
+        file = OpenFile(temporary, "wbx");  // "x": never reuse an existing file
         err = errno;
         if (file == nullptr && err != EEXIST) break;
     }

@@ -110,7 +110,7 @@ TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
         EXPECT_EQ(result.ok, expectOk) << name << ": " << result.error;
         std::set<std::string> top;
         for (const auto& e : std::filesystem::directory_iterator(sandbox.path()))
-            top.insert(e.path().filename());
+            top.insert(e.path().filename().string());
         EXPECT_EQ(top, std::set<std::string>{"out"}) << name;
         for (const auto& e : std::filesystem::recursive_directory_iterator(target)) {
             EXPECT_FALSE(e.is_symlink()) << name;

@@ -86,6 +86,7 @@ TEST(FolderTools, RecreateReplacesTheFolderByAnIdenticalCopy)
     EXPECT_EQ(test::ReadFile(dir / "outside" / "keep.txt"), "keep");
 }
 
+#if !defined(_WIN32) // needs a POSIX call
 TEST(FolderTools, RecreateLeavesTheFolderAloneWhenItMustNotOrCannotCopy)
 {
     test::TempDir dir;
@@ -112,6 +113,7 @@ TEST(FolderTools, RecreateLeavesTheFolderAloneWhenItMustNotOrCannotCopy)
     fs::remove(dir / "Old" / "Sub" / "pipe");
     EXPECT_TRUE(SameFolderContent(dir / "Old", dir / "Reference" / "Old"));
 }
+#endif
 
 TEST(FolderTools, SameFolderContentSeesEveryDifference)
 {

@@ -1,6 +1,7 @@
 #include "platform/FileDurability.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -20,5 +21,7 @@ bool FlushToDisk(const std::string& path)
     close(fd);
     return result == 0;
 }
+
+bool MoveReplacing(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
 } // namespace velmora

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, headless, in a throw-away prefix.
+#   wine-run.sh PROGRAM.exe [ARGUMENTS...]
+# The prefix is $WINEPREFIX when set, else "wineprefix" in the build folder above the
+# program; it is created on first use. When Wine is missing or cannot start, this says
+# so and fails: the Windows tests never pass without running.
+set -u
+program=$1
+shift
+
+if [ -z "${WINEPREFIX:-}" ]; then
+  dir=$(cd "$(dirname "$program")" && pwd)
+  while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    echo "wine-run: no build folder above $program" >&2
+    exit 1
+  fi
+  export WINEPREFIX="$dir/wineprefix"
+fi
+export WINEDEBUG=${WINEDEBUG:--all}
+# No Mono or Gecko download prompts, no windows: nothing here needs them.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+unset DISPLAY WAYLAND_DISPLAY
+
+loud() {
+  echo "********************************************************************" >&2
+  echo "*** WINE CANNOT RUN THE WINDOWS TESTS: $*" >&2
+  echo "*** These tests FAIL; install Debian's wine and wine64 packages." >&2
+  echo "********************************************************************" >&2
+  exit 1
+}
+
+command -v wine >/dev/null 2>&1 || loud "the wine command is missing"
+
+# One boot per prefix, even when CTest starts several programs at once.
+exec 9>"$WINEPREFIX.lock" || loud "cannot lock $WINEPREFIX.lock"
+flock 9
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >"$WINEPREFIX.boot.log" 2>&1
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    cat "$WINEPREFIX.boot.log" >&2
+    loud "wineboot could not create the prefix $WINEPREFIX"
+  fi
+fi
+flock -u 9
+exec 9>&-
+
+exec wine "$program" "$@"

@@ -1,0 +1,63 @@
+// The deflate codec on libdeflate.
+#include "archive/DeflateCodec.h"
+
+#include <libdeflate.h>
+
+#include <map>
+#include <memory>
+#include <new>
+
+namespace velmora::archive {
+
+namespace {
+struct CompressorDeleter {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+libdeflate_compressor* CompressorFor(int level)
+{
+    thread_local std::map<int, std::unique_ptr<libdeflate_compressor, CompressorDeleter>> compressors;
+    auto& slot = compressors[level];
+    if (!slot) {
+        slot.reset(libdeflate_alloc_compressor(level));
+        if (!slot) {
+            throw std::bad_alloc();
+        }
+    }
+    return slot.get();
+}
+} // namespace
+
+std::size_t RawDeflate(int level, const void* in, std::size_t inSize, void* out, std::size_t outCapacity)
+{
+    return libdeflate_deflate_compress(CompressorFor(level), in, inSize, out, outCapacity);
+}
+
+std::size_t RawDeflateBound(int level, std::size_t inSize)
+{
+    return libdeflate_deflate_compress_bound(CompressorFor(level), inSize);
+}
+
+InflateResult RawInflate(const void* in, std::size_t inSize, void* out, std::size_t outCapacity, std::size_t& inUsed,
+                         std::size_t& outMade)
+{
+    thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+        libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+    if (!decompressor) {
+        throw std::bad_alloc();
+    }
+    inUsed = 0;
+    outMade = 0;
+    const auto rc = libdeflate_deflate_decompress_ex(decompressor.get(), in, inSize, out, outCapacity, &inUsed, &outMade);
+    if (rc == LIBDEFLATE_SUCCESS) {
+        return InflateResult::Ok;
+    }
+    return rc == LIBDEFLATE_INSUFFICIENT_SPACE ? InflateResult::NoRoom : InflateResult::Damaged;
+}
+
+std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)
+{
+    return libdeflate_crc32(crc, data, size);
+}
+
+} // namespace velmora::archive

@@ -1,0 +1,56 @@
+#include "common/FileOpen.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#endif
+
+namespace velmora {
+
+std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
+{
+#if defined(_WIN32)
+    // The C library of Windows knows no "x": create the file exclusively by descriptor.
+    std::string plain;
+    bool exclusive = false;
+    for (const char* c = mode; *c; ++c) {
+        if (*c == 'x') {
+            exclusive = true;
+        } else {
+            plain.push_back(*c);
+        }
+    }
+    if (exclusive) {
+        const bool update = plain.find('+') != std::string::npos;
+        const int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | (update ? _O_RDWR : _O_WRONLY),
+                              _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            return nullptr;
+        }
+        std::FILE* file = _fdopen(fd, plain.c_str());
+        if (!file) {
+            const int saved = errno;
+            _close(fd);
+            errno = saved;
+        }
+        return file;
+    }
+    const std::wstring wideMode(plain.begin(), plain.end());
+    errno = 0;
+    return _wfopen(path.c_str(), wideMode.c_str());
+#else
+    std::FILE* file = nullptr;
+    do {
+        errno = 0;
+        file = std::fopen(path.c_str(), mode);
+    } while (!file && errno == EINTR);
+    return file;
+#endif
+}
+
+} // namespace velmora

@@ -1,0 +1,13 @@
+#pragma once
+// File attributes through GetFileAttributesW and SetFileAttributesW, links followed.
+#include "platform/IFileAttributes.h"
+
+namespace velmora {
+
+class Win32FileAttributes final : public IFileAttributes {
+public:
+    std::optional<std::uint32_t> ReadAttributes(const std::string& path) override;
+    bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) override;
+};
+
+} // namespace velmora

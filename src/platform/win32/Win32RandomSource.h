@@ -1,0 +1,12 @@
+#pragma once
+// Secure random bytes from BCryptGenRandom.
+#include "platform/IRandomSource.h"
+
+namespace velmora {
+
+class Win32RandomSource final : public IRandomSource {
+public:
+    void Fill(std::span<std::uint8_t> out) override;
+};
+
+} // namespace velmora
