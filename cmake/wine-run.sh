@@ -35,12 +35,15 @@ command -v wine >/dev/null 2>&1 || loud "the wine command is missing"
 # One boot per prefix, even when CTest starts several programs at once.
 exec 9>"$WINEPREFIX.lock" || loud "cannot lock $WINEPREFIX.lock"
 flock 9
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -f "$WINEPREFIX/.booted" ]; then
   wineboot -i >"$WINEPREFIX.boot.log" 2>&1
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  # Wine must run a program of its own before the tests count on it.
+  answer=$(wine cmd.exe /c echo wine-ok 2>>"$WINEPREFIX.boot.log" | tr -d '\r')
+  if [ "$answer" != wine-ok ]; then
     cat "$WINEPREFIX.boot.log" >&2
-    loud "wineboot could not create the prefix $WINEPREFIX"
+    loud "Wine could not start in the prefix $WINEPREFIX"
   fi
+  touch "$WINEPREFIX/.booted"
 fi
 flock -u 9
 exec 9>&-

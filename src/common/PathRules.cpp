@@ -48,4 +48,12 @@ std::string PathRules::Join(std::string_view folder, std::string_view name) cons
     return WithTrailingSeparator(folder) + std::string(name);
 }
 
+bool PathRules::IsAbsolute(std::string_view path) const
+{
+    if (!path.empty() && IsSeparator(path[0]) && path[0] != ':') {
+        return true;
+    }
+    return IsSeparator(':') && path.size() >= 2 && path[1] == ':';
+}
+
 } // namespace velmora

@@ -22,6 +22,10 @@ struct PathRules {
     std::string Join(std::string_view folder, std::string_view name) const;
     std::string WithTrailingSeparator(std::string_view folder) const;
     bool IsSeparator(char c) const { return separators.find(c) != std::string_view::npos; }
+    // Starts at a root: a separator (/x, \x, \\server\share) or, where ":" is a separator,
+    // a drive letter (C:\x; also C:x, which names a place on that drive, not in the
+    // current folder).
+    bool IsAbsolute(std::string_view path) const;
 };
 
 inline constexpr PathRules kPosixPathRules{"/", '/'};

@@ -43,7 +43,7 @@ std::string FolderToShow(std::string_view link, const PathRules& rules, std::str
 {
     const std::string folder = rules.FolderWithSeparator(link);
     if (folder.empty()) return rules.WithTrailingSeparator(currentFolder);
-    if (std::filesystem::path(folder).is_absolute()) return folder;
+    if (rules.IsAbsolute(folder)) return folder;
     return rules.Join(currentFolder, folder);
 }
 

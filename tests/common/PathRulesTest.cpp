@@ -30,3 +30,22 @@ TEST(PathRules, SplitsByThePlatformsSeparators)
     EXPECT_EQ(kPosixPathRules.Join("/tmp/", "x"), "/tmp/x");
     EXPECT_EQ(kPosixPathRules.Join("/tmp", "x"), "/tmp/x");
 }
+
+TEST(PathRules, AbsolutePathsPerSystem)
+{
+    struct Case {
+        const PathRules* rules;
+        const char* path;
+        bool absolute;
+    };
+    const Case cases[] = {
+        {&kPosixPathRules, "/home/u/", true},      {&kPosixPathRules, "sub/", false},
+        {&kPosixPathRules, "C:\\x", false},        {&kPosixPathRules, "\\x", false},
+        {&kWindowsPathRules, "C:\\Data\\", true},  {&kWindowsPathRules, "\\\\server\\share\\", true},
+        {&kWindowsPathRules, "/home/u/", true},    {&kWindowsPathRules, "sub\\", false},
+        {&kWindowsPathRules, ":x", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.rules->IsAbsolute(c.path), c.absolute) << c.path;
+    }
+}

@@ -41,6 +41,7 @@ TEST(FolderTools, PathRules)
 
 TEST(FolderTools, GuardedFoldersAreTheRootAndWhatHoldsTheProgramOrHome)
 {
+    VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
     fs::create_directories(dir / "home" / "user");
     fs::create_directories(dir / "opt" / "bin");
@@ -72,6 +73,7 @@ void MakeSampleTree(const fs::path& root, const fs::path& outside)
 
 TEST(FolderTools, RecreateReplacesTheFolderByAnIdenticalCopy)
 {
+    VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
     fs::create_directories(dir / "outside");
     test::WriteFile(dir / "outside" / "keep.txt", "keep");
@@ -117,6 +119,7 @@ TEST(FolderTools, RecreateLeavesTheFolderAloneWhenItMustNotOrCannotCopy)
 
 TEST(FolderTools, SameFolderContentSeesEveryDifference)
 {
+    VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
     fs::create_directories(dir / "outside");
     MakeSampleTree(dir / "A", dir / "outside");
@@ -136,6 +139,7 @@ TEST(FolderTools, SameFolderContentSeesEveryDifference)
 
 TEST(FolderTools, DeletingNeverFollowsLinks)
 {
+    VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
     fs::create_directories(dir / "outside");
     test::WriteFile(dir / "outside" / "keep.txt", "keep");

@@ -150,6 +150,7 @@ TEST(ProtectedFolder, HiddenFilesDeepFoldersAndAwkwardNamesSurvive)
 
 TEST(ProtectedFolder, RefusalsChangeNothing)
 {
+    VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
     const fs::path f = dir / "F";
     fs::create_directories(f / "Sub");

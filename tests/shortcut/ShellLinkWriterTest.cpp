@@ -30,6 +30,9 @@ std::vector<std::string> Entries(const fs::path& folder)
 // the arguments and the item list we meant.
 TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "lnkinfo is a Linux program: the Windows build's links are read by it in the companion's Wine tests";
+#endif
     struct Case {
         const char* target;
         const char* arguments;
