@@ -35,6 +35,14 @@ bool ReadKeyText(HKEY root, const std::wstring& subKey, const wchar_t* valueName
     RegCloseKey(key);
     return true;
 }
+// A key of HKEY_CLASSES_ROOT the way Windows merges it: the user's own classes
+// (HKEY_CURRENT_USER\Software\Classes) first, then the view of the root itself. Read
+// explicitly, so systems whose root shows only the machine's classes (Wine) agree.
+bool ReadClassText(const std::wstring& subKey, std::string& text)
+{
+    return ReadKeyText(HKEY_CURRENT_USER, L"Software\\Classes\\" + subKey, nullptr, text) ||
+           ReadKeyText(HKEY_CLASSES_ROOT, subKey, nullptr, text);
+}
 } // namespace
 
 ExecutableLookup Win32Associations::FindExecutable(const std::string& file, const std::string& folder)
@@ -72,13 +80,13 @@ std::string Win32Associations::ReadShellOpenCommand(const std::string& extension
 {
     const std::wstring dotted = L"." + win32::Widen(extension);
     std::string text;
-    if (ReadKeyText(HKEY_CLASSES_ROOT, dotted + L"\\shell\\open\\command", nullptr, text)) {
+    if (ReadClassText(dotted + L"\\shell\\open\\command", text)) {
         return text;
     }
-    if (ReadKeyText(HKEY_CLASSES_ROOT, dotted, nullptr, text) && !text.empty()) {
+    if (ReadClassText(dotted, text) && !text.empty()) {
         // The default value is the program identifier; its open command, when it has one.
         std::string command;
-        if (ReadKeyText(HKEY_CLASSES_ROOT, win32::Widen(text) + L"\\shell\\open\\command", nullptr, command)) {
+        if (ReadClassText(win32::Widen(text) + L"\\shell\\open\\command", command)) {
             text = command;
         }
     }
