@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# velmora-cli.exe end to end under Wine, on Windows paths (C:\...), against the Linux
+# build of the companion and Info-ZIP, lnkinfo and Wine's own cmd.exe as peers.
+#   cli-under-wine.sh WINDOWS-BUILD-DIR LINUX-VELMORA-CLI
+set -uo pipefail
+build=$(cd "$1" && pwd)
+linux_cli=$2
+here=$(cd "$(dirname "$0")" && pwd)
+run="$here/../../cmake/wine-run.sh"
+exe="$build/bin/velmora-cli.exe"
+export WINEPREFIX="$build/wineprefix"
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+need() { command -v "$1" >/dev/null 2>&1 || { echo "FAIL: $1 is missing ($2)" >&2; exit 1; }; }
+need unzip "Debian package unzip"
+need zip "Debian package zip"
+need lnkinfo "Debian package liblnk-utils"
+[ -x "$linux_cli" ] || { echo "FAIL: the Linux velmora-cli is missing: $linux_cli (build it first)" >&2; exit 1; }
+[ -f "$exe" ] || { echo "FAIL: $exe is missing" >&2; exit 1; }
+
+# Runs velmora-cli.exe; its output with the console's CR removed.
+win() { "$run" "$exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+wincmd() { "$run" cmd.exe /c "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+expect_code() { # expected actual what
+  [ "$1" = "$2" ] || fail "$3: exit $2, expected $1"
+}
+
+# Wine must be able to start at all; wine-run.sh fails loudly otherwise.
+"$run" cmd.exe /c echo ready >/dev/null || { echo "FAIL: Wine cannot start" >&2; exit 1; }
+
+name="velmora-e2e-$$"
+unix="$WINEPREFIX/drive_c/$name"
+dos="C:\\$name"
+rm -rf "$unix"
+mkdir -p "$unix"
+trap 'rm -rf "$unix"' EXIT
+
+# 1. A folder made by Windows tools under Wine: zip, unzip and protect round trips.
+wincmd "mkdir $dos\\made & mkdir $dos\\made\\sub & echo hello> $dos\\made\\a.txt & echo deeper> $dos\\made\\sub\\b.txt & attrib +h $dos\\made\\sub\\b.txt" ||
+  fail "cmd.exe could not make the folder"
+[ -f "$unix/made/sub/b.txt" ] || fail "the folder made by cmd.exe is not there"
+head -c 300000 /dev/urandom >"$unix/made/sub/random.bin"
+
+win zip "$dos\\made" "$dos\\made.zip" >/dev/null; expect_code 0 $? "zip of the folder made by cmd.exe"
+unzip -tq "$unix/made.zip" >/dev/null || fail "Info-ZIP unzip rejects the archive of velmora-cli.exe"
+win zip "$dos\\made" "$dos\\made.zip" >/dev/null 2>&1; expect_code 1 $? "zip onto an existing archive without --overwrite"
+win unzip "$dos\\made.zip" "$dos\\back" >/dev/null; expect_code 0 $? "unzip"
+diff -r "$unix/made" "$unix/back/made" >/dev/null 2>&1 || diff -r "$unix/made" "$unix/back" >/dev/null ||
+  fail "unzip by velmora-cli.exe differs from the folder"
+
+cp -r "$unix/made" "$unix/keep"
+win protect "$dos\\made" "$dos\\made-p.zip" --password "s3cret" >/dev/null; expect_code 0 $? "protect"
+[ ! -e "$unix/made" ] || fail "protect left the folder"
+[ -f "$unix/made-p.zip" ] || fail "protect wrote no archive"
+win unzip "$dos\\made-p.zip" "$dos\\restored" --password "wrong" >/dev/null 2>&1; expect_code 1 $? "unzip with a wrong password"
+win unzip "$dos\\made-p.zip" "$dos\\restored" --password "s3cret" >/dev/null; expect_code 0 $? "unzip --password"
+diff -r "$unix/keep" "$unix/restored" >/dev/null || fail "the protected folder did not come back whole"
+
+# 2. Archives cross between the two builds, with the password too.
+mkdir -p "$unix/lin/deep/er"
+printf 'from linux\n' >"$unix/lin/one.txt"
+head -c 500000 /dev/urandom >"$unix/lin/deep/er/two.bin"
+"$linux_cli" zip "$unix/lin" "$unix/lin.zip" --password pw >/dev/null 2>&1 || fail "the Linux build could not zip"
+win unzip "$dos\\lin.zip" "$dos\\lin-out" --password pw >/dev/null; expect_code 0 $? "Windows unzip of the Linux archive"
+diff -r "$unix/lin" "$unix/lin-out" >/dev/null 2>&1 || diff -r "$unix/lin" "$unix/lin-out/lin" >/dev/null ||
+  fail "the Linux archive extracted by Windows differs"
+win zip "$dos\\lin" "$dos\\win.zip" --password pw >/dev/null; expect_code 0 $? "Windows zip for the Linux build"
+"$linux_cli" unzip "$unix/win.zip" "$unix/win-out" --password pw >/dev/null 2>&1 || fail "the Linux build could not unzip"
+diff -r "$unix/lin" "$unix/win-out" >/dev/null 2>&1 || diff -r "$unix/lin" "$unix/win-out/lin" >/dev/null ||
+  fail "the Windows archive extracted by Linux differs"
+unzip -tq -P pw "$unix/win.zip" >/dev/null || fail "Info-ZIP rejects the encrypted archive of velmora-cli.exe"
+
+# gunzip of a gzip file from the Linux gzip.
+printf 'packed text\n' >"$unix/g.txt"
+gzip -k "$unix/g.txt" && rm "$unix/g.txt"
+out=$(win gunzip "$dos\\g.txt.gz"); expect_code 0 $? "gunzip"
+[ "$(cat "$unix/g.txt" 2>/dev/null)" = "packed text" ] || fail "gunzip wrote '$out' with the wrong content"
+
+# 3. A shortcut read back by lnkinfo.
+win lnk 'C:\windows\notepad.exe' "$dos\\note.lnk" --args "a b.txt" >/dev/null; expect_code 0 $? "lnk"
+info=$(lnkinfo "$unix/note.lnk" 2>&1) || fail "lnkinfo cannot read the shortcut"
+grep -qi 'notepad.exe' <<<"$info" || fail "lnkinfo does not show the target: $info"
+grep -q 'a b.txt' <<<"$info" || fail "lnkinfo does not show the arguments: $info"
+
+# 4. inspect --json after cmd's attrib +h +s; attrib and touch through the backend.
+printf 'x' >"$unix/flags.txt"
+wincmd "attrib +h +s $dos\\flags.txt" >/dev/null || fail "attrib +h +s failed"
+json=$(win inspect --json "$dos\\flags.txt"); expect_code 0 $? "inspect --json"
+grep -q '"hidden": *true' <<<"$json" || fail "inspect does not see hidden: $json"
+grep -q '"system": *true' <<<"$json" || fail "inspect does not see system: $json"
+grep -q '"readOnly": *false' <<<"$json" || fail "inspect sees read-only: $json"
+grep -q '"extension": *".txt"' <<<"$json" || fail "inspect extension: $json"
+set_=$(win attrib "$dos\\flags.txt" R); expect_code 0 $? "attrib R"
+listing=$(wincmd "attrib $dos\\flags.txt")
+grep -q 'R' <<<"${listing%%C:*}" || fail "cmd's attrib does not show R after 'attrib R': $listing"
+grep -q 'H' <<<"${listing%%C:*}" && fail "H stayed after 'attrib R': $listing"
+win attrib "$dos\\flags.txt" - >/dev/null; expect_code 0 $? "attrib -"
+printf 'y' >"$unix/dated.txt"
+stored=$(win touch "$dos\\dated.txt" "2011-07-14 09:30:17"); expect_code 0 $? "touch"
+grep -q '2011' <<<"$stored" || fail "touch printed '$stored'"
+win touch "$dos\\dated.txt" "1979-12-31" >/dev/null 2>&1; expect_code 1 $? "touch before 1980"
+mkdir -p "$unix/fd"
+win folder-date 2003-04-05 "$dos\\fd" >/dev/null; expect_code 0 $? "folder-date"
+[ "$(date -r "$unix/fd" +%Y)" = 2003 ] || fail "folder-date did not reach the folder"
+
+# 5. Same exit codes and messages as the Linux build.
+for args in "" "zip" "unzip only-one" "touch" "attrib a b c" "nonsense"; do
+  # shellcheck disable=SC2086
+  w=$(win $args 2>&1); wc=$?
+  # shellcheck disable=SC2086
+  l=$("$linux_cli" $args 2>&1); lc=$?
+  [ "$wc" = "$lc" ] || fail "'$args': exit $wc on Windows, $lc on Linux"
+  [ "$w" = "$l" ] || fail "'$args': messages differ: Windows '$w' / Linux '$l'"
+done
+win inspect "$dos\\missing.txt" >/dev/null 2>&1; expect_code 1 $? "inspect of a missing path"
+win terminate "velmora-nobody-$$.exe" >/dev/null 2>&1; expect_code 1 $? "terminate of nothing"
+
+if [ "$failures" -gt 0 ]; then
+  echo "$failures failure(s)" >&2
+  exit 1
+fi
+echo "velmora-cli.exe end to end under Wine: all checks passed"
