@@ -5,7 +5,6 @@
 #include "archive/PkwareCipher.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
-#include "archive/ZipWriter.h"
 #include "common/Errors.h"
 
 #include <libdeflate.h>
