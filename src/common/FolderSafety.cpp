@@ -32,7 +32,7 @@ bool IsSameOrInside(const fs::path& inner, const fs::path& outer)
     const fs::path b = Resolved(outer);
     auto ai = a.begin();
     for (auto bi = b.begin(); bi != b.end(); ++bi, ++ai) {
-        if (bi->empty()) continue;  // a trailing empty element
+        if (bi->empty()) continue; // a trailing empty element
         if (ai == a.end() || *ai != *bi) return false;
     }
     return true;
