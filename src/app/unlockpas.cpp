@@ -7,7 +7,6 @@
 #include "common/DateTimeText.h"
 #include "common/Errors.h"
 #include "fileops/AttributeEdit.h"
-#include "fileops/DefaultAppsChoice.h"
 #include "fileops/FileDateEdit.h"
 #include "fileops/FileOpsTexts.h"
 #include "fileops/FileTarget.h"
@@ -15,6 +14,7 @@
 #include "folders/UnitFolder.h"
 #include "inspect/InspectRules.h"
 #include "inspect/Inspection.h"
+#include "info/ProductLinks.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
 #include "platform/IAssociations.h"
@@ -27,6 +27,7 @@
 #include "shortcut/UnitLink.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -378,7 +379,7 @@ void TFormLock::ApplyLanguage()
     ToolButtonLang->setIcon(QIcon(IsEnglish(Language) ? QStringLiteral(":/app/flag-gb.svg")
                                                       : QStringLiteral(":/app/flag-de.svg")));
     ToolButtonLang->setProperty("imageIndex", m_languageImage);
-    HelpFile = QString::fromStdString(Paths.programFolder) + QString::fromUtf8(Pick(Language, kHelpFileName));
+    HelpFile = QString::fromStdString(HelpFilePath(*m_context.platform.environment, Language));
     ProductPage = QString::fromUtf8(Pick(Language, kProductPage));
 }
 
@@ -617,8 +618,7 @@ void TFormLock::ToolButton4Click()
     const std::uint32_t attributes = AttributesFromBoxes(
         {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
     // A failed write is not reported: the inspection below shows what the file really has.
-    const bool written = m_context.platform.attributes != nullptr &&
-                         m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
+    const bool written = m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
     m_context.waiter.Wait(kSettleTime);
     InspectFile(path);
     if (written) {
@@ -670,10 +670,9 @@ void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
 void TFormLock::ToolButton2Click()
 {
     if (EditLApp->text().trimmed().isEmpty()) return;
-    const bool ended = m_context.platform.processes != nullptr &&
-                       EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(),
-                                             m_context.waiter,
-                                             {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    const bool ended =
+        EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(), m_context.waiter,
+                              {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
     const QString caption = QString::fromLatin1(FileOpsMessages::kCaption);
     if (ended) {
         ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
@@ -683,17 +682,14 @@ void TFormLock::ToolButton2Click()
                        MsgIcon::Error);
     }
     // Only the in-use mark is brought up to date; the rest of the view stays as it is.
-    const bool locked = m_context.platform.usage != nullptr &&
-                        m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
+    const bool locked = m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
     ImageJa3->setVisible(locked);
     Label5->setVisible(locked);
 }
 
 void TFormLock::ButtonDefaultsClick()
 {
-    const bool started =
-        m_context.platform.desktopSettings != nullptr && m_context.platform.desktopSettings->OpenDefaultApps();
-    if (!started) {
+    if (!m_context.platform.desktopSettings->OpenDefaultApps()) {
         ShowMessageDialog(this, DialogKind::Error, QString::fromLatin1(kDefaultAppsFailedText));
     }
 }

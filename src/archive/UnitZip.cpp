@@ -1,18 +1,17 @@
 #include "archive/UnitZip.h"
 
-#include "app/AppPaths.h"
-#include "app/MainTexts.h"
 #include "archive/GzipReader.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipTexts.h"
 #include "archive/ZipToolRules.h"
 #include "archive/ZipWriter.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -235,6 +234,16 @@ void TFormZip::ButtonNewClick()
 
 void TFormZip::SpeedButton1Click() { ChooseFolder(); }
 
+void TFormZip::ShowForFolder(const std::optional<QString>& folder, std::int32_t language)
+{
+    if (folder) {
+        Edit1->setText(*folder);
+        Edit3->setText(*folder + QStringLiteral(".zip"));
+    }
+    Sprache = language;
+    exec();
+}
+
 void TFormZip::ChooseFolder()
 {
     const std::string current = Trimmed(Edit1);
@@ -356,9 +365,9 @@ void TFormZip::ProtectFolder()
         EndCommand();
         return;
     }
-    const char* home = std::getenv("HOME");
+    const IEnvironment& environment = *m_context.platform.environment;
     const ProtectCheck check = CheckProtectFolder(
-        folder, zipPath, GuardedPaths(m_context.platform.environment->ProgramFilePath(), home ? home : ""));
+        folder, zipPath, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
         EndCommand();

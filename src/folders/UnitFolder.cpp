@@ -1,14 +1,12 @@
 #include "folders/UnitFolder.h"
 
-#include "app/AppPaths.h"
-#include "app/MainTexts.h"
-#include "archive/UnitZip.h"
 #include "common/Errors.h"
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -18,7 +16,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace velmora {
@@ -35,11 +32,6 @@ QToolButton* MakeToolButton(QWidget* parent, const char* name, const char* theme
     return button;
 }
 
-std::string HomeFolder()
-{
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? std::string(home) : std::string();
-}
 } // namespace
 
 TFormFolder::TFormFolder(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
@@ -165,7 +157,7 @@ void TFormFolder::keyPressEvent(QKeyEvent* event)
 void TFormFolder::FormShow()
 {
     ToolButtonNewClick();
-    EditDate->setText(ShortDateText(TodayLocal(m_context.platform)));
+    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
     ApplyLanguage();
 }
 
@@ -178,30 +170,30 @@ void TFormFolder::ToolButtonNewClick()
 {
     EditDate->clear();
     DirectoryList->clear();
-    EditDate->setText(ShortDateText(TodayLocal(m_context.platform)));
+    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
 }
 
 QString TFormFolder::ShortDateText(TDateTime value) const
 {
-    return QString::fromStdString(FolderDateText(m_context.platform, value));
+    return QString::fromStdString(FolderDateText(*m_context.platform.localeFormats, value));
 }
 
 TDateTime TFormFolder::FolderDate(const QString& path)
 {
-    return velmora::FolderDate(m_context.platform, WithoutTrailingSeparator(path.toStdString()));
+    return velmora::FolderDate(*m_context.platform.times, WithoutTrailingSeparator(path.toStdString()));
 }
 
 bool TFormFolder::NT_SetDateTime(const QString& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
                                  TDateTime dtLastWriteTime)
 {
-    return SetFolderTimes(m_context.platform, fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
+    return SetFolderTimes(*m_context.platform.times, fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
 }
 
 bool TFormFolder::DeleteFolderPermanently(const QString& path)
 {
     const std::filesystem::path folder = path.toStdString();
     // Never the root, nor a folder that holds the running program or the user's home.
-    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(), HomeFolder()))) {
+    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder()))) {
         return false;
     }
     return velmora::DeleteFolderPermanently(folder);
@@ -240,7 +232,7 @@ void TFormFolder::ButtonSetDateClick()
     const int rows = DirectoryList->topLevelItemCount();
     if (rows == 0) return;
     const QString entered = EditDate->text();
-    const std::optional<TDateTime> newDate = ParseFolderDate(m_context.platform, entered.toStdString());
+    const std::optional<TDateTime> newDate = ParseFolderDate(*m_context.platform.localeFormats, entered.toStdString());
     if (!newDate) {
         QString message = QString::fromUtf8(FolderTexts::kInvalidDateFormat);
         message.replace(QStringLiteral("%s"), entered);
@@ -250,7 +242,7 @@ void TFormFolder::ButtonSetDateClick()
         ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDateOutOfRange));
         return;
     }
-    const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), HomeFolder());
+    const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
     for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* row = DirectoryList->topLevelItem(i);
         const QString path = row->text(1);
@@ -292,14 +284,10 @@ void TFormFolder::ToolButtonDelClick()
 
 void TFormFolder::Packen1Click()
 {
-    if (m_formZip == nullptr) return;
-    if (const std::optional<int> target = TargetRow()) {
-        const QString path = DirectoryList->topLevelItem(*target)->text(1);
-        m_formZip->Edit1->setText(path);
-        m_formZip->Edit3->setText(path + QStringLiteral(".zip"));
-    }
-    m_formZip->Sprache = MyLanguage;
-    m_formZip->exec();
+    if (!m_zipHandOff) return;
+    std::optional<QString> folder;
+    if (const std::optional<int> target = TargetRow()) folder = DirectoryList->topLevelItem(*target)->text(1);
+    m_zipHandOff(folder, MyLanguage);
 }
 
 void TFormFolder::ButtonCloseClick() { close(); }

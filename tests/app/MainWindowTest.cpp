@@ -3,6 +3,7 @@
 #include "app/AppWindows.h"
 #include "app/MainTexts.h"
 #include "app/unlockpas.h"
+#include "info/ProductLinks.h"
 #include "info/UnitStartscreen.h"
 #include "ui/Messages.h"
 
@@ -19,7 +20,7 @@ class MainWindowTest : public QObject {
         test::TempDir dir;
         test::FakeEnvironment env;
         test::RecordingShell shell;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<AppWindows> windows;
 

@@ -1,5 +1,4 @@
 #include "FakePlatform.h"
-#include "FolderFakes.h"
 #include "TestSupport.h"
 #include "archive/UnitZip.h"
 #include "folders/UnitFolder.h"
@@ -20,7 +19,7 @@ class FolderWindowTest : public QObject {
         test::RecordingShell shell;
         test::MemoryFileTimes times;
         test::GermanLocale locale;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<TFormZip> zip;
         std::unique_ptr<TFormFolder> window;
@@ -35,7 +34,9 @@ class FolderWindowTest : public QObject {
             times.now = EncodeDateTime({2026, 12, 10, 14, 3, 27, 0});
             zip = std::make_unique<TFormZip>(AppContext{platform, waiter});
             window = std::make_unique<TFormFolder>(AppContext{platform, waiter});
-            window->SetZipWindow(zip.get());
+            window->SetZipHandOff([z = zip.get()](const std::optional<QString>& folder, std::int32_t language) {
+                z->ShowForFolder(folder, language);
+            });
         }
         // Folders A, B, C (or as named) under the temporary folder, each with a file.
         QString MakeFolder(const std::string& name, TDateTime modified = EncodeDateTime({2020, 5, 6, 7, 8, 10, 0}))
@@ -146,11 +147,9 @@ private slots:
         Fixture f;
         const QString outer = f.MakeFolder("Users");
         fs::create_directories(f.dir / "Users" / "me");
-        const QByteArray oldHome = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString((f.dir / "Users" / "me").string()));
+        f.env.home = (f.dir / "Users" / "me").string();
         f.Show(1, {outer});
         f.window->ToolButtonDel->click();
-        qputenv("HOME", oldHome);
         QCOMPARE(LastText(), QStringLiteral("Deleting folder failed "));
         QVERIFY(fs::exists(f.dir / "Users" / "file.txt"));
     }

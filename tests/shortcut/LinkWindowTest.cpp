@@ -1,6 +1,6 @@
 #include "LnkInfo.h"
 #include "TestSupport.h"
-#include "app/FakePlatform.h"
+#include "FakePlatform.h"
 #include "shortcut/ShellLinkWriter.h"
 #include "shortcut/UnitLink.h"
 #include "ui/Messages.h"
@@ -19,7 +19,7 @@ class LinkWindowTest : public QObject {
         test::TempDir dir;
         test::FakeEnvironment env;
         test::RecordingShell shell;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<TFormLink> window;
 

@@ -312,6 +312,9 @@ TEST_F(Win32Backend, EnvironmentRandomLocaleAndDurableMoves)
     const std::string appData = platform.environment->RoamingAppDataFolder();
     EXPECT_TRUE(fs::is_directory(fs::path(win32::Widen(appData)))) << appData;
     EXPECT_TRUE(appData.ends_with("Roaming") || appData.ends_with("Application Data")) << appData;
+    const std::string home = platform.environment->HomeFolder();
+    EXPECT_TRUE(fs::is_directory(fs::path(win32::Widen(home)))) << home;
+    EXPECT_EQ(appData.rfind(home, 0), 0u) << appData << " is not inside " << home;
     const std::string root = platform.environment->SystemDriveRoot();
     EXPECT_EQ(root.size(), 3u);
     EXPECT_EQ(root.substr(1), ":\\");

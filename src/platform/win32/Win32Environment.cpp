@@ -87,6 +87,15 @@ std::string Win32Environment::RoamingAppDataFolder() const
     return win32::Narrow(WithoutTrailingSeparator(folder));
 }
 
+std::string Win32Environment::HomeFolder() const
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, folder))) {
+        return win32::Narrow(WithoutTrailingSeparator(folder));
+    }
+    return win32::Narrow(WithoutTrailingSeparator(Variable(L"USERPROFILE")));
+}
+
 std::string Win32Environment::SystemDriveRoot() const
 {
     std::wstring drive = Variable(L"SystemDrive");

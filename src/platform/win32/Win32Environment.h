@@ -9,6 +9,7 @@ public:
     std::string ProgramFilePath() const override;
     std::string TemporaryFolder() const override;
     std::string RoamingAppDataFolder() const override;
+    std::string HomeFolder() const override;
     std::string SystemDriveRoot() const override;
     const PathRules& Paths() const override;
 };
