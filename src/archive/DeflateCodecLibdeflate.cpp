@@ -48,7 +48,8 @@ InflateResult RawInflate(const void* in, std::size_t inSize, void* out, std::siz
     }
     inUsed = 0;
     outMade = 0;
-    const auto rc = libdeflate_deflate_decompress_ex(decompressor.get(), in, inSize, out, outCapacity, &inUsed, &outMade);
+    const auto rc =
+        libdeflate_deflate_decompress_ex(decompressor.get(), in, inSize, out, outCapacity, &inUsed, &outMade);
     if (rc == LIBDEFLATE_SUCCESS) {
         return InflateResult::Ok;
     }

@@ -3,7 +3,9 @@
 #include "cli/CliCommand.h"
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdio>

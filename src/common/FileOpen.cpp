@@ -27,8 +27,8 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
     }
     if (exclusive) {
         const bool update = plain.find('+') != std::string::npos;
-        const int fd = _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | (update ? _O_RDWR : _O_WRONLY),
-                              _S_IREAD | _S_IWRITE);
+        const int fd =
+            _wopen(path.c_str(), _O_CREAT | _O_EXCL | _O_BINARY | (update ? _O_RDWR : _O_WRONLY), _S_IREAD | _S_IWRITE);
         if (fd < 0) {
             return nullptr;
         }

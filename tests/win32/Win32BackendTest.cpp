@@ -16,7 +16,9 @@
 
 #include <gtest/gtest.h>
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <algorithm>
@@ -31,7 +33,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Utf8(const fs::path& path) { return win32::Narrow(path.native()); }
+std::string Utf8(const fs::path& path)
+{
+    return win32::Narrow(path.native());
+}
 
 std::wstring OwnProgram()
 {
@@ -105,10 +110,7 @@ TEST_F(Win32Backend, AttributesRoundTripOnFilesAndFolders)
     test::WriteFile(file, "x");
     const fs::path folder = dir / "sub";
     fs::create_directory(folder);
-    const std::uint32_t sets[] = {0,
-                                  kAttributeArchive,
-                                  kAttributeReadOnly,
-                                  kAttributeHidden | kAttributeSystem,
+    const std::uint32_t sets[] = {0, kAttributeArchive, kAttributeReadOnly, kAttributeHidden | kAttributeSystem,
                                   kAttributeArchive | kAttributeReadOnly | kAttributeHidden | kAttributeSystem};
     // Read-only, hidden and system are kept exactly. The archive bit is the file system's:
     // Wine's Unix-backed drives show it on every file and on no folder.
@@ -346,7 +348,8 @@ TEST_F(Win32Backend, EnvironmentRandomLocaleAndDurableMoves)
 
 TEST_F(Win32Backend, NamesOutsideAsciiCrossTheEdgeAsUtf8)
 {
-    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC.txt";  // "Grüße €.txt"
+    const std::string name = "Gr\xC3\xBC\xC3\x9F"
+                             "e \xE2\x82\xAC.txt"; // "Grüße €.txt"
     const fs::path file = dir.path() / win32::Widen(name);
     test::WriteFile(file, "x");
     const std::string path = Utf8(dir.path()) + "\\" + name;

@@ -2,9 +2,11 @@
 
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shellapi.h>
-#undef FindExecutable  // the interface's own name, not the A/W macro
+#undef FindExecutable // the interface's own name, not the A/W macro
 
 #include <cstdint>
 #include <new>
@@ -29,7 +31,7 @@ bool ReadKeyText(HKEY root, const std::wstring& subKey, const wchar_t* valueName
         std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
         if (RegQueryValueExW(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &bytes) ==
             ERROR_SUCCESS) {
-            text = win32::Narrow(buffer.data());  // up to the first zero character
+            text = win32::Narrow(buffer.data()); // up to the first zero character
         }
     }
     RegCloseKey(key);

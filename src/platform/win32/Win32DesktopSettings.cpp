@@ -1,6 +1,8 @@
 #include "platform/win32/Win32DesktopSettings.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdint>

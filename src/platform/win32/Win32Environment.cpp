@@ -2,7 +2,9 @@
 
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shlobj.h>
 
 #include <vector>
@@ -107,6 +109,9 @@ std::string Win32Environment::SystemDriveRoot() const
     return win32::Narrow(drive) + "\\";
 }
 
-const PathRules& Win32Environment::Paths() const { return kWindowsPathRules; }
+const PathRules& Win32Environment::Paths() const
+{
+    return kWindowsPathRules;
+}
 
 } // namespace velmora

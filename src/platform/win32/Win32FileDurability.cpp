@@ -21,8 +21,8 @@ bool FlushToDisk(const std::string& path)
         return true;
     }
     const win32::Handle file(CreateFileW(wide.c_str(), GENERIC_WRITE,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
     return file.Valid() && FlushFileBuffers(file.Get()) != 0;
 }
 

@@ -45,9 +45,15 @@ bool SetTimes(const std::string& path, TDateTime local, bool access, int* savedE
 }
 } // namespace
 
-std::optional<TDateTime> Win32FileTimes::ModificationTime(const std::string& path) { return ReadTime(path, true); }
+std::optional<TDateTime> Win32FileTimes::ModificationTime(const std::string& path)
+{
+    return ReadTime(path, true);
+}
 
-std::optional<TDateTime> Win32FileTimes::LastAccessTime(const std::string& path) { return ReadTime(path, false); }
+std::optional<TDateTime> Win32FileTimes::LastAccessTime(const std::string& path)
+{
+    return ReadTime(path, false);
+}
 
 bool Win32FileTimes::SetModificationTime(const std::string& path, TDateTime local, int* savedErrno)
 {

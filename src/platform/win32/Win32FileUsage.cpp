@@ -16,8 +16,8 @@ bool CannotOpenExclusively(const std::string& path, DWORD access)
     if (path.empty()) {
         return true;
     }
-    const win32::Handle file(CreateFileW(win32::Widen(path).c_str(), access, 0, nullptr, OPEN_EXISTING,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    const win32::Handle file(
+        CreateFileW(win32::Widen(path).c_str(), access, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return !file.Valid();
 }
 } // namespace

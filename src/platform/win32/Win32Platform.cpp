@@ -46,6 +46,9 @@ private:
 };
 } // namespace
 
-std::unique_ptr<PlatformBackend> CreateNativePlatform() { return std::make_unique<Win32Platform>(); }
+std::unique_ptr<PlatformBackend> CreateNativePlatform()
+{
+    return std::make_unique<Win32Platform>();
+}
 
 } // namespace velmora

@@ -3,7 +3,9 @@
 #include "platform/win32/Win32Files.h"
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <tlhelp32.h>
 
 namespace velmora {
@@ -37,7 +39,7 @@ std::vector<ProcessEntry> Win32Processes::Snapshot()
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more; more = Process32NextW(snapshot.Get(), &entry)) {
         if (entry.th32ProcessID == 0 || entry.th32ProcessID == own) {
-            continue;  // the idle process and our own one
+            continue; // the idle process and our own one
         }
         list.push_back({static_cast<std::int64_t>(entry.th32ProcessID), ProgramOf(entry)});
     }
@@ -53,6 +55,9 @@ bool Win32Processes::Terminate(std::int64_t id)
     return process.Valid() && TerminateProcess(process.Get(), 0) != 0;
 }
 
-std::int64_t Win32Processes::OwnProcessId() const { return static_cast<std::int64_t>(GetCurrentProcessId()); }
+std::int64_t Win32Processes::OwnProcessId() const
+{
+    return static_cast<std::int64_t>(GetCurrentProcessId());
+}
 
 } // namespace velmora

@@ -2,7 +2,9 @@
 
 #include "common/Errors.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <bcrypt.h>
 
 #include <algorithm>

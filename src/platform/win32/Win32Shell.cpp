@@ -2,7 +2,9 @@
 
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstdint>
@@ -12,7 +14,10 @@
 namespace velmora {
 
 namespace {
-bool Started(HINSTANCE rc) { return reinterpret_cast<std::intptr_t>(rc) > 32; }
+bool Started(HINSTANCE rc)
+{
+    return reinterpret_cast<std::intptr_t>(rc) > 32;
+}
 
 // One argument quoted the way programs split their command line (CommandLineToArgvW):
 // backslashes double only before a quote.
@@ -42,7 +47,7 @@ std::string FileUrl(const std::string& path)
 {
     std::string url = "file:///";
     if (path.rfind("\\\\", 0) == 0) {
-        url = "file:";  // a UNC path keeps its two leading slashes
+        url = "file:"; // a UNC path keeps its two leading slashes
     }
     for (const unsigned char c : path) {
         if (c == '\\') {
