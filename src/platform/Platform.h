@@ -13,6 +13,7 @@ namespace velmora {
 class IFileAttributes;   // attribute word read/write (IFileAttributes.h)
 class IFileTimes;        // modification / access times (IFileTimes.h)
 class IFileUsage;        // in-use and locked tests (IFileUsage.h)
+class IFileHolders;      // the processes that hold a file (IFileHolders.h)
 class IAssociations;     // the programs a file opens with (IAssociations.h)
 class IProcesses;        // ending processes by program name (IProcesses.h)
 class IDesktopSettings;  // the desktop's default-programs settings (IDesktopSettings.h)
@@ -24,6 +25,7 @@ struct Platform {
     IFileAttributes* attributes = nullptr;
     IFileTimes* times = nullptr;
     IFileUsage* usage = nullptr;
+    IFileHolders* holders = nullptr;
     IAssociations* associations = nullptr;
     IProcesses* processes = nullptr;
     IDesktopSettings* desktopSettings = nullptr;
