@@ -52,7 +52,9 @@ bool IsNumber(const char* text)
 }
 
 // Reads the names of a folder with getdents64 into one buffer: fewer calls than the
-// stream interface, which counts when thousands of /proc folders are read.
+// stream interface, which counts when thousands of /proc folders are read. The /proc
+// folders fill the buffer as far as their entries go, so a buffer left well short of
+// full holds the last of them and no further call is needed.
 template <typename Visit> void ForEachName(int folderFd, Visit&& visit)
 {
     alignas(8) char buffer[16384];
@@ -68,6 +70,7 @@ template <typename Visit> void ForEachName(int folderFd, Visit&& visit)
             if (name[0] != '.') visit(name);
             offset += length;
         }
+        if (n + 512 < static_cast<long>(sizeof buffer)) return;
     }
 }
 
@@ -80,17 +83,20 @@ std::string_view ReadLinkAt(int folderFd, const char* name, char (&buffer)[PATH_
 }
 
 // The whole content of a /proc file relative to folderFd; false when it cannot be read.
+// /proc files fill a read as far as their text goes, so a read that leaves more than a
+// page of the buffer unused has reached the end.
 bool ReadProcFile(int folderFd, const char* name, std::string& content, std::size_t limit = 64u << 20)
 {
     const int fd = openat(folderFd, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    constexpr std::size_t kChunk = 65536;
     content.clear();
-    char buffer[16384];
     for (;;) {
-        const ssize_t n = RetryOnInterrupt([&] { return read(fd, buffer, sizeof buffer); });
-        if (n <= 0) break;
-        content.append(buffer, static_cast<std::size_t>(n));
-        if (content.size() > limit) break;
+        const std::size_t used = content.size();
+        content.resize(used + kChunk);
+        const ssize_t n = RetryOnInterrupt([&] { return read(fd, content.data() + used, kChunk); });
+        content.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+        if (n <= 0 || static_cast<std::size_t>(n) + 4096 < kChunk || content.size() > limit) break;
     }
     close(fd);
     return true;
@@ -215,20 +221,26 @@ void ScanProcess(int procFd, const std::string& pid, const Target& target, ScanR
     });
     close(fdsFd);
 
-    std::string_view exe = ReadLinkAt(procFd, (pid + "/exe").c_str(), buffer);
-    if (exe.size() > kDeletedSuffix.size() && exe.ends_with(kDeletedSuffix)) exe.remove_suffix(kDeletedSuffix.size());
-    const std::string program(exe);
-    if (!program.empty() && Matches(program, target)) {
-        AddHold(holds, {HoldKind::Program, HoldAccess::None, LockKind::None, program});
-    }
-    const std::string_view cwd = ReadLinkAt(procFd, (pid + "/cwd").c_str(), buffer);
-    if (!cwd.empty() && Matches(cwd, target)) {
-        AddHold(holds, {HoldKind::WorkingFolder, HoldAccess::None, LockKind::None, std::string(cwd)});
+    // A folder can be a working folder; a file cannot.
+    if (target.folder) {
+        const std::string_view cwd = ReadLinkAt(procFd, (pid + "/cwd").c_str(), buffer);
+        if (!cwd.empty() && Matches(cwd, target)) {
+            AddHold(holds, {HoldKind::WorkingFolder, HoldAccess::None, LockKind::None, std::string(cwd)});
+        }
     }
 
     // Memory maps: "start-end perms offset dev inode   /path". Most processes do not map
-    // the file at all, which one search of the whole text tells.
+    // the file at all, which one search of the whole text tells. A running program is
+    // always mapped too, so its program file is only read when the maps name the target.
+    std::string program;
     if (ReadProcFile(procFd, (pid + "/maps").c_str(), scratch) && scratch.find(target.path) != std::string::npos) {
+        std::string_view exe = ReadLinkAt(procFd, (pid + "/exe").c_str(), buffer);
+        if (exe.size() > kDeletedSuffix.size() && exe.ends_with(kDeletedSuffix))
+            exe.remove_suffix(kDeletedSuffix.size());
+        program = exe;
+        if (!program.empty() && Matches(program, target)) {
+            AddHold(holds, {HoldKind::Program, HoldAccess::None, LockKind::None, program});
+        }
         std::size_t begin = 0;
         while (begin < scratch.size()) {
             std::size_t end = scratch.find('\n', begin);
@@ -239,7 +251,7 @@ void ScanProcess(int procFd, const std::string& pid, const Target& target, ScanR
             if (slash == std::string_view::npos) continue;
             std::string_view mapped = line.substr(slash);
             if (mapped.ends_with(kDeletedSuffix)) continue; // a removed file, not the one asked about
-            // The program file is always mapped; running it is said already.
+            // Running the program is said already.
             if (mapped == program) continue;
             if (Matches(mapped, target)) {
                 AddHold(holds, {HoldKind::MemoryMapped, HoldAccess::None, LockKind::None, std::string(mapped)});
