@@ -6,8 +6,8 @@
 #include "ui/VelmoraApplication.h"
 
 #include <QHBoxLayout>
-#include <QLayout>
 #include <QHeaderView>
+#include <QLayout>
 #include <QVBoxLayout>
 
 #include <chrono>
@@ -118,7 +118,8 @@ void THeldBy::RefreshList()
     QString note;
     if (m_list.holders.empty()) note = QString::fromUtf8(Pick(Language, HolderTexts::kNobody));
     const std::string unchecked = UncheckedNote(m_list.uncheckedProcesses, Language);
-    if (!unchecked.empty()) note += (note.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(unchecked);
+    if (!unchecked.empty())
+        note += (note.isEmpty() ? QString() : QStringLiteral("\n")) + QString::fromStdString(unchecked);
     LabelNote->setText(note);
     LabelNote->setVisible(!note.isEmpty());
     ButtonEnd->setEnabled(false);

@@ -39,7 +39,9 @@ void PrintOverview(std::ostream& out)
     for (const CliCommand& c : Commands()) {
         out << "  velmora-cli " << c.synopsis << "\n      " << c.summary << "\n";
     }
-    out << "\nRun 'velmora-cli COMMAND --help' for one command.\n";
+    out << "\nLong zip, unzip, protect and gunzip runs show their progress on stderr when it is a\n"
+           "terminal; --quiet keeps them silent.\n"
+           "Run 'velmora-cli COMMAND --help' for one command.\n";
 }
 
 const CliCommand* Find(const std::string& name)
@@ -96,7 +98,15 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
         PrintOverview(context.err);
         return kExitUsage;
     }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // --quiet (anywhere after the command) keeps long runs from showing their progress line.
+    std::vector<std::string> rest;
+    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+        if (*it == "--quiet") {
+            context.progressToTerminal = false;
+        } else {
+            rest.push_back(*it);
+        }
+    }
     if (WantsHelp(rest)) return PrintCommandHelp(command->name, context);
     try {
         return command->run(rest, context);

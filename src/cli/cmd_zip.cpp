@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -59,13 +60,10 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
             return service->ReadAttributes(path.string());
         };
     }
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     const ZipWriteResult result = WriteZipArchive(folder, archive, options);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
         return kExitFailed;

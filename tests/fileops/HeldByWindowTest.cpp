@@ -145,7 +145,8 @@ private slots:
         QCOMPARE(f.window->Language, kGerman);
         tip = f.ToolTipOfMark();
         QVERIFY2(tip.startsWith(QStringLiteral("Verwendet von:\n") + pid), qPrintable(tip));
-        QVERIFY2(tip.contains(QStringLiteral("zum Lesen und Schreiben geöffnet, POSIX-Schreibsperre")), qPrintable(tip));
+        QVERIFY2(tip.contains(QStringLiteral("zum Lesen und Schreiben geöffnet, POSIX-Schreibsperre")),
+                 qPrintable(tip));
         // Nothing else of the window moved.
         QCOMPARE(f.window->ImageJa3->geometry(), QRect(357, 11, 20, 20));
         QCOMPARE(f.window->Label5->pos(), QPoint(380, 13));
