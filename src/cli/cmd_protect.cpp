@@ -2,7 +2,7 @@
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The processes that hold a file, told in the user's language, and ending chosen ones.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 #include "platform/IFileHolders.h"
 #include "platform/IProcesses.h"
 
