@@ -27,7 +27,8 @@ for ((i = 0; i < processes; i++)); do
     sleep 600 <"$work" 3<"/proc/self/status" &
     pids+=("$!")
 done
-running=$(ls -d /proc/[0-9]* | wc -l)
+procs=(/proc/[0-9]*)
+running=${#procs[@]}
 
 "$bench" "$file" "$runs" >"$work/ours"
 ours=$(awk '/inspection_median_ms/ {print $2}' "$work/ours")
