@@ -100,7 +100,7 @@ void THeldBy::ApplyLanguage()
 void THeldBy::RefreshList()
 {
     m_canonical = Canonical(Path);
-    m_list = m_context.platform.holders != nullptr ? m_context.platform.holders->ListHolders(Path) : HolderList{};
+    m_list = m_context.platform.holders->ListHolders(Path);
     LabelPath->setText(QString::fromStdString(m_canonical));
     ListHolders->clear();
     for (const FileHolder& holder : m_list.holders) {
@@ -135,7 +135,7 @@ void THeldBy::ButtonEndClick()
             if (holder.id == id) chosen.push_back(holder);
         }
     }
-    if (chosen.empty() || m_context.platform.processes == nullptr) return;
+    if (chosen.empty()) return;
     QStringList names;
     for (const FileHolder& holder : chosen)
         names << QStringLiteral("%1 %2").arg(holder.id).arg(QString::fromStdString(holder.program));

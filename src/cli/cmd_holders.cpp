@@ -1,7 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
 
-#include "common/Errors.h"
 #include "fileops/FileHolders.h"
 #include "platform/IFileHolders.h"
 
@@ -125,7 +124,6 @@ int RunHolders(const std::vector<std::string>& args, CliContext& context)
     if (paths.size() != 1) {
         return UsageError("holders", paths.empty() ? "missing PATH" : "only one PATH at a time", context);
     }
-    if (context.platform.holders == nullptr) throw VelmoraError("listing holders is not supported on this system");
     const HolderList list = context.platform.holders->ListHolders(paths.front());
     if (!list.exists) {
         context.err << "velmora-cli holders: '" << paths.front() << "' names no file or folder\n";

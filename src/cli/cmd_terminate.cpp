@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 
-#include "common/Errors.h"
 #include "fileops/FileHolders.h"
 #include "fileops/ProcessTermination.h"
 
@@ -36,9 +35,6 @@ int TerminateById(const std::string& text, CliContext& context)
 
 int RunTerminate(const std::vector<std::string>& args, CliContext& context)
 {
-    if (context.platform.processes == nullptr || context.platform.environment == nullptr) {
-        throw VelmoraError("ending processes is not supported on this system");
-    }
     if (!args.empty() && args[0] == "--pid") {
         if (args.size() != 2) return UsageError("terminate", "--pid expects one process number", context);
         return TerminateById(args[1], context);

@@ -54,12 +54,9 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     ZipWriteOptions options;
     options.password = password;
     options.random = context.platform.random;
-    if (IFileAttributes* service = context.platform.attributes) {
-        // The platform decides what counts as hidden or system, and supplies the stored attributes.
-        options.attributes = [service](const std::filesystem::path& path) {
-            return service->ReadAttributes(path.string());
-        };
-    }
+    // The platform decides what counts as hidden or system, and supplies the stored attributes.
+    IFileAttributes* service = context.platform.attributes;
+    options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
     ProgressLine progress(context);
     options.progress = progress.Callback();
     const ZipWriteResult result = WriteZipArchive(folder, archive, options);

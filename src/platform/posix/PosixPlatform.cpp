@@ -29,6 +29,7 @@ public:
         m_services.holders = &m_holders;
         m_services.associations = &m_associations;
         m_services.random = &m_random;
+        CheckAllServices(m_services);
     }
     Platform& Services() override { return m_services; }
 
