@@ -250,11 +250,11 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     }
     if (index.entries.size() != count) {
         index.warnings.push_back("the end record counts " + Plural(count, "entry", "entries") +
-                                 ", the central directory holds " + std::to_string(index.entries.size()) +
+                                 " but the central directory holds " + std::to_string(index.entries.size()) +
                                  "; all of them are read");
     }
     if (shift > 0) {
-        index.warnings.push_back(Plural(shift, "byte", "bytes") + " in front of the archive are skipped");
+        index.warnings.push_back("skipped " + Plural(shift, "byte", "bytes") + " in front of the archive");
     }
     return {};
 }
@@ -298,8 +298,8 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
             if (error.empty()) {
                 const std::uint64_t stated = tailStart + i + kEndSize + Get16(t + i + 20);
                 if (stated < index.fileSize) {
-                    index.warnings.push_back(Plural(index.fileSize - stated, "byte", "bytes") +
-                                             " after the end of the archive are ignored");
+                    index.warnings.push_back("ignored " + Plural(index.fileSize - stated, "byte", "bytes") +
+                                             " after the end of the archive");
                 } else if (stated > index.fileSize) {
                     index.warnings.push_back("the archive comment is cut short");
                 }

@@ -74,7 +74,11 @@ inline void ExpectPeersAccept(const std::filesystem::path& archive, const std::s
             ADD_FAILURE() << "peer gate: '" << peer.tool << "' is not installed (scripts/install-deps.sh)";
             continue;
         }
-        const ShellResult result = RunShell(peer.command);
+        ShellResult result = RunShell(peer.command);
+        if (peer.tool == std::string("unzip") && result.code == 1 &&
+            result.output.find("zipfile is empty") != std::string::npos) {
+            result.code = 0; // its warning for every archive without entries
+        }
         EXPECT_EQ(result.code, 0) << "peer gate: " << peer.tool << " refuses " << archive << "\n" << result.output;
     }
 }
