@@ -348,6 +348,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         if (result.error.empty()) {
             result.error = text;
         }
+        result.failures.push_back(text);
     };
     StdFile file;
     if (!file.Open(archive, "rb")) {

@@ -66,6 +66,7 @@ struct ZipExtractResult {
     std::uint64_t filesWritten = 0;
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
     std::vector<std::string> warnings; // tolerated damage of the archive (see ZipListing)
+    std::vector<std::string> failures; // every failure in order, error being the first
 };
 
 // Extracts every entry below target keeping folder parts (folders are created as

@@ -2,6 +2,7 @@
 
 #include <map>
 #include <ostream>
+#include <set>
 
 namespace velmora::cli {
 
@@ -59,7 +60,12 @@ std::string ExplainEntryFailure(const ZipEntryInfo* entry, const std::string& re
             return "uses PKWARE strong encryption, which is not supported";
         }
         if (entry->method == 99) {
-            return "is AES-encrypted (WinZip AES), which is not supported";
+            return Contains(readerText, "is not supported") ? "is AES-encrypted (WinZip AES), which is not supported"
+                   : Contains(readerText, "encrypted") || Contains(readerText, "password")
+                       ? "is AES-encrypted: " + std::string(Contains(readerText, "wrong")
+                                                                ? "wrong password"
+                                                                : "give the password with --password")
+                       : "is AES-encrypted: " + readerText;
         }
         if (Contains(readerText, "is not supported") && entry->method != 0 && entry->method != 8) {
             const char* name = MethodName(entry->method);
@@ -90,28 +96,32 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
         context.err << prefix << "warning: " << warning << "\n";
     }
     const ZipListing listing = ListZipArchive(archive);
-    std::size_t failed = 0;
-    std::size_t skipped = result.rejected.size();
-    const auto explain = [&](const std::string& text) {
-        std::string name;
-        std::string cause;
-        if (SplitEntryText(text, name, cause)) {
-            context.err << prefix << "'" << name << "' " << ExplainEntryFailure(FindEntry(listing, name), cause)
-                        << "\n";
-        } else {
-            context.err << prefix << text << "\n";
-        }
-    };
+    if (!listing.ok) {
+        // The archive itself could not be read: nothing was extracted.
+        context.err << prefix << (result.error.empty() ? listing.error : result.error) << "\n";
+        return kExitFailed;
+    }
+    const std::set<std::string> rejected(result.rejected.begin(), result.rejected.end());
     for (const std::string& name : result.rejected) {
         const ZipEntryInfo* entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
         context.err << prefix << "'" << name << "' skipped: "
                     << (link ? "links are not extracted" : "unsafe name (absolute, or leaves the folder)") << "\n";
     }
-    const bool rejectedOnly =
-        !result.ok && !result.rejected.empty() && result.error.rfind("'" + result.rejected.front() + "'", 0) == 0;
-    if (!result.ok && !rejectedOnly) {
-        explain(result.error);
+    std::size_t failed = 0;
+    const std::size_t skipped = result.rejected.size();
+    for (const std::string& text : result.failures) {
+        std::string name;
+        std::string cause;
+        if (SplitEntryText(text, name, cause)) {
+            if (rejected.count(name)) {
+                continue;
+            }
+            context.err << prefix << "'" << name << "' " << ExplainEntryFailure(FindEntry(listing, name), cause)
+                        << "\n";
+        } else {
+            context.err << prefix << text << "\n";
+        }
         ++failed;
     }
     context.err << prefix << result.filesWritten << (result.filesWritten == 1 ? " file" : " files") << " extracted";

@@ -1,4 +1,5 @@
 #include "ArchiveTestSupport.h"
+#include "PeerGate.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 
@@ -59,6 +60,7 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     }
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
+    test::ExpectPeersAccept(zip, "pw");
 }
 
 } // namespace

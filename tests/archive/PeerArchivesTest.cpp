@@ -122,6 +122,7 @@ protected:
         const CliRun run = Cli(args);
         EXPECT_EQ(run.code, row.exit) << run.err;
         EXPECT_EQ(Tree(m_dir / "out"), row.entries) << run.err;
+        EXPECT_EQ(run.err.find("invalid password!"), std::string::npos) << run.err;
         for (const std::string& message : row.messages) {
             EXPECT_NE(run.err.find(message), std::string::npos) << "expected '" << message << "' in:\n" << run.err;
         }
@@ -218,6 +219,59 @@ TEST_F(PeerArchives, WeOpenWhatThePeersOpen)
          {"Empty/", "Folder/", "Folder/inner.txt"},
          0,
          {}},
+    };
+    for (const Row& row : rows) {
+        RunRow(row);
+    }
+}
+
+TEST_F(PeerArchives, FailuresNameTheirCauseAndWhatWasExtracted)
+{
+    const Row rows[] = {
+        {"stored entry with a damaged byte",
+         "zip",
+         "(cd src && zip -q0 ../t.zip a.txt b.txt); " + kPatch + "flip a.txt",
+         nullptr,
+         {"b.txt"},
+         1,
+         {"'a.txt' is damaged: CRC-32 mismatch", "1 file extracted, 1 entry failed"}},
+        {"500 random bytes", "", "head -c 500 /dev/urandom > t.zip", nullptr, {}, 1, {"not a ZIP archive"}},
+        {"method patched to 77",
+         "zip",
+         "(cd src && zip -q ../t.zip a.txt b.txt); " + kPatch + "entry b.txt method 77",
+         nullptr,
+         {"a.txt"},
+         1,
+         {"'b.txt' is compressed with method 77, which is not supported"}},
+        {"7-Zip AES-256",
+         "7zz",
+         "(cd src && 7zz a -bd -tzip -mem=AES256 -ppw ../t.zip a.txt >/dev/null)",
+         nullptr,
+         {},
+         1,
+         {"'a.txt' is AES-encrypted", "0 files extracted, 1 entry failed"}},
+        {"strong encryption flag (bit 6) patched in",
+         "zip",
+         "(cd src && zip -q -P pw ../t.zip a.txt); " + kPatch + "entry a.txt flags 0x40",
+         nullptr,
+         {},
+         1,
+         {"'a.txt' uses PKWARE strong encryption, which is not supported"}},
+        {"zip -y with a link",
+         "zip",
+         "mkdir l && cd l && echo x > a.txt && ln -s a.txt link && zip -qy ../t.zip a.txt link",
+         nullptr,
+         {"a.txt"},
+         1,
+         {"'link' skipped: links are not extracted", "1 file extracted, 1 entry skipped"}},
+        {"zip -P without --password",
+         "zip",
+         "(cd src && zip -q -P pw ../t.zip a.txt b.txt)",
+         nullptr,
+         {},
+         1,
+         {"'a.txt' is encrypted: give the password with --password", "'b.txt' is encrypted",
+          "0 files extracted, 2 entries failed"}},
     };
     for (const Row& row : rows) {
         RunRow(row);
