@@ -291,9 +291,16 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
     if (exact.empty() && other.empty()) {
         return Fail(archive, "not a ZIP archive (no end of central directory)");
     }
+    // Each candidate may read a large central directory: a tail stuffed with signatures
+    // gets a few tries, not thousands.
+    constexpr std::size_t kMaxTries = 8;
+    std::size_t tries = 0;
     std::string firstError;
     for (const auto* list : {&exact, &other}) {
         for (const std::uint64_t i : *list) {
+            if (++tries > kMaxTries) {
+                break;
+            }
             std::string error = TryEndRecord(file, archive, t + i, tailStart + i, index);
             if (error.empty()) {
                 const std::uint64_t stated = tailStart + i + kEndSize + Get16(t + i + 20);
