@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -7,15 +8,6 @@
 #include <ostream>
 
 namespace velmora::cli {
-
-namespace {
-std::string Trimmed(const std::string& text)
-{
-    const auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-}
-} // namespace
 
 int RunZip(const std::vector<std::string>& args, CliContext& context)
 {
@@ -39,7 +31,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
-    password = Trimmed(password);
+    password = std::string(TrimBlanks(password));
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
                     << "' does not end in .zip or .jar\n";
