@@ -2,6 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Errors.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <libdeflate.h>
 
@@ -16,10 +17,8 @@ namespace velmora::archive {
 bool StdFile::Open(const std::filesystem::path& path, const char* mode)
 {
     Close();
-    do {
-        errno = 0;
-        m_file = std::fopen(path.c_str(), mode);
-    } while (!m_file && errno == EINTR);
+    m_file = RetryOnInterrupt([&] { return std::fopen(path.c_str(), mode); },
+                              [](const std::FILE* file) { return file == nullptr; });
     return m_file != nullptr;
 }
 
