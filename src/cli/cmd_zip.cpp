@@ -1,6 +1,7 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
+#include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -10,13 +11,6 @@
 namespace velmora::cli {
 
 namespace {
-std::string Trimmed(const std::string& text)
-{
-    const auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-}
-
 // The folder's first-level subfolders (links to folders included), which the zip tool
 // leaves out.
 std::size_t CountSubfolders(const std::filesystem::path& folder)
@@ -56,7 +50,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
-    password = Trimmed(password);
+    password = std::string(TrimBlanks(password));
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
                     << "' does not end in .zip or .jar\n";
