@@ -12,6 +12,7 @@ packages=(
   xdg-utils desktop-file-utils dbus dbus-x11
   zip unzip 7zip python3 liblnk-utils
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
+  appstream dpkg-dev psmisc lsof
 )
 
 missing=()

@@ -12,6 +12,8 @@ jobs=$(nproc)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+# The Debian package: built, listed, installed, run from /usr/bin and removed again.
+scripts/test-package.sh build
 
 # The Windows build: velmora-cli.exe and the core, Win32-backend and companion suites,
 # cross-built with mingw-w64 and run under Wine in a throw-away prefix. A machine where

@@ -197,18 +197,4 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos)
     return std::chrono::file_clock::from_sys(sys);
 }
 
-std::string TrimBlanks(std::string_view text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
-}
-
 } // namespace velmora::archive

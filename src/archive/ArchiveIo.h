@@ -90,9 +90,6 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos);
 // Seconds since 1970 UTC to a local MS-DOS value; nullopt outside 1980..2107.
 std::optional<std::uint32_t> UnixToDos(std::int64_t seconds);
 
-// Trims leading and trailing blanks (spaces, tabs, line breaks).
-std::string TrimBlanks(std::string_view text);
-
 // A raw-deflate inflate stream that ends itself.
 class RawInflateStream {
 public:

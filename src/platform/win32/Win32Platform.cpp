@@ -3,6 +3,7 @@
 #include "platform/win32/Win32DesktopSettings.h"
 #include "platform/win32/Win32Environment.h"
 #include "platform/win32/Win32FileAttributes.h"
+#include "platform/win32/Win32FileHolders.h"
 #include "platform/win32/Win32FileTimes.h"
 #include "platform/win32/Win32FileUsage.h"
 #include "platform/win32/Win32LocaleFormats.h"
@@ -25,6 +26,7 @@ public:
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
         m_services.usage = &m_usage;
+        m_services.holders = &m_holders;
         m_services.associations = &m_associations;
         m_services.random = &m_random;
         CheckAllServices(m_services);
@@ -40,6 +42,7 @@ private:
     Win32FileAttributes m_attributes;
     Win32FileTimes m_times;
     Win32FileUsage m_usage;
+    Win32FileHolders m_holders;
     Win32Associations m_associations;
     Win32RandomSource m_random;
     Platform m_services;
