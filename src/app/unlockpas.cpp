@@ -54,6 +54,7 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <filesystem>
 #include <cstdlib>
 
 namespace velmora {
@@ -421,9 +422,9 @@ QString TFormLock::HoldersToolTip() const
     if (path.empty()) return QString();
     const HolderList list = m_context.platform.holders->ListHolders(path);
     if (!list.exists) return QString();
-    char* resolved = realpath(path.c_str(), nullptr);
-    const std::string canonical = resolved != nullptr ? std::string(resolved) : path;
-    std::free(resolved);
+    std::error_code ec;
+    const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    const std::string canonical = ec ? path : resolved.string();
     return QString::fromUtf8(Pick(Language, HolderTexts::kTitle)) + QStringLiteral(":\n") +
            QString::fromStdString(HoldersSummary(list, canonical, Language));
 }

@@ -14,9 +14,9 @@ TEST(HelpFile, BesideTheProgramFirstThenTheInstalledDataFolder)
     std::filesystem::create_directories(dir / "usr" / "bin");
     std::filesystem::create_directories(dir / "usr" / "share" / "velmora" / "help");
     test::FakeEnvironment environment;
-    environment.program = (dir / "usr" / "bin" / "velmora").string();
-    const std::string bin = (dir / "usr" / "bin").string() + "/";
-    const std::string installed = (dir / "usr" / "share" / "velmora" / "help").string() + "/";
+    environment.program = (dir / "usr" / "bin" / "velmora").generic_string();
+    const std::string bin = (dir / "usr" / "bin").generic_string() + "/";
+    const std::string installed = (dir / "usr" / "share" / "velmora" / "help").generic_string() + "/";
 
     // Neither: the program folder, so the viewer names the missing file.
     EXPECT_EQ(HelpFilePath(environment, kEnglish), bin + "tessalye.html");
