@@ -403,6 +403,9 @@ void TFormZip::ProtectFolder()
             case ProtectStatus::InvalidInput:
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
                 break;
+            case ProtectStatus::NameNotStorable:
+                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kNameNotStorable) + Q(outcome.error));
+                break;
             case ProtectStatus::Refused:
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kProtectRefused) + Q(outcome.error));
                 break;

@@ -58,6 +58,14 @@ std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, 
     return attributes;
 }
 
+// The Unix file type and permission bits (0777 at most) for the high half of the external
+// attributes: readers on Unix restore them, Windows readers look at the low half only.
+std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
+{
+    if (perms == fs::perms::unknown) return 0;
+    return (isDirectory ? 0040000u : 0100000u) | (static_cast<std::uint32_t>(perms) & 0777u);
+}
+
 bool SameFile(const fs::path& a, const fs::path& b)
 {
     std::error_code ec;
@@ -595,7 +603,8 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
     plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
     const auto time = fs::last_write_time(source.path, ec);
     plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
-    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory);
+    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
+    plan.attributes |= UnixModeWord(status.permissions(), source.isDirectory) << 16;
     ok = true;
     return plan;
 }
