@@ -191,8 +191,16 @@ const ZipSource* FirstUnstorableName(const std::vector<ZipSource>& sources)
 {
     constexpr std::size_t kNameMax = 255;
     for (const ZipSource& source : sources) {
+        // Checked as stored in the inner archive and, below a first-level subfolder, as
+        // stored in that subfolder's own archive (where "x:y" would read as a drive letter).
         const std::optional<std::string> back = RoundTripName(source.name, source.isDirectory);
         if (!back || *back != source.name) return &source;
+        const std::size_t slash = source.name.find('/');
+        if (slash != std::string::npos) {
+            const std::string nested = source.name.substr(slash + 1);
+            const std::optional<std::string> nestedBack = RoundTripName(nested, source.isDirectory);
+            if (!nestedBack || *nestedBack != nested) return &source;
+        }
         const bool firstLevelFolder = source.isDirectory && source.name.find('/') == std::string::npos;
         if (firstLevelFolder && source.name.size() + 4 > kNameMax) return &source;
     }

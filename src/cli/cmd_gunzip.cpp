@@ -20,6 +20,7 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
         options.clearAttributes = [service](const std::filesystem::path& path) {
             service->WriteAttributes(path.string(), 0);
         };
+        options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
     }
     const GunzipResult result = GUnzipToFile(file, options);
     if (!result.ok) {
