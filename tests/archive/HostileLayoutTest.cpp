@@ -363,5 +363,29 @@ TEST(HostileLayouts, EachRowEndsAsExpectedAndChangesNothingOutsideItsTarget)
     }
 }
 
+// The modes the writer records are understood by the peers: 7-Zip restores them exactly,
+// Info-ZIP's unzip all but the execute bits (it does not trust those from an MS-DOS host);
+// neither ever makes a file more open than it was.
+TEST(HostileLayouts, PeersReadTheRecordedModes)
+{
+    RequireTools({"unzip", "7zz"});
+    TempDir s;
+    MakeFile(s / "F" / "key", "private", 0600);
+    MakeFile(s / "F" / "run.sh", "#!/bin/sh\n", 0755);
+    MakeFile(s / "F" / "shared.txt", "read", 0644);
+    ASSERT_EQ(Cli({"zip", (s / "F").string(), (s / "F.zip").string()}).code, 0);
+    Shell("mkdir " + Q(s / "u") + " && cd " + Q(s / "u") + " && unzip -q ../F.zip");
+    Shell("7zz x -o" + Q(s / "z") + " " + Q(s / "F.zip") + " >/dev/null");
+    const Tree unzipped = Snapshot(s / "u");
+    const Tree sevenZip = Snapshot(s / "z");
+    EXPECT_EQ(sevenZip.at("key"), "file 0600 private");
+    EXPECT_EQ(sevenZip.at("run.sh"), "file 0755 #!/bin/sh\n");
+    EXPECT_EQ(unzipped.at("key"), "file 0600 private");
+    EXPECT_EQ(unzipped.at("shared.txt"), "file 0644 read");
+    // Back through our own reader: exact.
+    ASSERT_EQ(Cli({"unzip", (s / "F.zip").string(), (s / "v").string()}).code, 0);
+    EXPECT_EQ(Snapshot(s / "v"), Snapshot(s / "F"));
+}
+
 } // namespace
 } // namespace velmora

@@ -58,9 +58,9 @@ TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
     ASSERT_TRUE(listing.ok) << listing.error;
     ASSERT_EQ(listing.entries.size(), 1u);
     EXPECT_EQ(listing.entries[0].name, "one.txt");
-    // Windows attributes in the low half, the Unix type and mode in the high half; the host
-    // byte stays MS-DOS.
-    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u | (0100640u << 16));
+    // Windows attributes in the low half, the Unix type and mode in the high half (0x8000
+    // says so); the host byte stays MS-DOS.
+    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u | 0x8000u | (0100640u << 16));
     EXPECT_EQ(listing.entries[0].versionMadeBy >> 8, 0);
 }
 
