@@ -267,7 +267,8 @@ private slots:
 
         // Zip folder after a protect: no encryption, only the folder's own visible files.
         f.window->SpeedButtonPass->click();
-        f.window->Edit1->setText(QString::fromStdString(restored.string()));
+        fs::rename(restored, f.dir / "F");
+        f.window->Edit1->setText(f.Path("F"));
         f.window->Edit3->setText(f.Path("plain.zip"));
         f.window->ToolButtonZip->click();
         QTRY_VERIFY(!f.window->IsBusy());
