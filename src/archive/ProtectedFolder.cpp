@@ -4,7 +4,7 @@
 #include "archive/ZipNames.h"
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 
 #include <algorithm>
 #include <chrono>

@@ -6,7 +6,6 @@
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
-#include "archive/ZipWriter.h"
 #include "common/Errors.h"
 
 #include <algorithm>

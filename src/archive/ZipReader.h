@@ -98,7 +98,6 @@ ZipExtractResult RestoreProtected(const std::filesystem::path& archive, const st
 // checks CRC-32 and size; when sources is given, also that every source comes back at
 // the path an extraction writes (flattened: as the flat extraction of a protected
 // archive does), with the same kind and content, and that the archive holds nothing else.
-struct ZipSource;
 ZipExtractResult VerifyZipArchive(const std::filesystem::path& archive, std::string_view password,
                                   const std::vector<ZipSource>* sources = nullptr, bool flattened = false);
 

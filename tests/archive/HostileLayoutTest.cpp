@@ -42,7 +42,10 @@ void Shell(const std::string& command)
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
 }
 
-std::string Q(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string Q(const fs::path& path)
+{
+    return "'" + path.string() + "'";
+}
 
 void RequireTools(std::initializer_list<const char*> tools)
 {
@@ -105,8 +108,8 @@ struct Row {
     std::function<void(const fs::path& s)> setup;
     std::vector<std::string> args; // "{S}" stands for the sandbox
     int code;
-    const char* message;    // a part of stderr (or stdout on success)
-    const char* target;     // the folder the command may change (relative to the sandbox)
+    const char* message; // a part of stderr (or stdout on success)
+    const char* target;  // the folder the command may change (relative to the sandbox)
     // What the target holds afterwards; empty map with keepTarget: exactly what it held before.
     bool keepTarget;
     Tree expected;
@@ -118,24 +121,23 @@ std::vector<Row> Rows()
 {
     std::vector<Row> rows;
     // 1. A wrong password must not flatten the user's own folder.zip into the target.
-    rows.push_back({"wrong password keeps the target's folder.zip",
-                    [](const fs::path& s) {
-                        MakeFile(s / "Q" / "q.txt", "q");
-                        ASSERT_EQ(Cli({"protect", (s / "Q").string(), (s / "Q.zip").string(), "--password", "right"})
-                                      .code,
-                                  0);
-                        MakeFile(s / "src" / "a" / "x.txt", "ax");
-                        MakeFile(s / "src" / "b" / "x.txt", "bx");
-                        fs::create_directories(s / "T");
-                        Shell("cd " + Q(s / "src") + " && zip -qr ../T/folder.zip a b");
-                        fs::remove_all(s / "src");
-                    },
-                    {"restore", "{S}/Q.zip", "{S}/T", "--password", "WRONG"},
-                    1,
-                    "invalid password",
-                    "T",
-                    true,
-                    {}});
+    rows.push_back(
+        {"wrong password keeps the target's folder.zip",
+         [](const fs::path& s) {
+             MakeFile(s / "Q" / "q.txt", "q");
+             ASSERT_EQ(Cli({"protect", (s / "Q").string(), (s / "Q.zip").string(), "--password", "right"}).code, 0);
+             MakeFile(s / "src" / "a" / "x.txt", "ax");
+             MakeFile(s / "src" / "b" / "x.txt", "bx");
+             fs::create_directories(s / "T");
+             Shell("cd " + Q(s / "src") + " && zip -qr ../T/folder.zip a b");
+             fs::remove_all(s / "src");
+         },
+         {"restore", "{S}/Q.zip", "{S}/T", "--password", "WRONG"},
+         1,
+         "invalid password",
+         "T",
+         true,
+         {}});
     rows.push_back({"wrong password through unzip too",
                     rows.back().setup,
                     {"unzip", "{S}/Q.zip", "{S}/T", "--password", "WRONG"},
@@ -157,22 +159,21 @@ std::vector<Row> Rows()
                     true,
                     {}});
     // 3. The archive lies in the target: it is read through one handle and never written.
-    rows.push_back({"restore into the archive's own folder",
-                    [](const fs::path& s) {
-                        MakeFile(s / "Q2" / "one.txt", "1");
-                        MakeFile(s / "Q2" / "two.txt", "2");
-                        fs::create_directories(s / "UT");
-                        ASSERT_EQ(Cli({"protect", (s / "Q2").string(), (s / "UT" / "folder.zip").string(),
-                                       "--password", "pw"})
-                                      .code,
-                                  0);
-                    },
-                    {"restore", "{S}/UT/folder.zip", "{S}/UT", "--password", "pw"},
-                    0,
-                    "Archive unzipped.",
-                    "UT",
-                    false,
-                    {{"one.txt", "file 0644 1"}, {"two.txt", "file 0644 2"}, {"folder.zip", "*"}}});
+    rows.push_back(
+        {"restore into the archive's own folder",
+         [](const fs::path& s) {
+             MakeFile(s / "Q2" / "one.txt", "1");
+             MakeFile(s / "Q2" / "two.txt", "2");
+             fs::create_directories(s / "UT");
+             ASSERT_EQ(
+                 Cli({"protect", (s / "Q2").string(), (s / "UT" / "folder.zip").string(), "--password", "pw"}).code, 0);
+         },
+         {"restore", "{S}/UT/folder.zip", "{S}/UT", "--password", "pw"},
+         0,
+         "Archive unzipped.",
+         "UT",
+         false,
+         {{"one.txt", "file 0644 1"}, {"two.txt", "file 0644 2"}, {"folder.zip", "*"}}});
     rows.push_back({"an entry named like the archive is refused, the others come out",
                     [](const fs::path& s) {
                         fs::create_directories(s / "src");
@@ -237,7 +238,8 @@ std::vector<Row> Rows()
                     [](const fs::path& s) {
                         MakeFile(s / "src" / "a" / "x", "ax");
                         MakeFile(s / "src" / "b" / "x", "bx");
-                        Shell("cd " + Q(s / "src") + " && 7zz a -tzip -mem=ZipCrypto -psecret ../enc.zip a b >/dev/null");
+                        Shell("cd " + Q(s / "src") +
+                              " && 7zz a -tzip -mem=ZipCrypto -psecret ../enc.zip a b >/dev/null");
                         fs::remove_all(s / "src");
                     },
                     {"unzip", "{S}/enc.zip", "{S}/out", "--password", "secret"},
@@ -278,7 +280,8 @@ std::vector<Row> Rows()
                         MakeFile(s / "part2", std::string(5000, 'b'));
                         Shell("cd " + Q(s) + " && gzip -c part1 > log.gz && gzip -c part2 >> log.gz && rm part1 part2");
                         std::string bytes = ReadFile(s / "log.gz");
-                        bytes[bytes.size() - 9] = static_cast<char>(bytes[bytes.size() - 9] ^ 0x40); // last CRC byte area
+                        bytes[bytes.size() - 9] =
+                            static_cast<char>(bytes[bytes.size() - 9] ^ 0x40); // last CRC byte area
                         bytes[bytes.size() - 20] = static_cast<char>(bytes[bytes.size() - 20] ^ 0x11);
                         WriteFile(s / "log.gz", bytes);
                     },
@@ -346,8 +349,10 @@ TEST(HostileLayouts, EachRowEndsAsExpectedAndChangesNothingOutsideItsTarget)
         const Tree inside = target == "." ? after : Inside(after, target);
         const Tree insideBefore = target == "." ? before : Inside(before, target);
         std::set<std::string> names, expectedNames;
-        for (const auto& [path, what] : inside) names.insert(path);
-        for (const auto& [path, what] : row.expected) expectedNames.insert(path);
+        for (const auto& [path, what] : inside)
+            names.insert(path);
+        for (const auto& [path, what] : row.expected)
+            expectedNames.insert(path);
         EXPECT_EQ(names, expectedNames);
         for (const auto& [path, what] : row.expected) {
             if (!inside.count(path)) continue;

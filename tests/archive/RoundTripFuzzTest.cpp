@@ -62,8 +62,8 @@ private:
 
     std::string Name(int depth)
     {
-        static const char* plain[] = {"a",         "notes.txt", "Straße.txt", "€uro", "中文",     ".hidden",
-                                      "with space", "x:y",       "trail.",     "ünï",  "CON",      "-dash"};
+        static const char* plain[] = {"a",          "notes.txt", "Straße.txt", "€uro", "中文", ".hidden",
+                                      "with space", "x:y",       "trail.",     "ünï",  "CON",  "-dash"};
         std::string name;
         switch (m_allowOdd ? Pick(12) : 3 + Pick(9)) {
         case 0:
@@ -79,7 +79,8 @@ private:
             break;
         case 3:
             // 255 bytes at the top only; deeper down the path would outgrow PATH_MAX.
-            name = depth == 0 ? std::string(255 - 4, 'L') + std::to_string(1000 + Pick(9000)) : "long" + std::string(60, 'l');
+            name = depth == 0 ? std::string(255 - 4, 'L') + std::to_string(1000 + Pick(9000))
+                              : "long" + std::string(60, 'l');
             break;
         default:
             name = std::string(plain[Pick(std::size(plain))]) + (Pick(3) ? std::to_string(Pick(1000)) : "");
@@ -95,7 +96,8 @@ private:
         if (!IsValidUtf8(name)) return true;
         // "x:y" reads as a drive letter when it starts an entry name: in the inner archive
         // or in a first-level subfolder's archive.
-        if (depth <= 1 && name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0]))) return true;
+        if (depth <= 1 && name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
+            return true;
         return folder && depth == 0 && name.size() + 4 > 255; // "<name>.zip" would be too long
     }
 
@@ -116,11 +118,15 @@ private:
             } else {
                 std::string content;
                 switch (Pick(4)) {
-                case 0: break; // empty
-                case 1: content.assign(Pick(5000), static_cast<char>('a' + Pick(26))); break;
+                case 0:
+                    break; // empty
+                case 1:
+                    content.assign(Pick(5000), static_cast<char>('a' + Pick(26)));
+                    break;
                 default:
                     content.resize(Pick(3000));
-                    for (char& c : content) c = static_cast<char>(Pick(256));
+                    for (char& c : content)
+                        c = static_cast<char>(Pick(256));
                 }
                 WriteFile(path, content);
                 static const unsigned fileModes[] = {0600, 0644, 0755, 0700, 0400, 0444, 0640, 0750};
