@@ -183,6 +183,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
             result.failure = error;
             result.error = DescribeError(error);
         }
+        result.failures.push_back(DescribeError(error));
     };
     std::optional<SharedArchive> file;
     try {
@@ -197,6 +198,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
         result.error = error;
         return result;
     }
+    result.warnings = index.warnings;
     std::vector<bool> duplicate;
     const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
     std::uint64_t total = 0;
@@ -299,7 +301,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
         job.crc32 = e.crc32;
         job.plainSize = e.uncompressedSize;
         job.cancel = options.cancel;
-        job.commit.time = options.restoreTimes ? DosToFileTime(e.dosDateTime) : std::nullopt;
+        job.commit.time = options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
         job.commit.mode = recorded;
         job.commit.notOver = request.archive;
         if (!output.empty()) {
@@ -435,6 +437,7 @@ ZipListing ListZipArchive(const fs::path& archive)
     listing.ok = listing.error.empty();
     listing.entries = std::move(index.entries);
     listing.zip64 = index.zip64;
+    listing.warnings = std::move(index.warnings);
     return listing;
 }
 

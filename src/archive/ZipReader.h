@@ -31,6 +31,9 @@ struct ZipEntryInfo {
     std::uint64_t localHeaderOffset = 0;
     std::uint32_t externalAttributes = 0;
     std::string extra; // central-directory extra field bytes
+    // The UTC modification time of the NTFS (0x000A) or extended timestamp (0x5455)
+    // field, when the entry has one; else the MS-DOS time holds.
+    std::optional<std::filesystem::file_time_type> modified;
     bool isDirectory = false;
     bool encrypted = false;
     bool zip64 = false; // the entry carries a Zip64 extra field
@@ -41,6 +44,7 @@ struct ZipListing {
     std::string error;
     std::vector<ZipEntryInfo> entries; // central-directory order
     bool zip64 = false;                // the archive has a Zip64 end record
+    std::vector<std::string> warnings; // tolerated damage (bytes around the archive, counts)
 };
 
 // Reads the central directory only.
@@ -65,6 +69,8 @@ struct ZipExtractResult {
     std::optional<archive::ExtractError> failure;
     std::uint64_t filesWritten = 0;
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
+    std::vector<std::string> warnings; // tolerated damage of the archive (see ZipListing)
+    std::vector<std::string> failures; // every failure in order, error being the first
 };
 
 // Rules of every extraction: the archive is opened once; an output path is never the

@@ -1,6 +1,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "cli/ExtractReport.h"
 
 #include <optional>
 #include <ostream>
@@ -64,14 +65,7 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
     options.password = parsed.password;
     const ZipExtractResult result = UnZipFile(parsed.archive, parsed.folder, options);
     if (context.progressToTerminal) context.err << "\r";
-    for (const std::string& name : result.rejected) {
-        context.err << "velmora-cli unzip: refused entry '" << name << "'\n";
-    }
-    if (!result.ok) {
-        context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
-        return kExitFailed;
-    }
-    return kExitOk;
+    return ReportExtraction("unzip", parsed.archive, result, context);
 }
 
 // The protected-folder restore: the archive's files and the plain archive "folder.zip"

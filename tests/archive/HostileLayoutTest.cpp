@@ -142,7 +142,7 @@ std::vector<Row> Rows()
                     rows.back().setup,
                     {"unzip", "{S}/Q.zip", "{S}/T", "--password", "WRONG"},
                     1,
-                    "invalid password",
+                    "wrong password",
                     "T",
                     true,
                     {}});
