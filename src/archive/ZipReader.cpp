@@ -6,6 +6,7 @@
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 
 #include <algorithm>
@@ -454,7 +455,7 @@ ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, cons
         }
     }
     std::optional<std::string> password;
-    if (options.password) password = TrimBlanks(*options.password);
+    if (options.password) password = std::string(TrimBlanks(*options.password));
     ExtractRequest request;
     request.archive = archive;
     request.target = target;
@@ -473,7 +474,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
             throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
         }
     }
-    const std::string trimmed = TrimBlanks(password);
+    const std::string trimmed(TrimBlanks(password));
     ExtractRequest request;
     request.archive = archive;
     request.target = target;
@@ -523,7 +524,7 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
         }
     } guard{staging};
 
-    const std::string trimmed = TrimBlanks(password);
+    const std::string trimmed(TrimBlanks(password));
     ZipExtractOptions half = options;
     if (options.progress) {
         half.progress = [&options](std::uint64_t done, std::uint64_t total) { options.progress(done, total * 2); };

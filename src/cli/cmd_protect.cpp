@@ -1,6 +1,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
@@ -28,7 +29,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("protect", "expected FOLDER and ARCHIVE", context);
     if (!password || TrimBlanks(*password).empty()) return UsageError("protect", "a password is needed", context);
     const std::string folder = WithoutTrailingSeparator(TrimBlanks(positional[0]));
-    const std::string archive = TrimBlanks(positional[1]);
+    const std::string archive(TrimBlanks(positional[1]));
 
     const IEnvironment& environment = *context.platform.environment;
     const ProtectCheck check = CheckProtectFolder(
@@ -50,18 +51,15 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     }
 
     ProtectOptions options;
-    options.password = TrimBlanks(*password);
+    options.password = std::string(TrimBlanks(*password));
     options.random = context.platform.random;
     IFileAttributes* attributes = context.platform.attributes;
     options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     const ProtectResult result = ProtectFolderToArchive(folder, archive, options);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     switch (result.status) {
     case ProtectStatus::Ok:
         context.out << "Protected folder created\n";

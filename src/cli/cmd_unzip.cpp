@@ -2,6 +2,7 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
+#include "cli/ProgressLine.h"
 
 #include <optional>
 #include <ostream>
@@ -45,14 +46,6 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
     return std::nullopt;
 }
 
-ProgressCallback TerminalProgress(CliContext& context)
-{
-    if (!context.progressToTerminal) return {};
-    return [&context](std::uint64_t done, std::uint64_t total) {
-        if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-    };
-}
-
 } // namespace
 
 // Extracts with the archive's folders kept, encrypted or not.
@@ -61,10 +54,11 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
     ExtractArgs parsed;
     if (auto exit = ParseExtractArgs("unzip", args, context, parsed)) return *exit;
     ZipExtractOptions options;
-    options.progress = TerminalProgress(context);
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     options.password = parsed.password;
     const ZipExtractResult result = UnZipFile(parsed.archive, parsed.folder, options);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     return ReportExtraction("unzip", parsed.archive, result, context);
 }
 
@@ -75,9 +69,9 @@ int RunRestore(const std::vector<std::string>& args, CliContext& context)
     ExtractArgs parsed;
     if (auto exit = ParseExtractArgs("restore", args, context, parsed)) return *exit;
     if (!parsed.password) return UsageError("restore", "a password is needed", context);
-    const UnprotectResult result =
-        UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, TerminalProgress(context));
-    if (context.progressToTerminal) context.err << "\r";
+    ProgressLine progress(context);
+    const UnprotectResult result = UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
+    progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli restore: Unzip error/invalid password! " << result.error << "\n";
         if (result.wrongPassword) context.err << "velmora-cli restore: nothing was changed\n";

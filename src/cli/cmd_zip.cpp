@@ -1,5 +1,7 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
+#include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -9,13 +11,6 @@
 namespace velmora::cli {
 
 namespace {
-std::string Trimmed(const std::string& text)
-{
-    const auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-}
-
 // The folder's first-level subfolders (links to folders included), which the zip tool
 // leaves out.
 std::size_t CountSubfolders(const std::filesystem::path& folder)
@@ -55,7 +50,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
-    password = Trimmed(password);
+    password = std::string(TrimBlanks(password));
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
                     << "' does not end in .zip or .jar\n";
@@ -72,17 +67,14 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     // The platform decides what counts as hidden or system, and supplies the stored attributes.
     IFileAttributes* service = context.platform.attributes;
     options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     // Without --recursive the zip tool's rule holds: the folder's own files that are
     // neither hidden nor system, by bare name. With it, the whole tree (hidden files
     // included) under relative names, each folder with its own entry.
     const ZipWriteResult result =
         WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
         return kExitFailed;

@@ -3,6 +3,7 @@
 // velmora-cli command in-process and checks the exit status, the message, what the
 // target holds afterwards, and that nothing outside the target changed.
 #include "ArchiveTestSupport.h"
+#include "FakePlatform.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ struct CliRun {
 CliRun Cli(const std::vector<std::string>& args)
 {
     test::CountingRandom random;
-    Platform platform;
+    test::FakePlatform platform;
     platform.random = &random;
     std::ostringstream out, err;
     cli::CliContext context{platform, out, err, false};
