@@ -73,8 +73,8 @@ cp -r "$unix/made" "$unix/keep"
 win protect "$dos\\made" "$dos\\made-p.zip" --password "s3cret" >/dev/null; expect_code 0 $? "protect"
 [ ! -e "$unix/made" ] || fail "protect left the folder"
 [ -f "$unix/made-p.zip" ] || fail "protect wrote no archive"
-win unzip "$dos\\made-p.zip" "$dos\\restored" --password "wrong" >/dev/null 2>&1; expect_code 1 $? "unzip with a wrong password"
-win unzip "$dos\\made-p.zip" "$dos\\restored" --password "s3cret" >/dev/null; expect_code 0 $? "unzip --password"
+win restore "$dos\\made-p.zip" "$dos\\restored" --password "wrong" >/dev/null 2>&1; expect_code 1 $? "restore with a wrong password"
+win restore "$dos\\made-p.zip" "$dos\\restored" --password "s3cret" >/dev/null; expect_code 0 $? "restore"
 expand_subfolders "$unix/restored" && diff -r "$unix/keep" "$unix/restored" >/dev/null || fail "the protected folder did not come back whole"
 
 # 2. Archives cross between the two builds: a folder's files with a password, and a
@@ -93,12 +93,12 @@ same_files "$unix/lin" "$unix/win-out" || fail "the Windows archive extracted by
 unzip -tq -P pw "$unix/win.zip" >/dev/null || fail "Info-ZIP rejects the encrypted archive of velmora-cli.exe"
 
 "$linux_cli" protect "$unix/lin" "$unix/lin-p.zip" --password pw >/dev/null 2>&1 || fail "the Linux build could not protect"
-win unzip "$dos\\lin-p.zip" "$dos\\lin-tree" --password pw >/dev/null; expect_code 0 $? "Windows restore of a Linux protected folder"
+win restore "$dos\\lin-p.zip" "$dos\\lin-tree" --password pw >/dev/null; expect_code 0 $? "Windows restore of a Linux protected folder"
 cp -r "$unix/lin-tree" "$unix/lin-tree-open"
 cp -r "$unix/lin-tree" "$unix/lin-tree-keep"
 expand_subfolders "$unix/lin-tree-open" && diff -r "$unix/lin-keep" "$unix/lin-tree-open" >/dev/null || fail "the Linux protected folder restored by Windows differs"
 win protect "$dos\\lin-tree" "$dos\\win-p.zip" --password pw >/dev/null; expect_code 0 $? "Windows protect"
-"$linux_cli" unzip "$unix/win-p.zip" "$unix/win-tree" --password pw >/dev/null 2>&1 || fail "the Linux build could not restore"
+"$linux_cli" restore "$unix/win-p.zip" "$unix/win-tree" --password pw >/dev/null 2>&1 || fail "the Linux build could not restore"
 diff -r "$unix/lin-tree-keep" "$unix/win-tree" >/dev/null || fail "the Windows protected folder restored by Linux differs"
 
 # gunzip of a gzip file from the Linux gzip.
