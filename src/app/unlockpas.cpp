@@ -616,12 +616,18 @@ void TFormLock::ToolButton4Click()
     if (!IsExistingFile(LocalPath(path))) return;
     const std::uint32_t attributes = AttributesFromBoxes(
         {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
-    // A failed write is not reported: the inspection below shows what the file really has.
-    const bool written = m_context.platform.attributes != nullptr &&
-                         m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
+    IFileAttributes* store = m_context.platform.attributes;
+    // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
+    // reason; other failed writes are not reported: the inspection shows what the file has.
+    const bool refused =
+        store != nullptr && store->RefusalFor(LocalPath(path), attributes) != AttributeRefusal::None;
+    const bool written = store != nullptr && !refused && store->WriteAttributes(LocalPath(path), attributes);
     m_context.waiter.Wait(kSettleTime);
     InspectFile(path);
-    if (written) {
+    if (refused) {
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       QString::fromUtf8(Pick(Language, FileOpsMessages::kNameAlwaysHidden)), MsgIcon::Error);
+    } else if (written) {
         ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
                        QString::fromUtf8(Pick(Language, MainMessages::kAttributesChanged)), MsgIcon::Information);
     }

@@ -12,6 +12,12 @@ namespace FileOpsMessages {
 inline constexpr const char* kCaption = "ZaDI";
 inline constexpr TextPair kTerminated{"Application terminated", "Anwendung beendet"};
 inline constexpr TextPair kNotRunning{"Application not running", "Anwendung nicht aktiv"};
+// Clearing Hidden on a name that begins with a dot: refused before anything is written.
+inline constexpr TextPair kNameAlwaysHidden{
+    "Hidden cannot be cleared: a name that begins with a dot is always hidden. Rename the file to show it. "
+    "Nothing was changed.",
+    "Versteckt kann nicht entfernt werden: Ein Name, der mit einem Punkt beginnt, ist immer versteckt. Benennen Sie "
+    "die Datei um, damit sie angezeigt wird. Nichts wurde geändert."};
 } // namespace FileOpsMessages
 
 // The error for a date-time text that does not parse; always German, like the run time's
