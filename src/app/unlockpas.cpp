@@ -127,6 +127,11 @@ TFormLock::TFormLock(AppContext context, QWidget* parent) : QWidget(parent), m_c
 
     BuildControls();
     BuildToolBar();
+    // A start-up that fails before its own steps still leaves a usable window: English
+    // texts and no in-use mark until a file is shown.
+    ApplyLanguage();
+    ImageJa3->hide();
+    Label5->hide();
 
     TimerUpdate = new QTimer(this);
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
@@ -208,7 +213,7 @@ void TFormLock::BuildControls()
     Edit1 = MakeEdit(GroupBox1, "Edit1", Qt::white, false);
     Place(Edit1, 26, 33, 388, 21);
     SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", QIcon(QStringLiteral(":/app/open-folder.svg")));
-    Place(SpeedButton2, 416, 30, 28, 29);
+    Place(SpeedButton2, 416, 33, 28, 29);
 
     JvGradient7 = new GradientPanel(QColor(245, 241, 238), QColor(170, 170, 170), 200, this);
     JvGradient7->setObjectName(QStringLiteral("JvGradient7"));
