@@ -34,7 +34,7 @@ using namespace std::chrono_literals;
 
 struct Outcome {
     int code = -1;
-    std::string out;  // stdout and stderr together
+    std::string out; // stdout and stderr together
 };
 
 Outcome Shell(const std::string& command)
@@ -42,7 +42,8 @@ Outcome Shell(const std::string& command)
     Outcome run;
     if (FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
         char buffer[512];
-        while (fgets(buffer, sizeof buffer, pipe)) run.out += buffer;
+        while (fgets(buffer, sizeof buffer, pipe))
+            run.out += buffer;
         const int status = pclose(pipe);
         run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
@@ -52,20 +53,24 @@ Outcome Shell(const std::string& command)
 std::string Quoted(const std::string& text)
 {
     std::string quoted = "'";
-    for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
 
 std::string Cli(const std::string& arguments)
 {
     const char* bin = std::getenv("VELMORA_BIN_DIR");
-    const fs::path folder = bin && *bin ? fs::path(bin)
-                                        : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-                                              "bin";
+    const fs::path folder = bin && *bin
+                                ? fs::path(bin)
+                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
     return Quoted((folder / "velmora-cli").string()) + " " + arguments;
 }
 
-bool OnPath(const std::string& program) { return Shell("command -v " + program + " >/dev/null").code == 0; }
+bool OnPath(const std::string& program)
+{
+    return Shell("command -v " + program + " >/dev/null").code == 0;
+}
 
 std::string RawAttribute(const fs::path& file)
 {
@@ -148,7 +153,8 @@ public:
     {
         if (m_pid > 0) {
             kill(m_pid, SIGTERM);
-            for (int i = 0; i < 100 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i) std::this_thread::sleep_for(50ms);
+            for (int i = 0; i < 100 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(50ms);
             if (waitpid(m_pid, nullptr, WNOHANG) == 0) {
                 kill(m_pid, SIGKILL);
                 waitpid(m_pid, nullptr, 0);
@@ -173,24 +179,37 @@ private:
                         "[global]\n"
                         "server role = standalone server\n"
                         "interfaces = 127.0.0.1\nbind interfaces only = yes\n"
-                        "smb ports = " + std::to_string(m_port) + "\n"
-                        "disable netbios = yes\nserver min protocol = SMB2\n"
-                        "lock directory = " + r + "/lock\nstate directory = " + r + "/state\n"
-                        "cache directory = " + r + "/cache\npid directory = " + r + "/pid\n"
-                        "private dir = " + r + "/private\nncalrpc dir = " + r + "/ncalrpc\n"
-                        "log file = " + r + "/log/smbd.log\n"
-                        "map to guest = Bad User\nguest account = " + guest + "\n"
-                        "load printers = no\nprinting = bsd\nprintcap name = /dev/null\ndisable spoolss = yes\n"
-                        "[s]\npath = " + r + "/share\nguest ok = yes\nguest only = yes\nread only = no\n"
-                        "store dos attributes = yes\n");
+                        "smb ports = " +
+                            std::to_string(m_port) +
+                            "\n"
+                            "disable netbios = yes\nserver min protocol = SMB2\n"
+                            "lock directory = " +
+                            r + "/lock\nstate directory = " + r +
+                            "/state\n"
+                            "cache directory = " +
+                            r + "/cache\npid directory = " + r +
+                            "/pid\n"
+                            "private dir = " +
+                            r + "/private\nncalrpc dir = " + r +
+                            "/ncalrpc\n"
+                            "log file = " +
+                            r +
+                            "/log/smbd.log\n"
+                            "map to guest = Bad User\nguest account = " +
+                            guest +
+                            "\n"
+                            "load printers = no\nprinting = bsd\nprintcap name = /dev/null\ndisable spoolss = yes\n"
+                            "[s]\npath = " +
+                            r +
+                            "/share\nguest ok = yes\nguest only = yes\nread only = no\n"
+                            "store dos attributes = yes\n");
     }
 
     void Start()
     {
         const std::string config = "--configfile=" + (m_root / "smb.conf").string();
         std::vector<char*> argv{const_cast<char*>("smbd"), const_cast<char*>("--foreground"),
-                                const_cast<char*>("--no-process-group"), const_cast<char*>(config.c_str()),
-                                nullptr};
+                                const_cast<char*>("--no-process-group"), const_cast<char*>(config.c_str()), nullptr};
         // In a process group of its own (it does not make one itself here): the server
         // signals its whole group when it ends.
         posix_spawnattr_t attributes;
