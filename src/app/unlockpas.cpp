@@ -681,6 +681,15 @@ void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
 void TFormLock::ToolButton2Click()
 {
     if (EditLApp->text().trimmed().isEmpty()) return;
+    const std::string launcher = LauncherAmong(m_context.platform.environment->Paths(),
+                                               {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    if (!launcher.empty()) {
+        // Ending a shell or interpreter by name would end every program that runs under it.
+        QString text = QString::fromUtf8(Pick(Language, FileOpsMessages::kLauncherRefused));
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       text.replace(QStringLiteral("%1"), QString::fromStdString(launcher)), MsgIcon::Error);
+        return;
+    }
     const bool ended = m_context.platform.processes != nullptr &&
                        EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(),
                                              m_context.waiter,
