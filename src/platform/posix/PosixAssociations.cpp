@@ -2,7 +2,7 @@
 
 #include "inspect/ExecLauncher.h"
 #include "inspect/InspectRules.h"
-#include "inspect/MimeApps.h"
+#include "platform/posix/MimeApps.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFiles.h"
 
