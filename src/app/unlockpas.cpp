@@ -622,12 +622,11 @@ void TFormLock::ToolButton4Click()
     if (!IsExistingFile(LocalPath(path))) return;
     const std::uint32_t attributes = AttributesFromBoxes(
         {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
-    IFileAttributes* store = m_context.platform.attributes;
+    IFileAttributes& store = *m_context.platform.attributes;
     // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
     // reason; other failed writes are not reported: the inspection shows what the file has.
-    const bool refused =
-        store != nullptr && store->RefusalFor(LocalPath(path), attributes) != AttributeRefusal::None;
-    const bool written = store != nullptr && !refused && store->WriteAttributes(LocalPath(path), attributes);
+    const bool refused = store.RefusalFor(LocalPath(path), attributes) != AttributeRefusal::None;
+    const bool written = !refused && store.WriteAttributes(LocalPath(path), attributes);
     m_context.waiter.Wait(kSettleTime);
     InspectFile(path);
     if (refused) {
@@ -691,10 +690,9 @@ void TFormLock::ToolButton2Click()
                        text.replace(QStringLiteral("%1"), QString::fromStdString(launcher)), MsgIcon::Error);
         return;
     }
-    const bool ended = m_context.platform.processes != nullptr &&
-                       EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(),
-                                             m_context.waiter,
-                                             {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    const bool ended =
+        EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(), m_context.waiter,
+                              {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
     const QString caption = QString::fromLatin1(FileOpsMessages::kCaption);
     if (ended) {
         ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
@@ -704,17 +702,14 @@ void TFormLock::ToolButton2Click()
                        MsgIcon::Error);
     }
     // Only the in-use mark is brought up to date; the rest of the view stays as it is.
-    const bool locked = m_context.platform.usage != nullptr &&
-                        m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
+    const bool locked = m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
     ImageJa3->setVisible(locked);
     Label5->setVisible(locked);
 }
 
 void TFormLock::ButtonDefaultsClick()
 {
-    const bool started =
-        m_context.platform.desktopSettings != nullptr && m_context.platform.desktopSettings->OpenDefaultApps();
-    if (!started) {
+    if (!m_context.platform.desktopSettings->OpenDefaultApps()) {
         ShowMessageDialog(this, DialogKind::Error, QString::fromLatin1(kDefaultAppsFailedText));
     }
 }

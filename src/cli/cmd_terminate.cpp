@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 
-#include "common/Errors.h"
 #include "fileops/ProcessTermination.h"
 #include "inspect/ExecLauncher.h"
 
@@ -11,9 +10,6 @@ namespace velmora::cli {
 int RunTerminate(const std::vector<std::string>& args, CliContext& context)
 {
     if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
-    if (context.platform.processes == nullptr || context.platform.environment == nullptr) {
-        throw VelmoraError("ending processes is not supported on this system");
-    }
     const std::string name = context.platform.environment->Paths().FileName(args[0]);
     if (IsLauncherProgram(name)) {
         context.err << "velmora-cli terminate: '" << name

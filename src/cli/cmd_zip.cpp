@@ -53,12 +53,9 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     ZipWriteOptions options;
     options.password = password;
     options.random = context.platform.random;
-    if (IFileAttributes* service = context.platform.attributes) {
-        // The platform decides what counts as hidden or system, and supplies the stored attributes.
-        options.attributes = [service](const std::filesystem::path& path) {
-            return service->ReadAttributes(path.string());
-        };
-    }
+    // The platform decides what counts as hidden or system, and supplies the stored attributes.
+    IFileAttributes* service = context.platform.attributes;
+    options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
     if (context.progressToTerminal) {
         options.progress = [&context](std::uint64_t done, std::uint64_t total) {
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;

@@ -1,3 +1,4 @@
+#include "FakePlatform.h"
 #include "ArchiveTestSupport.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
@@ -22,7 +23,7 @@ struct CliRun {
 CliRun RunArgs(const std::vector<std::string>& args)
 {
     test::CountingRandom random;
-    Platform platform;
+    test::FakePlatform platform;
     platform.random = &random;
     std::ostringstream out, err;
     cli::CliContext context{platform, out, err, false};
