@@ -32,25 +32,49 @@ bool IsVersionOf(std::string_view name, std::string_view stem)
 }
 
 constexpr std::array kShells{"sh", "bash", "dash", "zsh", "ksh", "mksh", "csh", "tcsh", "fish", "busybox", "ash"};
-constexpr std::array kInterpreters{"python", "pypy", "perl", "ruby", "lua", "luajit", "php", "node", "nodejs",
-                                   "tclsh", "wish", "java", "mono", "dotnet", "gjs", "osascript", "Rscript"};
+constexpr std::array kInterpreters{"python", "pypy",   "perl",   "ruby",      "lua",    "luajit",
+                                   "php",    "node",   "nodejs", "tclsh",     "wish",   "java",
+                                   "mono",   "dotnet", "gjs",    "osascript", "Rscript"};
 // Launchers that hand the file to another program, naming none themselves.
-constexpr std::array kOpeners{"gio", "xdg-open", "gtk-launch", "exo-open", "kde-open", "kde-open5", "kioclient",
-                              "kioclient5", "kfmclient", "mimeopen", "see", "run-mailcap", "gnome-open"};
+constexpr std::array kOpeners{"gio",       "xdg-open",    "gtk-launch", "exo-open",  "kde-open",
+                              "kde-open5", "kioclient",   "kioclient5", "kfmclient", "mimeopen",
+                              "see",       "run-mailcap", "gnome-open"};
 // Wrappers that run the rest of the line, with options of their own in front of it.
-constexpr std::array kWrappers{"env",        "nohup",       "setsid",     "nice",       "ionice",
-                               "sudo",       "pkexec",      "dbus-launch", "prime-run", "gamemoderun",
-                               "systemd-run", "firejail",   "torsocks",   "flatpak",    "snap",
-                               "flatpak-spawn", "bwrap",   "chrt",       "taskset",    "stdbuf",
-                               "timeout",    "xterm",       "x-terminal-emulator", "gnome-terminal", "konsole"};
+constexpr std::array kWrappers{"env",
+                               "nohup",
+                               "setsid",
+                               "nice",
+                               "ionice",
+                               "sudo",
+                               "pkexec",
+                               "dbus-launch",
+                               "prime-run",
+                               "gamemoderun",
+                               "systemd-run",
+                               "firejail",
+                               "torsocks",
+                               "flatpak",
+                               "snap",
+                               "flatpak-spawn",
+                               "bwrap",
+                               "chrt",
+                               "taskset",
+                               "stdbuf",
+                               "timeout",
+                               "xterm",
+                               "x-terminal-emulator",
+                               "gnome-terminal",
+                               "konsole"};
 
-template <std::size_t N>
-bool IsOneOf(std::string_view name, const std::array<const char*, N>& names)
+template <std::size_t N> bool IsOneOf(std::string_view name, const std::array<const char*, N>& names)
 {
     return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == Lower(n); });
 }
 
-bool IsShell(std::string_view name) { return IsOneOf(name, kShells); }
+bool IsShell(std::string_view name)
+{
+    return IsOneOf(name, kShells);
+}
 
 bool IsInterpreter(std::string_view name)
 {
@@ -117,7 +141,8 @@ std::optional<std::vector<std::string>> SplitShellCommand(std::string_view comma
     if (inWord) words.push_back(word);
     // "exec prog" and leading assignments still name prog.
     std::size_t first = 0;
-    while (first < words.size() && (words[first] == "exec" || IsAssignment(words[first]))) ++first;
+    while (first < words.size() && (words[first] == "exec" || IsAssignment(words[first])))
+        ++first;
     words.erase(words.begin(), words.begin() + static_cast<std::ptrdiff_t>(first));
     // Field codes that a desktop entry put inside the command stand for the file.
     std::erase_if(words, [](const std::string& w) { return w.size() == 2 && w[0] == '%' && w[1] != '%'; });
@@ -129,7 +154,7 @@ bool TakesValue(std::string_view wrapper, std::string_view option)
 {
     struct Entry {
         const char* wrapper;
-        const char* options;  // blank-separated
+        const char* options; // blank-separated
     };
     static constexpr Entry kEntries[] = {
         {"env", "-u --unset -C --chdir -S --split-string"},
@@ -256,11 +281,12 @@ ExecProgram ResolveExecLauncher(const std::vector<std::string>& words)
                 if (name == "env" && IsAssignment(word)) continue;
                 if ((name == "nice" || name == "chrt" || name == "taskset" || name == "timeout") &&
                     word.find_first_not_of("0123456789.xXabcdefABCDEF,-smhd") == std::string::npos) {
-                    continue;  // a priority, CPU mask or duration before the program
+                    continue; // a priority, CPU mask or duration before the program
                 }
                 break;
             }
-            if (next.empty()) next.assign(rest.begin() + static_cast<std::ptrdiff_t>(std::min(i, rest.size())), rest.end());
+            if (next.empty())
+                next.assign(rest.begin() + static_cast<std::ptrdiff_t>(std::min(i, rest.size())), rest.end());
         }
         rest = next;
     }

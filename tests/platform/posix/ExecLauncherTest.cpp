@@ -1,5 +1,5 @@
-#include "platform/posix/DesktopEntry.h"
 #include "inspect/ExecLauncher.h"
+#include "platform/posix/DesktopEntry.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@ TEST(ExecLauncher, FollowsLaunchersToTheProgramTheLineNames)
 {
     struct Case {
         const char* exec;
-        std::vector<std::string> program;  // empty: the line names no program
+        std::vector<std::string> program; // empty: the line names no program
         const char* launcher;
     };
     const Case cases[] = {
@@ -20,7 +20,7 @@ TEST(ExecLauncher, FollowsLaunchersToTheProgramTheLineNames)
         {"/usr/bin/env -u LANG -i A=1 viewer --x %F", {"viewer", "--x"}, "env"},
         {"env -S \"viewer --a\" %f", {"viewer", "--a"}, "env"},
         {"sh -c \"viewer --b %f\"", {"viewer", "--b"}, "sh"},
-        {"bash -c 'exec env X=1 /opt/v/viewer \"$1\"' _ %f", {}, "bash"},  // "$1": shell expansion
+        {"bash -c 'exec env X=1 /opt/v/viewer \"$1\"' _ %f", {}, "bash"}, // "$1": shell expansion
         {"bash -lc \"exec viewer\"", {"viewer"}, "bash"},
         {"sh -c \"viewer | tee log\"", {}, "sh"},
         {"sh -c", {}, "sh"},
@@ -46,8 +46,8 @@ TEST(ExecLauncher, FollowsLaunchersToTheProgramTheLineNames)
 
 TEST(ExecLauncher, ShellsInterpretersAndLaunchersAreNeverProgramsToEnd)
 {
-    for (const char* name : {"bash", "sh", "dash", "zsh", "env", "python3", "python3.11", "Python", "perl5.36",
-                             "node", "flatpak", "snap", "gio", "xdg-open", "sudo", "nohup"}) {
+    for (const char* name : {"bash", "sh", "dash", "zsh", "env", "python3", "python3.11", "Python", "perl5.36", "node",
+                             "flatpak", "snap", "gio", "xdg-open", "sudo", "nohup"}) {
         EXPECT_TRUE(IsLauncherProgram(name)) << name;
     }
     for (const char* name : {"viewer", "gimp", "firefox", "pythonista", "bashful", "gedit", ""}) {
