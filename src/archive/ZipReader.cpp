@@ -6,6 +6,7 @@
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 
 #include <libdeflate.h>
@@ -294,7 +295,7 @@ JobResult RunEntryJob(const EntryJob& job)
         if (crc != e.crc32) {
             throw VelmoraError("CRC-32 mismatch");
         }
-        sink.Commit(job.restoreTime ? DosToFileTime(e.dosDateTime) : std::nullopt);
+        sink.Commit(job.restoreTime ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt);
         result.ok = true;
         result.crc = crc;
         result.size = produced;
@@ -347,6 +348,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         if (result.error.empty()) {
             result.error = text;
         }
+        result.failures.push_back(text);
     };
     StdFile file;
     if (!file.Open(archive, "rb")) {
@@ -358,6 +360,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         result.error = error;
         return result;
     }
+    result.warnings = index.warnings;
     std::vector<bool> duplicate;
     const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
     std::uint64_t total = 0;
@@ -556,6 +559,7 @@ ZipListing ListZipArchive(const fs::path& archive)
     listing.ok = listing.error.empty();
     listing.entries = std::move(index.entries);
     listing.zip64 = index.zip64;
+    listing.warnings = std::move(index.warnings);
     return listing;
 }
 
@@ -582,7 +586,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
             throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
         }
     }
-    const std::string trimmed = TrimBlanks(password);
+    const std::string trimmed(TrimBlanks(password));
     return Extract(archive, target, Mode::Flatten, &trimmed, options);
 }
 

@@ -5,6 +5,7 @@
 #include "archive/PkwareCipher.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "platform/IRandomSource.h"
 
@@ -31,15 +32,6 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 constexpr std::size_t kWholeLimit = 4u << 20;
 constexpr std::size_t kPieceSize = 2u << 20;
 
-std::string ToLower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
 {
@@ -585,6 +577,13 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         reason = "The name is too long for an archive entry";
         return plan;
     }
+    if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
+        // Encrypted entries carry a data descriptor. Debian's unzip 6.0 takes any entry
+        // with a Unicode Path field for a Zip64 entry and then skips 8 bytes too many
+        // after the descriptor, which it reports as overlapping entries (a zip bomb).
+        // Such names are stored in UTF-8 instead, which every reader takes from bit 11.
+        *name = Utf8EntryName(source.name);
+    }
     plan.name = std::move(*name);
     std::error_code ec;
     const auto status = fs::status(source.path, ec);
@@ -604,7 +603,7 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
 
 bool IsZipArchiveName(const fs::path& archive)
 {
-    const std::string ext = ToLower(archive.extension().string());
+    const std::string ext = AsciiLower(archive.extension().string());
     return ext == ".zip" || ext == ".jar";
 }
 

@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -9,11 +10,17 @@
 namespace velmora::cli {
 
 namespace {
-std::string Trimmed(const std::string& text)
+// The folder's first-level subfolders (links to folders included), which the zip tool
+// leaves out.
+std::size_t CountSubfolders(const std::filesystem::path& folder)
 {
-    const auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
+    std::size_t count = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code statError;
+        count += std::filesystem::is_directory(it->path(), statError) ? 1 : 0;
+    }
+    return count;
 }
 } // namespace
 
@@ -22,9 +29,12 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     std::vector<std::string> positional;
     std::string password;
     bool overwrite = false;
+    bool recursive = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--overwrite") {
             overwrite = true;
+        } else if (args[i] == "--recursive") {
+            recursive = true;
         } else if (args[i] == "--password") {
             if (++i >= args.size()) return UsageError("zip", "--password needs a value", context);
             password = args[i];
@@ -39,7 +49,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
-    password = Trimmed(password);
+    password = std::string(TrimBlanks(password));
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
                     << "' does not end in .zip or .jar\n";
@@ -61,7 +71,11 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
         };
     }
-    const ZipWriteResult result = WriteZipArchive(folder, archive, options);
+    // Without --recursive the zip tool's rule holds: the folder's own files that are
+    // neither hidden nor system, by bare name. With it, the whole tree (hidden files
+    // included) under relative names, each folder with its own entry.
+    const ZipWriteResult result =
+        WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
     if (context.progressToTerminal) context.err << "\r";
     if (!result.ok) {
         context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
@@ -70,6 +84,13 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     for (const ZipSkipped& s : result.skipped) {
         context.err << "velmora-cli zip: left out '" << s.path.string() << "': " << s.reason << "\n";
     }
+    const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
+    if (subfolders > 0) {
+        context.err << "velmora-cli zip: " << subfolders << (subfolders == 1 ? " subfolder was" : " subfolders were")
+                    << " left out (the zip tool packs a folder's own files; --recursive packs the whole tree)\n";
+    }
+    context.err << "velmora-cli zip: " << result.entries << (result.entries == 1 ? " entry" : " entries")
+                << " written to '" << archive.string() << "'\n";
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "FakePlatform.h"
 #include "ArchiveTestSupport.h"
+#include "PeerGate.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 
@@ -60,6 +61,7 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     }
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
+    test::ExpectPeersAccept(zip, "pw");
 }
 
 } // namespace
