@@ -22,7 +22,9 @@ const std::vector<CliCommand>& Commands()
         {"protect", "protect FOLDER ARCHIVE --password P",
          "replace a folder by a password-protected archive", RunProtect},
         {"unzip", "unzip ARCHIVE FOLDER [--password P]",
-         "extract a ZIP archive; with a password, a protected archive", RunUnzip},
+         "extract a ZIP archive with its folders, encrypted or not", RunUnzip},
+        {"restore", "restore ARCHIVE FOLDER --password P",
+         "restore a protected folder (its files flat into FOLDER)", RunRestore},
         {"gunzip", "gunzip FILE", "extract a gzip file under the name stored in it", RunGunzip},
         {"lnk", "lnk TARGET LINK [--args PARAMETER]", "write a shortcut (.lnk) file", RunLnk},
     };
