@@ -13,6 +13,7 @@ packages=(
   zip unzip 7zip python3 liblnk-utils
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
   appstream dpkg-dev psmisc lsof
+  samba smbclient wine wine64 util-linux
 )
 
 missing=()
