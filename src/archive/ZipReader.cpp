@@ -2,7 +2,9 @@
 
 #include "archive/ArchiveIo.h"
 #include "archive/BackgroundWriter.h"
+#include "archive/EntryDecoder.h"
 #include "archive/PkwareCipher.h"
+#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
 #include "archive/ZipWriter.h"
@@ -228,6 +230,7 @@ struct EntryJob {
     DataSpan span;
     bool encrypted = false;
     std::string passwordBytes;
+    std::optional<AesExtraField> aes; // AES entry: the password bytes are its key material
     fs::path output; // empty: only verify
     bool restoreTime = true;
     CancelFlag cancel = nullptr;
@@ -290,6 +293,94 @@ private:
     StdFile m_file;
 };
 
+// The entry's bytes as they lie in the archive, decrypted when the traditional cipher is used.
+class RangeSource : public ByteSource {
+public:
+    RangeSource(StdFile& file, std::uint64_t size, PkwareCipher* cipher, CancelFlag cancel)
+        : m_file(file), m_left(size), m_cipher(cipher), m_cancel(cancel)
+    {
+    }
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        if (m_cancel && m_cancel->load()) {
+            throw VelmoraError("cancelled");
+        }
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_left));
+        if (n && !m_file.ReadExact(data, n)) {
+            throw VelmoraError("archive ends inside an entry");
+        }
+        if (m_cipher) {
+            m_cipher->Decrypt(data, n);
+        }
+        m_left -= n;
+        return n;
+    }
+
+private:
+    StdFile& m_file;
+    std::uint64_t m_left;
+    PkwareCipher* m_cipher;
+    CancelFlag m_cancel;
+};
+
+// Plain bytes into the CRC and the output file.
+class CrcSink : public ByteSink {
+public:
+    explicit CrcSink(Sink& sink) : m_sink(sink) {}
+    void Write(const unsigned char* data, std::size_t size) override
+    {
+        crc = Crc32(crc, data, size);
+        m_sink.Write(data, size);
+    }
+    std::uint32_t crc = 0;
+
+private:
+    Sink& m_sink;
+};
+
+// Entries of the further methods and AES entries: byte range, then the cipher, then the
+// method's decoder, then the checked output, which is committed only when the size, the
+// CRC (not stored by AE-2) and the AES authentication code all match.
+JobResult RunDecoderJob(const EntryJob& job, StdFile& in)
+{
+    JobResult result;
+    const ZipEntryInfo& e = job.entry;
+    std::uint64_t size = e.compressedSize;
+    std::optional<PkwareCipher> pkware;
+    if (job.encrypted && !job.aes) {
+        unsigned char header[12];
+        if (size < 12 || !in.ReadExact(header, 12)) {
+            throw VelmoraError("damaged encryption header");
+        }
+        pkware.emplace(job.passwordBytes);
+        pkware->Decrypt(header, 12);
+        size -= 12;
+    }
+    RangeSource range(in, size, pkware ? &*pkware : nullptr, job.cancel);
+    std::optional<AesDecryptingSource> aes;
+    if (job.aes) {
+        aes.emplace(range, size, job.aes->strength, job.passwordBytes);
+    }
+    ByteSource& source = aes ? static_cast<ByteSource&>(*aes) : range;
+    Sink sink(job.output);
+    sink.Open();
+    CrcSink out(sink);
+    const std::uint16_t method = job.aes ? job.aes->method : e.method;
+    const std::uint64_t produced = DecodeEntryData(method, e.flags, source, out, e.uncompressedSize);
+    if (aes) {
+        aes->Finish();
+    }
+    const bool crcStored = !job.aes || job.aes->version == 1;
+    if (crcStored && out.crc != e.crc32) {
+        throw VelmoraError("CRC-32 mismatch");
+    }
+    sink.Commit(job.restoreTime ? DosToFileTime(e.dosDateTime) : std::nullopt);
+    result.ok = true;
+    result.crc = out.crc;
+    result.size = produced;
+    return result;
+}
+
 JobResult RunEntryJob(const EntryJob& job)
 {
     JobResult result;
@@ -298,6 +389,9 @@ JobResult RunEntryJob(const EntryJob& job)
         StdFile in;
         if (!in.Open(job.archive, "rb") || !in.Seek(job.span.start)) {
             throw VelmoraError(SystemErrorText("Reading archive", job.archive.string(), errno));
+        }
+        if (job.aes || !(e.method == 0 || e.method == 8)) {
+            return RunDecoderJob(job, in);
         }
         std::uint64_t remaining = e.compressedSize;
         std::optional<PkwareCipher> cipher;
@@ -485,6 +579,31 @@ bool MakeFolders(const fs::path& target, const fs::path& relative, std::string& 
     return true;
 }
 
+// Finds the password bytes that open an AES entry (its UTF-8 bytes first, as the
+// writers of AES entries use them, then Windows-1252), asking for another password up
+// to three times like the traditional cipher does.
+bool MatchAesPassword(StdFile& file, const ZipEntryInfo& e, const AesExtraField& aes, EntryJob& job,
+                      const ZipExtractOptions& options, std::string& currentPassword)
+{
+    unsigned char head[16 + kAesVerifierSize];
+    const std::size_t headSize = AesSaltSize(aes.strength) + kAesVerifierSize;
+    if (e.compressedSize < AesOverhead(aes.strength) || !ReadAt(file, job.span.start, head, headSize)) {
+        return false;
+    }
+    for (int attempt = 0; attempt <= 3; ++attempt) {
+        if (attempt > 0 && options.needPassword && !options.needPassword(currentPassword)) {
+            return false;
+        }
+        for (const std::string& bytes : {currentPassword, PasswordBytes(currentPassword)}) {
+            if (AesPasswordMatches(bytes, head, aes.strength)) {
+                job.passwordBytes = bytes;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 enum class Mode { KeepFolders, Flatten, Verify };
 
 ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode mode, const std::string* password,
@@ -588,8 +707,16 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         } else if (isDirectory) {
             continue;
         }
-        if (e.method != 0 && e.method != 8) {
-            failWith("'" + e.name + "': compression method " + std::to_string(e.method) + " is not supported");
+        std::optional<AesExtraField> aes;
+        if (e.method == zipmethod::kAes) {
+            aes = FindAesExtra(e.extra);
+            if (!aes || !e.encrypted) {
+                failWith("'" + e.name + "': damaged AES extra field");
+                continue;
+            }
+        }
+        if (const std::uint16_t method = aes ? aes->method : e.method; !IsMethodSupported(method)) {
+            failWith("'" + e.name + "': " + MethodText(method) + " is not supported");
             continue;
         }
         EntryJob job;
@@ -607,6 +734,15 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
                 failWith("'" + e.name + "': the entry is encrypted");
                 continue;
             }
+            if (aes) {
+                if (!MatchAesPassword(file, e, *aes, job, options, currentPassword)) {
+                    failWith("'" + e.name + "': wrong or missing password");
+                    stop = true;
+                    continue;
+                }
+                job.encrypted = true;
+                job.aes = aes;
+            } else {
             unsigned char header[12];
             if (e.compressedSize < 12 || !ReadAt(file, job.span.start, header, 12)) {
                 failWith("'" + e.name + "': damaged encryption header");
@@ -642,6 +778,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
                 continue;
             }
             job.encrypted = true;
+            }
         }
         if (!output.empty() && inFlight.count(output)) {
             while (!pending.empty()) {
