@@ -10,7 +10,7 @@ packages=(
   xvfb xauth imagemagick x11-utils
   fonts-liberation fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
   xdg-utils desktop-file-utils dbus dbus-x11
-  zip unzip 7zip python3 liblnk-utils
+  zip unzip 7zip python3 zstd liblnk-utils
 )
 
 missing=()
