@@ -614,6 +614,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         if (result.error.empty()) {
             result.error = text;
         }
+        result.failures.push_back(text);
     };
     StdFile file;
     if (!file.Open(archive, "rb")) {
@@ -650,6 +651,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         inFlight.erase(item.output);
         const ZipEntryInfo& e = index.entries[item.index];
         if (r.ok) {
+            ++result.entriesPassed;
             if (mode == Mode::Verify) {
                 verified[e.name] = {r.crc, r.size};
             } else {

@@ -59,6 +59,8 @@ struct ZipExtractResult {
     bool ok = false;
     std::string error; // first failure, with the entry or path
     std::uint64_t filesWritten = 0;
+    std::uint64_t entriesPassed = 0;   // file entries read and checked without a fault
+    std::vector<std::string> failures; // every failure, first one equal to error
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
 };
 

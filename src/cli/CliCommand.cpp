@@ -14,12 +14,19 @@ const std::vector<CliCommand>& Commands()
          RunTouch},
         {"terminate", "terminate NAME", "end every process whose program file is NAME", RunTerminate},
         {"folder-date", "folder-date DATE FOLDER...", "set the folders' times to DATE (YYYY-MM-DD)", RunFolderDate},
-        {"zip", "zip FOLDER ARCHIVE [--password P] [--overwrite]", "pack a folder's files into a ZIP archive",
+        {"zip", "zip FOLDER ARCHIVE [--password P [--aes]] [--overwrite]",
+         "pack a folder's files into a ZIP archive. --password uses the traditional ZIP encryption, which is\n"
+         "      weak: it is easily broken and protects only against casual reading. Add --aes for AES-256\n"
+         "      (opened by 7-Zip, WinZip and other current tools, not by old unzip programs)",
          RunZip},
         {"protect", "protect FOLDER ARCHIVE --password P",
          "replace a folder by a password-protected archive", RunProtect},
         {"unzip", "unzip ARCHIVE FOLDER [--password P]",
          "extract a ZIP archive; with a password, a protected archive", RunUnzip},
+        {"list", "list ARCHIVE [--json]", "list a ZIP archive's entries: sizes, methods, encryption, times",
+         RunList},
+        {"test", "test ARCHIVE [--password P]",
+         "check every entry of a ZIP archive (sizes, CRC-32, AES authentication) without writing anything", RunTest},
         {"gunzip", "gunzip FILE", "extract a gzip file under the name stored in it", RunGunzip},
         {"lnk", "lnk TARGET LINK [--args PARAMETER]", "write a shortcut (.lnk) file", RunLnk},
     };
