@@ -69,8 +69,8 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
         bool first = true;
         for (const ZipEntryInfo& e : listing.entries) {
             const Row row = Describe(e);
-            context.out << (first ? "" : ",") << "\n  {\"name\":" << JsonString(e.name) << ",\"size\":"
-                        << e.uncompressedSize << ",\"compressedSize\":" << e.compressedSize
+            context.out << (first ? "" : ",") << "\n  {\"name\":" << JsonString(e.name)
+                        << ",\"size\":" << e.uncompressedSize << ",\"compressedSize\":" << e.compressedSize
                         << ",\"method\":" << JsonString(row.method) << ",\"encryption\":" << JsonString(row.encryption)
                         << ",\"modified\":" << JsonString(DosText(e.dosDateTime))
                         << ",\"directory\":" << (e.isDirectory ? "true" : "false") << "}";
