@@ -594,9 +594,14 @@ bool MatchAesPassword(StdFile& file, const ZipEntryInfo& e, const AesExtraField&
         if (attempt > 0 && options.needPassword && !options.needPassword(currentPassword)) {
             return false;
         }
-        for (const std::string& bytes : {currentPassword, PasswordBytes(currentPassword)}) {
-            if (AesPasswordMatches(bytes, head, aes.strength)) {
-                job.passwordBytes = bytes;
+        const std::string utf8 = currentPassword;
+        const std::string windows1252 = PasswordBytes(currentPassword);
+        for (const std::string* bytes : {&utf8, &windows1252}) {
+            if (bytes == &windows1252 && windows1252 == utf8) {
+                break; // an ASCII password has one form only
+            }
+            if (AesPasswordMatches(*bytes, head, aes.strength)) {
+                job.passwordBytes = *bytes;
                 return true;
             }
         }
