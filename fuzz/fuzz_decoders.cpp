@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         switch (selector) {
         case 0:
-            InflateDeflate64(source, sink, declared);
+            DecodeEntryData(zipmethod::kDeflate64, 0, source, sink, declared);
             break;
         case 1:
             DecodeEntryData(zipmethod::kBzip2, 0, source, sink, declared);
@@ -96,7 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const bool zlibOk = ZlibInflate(data, size, declared, expected);
             bool oursOk = true;
             try {
-                InflateClassic(source, sink, declared);
+                const auto inflater = MakeClassicInflater(source, declared);
+                unsigned char buffer[4096];
+                for (std::size_t n; (n = inflater->Read(buffer, sizeof buffer)) > 0;) {
+                    sink.Write(buffer, n);
+                }
             } catch (const DecodeError&) {
                 oursOk = false;
             }

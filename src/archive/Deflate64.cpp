@@ -84,39 +84,75 @@ struct Huffman {
     }
 };
 
-class Inflater {
+// A resumable inflater: Read decodes until it has output to hand out, keeping the last
+// 64 KiB for matches that reach back.
+class Inflater final : public ByteSource {
 public:
-    Inflater(ByteSource& source, ByteSink& sink, std::uint64_t declared, bool deflate64)
-        : m_source(source), m_sink(sink), m_declared(declared), m_deflate64(deflate64), m_in(64u << 10),
-          m_out(kFlushAt + kMaxMatch)
+    Inflater(ByteSource& source, std::uint64_t declared, bool deflate64)
+        : m_source(source), m_declared(declared), m_deflate64(deflate64), m_in(64u << 10), m_out(kFlushAt + kMaxMatch)
     {}
 
-    std::uint64_t Run()
+    std::size_t Read(unsigned char* data, std::size_t size) override
     {
-        bool last = false;
-        while (!last) {
-            last = Bits(1) != 0;
+        while (m_flushed == m_pos && m_state != State::Done) {
+            if (m_pos >= kFlushAt) {
+                std::memmove(m_out.data(), m_out.data() + m_pos - kWindow, kWindow);
+                m_pos = kWindow;
+                m_flushed = kWindow;
+            }
+            Step();
+        }
+        const std::size_t n = std::min(size, m_pos - m_flushed);
+        if (n == 0) {
+            if (m_produced != m_declared) {
+                throw DecodeError("entry is shorter than its declared size");
+            }
+            return 0;
+        }
+        std::memcpy(data, m_out.data() + m_flushed, n);
+        m_flushed += n;
+        return n;
+    }
+
+    void Finish() override { m_source.Finish(); }
+
+private:
+    enum class State { Header, Stored, Codes, Done };
+
+    void Step()
+    {
+        switch (m_state) {
+        case State::Header: {
+            if (m_last) {
+                m_state = State::Done;
+                return;
+            }
+            m_last = Bits(1) != 0;
             const unsigned type = Bits(2);
             if (type == 0) {
-                Stored();
+                StartStored();
             } else if (type == 1) {
                 Fixed();
-                Codes();
+                m_state = State::Codes;
             } else if (type == 2) {
                 Dynamic();
-                Codes();
+                m_state = State::Codes;
             } else {
                 Damaged("invalid block type");
             }
+            return;
         }
-        Flush();
-        if (m_written != m_declared) {
-            throw DecodeError("entry is shorter than its declared size");
+        case State::Stored:
+            Stored();
+            return;
+        case State::Codes:
+            Codes();
+            return;
+        case State::Done:
+            return;
         }
-        return m_written;
     }
 
-private:
     void Refill()
     {
         while (m_count <= 56) {
@@ -185,39 +221,17 @@ private:
         Damaged("invalid code");
     }
 
-    void Flush()
+    // Output may never run past the declared size.
+    void Produce(std::size_t n)
     {
-        if (m_pos > m_flushed) {
-            const std::size_t n = m_pos - m_flushed;
-            if (n > m_declared - m_written) {
-                throw DecodeError("entry is larger than its declared size");
-            }
-            m_sink.Write(m_out.data() + m_flushed, n);
-            m_written += n;
-            m_flushed = m_pos;
-        }
-        if (m_pos >= kFlushAt) {
-            // Keep the last window for matches that reach back.
-            std::memmove(m_out.data(), m_out.data() + m_pos - kWindow, kWindow);
-            m_history += m_pos - kWindow;
-            m_pos = kWindow;
-            m_flushed = kWindow;
-        }
-    }
-
-    // Output made so far that is not yet in the sink may not run past the declared size.
-    void CheckRoom(std::size_t more)
-    {
-        if (m_pos - m_flushed + more > m_declared - m_written) {
+        if (n > m_declared - m_produced) {
             throw DecodeError("entry is larger than its declared size");
         }
+        m_produced += n;
     }
 
-    void Stored()
+    void StartStored()
     {
-        if (m_pos >= kFlushAt) {
-            Flush();
-        }
         // Drop to the byte boundary, then LEN and its complement.
         m_bits >>= m_count & 7u;
         m_count -= m_count & 7u;
@@ -226,14 +240,19 @@ private:
         if (len != (~nlen & 0xFFFFu)) {
             Damaged("stored block length");
         }
-        unsigned left = len;
+        m_storedLeft = len;
+        m_state = State::Stored;
+    }
+
+    void Stored()
+    {
         // Whole bytes still in the bit buffer come first.
-        while (left > 0 && m_count >= 8) {
-            CheckRoom(1);
+        while (m_storedLeft > 0 && m_count >= 8 && m_pos < kFlushAt) {
+            Produce(1);
             m_out[m_pos++] = static_cast<unsigned char>(Bits(8));
-            --left;
+            --m_storedLeft;
         }
-        while (left > 0) {
+        if (m_storedLeft > 0 && m_count == 0 && m_pos < kFlushAt) {
             if (m_inPos == m_inSize) {
                 m_inSize = m_inEnded ? 0 : m_source.Read(m_in.data(), m_in.size());
                 m_inPos = 0;
@@ -242,18 +261,15 @@ private:
                     Damaged("ends early");
                 }
             }
-            const std::size_t n = std::min<std::size_t>(left, m_inSize - m_inPos);
-            CheckRoom(n);
+            const std::size_t n = std::min({std::size_t{m_storedLeft}, m_inSize - m_inPos, kFlushAt - m_pos});
+            Produce(n);
             std::memcpy(m_out.data() + m_pos, m_in.data() + m_inPos, n);
             m_pos += n;
             m_inPos += n;
-            left -= static_cast<unsigned>(n);
-            if (m_pos >= kFlushAt) {
-                Flush();
-            }
+            m_storedLeft -= static_cast<unsigned>(n);
         }
-        if (m_pos >= kFlushAt) {
-            Flush();
+        if (m_storedLeft == 0) {
+            m_state = State::Header;
         }
     }
 
@@ -324,19 +340,18 @@ private:
         m_distances.Build(lengths + nlen, ndist);
     }
 
+    // Decodes symbols until the block ends or the buffer is full.
     void Codes()
     {
-        for (;;) {
-            if (m_pos >= kFlushAt) {
-                Flush();
-            }
+        while (m_pos < kFlushAt) {
             const unsigned sym = Decode(m_literals);
             if (sym < 256) {
-                CheckRoom(1);
+                Produce(1);
                 m_out[m_pos++] = static_cast<unsigned char>(sym);
                 continue;
             }
             if (sym == 256) {
+                m_state = State::Header;
                 return;
             }
             const unsigned code = sym - 257;
@@ -354,10 +369,11 @@ private:
                 Damaged("invalid distance code");
             }
             const std::size_t distance = kDistBase[dcode] + Bits(kDistExtra[dcode]);
-            if (distance > m_pos + m_history || distance > kWindow || (!m_deflate64 && distance > 32768)) {
+            // m_produced counts everything made so far; the buffer keeps at least the window.
+            if (distance > m_produced || distance > kWindow || (!m_deflate64 && distance > 32768)) {
                 Damaged("distance too far back");
             }
-            CheckRoom(length);
+            Produce(length);
             unsigned char* out = m_out.data() + m_pos;
             const unsigned char* from = out - distance;
             if (distance >= length) {
@@ -372,9 +388,11 @@ private:
     }
 
     ByteSource& m_source;
-    ByteSink& m_sink;
     std::uint64_t m_declared;
     bool m_deflate64;
+    State m_state = State::Header;
+    bool m_last = false;
+    unsigned m_storedLeft = 0;
     std::vector<unsigned char> m_in;
     std::size_t m_inPos = 0;
     std::size_t m_inSize = 0;
@@ -382,26 +400,23 @@ private:
     std::uint64_t m_bits = 0;
     unsigned m_count = 0;
     std::vector<unsigned char> m_out;
-    std::size_t m_pos = 0;
-    std::size_t m_flushed = 0;
-    std::uint64_t m_history = 0; // bytes moved out of the buffer, still within reach
-    std::uint64_t m_written = 0;
+    std::size_t m_pos = 0;     // end of the output in the buffer
+    std::size_t m_flushed = 0; // what Read has handed out
+    std::uint64_t m_produced = 0;
     Huffman m_literals;
     Huffman m_distances;
 };
 
 } // namespace
 
-std::uint64_t InflateDeflate64(ByteSource& source, ByteSink& sink, std::uint64_t declaredSize)
+std::unique_ptr<ByteSource> MakeDeflate64Decoder(ByteSource& packed, std::uint64_t declaredSize)
 {
-    Inflater inflater(source, sink, declaredSize, true);
-    return inflater.Run();
+    return std::make_unique<Inflater>(packed, declaredSize, true);
 }
 
-std::uint64_t InflateClassic(ByteSource& source, ByteSink& sink, std::uint64_t declaredSize)
+std::unique_ptr<ByteSource> MakeClassicInflater(ByteSource& packed, std::uint64_t declaredSize)
 {
-    Inflater inflater(source, sink, declaredSize, false);
-    return inflater.Run();
+    return std::make_unique<Inflater>(packed, declaredSize, false);
 }
 
 } // namespace velmora

@@ -5,11 +5,11 @@
 
 namespace velmora {
 
-// Same contract as DecodeEntryData: at most declaredSize bytes, exactly that many on
-// success, DecodeError on damaged data.
-std::uint64_t InflateDeflate64(ByteSource& source, ByteSink& sink, std::uint64_t declaredSize);
+// Same contract as MakeMethodDecoder: never more than declaredSize bytes, exactly that
+// many before Read returns 0, DecodeError on damaged data.
+std::unique_ptr<ByteSource> MakeDeflate64Decoder(ByteSource& packed, std::uint64_t declaredSize);
 
 // The same inflater reading plain deflate; used to cross-check it against zlib.
-std::uint64_t InflateClassic(ByteSource& source, ByteSink& sink, std::uint64_t declaredSize);
+std::unique_ptr<ByteSource> MakeClassicInflater(ByteSource& packed, std::uint64_t declaredSize);
 
 } // namespace velmora

@@ -8,6 +8,7 @@
 #include <zstd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -17,37 +18,17 @@ namespace {
 
 constexpr std::size_t kChunk = 256u << 10;
 
-// Passes plain bytes on and refuses anything beyond the declared size.
-class BoundedSink {
-public:
-    BoundedSink(ByteSink& sink, std::uint64_t declared) : m_sink(sink), m_declared(declared) {}
-    void Write(const unsigned char* data, std::size_t size)
-    {
-        if (size > m_declared - m_written) {
-            throw DecodeError("entry is larger than its declared size");
-        }
-        m_written += size;
-        if (size) {
-            m_sink.Write(data, size);
-        }
-    }
-    std::uint64_t Written() const { return m_written; }
-    std::uint64_t Room() const { return m_declared - m_written; }
-    std::uint64_t Finish() const
-    {
-        if (m_written != m_declared) {
-            throw DecodeError("entry is shorter than its declared size");
-        }
-        return m_written;
-    }
+[[noreturn]] void Damaged(const char* what = nullptr)
+{
+    throw DecodeError(what ? std::string("damaged compressed data (") + what + ")" : "damaged compressed data");
+}
 
-private:
-    ByteSink& m_sink;
-    std::uint64_t m_declared;
-    std::uint64_t m_written = 0;
-};
+[[noreturn]] void TooLarge()
+{
+    throw DecodeError("entry is larger than its declared size");
+}
 
-// Buffers the source so each library decoder can be fed in chunks.
+// Buffers the packed source so each library decoder can be fed in chunks.
 class InputBuffer {
 public:
     explicit InputBuffer(ByteSource& source) : m_source(source), m_data(kChunk) {}
@@ -57,6 +38,9 @@ public:
         if (m_pos < m_size) {
             return true;
         }
+        if (m_ended) {
+            return false;
+        }
         m_size = m_source.Read(m_data.data(), m_data.size());
         m_pos = 0;
         m_ended = m_size == 0;
@@ -65,7 +49,6 @@ public:
     const unsigned char* Data() const { return m_data.data() + m_pos; }
     std::size_t Size() const { return m_size - m_pos; }
     void Consume(std::size_t n) { m_pos += n; }
-    bool Ended() const { return m_ended; }
 
 private:
     ByteSource& m_source;
@@ -75,40 +58,95 @@ private:
     bool m_ended = false;
 };
 
-[[noreturn]] void Damaged(const char* what = nullptr)
-{
-    throw DecodeError(what ? std::string("damaged compressed data (") + what + ")" : "damaged compressed data");
-}
+// What every decoder shares: the packed source, the declared-size bound, and the loop
+// that calls a library until it hands out bytes or ends.
+class LibraryDecoder : public ByteSource {
+public:
+    LibraryDecoder(ByteSource& packed, std::uint64_t declared) : m_packed(packed), m_in(packed), m_declared(declared) {}
 
-std::uint64_t CopyStored(ByteSource& source, BoundedSink& out)
-{
-    std::vector<unsigned char> buffer(kChunk);
-    for (std::size_t n; (n = source.Read(buffer.data(), buffer.size())) > 0;) {
-        out.Write(buffer.data(), n);
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        int idle = 0;
+        while (!m_ended && size > 0) {
+            // One byte beyond the declared size is offered so that more data shows.
+            const std::uint64_t room = m_declared - m_produced;
+            const std::size_t offer = static_cast<std::size_t>(std::min<std::uint64_t>(size, room + 1));
+            const bool more = m_in.Fill();
+            std::size_t made = 0;
+            m_ended = Step(data, offer, more, made);
+            if (made > room) {
+                TooLarge();
+            }
+            m_produced += made;
+            if (made > 0) {
+                return made;
+            }
+            // A library may need a few calls to drain what it holds once the input is gone.
+            if (!more && !m_ended && ++idle > 3) {
+                Damaged("ends early");
+            }
+        }
+        if (m_ended && m_produced != m_declared) {
+            throw DecodeError("entry is shorter than its declared size");
+        }
+        return 0;
     }
-    return out.Finish();
-}
 
-std::uint64_t Inflate(ByteSource& source, BoundedSink& out)
-{
-    z_stream zs{};
-    if (inflateInit2(&zs, -15) != Z_OK) {
-        throw std::bad_alloc();
+    void Finish() override { m_packed.Finish(); }
+
+protected:
+    // Decodes from m_in into out (at most capacity bytes); sets made; returns true at the
+    // end of the stream. more is false once the packed source has ended.
+    virtual bool Step(unsigned char* out, std::size_t capacity, bool more, std::size_t& made) = 0;
+
+    ByteSource& m_packed;
+    InputBuffer m_in;
+
+private:
+    std::uint64_t m_declared;
+    std::uint64_t m_produced = 0;
+    bool m_ended = false;
+};
+
+class StoredDecoder final : public LibraryDecoder {
+public:
+    using LibraryDecoder::LibraryDecoder;
+
+private:
+    bool Step(unsigned char* out, std::size_t capacity, bool more, std::size_t& made) override
+    {
+        if (!more) {
+            return true;
+        }
+        made = std::min(capacity, m_in.Size());
+        std::memcpy(out, m_in.Data(), made);
+        m_in.Consume(made);
+        return false;
     }
-    const std::unique_ptr<z_stream, int (*)(z_stream*)> guard(&zs, inflateEnd);
-    InputBuffer in(source);
-    std::vector<unsigned char> buffer(kChunk);
-    for (;;) {
-        const bool more = in.Fill();
-        zs.next_in = const_cast<unsigned char*>(in.Data());
-        zs.avail_in = static_cast<uInt>(in.Size());
-        zs.next_out = buffer.data();
-        zs.avail_out = static_cast<uInt>(buffer.size());
-        const int rc = inflate(&zs, Z_NO_FLUSH);
-        in.Consume(in.Size() - zs.avail_in);
-        out.Write(buffer.data(), buffer.size() - zs.avail_out);
+};
+
+class InflateDecoder final : public LibraryDecoder {
+public:
+    InflateDecoder(ByteSource& packed, std::uint64_t declared) : LibraryDecoder(packed, declared)
+    {
+        if (inflateInit2(&m_zs, -15) != Z_OK) {
+            throw std::bad_alloc();
+        }
+    }
+    ~InflateDecoder() override { inflateEnd(&m_zs); }
+
+private:
+    bool Step(unsigned char* out, std::size_t capacity, bool more, std::size_t& made) override
+    {
+        m_zs.next_in = const_cast<unsigned char*>(m_in.Data());
+        m_zs.avail_in = static_cast<uInt>(m_in.Size());
+        m_zs.next_out = out;
+        m_zs.avail_out = static_cast<uInt>(capacity);
+        const int rc = inflate(&m_zs, Z_NO_FLUSH);
+        m_in.Consume(m_in.Size() - m_zs.avail_in);
+        made = capacity - m_zs.avail_out;
         if (rc == Z_STREAM_END) {
-            break;
+            return true;
         }
         if (rc == Z_BUF_ERROR && !more) {
             Damaged("ends early");
@@ -116,86 +154,97 @@ std::uint64_t Inflate(ByteSource& source, BoundedSink& out)
         if (rc != Z_OK && rc != Z_BUF_ERROR) {
             Damaged();
         }
+        return false;
     }
-    return out.Finish();
-}
+    z_stream m_zs{};
+};
 
-std::uint64_t Bunzip(ByteSource& source, BoundedSink& out)
-{
-    bz_stream bs{};
-    if (BZ2_bzDecompressInit(&bs, 0, 0) != BZ_OK) {
-        throw std::bad_alloc();
-    }
-    const std::unique_ptr<bz_stream, int (*)(bz_stream*)> guard(&bs, BZ2_bzDecompressEnd);
-    InputBuffer in(source);
-    std::vector<unsigned char> buffer(kChunk);
-    for (;;) {
-        const bool more = in.Fill();
-        bs.next_in = const_cast<char*>(reinterpret_cast<const char*>(in.Data()));
-        bs.avail_in = static_cast<unsigned>(in.Size());
-        bs.next_out = reinterpret_cast<char*>(buffer.data());
-        bs.avail_out = static_cast<unsigned>(buffer.size());
-        const int rc = BZ2_bzDecompress(&bs);
-        in.Consume(in.Size() - bs.avail_in);
-        out.Write(buffer.data(), buffer.size() - bs.avail_out);
-        if (rc == BZ_STREAM_END) {
-            break;
+class Bzip2Decoder final : public LibraryDecoder {
+public:
+    Bzip2Decoder(ByteSource& packed, std::uint64_t declared) : LibraryDecoder(packed, declared)
+    {
+        if (BZ2_bzDecompressInit(&m_bs, 0, 0) != BZ_OK) {
+            throw std::bad_alloc();
         }
-        if (!more && bs.avail_out == buffer.size()) {
-            Damaged("ends early");
+    }
+    ~Bzip2Decoder() override { BZ2_bzDecompressEnd(&m_bs); }
+
+private:
+    bool Step(unsigned char* out, std::size_t capacity, bool, std::size_t& made) override
+    {
+        m_bs.next_in = const_cast<char*>(reinterpret_cast<const char*>(m_in.Data()));
+        m_bs.avail_in = static_cast<unsigned>(m_in.Size());
+        m_bs.next_out = reinterpret_cast<char*>(out);
+        m_bs.avail_out = static_cast<unsigned>(std::min<std::size_t>(capacity, 1u << 30));
+        const unsigned offered = m_bs.avail_out;
+        const int rc = BZ2_bzDecompress(&m_bs);
+        m_in.Consume(m_in.Size() - m_bs.avail_in);
+        made = offered - m_bs.avail_out;
+        if (rc == BZ_STREAM_END) {
+            return true;
         }
         if (rc != BZ_OK) {
             Damaged();
         }
+        return false;
     }
-    return out.Finish();
-}
+    bz_stream m_bs{};
+};
 
-// Runs an initialised liblzma stream to its end.
-std::uint64_t RunLzma(lzma_stream& ls, InputBuffer& in, BoundedSink& out)
-{
-    const std::unique_ptr<lzma_stream, void (*)(lzma_stream*)> guard(&ls, lzma_end);
-    std::vector<unsigned char> buffer(kChunk);
-    for (;;) {
-        const bool more = in.Fill();
-        ls.next_in = in.Data();
-        ls.avail_in = in.Size();
-        ls.next_out = buffer.data();
-        ls.avail_out = buffer.size();
-        const lzma_ret rc = lzma_code(&ls, more ? LZMA_RUN : LZMA_FINISH);
-        in.Consume(in.Size() - ls.avail_in);
-        out.Write(buffer.data(), buffer.size() - ls.avail_out);
-        if (rc == LZMA_STREAM_END) {
-            break;
+// liblzma streams: raw LZMA1 (ZIP's LZMA method) and XZ.
+class LzmaDecoder final : public LibraryDecoder {
+public:
+    LzmaDecoder(ByteSource& packed, std::uint64_t declared) : LibraryDecoder(packed, declared) {}
+    ~LzmaDecoder() override { lzma_end(&m_ls); }
+    lzma_stream& Stream() { return m_ls; }
+    // Reads bytes straight from the packed source before decoding starts (ZIP's LZMA header).
+    void ReadHeader(unsigned char* data, std::size_t size)
+    {
+        for (std::size_t got = 0; got < size;) {
+            if (!m_in.Fill()) {
+                Damaged("LZMA header");
+            }
+            const std::size_t n = std::min(size - got, m_in.Size());
+            std::memcpy(data + got, m_in.Data(), n);
+            m_in.Consume(n);
+            got += n;
         }
-        if (rc == LZMA_MEM_ERROR) {
+    }
+
+private:
+    bool Step(unsigned char* out, std::size_t capacity, bool more, std::size_t& made) override
+    {
+        m_ls.next_in = m_in.Data();
+        m_ls.avail_in = m_in.Size();
+        m_ls.next_out = out;
+        m_ls.avail_out = capacity;
+        const lzma_ret rc = lzma_code(&m_ls, more ? LZMA_RUN : LZMA_FINISH);
+        m_in.Consume(m_in.Size() - m_ls.avail_in);
+        made = capacity - m_ls.avail_out;
+        switch (rc) {
+        case LZMA_OK:
+            return false;
+        case LZMA_STREAM_END:
+            return true;
+        case LZMA_MEM_ERROR:
             throw std::bad_alloc();
-        }
-        if (rc == LZMA_MEMLIMIT_ERROR) {
+        case LZMA_MEMLIMIT_ERROR:
             throw DecodeError("the compressed data asks for more memory than allowed");
-        }
-        if (rc == LZMA_BUF_ERROR) {
+        case LZMA_BUF_ERROR:
             Damaged("ends early");
-        }
-        if (rc != LZMA_OK) {
+        default:
             Damaged();
         }
     }
-    return out.Finish();
-}
+    lzma_stream m_ls = LZMA_STREAM_INIT;
+};
 
-std::uint64_t Unlzma(std::uint16_t flags, ByteSource& source, BoundedSink& out, std::uint64_t declared)
+std::unique_ptr<ByteSource> MakeLzma(std::uint16_t flags, ByteSource& packed, std::uint64_t declared)
 {
+    auto decoder = std::make_unique<LzmaDecoder>(packed, declared);
     // Two version bytes, the properties' size (5) and the properties of raw LZMA1 data.
     unsigned char header[9];
-    std::size_t got = 0;
-    while (got < sizeof header) {
-        const std::size_t n = source.Read(header + got, sizeof header - got);
-        if (n == 0) {
-            Damaged("LZMA header");
-        }
-        got += n;
-    }
+    decoder->ReadHeader(header, sizeof header);
     if ((header[2] | (header[3] << 8)) != 5) {
         Damaged("LZMA header");
     }
@@ -224,89 +273,74 @@ std::uint64_t Unlzma(std::uint16_t flags, ByteSource& source, BoundedSink& out, 
     options.ext_size_low = static_cast<std::uint32_t>(size);
     options.ext_size_high = static_cast<std::uint32_t>(size >> 32);
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-    lzma_stream ls = LZMA_STREAM_INIT;
-    const lzma_ret rc = lzma_raw_decoder(&ls, filters);
+    const lzma_ret rc = lzma_raw_decoder(&decoder->Stream(), filters);
     if (rc == LZMA_MEM_ERROR) {
         throw std::bad_alloc();
     }
     if (rc != LZMA_OK) {
-        lzma_end(&ls);
         Damaged("LZMA properties");
     }
-    InputBuffer in(source);
-    return RunLzma(ls, in, out);
+    return decoder;
 }
 
-std::uint64_t Unxz(ByteSource& source, BoundedSink& out, std::uint64_t declared)
+std::unique_ptr<ByteSource> MakeXz(ByteSource& packed, std::uint64_t declared)
 {
+    auto decoder = std::make_unique<LzmaDecoder>(packed, declared);
     const std::uint64_t limit = std::clamp<std::uint64_t>(declared + (64u << 20), 128u << 20, 1024u << 20);
     lzma_mt mt{};
-    mt.flags = 0;
-    mt.threads = 2;
+    mt.threads = 2; // blocks of multi-threaded writers decode side by side
     mt.memlimit_threading = limit;
     mt.memlimit_stop = limit;
-    lzma_stream ls = LZMA_STREAM_INIT;
-    lzma_ret rc = lzma_stream_decoder_mt(&ls, &mt);
-    if (rc != LZMA_OK) {
-        lzma_end(&ls);
-        ls = LZMA_STREAM_INIT;
-        rc = lzma_stream_decoder(&ls, limit, 0);
-    }
-    if (rc != LZMA_OK) {
-        lzma_end(&ls);
+    if (lzma_stream_decoder_mt(&decoder->Stream(), &mt) != LZMA_OK &&
+        lzma_stream_decoder(&decoder->Stream(), limit, 0) != LZMA_OK) {
         throw std::bad_alloc();
     }
-    InputBuffer in(source);
-    return RunLzma(ls, in, out);
+    return decoder;
 }
 
-std::uint64_t Unzstd(ByteSource& source, BoundedSink& out, std::uint64_t declared)
-{
-    const std::unique_ptr<ZSTD_DStream, std::size_t (*)(ZSTD_DStream*)> ds(ZSTD_createDStream(), ZSTD_freeDStream);
-    if (!ds) {
-        throw std::bad_alloc();
-    }
-    // A window larger than the entry is never needed; allow the largest only for large entries.
-    int windowLog = 27;
-    while (windowLog < 31 && (std::uint64_t{1} << windowLog) < declared) {
-        ++windowLog;
-    }
-    ZSTD_DCtx_setParameter(ds.get(), ZSTD_d_windowLogMax, windowLog);
-    InputBuffer in(source);
-    std::vector<unsigned char> buffer(ZSTD_DStreamOutSize());
-    std::size_t last = 1; // 0 once a frame is complete and flushed
-    bool anyFrame = false;
-    while (in.Fill()) {
-        ZSTD_inBuffer input{in.Data(), in.Size(), 0};
-        while (input.pos < input.size) {
-            ZSTD_outBuffer output{buffer.data(), buffer.size(), 0};
-            last = ZSTD_decompressStream(ds.get(), &output, &input);
-            if (ZSTD_isError(last)) {
-                Damaged(ZSTD_getErrorName(last));
-            }
-            anyFrame = true;
-            out.Write(buffer.data(), output.pos);
+class ZstdDecoder final : public LibraryDecoder {
+public:
+    ZstdDecoder(ByteSource& packed, std::uint64_t declared) : LibraryDecoder(packed, declared)
+    {
+        m_ds = ZSTD_createDStream();
+        if (!m_ds) {
+            throw std::bad_alloc();
         }
-        in.Consume(input.pos);
-    }
-    // Flush what the decoder still holds of the last frame.
-    while (last != 0 && anyFrame) {
-        ZSTD_inBuffer input{nullptr, 0, 0};
-        ZSTD_outBuffer output{buffer.data(), buffer.size(), 0};
-        last = ZSTD_decompressStream(ds.get(), &output, &input);
-        if (ZSTD_isError(last)) {
-            Damaged();
+        // A window larger than the entry is never needed; allow the largest only for large entries.
+        int windowLog = 27;
+        while (windowLog < 31 && (std::uint64_t{1} << windowLog) < declared) {
+            ++windowLog;
         }
-        out.Write(buffer.data(), output.pos);
-        if (output.pos == 0 && last != 0) {
+        ZSTD_DCtx_setParameter(m_ds, ZSTD_d_windowLogMax, windowLog);
+    }
+    ~ZstdDecoder() override { ZSTD_freeDStream(m_ds); }
+
+private:
+    bool Step(unsigned char* out, std::size_t capacity, bool more, std::size_t& made) override
+    {
+        // Frames may follow each other; the data ends with the input after a whole frame.
+        ZSTD_inBuffer input{m_in.Data(), m_in.Size(), 0};
+        ZSTD_outBuffer output{out, capacity, 0};
+        const std::size_t rc = ZSTD_decompressStream(m_ds, &output, &input);
+        m_in.Consume(input.pos);
+        made = output.pos;
+        if (ZSTD_isError(rc)) {
+            Damaged(ZSTD_getErrorName(rc));
+        }
+        if (more || made > 0) {
+            m_anyFrame = true;
+            m_last = rc;
+            return false;
+        }
+        if (m_last != 0 || !m_anyFrame) {
             Damaged("ends early");
         }
+        return true;
     }
-    if (!anyFrame) {
-        Damaged("ends early");
-    }
-    return out.Finish();
-}
+    ZSTD_DStream* m_ds = nullptr;
+    std::size_t m_last = 1; // 0 once a frame is complete and flushed
+    bool m_anyFrame = false;
+};
 
 } // namespace
 
@@ -376,30 +410,42 @@ bool IsMethodSupported(std::uint16_t method)
            method == kXz || method == kZstd;
 }
 
-std::uint64_t DecodeEntryData(std::uint16_t method, std::uint16_t flags, ByteSource& source, ByteSink& sink,
-                              std::uint64_t declaredSize)
+std::unique_ptr<ByteSource> MakeMethodDecoder(std::uint16_t method, std::uint16_t flags, ByteSource& packed,
+                                              std::uint64_t declaredSize)
 {
     using namespace zipmethod;
-    if (method == kDeflate64) {
-        return InflateDeflate64(source, sink, declaredSize);
-    }
-    BoundedSink out(sink, declaredSize);
     switch (method) {
     case kStored:
-        return CopyStored(source, out);
+        return std::make_unique<StoredDecoder>(packed, declaredSize);
     case kDeflate:
-        return Inflate(source, out);
+        return std::make_unique<InflateDecoder>(packed, declaredSize);
+    case kDeflate64:
+        return MakeDeflate64Decoder(packed, declaredSize);
     case kBzip2:
-        return Bunzip(source, out);
+        return std::make_unique<Bzip2Decoder>(packed, declaredSize);
     case kLzma:
-        return Unlzma(flags, source, out, declaredSize);
+        return MakeLzma(flags, packed, declaredSize);
     case kXz:
-        return Unxz(source, out, declaredSize);
+        return MakeXz(packed, declaredSize);
     case kZstd:
-        return Unzstd(source, out, declaredSize);
+        return std::make_unique<ZstdDecoder>(packed, declaredSize);
     default:
         throw DecodeError(MethodText(method) + " is not supported");
     }
+}
+
+std::uint64_t DecodeEntryData(std::uint16_t method, std::uint16_t flags, ByteSource& packed, ByteSink& sink,
+                              std::uint64_t declaredSize)
+{
+    const std::unique_ptr<ByteSource> decoder = MakeMethodDecoder(method, flags, packed, declaredSize);
+    std::vector<unsigned char> buffer(kChunk);
+    std::uint64_t total = 0;
+    for (std::size_t n; (n = decoder->Read(buffer.data(), buffer.size())) > 0;) {
+        sink.Write(buffer.data(), n);
+        total += n;
+    }
+    decoder->Finish();
+    return total;
 }
 
 } // namespace velmora

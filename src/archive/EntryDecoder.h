@@ -1,13 +1,14 @@
 #pragma once
-// The compression methods an entry's data may use, behind one streaming interface:
-// bytes are pulled from a source (the entry's byte range, after any decryption) and
-// pushed into a sink, never more than the entry's declared size. Stored, deflate,
-// Deflate64, bzip2, LZMA, XZ and Zstandard are read; any other method is refused by
-// name before a byte is produced.
+// The compression methods an entry's data may use, each a pull source of plain bytes
+// reading from a source of packed bytes (the entry's byte range, after any cipher).
+// Stored, deflate, Deflate64, bzip2, LZMA, XZ and Zstandard are read; any other method
+// is refused by name before a byte is produced. No decoder ever hands out more than the
+// entry's declared size.
 #include "common/Errors.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace velmora {
@@ -31,11 +32,14 @@ public:
     using VelmoraError::VelmoraError;
 };
 
-// Where compressed bytes come from. Read returns 0 only at the end of the data.
+// A pull source of bytes. Read fills up to size bytes and returns how many; 0 only once
+// the data has ended. Finish is called once after the end: a layer checks its trailer
+// there and passes the call on to the layer it reads from.
 class ByteSource {
 public:
     virtual ~ByteSource() = default;
     virtual std::size_t Read(unsigned char* data, std::size_t size) = 0;
+    virtual void Finish() {}
 };
 
 // Where plain bytes go.
@@ -48,18 +52,23 @@ public:
 // "method 97 (WavPack)", "method 200" for numbers without a known name.
 std::string MethodText(std::uint16_t method);
 
-// Short name for listings: "Stored", "Deflate", "BZip2", ...
+// Short name for listings: "Stored", "Deflate", "BZip2", ...; empty when unknown.
 std::string MethodName(std::uint16_t method);
 
-// True when DecodeEntryData reads this method.
+// True when MakeMethodDecoder reads this method.
 bool IsMethodSupported(std::uint16_t method);
 
-// Decodes one entry's data from source into sink. flags are the entry's general-purpose
-// flags (LZMA bit 1 says an end marker follows the data). Writes at most declaredSize
-// bytes and exactly that many on success; throws DecodeError when the data is damaged,
-// ends early, would exceed declaredSize or is shorter than it, or the method is not
-// supported ("method 97 (WavPack) is not supported"). Returns the bytes written.
-std::uint64_t DecodeEntryData(std::uint16_t method, std::uint16_t flags, ByteSource& source, ByteSink& sink,
+// A decoder of method reading from packed (which must outlive it). flags are the entry's
+// general-purpose flags (for LZMA, bit 1 says an end marker closes the data). Its Read
+// throws DecodeError when the data is damaged, ends early, would exceed declaredSize or
+// ends short of it; its Finish passes on to packed. Throws DecodeError ("method 97
+// (WavPack) is not supported") for a method it does not read.
+std::unique_ptr<ByteSource> MakeMethodDecoder(std::uint16_t method, std::uint16_t flags, ByteSource& packed,
+                                              std::uint64_t declaredSize);
+
+// Pulls a whole entry through its decoder into sink and calls Finish; returns the bytes
+// written (always declaredSize on success).
+std::uint64_t DecodeEntryData(std::uint16_t method, std::uint16_t flags, ByteSource& packed, ByteSink& sink,
                               std::uint64_t declaredSize);
 
 } // namespace velmora

@@ -74,7 +74,7 @@ class AesDecryptingSource : public ByteSource {
 public:
     AesDecryptingSource(ByteSource& raw, std::uint64_t rawSize, std::uint8_t strength, std::string_view password);
     std::size_t Read(unsigned char* data, std::size_t size) override;
-    void Finish();
+    void Finish() override;
 
 private:
     ByteSource& m_raw;
