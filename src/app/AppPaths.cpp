@@ -1,6 +1,5 @@
 #include "app/AppPaths.h"
 
-#include "app/MainTexts.h"
 #include "common/Errors.h"
 
 #include <filesystem>
@@ -25,11 +24,6 @@ AppPaths DeriveAppPaths(const IEnvironment& environment)
     p.dataFolder = rules.WithTrailingSeparator(rules.Join(environment.RoamingAppDataFolder(), "tessaly"));
     p.settingsFile = p.dataFolder + "tessaly.ini";
     return p;
-}
-
-std::string HelpFilePath(const IEnvironment& environment, std::int32_t language)
-{
-    return DeriveAppPaths(environment).programFolder + Pick(language, kHelpFileName);
 }
 
 void EnsureDataFolder(const AppPaths& paths)

@@ -21,9 +21,6 @@ std::string UpdaterFileName(const PathRules& rules);
 
 AppPaths DeriveAppPaths(const IEnvironment& environment);
 
-// The help file of the language, in the program folder.
-std::string HelpFilePath(const IEnvironment& environment, std::int32_t language);
-
 // Creates the data folder when it is missing (one level); throws VelmoraError on failure.
 void EnsureDataFolder(const AppPaths& paths);
 

@@ -33,7 +33,9 @@ std::unique_ptr<AppWindows> CreateAppWindows(AppContext context)
     windows->AboutBox = Create<TAboutBox>(*windows, "TAboutBox", context, owner);
     windows->FormFreeware = Create<TFormFreeware>(*windows, "TFormFreeware", context, owner);
 
-    windows->FormFolder->SetZipWindow(windows->FormZip);
+    TFormZip* zip = windows->FormZip;
+    windows->FormFolder->SetZipHandOff(
+        [zip](const std::optional<QString>& folder, std::int32_t language) { zip->ShowForFolder(folder, language); });
     windows->FormLock->SetWindows(windows->FormFolder, windows->FormLink, windows->AboutBox, windows->FormFreeware);
     return windows;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The main window's texts in both languages.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 #include <span>
 
@@ -28,6 +28,7 @@ inline constexpr const char* kSystemText = "System";
 inline constexpr const char* kUpdatesHint = "Updates";
 inline constexpr const char* kInfoHint = "Info";
 inline constexpr const char* kReleaseText = "Release 2.0";
+inline constexpr const char* kDefaultAppsFailedText = "Running computer defaults failed!";
 
 // Messages the main window's commands show later.
 namespace MainMessages {
@@ -41,9 +42,5 @@ inline constexpr TextPair kAdminWarning{
     "Führen Sie die Anwendung als Administrator aus! Einige Funktionen des Programms sind ansonsten nicht oder nur "
     "eingeschränkt verfügbar."};
 } // namespace MainMessages
-
-// Help files per language (in the program folder) and the product web pages.
-inline constexpr TextPair kHelpFileName{"tessalye.html", "tessalyd.html"};
-inline constexpr TextPair kProductPage{"https://www.velmora-tools.com/", "https://www.velmora-tools.de/"};
 
 } // namespace velmora

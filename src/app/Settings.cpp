@@ -1,8 +1,7 @@
 #include "app/Settings.h"
 
-#include "common/CodePages.h"
 #include "common/Errors.h"
-#include "common/Utf.h"
+#include "common/TextFile.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -12,14 +11,6 @@
 #include <system_error>
 
 namespace velmora {
-
-std::string DecodeTextFile(std::string_view bytes)
-{
-    if (bytes.substr(0, 3) == "\xEF\xBB\xBF") return std::string(bytes.substr(3));
-    if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16BytesToUtf8(bytes.substr(2), false);
-    if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16BytesToUtf8(bytes.substr(2), true);
-    return DecodeCodePage(CodePage::Ansi1252, bytes);
-}
 
 std::optional<std::string> FirstLine(std::string_view text)
 {

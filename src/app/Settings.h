@@ -7,10 +7,6 @@
 
 namespace velmora {
 
-// Decodes raw file bytes: a byte-order mark selects UTF-8 or UTF-16 LE/BE,
-// otherwise the bytes are Windows-1252. The result is UTF-8.
-std::string DecodeTextFile(std::string_view bytes);
-
 // The first line of decoded text (without CR/LF); nullopt for an empty text.
 std::optional<std::string> FirstLine(std::string_view text);
 

@@ -7,7 +7,6 @@
 #include "common/DateTimeText.h"
 #include "common/Errors.h"
 #include "fileops/AttributeEdit.h"
-#include "fileops/DefaultAppsChoice.h"
 #include "fileops/FileDateEdit.h"
 #include "fileops/FileOpsTexts.h"
 #include "fileops/FileTarget.h"
@@ -15,6 +14,7 @@
 #include "folders/UnitFolder.h"
 #include "inspect/InspectRules.h"
 #include "inspect/Inspection.h"
+#include "info/ProductLinks.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
 #include "platform/IAssociations.h"
@@ -27,6 +27,7 @@
 #include "shortcut/UnitLink.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -378,7 +379,7 @@ void TFormLock::ApplyLanguage()
     ToolButtonLang->setIcon(QIcon(IsEnglish(Language) ? QStringLiteral(":/app/flag-gb.svg")
                                                       : QStringLiteral(":/app/flag-de.svg")));
     ToolButtonLang->setProperty("imageIndex", m_languageImage);
-    HelpFile = QString::fromStdString(Paths.programFolder) + QString::fromUtf8(Pick(Language, kHelpFileName));
+    HelpFile = QString::fromStdString(HelpFilePath(*m_context.platform.environment, Language));
     ProductPage = QString::fromUtf8(Pick(Language, kProductPage));
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window: takes one file, shows what the inspection found, starts the commands.
 #include "app/AppPaths.h"
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 #include "common/DateTime.h"
 #include "ui/AppContext.h"
 

@@ -1,11 +1,13 @@
 #pragma once
-// Types shared by the archive writer and readers: progress, cancellation and the
-// attribute lookup that decides which files count as hidden or system.
+// Types shared by the archive writer and readers: progress, cancellation, the
+// attribute lookup that decides which files count as hidden or system, and the
+// files an archive is made of.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
 
 namespace velmora {
 
@@ -30,6 +32,13 @@ using CancelFlag = const std::atomic<bool>*;
 // service fills this; without one the engine treats names starting with "." as hidden
 // and every file as 0x20 (archive).
 using AttributeReader = std::function<std::optional<std::uint32_t>(const std::filesystem::path&)>;
+
+// One file (or folder, when isDirectory) to enter into an archive.
+struct ZipSource {
+    std::filesystem::path path; // where the data is read from
+    std::string name;           // entry name in UTF-8, "/" between folder parts
+    bool isDirectory = false;
+};
 
 // The engine's fallback rule when no attribute reader is given.
 std::uint32_t DefaultAttributes(const std::filesystem::path& path, bool isDirectory);

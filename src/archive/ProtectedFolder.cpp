@@ -3,7 +3,7 @@
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 
 #include <algorithm>
 #include <chrono>

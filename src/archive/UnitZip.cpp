@@ -1,18 +1,17 @@
 #include "archive/UnitZip.h"
 
-#include "app/AppPaths.h"
-#include "app/MainTexts.h"
 #include "archive/GzipReader.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipTexts.h"
 #include "archive/ZipToolRules.h"
 #include "archive/ZipWriter.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -234,6 +233,16 @@ void TFormZip::ButtonNewClick()
 }
 
 void TFormZip::SpeedButton1Click() { ChooseFolder(); }
+
+void TFormZip::ShowForFolder(const std::optional<QString>& folder, std::int32_t language)
+{
+    if (folder) {
+        Edit1->setText(*folder);
+        Edit3->setText(*folder + QStringLiteral(".zip"));
+    }
+    Sprache = language;
+    exec();
+}
 
 void TFormZip::ChooseFolder()
 {

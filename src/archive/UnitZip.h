@@ -1,6 +1,6 @@
 #pragma once
 // The zip tool window: packs and protects folders, extracts archives.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 #include "ui/AppContext.h"
 
 #include <QDialog>
@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -29,6 +30,9 @@ public:
     // Operations other code calls.
     void ApplyLanguage();
     void ChooseFolder();
+    // Shows the tool modally in the language; a given folder fills the folder field and
+    // the archive beside it ("<folder>.zip"), without one both fields stay as they are.
+    void ShowForFolder(const std::optional<QString>& folder, std::int32_t language);
     // Extracts a gzip file beside itself; true when the output was written completely.
     bool GUnzipToFile(const QString& filename);
 

@@ -81,7 +81,6 @@ ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std
 // Reads every entry back (decrypting with password when an entry is encrypted) and
 // checks CRC-32 and size; when sources is given, also that each source file's current
 // content matches the entry of the same name and that no source is missing.
-struct ZipSource;
 ZipExtractResult VerifyZipArchive(const std::filesystem::path& archive, std::string_view password,
                                   const std::vector<ZipSource>* sources = nullptr);
 

@@ -1,6 +1,6 @@
 #pragma once
 // The zip tool window's texts and the messages of its archive commands, in both languages.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 namespace velmora::ZipTexts {
 

@@ -26,13 +26,6 @@ enum class ZipSelection {
     WholeTree,
 };
 
-// One file (or folder, when isDirectory) to enter into an archive.
-struct ZipSource {
-    std::filesystem::path path; // where the data is read from
-    std::string name;           // entry name in UTF-8, "/" between folder parts
-    bool isDirectory = false;
-};
-
 struct ZipSkipped {
     std::filesystem::path path;
     std::string reason;

@@ -1,7 +1,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
-#include "folders/FolderTools.h"
+#include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 // The messages of the commands that change the current file and end its programs.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 #include <string>
 #include <string_view>

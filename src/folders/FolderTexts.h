@@ -1,6 +1,6 @@
 #pragma once
 // The folder tools window's texts in both languages.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 namespace velmora::FolderTexts {
 

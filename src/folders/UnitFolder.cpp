@@ -1,14 +1,12 @@
 #include "folders/UnitFolder.h"
 
-#include "app/AppPaths.h"
-#include "app/MainTexts.h"
-#include "archive/UnitZip.h"
 #include "common/Errors.h"
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -292,14 +290,10 @@ void TFormFolder::ToolButtonDelClick()
 
 void TFormFolder::Packen1Click()
 {
-    if (m_formZip == nullptr) return;
-    if (const std::optional<int> target = TargetRow()) {
-        const QString path = DirectoryList->topLevelItem(*target)->text(1);
-        m_formZip->Edit1->setText(path);
-        m_formZip->Edit3->setText(path + QStringLiteral(".zip"));
-    }
-    m_formZip->Sprache = MyLanguage;
-    m_formZip->exec();
+    if (!m_zipHandOff) return;
+    std::optional<QString> folder;
+    if (const std::optional<int> target = TargetRow()) folder = DirectoryList->topLevelItem(*target)->text(1);
+    m_zipHandOff(folder, MyLanguage);
 }
 
 void TFormFolder::ButtonCloseClick() { close(); }

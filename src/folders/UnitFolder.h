@@ -1,7 +1,7 @@
 #pragma once
 // The folder tools window: folders picked by the user, one date for all, deletion,
 // and the hand-off to the zip tool.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 #include "common/DateTime.h"
 #include "ui/AppContext.h"
 
@@ -13,17 +13,20 @@
 #include <QTreeWidget>
 
 #include <cstdint>
+#include <functional>
 #include <optional>
+#include <utility>
 
 namespace velmora {
-
-class TFormZip;
 
 class TFormFolder : public QDialog {
     Q_OBJECT
 public:
     explicit TFormFolder(AppContext context, QWidget* parent = nullptr);
-    void SetZipWindow(TFormZip* zip) { m_formZip = zip; }
+    // Opens the zip tool modally in the given language, on the folder of the target row
+    // when there is one. The program wires it to its zip window.
+    using ZipHandOff = std::function<void(const std::optional<QString>& folder, std::int32_t language)>;
+    void SetZipHandOff(ZipHandOff handOff) { m_zipHandOff = std::move(handOff); }
 
     std::int32_t MyLanguage = 1;
 
@@ -76,7 +79,7 @@ private:
     QString HelpFile() const;
 
     AppContext m_context;
-    TFormZip* m_formZip = nullptr;
+    ZipHandOff m_zipHandOff;
 };
 
 } // namespace velmora

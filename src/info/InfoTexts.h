@@ -1,6 +1,6 @@
 #pragma once
 // Texts of the About box and the start screen.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 namespace velmora {
 

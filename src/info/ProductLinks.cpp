@@ -1,6 +1,6 @@
 #include "info/ProductLinks.h"
 
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 namespace velmora {
 

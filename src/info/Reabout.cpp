@@ -1,6 +1,5 @@
 #include "info/Reabout.h"
 
-#include "app/MainTexts.h"
 #include "info/InfoTexts.h"
 #include "info/ProductLinks.h"
 #include "ui/GradientPanel.h"

@@ -1,6 +1,5 @@
 #include "info/UnitStartscreen.h"
 
-#include "app/MainTexts.h"
 #include "info/InfoTexts.h"
 #include "info/ProductLinks.h"
 #include "info/StartProgress.h"

@@ -1,12 +1,11 @@
 #include "shortcut/UnitLink.h"
 
-#include "app/AppPaths.h"
-#include "app/MainTexts.h"
 #include "common/Errors.h"
 #include "shortcut/LinkRequest.h"
 #include "shortcut/LinkTexts.h"
 #include "shortcut/ShellLinkWriter.h"
 #include "ui/GradientPanel.h"
+#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"

@@ -2,7 +2,7 @@
 // The shortcut window: writes a Windows shortcut (.lnk) file that starts a chosen
 // program, optionally with one start parameter. The three edit fields are the whole
 // state of a request.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 #include "ui/AppContext.h"
 
 #include <QDialog>

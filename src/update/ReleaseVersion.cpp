@@ -1,7 +1,7 @@
 #include "update/ReleaseVersion.h"
 
-#include "app/LanguageText.h"
-#include "app/Settings.h"
+#include "common/LanguageText.h"
+#include "common/TextFile.h"
 #include "common/Errors.h"
 #include "update/UpdateTexts.h"
 

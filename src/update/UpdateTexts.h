@@ -1,6 +1,6 @@
 #pragma once
 // Texts of the update notice.
-#include "app/LanguageText.h"
+#include "common/LanguageText.h"
 
 namespace velmora {
 

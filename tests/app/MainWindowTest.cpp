@@ -3,6 +3,7 @@
 #include "app/AppWindows.h"
 #include "app/MainTexts.h"
 #include "app/unlockpas.h"
+#include "info/ProductLinks.h"
 #include "info/UnitStartscreen.h"
 #include "ui/Messages.h"
 

@@ -35,7 +35,9 @@ class FolderWindowTest : public QObject {
             times.now = EncodeDateTime({2026, 12, 10, 14, 3, 27, 0});
             zip = std::make_unique<TFormZip>(AppContext{platform, waiter});
             window = std::make_unique<TFormFolder>(AppContext{platform, waiter});
-            window->SetZipWindow(zip.get());
+            window->SetZipHandOff([z = zip.get()](const std::optional<QString>& folder, std::int32_t language) {
+                z->ShowForFolder(folder, language);
+            });
         }
         // Folders A, B, C (or as named) under the temporary folder, each with a file.
         QString MakeFolder(const std::string& name, TDateTime modified = EncodeDateTime({2020, 5, 6, 7, 8, 10, 0}))

@@ -3,7 +3,7 @@
 // throw-away folder, a shell that records what it is asked to open.
 #include "TestSupport.h"
 #include "app/AppWindows.h"
-#include "app/FakePlatform.h"
+#include "FakePlatform.h"
 #include "app/unlockpas.h"
 
 #include <filesystem>

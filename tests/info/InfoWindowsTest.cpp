@@ -1,5 +1,5 @@
 #include "AppFixture.h"
-#include "app/MainTexts.h"
+#include "info/ProductLinks.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
 #include "ui/GradientPanel.h"

@@ -1,4 +1,3 @@
-#include "inspect/DesktopEntry.h"
 #include "inspect/InspectRules.h"
 #include "inspect/Inspection.h"
 
@@ -73,24 +72,6 @@ TEST(DefaultAppName, CutsCommandsToTheProgramName)
     EXPECT_EQ(CleanExtension(".HTML5x"), ".html");
     EXPECT_EQ(TextBeforeFirstDot("a.b.c"), "a");
     EXPECT_EQ(TextBeforeFirstDot("abc"), "");
-}
-
-TEST(DesktopExec, SplitsQuotedWordsAndDropsFieldCodes)
-{
-    using Words = std::vector<std::string>;
-    EXPECT_EQ(SplitExec("gedit %U"), (Words{"gedit"}));
-    EXPECT_EQ(SplitExec(R"("/opt/My Apps/viewer" --title "a \"b\" \\ c" %f)"),
-              (Words{"/opt/My Apps/viewer", "--title", R"(a "b" \ c)"}));
-    EXPECT_EQ(SplitExec("app --rate=100%% -x%i %k"), (Words{"app", "--rate=100%", "-x"}));
-    EXPECT_EQ(SplitExec(R"(app "unterminated)"), Words{});
-    EXPECT_EQ(SplitExec("  "), Words{});
-    // String escapes of the file are resolved before the split.
-    const auto entry = ParseDesktopEntry("[Desktop Entry]\nType=Application\nExec=my\\sapp %f\n[Desktop Action x]\nExec=other\n");
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->exec, "my app %f");
-    EXPECT_TRUE(IsLaunchable(*entry));
-    EXPECT_FALSE(IsLaunchable(*ParseDesktopEntry("[Desktop Entry]\nType=Link\nExec=x\n")));
-    EXPECT_FALSE(IsLaunchable(*ParseDesktopEntry("[Desktop Entry]\nExec=x\nHidden=true\n")));
 }
 
 TEST(InspectRules, ProductNameAndLastAccessThroughTheDosValue)

@@ -1,6 +1,6 @@
 #include "LnkInfo.h"
 #include "TestSupport.h"
-#include "app/FakePlatform.h"
+#include "FakePlatform.h"
 #include "shortcut/ShellLinkWriter.h"
 #include "shortcut/UnitLink.h"
 #include "ui/Messages.h"

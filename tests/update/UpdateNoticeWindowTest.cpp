@@ -1,5 +1,5 @@
-#include "app/MainTexts.h"
 #include "info/AppFixture.h"
+#include "info/ProductLinks.h"
 #include "platform/posix/PosixShell.h"
 #include "ui/Messages.h"
 #include "update/UpdateTexts.h"

@@ -1,7 +1,7 @@
 #include "platform/posix/PosixAssociations.h"
 
 #include "inspect/InspectRules.h"
-#include "inspect/MimeApps.h"
+#include "platform/posix/MimeApps.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFiles.h"
 

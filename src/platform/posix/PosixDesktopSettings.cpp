@@ -1,6 +1,6 @@
 #include "platform/posix/PosixDesktopSettings.h"
 
-#include "fileops/DefaultAppsChoice.h"
+#include "platform/posix/DefaultAppsChoice.h"
 #include "platform/posix/PosixShell.h"
 
 #include <cstdlib>

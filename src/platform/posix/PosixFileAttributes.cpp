@@ -1,7 +1,7 @@
 #include "platform/posix/PosixFileAttributes.h"
 
-#include "inspect/DosAttributeBlob.h"
-#include "inspect/HiddenList.h"
+#include "platform/posix/DosAttributeBlob.h"
+#include "platform/posix/HiddenList.h"
 #include "platform/posix/PosixFiles.h"
 
 #include <cerrno>

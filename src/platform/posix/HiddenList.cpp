@@ -1,4 +1,4 @@
-#include "inspect/HiddenList.h"
+#include "platform/posix/HiddenList.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "inspect/DesktopEntry.h"
+#include "platform/posix/DesktopEntry.h"
 
 namespace velmora {
 

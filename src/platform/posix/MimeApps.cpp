@@ -1,4 +1,4 @@
-#include "inspect/MimeApps.h"
+#include "platform/posix/MimeApps.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -22,6 +22,4 @@ using ProgramLookup = std::function<std::string(std::string_view name)>;
 // known settings program is installed.
 std::optional<SettingsCommand> ChooseDefaultAppsCommand(std::string_view currentDesktop, const ProgramLookup& lookup);
 
-inline constexpr const char* kDefaultAppsFailedText = "Running computer defaults failed!";
-
 } // namespace velmora

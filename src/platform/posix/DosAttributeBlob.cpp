@@ -1,4 +1,4 @@
-#include "inspect/DosAttributeBlob.h"
+#include "platform/posix/DosAttributeBlob.h"
 
 #include <cstdio>
 

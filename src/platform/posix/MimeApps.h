@@ -1,7 +1,7 @@
 #pragma once
 // Which application opens a MIME type: the freedesktop "mimeapps.list" files, the
 // desktop entries and their "mimeinfo.cache" indexes, read in the desktop's order.
-#include "inspect/DesktopEntry.h"
+#include "platform/posix/DesktopEntry.h"
 
 #include <functional>
 #include <map>

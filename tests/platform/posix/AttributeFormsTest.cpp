@@ -1,5 +1,5 @@
-#include "inspect/DosAttributeBlob.h"
-#include "inspect/HiddenList.h"
+#include "platform/posix/DosAttributeBlob.h"
+#include "platform/posix/HiddenList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "fileops/DefaultAppsChoice.h"
+#include "platform/posix/DefaultAppsChoice.h"
 #include "platform/posix/PosixDesktopSettings.h"
 
 #include "TestSupport.h"

@@ -1,0 +1,28 @@
+#pragma once
+// Finds the end records of a ZIP archive and reads its central directory into a list of
+// entries. Nothing here reads entry data; the readers locate each entry's data from the
+// offsets found here.
+#include "archive/ArchiveIo.h"
+#include "archive/ZipReader.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace velmora::archive {
+
+struct ZipIndex {
+    std::vector<ZipEntryInfo> entries; // central-directory order
+    std::uint64_t fileSize = 0;
+    std::uint64_t centralOffset = 0; // where the central directory starts in the file
+    bool zip64 = false;
+};
+
+// Reads the end records and the central directory. Returns an error text or "".
+std::string ReadZipIndex(StdFile& file, const std::filesystem::path& archive, ZipIndex& index);
+
+// Reads size bytes at offset; false when the file is shorter or the read fails.
+bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size);
+
+} // namespace velmora::archive
