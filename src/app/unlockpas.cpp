@@ -618,8 +618,7 @@ void TFormLock::ToolButton4Click()
     const std::uint32_t attributes = AttributesFromBoxes(
         {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
     // A failed write is not reported: the inspection below shows what the file really has.
-    const bool written = m_context.platform.attributes != nullptr &&
-                         m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
+    const bool written = m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
     m_context.waiter.Wait(kSettleTime);
     InspectFile(path);
     if (written) {
@@ -671,10 +670,9 @@ void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
 void TFormLock::ToolButton2Click()
 {
     if (EditLApp->text().trimmed().isEmpty()) return;
-    const bool ended = m_context.platform.processes != nullptr &&
-                       EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(),
-                                             m_context.waiter,
-                                             {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    const bool ended =
+        EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(), m_context.waiter,
+                              {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
     const QString caption = QString::fromLatin1(FileOpsMessages::kCaption);
     if (ended) {
         ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
@@ -684,17 +682,14 @@ void TFormLock::ToolButton2Click()
                        MsgIcon::Error);
     }
     // Only the in-use mark is brought up to date; the rest of the view stays as it is.
-    const bool locked = m_context.platform.usage != nullptr &&
-                        m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
+    const bool locked = m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
     ImageJa3->setVisible(locked);
     Label5->setVisible(locked);
 }
 
 void TFormLock::ButtonDefaultsClick()
 {
-    const bool started =
-        m_context.platform.desktopSettings != nullptr && m_context.platform.desktopSettings->OpenDefaultApps();
-    if (!started) {
+    if (!m_context.platform.desktopSettings->OpenDefaultApps()) {
         ShowMessageDialog(this, DialogKind::Error, QString::fromLatin1(kDefaultAppsFailedText));
     }
 }

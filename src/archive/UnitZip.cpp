@@ -365,9 +365,9 @@ void TFormZip::ProtectFolder()
         EndCommand();
         return;
     }
-    const char* home = std::getenv("HOME");
+    const IEnvironment& environment = *m_context.platform.environment;
     const ProtectCheck check = CheckProtectFolder(
-        folder, zipPath, GuardedPaths(m_context.platform.environment->ProgramFilePath(), home ? home : ""));
+        folder, zipPath, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
         EndCommand();

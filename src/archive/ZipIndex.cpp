@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <optional>
 
 namespace velmora::archive {
@@ -14,83 +15,198 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::uint64_t kMaxCentralDirectory = 128ull << 20;
+constexpr std::uint32_t kDigitalSignatureSig = 0x05054b50;
+constexpr std::size_t kEndSize = 22;
+constexpr std::size_t kLocatorSize = 20;
+constexpr std::size_t kEnd64Size = 56;
 
 std::string Fail(const fs::path& archive, const std::string& what)
 {
     return "'" + archive.string() + "': " + what;
 }
 
-} // namespace
-
-std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
+std::string Plural(std::uint64_t n, const char* one, const char* many)
 {
-    std::error_code ec;
-    index.fileSize = fs::file_size(archive, ec);
-    if (ec) {
-        return SystemErrorText("Reading archive", archive.string(), ec.value());
-    }
-    if (index.fileSize < 22) {
-        return Fail(archive, "not a ZIP archive");
-    }
-    const std::uint64_t tailSize = std::min<std::uint64_t>(index.fileSize, 22 + 65535);
-    const std::uint64_t tailStart = index.fileSize - tailSize;
-    std::string tail(tailSize, '\0');
-    if (!ReadAt(file, tailStart, tail.data(), tail.size())) {
-        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
-    }
-    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
-    std::optional<std::uint64_t> endPos;
-    for (std::uint64_t i = tailSize - 22 + 1; i-- > 0;) {
-        if (Get32(t + i) == kEndSig && i + 22 + Get16(t + i + 20) == tailSize) {
-            endPos = i;
-            break;
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// The sub-fields of an extra field, each passed as (id, data); stops at a block that
+// runs past the end.
+template <typename Visit> void ForEachExtra(std::string_view extra, Visit visit)
+{
+    const auto* x = reinterpret_cast<const unsigned char*>(extra.data());
+    for (std::size_t p = 0; p + 4 <= extra.size();) {
+        const std::uint16_t id = Get16(x + p);
+        const std::uint16_t len = Get16(x + p + 2);
+        if (p + 4 + len > extra.size()) {
+            return;
         }
+        if (!visit(id, x + p + 4, static_cast<std::size_t>(len))) {
+            return;
+        }
+        p += 4u + len;
     }
-    if (!endPos) {
-        return Fail(archive, "not a ZIP archive (no end of central directory)");
+}
+
+// Zip64 extra field (0x0001): only the fields whose 32-bit value is saturated, in order.
+bool ApplyZip64Extra(ZipEntryInfo& e)
+{
+    bool ok = true;
+    ForEachExtra(e.extra, [&](std::uint16_t id, const unsigned char* data, std::size_t len) {
+        if (id != 0x0001) {
+            return true;
+        }
+        e.zip64 = true;
+        std::size_t q = 0;
+        const auto take = [&](std::uint64_t& field) {
+            if (field != 0xFFFFFFFFull) {
+                return true;
+            }
+            if (q + 8 > len) {
+                return false;
+            }
+            field = Get64(data + q);
+            q += 8;
+            return true;
+        };
+        ok = take(e.uncompressedSize) && take(e.compressedSize) && take(e.localHeaderOffset);
+        return false;
+    });
+    return ok;
+}
+
+// The modification time kept by the NTFS field (0x000A, 100 ns since 1601, UTC) or the
+// extended timestamp (0x5455, seconds since 1970, UTC). The NTFS field is the finer one
+// and wins when both are present.
+std::optional<fs::file_time_type> PreciseModifiedTime(std::string_view extra)
+{
+    using namespace std::chrono;
+    std::optional<fs::file_time_type> ntfs;
+    std::optional<fs::file_time_type> unix;
+    ForEachExtra(extra, [&](std::uint16_t id, const unsigned char* data, std::size_t len) {
+        if (id == 0x000A && len >= 4 + 4 + 24) {
+            // 4 reserved bytes, then tagged attributes; tag 1 holds mtime, atime, ctime.
+            for (std::size_t p = 4; p + 4 <= len;) {
+                const std::uint16_t tag = Get16(data + p);
+                const std::uint16_t size = Get16(data + p + 2);
+                if (p + 4 + size > len) {
+                    break;
+                }
+                if (tag == 0x0001 && size >= 24) {
+                    const std::uint64_t ticks = Get64(data + p + 4);
+                    constexpr std::uint64_t kTicksTo1970 = 116444736000000000ull;
+                    constexpr std::uint64_t kSpan = 90000000000000000ull; // nanoseconds stay in 64 bits
+                    if (ticks > kTicksTo1970 - kSpan && ticks < kTicksTo1970 + kSpan) {
+                        const auto since1970 =
+                            static_cast<std::int64_t>(ticks) - static_cast<std::int64_t>(kTicksTo1970);
+                        const sys_time<nanoseconds> sys{nanoseconds(since1970 * 100)};
+                        ntfs = file_clock::from_sys(sys);
+                    }
+                    break;
+                }
+                p += 4u + size;
+            }
+        } else if (id == 0x5455 && len >= 5 && (data[0] & 0x01)) {
+            const auto seconds = static_cast<std::int32_t>(Get32(data + 1));
+            unix = file_clock::from_sys(sys_seconds{std::chrono::seconds(seconds)});
+        }
+        return true;
+    });
+    return ntfs ? ntfs : unix;
+}
+
+// MS-DOS, OS/2, Windows and VFAT keep the MS-DOS attribute byte in the low byte;
+// Unix and macOS keep the file mode in the high word (and often the MS-DOS byte too).
+bool MarkedAsFolder(const ZipEntryInfo& e)
+{
+    const unsigned host = e.versionMadeBy >> 8;
+    const std::uint32_t mode = e.externalAttributes >> 16;
+    if ((host == 3 || host == 19) && (mode & 0170000u) != 0) {
+        return (mode & 0170000u) == 0040000u;
     }
-    const unsigned char* end = t + *endPos;
-    if (Get16(end + 4) != 0 || Get16(end + 6) != 0 || Get16(end + 8) != Get16(end + 10)) {
-        return Fail(archive, "spanned archives are not supported");
-    }
+    return (e.externalAttributes & kAttrDirectory) != 0;
+}
+
+// One candidate end record at absolute offset endPos: the central directory it points
+// to, read into index. Returns an error text or "".
+std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned char* end, std::uint64_t endPos,
+                         ZipIndex& index)
+{
+    index.entries.clear();
+    index.warnings.clear();
+    index.zip64 = false;
     std::uint64_t count = Get16(end + 10);
     std::uint64_t cdSize = Get32(end + 12);
     std::uint64_t cdOffset = Get32(end + 16);
-    std::uint64_t recordsStart = tailStart + *endPos;
-    if (*endPos >= 20 && Get32(end - 20) == kLocator64Sig) {
-        const std::uint64_t end64 = Get64(end - 20 + 8);
-        unsigned char rec[56];
-        const std::uint64_t locatorStart = tailStart + *endPos - 20;
-        if (end64 > locatorStart || locatorStart - end64 < 56 || !ReadAt(file, end64, rec, sizeof rec) ||
-            Get32(rec) != kEnd64Sig) {
+    std::uint64_t recordsStart = endPos;
+    bool haveZip64 = false;
+    unsigned char locator[kLocatorSize];
+    if (endPos >= kLocatorSize && ReadAt(file, endPos - kLocatorSize, locator, sizeof locator) &&
+        Get32(locator) == kLocator64Sig) {
+        // The Zip64 end record: where the locator says, or, when data in front of the
+        // archive moved everything, directly before the locator.
+        const std::uint64_t locatorPos = endPos - kLocatorSize;
+        const std::uint64_t stated = Get64(locator + 8);
+        const std::uint64_t adjacent = locatorPos >= kEnd64Size ? locatorPos - kEnd64Size : locatorPos;
+        unsigned char rec[kEnd64Size];
+        std::optional<std::uint64_t> found;
+        for (const std::uint64_t at : {stated, adjacent}) {
+            if (at <= locatorPos && locatorPos - at >= kEnd64Size && ReadAt(file, at, rec, sizeof rec) &&
+                Get32(rec) == kEnd64Sig) {
+                found = at;
+                break;
+            }
+        }
+        if (!found) {
             return Fail(archive, "damaged Zip64 end record");
         }
-        if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0 || Get64(rec + 24) != Get64(rec + 32)) {
+        if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0) {
             return Fail(archive, "spanned archives are not supported");
         }
         count = Get64(rec + 32);
         cdSize = Get64(rec + 40);
         cdOffset = Get64(rec + 48);
-        recordsStart = end64;
-        index.zip64 = true;
+        recordsStart = *found;
+        haveZip64 = true;
+    } else if (Get16(end + 4) != 0 || Get16(end + 6) != 0) {
+        return Fail(archive, "spanned archives are not supported");
     }
-    if (cdOffset > recordsStart || cdSize > recordsStart - cdOffset || cdSize > kMaxCentralDirectory ||
-        count > cdSize / 46 + (cdSize == 0 ? 0 : 1)) {
+    if (cdSize > recordsStart || cdSize > kMaxCentralDirectory) {
         return Fail(archive, "damaged central directory");
     }
-    if (count * 46 > cdSize) {
+    // The central directory is where the end record says; else it lies directly before
+    // the end records and everything is moved by the data in front of the archive
+    // (a self-extracting stub, or junk), which the peers find the same way.
+    const auto centralAt = [&](std::uint64_t at) {
+        unsigned char sig[4];
+        return cdSize == 0 || (cdSize >= 4 && ReadAt(file, at, sig, 4) && Get32(sig) == kCentralSig);
+    };
+    std::uint64_t shift = 0;
+    if (cdOffset <= recordsStart - cdSize && centralAt(cdOffset)) {
+        shift = 0;
+    } else if (recordsStart - cdSize > cdOffset && centralAt(recordsStart - cdSize)) {
+        shift = recordsStart - cdSize - cdOffset;
+    } else {
         return Fail(archive, "damaged central directory");
     }
-    index.centralOffset = cdOffset;
+    const std::uint64_t cdStart = cdOffset + shift;
+    index.centralOffset = cdStart;
+    index.prefixBytes = shift;
+    index.zip64 = haveZip64;
     std::string cd(cdSize, '\0');
-    if (cdSize && !ReadAt(file, cdOffset, cd.data(), cd.size())) {
+    if (cdSize && !ReadAt(file, cdStart, cd.data(), cd.size())) {
         return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
     }
     const auto* c = reinterpret_cast<const unsigned char*>(cd.data());
     std::uint64_t pos = 0;
-    index.entries.reserve(count);
-    for (std::uint64_t n = 0; n < count; ++n) {
+    for (std::uint64_t n = 0; pos < cdSize; ++n) {
+        if (pos + 4 <= cdSize && Get32(c + pos) == kDigitalSignatureSig) {
+            break;
+        }
         if (pos + 46 > cdSize || Get32(c + pos) != kCentralSig) {
+            if (n >= count && n > 0) {
+                break; // bytes after the last entry the end record counts
+            }
             return Fail(archive, "damaged central directory");
         }
         const unsigned char* h = c + pos;
@@ -113,42 +229,97 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
         e.localHeaderOffset = Get32(h + 42);
         e.rawName.assign(reinterpret_cast<const char*>(h + 46), nameLen);
         e.extra.assign(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
-        // Zip64 extra field: only the fields whose 32-bit value is saturated, in order.
-        const auto* x = reinterpret_cast<const unsigned char*>(e.extra.data());
-        for (std::size_t p = 0; p + 4 <= e.extra.size();) {
-            const std::uint16_t id = Get16(x + p);
-            const std::uint16_t len = Get16(x + p + 2);
-            if (p + 4 + len > e.extra.size()) {
-                break;
-            }
-            if (id == 0x0001) {
-                e.zip64 = true;
-                std::size_t q = p + 4;
-                const std::size_t qEnd = p + 4 + len;
-                const auto take = [&](std::uint64_t& field) {
-                    if (field != 0xFFFFFFFFull) {
-                        return true;
-                    }
-                    if (q + 8 > qEnd) {
-                        return false;
-                    }
-                    field = Get64(x + q);
-                    q += 8;
-                    return true;
-                };
-                if (!take(e.uncompressedSize) || !take(e.compressedSize) || !take(e.localHeaderOffset)) {
-                    return Fail(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
-                }
-            }
-            p += 4u + len;
+        if (!ApplyZip64Extra(e)) {
+            return Fail(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
         }
+        if (e.localHeaderOffset > UINT64_MAX - shift) {
+            return Fail(archive, "damaged central directory");
+        }
+        e.localHeaderOffset += shift;
         e.encrypted = (e.flags & 1) != 0;
         e.name = DecodeEntryName(e.rawName, (e.flags & 0x0800) != 0, e.extra, e.versionMadeBy >> 8);
         e.isDirectory = !e.name.empty() && (e.name.back() == '/' || e.name.back() == '\\');
+        if (!e.isDirectory && !e.name.empty() && e.uncompressedSize == 0 && MarkedAsFolder(e)) {
+            // A folder marked only by its attribute, without the trailing "/".
+            e.name.push_back('/');
+            e.isDirectory = true;
+        }
+        e.modified = PreciseModifiedTime(e.extra);
         index.entries.push_back(std::move(e));
         pos += 46 + nameLen + extraLen + commentLen;
     }
+    if (index.entries.size() != count) {
+        index.warnings.push_back("the end record counts " + Plural(count, "entry", "entries") +
+                                 " but the central directory holds " + std::to_string(index.entries.size()) +
+                                 "; all of them are read");
+    }
+    if (shift > 0) {
+        index.warnings.push_back("skipped " + Plural(shift, "byte", "bytes") + " in front of the archive");
+    }
     return {};
+}
+
+} // namespace
+
+std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
+{
+    std::error_code ec;
+    index.fileSize = fs::file_size(archive, ec);
+    if (ec) {
+        return SystemErrorText("Reading archive", archive.string(), ec.value());
+    }
+    if (index.fileSize < kEndSize) {
+        return Fail(archive, "not a ZIP archive");
+    }
+    // The end record lies within the last 64 KiB (its comment is at most 65535 bytes);
+    // bytes after it (a newline, padding, junk) are tolerated as the peers do.
+    const std::uint64_t tailSize = std::min<std::uint64_t>(index.fileSize, kEndSize + 65535 + 1024);
+    const std::uint64_t tailStart = index.fileSize - tailSize;
+    std::string tail(tailSize, '\0');
+    if (!ReadAt(file, tailStart, tail.data(), tail.size())) {
+        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
+    }
+    const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
+    // Candidates from the end backwards; one whose comment ends the file exactly first.
+    std::vector<std::uint64_t> exact;
+    std::vector<std::uint64_t> other;
+    for (std::uint64_t i = tailSize - kEndSize + 1; i-- > 0;) {
+        if (Get32(t + i) == kEndSig) {
+            (i + kEndSize + Get16(t + i + 20) == tailSize ? exact : other).push_back(i);
+        }
+    }
+    if (exact.empty() && other.empty()) {
+        return Fail(archive, "not a ZIP archive (no end of central directory)");
+    }
+    // Each candidate may read a large central directory: a tail stuffed with signatures
+    // gets a few tries, not thousands.
+    constexpr std::size_t kMaxTries = 8;
+    std::size_t tries = 0;
+    std::string firstError;
+    for (const auto* list : {&exact, &other}) {
+        for (const std::uint64_t i : *list) {
+            if (++tries > kMaxTries) {
+                break;
+            }
+            std::string error = TryEndRecord(file, archive, t + i, tailStart + i, index);
+            if (error.empty()) {
+                const std::uint64_t stated = tailStart + i + kEndSize + Get16(t + i + 20);
+                if (stated < index.fileSize) {
+                    index.warnings.push_back("ignored " + Plural(index.fileSize - stated, "byte", "bytes") +
+                                             " after the end of the archive");
+                } else if (stated > index.fileSize) {
+                    index.warnings.push_back("the archive comment is cut short");
+                }
+                return {};
+            }
+            if (firstError.empty()) {
+                firstError = error;
+            }
+        }
+    }
+    index.entries.clear();
+    index.warnings.clear();
+    return firstError;
 }
 
 bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size)

@@ -22,9 +22,7 @@ std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name)
         result.bytes = *ansi;
         result.host = 11;
     } else {
-        result.bytes = std::string(utf8Name);
-        result.utf8 = true;
-        return result;
+        return Utf8EntryName(utf8Name);
     }
     for (char c : result.bytes) {
         above127 = above127 || static_cast<unsigned char>(c) > 127;
@@ -37,6 +35,17 @@ std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name)
         Put32(extra, Crc32(0, result.bytes.data(), result.bytes.size()));
         extra.append(utf8Name);
     }
+    return result;
+}
+
+EncodedName Utf8EntryName(std::string_view utf8Name)
+{
+    EncodedName result;
+    result.bytes = std::string(utf8Name);
+    result.utf8 = true;
+    // Host 11: readers that convert MS-DOS names from the OEM code page (host 0) would
+    // garble the UTF-8 bytes even with bit 11 set.
+    result.host = 11;
     return result;
 }
 

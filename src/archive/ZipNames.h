@@ -15,9 +15,12 @@ struct EncodedName {
     std::string unicodeExtra; // the 0x7075 extra field (header included), or empty
 };
 
-// CP437 when every character fits, else Windows-1252 (host 11), else UTF-8 (bit 11).
-// nullopt when the name is not valid UTF-8.
+// CP437 when every character fits, else Windows-1252 (host 11), else UTF-8 (bit 11,
+// host 11). nullopt when the name is not valid UTF-8.
 std::optional<EncodedName> EncodeEntryName(std::string_view utf8Name);
+
+// The name in UTF-8 with bit 11 and host 11, without a Unicode Path field.
+EncodedName Utf8EntryName(std::string_view utf8Name);
 
 // The entry's name as UTF-8: UTF-8 when bit 11 is set, else the Unicode Path extra field
 // when its CRC matches the stored bytes, else CP437 -- except that archives made on Unix

@@ -388,7 +388,7 @@ JobResult RunEntryJob(const EntryJob& job)
         if (crc != e.crc32) {
             throw VelmoraError("CRC-32 mismatch");
         }
-        sink.Commit(job.restoreTime ? DosToFileTime(e.dosDateTime) : std::nullopt);
+        sink.Commit(job.restoreTime ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt);
         result.ok = true;
         result.crc = crc;
         result.size = produced;
@@ -483,6 +483,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         result.error = error;
         return result;
     }
+    result.warnings = index.warnings;
     std::vector<bool> duplicate;
     const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
     std::uint64_t total = 0;
@@ -700,6 +701,7 @@ ZipListing ListZipArchive(const fs::path& archive)
     listing.ok = listing.error.empty();
     listing.entries = std::move(index.entries);
     listing.zip64 = index.zip64;
+    listing.warnings = std::move(index.warnings);
     return listing;
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,9 @@ struct ZipEntryInfo {
     std::uint64_t localHeaderOffset = 0;
     std::uint32_t externalAttributes = 0;
     std::string extra; // central-directory extra field bytes
+    // The UTC modification time of the NTFS (0x000A) or extended timestamp (0x5455)
+    // field, when the entry has one; else the MS-DOS time holds.
+    std::optional<std::filesystem::file_time_type> modified;
     bool isDirectory = false;
     bool encrypted = false;
     bool zip64 = false; // the entry carries a Zip64 extra field
@@ -39,6 +43,7 @@ struct ZipListing {
     std::string error;
     std::vector<ZipEntryInfo> entries; // central-directory order
     bool zip64 = false;                // the archive has a Zip64 end record
+    std::vector<std::string> warnings; // tolerated damage (bytes around the archive, counts)
 };
 
 // Reads the central directory only.
@@ -60,8 +65,9 @@ struct ZipExtractResult {
     std::string error; // first failure, with the entry or path
     std::uint64_t filesWritten = 0;
     std::uint64_t entriesPassed = 0;   // file entries read and checked without a fault
-    std::vector<std::string> failures; // every failure, first one equal to error
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
+    std::vector<std::string> warnings; // tolerated damage of the archive (see ZipListing)
+    std::vector<std::string> failures; // every failure in order, error being the first
 };
 
 // Extracts every entry below target keeping folder parts (folders are created as

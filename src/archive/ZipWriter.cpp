@@ -648,6 +648,13 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         reason = "The name is too long for an archive entry";
         return plan;
     }
+    if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
+        // Encrypted entries carry a data descriptor. Debian's unzip 6.0 takes any entry
+        // with a Unicode Path field for a Zip64 entry and then skips 8 bytes too many
+        // after the descriptor, which it reports as overlapping entries (a zip bomb).
+        // Such names are stored in UTF-8 instead, which every reader takes from bit 11.
+        *name = Utf8EntryName(source.name);
+    }
     plan.name = std::move(*name);
     std::error_code ec;
     const auto status = fs::status(source.path, ec);

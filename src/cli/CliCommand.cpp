@@ -14,10 +14,11 @@ const std::vector<CliCommand>& Commands()
          RunTouch},
         {"terminate", "terminate NAME", "end every process whose program file is NAME", RunTerminate},
         {"folder-date", "folder-date DATE FOLDER...", "set the folders' times to DATE (YYYY-MM-DD)", RunFolderDate},
-        {"zip", "zip FOLDER ARCHIVE [--password P [--aes]] [--overwrite]",
-         "pack a folder's files into a ZIP archive. --password uses the traditional ZIP encryption, which is\n"
-         "      weak: it is easily broken and protects only against casual reading. Add --aes for AES-256\n"
-         "      (opened by 7-Zip, WinZip and other current tools, not by old unzip programs)",
+        {"zip", "zip FOLDER ARCHIVE [--password P [--aes]] [--overwrite] [--recursive]",
+         "pack a folder's own files into a ZIP archive; with --recursive, its whole tree. --password uses the\n"
+         "      traditional ZIP encryption, which is weak: it is easily broken and protects only against casual\n"
+         "      reading. Add --aes for AES-256 (opened by 7-Zip, WinZip and other current tools, not by old\n"
+         "      unzip programs)",
          RunZip},
         {"protect", "protect FOLDER ARCHIVE --password P",
          "replace a folder by a password-protected archive", RunProtect},

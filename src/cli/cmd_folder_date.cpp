@@ -19,10 +19,6 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
                     << " cannot be stored: folder dates must lie between 1980 and 2107; nothing was changed\n";
         return kExitFailed;
     }
-    if (context.platform.times == nullptr) {
-        context.err << "velmora-cli folder-date: this system offers no way to set file times\n";
-        return kExitFailed;
-    }
     // Every folder is checked before the first one is changed.
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::error_code ec;
@@ -33,7 +29,7 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     }
     int code = kExitOk;
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (SetFolderTimes(context.platform, args[i], *parsed, *parsed, *parsed)) {
+        if (SetFolderTimes(*context.platform.times, args[i], *parsed, *parsed, *parsed)) {
             context.out << args[i] << ": " << FormatDateText(*parsed, IsoStyleFormats()) << "\n";
         } else {
             context.err << "velmora-cli folder-date: the times of '" << args[i] << "' could not be set\n";

@@ -16,11 +16,8 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     GunzipOptions options;
-    if (IFileAttributes* service = context.platform.attributes) {
-        options.clearAttributes = [service](const std::filesystem::path& path) {
-            service->WriteAttributes(path.string(), 0);
-        };
-    }
+    IFileAttributes* service = context.platform.attributes;
+    options.clearAttributes = [service](const std::filesystem::path& path) { service->WriteAttributes(path.string(), 0); };
     const GunzipResult result = GUnzipToFile(file, options);
     if (!result.ok) {
         context.err << "velmora-cli gunzip: '" << file.string() << "': " << result.error << "\n";

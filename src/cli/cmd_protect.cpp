@@ -5,7 +5,6 @@
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 
-#include <cstdlib>
 #include <ostream>
 
 namespace velmora::cli {
@@ -31,10 +30,9 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     const std::string folder = WithoutTrailingSeparator(TrimBlanks(positional[0]));
     const std::string archive = TrimBlanks(positional[1]);
 
-    const char* home = std::getenv("HOME");
+    const IEnvironment& environment = *context.platform.environment;
     const ProtectCheck check = CheckProtectFolder(
-        folder, archive, GuardedPaths(context.platform.environment ? context.platform.environment->ProgramFilePath() : "",
-                                      home ? home : ""));
+        folder, archive, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
         return kExitFailed;
@@ -54,9 +52,8 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     ProtectOptions options;
     options.password = TrimBlanks(*password);
     options.random = context.platform.random;
-    if (IFileAttributes* attributes = context.platform.attributes) {
-        options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
-    }
+    IFileAttributes* attributes = context.platform.attributes;
+    options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
     if (context.progressToTerminal) {
         options.progress = [&context](std::uint64_t done, std::uint64_t total) {

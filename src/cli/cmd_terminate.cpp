@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 
-#include "common/Errors.h"
 #include "fileops/ProcessTermination.h"
 
 #include <ostream>
@@ -10,9 +9,6 @@ namespace velmora::cli {
 int RunTerminate(const std::vector<std::string>& args, CliContext& context)
 {
     if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
-    if (context.platform.processes == nullptr || context.platform.environment == nullptr) {
-        throw VelmoraError("ending processes is not supported on this system");
-    }
     const int result =
         TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), args[0]);
     if (result == 0) {

@@ -29,9 +29,6 @@ int RunTouch(const std::vector<std::string>& args, CliContext& context)
         return UsageError("touch", "'" + args[1] + "' is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
     }
     Platform& platform = context.platform;
-    if (platform.times == nullptr || platform.attributes == nullptr || platform.usage == nullptr) {
-        throw VelmoraError("file dates are not supported on this system");
-    }
     if (!IsExistingFile(path)) {
         context.err << "velmora-cli touch: '" << path << "' is no file\n";
         return kExitFailed;

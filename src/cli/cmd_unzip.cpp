@@ -1,6 +1,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "cli/ExtractReport.h"
 
 #include <optional>
 #include <ostream>
@@ -51,14 +52,7 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
     }
     const ZipExtractResult result = UnZipFile(archive, folder, options);
     if (context.progressToTerminal) context.err << "\r";
-    for (const std::string& name : result.rejected) {
-        context.err << "velmora-cli unzip: refused entry '" << name << "'\n";
-    }
-    if (!result.ok) {
-        context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
-        return kExitFailed;
-    }
-    return kExitOk;
+    return ReportExtraction("unzip", archive, result, context);
 }
 
 } // namespace velmora::cli

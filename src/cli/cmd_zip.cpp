@@ -15,6 +15,19 @@ std::string Trimmed(const std::string& text)
     if (begin == std::string::npos) return {};
     return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
 }
+
+// The folder's first-level subfolders (links to folders included), which the zip tool
+// leaves out.
+std::size_t CountSubfolders(const std::filesystem::path& folder)
+{
+    std::size_t count = 0;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code statError;
+        count += std::filesystem::is_directory(it->path(), statError) ? 1 : 0;
+    }
+    return count;
+}
 } // namespace
 
 int RunZip(const std::vector<std::string>& args, CliContext& context)
@@ -23,9 +36,12 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     std::string password;
     bool overwrite = false;
     bool aes = false;
+    bool recursive = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--overwrite") {
             overwrite = true;
+        } else if (args[i] == "--recursive") {
+            recursive = true;
         } else if (args[i] == "--aes") {
             aes = true;
         } else if (args[i] == "--password") {
@@ -58,18 +74,19 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     options.password = password;
     options.aes = aes;
     options.random = context.platform.random;
-    if (IFileAttributes* service = context.platform.attributes) {
-        // The platform decides what counts as hidden or system, and supplies the stored attributes.
-        options.attributes = [service](const std::filesystem::path& path) {
-            return service->ReadAttributes(path.string());
-        };
-    }
+    // The platform decides what counts as hidden or system, and supplies the stored attributes.
+    IFileAttributes* service = context.platform.attributes;
+    options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
     if (context.progressToTerminal) {
         options.progress = [&context](std::uint64_t done, std::uint64_t total) {
             if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
         };
     }
-    const ZipWriteResult result = WriteZipArchive(folder, archive, options);
+    // Without --recursive the zip tool's rule holds: the folder's own files that are
+    // neither hidden nor system, by bare name. With it, the whole tree (hidden files
+    // included) under relative names, each folder with its own entry.
+    const ZipWriteResult result =
+        WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
     if (context.progressToTerminal) context.err << "\r";
     if (!result.ok) {
         context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
@@ -78,6 +95,13 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     for (const ZipSkipped& s : result.skipped) {
         context.err << "velmora-cli zip: left out '" << s.path.string() << "': " << s.reason << "\n";
     }
+    const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
+    if (subfolders > 0) {
+        context.err << "velmora-cli zip: " << subfolders << (subfolders == 1 ? " subfolder was" : " subfolders were")
+                    << " left out (the zip tool packs a folder's own files; --recursive packs the whole tree)\n";
+    }
+    context.err << "velmora-cli zip: " << result.entries << (result.entries == 1 ? " entry" : " entries")
+                << " written to '" << archive.string() << "'\n";
     return kExitOk;
 }
 

@@ -1,42 +1,29 @@
 #include "folders/FolderDates.h"
 
 #include "common/DateTimeText.h"
-#include "platform/IFileTimes.h"
-#include "platform/ILocaleFormats.h"
 
 #include <cmath>
 
 namespace velmora {
 
-namespace {
-LocaleFormats FormatsOf(Platform& platform)
-{
-    return platform.localeFormats != nullptr ? platform.localeFormats->Formats() : LocaleFormats{};
-}
-} // namespace
+TDateTime TodayLocal(IFileTimes& times) { return std::floor(times.Now()); }
 
-TDateTime TodayLocal(Platform& platform)
+std::string FolderDateText(ILocaleFormats& locale, TDateTime value)
 {
-    return platform.times != nullptr ? std::floor(platform.times->Now()) : 0.0;
+    return FormatDateTimeText(value, locale.Formats());
 }
 
-std::string FolderDateText(Platform& platform, TDateTime value)
+TDateTime FolderDate(IFileTimes& times, const std::string& path)
 {
-    return FormatDateTimeText(value, FormatsOf(platform));
-}
-
-TDateTime FolderDate(Platform& platform, const std::string& path)
-{
-    if (platform.times == nullptr) return 0.0;
-    const std::optional<TDateTime> modified = platform.times->ModificationTime(path);
+    const std::optional<TDateTime> modified = times.ModificationTime(path);
     if (!modified) return 0.0;
     // The list shows the date only.
     return std::floor(*modified);
 }
 
-std::optional<TDateTime> ParseFolderDate(Platform& platform, std::string_view text)
+std::optional<TDateTime> ParseFolderDate(ILocaleFormats& locale, std::string_view text)
 {
-    const std::optional<TDateTime> value = ParseDateTimeText(text, FormatsOf(platform));
+    const std::optional<TDateTime> value = ParseDateTimeText(text, locale.Formats());
     // A time of day is no date: the field takes a date alone.
     if (!value || !IsMidnight(*value)) return std::nullopt;
     return value;
@@ -51,17 +38,16 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value)
 
 bool FitsFolderDate(TDateTime value) { return ThroughDosDateTime(value).has_value(); }
 
-bool SetFolderTimes(Platform& platform, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
+bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
                     TDateTime lastWrite)
 {
     const std::optional<TDateTime> access = ThroughDosDateTime(lastAccess);
     const std::optional<TDateTime> write = ThroughDosDateTime(lastWrite);
-    if (!access || !write || platform.times == nullptr) return false;
-    if (*access == *write) return platform.times->SetAccessAndModificationTime(path, *write);
+    if (!access || !write) return false;
+    if (*access == *write) return times.SetAccessAndModificationTime(path, *write);
     // Different access and write times: the service sets both to one value, then the
     // modification time alone is moved to its own value.
-    return platform.times->SetAccessAndModificationTime(path, *access) &&
-           platform.times->SetModificationTime(path, *write);
+    return times.SetAccessAndModificationTime(path, *access) && times.SetModificationTime(path, *write);
 }
 
 } // namespace velmora

@@ -2,7 +2,8 @@
 // Folder dates for the folder tools: reading a folder's date, writing new times through
 // the MS-DOS date-time, and the date texts of the list and the date field.
 #include "common/DateTime.h"
-#include "platform/Platform.h"
+#include "platform/IFileTimes.h"
+#include "platform/ILocaleFormats.h"
 
 #include <optional>
 #include <string>
@@ -11,19 +12,19 @@
 namespace velmora {
 
 // Today at midnight, local time.
-TDateTime TodayLocal(Platform& platform);
+TDateTime TodayLocal(IFileTimes& times);
 
 // The date text of the list and the date field: the short date (and the long time when
 // the value is not midnight).
-std::string FolderDateText(Platform& platform, TDateTime value);
+std::string FolderDateText(ILocaleFormats& locale, TDateTime value);
 
 // The folder's last-write time as a local date-time; 0 (1899-12-30) when it cannot be
 // found. Hidden folders are found like any other.
-TDateTime FolderDate(Platform& platform, const std::string& path);
+TDateTime FolderDate(IFileTimes& times, const std::string& path);
 
 // The entered new date: a date alone in the locale's short date form, at midnight.
 // Nothing when the text is no such date.
-std::optional<TDateTime> ParseFolderDate(Platform& platform, std::string_view text);
+std::optional<TDateTime> ParseFolderDate(ILocaleFormats& locale, std::string_view text);
 
 // True when the date can pass through the MS-DOS date-time (the years 1980 to 2107).
 bool FitsFolderDate(TDateTime value);
@@ -35,7 +36,7 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value);
 // Sets the times of a file or folder. Linux cannot set the creation time: access and
 // modification time are set; the creation value is ignored. Every value passes through
 // the MS-DOS date-time; a value it cannot hold makes the call fail without a change.
-bool SetFolderTimes(Platform& platform, const std::string& path, TDateTime creation, TDateTime lastAccess,
+bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime creation, TDateTime lastAccess,
                     TDateTime lastWrite);
 
 } // namespace velmora

@@ -16,7 +16,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
-#include <cstdlib>
 #include <filesystem>
 
 namespace velmora {
@@ -33,11 +32,6 @@ QToolButton* MakeToolButton(QWidget* parent, const char* name, const char* theme
     return button;
 }
 
-std::string HomeFolder()
-{
-    const char* home = std::getenv("HOME");
-    return home != nullptr ? std::string(home) : std::string();
-}
 } // namespace
 
 TFormFolder::TFormFolder(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
@@ -163,7 +157,7 @@ void TFormFolder::keyPressEvent(QKeyEvent* event)
 void TFormFolder::FormShow()
 {
     ToolButtonNewClick();
-    EditDate->setText(ShortDateText(TodayLocal(m_context.platform)));
+    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
     ApplyLanguage();
 }
 
@@ -176,30 +170,30 @@ void TFormFolder::ToolButtonNewClick()
 {
     EditDate->clear();
     DirectoryList->clear();
-    EditDate->setText(ShortDateText(TodayLocal(m_context.platform)));
+    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
 }
 
 QString TFormFolder::ShortDateText(TDateTime value) const
 {
-    return QString::fromStdString(FolderDateText(m_context.platform, value));
+    return QString::fromStdString(FolderDateText(*m_context.platform.localeFormats, value));
 }
 
 TDateTime TFormFolder::FolderDate(const QString& path)
 {
-    return velmora::FolderDate(m_context.platform, WithoutTrailingSeparator(path.toStdString()));
+    return velmora::FolderDate(*m_context.platform.times, WithoutTrailingSeparator(path.toStdString()));
 }
 
 bool TFormFolder::NT_SetDateTime(const QString& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
                                  TDateTime dtLastWriteTime)
 {
-    return SetFolderTimes(m_context.platform, fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
+    return SetFolderTimes(*m_context.platform.times, fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
 }
 
 bool TFormFolder::DeleteFolderPermanently(const QString& path)
 {
     const std::filesystem::path folder = path.toStdString();
     // Never the root, nor a folder that holds the running program or the user's home.
-    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(), HomeFolder()))) {
+    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder()))) {
         return false;
     }
     return velmora::DeleteFolderPermanently(folder);
@@ -238,7 +232,7 @@ void TFormFolder::ButtonSetDateClick()
     const int rows = DirectoryList->topLevelItemCount();
     if (rows == 0) return;
     const QString entered = EditDate->text();
-    const std::optional<TDateTime> newDate = ParseFolderDate(m_context.platform, entered.toStdString());
+    const std::optional<TDateTime> newDate = ParseFolderDate(*m_context.platform.localeFormats, entered.toStdString());
     if (!newDate) {
         QString message = QString::fromUtf8(FolderTexts::kInvalidDateFormat);
         message.replace(QStringLiteral("%s"), entered);
@@ -248,7 +242,7 @@ void TFormFolder::ButtonSetDateClick()
         ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDateOutOfRange));
         return;
     }
-    const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), HomeFolder());
+    const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
     for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* row = DirectoryList->topLevelItem(i);
         const QString path = row->text(1);

@@ -27,11 +27,7 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
         result.code = kFindNoAssociation;
         return result;
     }
-    if (platform.associations == nullptr) {
-        result.code = kFindNoAssociation;
-        return result;
-    }
-    const PathRules& rules = platform.environment ? platform.environment->Paths() : kPosixPathRules;
+    const PathRules& rules = platform.environment->Paths();
     result.file = rules.FileName(path);
     result.folder = rules.FolderWithSeparator(path);
     const ExecutableLookup lookup = platform.associations->FindExecutable(result.file, result.folder);
@@ -48,9 +44,6 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
 
 std::string ReadDefaultCommand(const std::string& extensionWithoutDot, Platform& platform)
 {
-    if (platform.associations == nullptr) {
-        return {};
-    }
     IAssociations& associations = *platform.associations;
     const std::string raw = IsWindows10(associations.ProductName())
                                 ? associations.ReadOpenWithListCommand(extensionWithoutDot)
@@ -71,9 +64,8 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
 {
     InspectedFile record;
     record.path = path;
-    // A service the platform does not offer leaves its part of the record empty.
-    const PathRules& rules = platform.environment ? platform.environment->Paths() : kPosixPathRules;
-    const LocaleFormats formats = platform.localeFormats ? platform.localeFormats->Formats() : LocaleFormats();
+    const PathRules& rules = platform.environment->Paths();
+    const LocaleFormats formats = platform.localeFormats->Formats();
 
     // The file's own state is read first: finding the program may read the file's
     // content to learn its type, which can move its last access time.
@@ -84,15 +76,13 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
         const std::uintmax_t size = fs::file_size(path, ec);
         record.sizeBytes = ec ? 0 : static_cast<std::uint64_t>(size);
     }
-    if (isFile && platform.times) {
+    if (isFile) {
         record.modified = platform.times->ModificationTime(path).value_or(0);
     }
-    record.lastAccess = LastAccessThroughDos(
-        path.empty() || !platform.times ? std::nullopt : platform.times->LastAccessTime(path));
-    record.attributes =
-        path.empty() || !platform.attributes ? std::nullopt : platform.attributes->ReadAttributes(path);
+    record.lastAccess = LastAccessThroughDos(path.empty() ? std::nullopt : platform.times->LastAccessTime(path));
+    record.attributes = path.empty() ? std::nullopt : platform.attributes->ReadAttributes(path);
 
-    record.inUse = platform.usage ? platform.usage->IsFileInUse(path) : false;
+    record.inUse = platform.usage->IsFileInUse(path);
     record.extension = rules.Extension(path);
 
     const AssociatedExecutable executable = FindAssociatedExecutable(path, platform);

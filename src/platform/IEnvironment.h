@@ -15,6 +15,8 @@ public:
     virtual std::string TemporaryFolder() const = 0;
     // The user's roaming application-data folder, without a trailing separator.
     virtual std::string RoamingAppDataFolder() const = 0;
+    // The user's home folder.
+    virtual std::string HomeFolder() const = 0;
     // The root of the system drive, with its trailing separator.
     virtual std::string SystemDriveRoot() const = 0;
     virtual const PathRules& Paths() const = 0;

@@ -1,12 +1,16 @@
 #pragma once
 // The services the program asks of the operating system, passed explicitly to
-// whoever needs them. Each backend (posix/ now, win32/ later) fills one of these.
+// whoever needs them. Each backend (posix/ now, win32/ later) fills every one of them
+// and checks that with CheckAllServices, so no user of a Platform tests for null.
 // A service's interface lives in its own header beside this one.
 #include "platform/IEnvironment.h"
 #include "platform/IRandomSource.h"
 #include "platform/IShell.h"
 
 #include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 namespace velmora {
 
@@ -30,6 +34,22 @@ struct Platform {
     ILocaleFormats* localeFormats = nullptr;
     IRandomSource* random = nullptr;
 };
+
+// Throws std::logic_error naming the first service a backend left out. Called once
+// where a Platform is filled; everything else relies on every service being there.
+inline void CheckAllServices(const Platform& platform)
+{
+    const std::pair<const void*, const char*> services[] = {
+        {platform.environment, "environment"},       {platform.shell, "shell"},
+        {platform.attributes, "attributes"},         {platform.times, "times"},
+        {platform.usage, "usage"},                   {platform.associations, "associations"},
+        {platform.processes, "processes"},           {platform.desktopSettings, "desktopSettings"},
+        {platform.localeFormats, "localeFormats"},   {platform.random, "random"},
+    };
+    for (const auto& [service, name] : services) {
+        if (service == nullptr) throw std::logic_error(std::string("the platform has no ") + name + " service");
+    }
+}
 
 // Owns the backend's service objects and hands out the Platform view of them.
 class PlatformBackend {

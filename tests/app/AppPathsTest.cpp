@@ -1,4 +1,5 @@
 #include "app/AppPaths.h"
+#include "FakePlatform.h"
 #include "TestSupport.h"
 #include "common/Errors.h"
 
@@ -7,22 +8,21 @@
 using namespace velmora;
 
 namespace {
-class FakeEnvironment : public IEnvironment {
-public:
-    std::string program = "/opt/velmora/bin/setup-copy.exe";
-    std::string temp = "/var/tmp";
-    std::string appData = "/home/u/.config";
-    std::string ProgramFilePath() const override { return program; }
-    std::string TemporaryFolder() const override { return temp; }
-    std::string RoamingAppDataFolder() const override { return appData; }
-    std::string SystemDriveRoot() const override { return "/"; }
-    const PathRules& Paths() const override { return kPosixPathRules; }
-};
+// The environment both tests start from.
+test::FakeEnvironment SampleEnvironment()
+{
+    test::FakeEnvironment env;
+    env.program = "/opt/velmora/bin/setup-copy.exe";
+    env.temp = "/var/tmp";
+    env.appData = "/home/u/.config";
+    env.root = "/";
+    return env;
+}
 } // namespace
 
 TEST(AppPaths, DerivesEveryPathFromTheEnvironment)
 {
-    FakeEnvironment env;
+    test::FakeEnvironment env = SampleEnvironment();
     const AppPaths p = DeriveAppPaths(env);
     EXPECT_EQ(p.programFolder, "/opt/velmora/bin/");
     EXPECT_EQ(p.updaterPath, "/opt/velmora/bin/checkup");
@@ -38,7 +38,7 @@ TEST(AppPaths, DerivesEveryPathFromTheEnvironment)
 TEST(AppPaths, CreatesTheDataFolderOneLevelDeep)
 {
     test::TempDir dir;
-    FakeEnvironment env;
+    test::FakeEnvironment env = SampleEnvironment();
     env.appData = dir.path().string();
     const AppPaths p = DeriveAppPaths(env);
     EnsureDataFolder(p);

@@ -20,7 +20,7 @@ class MainWindowTest : public QObject {
         test::TempDir dir;
         test::FakeEnvironment env;
         test::RecordingShell shell;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<AppWindows> windows;
 

@@ -1,4 +1,6 @@
+#include "FakePlatform.h"
 #include "ArchiveTestSupport.h"
+#include "PeerGate.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 
@@ -22,7 +24,7 @@ struct CliRun {
 CliRun RunArgs(const std::vector<std::string>& args)
 {
     test::CountingRandom random;
-    Platform platform;
+    test::FakePlatform platform;
     platform.random = &random;
     std::ostringstream out, err;
     cli::CliContext context{platform, out, err, false};
@@ -59,6 +61,7 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     }
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
+    test::ExpectPeersAccept(zip, "pw");
 }
 
 } // namespace

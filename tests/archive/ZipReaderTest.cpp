@@ -1,5 +1,6 @@
 #include "archive/ZipReader.h"
 #include "ArchiveTestSupport.h"
+#include "PeerGate.h"
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
 
@@ -31,6 +32,7 @@ std::filesystem::path Pack(const TempDir& dir, const std::vector<std::pair<std::
     options.random = &random;
     const auto archive = dir / archiveName;
     EXPECT_TRUE(WriteZipEntries(sources, archive, options).ok);
+    test::ExpectPeersAccept(archive, password);
     return archive;
 }
 

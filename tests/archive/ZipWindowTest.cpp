@@ -20,7 +20,7 @@ class ZipWindowTest : public QObject {
         test::FakeEnvironment env;
         test::RecordingShell shell;
         std::unique_ptr<PlatformBackend> native = CreateNativePlatform();
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<TFormZip> window;
 

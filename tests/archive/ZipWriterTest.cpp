@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "ArchiveTestSupport.h"
+#include "PeerGate.h"
 #include "archive/ArchiveIo.h"
 #include "archive/PkwareCipher.h"
 #include "archive/ZipReader.h"
@@ -58,6 +59,7 @@ TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
     ASSERT_EQ(listing.entries.size(), 1u);
     EXPECT_EQ(listing.entries[0].name, "one.txt");
     EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u);
+    test::ExpectPeersAccept(base / "out.zip");
 }
 
 TEST(ZipWriter, ChoosesMethodVersionsAndStoresEmptyFilesWithCrcZero)
@@ -87,6 +89,7 @@ TEST(ZipWriter, ChoosesMethodVersionsAndStoresEmptyFilesWithCrcZero)
     EXPECT_EQ(Find(listing, "empty.txt")->crc32, 0u);
     EXPECT_EQ(Find(listing, "empty.txt")->compressedSize, 0u);
     EXPECT_TRUE(VerifyZipArchive(dir / "a.zip", "").ok);
+    test::ExpectPeersAccept(dir / "a.zip");
 }
 
 TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
@@ -125,6 +128,7 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     EXPECT_EQ(Le32(bytes, descriptor + 8), e.compressedSize);
     EXPECT_EQ(Le32(bytes, descriptor + 12), content.size());
     EXPECT_EQ(Le32(bytes, descriptor + 16), 0x02014b50u); // exactly one descriptor, then the directory
+    test::ExpectPeersAccept(dir / "p.zip", "geheim");
 
     // The same options without the password write no encryption at all.
     options.password.clear();
@@ -155,11 +159,12 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
          "\x80"
          "uro.txt",
          0, 11, true},                                              // € only in Windows-1252
-        {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 0, false}, // 日 only in UTF-8
+        {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 11, false}, // 日 only in UTF-8
     };
     for (const Case& c : cases)
         WriteFile(base / c.name, "x");
     ASSERT_TRUE(WriteZipArchive(base, dir / "n.zip", {}).ok);
+    test::ExpectPeersAccept(dir / "n.zip");
     const auto listing = ListZipArchive(dir / "n.zip");
     for (const Case& c : cases) {
         const ZipEntryInfo* e = Find(listing, c.name);
@@ -173,6 +178,24 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
     ASSERT_TRUE(UnZipFile(dir / "n.zip", out.path()).ok);
     for (const Case& c : cases)
         EXPECT_TRUE(std::filesystem::exists(out / c.name)) << c.name;
+
+    // Encrypted entries have a data descriptor, which Debian's unzip misreads after a
+    // Unicode Path field: names that would need one are stored in UTF-8 instead.
+    test::CountingRandom random;
+    ZipWriteOptions options;
+    options.password = "pw";
+    options.random = &random;
+    ASSERT_TRUE(WriteZipArchive(base, dir / "e.zip", options).ok);
+    const auto encrypted = ListZipArchive(dir / "e.zip");
+    for (const Case& c : cases) {
+        const ZipEntryInfo* e = Find(encrypted, c.name);
+        ASSERT_NE(e, nullptr) << c.name;
+        EXPECT_EQ(e->rawName, c.unicodeExtra ? c.name : c.stored) << c.name;
+        EXPECT_EQ(e->flags, (c.unicodeExtra ? 0x0800 : c.flags) | 0x0009) << c.name;
+        EXPECT_EQ(e->versionMadeBy >> 8, c.unicodeExtra ? 11 : c.host) << c.name;
+        EXPECT_TRUE(e->extra.empty()) << c.name;
+    }
+    test::ExpectPeersAccept(dir / "e.zip", "pw");
 }
 
 TEST(ZipWriter, RefusesOtherNamesBeforeCreatingAnyFile)
@@ -187,6 +210,7 @@ TEST(ZipWriter, RefusesOtherNamesBeforeCreatingAnyFile)
     }
     EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "UPPER.ZIP", {}).ok);
     EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "lib.jar", {}).ok);
+    test::ExpectPeersAccept(dir / "UPPER.ZIP");
 }
 
 TEST(ZipWriter, FailureLeavesNoArchiveAndKeepsAnExistingOne)
@@ -214,6 +238,7 @@ TEST(ZipWriter, LeavesOutUnreadableFilesAndGoesOn)
     EXPECT_EQ(result.entries, 1u);
     ASSERT_EQ(result.skipped.size(), 1u);
     EXPECT_EQ(result.skipped[0].path.filename(), "dangling.txt");
+    test::ExpectPeersAccept(dir / "a.zip");
 }
 
 TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
@@ -242,6 +267,7 @@ TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
     TempDir out;
     ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).ok);
     EXPECT_TRUE(ReadFile(out / "big.bin") == big);
+    test::ExpectPeersAccept(dir / "big.zip");
 }
 
 TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
@@ -259,6 +285,7 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
     options.random = &random;
     ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", options).ok);
     EXPECT_TRUE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
+    test::ExpectPeersAccept(dir / "t.zip", "pw");
     WriteFile(base / "Sub" / "three.txt", "changed");
     EXPECT_FALSE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
     const auto listing = ListZipArchive(dir / "t.zip");
@@ -282,6 +309,7 @@ TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
     EXPECT_EQ(listing.entries.size(), 70000u);
     const std::string bytes = ReadFile(dir / "many.zip");
     EXPECT_EQ(Le16(bytes, bytes.size() - 12), 0xFFFF); // the classic count is saturated
+    test::ExpectPeersAccept(dir / "many.zip");
 }
 
 } // namespace

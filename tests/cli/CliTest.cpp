@@ -1,3 +1,4 @@
+#include "FakePlatform.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
@@ -16,7 +17,7 @@ struct CliRun {
 
 CliRun RunArgs(const std::vector<std::string>& args)
 {
-    Platform platform;
+    test::FakePlatform platform;
     std::ostringstream out, err;
     CliContext context{platform, out, err, false};
     const int code = RunCli(args, context);

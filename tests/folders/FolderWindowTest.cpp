@@ -1,5 +1,4 @@
 #include "FakePlatform.h"
-#include "FolderFakes.h"
 #include "TestSupport.h"
 #include "archive/UnitZip.h"
 #include "folders/UnitFolder.h"
@@ -20,7 +19,7 @@ class FolderWindowTest : public QObject {
         test::RecordingShell shell;
         test::MemoryFileTimes times;
         test::GermanLocale locale;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<TFormZip> zip;
         std::unique_ptr<TFormFolder> window;
@@ -148,11 +147,9 @@ private slots:
         Fixture f;
         const QString outer = f.MakeFolder("Users");
         fs::create_directories(f.dir / "Users" / "me");
-        const QByteArray oldHome = qgetenv("HOME");
-        qputenv("HOME", QByteArray::fromStdString((f.dir / "Users" / "me").string()));
+        f.env.home = (f.dir / "Users" / "me").string();
         f.Show(1, {outer});
         f.window->ToolButtonDel->click();
-        qputenv("HOME", oldHome);
         QCOMPARE(LastText(), QStringLiteral("Deleting folder failed "));
         QVERIFY(fs::exists(f.dir / "Users" / "file.txt"));
     }

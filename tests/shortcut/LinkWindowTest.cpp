@@ -19,7 +19,7 @@ class LinkWindowTest : public QObject {
         test::TempDir dir;
         test::FakeEnvironment env;
         test::RecordingShell shell;
-        Platform platform;
+        test::FakePlatform platform;
         NoWaiter waiter;
         std::unique_ptr<TFormLink> window;
 

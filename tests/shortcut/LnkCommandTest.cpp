@@ -1,3 +1,4 @@
+#include "FakePlatform.h"
 #include "LnkInfo.h"
 #include "TestSupport.h"
 #include "cli/CliCommand.h"
@@ -18,7 +19,7 @@ struct CliRun {
 
 CliRun Lnk(std::vector<std::string> args)
 {
-    Platform platform;
+    test::FakePlatform platform;
     std::ostringstream out, err;
     CliContext context{platform, out, err, false};
     args.insert(args.begin(), "lnk");

@@ -1,9 +1,22 @@
 #pragma once
-// A platform whose environment points into a throw-away folder and whose shell only
-// records what it was asked to do.
+// Stand-ins for the platform services. FakePlatform fills every service with an inert
+// fake (nothing found, nothing changed, nothing started; the shell records its calls),
+// so a test points only the services it checks at fakes of its own.
+#include "common/DateTimeText.h"
+#include "platform/IAssociations.h"
+#include "platform/IDesktopSettings.h"
+#include "platform/IFileAttributes.h"
+#include "platform/IFileTimes.h"
+#include "platform/IFileUsage.h"
+#include "platform/ILocaleFormats.h"
+#include "platform/IProcesses.h"
 #include "platform/Platform.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora::test {
@@ -13,10 +26,12 @@ public:
     std::string program;
     std::string temp;
     std::string appData;
+    std::string home;
     std::string root;
     std::string ProgramFilePath() const override { return program; }
     std::string TemporaryFolder() const override { return temp; }
     std::string RoamingAppDataFolder() const override { return appData; }
+    std::string HomeFolder() const override { return home; }
     std::string SystemDriveRoot() const override { return root; }
     const PathRules& Paths() const override { return kPosixPathRules; }
 };
@@ -50,6 +65,129 @@ public:
         calls.push_back({"folder", {folder}});
         return true;
     }
+};
+
+class InertFileAttributes : public IFileAttributes {
+public:
+    std::optional<std::uint32_t> ReadAttributes(const std::string&) override { return std::nullopt; }
+    bool WriteAttributes(const std::string&, std::uint32_t, int* = nullptr) override { return false; }
+};
+
+class InertFileTimes : public IFileTimes {
+public:
+    std::optional<TDateTime> ModificationTime(const std::string&) override { return std::nullopt; }
+    std::optional<TDateTime> LastAccessTime(const std::string&) override { return std::nullopt; }
+    bool SetModificationTime(const std::string&, TDateTime, int* = nullptr) override { return false; }
+    bool SetAccessAndModificationTime(const std::string&, TDateTime, int* = nullptr) override { return false; }
+    TDateTime Now() override { return 0; }
+};
+
+class InertFileUsage : public IFileUsage {
+public:
+    bool IsFileInUse(const std::string&) override { return false; }
+    bool IsFileLocked(const std::string&) override { return false; }
+};
+
+class InertAssociations : public IAssociations {
+public:
+    ExecutableLookup FindExecutable(const std::string&, const std::string&) override { return {}; }
+    std::string ProductName() override { return {}; }
+    std::string ReadOpenWithListCommand(const std::string&) override { return {}; }
+    std::string ReadShellOpenCommand(const std::string&) override { return {}; }
+};
+
+class InertProcesses : public IProcesses {
+public:
+    std::vector<ProcessEntry> Snapshot() override { return {}; }
+    bool Terminate(std::int64_t) override { return false; }
+    std::int64_t OwnProcessId() const override { return 0; }
+};
+
+class InertDesktopSettings : public IDesktopSettings {
+public:
+    bool OpenDefaultApps() override { return false; }
+};
+
+// The built-in formats (day.month.year, 24-hour time).
+class InertLocaleFormats : public ILocaleFormats {
+public:
+    LocaleFormats Formats() override { return {}; }
+};
+
+class ZeroRandom : public IRandomSource {
+public:
+    void Fill(std::span<std::uint8_t> out) override { std::fill(out.begin(), out.end(), std::uint8_t{0}); }
+};
+
+// File times kept in memory, with paths that refuse a new time.
+class MemoryFileTimes : public IFileTimes {
+public:
+    TDateTime now = 0;
+    std::map<std::string, TDateTime> modified;
+    std::set<std::string> refuse;  // paths whose times cannot be set
+    std::vector<std::pair<std::string, TDateTime>> sets;
+
+    std::optional<TDateTime> ModificationTime(const std::string& path) override
+    {
+        const auto it = modified.find(path);
+        if (it == modified.end()) return std::nullopt;
+        return it->second;
+    }
+    std::optional<TDateTime> LastAccessTime(const std::string& path) override { return ModificationTime(path); }
+    bool SetModificationTime(const std::string& path, TDateTime local, int* = nullptr) override
+    {
+        return SetAccessAndModificationTime(path, local);
+    }
+    bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* = nullptr) override
+    {
+        if (refuse.count(path) != 0) return false;
+        sets.emplace_back(path, local);
+        modified[path] = local;
+        return true;
+    }
+    TDateTime Now() override { return now; }
+};
+
+// Fixed German-style formats.
+class GermanLocale : public ILocaleFormats {
+public:
+    LocaleFormats Formats() override { return GermanStyleFormats(); }
+};
+
+// A Platform with every service filled by the fakes above. A test replaces a service by
+// pointing its member elsewhere (platform.times = &myTimes); the defaults stay alive as
+// long as the FakePlatform does.
+class FakePlatform : public Platform {
+public:
+    FakeEnvironment env;
+    RecordingShell recordingShell;
+
+    FakePlatform()
+    {
+        environment = &env;
+        shell = &recordingShell;
+        attributes = &m_attributes;
+        times = &m_times;
+        usage = &m_usage;
+        associations = &m_associations;
+        processes = &m_processes;
+        desktopSettings = &m_desktopSettings;
+        localeFormats = &m_localeFormats;
+        random = &m_random;
+        CheckAllServices(*this);
+    }
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
+
+private:
+    InertFileAttributes m_attributes;
+    InertFileTimes m_times;
+    InertFileUsage m_usage;
+    InertAssociations m_associations;
+    InertProcesses m_processes;
+    InertDesktopSettings m_desktopSettings;
+    InertLocaleFormats m_localeFormats;
+    ZeroRandom m_random;
 };
 
 } // namespace velmora::test

@@ -1,4 +1,4 @@
-#include "info/AppFixture.h"
+#include "AppFixture.h"
 #include "info/ProductLinks.h"
 #include "platform/posix/PosixShell.h"
 #include "ui/Messages.h"

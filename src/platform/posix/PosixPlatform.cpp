@@ -27,6 +27,7 @@ public:
         m_services.usage = &m_usage;
         m_services.associations = &m_associations;
         m_services.random = &m_random;
+        CheckAllServices(m_services);
     }
     Platform& Services() override { return m_services; }
 

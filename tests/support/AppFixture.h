@@ -38,7 +38,7 @@ struct AppFixture {
     FakeEnvironment env;
     RecordingShell recordingShell;
     IShell* shell = &recordingShell;
-    Platform platform;
+    FakePlatform platform;
     NoWaiter noWaiter;
     IWaiter* waiter = &noWaiter;
     std::unique_ptr<AppWindows> windows;

@@ -1,0 +1,128 @@
+#include "cli/ExtractReport.h"
+
+#include "archive/EntryDecoder.h"
+
+#include <map>
+#include <ostream>
+#include <set>
+
+namespace velmora::cli {
+
+namespace {
+
+bool Contains(const std::string& text, const char* part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// "'name': cause" -> name, cause; other texts have no entry name.
+bool SplitEntryText(const std::string& text, std::string& name, std::string& cause)
+{
+    if (text.size() < 4 || text.front() != '\'') {
+        return false;
+    }
+    const std::size_t close = text.find("': ");
+    if (close == std::string::npos) {
+        return false;
+    }
+    name = text.substr(1, close - 1);
+    cause = text.substr(close + 3);
+    return true;
+}
+
+const ZipEntryInfo* FindEntry(const ZipListing& listing, const std::string& name)
+{
+    for (const ZipEntryInfo& e : listing.entries) {
+        if (e.name == name) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+std::string ExplainEntryFailure(const ZipEntryInfo* entry, const std::string& readerText)
+{
+    if (entry) {
+        // Strong encryption (bit 6) and AES (method 99) are told apart from a wrong
+        // password or an unknown method: no password would help.
+        if (entry->encrypted && (entry->flags & 0x0040)) {
+            return "uses PKWARE strong encryption, which is not supported";
+        }
+        if (entry->method == 99) {
+            // The cipher is read; what may be missing is the method inside it.
+            return Contains(readerText, "is not supported") ? "is AES-encrypted and uses " + readerText
+                   : Contains(readerText, "encrypted") || Contains(readerText, "password")
+                       ? "is AES-encrypted: " + std::string(Contains(readerText, "wrong")
+                                                                ? "wrong password"
+                                                                : "give the password with --password")
+                       : "is AES-encrypted: " + readerText;
+        }
+        if (Contains(readerText, "is not supported") && entry->method != 0 && entry->method != 8) {
+            return "is compressed with " + MethodText(entry->method) + ", which is not supported";
+        }
+    }
+    if (Contains(readerText, "wrong or missing password")) {
+        return "wrong password";
+    }
+    if (Contains(readerText, "the entry is encrypted")) {
+        return "is encrypted: give the password with --password";
+    }
+    if (Contains(readerText, "links are not extracted")) {
+        return "is a link: links are not extracted";
+    }
+    if (Contains(readerText, "CRC-32 mismatch")) {
+        return "is damaged: CRC-32 mismatch";
+    }
+    return readerText;
+}
+
+int ReportExtraction(const std::string& command, const std::filesystem::path& archive, const ZipExtractResult& result,
+                     CliContext& context)
+{
+    const std::string prefix = "velmora-cli " + command + ": ";
+    for (const std::string& warning : result.warnings) {
+        context.err << prefix << "warning: " << warning << "\n";
+    }
+    const ZipListing listing = ListZipArchive(archive);
+    if (!listing.ok) {
+        // The archive itself could not be read: nothing was extracted.
+        context.err << prefix << (result.error.empty() ? listing.error : result.error) << "\n";
+        return kExitFailed;
+    }
+    const std::set<std::string> rejected(result.rejected.begin(), result.rejected.end());
+    for (const std::string& name : result.rejected) {
+        const ZipEntryInfo* entry = FindEntry(listing, name);
+        const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
+        context.err << prefix << "'" << name << "' skipped: "
+                    << (link ? "links are not extracted" : "unsafe name (absolute, or leaves the folder)") << "\n";
+    }
+    std::size_t failed = 0;
+    const std::size_t skipped = result.rejected.size();
+    for (const std::string& text : result.failures) {
+        std::string name;
+        std::string cause;
+        if (SplitEntryText(text, name, cause)) {
+            if (rejected.count(name)) {
+                continue;
+            }
+            context.err << prefix << "'" << name << "' " << ExplainEntryFailure(FindEntry(listing, name), cause)
+                        << "\n";
+        } else {
+            context.err << prefix << text << "\n";
+        }
+        ++failed;
+    }
+    context.err << prefix << result.filesWritten << (result.filesWritten == 1 ? " file" : " files") << " extracted";
+    if (skipped > 0) {
+        context.err << ", " << skipped << (skipped == 1 ? " entry" : " entries") << " skipped";
+    }
+    if (failed > 0) {
+        context.err << ", " << failed << (failed == 1 ? " entry" : " entries") << " failed";
+    }
+    context.err << "\n";
+    return result.ok ? kExitOk : kExitFailed;
+}
+
+} // namespace velmora::cli
