@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/TextFile.h"
+#include "platform/FileDurability.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -89,25 +90,9 @@ void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
 
 void SaveSettingsFile(const std::string& settingsFile, std::int32_t language)
 {
-    const std::string temporary = settingsFile + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) throw VelmoraError(SystemErrorText("Cannot create file", settingsFile, errno));
-        out << language << "\r\n";
-        out.flush();
-        if (!out) {
-            const int err = errno;
-            std::error_code ignored;
-            std::filesystem::remove(temporary, ignored);
-            throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, err));
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temporary, settingsFile, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temporary, ignored);
-        throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, ec.value()));
+    int err = 0;
+    if (!ReplaceFileAtomically(settingsFile, std::to_string(language) + "\r\n", &err)) {
+        throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, err));
     }
 }
 

@@ -4,6 +4,7 @@
 #include "app/MainTexts.h"
 #include "app/Settings.h"
 #include "archive/UnitZip.h"
+#include "common/AsciiText.h"
 #include "common/DateTimeText.h"
 #include "common/Errors.h"
 #include "fileops/AttributeEdit.h"
@@ -584,7 +585,7 @@ void TFormLock::InspectFile(const QString& path)
 
     LabelExt->setText(QString::fromStdString(record.extension));
     LabelExt->adjustSize();
-    if (!TrimControls(record.userChoiceApplication).empty()) {
+    if (!TrimBlanks(record.userChoiceApplication).empty()) {
         EditLApp->setText(QString::fromStdString(record.userChoiceApplication));
     }
     EditDefApp->setText(QString::fromStdString(record.defaultApplicationName));

@@ -2,6 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Errors.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <libdeflate.h>
 
@@ -16,10 +17,8 @@ namespace velmora::archive {
 bool StdFile::Open(const std::filesystem::path& path, const char* mode)
 {
     Close();
-    do {
-        errno = 0;
-        m_file = std::fopen(path.c_str(), mode);
-    } while (!m_file && errno == EINTR);
+    m_file = RetryOnInterrupt([&] { return std::fopen(path.c_str(), mode); },
+                              [](const std::FILE* file) { return file == nullptr; });
     return m_file != nullptr;
 }
 
@@ -188,20 +187,6 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos)
     }
     const auto sys = std::chrono::system_clock::from_time_t(t);
     return std::chrono::file_clock::from_sys(sys);
-}
-
-std::string TrimBlanks(std::string_view text)
-{
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank(text[end - 1])) {
-        --end;
-    }
-    return std::string(text.substr(begin, end - begin));
 }
 
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)

@@ -88,9 +88,6 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos);
 // Seconds since 1970 UTC to a local MS-DOS value; nullopt outside 1980..2107.
 std::optional<std::uint32_t> UnixToDos(std::int64_t seconds);
 
-// Trims leading and trailing blanks (spaces, tabs, line breaks).
-std::string TrimBlanks(std::string_view text);
-
 // CRC-32 (the ZIP/gzip polynomial), continuing from crc.
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size);
 

@@ -2,6 +2,7 @@
 
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
 
@@ -16,12 +17,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool LessIgnoringCase(const std::string& a, const std::string& b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return LowerAscii(x) < LowerAscii(y); });
+                                        [](char x, char y) { return AsciiLower(x) < AsciiLower(y); });
 }
 
 std::string TrimmedSlash(std::string name)

@@ -71,7 +71,11 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at)
     return label;
 }
 
-std::string Trimmed(const QLineEdit* edit) { return TrimBlanks(edit->text().toStdString()); }
+std::string Trimmed(const QLineEdit* edit)
+{
+    const std::string text = edit->text().toStdString();
+    return std::string(TrimBlanks(text));
+}
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 bool IsFolder(const std::string& path)
@@ -264,7 +268,8 @@ void TFormZip::SpeedButton3Click()
     const std::optional<QString> chosen = ShowOpenFileDialog(this, Text(ZipTexts::kSelectZipHint), initial);
     if (!chosen) return;
     Edit3->setText(*chosen);
-    if (Trimmed(Edit1).empty()) Edit1->setText(Q(TrimBlanks(WithoutFirstZip(chosen->toStdString()))));
+    const std::string folder = WithoutFirstZip(chosen->toStdString());
+    if (Trimmed(Edit1).empty()) Edit1->setText(Q(std::string(TrimBlanks(folder))));
 }
 
 void TFormZip::SpeedButtonPassClick() { EditPass->clear(); }

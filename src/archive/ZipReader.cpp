@@ -8,6 +8,7 @@
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 
 #include <libdeflate.h>
@@ -728,7 +729,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
             throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
         }
     }
-    const std::string trimmed = TrimBlanks(password);
+    const std::string trimmed(TrimBlanks(password));
     return Extract(archive, target, Mode::Flatten, &trimmed, options);
 }
 

@@ -6,6 +6,7 @@
 #include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "platform/IRandomSource.h"
 
@@ -32,15 +33,6 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 constexpr std::size_t kWholeLimit = 4u << 20;
 constexpr std::size_t kPieceSize = 2u << 20;
 
-std::string ToLower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
 {
@@ -674,7 +666,7 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
 
 bool IsZipArchiveName(const fs::path& archive)
 {
-    const std::string ext = ToLower(archive.extension().string());
+    const std::string ext = AsciiLower(archive.extension().string());
     return ext == ".zip" || ext == ".jar";
 }
 

@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "common/AsciiText.h"
 #include "shortcut/LinkRequest.h"
 #include "shortcut/ShellLinkWriter.h"
 
@@ -7,18 +8,6 @@
 #include <string_view>
 
 namespace velmora::cli {
-
-namespace {
-// The fields are trimmed as the shortcut window trims its edit fields.
-std::string Trimmed(std::string_view text)
-{
-    constexpr std::string_view blanks = " \t\n\v\f\r";
-    const std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return {};
-    const std::size_t last = text.find_last_not_of(blanks);
-    return std::string(text.substr(first, last - first + 1));
-}
-} // namespace
 
 int RunLnk(const std::vector<std::string>& args, CliContext& context)
 {
@@ -43,15 +32,17 @@ int RunLnk(const std::vector<std::string>& args, CliContext& context)
         }
     }
     if (positional.size() != 2) return UsageError("lnk", "expects TARGET and LINK", context);
-    const std::string target = Trimmed(positional[0]);
-    const std::string link = Trimmed(positional[1]);
+    // The fields are trimmed of blanks at both ends, as the shortcut window trims its edit fields.
+    const std::string target(TrimBlanks(positional[0]));
+    const std::string link(TrimBlanks(positional[1]));
     if (target.empty() || link.empty()) return UsageError("lnk", "TARGET and LINK must not be empty", context);
 
     if (InspectLinkPath(link) == LinkPathState::OtherFile) {
         context.err << "velmora-cli lnk: '" << link << "' exists and is not a shortcut; it was not replaced\n";
         return kExitFailed;
     }
-    SaveShellLink(link, target, LinkArguments(Trimmed(parameter.value_or(std::string()))));
+    const std::string parameterText = parameter.value_or(std::string());
+    SaveShellLink(link, target, LinkArguments(TrimBlanks(parameterText)));
     context.out << "Link created: " << link << "\n";
     return kExitOk;
 }

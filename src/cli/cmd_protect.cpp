@@ -28,7 +28,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("protect", "expected FOLDER and ARCHIVE", context);
     if (!password || TrimBlanks(*password).empty()) return UsageError("protect", "a password is needed", context);
     const std::string folder = WithoutTrailingSeparator(TrimBlanks(positional[0]));
-    const std::string archive = TrimBlanks(positional[1]);
+    const std::string archive(TrimBlanks(positional[1]));
 
     const IEnvironment& environment = *context.platform.environment;
     const ProtectCheck check = CheckProtectFolder(
@@ -50,7 +50,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     }
 
     ProtectOptions options;
-    options.password = TrimBlanks(*password);
+    options.password = std::string(TrimBlanks(*password));
     options.random = context.platform.random;
     IFileAttributes* attributes = context.platform.attributes;
     options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };

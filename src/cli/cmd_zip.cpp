@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -9,13 +10,6 @@
 namespace velmora::cli {
 
 namespace {
-std::string Trimmed(const std::string& text)
-{
-    const auto begin = text.find_first_not_of(" \t\r\n");
-    if (begin == std::string::npos) return {};
-    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
-}
-
 // The folder's first-level subfolders (links to folders included), which the zip tool
 // leaves out.
 std::size_t CountSubfolders(const std::filesystem::path& folder)
@@ -58,7 +52,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
-    password = Trimmed(password);
+    password = std::string(TrimBlanks(password));
     if (aes && password.empty()) return UsageError("zip", "--aes needs --password", context);
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()

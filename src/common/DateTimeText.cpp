@@ -1,5 +1,7 @@
 #include "common/DateTimeText.h"
 
+#include "common/AsciiText.h"
+
 #include <cctype>
 #include <cstdint>
 #include <vector>
@@ -109,32 +111,13 @@ int WeekDay(const DateTimeParts& p)
     return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
-std::string_view TrimBlanks(std::string_view text)
-{
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
+// An empty prefix never matches: a locale without a name must not match every text.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
 {
-    if (prefix.empty() || text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (LowerAscii(text[i]) != LowerAscii(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
+    return !prefix.empty() && text.size() >= prefix.size() &&
+           EqualsIgnoringAsciiCase(text.substr(0, prefix.size()), prefix);
 }
 
 // What a parse has found so far.
@@ -452,7 +435,7 @@ std::string FormatWithPattern(const DateTimeParts& p, std::string_view pattern, 
             std::string marker = p.hour < 12 ? formats.amText : formats.pmText;
             if (item.lowerMarker) {
                 for (char& c : marker) {
-                    c = LowerAscii(c);
+                    c = AsciiLower(c);
                 }
             }
             out += marker;

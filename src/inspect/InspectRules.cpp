@@ -1,24 +1,13 @@
 #include "inspect/InspectRules.h"
 
+#include "common/AsciiText.h"
+
 namespace velmora {
 
 namespace {
 constexpr std::uint64_t kKiB = 1024;
 constexpr std::uint64_t kMiB = 1024 * 1024;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 } // namespace
-
-std::string_view TrimControls(std::string_view text)
-{
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') {
-        text.remove_prefix(1);
-    }
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') {
-        text.remove_suffix(1);
-    }
-    return text;
-}
 
 SizeText FileSizeText(std::uint64_t bytes, char decimalSeparator)
 {
@@ -59,7 +48,7 @@ std::string CleanExtension(std::string_view extension)
 {
     std::string lower(extension);
     for (char& c : lower) {
-        c = LowerAscii(c);
+        c = AsciiLower(c);
     }
     if (lower.size() <= 4) {
         return lower;
@@ -92,14 +81,14 @@ std::string DefaultAppName(std::string_view command, const PathRules& rules, boo
         const std::string extension = lastDot == std::string::npos ? std::string() : name.substr(lastDot);
         result = TextBeforeFirstDot(name) + CleanExtension(extension);
     }
-    return TrimControls(result).empty() ? std::string("undefined") : result;
+    return TrimBlanks(result).empty() ? std::string("undefined") : result;
 }
 
 bool IsWindows10(std::string_view productName)
 {
     std::string lower(productName);
     for (char& c : lower) {
-        c = LowerAscii(c);
+        c = AsciiLower(c);
     }
     return lower.find("windows 10") != std::string::npos;
 }
@@ -112,7 +101,7 @@ std::string OsReleaseValue(std::string_view content, std::string_view key)
         if (end == std::string_view::npos) {
             end = content.size();
         }
-        std::string_view line = TrimControls(content.substr(start, end - start));
+        std::string_view line = TrimBlanks(content.substr(start, end - start));
         start = end + 1;
         if (line.size() <= key.size() || line.substr(0, key.size()) != key || line[key.size()] != '=') {
             continue;

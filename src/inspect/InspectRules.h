@@ -39,7 +39,4 @@ bool IsWindows10(std::string_view productName);
 // The value of a key in an os-release file ("KEY=value", the value possibly quoted).
 std::string OsReleaseValue(std::string_view content, std::string_view key);
 
-// Blanks and control characters removed at both ends.
-std::string_view TrimControls(std::string_view text);
-
 } // namespace velmora

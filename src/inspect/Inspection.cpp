@@ -1,5 +1,6 @@
 #include "inspect/Inspection.h"
 
+#include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "inspect/InspectRules.h"
 #include "platform/IAssociations.h"
@@ -23,7 +24,7 @@ bool ProgramsCarryNoExtension(const PathRules& rules) { return rules.separators 
 AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform& platform)
 {
     AssociatedExecutable result;
-    if (TrimControls(path).empty()) {
+    if (TrimBlanks(path).empty()) {
         result.code = kFindNoAssociation;
         return result;
     }

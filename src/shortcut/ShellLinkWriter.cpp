@@ -3,6 +3,7 @@
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
+#include "platform/FileDurability.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +14,6 @@
 #include <fstream>
 #include <limits>
 #include <optional>
-#include <random>
 #include <system_error>
 #include <vector>
 
@@ -371,46 +371,12 @@ LinkPathState InspectLinkPath(const std::string& linkPath)
     return LinkPathState::OtherFile;
 }
 
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes)
-{
-    const std::filesystem::path target(path);
-    if (!target.has_filename()) throw VelmoraError(SystemErrorText("Cannot write", path, EISDIR));
-
-    std::random_device random;
-    std::filesystem::path temporary;
-    std::FILE* file = nullptr;
-    int err = 0;
-    for (int attempt = 0; attempt < 10 && file == nullptr; ++attempt) {
-        temporary = target;
-        // A short name of its own, so a link name near the length limit still fits.
-        temporary.replace_filename(".velmora-" + std::to_string(random()) + ".tmp");
-        errno = 0;
-        file = std::fopen(temporary.string().c_str(), "wbx");  // "x": never reuse an existing file
-        err = errno;
-        if (file == nullptr && err != EEXIST) break;
-    }
-    if (file == nullptr) throw VelmoraError(SystemErrorText("Cannot write", path, err));
-
-    errno = 0;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
-    err = errno;
-    if (std::fclose(file) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    std::error_code ec;
-    if (ok) {
-        std::filesystem::rename(temporary, target, ec);
-        if (!ec) return;
-        err = ec.value();
-    }
-    std::filesystem::remove(temporary, ec);
-    throw VelmoraError(SystemErrorText("Cannot write", path, err));
-}
-
 void SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments)
 {
-    ReplaceFileAtomically(linkPath, BuildShellLink(target, arguments));
+    int err = 0;
+    if (!ReplaceFileAtomically(linkPath, BuildShellLink(target, arguments), &err)) {
+        throw VelmoraError(SystemErrorText("Cannot write", linkPath, err));
+    }
 }
 
 } // namespace velmora

@@ -24,12 +24,9 @@ bool HasShellLinkHeader(std::string_view bytes);
 enum class LinkPathState { Missing, ShellLink, Directory, OtherFile };
 LinkPathState InspectLinkPath(const std::string& linkPath);
 
-// Writes bytes to path through a temporary file in the same folder that then replaces
-// path in one rename, so an existing file is either fully replaced or left untouched.
-// Throws VelmoraError naming the path and the system's reason.
-void ReplaceFileAtomically(const std::string& path, std::string_view bytes);
-
-// BuildShellLink followed by ReplaceFileAtomically.
+// BuildShellLink, then the file replaced atomically (platform/FileDurability.h): an
+// existing file is either fully replaced or left untouched. Throws VelmoraError naming
+// the path and the system's reason.
 void SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments);
 
 } // namespace velmora

@@ -1,5 +1,6 @@
 // list, test and zip --aes through the command-line companion, checked against 7-Zip.
 #include "ArchiveTestSupport.h"
+#include "FakePlatform.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
@@ -24,9 +25,7 @@ struct CliRun {
 
 CliRun RunArgs(const std::vector<std::string>& args)
 {
-    test::CountingRandom random;
-    Platform platform;
-    platform.random = &random;
+    test::FakePlatform platform;
     std::ostringstream out, err;
     cli::CliContext context{platform, out, err, false};
     const int code = cli::RunCli(args, context);

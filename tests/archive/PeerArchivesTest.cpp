@@ -3,6 +3,7 @@
 // `velmora-cli unzip`; and our own archives run through the peers. One row per case:
 // how it is made, the entries that come out, the exit code and the message.
 #include "ArchiveTestSupport.h"
+#include "FakePlatform.h"
 #include "PeerGate.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
@@ -34,7 +35,7 @@ struct CliRun {
 CliRun Cli(const std::vector<std::string>& args)
 {
     test::CountingRandom random;
-    Platform platform;
+    test::FakePlatform platform;
     platform.random = &random;
     std::ostringstream out, err;
     cli::CliContext context{platform, out, err, false};

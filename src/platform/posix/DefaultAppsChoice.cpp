@@ -1,5 +1,7 @@
 #include "platform/posix/DefaultAppsChoice.h"
 
+#include "common/AsciiText.h"
+
 #include <array>
 
 namespace velmora {
@@ -19,15 +21,6 @@ constexpr std::array<DesktopSettingsPage, 4> kPages{{
     {"XFCE", "xfce4-mime-settings", ""},
 }};
 
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) return false;
-    }
-    return true;
-}
 
 std::optional<SettingsCommand> Installed(const DesktopSettingsPage& page, const ProgramLookup& lookup)
 {
@@ -46,7 +39,7 @@ std::optional<SettingsCommand> ChooseDefaultAppsCommand(std::string_view current
         const std::string_view desktop = currentDesktop.substr(0, colon);
         currentDesktop = colon == std::string_view::npos ? std::string_view() : currentDesktop.substr(colon + 1);
         for (const DesktopSettingsPage& page : kPages) {
-            if (!SameIgnoringAsciiCase(page.desktop, desktop)) continue;
+            if (!EqualsIgnoringAsciiCase(page.desktop, desktop)) continue;
             if (auto command = Installed(page, lookup)) return command;
         }
     }

@@ -1,5 +1,7 @@
 #include "platform/posix/MimeApps.h"
 
+#include "common/AsciiText.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -46,15 +48,6 @@ std::vector<std::string> SplitPaths(const std::string& value)
     return parts;
 }
 
-std::string Lower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 bool Contains(const std::vector<std::string>& list, const std::string& item)
 {
@@ -103,7 +96,7 @@ XdgLocations XdgLocationsFrom(const std::function<std::optional<std::string>(con
             end = desktops.size();
         }
         if (end > start) {
-            x.desktops.push_back(Lower(desktops.substr(start, end - start)));
+            x.desktops.push_back(AsciiLower(desktops.substr(start, end - start)));
         }
         start = end + 1;
     }

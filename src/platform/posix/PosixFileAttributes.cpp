@@ -1,5 +1,6 @@
 #include "platform/posix/PosixFileAttributes.h"
 
+#include "platform/FileDurability.h"
 #include "platform/posix/DosAttributeBlob.h"
 #include "platform/posix/HiddenList.h"
 #include "platform/posix/PosixFiles.h"
@@ -195,11 +196,7 @@ bool UpdateHiddenFile(const std::string& folder, const std::string& name, bool h
         }
         return true;
     }
-    if (!ReplaceSmallFile(listPath, updated)) {
-        err = errno;
-        return false;
-    }
-    return true;
+    return ReplaceFileAtomically(listPath, updated, &err);
 }
 
 bool SetMode(const std::string& path, mode_t mode, int& err)

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixProcesses.h"
 
+#include "common/RetryOnInterrupt.h"
+
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -17,12 +19,11 @@ namespace {
 std::string ReadSmallFile(const std::string& path)
 {
     std::string content;
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDONLY | O_CLOEXEC); });
     if (fd < 0) return content;
     std::array<char, 4096> buffer{};
     for (;;) {
-        const ssize_t n = read(fd, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR) continue;
+        const ssize_t n = RetryOnInterrupt([&] { return read(fd, buffer.data(), buffer.size()); });
         if (n <= 0) break;
         content.append(buffer.data(), static_cast<std::size_t>(n));
         if (content.size() > (1u << 20)) break;

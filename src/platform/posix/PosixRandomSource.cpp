@@ -1,6 +1,7 @@
 #include "platform/posix/PosixRandomSource.h"
 
 #include "common/Errors.h"
+#include "common/RetryOnInterrupt.h"
 
 #include <cerrno>
 #include <sys/random.h>
@@ -11,11 +12,8 @@ void PosixRandomSource::Fill(std::span<std::uint8_t> out)
 {
     std::size_t done = 0;
     while (done < out.size()) {
-        const ssize_t got = getrandom(out.data() + done, out.size() - done, 0);
+        const ssize_t got = RetryOnInterrupt([&] { return getrandom(out.data() + done, out.size() - done, 0); });
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             throw VelmoraError(SystemErrorText("Reading random bytes", "getrandom", errno));
         }
         done += static_cast<std::size_t>(got);

@@ -1,5 +1,7 @@
 #include "platform/posix/PosixShell.h"
 
+#include "common/RetryOnInterrupt.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDesktopServices>
@@ -62,13 +64,9 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
     }
     close(pipeFds[1]);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    RetryOnInterrupt([&] { return waitpid(child, &status, 0); });
     int childErr = 0;
-    ssize_t n;
-    do {
-        n = read(pipeFds[0], &childErr, sizeof childErr);
-    } while (n < 0 && errno == EINTR);
+    const ssize_t n = RetryOnInterrupt([&] { return read(pipeFds[0], &childErr, sizeof childErr); });
     close(pipeFds[0]);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 && n == 0;
 }
