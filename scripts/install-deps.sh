@@ -11,6 +11,7 @@ packages=(
   fonts-liberation fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
   xdg-utils desktop-file-utils dbus dbus-x11
   zip unzip 7zip python3 zstd liblnk-utils
+  appstream dpkg-dev psmisc lsof
 )
 
 missing=()

@@ -7,6 +7,8 @@
 #include "info/UnitStartscreen.h"
 #include "shortcut/UnitLink.h"
 
+#include <QUrl>
+
 namespace velmora {
 
 AppWindows::~AppWindows() = default;
@@ -38,6 +40,16 @@ std::unique_ptr<AppWindows> CreateAppWindows(AppContext context)
         [zip](const std::optional<QString>& folder, std::int32_t language) { zip->ShowForFolder(folder, language); });
     windows->FormLock->SetWindows(windows->FormFolder, windows->FormLink, windows->AboutBox, windows->FormFreeware);
     return windows;
+}
+
+QString FileArgument(const QStringList& arguments)
+{
+    QStringList rest = arguments.mid(1);
+    if (!rest.isEmpty() && rest.front() == QStringLiteral("--")) rest.removeFirst();
+    if (rest.isEmpty()) return QString();
+    const QString first = rest.front();
+    if (first.startsWith(QStringLiteral("file:"))) return QUrl(first).toLocalFile();
+    return first;
 }
 
 } // namespace velmora

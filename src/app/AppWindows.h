@@ -32,4 +32,8 @@ struct AppWindows {
 
 std::unique_ptr<AppWindows> CreateAppWindows(AppContext context);
 
+// The file named on the command line (after the program name; "--" may stand before it,
+// a file: URL is taken as its local path); empty when none is named.
+QString FileArgument(const QStringList& arguments);
+
 } // namespace velmora

@@ -19,5 +19,10 @@ int main(int argc, char** argv)
     const std::unique_ptr<velmora::AppWindows> windows =
         velmora::CreateAppWindows({backend->Services(), waiter});
     windows->FormLock->show();
+    // "velmora FILE" (as a file manager's "Open With" starts it) shows the file after the
+    // start-up sequence, exactly as a drop of it would.
+    if (const QString file = velmora::FileArgument(velmora::VelmoraApplication::arguments()); !file.isEmpty()) {
+        velmora::RunGuarded(windows->FormLock.get(), [&] { windows->FormLock->WMDropFiles({file}); });
+    }
     return velmora::VelmoraApplication::exec();
 }

@@ -1,6 +1,7 @@
 #include "app/unlockpas.h"
 
 #include "app/AdminTest.h"
+#include "app/HeldBy.h"
 #include "app/MainTexts.h"
 #include "app/Settings.h"
 #include "archive/UnitZip.h"
@@ -9,6 +10,7 @@
 #include "common/Errors.h"
 #include "fileops/AttributeEdit.h"
 #include "fileops/FileDateEdit.h"
+#include "fileops/FileHolders.h"
 #include "fileops/FileOpsTexts.h"
 #include "fileops/FileTarget.h"
 #include "fileops/ProcessTermination.h"
@@ -21,6 +23,7 @@
 #include "platform/IAssociations.h"
 #include "platform/IDesktopSettings.h"
 #include "platform/IFileAttributes.h"
+#include "platform/IFileHolders.h"
 #include "platform/IFileTimes.h"
 #include "platform/IFileUsage.h"
 #include "platform/ILocaleFormats.h"
@@ -46,9 +49,12 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMimeDatabase>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QUrl>
+
+#include <cstdlib>
 
 namespace velmora {
 
@@ -207,6 +213,9 @@ void TFormLock::BuildControls()
     Label5 = MakeLabel(GroupBox1, "Label5", QString::fromLatin1(kInUseText));
     Label5->setFont(ArialFont(8));
     Place(Label5, 380, 13);
+    // The mark tells who holds the file (tooltip) and opens the list of them (click).
+    ImageJa3->setCursor(Qt::PointingHandCursor);
+    Label5->setCursor(Qt::PointingHandCursor);
     Edit1 = MakeEdit(GroupBox1, "Edit1", Qt::white, false);
     Place(Edit1, 26, 33, 388, 21);
     SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", QIcon(QStringLiteral(":/app/open-folder.svg")));
@@ -406,6 +415,35 @@ void TFormLock::Button1Click() { close(); }
 
 void TFormLock::Image1Click() {}
 
+QString TFormLock::HoldersToolTip() const
+{
+    const std::string path = QFile::encodeName(Edit1->text().trimmed()).toStdString();
+    if (path.empty()) return QString();
+    const HolderList list = m_context.platform.holders->ListHolders(path);
+    if (!list.exists) return QString();
+    char* resolved = realpath(path.c_str(), nullptr);
+    const std::string canonical = resolved != nullptr ? std::string(resolved) : path;
+    std::free(resolved);
+    return QString::fromUtf8(Pick(Language, HolderTexts::kTitle)) + QStringLiteral(":\n") +
+           QString::fromStdString(HoldersSummary(list, canonical, Language));
+}
+
+void TFormLock::ImageJa3Click()
+{
+    const QString path = Edit1->text().trimmed();
+    if (path.isEmpty()) return;
+    if (FormHeldBy == nullptr) FormHeldBy = new THeldBy(m_context, this);
+    FormHeldBy->Language = Language;
+    FormHeldBy->Path = QFile::encodeName(path).toStdString();
+    // Each refresh of the list brings the mark up to date, by the test that set it.
+    FormHeldBy->Refreshed = [this, path] {
+        const bool locked = m_context.platform.usage->IsFileInUse(QFile::encodeName(path).toStdString());
+        ImageJa3->setVisible(locked);
+        Label5->setVisible(locked);
+    };
+    FormHeldBy->exec();
+}
+
 void TFormLock::ToolButtonLangClick()
 {
     Language = SwitchedLanguage(Language);
@@ -490,6 +528,18 @@ bool TFormLock::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::MouseButtonRelease && watched == Image1) {
         Image1Click();
         return false;
+    }
+    if (watched == ImageJa3 || watched == Label5) {
+        if (event->type() == QEvent::ToolTip) {
+            // Asked when the tooltip is about to show, so it is current and in the current language.
+            static_cast<QWidget*>(watched)->setToolTip(HoldersToolTip());
+            return false;
+        }
+        if (event->type() == QEvent::MouseButtonRelease &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            RunGuarded(this, [this] { ImageJa3Click(); });
+            return true;
+        }
     }
     if (event->type() == QEvent::KeyPress) {
         // Key preview: F1, F2 and F3 act wherever the focus is inside this window, with

@@ -23,6 +23,7 @@ class TFormFolder;
 class TFormLink;
 class TAboutBox;
 class TFormFreeware;
+class THeldBy;
 
 class TFormLock : public QWidget {
     Q_OBJECT
@@ -68,6 +69,10 @@ public:
     void ButtonDefaultsClick();
     void Button1Click();
     void Image1Click();
+    // A click on the in-use mark: the list of the processes that hold the current file.
+    void ImageJa3Click();
+    // The in-use mark's tooltip: the holders of the current file, in the current language.
+    QString HoldersToolTip() const;
     void TimerUpdateTimer();
     // Returns nothing; keys go on to the focused control afterwards.
     void FormKeyDown(int key);
@@ -113,6 +118,8 @@ public:
     QWidget* PanelButton = nullptr;
     QPushButton* ButtonClose = nullptr;
     QTimer* TimerUpdate = nullptr;
+    // The holders list, created when first opened.
+    THeldBy* FormHeldBy = nullptr;
 
     // The image list index shown on the language button (13 British, 14 German).
     int LanguageImageIndex() const { return m_languageImage; }

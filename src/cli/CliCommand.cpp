@@ -12,7 +12,10 @@ const std::vector<CliCommand>& Commands()
          "print the attributes, or write exactly LETTERS (from A R H S, or - for none)", RunAttrib},
         {"touch", "touch PATH \"YYYY-MM-DD[ HH:MM[:SS]]\"", "set a new modification time (2-second steps)",
          RunTouch},
-        {"terminate", "terminate NAME", "end every process whose program file is NAME", RunTerminate},
+        {"terminate", "terminate NAME | terminate --pid N",
+         "end every process whose program file is NAME, or the one process N", RunTerminate},
+        {"holders", "holders PATH [--json]",
+         "list the processes that hold a file or work inside a folder, and how", RunHolders},
         {"folder-date", "folder-date DATE FOLDER...", "set the folders' times to DATE (YYYY-MM-DD)", RunFolderDate},
         {"zip", "zip FOLDER ARCHIVE [--password P [--aes]] [--overwrite] [--recursive]",
          "pack a folder's own files into a ZIP archive; with --recursive, its whole tree. --password uses the\n"
@@ -44,7 +47,9 @@ void PrintOverview(std::ostream& out)
     for (const CliCommand& c : Commands()) {
         out << "  velmora-cli " << c.synopsis << "\n      " << c.summary << "\n";
     }
-    out << "\nRun 'velmora-cli COMMAND --help' for one command.\n";
+    out << "\nLong zip, unzip, protect and gunzip runs show their progress on stderr when it is a\n"
+           "terminal; --quiet keeps them silent.\n"
+           "Run 'velmora-cli COMMAND --help' for one command.\n";
 }
 
 const CliCommand* Find(const std::string& name)
@@ -101,7 +106,15 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
         PrintOverview(context.err);
         return kExitUsage;
     }
-    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    // --quiet (anywhere after the command) keeps long runs from showing their progress line.
+    std::vector<std::string> rest;
+    for (auto it = args.begin() + 1; it != args.end(); ++it) {
+        if (*it == "--quiet") {
+            context.progressToTerminal = false;
+        } else {
+            rest.push_back(*it);
+        }
+    }
     if (WantsHelp(rest)) return PrintCommandHelp(command->name, context);
     try {
         return command->run(rest, context);

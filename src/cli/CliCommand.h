@@ -49,6 +49,7 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context);
 int RunAttrib(const std::vector<std::string>& args, CliContext& context);
 int RunTouch(const std::vector<std::string>& args, CliContext& context);
 int RunTerminate(const std::vector<std::string>& args, CliContext& context);
+int RunHolders(const std::vector<std::string>& args, CliContext& context);
 int RunFolderDate(const std::vector<std::string>& args, CliContext& context);
 int RunZip(const std::vector<std::string>& args, CliContext& context);
 int RunProtect(const std::vector<std::string>& args, CliContext& context);

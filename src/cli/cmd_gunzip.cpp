@@ -1,5 +1,6 @@
 #include "archive/GzipReader.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
 #include "platform/IFileAttributes.h"
 
 #include <ostream>
@@ -18,7 +19,10 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
     GunzipOptions options;
     IFileAttributes* service = context.platform.attributes;
     options.clearAttributes = [service](const std::filesystem::path& path) { service->WriteAttributes(path.string(), 0); };
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     const GunzipResult result = GUnzipToFile(file, options);
+    progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli gunzip: '" << file.string() << "': " << result.error << "\n";
         return kExitFailed;

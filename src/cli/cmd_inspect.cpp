@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "cli/JsonText.h"
 
 #include "common/Errors.h"
 #include "common/Utf.h"

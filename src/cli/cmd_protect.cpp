@@ -1,6 +1,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
@@ -55,13 +56,10 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     IFileAttributes* attributes = context.platform.attributes;
     options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     const ProtectResult result = ProtectFolderToArchive(folder, archive, options);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     switch (result.status) {
     case ProtectStatus::Ok:
         context.out << "Protected folder created\n";

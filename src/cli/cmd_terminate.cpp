@@ -1,13 +1,44 @@
 #include "cli/CliCommand.h"
 
+#include "fileops/FileHolders.h"
 #include "fileops/ProcessTermination.h"
 
+#include <charconv>
 #include <ostream>
 
 namespace velmora::cli {
 
+namespace {
+// Ends the one process N; never the program's own process.
+int TerminateById(const std::string& text, CliContext& context)
+{
+    std::int64_t id = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
+    if (error != std::errc() || end != text.data() + text.size() || id <= 0) {
+        return UsageError("terminate", "--pid expects a process number, not '" + text + "'", context);
+    }
+    IProcesses& processes = *context.platform.processes;
+    FileHolder chosen;
+    chosen.id = id;
+    for (const ProcessEntry& entry : processes.Snapshot()) {
+        if (entry.id == id) chosen.program = entry.program;
+    }
+    const std::vector<EndOutcome> outcomes = EndHolders(processes, {chosen});
+    if (!outcomes.front().ended) {
+        context.err << "velmora-cli terminate: " << EndFailureText(outcomes.front(), kEnglish) << "\n";
+        return kExitFailed;
+    }
+    context.out << "Process " << id << " terminated\n";
+    return kExitOk;
+}
+} // namespace
+
 int RunTerminate(const std::vector<std::string>& args, CliContext& context)
 {
+    if (!args.empty() && args[0] == "--pid") {
+        if (args.size() != 2) return UsageError("terminate", "--pid expects one process number", context);
+        return TerminateById(args[1], context);
+    }
     if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
     const int result =
         TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), args[0]);

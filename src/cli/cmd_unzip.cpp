@@ -2,6 +2,7 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
+#include "cli/ProgressLine.h"
 
 #include <optional>
 #include <ostream>
@@ -34,16 +35,13 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     ZipExtractOptions options;
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     if (password) {
         // A protected archive: its files, then the plain archive "folder.zip" inside it,
         // unpacked into the folder; the archive itself is never touched.
         const UnprotectResult result = UnprotectArchive(archive, folder, *password, options.progress);
-        if (context.progressToTerminal) context.err << "\r";
+        progress.Finish();
         if (!result.ok) {
             context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
             return kExitFailed;
@@ -51,7 +49,7 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
         return kExitOk;
     }
     const ZipExtractResult result = UnZipFile(archive, folder, options);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     return ReportExtraction("unzip", archive, result, context);
 }
 

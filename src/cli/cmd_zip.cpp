@@ -1,5 +1,6 @@
 #include "archive/ZipWriter.h"
 #include "cli/CliCommand.h"
+#include "cli/ProgressLine.h"
 #include "common/AsciiText.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
@@ -71,17 +72,14 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     // The platform decides what counts as hidden or system, and supplies the stored attributes.
     IFileAttributes* service = context.platform.attributes;
     options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
-    if (context.progressToTerminal) {
-        options.progress = [&context](std::uint64_t done, std::uint64_t total) {
-            if (total > 0) context.err << "\r" << (done * 100 / total) << "% " << std::flush;
-        };
-    }
+    ProgressLine progress(context);
+    options.progress = progress.Callback();
     // Without --recursive the zip tool's rule holds: the folder's own files that are
     // neither hidden nor system, by bare name. With it, the whole tree (hidden files
     // included) under relative names, each folder with its own entry.
     const ZipWriteResult result =
         WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
-    if (context.progressToTerminal) context.err << "\r";
+    progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
         return kExitFailed;

@@ -17,6 +17,7 @@ namespace velmora {
 class IFileAttributes;   // attribute word read/write (IFileAttributes.h)
 class IFileTimes;        // modification / access times (IFileTimes.h)
 class IFileUsage;        // in-use and locked tests (IFileUsage.h)
+class IFileHolders;      // the processes that hold a file (IFileHolders.h)
 class IAssociations;     // the programs a file opens with (IAssociations.h)
 class IProcesses;        // ending processes by program name (IProcesses.h)
 class IDesktopSettings;  // the desktop's default-programs settings (IDesktopSettings.h)
@@ -28,6 +29,7 @@ struct Platform {
     IFileAttributes* attributes = nullptr;
     IFileTimes* times = nullptr;
     IFileUsage* usage = nullptr;
+    IFileHolders* holders = nullptr;
     IAssociations* associations = nullptr;
     IProcesses* processes = nullptr;
     IDesktopSettings* desktopSettings = nullptr;
@@ -42,7 +44,8 @@ inline void CheckAllServices(const Platform& platform)
     const std::pair<const void*, const char*> services[] = {
         {platform.environment, "environment"},       {platform.shell, "shell"},
         {platform.attributes, "attributes"},         {platform.times, "times"},
-        {platform.usage, "usage"},                   {platform.associations, "associations"},
+        {platform.usage, "usage"},                   {platform.holders, "holders"},
+        {platform.associations, "associations"},
         {platform.processes, "processes"},           {platform.desktopSettings, "desktopSettings"},
         {platform.localeFormats, "localeFormats"},   {platform.random, "random"},
     };

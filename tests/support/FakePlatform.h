@@ -6,6 +6,7 @@
 #include "platform/IAssociations.h"
 #include "platform/IDesktopSettings.h"
 #include "platform/IFileAttributes.h"
+#include "platform/IFileHolders.h"
 #include "platform/IFileTimes.h"
 #include "platform/IFileUsage.h"
 #include "platform/ILocaleFormats.h"
@@ -103,6 +104,11 @@ public:
     std::int64_t OwnProcessId() const override { return 0; }
 };
 
+class InertFileHolders : public IFileHolders {
+public:
+    HolderList ListHolders(const std::string&) override { return {}; }
+};
+
 class InertDesktopSettings : public IDesktopSettings {
 public:
     bool OpenDefaultApps() override { return false; }
@@ -169,6 +175,7 @@ public:
         attributes = &m_attributes;
         times = &m_times;
         usage = &m_usage;
+        holders = &m_holders;
         associations = &m_associations;
         processes = &m_processes;
         desktopSettings = &m_desktopSettings;
@@ -183,6 +190,7 @@ private:
     InertFileAttributes m_attributes;
     InertFileTimes m_times;
     InertFileUsage m_usage;
+    InertFileHolders m_holders;
     InertAssociations m_associations;
     InertProcesses m_processes;
     InertDesktopSettings m_desktopSettings;

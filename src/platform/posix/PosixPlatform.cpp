@@ -3,6 +3,7 @@
 #include "platform/posix/PosixDesktopSettings.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
+#include "platform/posix/PosixFileHolders.h"
 #include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixFileUsage.h"
 #include "platform/posix/PosixLocaleFormats.h"
@@ -25,6 +26,7 @@ public:
         m_services.attributes = &m_attributes;
         m_services.times = &m_times;
         m_services.usage = &m_usage;
+        m_services.holders = &m_holders;
         m_services.associations = &m_associations;
         m_services.random = &m_random;
         CheckAllServices(m_services);
@@ -40,6 +42,7 @@ private:
     PosixFileAttributes m_attributes;
     PosixFileTimes m_times;
     PosixFileUsage m_usage{m_attributes};
+    PosixFileHolders m_holders;
     PosixAssociations m_associations;
     PosixRandomSource m_random;
     Platform m_services;
