@@ -2,6 +2,7 @@
 // the decoder, the next three the declared size; the rest is the entry's data. Our own
 // inflater is also run on plain deflate beside zlib: whatever zlib accepts it must
 // accept, with the same output.
+#include "FuzzSandbox.h"
 #include "archive/Deflate64.h"
 #include "archive/EntryDecoder.h"
 #include "archive/WinZipAes.h"
@@ -63,7 +64,11 @@ bool ZlibInflate(const std::uint8_t* data, std::size_t size, std::size_t declare
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    if (size < 4) return 0;
+    if (size < 4) {
+        velmora::fuzz::RecordOutcome(false);
+        return 0;
+    }
+    bool ok = true;
     const unsigned selector = data[0] % 8;
     const std::uint64_t declared = data[1] | (data[2] << 8) | ((data[3] & 0x0F) << 16); // up to 1 MiB
     data += 4;
@@ -105,6 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 oursOk = false;
             }
             if (zlibOk && (!oursOk || sink.text != expected)) std::abort();
+            ok = oursOk;
             break;
         }
         default: {
@@ -116,10 +122,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         }
     } catch (const DecodeError& error) {
+        ok = false;
         // VELMORA_FUZZ_VERBOSE shows why an input was refused (to check the seeds).
         static const bool verbose = std::getenv("VELMORA_FUZZ_VERBOSE") != nullptr;
         if (verbose) std::fprintf(stderr, "decoder %u: %s\n", selector, error.what());
     }
     if (sink.text.size() > declared) std::abort();
+    velmora::fuzz::RecordOutcome(ok);
     return 0;
 }

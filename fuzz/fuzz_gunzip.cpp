@@ -10,6 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static velmora::fuzz::Sandbox sandbox;
     const auto input = sandbox.Input("in.gz", data, size);
     const velmora::GunzipResult result = velmora::GUnzipToFile(input);
+    velmora::fuzz::RecordOutcome(result.ok);
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(sandbox.Root())) {
         (void)entry;

@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         velmora::CompareReleases("1.3.0.0", version);
+        velmora::fuzz::RecordOutcome(!version.empty());
     } catch (const velmora::VelmoraError&) {
+        velmora::fuzz::RecordOutcome(false);
     }
     return 0;
 }

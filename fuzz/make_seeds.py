@@ -100,6 +100,14 @@ def zips():
     write(ZIP_DIR, "bad_encrypted.zip", build_zip([{"name": b"a.txt", "data": b"x" * 20, "flags": 1}]))
     write(ZIP_DIR, "bad_empty_name.zip", build_zip([{"name": b"", "data": b"x"}]))
     write(ZIP_DIR, "bad_not_zip.zip", b"This is plain text, not an archive.\n")
+    # The same name twice: the second entry may not overwrite the first.
+    write(ZIP_DIR, "bad_same_name_twice.zip", build_zip([{"name": b"a.txt", "data": b"first"},
+                                                         {"name": b"a.txt", "data": b"second"}]))
+    # Unix modes from host 3: kept, the setuid bit dropped.
+    write(ZIP_DIR, "ok_unix_modes.zip", build_zip([{"name": b"key", "data": b"k", "made_by": 0x0314,
+                                                    "attrs": (0o100600 << 16)},
+                                                   {"name": b"suid", "data": b"s", "made_by": 0x0314,
+                                                    "attrs": (0o104755 << 16)}]))
 
 
 def pkware_encrypt(password, data):
@@ -142,6 +150,15 @@ def protected():
     write(PROTECTED_DIR, "bad_truncated_data.zip", build_zip([{"name": b"d.txt", "payload": enc, "method": 8,
                                                                "flags": 1, "crc": crc, "usize": len(text)}]))
     write(PROTECTED_DIR, "bad_traversal.zip", build_zip([{"name": b"../../x.txt", "data": b"x"}]))
+    # Flattened, two folders' x.txt land on one path: the second fails the run.
+    write(PROTECTED_DIR, "bad_clash.zip", build_zip([{"name": b"one/x.txt", "data": b"1"},
+                                                     {"name": b"two/x.txt", "data": b"2"}]))
+    # The protected layout itself: an encrypted "folder.zip" holding a plain archive.
+    inner = build_zip([{"name": b"inside.txt", "data": text, "method": 8}, {"name": b"Sub.zip", "data": b"PK"}])
+    icrc = zlib.crc32(inner) & 0xFFFFFFFF
+    enc = pkware_encrypt(b"pw", bytes(range(1, 12)) + bytes([icrc >> 24]) + inner)
+    write(PROTECTED_DIR, "ok_inner_folder_zip.zip", build_zip([{"name": b"folder.zip", "payload": enc, "flags": 1,
+                                                               "crc": icrc, "usize": len(inner)}]))
 
 
 def gzips():
@@ -156,6 +173,12 @@ def gzips():
     write(GZ_DIR, "ok_traversal_name.gz", good[:3] + b"\x08" + good[4:10] + b"../../evil.txt\0" + good[10:])
     write(GZ_DIR, "ok_dot_name.gz", good[:3] + b"\x08" + good[4:10] + b"..\0" + good[10:])
     write(GZ_DIR, "bad_not_gzip.gz", b"plain text\n")
+    # Several members make one file; damage in any of them, or bytes after the last, fail it.
+    second = gzip.compress(b"second member\n", mtime=0)
+    write(GZ_DIR, "ok_two_members.gz", good + second)
+    write(GZ_DIR, "ok_zero_padding.gz", good + second + b"\0" * 512)
+    write(GZ_DIR, "bad_second_member_crc.gz", good + second[:-8] + struct.pack("<I", 0xDEADBEEF) + second[-4:])
+    write(GZ_DIR, "bad_trailing_garbage.gz", good + b"garbage")
     write(GZ_DIR, "ok_extra_comment_hcrc.gz", good[:3] + b"\x16" + good[4:10] + b"\x03\x00abc" + b"comment\0"
           + b"\x00\x00" + good[10:])
 

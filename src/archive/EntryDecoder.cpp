@@ -403,13 +403,6 @@ std::string MethodText(std::uint16_t method)
     return "method " + std::to_string(method) + (name.empty() ? std::string() : " (" + name + ")");
 }
 
-bool IsMethodSupported(std::uint16_t method)
-{
-    using namespace zipmethod;
-    return method == kStored || method == kDeflate || method == kDeflate64 || method == kBzip2 || method == kLzma ||
-           method == kXz || method == kZstd;
-}
-
 std::unique_ptr<ByteSource> MakeMethodDecoder(std::uint16_t method, std::uint16_t flags, ByteSource& packed,
                                               std::uint64_t declaredSize)
 {

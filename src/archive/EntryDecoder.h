@@ -4,6 +4,7 @@
 // Stored, deflate, Deflate64, bzip2, LZMA, XZ and Zstandard are read; any other method
 // is refused by name before a byte is produced. No decoder ever hands out more than the
 // entry's declared size.
+#include "archive/EntryLayers.h"
 #include "common/Errors.h"
 
 #include <cstddef>
@@ -32,15 +33,9 @@ public:
     using VelmoraError::VelmoraError;
 };
 
-// A pull source of bytes. Read fills up to size bytes and returns how many; 0 only once
-// the data has ended. Finish is called once after the end: a layer checks its trailer
-// there and passes the call on to the layer it reads from.
-class ByteSource {
-public:
-    virtual ~ByteSource() = default;
-    virtual std::size_t Read(unsigned char* data, std::size_t size) = 0;
-    virtual void Finish() {}
-};
+// The decoders are layers of the reader: pull sources of bytes (Read, then Finish once
+// the data has ended).
+using ByteSource = archive::ByteSource;
 
 // Where plain bytes go.
 class ByteSink {
@@ -54,9 +49,6 @@ std::string MethodText(std::uint16_t method);
 
 // Short name for listings: "Stored", "Deflate", "BZip2", ...; empty when unknown.
 std::string MethodName(std::uint16_t method);
-
-// True when MakeMethodDecoder reads this method.
-bool IsMethodSupported(std::uint16_t method);
 
 // A decoder of method reading from packed (which must outlive it). flags are the entry's
 // general-purpose flags (for LZMA, bit 1 says an end marker closes the data). Its Read

@@ -1,7 +1,7 @@
 #include "archive/GzipReader.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/BackgroundWriter.h"
+#include "archive/EntryLayers.h"
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
@@ -63,6 +63,8 @@ public:
         m_read += m_end;
         return m_end > 0;
     }
+    // Gives back the byte Byte returned last.
+    void PutBack() { --m_pos; }
     unsigned char* Data() { return m_buffer.data() + m_pos; }
     std::size_t Available() const { return m_end - m_pos; }
     void Consume(std::size_t n) { m_pos += n; }
@@ -75,6 +77,81 @@ private:
     std::size_t m_end = 0;
     std::uint64_t m_read = 0;
 };
+
+struct MemberHeader {
+    std::uint32_t mtime = 0;
+    bool hasName = false;
+    std::string storedName;
+};
+
+// Reads one member header (RFC 1952); returns an error text or "".
+std::string ReadMemberHeader(BufferedInput& in, MemberHeader& member)
+{
+    unsigned char header[10];
+    for (unsigned char& b : header) {
+        if (!in.Byte(b)) return "Not a gzip file";
+    }
+    if (header[0] != 31 || header[1] != 139 || header[2] != 8) return "Not a gzip file";
+    const unsigned flags = header[3];
+    member.mtime = Get32(header + 4);
+    if (flags & 0x04) {
+        unsigned char lo, hi;
+        if (!in.Byte(lo) || !in.Byte(hi) || !in.Skip(static_cast<std::size_t>(lo | (hi << 8)))) {
+            return "Damaged gzip header: extra field";
+        }
+    }
+    member.hasName = (flags & 0x08) != 0;
+    if (member.hasName) {
+        for (unsigned char b;;) {
+            if (!in.Byte(b)) return "Damaged gzip header: file name";
+            if (b == 0) break;
+            if (member.storedName.size() > 65535) return "Damaged gzip header: file name too long";
+            member.storedName.push_back(static_cast<char>(b));
+        }
+    }
+    if (flags & 0x10) {
+        for (unsigned char b = 1; b != 0;) {
+            if (!in.Byte(b)) return "Damaged gzip header: comment";
+        }
+    }
+    if ((flags & 0x02) && !in.Skip(2)) return "Damaged gzip header: header CRC";
+    return {};
+}
+
+// Inflates one member's deflate stream into sink and checks its trailer.
+void InflateMember(BufferedInput& in, z_stream& zs, CheckedSink& sink, const GunzipOptions& options,
+                   std::uint64_t fileSize)
+{
+    thread_local std::vector<unsigned char> chunk;
+    constexpr std::size_t kChunk = 1u << 20;
+    chunk.resize(kChunk);
+    sink.RestartCount();
+    if (inflateReset(&zs) != Z_OK) throw LayerFailure(ErrorKind::Damaged, "The compressed data is damaged");
+    int rc = Z_OK;
+    while (rc != Z_STREAM_END) {
+        if (options.cancel && options.cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
+        if (in.Available() == 0 && !in.Fill()) throw LayerFailure(ErrorKind::Damaged, "The compressed data ends early");
+        zs.next_in = in.Data();
+        zs.avail_in = static_cast<uInt>(in.Available());
+        zs.next_out = chunk.data();
+        zs.avail_out = static_cast<uInt>(kChunk);
+        rc = inflate(&zs, Z_NO_FLUSH);
+        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+            throw LayerFailure(ErrorKind::Damaged, "The compressed data is damaged");
+        }
+        in.Consume(in.Available() - zs.avail_in);
+        sink.Write(chunk.data(), kChunk - zs.avail_out);
+        if (options.progress) options.progress(std::min(in.TotalRead(), fileSize), fileSize);
+    }
+    unsigned char trailer[8];
+    for (unsigned char& b : trailer) {
+        if (!in.Byte(b)) throw LayerFailure(ErrorKind::Damaged, "The gzip trailer is missing");
+    }
+    if (Get32(trailer) != sink.Crc()) throw LayerFailure(ErrorKind::Damaged, "CRC-32 mismatch");
+    if (Get32(trailer + 4) != static_cast<std::uint32_t>(sink.Count() & 0xFFFFFFFFu)) {
+        throw LayerFailure(ErrorKind::Damaged, "Length mismatch");
+    }
+}
 
 } // namespace
 
@@ -93,140 +170,51 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
         return result;
     }
     BufferedInput in(input);
-    unsigned char header[10];
-    for (unsigned char& b : header) {
-        if (!in.Byte(b)) {
-            result.error = "Not a gzip file";
-            return result;
-        }
-    }
-    if (header[0] != 31 || header[1] != 139 || header[2] != 8) {
-        result.error = "Not a gzip file";
+    MemberHeader first;
+    if (std::string error = ReadMemberHeader(in, first); !error.empty()) {
+        result.error = error;
         return result;
     }
-    const unsigned flags = header[3];
-    const std::uint32_t mtime = Get32(header + 4);
-    const auto bad = [&](const char* what) {
-        result.error = std::string("Damaged gzip header: ") + what;
-        return result;
-    };
-    if (flags & 0x04) {
-        unsigned char lo, hi;
-        if (!in.Byte(lo) || !in.Byte(hi) || !in.Skip(static_cast<std::size_t>(lo | (hi << 8)))) {
-            return bad("extra field");
-        }
-    }
-    std::string storedName;
-    if (flags & 0x08) {
-        for (unsigned char b;;) {
-            if (!in.Byte(b)) return bad("file name");
-            if (b == 0) break;
-            if (storedName.size() > 65535) return bad("file name too long");
-            storedName.push_back(static_cast<char>(b));
-        }
-    }
-    if (flags & 0x10) {
-        for (unsigned char b = 1; b != 0;) {
-            if (!in.Byte(b)) return bad("comment");
-        }
-    }
-    if ((flags & 0x02) && !in.Skip(2)) {
-        return bad("header CRC");
-    }
-    const fs::path output = filename.parent_path() / GzipOutputName(storedName, (flags & 0x08) != 0);
+    const fs::path output = filename.parent_path() / GzipOutputName(first.storedName, first.hasName);
     result.output = output;
-    if (fs::equivalent(output, filename, ec)) {
-        result.error = "The stored name '" + output.filename().string() + "' would replace the gzip file itself";
-        return result;
+    // Never over the gzip file itself, a folder, a link, a special file or a read-only file.
+    CheckedSink::CommitRules rules;
+    rules.notOver = filename;
+    rules.keepReadOnly = true;
+    if (options.attributes) {
+        const AttributeReader attributes = options.attributes;
+        rules.isReadOnly = [attributes](const fs::path& path) {
+            const auto value = attributes(path);
+            return value && (*value & kAttrReadOnly);
+        };
     }
-    if (fs::is_directory(fs::symlink_status(output, ec))) {
-        result.error = "'" + output.string() + "' is a folder";
-        return result;
-    }
-
-    StdFile out;
-    fs::path temp;
     try {
-        temp = CreateTempBeside(output, out);
+        CheckOutputSlot(output, rules);
+        CheckedSink sink(output);
         RawInflateStream inflater;
-        z_stream& zs = inflater.Stream();
-        std::uint32_t crc = 0;
-        std::uint64_t size = 0;
-        {
-            BackgroundWriter writer(&out);
-            std::vector<unsigned char> chunk;
-            int rc = Z_OK;
-            constexpr std::size_t kChunk = 1u << 20;
-            while (rc != Z_STREAM_END) {
-                if (options.cancel && options.cancel->load()) {
-                    throw VelmoraError("cancelled");
+        // Every member in turn, each with its own CRC-32 and length; the output is their
+        // concatenation. Any damage fails the whole file.
+        for (bool more = true; more;) {
+            InflateMember(in, inflater.Stream(), sink, options, fileSize);
+            unsigned char next;
+            if (!in.Byte(next)) break;
+            if (next == 0) {
+                // Zero padding after the last member (tape blocks) is allowed, nothing else.
+                for (unsigned char b = 0; in.Byte(b);) {
+                    if (b != 0) throw LayerFailure(ErrorKind::Damaged, "Data after the last gzip member");
                 }
-                if (in.Available() == 0 && !in.Fill()) {
-                    throw VelmoraError("The compressed data ends early");
-                }
-                if (chunk.size() != kChunk) {
-                    chunk.resize(kChunk);
-                }
-                zs.next_in = in.Data();
-                zs.avail_in = static_cast<uInt>(in.Available());
-                std::size_t filled = 0;
-                while (filled < kChunk && rc != Z_STREAM_END && zs.avail_in > 0) {
-                    zs.next_out = chunk.data() + filled;
-                    zs.avail_out = static_cast<uInt>(kChunk - filled);
-                    rc = inflate(&zs, Z_NO_FLUSH);
-                    if (rc != Z_OK && rc != Z_STREAM_END) {
-                        throw VelmoraError("The compressed data is damaged");
-                    }
-                    filled = kChunk - zs.avail_out;
-                    in.Consume(in.Available() - zs.avail_in);
-                    if (zs.avail_in == 0 && rc != Z_STREAM_END && filled < kChunk) {
-                        if (!in.Fill()) {
-                            throw VelmoraError("The compressed data ends early");
-                        }
-                        zs.next_in = in.Data();
-                        zs.avail_in = static_cast<uInt>(in.Available());
-                    }
-                }
-                chunk.resize(filled);
-                size += chunk.size();
-                writer.Push(chunk);
-                if (options.progress) {
-                    options.progress(std::min(in.TotalRead(), fileSize), fileSize);
-                }
+                break;
             }
-            if (!writer.Finish()) {
-                throw VelmoraError(SystemErrorText("Writing", output.string(), errno));
-            }
-            crc = writer.Crc();
-        }
-        // The member's own trailer follows its compressed data.
-        unsigned char trailer[8];
-        for (unsigned char& b : trailer) {
-            if (!in.Byte(b)) {
-                throw VelmoraError("The gzip trailer is missing");
+            in.PutBack();
+            MemberHeader member;
+            if (std::string error = ReadMemberHeader(in, member); !error.empty()) {
+                throw LayerFailure(ErrorKind::Damaged, "Data after a gzip member is no further member");
             }
         }
-        if (Get32(trailer) != crc) {
-            throw VelmoraError("CRC-32 mismatch");
+        if (first.mtime != 0) {
+            if (auto dos = UnixToDos(first.mtime)) rules.time = DosToFileTime(*dos);
         }
-        if (Get32(trailer + 4) != static_cast<std::uint32_t>(size & 0xFFFFFFFFu)) {
-            throw VelmoraError("Length mismatch");
-        }
-        if (!out.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", output.string(), errno));
-        }
-        if (mtime != 0) {
-            if (auto dos = UnixToDos(mtime)) {
-                if (auto time = DosToFileTime(*dos)) {
-                    fs::last_write_time(temp, *time, ec);
-                }
-            }
-        }
-        fs::rename(temp, output, ec);
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Writing", output.string(), ec.value()));
-        }
-        temp.clear();
+        sink.Commit(rules);
         if (options.clearAttributes) {
             try {
                 options.clearAttributes(output);
@@ -234,11 +222,9 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
             }
         }
         result.ok = true;
+    } catch (const LayerFailure& failure) {
+        result.error = failure.what();
     } catch (const std::exception& error) {
-        out.Close();
-        if (!temp.empty()) {
-            fs::remove(temp, ec);
-        }
         result.error = error.what();
     }
     return result;

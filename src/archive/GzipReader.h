@@ -1,7 +1,9 @@
 #pragma once
-// Extracts the first member of a gzip file into the gzip file's own folder, under the
-// name stored in its header ("unknown" without one; folder parts dropped). The trailer's
-// CRC-32 and length are verified; on any failure no output remains.
+// Extracts a gzip file into its own folder, under the name stored in its first member's
+// header ("unknown" without one; folder parts dropped). Every member is decoded in turn
+// and its CRC-32 and length checked; the output is their concatenation. Any damage fails
+// the whole file and no output remains. An existing read-only file, link or anything not
+// a regular file at the output path is never replaced, nor the gzip file itself.
 #include "archive/ArchiveCommon.h"
 
 #include <filesystem>
@@ -16,6 +18,8 @@ struct GunzipOptions {
     // Clears the output file's attributes (archive, read-only, hidden, system);
     // failures are ignored. Empty: nothing is done.
     std::function<void(const std::filesystem::path&)> clearAttributes;
+    // Tells a read-only file by its attribute word too (a file without write bits always is).
+    AttributeReader attributes;
 };
 
 struct GunzipResult {

@@ -1,6 +1,7 @@
 #include "archive/ProtectedFolder.h"
 
 #include "archive/ZipReader.h"
+#include "archive/ZipNames.h"
 #include "archive/ZipWriter.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
@@ -183,7 +184,41 @@ std::string SkippedText(const std::vector<ZipSkipped>& skipped)
     return text;
 }
 
+// The first source whose name would not come back unchanged, or whose subfolder archive
+// name would be longer than a file name may be.
+const ZipSource* FirstUnstorableName(const std::vector<ZipSource>& sources)
+{
+    constexpr std::size_t kNameMax = 255;
+    for (const ZipSource& source : sources) {
+        // Checked as stored in the inner archive and, below a first-level subfolder, as
+        // stored in that subfolder's own archive (where "x:y" would read as a drive letter).
+        const std::optional<std::string> back = RoundTripName(source.name, source.isDirectory);
+        if (!back || *back != source.name) return &source;
+        const std::size_t slash = source.name.find('/');
+        if (slash != std::string::npos) {
+            const std::string nested = source.name.substr(slash + 1);
+            const std::optional<std::string> nestedBack = RoundTripName(nested, source.isDirectory);
+            if (!nestedBack || *nestedBack != nested) return &source;
+        }
+        const bool firstLevelFolder = source.isDirectory && source.name.find('/') == std::string::npos;
+        if (firstLevelFolder && source.name.size() + 4 > kNameMax) return &source;
+    }
+    return nullptr;
+}
+
 } // namespace
+
+std::optional<std::string> RoundTripName(const std::string& name, bool isDirectory)
+{
+    const std::optional<archive::EncodedName> encoded = archive::EncodeEntryName(isDirectory ? name + "/" : name);
+    if (!encoded || name.empty()) return std::nullopt;
+    const std::string decoded =
+        archive::DecodeEntryName(encoded->bytes, encoded->utf8, encoded->unicodeExtra, encoded->host);
+    bool directory = false;
+    std::optional<std::string> safe = archive::SafeRelativeName(decoded, directory);
+    if (safe && directory != isDirectory) return std::nullopt;
+    return safe;
+}
 
 ProtectCheck CheckProtectFolder(const fs::path& folder, const fs::path& zipPath, const std::vector<fs::path>& guarded)
 {
@@ -226,6 +261,10 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         return Fail(ProtectStatus::Refused, error.what());
     }
     if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
+    // Every name must come back as the same path; nothing is written otherwise.
+    if (const ZipSource* bad = FirstUnstorableName(all)) {
+        return Fail(ProtectStatus::NameNotStorable, bad->path.string());
+    }
     const Snapshot before = TakeSnapshot(all);
 
     // Split into the folder's own files and the trees of its first-level subfolders.
@@ -264,23 +303,18 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     ProgressSum progress(options.progress, totalBytes * 3);
     ZipWriteOptions plain;
     plain.attributes = options.attributes;
+    // Read back as the restore will read it: the subfolder archives keep their folders, the
+    // inner and the outer archive are extracted flat. Every source, empty folders included,
+    // must come back at its own path with its own content.
     const auto writeChecked = [&](const std::vector<ZipSource>& sources, const fs::path& archive,
-                                  ZipWriteOptions writeOptions, std::string_view password) -> ProtectResult {
+                                  ZipWriteOptions writeOptions, std::string_view password,
+                                  bool flattened) -> ProtectResult {
         writeOptions.progress = progress.Step();
         const ZipWriteResult written = WriteZipEntries(sources, archive, writeOptions);
         if (!written.ok) return Fail(ProtectStatus::ArchiveFailed, written.error);
         if (!written.skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(written.skipped));
-        const ZipExtractResult verified = VerifyZipArchive(archive, password, &sources);
+        const ZipExtractResult verified = VerifyZipArchive(archive, password, &sources, flattened);
         if (!verified.ok) return Fail(ProtectStatus::VerifyFailed, verified.error);
-        // Folder entries carry no data, but empty folders live only in them.
-        const ZipListing listing = ListZipArchive(archive);
-        for (const ZipSource& source : sources) {
-            if (!source.isDirectory) continue;
-            const std::string name = TrimmedSlash(source.name) + "/";
-            const bool found = std::any_of(listing.entries.begin(), listing.entries.end(),
-                                           [&](const ZipEntryInfo& entry) { return entry.name == name; });
-            if (!found) return Fail(ProtectStatus::VerifyFailed, "'" + name + "' is missing from the archive");
-        }
         return {};
     };
 
@@ -295,17 +329,17 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     }
     for (const std::string& name : subfolders) {
         const fs::path nested = nestedFolder / (name + ".zip");
-        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}); r.status != ProtectStatus::Ok) return r;
+        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok) return r;
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / "folder.zip";
-    if (ProtectResult r = writeChecked(innerSources, inner, plain, {}); r.status != ProtectStatus::Ok) return r;
+    if (ProtectResult r = writeChecked(innerSources, inner, plain, {}, true); r.status != ProtectStatus::Ok) return r;
 
     ZipWriteOptions encrypted = plain;
     encrypted.password = options.password;
     encrypted.random = options.random;
     const fs::path outer = outerFolder / zipPath.filename();
-    if (ProtectResult r = writeChecked({{inner, "folder.zip", false}}, outer, encrypted, options.password);
+    if (ProtectResult r = writeChecked({{inner, "folder.zip", false}}, outer, encrypted, options.password, true);
         r.status != ProtectStatus::Ok) {
         return r;
     }
@@ -349,46 +383,9 @@ UnprotectResult UnprotectArchive(const fs::path& archive, const fs::path& target
 {
     ZipExtractOptions options;
     options.progress = progress;
-    const ZipExtractResult outer = ExtractProtected(target, archive, password, options);
-
-    // Only an inner archive that came out of this archive is unpacked and removed; a file
-    // of that name that was in the target before is left alone.
-    bool hasInner = false;
-    const ZipListing listing = ListZipArchive(archive);
-    for (const ZipEntryInfo& entry : listing.entries) {
-        const std::string name = TrimmedSlash(entry.name);
-        const std::size_t slash = name.find_last_of("/\\");
-        if (!entry.isDirectory && (slash == std::string::npos ? name : name.substr(slash + 1)) == "folder.zip") {
-            hasInner = true;
-        }
-    }
-    fs::path folder = target;
-    if (!folder.has_filename() && folder.has_relative_path()) folder = folder.parent_path();
-    const fs::path inner = folder / "folder.zip";
-    std::error_code ec;
-    if (!hasInner || !fs::is_regular_file(inner, ec)) {
-        return {outer.ok, outer.error};
-    }
-
-    // The inner archive may itself hold a file named "folder.zip": it is read from a name
-    // of its own, so extracting never writes over the archive being read.
-    fs::path reading;
-    for (int attempt = 0; attempt < 100 && reading.empty(); ++attempt) {
-        const fs::path candidate = folder / (".folder.zip.unprotect-" + std::to_string(attempt));
-        if (!fs::exists(fs::symlink_status(candidate, ec))) reading = candidate;
-    }
-    if (reading.empty()) return {false, "No free name for the inner archive in '" + folder.string() + "'"};
-    fs::rename(inner, reading, ec);
-    if (ec) return {false, SystemErrorText("Renaming", inner.string(), ec.value())};
-
-    const ZipExtractResult nested = ExtractProtected(folder, reading, password, options);
-    if (!nested.ok) {
-        // The inner archive stays, under its own name when that is free.
-        if (!fs::exists(fs::symlink_status(inner, ec))) fs::rename(reading, inner, ec);
-        return {false, nested.error};
-    }
-    fs::remove(reading, ec);
-    return {true, {}};
+    const ZipExtractResult result = RestoreProtected(archive, target, password, options);
+    return {result.ok, result.error,
+            result.failure && result.failure->kind == archive::ErrorKind::WrongPassword};
 }
 
 } // namespace velmora

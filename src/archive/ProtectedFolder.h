@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,7 @@ enum class ProtectStatus {
     Ok,
     InvalidInput,       // no such folder, no zip path, or the zip path lies inside the folder
     Refused,            // the folder holds something an archive cannot keep (links, devices, unreadable)
+    NameNotStorable,    // a name would not come back unchanged from the archive (error: its path)
     ArchiveFailed,      // an archive could not be written
     VerifyFailed,       // an archive read back did not match its sources
     ReplaceFailed,      // the finished archive could not be put at the zip path
@@ -73,12 +75,19 @@ ProtectResult ProtectFolderToArchive(const std::filesystem::path& folder, const 
 struct UnprotectResult {
     bool ok = false;
     std::string error;
+    bool wrongPassword = false;
 };
 
-// The unzip command with a password: extracts archive into target, folder parts dropped;
-// when the archive held "folder.zip", that inner archive is extracted into target as
-// well and removed afterwards. The subfolder archives stay packed. The archive itself is
-// never touched. Throws VelmoraError when target cannot be created.
+// The path below the folder that an entry stored under name comes back as, after the name
+// encoding, decoding and separator rules of writer and reader; nullopt when it cannot be
+// stored at all (not UTF-8, a control character, ...).
+std::optional<std::string> RoundTripName(const std::string& name, bool isDirectory);
+
+// The unzip command with a password (RestoreProtected): extracts archive into target,
+// folder parts dropped; a "folder.zip" that this run wrote from the archive and checked is
+// extracted into target as well and removed afterwards. A wrong password leaves target as
+// it was. The subfolder archives stay packed. The archive itself is never touched.
+// Throws VelmoraError when target cannot be created.
 UnprotectResult UnprotectArchive(const std::filesystem::path& archive, const std::filesystem::path& target,
                                  const std::string& password, const ProgressCallback& progress = {});
 

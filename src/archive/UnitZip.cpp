@@ -6,6 +6,7 @@
 #include "archive/ZipTexts.h"
 #include "archive/ZipToolRules.h"
 #include "archive/ZipWriter.h"
+#include "common/Errors.h"
 #include "common/FolderSafety.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
@@ -253,7 +254,7 @@ void TFormZip::ChooseFolder()
     const std::string current = Trimmed(Edit1);
     // Linux has one tree: the root stands for "all drives".
     const QString start = IsFolder(current) ? Q(current) : QStringLiteral("/");
-    const std::optional<QString> chosen = ShowFolderDialog(this, Text(ZipTexts::kSelectFolderHint), start);
+    const std::optional<QString> chosen = ShowFolderDialog(this, Text(ZipTexts::kSelectFolderHint), start, true);
     if (!chosen || !IsFolder(chosen->toStdString())) return;
     const QString folder = Q(WithoutTrailingSeparator(chosen->toStdString()));
     Edit1->setText(folder);
@@ -417,6 +418,9 @@ void TFormZip::ProtectFolder()
             case ProtectStatus::InvalidInput:
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
                 break;
+            case ProtectStatus::NameNotStorable:
+                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kNameNotStorable) + Q(outcome.error));
+                break;
             case ProtectStatus::Refused:
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kProtectRefused) + Q(outcome.error));
                 break;
@@ -469,9 +473,15 @@ void TFormZip::BitBtn3Click()
     const QString zipFolder = Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath));
     if (gzip) {
         RunInBackground(
-            [zipPath](const auto& progress) {
+            [zipPath, attributes = AttributesOf(m_context.platform), service = m_context.platform.attributes](
+                const auto& progress) {
                 GunzipOptions options;
                 options.progress = progress;
+                options.attributes = attributes;
+                // As the command line does: the output file keeps none of the four attributes.
+                if (service != nullptr) {
+                    options.clearAttributes = [service](const fs::path& path) { service->WriteAttributes(path.string(), 0); };
+                }
                 const GunzipResult result = velmora::GUnzipToFile(zipPath, options);
                 return Outcome{result.ok, 0, result.error, false};
             },
@@ -485,21 +495,30 @@ void TFormZip::BitBtn3Click()
             });
         return;
     }
+    // The extraction uses the folder field as it stands, not trimmed.
+    const std::string target = Edit1->text().toStdString();
     RunInBackground(
-        [zipPath, folder, password](const auto& progress) {
+        [zipPath, target, password](const auto& progress) {
             if (!password.empty()) {
-                const UnprotectResult result = UnprotectArchive(zipPath, folder, password, progress);
+                const UnprotectResult result = UnprotectArchive(zipPath, target, password, progress);
                 return Outcome{result.ok, 0, result.error, false};
+            }
+            // A target that cannot be created is reported with the system's text in the
+            // standard error box, not as a wrong password.
+            std::error_code ec;
+            if (!fs::is_directory(target, ec)) {
+                fs::create_directories(target, ec);
+                if (ec) throw VelmoraError(SystemErrorText("Creating folder", target, ec.value()));
             }
             ZipExtractOptions options;
             options.progress = progress;
-            const ZipExtractResult result = UnZipFile(zipPath, folder, options);
+            const ZipExtractResult result = UnZipFile(zipPath, target, options);
             return Outcome{result.ok, 0, result.error, false};
         },
-        [this, folder](const Outcome& outcome) {
+        [this, target](const Outcome& outcome) {
             if (outcome.ok) {
                 ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kUnzipped));
-                ShowFolderAsAdmin(Q(folder));
+                ShowFolderAsAdmin(Q(target));
             } else {
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kUnzipError));
             }

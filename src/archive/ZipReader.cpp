@@ -1,8 +1,8 @@
 #include "archive/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/BackgroundWriter.h"
 #include "archive/EntryDecoder.h"
+#include "archive/EntryLayers.h"
 #include "archive/PkwareCipher.h"
 #include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
@@ -11,9 +11,6 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 
-#include <libdeflate.h>
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <deque>
@@ -21,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <random>
 #include <set>
 
 namespace velmora {
@@ -30,22 +28,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Entries whose compressed and plain sizes together stay below this are inflated in one
-// call; larger ones stream.
-constexpr std::uint64_t kWholeInflateLimit = 40ull << 20;
-
 // Where one entry's data lies, found from its local header.
 struct DataSpan {
     std::uint64_t start = 0;
     bool descriptorFlag = false; // bit 3 of the local header
 };
 
-std::string LocateData(StdFile& file, const ZipIndex& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
+std::string LocateData(SharedArchive& file, const ZipIndex& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
                        DataSpan& span)
 {
     unsigned char h[30];
     if (e.localHeaderOffset > index.centralOffset || index.centralOffset - e.localHeaderOffset < 30 ||
-        !ReadAt(file, e.localHeaderOffset, h, sizeof h) || Get32(h) != kLocalSig) {
+        !file.ReadAt(e.localHeaderOffset, h, sizeof h) || Get32(h) != kLocalSig) {
         return "damaged local header";
     }
     span.descriptorFlag = (Get16(h + 6) & 0x0008) != 0;
@@ -78,369 +72,51 @@ std::vector<std::uint64_t> NextOffsets(const ZipIndex& index, std::vector<bool>&
 }
 
 struct EntryJob {
-    fs::path archive;
-    ZipEntryInfo entry;
-    DataSpan span;
-    bool encrypted = false;
-    std::string passwordBytes;
-    std::optional<AesExtraField> aes; // AES entry: the password bytes are its key material
+    EntryStreamSpec stream;
+    bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
+    std::uint32_t crc32 = 0;
+    std::uint64_t plainSize = 0;
     fs::path output; // empty: only verify
-    bool restoreTime = true;
+    CheckedSink::CommitRules commit;
     CancelFlag cancel = nullptr;
 };
 
 struct JobResult {
-    bool ok = false;
-    std::string error;
+    std::optional<ExtractError> error;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
 };
 
-// Writes a job's output to a temporary file and renames it into place once verified.
-class Sink {
-public:
-    explicit Sink(const fs::path& output) : m_output(output) {}
-    ~Sink()
-    {
-        if (!m_temp.empty()) {
-            m_file.Close();
-            std::error_code ec;
-            fs::remove(m_temp, ec);
-        }
-    }
-    void Open()
-    {
-        if (!m_output.empty()) {
-            m_temp = CreateTempBeside(m_output, m_file);
-        }
-    }
-    StdFile* File() { return m_temp.empty() ? nullptr : &m_file; }
-    void Write(const void* data, std::size_t size)
-    {
-        if (!m_temp.empty() && size && !m_file.Write(data, size)) {
-            throw VelmoraError(SystemErrorText("Writing", m_output.string(), errno));
-        }
-    }
-    void Commit(std::optional<fs::file_time_type> time)
-    {
-        if (m_temp.empty()) {
-            return;
-        }
-        if (!m_file.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", m_output.string(), errno));
-        }
-        std::error_code ec;
-        if (time) {
-            fs::last_write_time(m_temp, *time, ec);
-        }
-        fs::rename(m_temp, m_output, ec);
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Writing", m_output.string(), ec.value()));
-        }
-        m_temp.clear();
-    }
-
-private:
-    fs::path m_output;
-    fs::path m_temp;
-    StdFile m_file;
-};
-
-// The entry's bytes as they lie in the archive, decrypted when the traditional cipher is used.
-class RangeSource : public ByteSource {
-public:
-    RangeSource(StdFile& file, std::uint64_t size, PkwareCipher* cipher, CancelFlag cancel)
-        : m_file(file), m_left(size), m_cipher(cipher), m_cancel(cancel)
-    {
-    }
-    std::size_t Read(unsigned char* data, std::size_t size) override
-    {
-        if (m_cancel && m_cancel->load()) {
-            throw VelmoraError("cancelled");
-        }
-        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_left));
-        if (n && !m_file.ReadExact(data, n)) {
-            throw VelmoraError("archive ends inside an entry");
-        }
-        if (m_cipher) {
-            m_cipher->Decrypt(data, n);
-        }
-        m_left -= n;
-        return n;
-    }
-
-private:
-    StdFile& m_file;
-    std::uint64_t m_left;
-    PkwareCipher* m_cipher;
-    CancelFlag m_cancel;
-};
-
-// Plain bytes into the CRC and the output file.
-class CrcSink : public ByteSink {
-public:
-    explicit CrcSink(Sink& sink) : m_sink(sink) {}
-    void Write(const unsigned char* data, std::size_t size) override
-    {
-        crc = Crc32(crc, data, size);
-        m_sink.Write(data, size);
-    }
-    std::uint32_t crc = 0;
-
-private:
-    Sink& m_sink;
-};
-
-// Entries of the further methods and AES entries: byte range, then the cipher, then the
-// method's decoder, then the checked output, which is committed only when the size, the
-// CRC (not stored by AE-2) and the AES authentication code all match.
-JobResult RunDecoderJob(const EntryJob& job, StdFile& in)
-{
-    JobResult result;
-    const ZipEntryInfo& e = job.entry;
-    std::uint64_t size = e.compressedSize;
-    std::optional<PkwareCipher> pkware;
-    if (job.encrypted && !job.aes) {
-        unsigned char header[12];
-        if (size < 12 || !in.ReadExact(header, 12)) {
-            throw VelmoraError("damaged encryption header");
-        }
-        pkware.emplace(job.passwordBytes);
-        pkware->Decrypt(header, 12);
-        size -= 12;
-    }
-    RangeSource range(in, size, pkware ? &*pkware : nullptr, job.cancel);
-    std::optional<AesDecryptingSource> aes;
-    if (job.aes) {
-        aes.emplace(range, size, job.aes->strength, job.passwordBytes);
-    }
-    ByteSource& source = aes ? static_cast<ByteSource&>(*aes) : range;
-    Sink sink(job.output);
-    sink.Open();
-    CrcSink out(sink);
-    const std::uint16_t method = job.aes ? job.aes->method : e.method;
-    const std::uint64_t produced = DecodeEntryData(method, e.flags, source, out, e.uncompressedSize);
-    if (aes) {
-        aes->Finish();
-    }
-    const bool crcStored = !job.aes || job.aes->version == 1;
-    if (crcStored && out.crc != e.crc32) {
-        throw VelmoraError("CRC-32 mismatch");
-    }
-    sink.Commit(job.restoreTime ? DosToFileTime(e.dosDateTime) : std::nullopt);
-    result.ok = true;
-    result.crc = out.crc;
-    result.size = produced;
-    return result;
-}
-
+// One entry through its layers into the checked sink.
 JobResult RunEntryJob(const EntryJob& job)
 {
     JobResult result;
-    const ZipEntryInfo& e = job.entry;
     try {
-        StdFile in;
-        if (!in.Open(job.archive, "rb") || !in.Seek(job.span.start)) {
-            throw VelmoraError(SystemErrorText("Reading archive", job.archive.string(), errno));
-        }
-        if (job.aes || !(e.method == 0 || e.method == 8)) {
-            return RunDecoderJob(job, in);
-        }
-        std::uint64_t remaining = e.compressedSize;
-        std::optional<PkwareCipher> cipher;
-        if (job.encrypted) {
-            unsigned char header[12];
-            if (remaining < 12 || !in.ReadExact(header, 12)) {
-                throw VelmoraError("damaged encryption header");
-            }
-            cipher.emplace(job.passwordBytes);
-            cipher->Decrypt(header, 12);
-            remaining -= 12;
-        }
-        Sink sink(job.output);
-        sink.Open();
-        std::uint32_t crc = 0;
-        std::uint64_t produced = 0;
-        const auto emit = [&](const unsigned char* data, std::size_t size) {
-            if (size > e.uncompressedSize - produced) {
-                throw VelmoraError("entry is larger than its declared size");
-            }
-            crc = Crc32(crc, data, size);
-            produced += size;
-            sink.Write(data, size);
-        };
-        const auto readIn = [&](unsigned char* data, std::size_t size) {
-            if (!in.ReadExact(data, size)) {
-                throw VelmoraError("archive ends inside an entry");
-            }
-            if (cipher) {
-                cipher->Decrypt(data, size);
-            }
-        };
-        const auto checkCancel = [&] {
-            if (job.cancel && job.cancel->load()) {
-                throw VelmoraError("cancelled");
-            }
-        };
-        // Stored and large deflated entries stream through a second thread that checksums
-        // and writes while this one reads and inflates.
-        const auto streamed = [&](auto&& fill) {
-            BackgroundWriter writer(sink.File());
-            std::vector<unsigned char> buffer;
-            for (;;) {
-                checkCancel();
-                buffer.resize(1u << 20);
-                const std::size_t n = fill(buffer);
-                if (n == 0) {
-                    break;
-                }
-                if (n > e.uncompressedSize - produced) {
-                    throw VelmoraError("entry is larger than its declared size");
-                }
-                produced += n;
-                buffer.resize(n);
-                writer.Push(buffer);
-            }
-            if (!writer.Finish()) {
-                throw VelmoraError(SystemErrorText("Writing", job.output.string(), errno));
-            }
-            crc = writer.Crc();
-        };
-        // Buffers stay with the thread and are reused: no zeroing, no fresh pages per entry.
-        thread_local std::unique_ptr<unsigned char[]> packedBuffer;
-        thread_local std::unique_ptr<unsigned char[]> plainBuffer;
-        thread_local std::size_t packedCapacity = 0;
-        thread_local std::size_t plainCapacity = 0;
-        const auto reserve = [](std::unique_ptr<unsigned char[]>& buffer, std::size_t& capacity, std::size_t n) {
-            if (capacity < n || capacity == 0) {
-                capacity = std::max<std::size_t>(n, 1);
-                buffer.reset(new unsigned char[capacity]);
-            }
-            return buffer.get();
-        };
-        if (e.method == 0 && remaining != e.uncompressedSize) {
-            throw VelmoraError("stored entry's sizes differ");
-        }
-        if (e.method == 0 && remaining <= kWholeInflateLimit) {
-            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(remaining));
-            readIn(plain, static_cast<std::size_t>(remaining));
-            emit(plain, static_cast<std::size_t>(remaining));
-        } else if (e.method == 0) {
-            streamed([&](std::vector<unsigned char>& buffer) {
-                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(remaining, buffer.size()));
-                readIn(buffer.data(), n);
-                remaining -= n;
-                return n;
-            });
-        } else if (remaining + e.uncompressedSize <= kWholeInflateLimit) {
-            unsigned char* packed = reserve(packedBuffer, packedCapacity, static_cast<std::size_t>(remaining));
-            unsigned char* plain = reserve(plainBuffer, plainCapacity, static_cast<std::size_t>(e.uncompressedSize));
-            readIn(packed, static_cast<std::size_t>(remaining));
-            thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
-                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
-            if (!decompressor) {
-                throw std::bad_alloc();
-            }
-            std::size_t inUsed = 0;
-            std::size_t outMade = 0;
-            const auto rc =
-                libdeflate_deflate_decompress_ex(decompressor.get(), packed, static_cast<std::size_t>(remaining), plain,
-                                                 static_cast<std::size_t>(e.uncompressedSize), &inUsed, &outMade);
-            if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) {
-                throw VelmoraError("entry is larger than its declared size");
-            }
-            if (rc != LIBDEFLATE_SUCCESS) {
-                throw VelmoraError("damaged compressed data");
-            }
-            emit(plain, outMade);
-        } else {
-            RawInflateStream inflater;
-            z_stream& zs = inflater.Stream();
-            std::vector<unsigned char> inBuf(1u << 18);
-            bool ended = false;
-            streamed([&](std::vector<unsigned char>& buffer) -> std::size_t {
-                zs.next_out = buffer.data();
-                zs.avail_out = static_cast<uInt>(buffer.size());
-                while (!ended && zs.avail_out > 0) {
-                    if (zs.avail_in == 0) {
-                        if (remaining == 0) {
-                            throw VelmoraError("damaged compressed data (ends early)");
-                        }
-                        const std::size_t n =
-                            static_cast<std::size_t>(std::min<std::uint64_t>(remaining, inBuf.size()));
-                        readIn(inBuf.data(), n);
-                        remaining -= n;
-                        zs.next_in = inBuf.data();
-                        zs.avail_in = static_cast<uInt>(n);
-                    }
-                    const int rc = inflate(&zs, Z_NO_FLUSH);
-                    if (rc == Z_STREAM_END) {
-                        ended = true;
-                    } else if (rc != Z_OK) {
-                        throw VelmoraError("damaged compressed data");
-                    }
-                }
-                return buffer.size() - zs.avail_out;
-            });
-        }
-        if (produced != e.uncompressedSize) {
-            throw VelmoraError("entry is shorter than its declared size");
-        }
-        if (crc != e.crc32) {
-            throw VelmoraError("CRC-32 mismatch");
-        }
-        sink.Commit(job.restoreTime ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt);
-        result.ok = true;
-        result.crc = crc;
-        result.size = produced;
+        std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
+        CheckedSink sink(job.output);
+        sink.SetLimit(job.plainSize);
+        sink.Pump(*source, job.cancel);
+        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
+        sink.Commit(job.commit);
+        result.crc = sink.Crc();
+        result.size = sink.Count();
+    } catch (const LayerFailure& failure) {
+        result.error = failure.Error();
     } catch (const std::exception& error) {
-        result.error = error.what();
+        result.error = ExtractError{ErrorKind::Io, {}, 0, error.what()};
     }
     return result;
 }
 
-bool IsSymlinkEntry(const ZipEntryInfo& e)
-{
-    const unsigned host = e.versionMadeBy >> 8;
-    return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
-}
-
-// Creates the folders of relative below target without passing through a link or a file.
-bool MakeFolders(const fs::path& target, const fs::path& relative, std::string& error)
-{
-    fs::path current = target;
-    for (const fs::path& part : relative) {
-        current /= part;
-        std::error_code ec;
-        const auto status = fs::symlink_status(current, ec);
-        if (fs::is_symlink(status)) {
-            error = "'" + current.string() + "' is a link; nothing is written through it";
-            return false;
-        }
-        if (fs::is_directory(status)) {
-            continue;
-        }
-        if (fs::exists(status)) {
-            error = "'" + current.string() + "' is a file, not a folder";
-            return false;
-        }
-        if (!fs::create_directory(current, ec) && ec) {
-            error = SystemErrorText("Creating folder", current.string(), ec.value());
-            return false;
-        }
-    }
-    return true;
-}
-
-// Finds the password bytes that open an AES entry (its UTF-8 bytes first, as the
-// writers of AES entries use them, then Windows-1252), asking for another password up
-// to three times like the traditional cipher does.
-bool MatchAesPassword(StdFile& file, const ZipEntryInfo& e, const AesExtraField& aes, EntryJob& job,
-                      const ZipExtractOptions& options, std::string& currentPassword)
+// Finds the password bytes that open an AES entry (its UTF-8 bytes first, as the writers
+// of AES entries use them, then Windows-1252), asking for another password up to three
+// times like the traditional cipher does.
+bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtraField& aes, std::uint64_t start,
+                      const ZipExtractOptions& options, std::string& currentPassword, std::string& passwordBytes)
 {
     unsigned char head[16 + kAesVerifierSize];
     const std::size_t headSize = AesSaltSize(aes.strength) + kAesVerifierSize;
-    if (e.compressedSize < AesOverhead(aes.strength) || !ReadAt(file, job.span.start, head, headSize)) {
+    if (e.compressedSize < AesOverhead(aes.strength) || !file.ReadAt(start, head, headSize)) {
         return false;
     }
     for (int attempt = 0; attempt <= 3; ++attempt) {
@@ -454,7 +130,7 @@ bool MatchAesPassword(StdFile& file, const ZipEntryInfo& e, const AesExtraField&
                 break; // an ASCII password has one form only
             }
             if (AesPasswordMatches(*bytes, head, aes.strength)) {
-                job.passwordBytes = *bytes;
+                passwordBytes = *bytes;
                 return true;
             }
         }
@@ -462,25 +138,97 @@ bool MatchAesPassword(StdFile& file, const ZipEntryInfo& e, const AesExtraField&
     return false;
 }
 
+bool IsSymlinkEntry(const ZipEntryInfo& e)
+{
+    const unsigned host = e.versionMadeBy >> 8;
+    return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
+}
+
+// Creates the folders of relative below target without passing through a link or a file;
+// the folders it made are added to created.
+std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, std::set<fs::path>& created)
+{
+    fs::path current = target;
+    for (const fs::path& part : relative) {
+        current /= part;
+        std::error_code ec;
+        const auto status = fs::symlink_status(current, ec);
+        if (fs::is_symlink(status)) {
+            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
+        }
+        if (fs::is_directory(status)) {
+            continue;
+        }
+        if (fs::exists(status)) {
+            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
+        }
+        if (!fs::create_directory(current, ec) && ec) {
+            return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
+        }
+        created.insert(current);
+    }
+    return std::nullopt;
+}
+
 enum class Mode { KeepFolders, Flatten, Verify };
 
-ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode mode, const std::string* password,
-                         const ZipExtractOptions& options, const std::vector<ZipSource>* sources = nullptr)
+// State that outlives one archive: a protected restore reads two archives into one target
+// and the clash rule spans both.
+struct RunState {
+    std::set<std::string> claimed;                 // output paths written (or being written)
+    std::set<fs::path> createdFolders;             // folders this run made
+    std::vector<std::pair<fs::path, unsigned>> folderModes;
+};
+
+struct ExtractRequest {
+    fs::path archive;
+    fs::path target;
+    Mode mode = Mode::KeepFolders;
+    bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
+    const std::string* password = nullptr;
+    const ZipExtractOptions* options = nullptr;
+    const std::vector<ZipSource>* sources = nullptr;
+    RunState* state = nullptr;
+};
+
+// Applies the recorded modes of the folders this run created, deepest first, so a folder
+// without write permission is closed only after everything inside it is written.
+void ApplyFolderModes(RunState& state)
+{
+    std::sort(state.folderModes.begin(), state.folderModes.end(),
+              [](const auto& a, const auto& b) { return a.first.native().size() > b.first.native().size(); });
+    for (const auto& [folder, mode] : state.folderModes) {
+        if (!state.createdFolders.count(folder)) continue;
+        std::error_code ec;
+        fs::permissions(folder, static_cast<fs::perms>(mode & 0777u), ec);
+    }
+    state.folderModes.clear();
+}
+
+ZipExtractResult Extract(const ExtractRequest& request)
 {
     ZipExtractResult result;
-    const auto failWith = [&](const std::string& text) {
-        if (result.error.empty()) {
-            result.error = text;
+    const ZipExtractOptions& options = *request.options;
+    RunState ownState;
+    RunState& state = request.state ? *request.state : ownState;
+    const Mode mode = request.mode;
+    const auto fail = [&](ExtractError error) {
+        if (!result.failure) {
+            result.failure = error;
+            result.error = DescribeError(error);
         }
-        result.failures.push_back(text);
+        result.failures.push_back(DescribeError(error));
     };
-    StdFile file;
-    if (!file.Open(archive, "rb")) {
-        result.error = SystemErrorText("Opening archive", archive.string(), errno);
+    std::optional<SharedArchive> file;
+    try {
+        file.emplace(request.archive);
+    } catch (const LayerFailure& failure) {
+        fail(failure.Error());
         return result;
     }
     ZipIndex index;
-    if (std::string error = ReadZipIndex(file, archive, index); !error.empty()) {
+    if (std::string error = ReadZipIndex(file->File(), request.archive, index); !error.empty()) {
+        result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
         result.error = error;
         return result;
     }
@@ -493,31 +241,34 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
     }
     std::uint64_t done = 0;
 
-    std::string currentPassword = password ? *password : std::string();
+    std::string currentPassword = request.password ? *request.password : std::string();
     WorkerPool pool(WorkerPool::DefaultThreads(0));
     struct Pending {
         std::size_t index;
         std::future<JobResult> future;
-        fs::path output;
+        std::string relative;
+        bool directory = false;
     };
     std::deque<Pending> pending;
-    std::set<fs::path> inFlight;
-    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified; // name -> crc, size
+    // Verify: output path -> crc, size (folders with size ~0)
+    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified;
+    constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
     const auto finishOne = [&] {
         Pending item = std::move(pending.front());
         pending.pop_front();
         JobResult r = item.future.get();
-        inFlight.erase(item.output);
         const ZipEntryInfo& e = index.entries[item.index];
-        if (r.ok) {
+        if (!r.error) {
             ++result.entriesPassed;
             if (mode == Mode::Verify) {
-                verified[e.name] = {r.crc, r.size};
+                verified[item.relative] = {r.crc, r.size};
             } else {
                 ++result.filesWritten;
             }
         } else {
-            failWith("'" + e.name + "': " + r.error);
+            ExtractError error = *r.error;
+            if (error.path.empty()) error.path = e.name;
+            fail(error);
         }
         done += e.uncompressedSize;
         if (options.progress) {
@@ -527,7 +278,7 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
     bool stop = false;
     for (std::size_t i = 0; i < index.entries.size() && !stop; ++i) {
         if (options.cancel && options.cancel->load()) {
-            failWith("cancelled");
+            fail({ErrorKind::Cancelled, {}, 0, {}});
             break;
         }
         const ZipEntryInfo& e = index.entries[i];
@@ -535,81 +286,105 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
         if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
             result.rejected.push_back(e.name);
-            failWith("'" + e.name + "': " +
-                     (!safe          ? "unsafe name (absolute, drive letter or leaves the folder)"
-                      : duplicate[i] ? "shares its data with another entry"
-                                     : "links are not extracted"));
+            fail({!safe ? ErrorKind::UnsafeName : duplicate[i] ? ErrorKind::Damaged : ErrorKind::Link, e.name, 0,
+                  duplicate[i] ? "shares its data with another entry" : ""});
             continue;
         }
+        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && request.flatVerify);
+        if (isDirectory && flat) {
+            continue;
+        }
+        const std::string relative = flat ? fs::path(*safe).filename().string() : *safe;
+        const FileMode recorded = RecordedMode(e);
         fs::path output;
         if (mode != Mode::Verify) {
-            const fs::path relative(*safe);
-            std::string error;
+            const fs::path rel(relative);
             if (isDirectory) {
-                if (mode == Mode::KeepFolders && !MakeFolders(target, relative, error)) {
-                    failWith(error);
+                if (auto error = MakeFolders(request.target, rel, state.createdFolders)) {
+                    fail(*error);
+                } else if (recorded) {
+                    state.folderModes.push_back({request.target / rel, *recorded});
                 }
                 continue;
             }
-            if (mode == Mode::KeepFolders) {
-                if (!MakeFolders(target, relative.parent_path(), error)) {
-                    failWith(error);
+            if (!flat) {
+                if (auto error = MakeFolders(request.target, rel.parent_path(), state.createdFolders)) {
+                    fail(*error);
                     continue;
                 }
-                output = target / relative;
-            } else {
-                output = target / relative.filename();
             }
-            std::error_code ec;
-            if (fs::is_directory(fs::symlink_status(output, ec))) {
-                failWith("'" + output.string() + "' is a folder");
-                continue;
-            }
+            output = request.target / rel;
         } else if (isDirectory) {
+            if (!verified.emplace(relative, std::make_pair(0u, kFolderMark)).second) {
+                fail({ErrorKind::Clash, relative, 0, {}});
+            }
             continue;
         }
+        // The clash rule: no output path is written twice in one run.
+        const std::string claim = mode == Mode::Verify ? relative : output.string();
+        if (!state.claimed.insert(claim).second) {
+            fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : output.string(), 0, {}});
+            continue;
+        }
+        // An AES entry names its real method in its 0x9901 field.
         std::optional<AesExtraField> aes;
         if (e.method == zipmethod::kAes) {
             aes = FindAesExtra(e.extra);
             if (!aes || !e.encrypted) {
-                failWith("'" + e.name + "': damaged AES extra field");
+                fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
                 continue;
             }
         }
         if (const std::uint16_t method = aes ? aes->method : e.method; !IsMethodSupported(method)) {
-            failWith("'" + e.name + "': " + MethodText(method) + " is not supported");
+            fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
             continue;
         }
         EntryJob job;
-        job.archive = archive;
-        job.entry = e;
         job.output = output;
-        job.restoreTime = options.restoreTimes;
+        job.crc32 = e.crc32;
+        job.plainSize = e.uncompressedSize;
         job.cancel = options.cancel;
-        if (std::string error = LocateData(file, index, e, next[i], job.span); !error.empty()) {
-            failWith("'" + e.name + "': " + error);
+        job.commit.time = options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
+        job.commit.mode = recorded;
+        job.commit.notOver = request.archive;
+        if (!output.empty()) {
+            try {
+                CheckOutputSlot(output, job.commit);
+            } catch (const LayerFailure& failure) {
+                fail(failure.Error());
+                continue;
+            }
+        }
+        DataSpan span;
+        if (std::string error = LocateData(*file, index, e, next[i], span); !error.empty()) {
+            fail({ErrorKind::Damaged, e.name, 0, error});
             continue;
         }
-        if (e.encrypted) {
-            if (!password) {
-                failWith("'" + e.name + "': the entry is encrypted");
+        job.stream.archive = &*file;
+        job.stream.dataOffset = span.start;
+        job.stream.dataLength = e.compressedSize;
+        job.stream.decoder.method = aes ? aes->method : e.method;
+        job.stream.decoder.flags = e.flags;
+        job.stream.decoder.plainSize = e.uncompressedSize;
+        if (e.encrypted && aes && request.password) {
+            if (!MatchAesPassword(*file, e, *aes, span.start, options, currentPassword, job.stream.passwordBytes)) {
+                fail({ErrorKind::WrongPassword, e.name, 0, {}});
+                stop = true;
                 continue;
             }
-            if (aes) {
-                if (!MatchAesPassword(file, e, *aes, job, options, currentPassword)) {
-                    failWith("'" + e.name + "': wrong or missing password");
-                    stop = true;
-                    continue;
-                }
-                job.encrypted = true;
-                job.aes = aes;
-            } else {
+            job.stream.aesStrength = aes->strength;
+            job.checkCrc = aes->version == 1;
+        } else if (e.encrypted) {
+            if (!request.password) {
+                fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
+                continue;
+            }
             unsigned char header[12];
-            if (e.compressedSize < 12 || !ReadAt(file, job.span.start, header, 12)) {
-                failWith("'" + e.name + "': damaged encryption header");
+            if (e.compressedSize < 12 || !file->ReadAt(span.start, header, 12)) {
+                fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
                 continue;
             }
-            const unsigned char expected = job.span.descriptorFlag
+            const unsigned char expected = span.descriptorFlag
                                                ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
                                                : static_cast<unsigned char>(e.crc32 >> 24);
             bool matched = false;
@@ -622,32 +397,22 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
                 // The password's Windows-1252 bytes first, then its UTF-8 bytes.
                 const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
                 for (const std::string& bytes : candidates) {
-                    unsigned char copy[12];
-                    std::copy(header, header + 12, copy);
-                    PkwareCipher cipher(bytes);
-                    cipher.Decrypt(copy, 12);
-                    if (copy[11] == expected) {
+                    if (TraditionalDecipher::KeyMatches(header, bytes, expected)) {
                         matched = true;
-                        job.passwordBytes = bytes;
+                        job.stream.passwordBytes = bytes;
                         break;
                     }
                 }
             }
             if (!matched) {
-                failWith("'" + e.name + "': wrong or missing password");
+                fail({ErrorKind::WrongPassword, e.name, 0, {}});
                 stop = true;
                 continue;
             }
-            job.encrypted = true;
-            }
+            job.stream.encrypted = true;
+            job.stream.checkByte = expected;
         }
-        if (!output.empty() && inFlight.count(output)) {
-            while (!pending.empty()) {
-                finishOne();
-            }
-        }
-        inFlight.insert(output);
-        pending.push_back({i, pool.Submit([job] { return RunEntryJob(job); }), output});
+        pending.push_back({i, pool.Submit([job] { return RunEntryJob(job); }), relative, false});
         while (pending.size() >= pool.Size() * 2) {
             finishOne();
         }
@@ -655,22 +420,23 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
     while (!pending.empty()) {
         finishOne();
     }
-    if (mode == Mode::Verify && sources) {
-        for (const ZipSource& source : *sources) {
-            const std::string name = source.isDirectory ? source.name + "/" : source.name;
-            if (source.isDirectory) {
+    if (mode == Mode::Verify && request.sources) {
+        std::size_t expected = 0;
+        for (const ZipSource& source : *request.sources) {
+            ++expected;
+            auto it = verified.find(source.name);
+            if (it == verified.end() || (it->second.second == kFolderMark) != source.isDirectory) {
+                // The entry does not come back at the path it was written from (a name with
+                // "\" or one that decodes differently), or is missing.
+                fail({ErrorKind::Damaged, source.name, 0, "does not come back from the archive under its own name"});
                 continue;
             }
-            auto it = verified.find(name);
-            if (it == verified.end()) {
-                failWith("'" + name + "' is missing from the archive");
-                continue;
-            }
+            if (source.isDirectory) continue;
             StdFile in;
             std::uint32_t crc = 0;
             std::uint64_t size = 0;
             if (!in.Open(source.path, "rb")) {
-                failWith(SystemErrorText("Opening", source.path.string(), errno));
+                fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
                 continue;
             }
             std::vector<unsigned char> buffer(1u << 20);
@@ -679,15 +445,35 @@ ZipExtractResult Extract(const fs::path& archive, const fs::path& target, Mode m
                 size += n;
             }
             if (in.Error() || crc != it->second.first || size != it->second.second) {
-                failWith("'" + name + "' differs from its source");
+                fail({ErrorKind::Damaged, source.name, 0, "differs from its source"});
             }
         }
+        if (verified.size() != expected) {
+            fail({ErrorKind::Damaged, request.archive.string(), 0, "holds entries that are not in the folder"});
+        }
     }
-    result.ok = result.error.empty();
+    if (!request.state) {
+        ApplyFolderModes(state);
+    }
+    result.ok = !result.failure;
     return result;
 }
 
 } // namespace
+
+FileMode RecordedMode(const ZipEntryInfo& e)
+{
+    const unsigned host = e.versionMadeBy >> 8;
+    const unsigned high = e.externalAttributes >> 16;
+    if (high == 0) return std::nullopt;
+    const unsigned type = high & 0170000u;
+    const unsigned expected = e.isDirectory ? 0040000u : 0100000u;
+    // Archives made on Unix or macOS store the mode there; from other hosts it counts only
+    // in the form that names the entry's own kind (as this writer and Info-ZIP's store it).
+    if ((host == 3 || host == 19) ? (type != 0 && type != expected) : type != expected) return std::nullopt;
+    return high & 0777u;
+}
+
 
 ZipListing ListZipArchive(const fs::path& archive)
 {
@@ -713,11 +499,20 @@ ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, cons
         fs::create_directories(target, ec);
         if (ec) {
             ZipExtractResult result;
-            result.error = SystemErrorText("Creating folder", target.string(), ec.value());
+            result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating folder"};
+            result.error = DescribeError(*result.failure);
             return result;
         }
     }
-    return Extract(archive, target, Mode::KeepFolders, nullptr, options);
+    std::optional<std::string> password;
+    if (options.password) password = std::string(TrimBlanks(*options.password));
+    ExtractRequest request;
+    request.archive = archive;
+    request.target = target;
+    request.mode = Mode::KeepFolders;
+    request.password = password ? &*password : nullptr;
+    request.options = &options;
+    return Extract(request);
 }
 
 ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archive, std::string_view password,
@@ -730,16 +525,148 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
         }
     }
     const std::string trimmed(TrimBlanks(password));
-    return Extract(archive, target, Mode::Flatten, &trimmed, options);
+    ExtractRequest request;
+    request.archive = archive;
+    request.target = target;
+    request.mode = Mode::Flatten;
+    request.password = &trimmed;
+    request.options = &options;
+    return Extract(request);
+}
+
+ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
+                                  const ZipExtractOptions& options)
+{
+    std::error_code ec;
+    const bool targetExisted = fs::is_directory(target, ec);
+    if (!targetExisted) {
+        if (!fs::create_directory(target, ec) && ec) {
+            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+        }
+    }
+    const auto dropTargetIfNew = [&] {
+        std::error_code ignored;
+        if (!targetExisted && fs::is_empty(target, ignored)) fs::remove(target, ignored);
+    };
+    // The outer archive goes into a folder of our own inside the target first: nothing of
+    // the target changes before the password has proved right and the data checked.
+    fs::path staging;
+    {
+        std::mt19937_64 generator{std::random_device{}()};
+        for (int attempt = 0; attempt < 50 && staging.empty(); ++attempt) {
+            const fs::path candidate = target / (".velmora-restore-" + std::to_string(generator() % 1000000007u));
+            if (fs::create_directory(candidate, ec)) staging = candidate;
+        }
+    }
+    if (staging.empty()) {
+        dropTargetIfNew();
+        ZipExtractResult result;
+        result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating a work folder in"};
+        result.error = DescribeError(*result.failure);
+        return result;
+    }
+    struct StagingGuard {
+        fs::path path;
+        ~StagingGuard()
+        {
+            std::error_code ignored;
+            fs::remove_all(path, ignored);
+        }
+    } guard{staging};
+
+    const std::string trimmed(TrimBlanks(password));
+    ZipExtractOptions half = options;
+    if (options.progress) {
+        half.progress = [&options](std::uint64_t done, std::uint64_t total) { options.progress(done, total * 2); };
+    }
+    RunState outerState;
+    ExtractRequest outerRequest;
+    outerRequest.archive = archive;
+    outerRequest.target = staging;
+    outerRequest.mode = Mode::Flatten;
+    outerRequest.password = &trimmed;
+    outerRequest.options = &half;
+    outerRequest.state = &outerState;
+    ZipExtractResult outer = Extract(outerRequest);
+    if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
+        fs::remove_all(staging, ec);
+        guard.path.clear();
+        dropTargetIfNew();
+        return outer;
+    }
+
+    RunState state;
+    ZipExtractResult result = outer;
+    const fs::path inner = staging / "folder.zip";
+    bool innerUnpacked = false;
+    if (outer.ok && fs::is_regular_file(fs::symlink_status(inner, ec))) {
+        // Written by this run from the archive and checked: the plain archive is unpacked
+        // into the target and then removed.
+        ZipExtractOptions second = options;
+        if (options.progress) {
+            second.progress = [&options](std::uint64_t done, std::uint64_t total) {
+                options.progress(total + done, total * 2);
+            };
+        }
+        ExtractRequest innerRequest;
+        innerRequest.archive = inner;
+        innerRequest.target = target;
+        innerRequest.mode = Mode::Flatten;
+        innerRequest.password = &trimmed;
+        innerRequest.options = &second;
+        innerRequest.state = &state;
+        result = Extract(innerRequest);
+        result.filesWritten += outer.filesWritten - 1;
+        innerUnpacked = true;
+        if (!result.ok) return result;
+    }
+    // The outer archive's other files (all of them when it held no inner archive) move into
+    // the target under the same clash rule.
+    std::vector<fs::path> staged;
+    for (fs::directory_iterator it(staging, ec), end; !ec && it != end; it.increment(ec)) {
+        if (innerUnpacked && it->path() == inner) continue;
+        staged.push_back(it->path());
+    }
+    std::sort(staged.begin(), staged.end());
+    for (const fs::path& from : staged) {
+        const fs::path to = target / from.filename();
+        try {
+            if (!state.claimed.insert(to.string()).second) {
+                throw LayerFailure(ErrorKind::Clash, {}, to.string());
+            }
+            CheckedSink::CommitRules rules;
+            rules.notOver = archive;
+            CheckOutputSlot(to, rules);
+            std::error_code moveError;
+            fs::rename(from, to, moveError);
+            if (moveError) throw LayerFailure(ErrorKind::Io, "Writing", to.string(), moveError.value());
+        } catch (const LayerFailure& failure) {
+            if (!result.failure) {
+                result.failure = failure.Error();
+                result.error = DescribeError(failure.Error());
+                result.ok = false;
+            }
+        }
+    }
+    if (!innerUnpacked) result.filesWritten = outer.filesWritten;
+    ApplyFolderModes(state);
+    return result;
 }
 
 ZipExtractResult VerifyZipArchive(const fs::path& archive, std::string_view password,
-                                  const std::vector<ZipSource>* sources)
+                                  const std::vector<ZipSource>* sources, bool flattened)
 {
     const std::string copy(password);
     ZipExtractOptions options;
     options.restoreTimes = false;
-    return Extract(archive, {}, Mode::Verify, &copy, options, sources);
+    ExtractRequest request;
+    request.archive = archive;
+    request.mode = Mode::Verify;
+    request.flatVerify = flattened;
+    request.password = &copy;
+    request.options = &options;
+    request.sources = sources;
+    return Extract(request);
 }
 
 } // namespace velmora

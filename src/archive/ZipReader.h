@@ -5,6 +5,7 @@
 // each entry's CRC-32 and size are verified, output beyond the declared size is refused
 // (bounds archive bombs), and an entry that fails part way is removed, not left truncated.
 #include "archive/ArchiveCommon.h"
+#include "archive/EntryLayers.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -58,11 +59,14 @@ struct ZipExtractOptions {
     std::function<bool(std::string& password)> needPassword;
     // Sets the extracted files' modification times from the entries' MS-DOS times.
     bool restoreTimes = true;
+    // UnZipFile: the password for encrypted entries (trimmed); without one they fail.
+    std::optional<std::string> password;
 };
 
 struct ZipExtractResult {
     bool ok = false;
-    std::string error; // first failure, with the entry or path
+    std::string error; // first failure, with the entry or path (DescribeError of failure)
+    std::optional<archive::ExtractError> failure;
     std::uint64_t filesWritten = 0;
     std::uint64_t entriesPassed = 0;   // file entries read and checked without a fault
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
@@ -70,24 +74,43 @@ struct ZipExtractResult {
     std::vector<std::string> failures; // every failure in order, error being the first
 };
 
+// Rules of every extraction: the archive is opened once; an output path is never the
+// archive itself (device and inode) and never one that an earlier entry of the same run
+// wrote (such an entry fails, and so does the run); recorded Unix permission bits are
+// restored exactly, never setuid, setgid or sticky; links are never created.
+//
 // Extracts every entry below target keeping folder parts (folders are created as
-// needed). Encrypted entries make the call fail. Unsafe entries are skipped and make
+// needed). Encrypted entries need options.password. Unsafe entries are skipped and make
 // the result a failure; the other entries are still extracted.
 ZipExtractResult UnZipFile(const std::filesystem::path& archive, const std::filesystem::path& target,
                            const ZipExtractOptions& options = {});
 
 // Extracts every file entry directly into target under its bare name (folder parts
-// dropped, folder entries skipped; a later entry replaces an earlier one of the same
-// name), decrypting with password (leading and trailing blanks are trimmed). Creates
+// dropped, folder entries skipped; a second entry of the same name fails), decrypting with password (leading and trailing blanks are trimmed). Creates
 // target (one level) when missing and throws VelmoraError with the system error text
 // when that fails. Files written before a failure stay.
 ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std::filesystem::path& archive,
                                   std::string_view password, const ZipExtractOptions& options = {});
 
+// The protected-folder restore: the archive's files are extracted flat into a work folder
+// inside target; when the password is wrong nothing else happens and target is left as it
+// was (a target this call created is removed again). A "folder.zip" that this run wrote
+// and checked is then extracted flat into target and removed; the archive's other files
+// move into target. One clash rule spans both archives. Throws VelmoraError when target
+// cannot be created.
+ZipExtractResult RestoreProtected(const std::filesystem::path& archive, const std::filesystem::path& target,
+                                  std::string_view password, const ZipExtractOptions& options = {});
+
 // Reads every entry back (decrypting with password when an entry is encrypted) and
-// checks CRC-32 and size; when sources is given, also that each source file's current
-// content matches the entry of the same name and that no source is missing.
+// checks CRC-32 and size; when sources is given, also that every source comes back at
+// the path an extraction writes (flattened: as the flat extraction of a protected
+// archive does), with the same kind and content, and that the archive holds nothing else.
 ZipExtractResult VerifyZipArchive(const std::filesystem::path& archive, std::string_view password,
-                                  const std::vector<ZipSource>* sources = nullptr);
+                                  const std::vector<ZipSource>* sources = nullptr, bool flattened = false);
+
+// The Unix permission bits an entry records, when it records them: from archives made on
+// Unix or macOS, or from others in the form this writer uses (the Unix file type and mode
+// in the high 16 bits of the external attributes). Only the bits 0777.
+archive::FileMode RecordedMode(const ZipEntryInfo& entry);
 
 } // namespace velmora

@@ -37,6 +37,12 @@ inline constexpr const char* kQuestionEnd = " ?";
 // Texts of our own for what protecting refuses or finds, so that nothing is lost.
 inline constexpr TextPair kProtectRefused{"The folder cannot be protected: ",
                                           "Der Ordner kann nicht geschützt werden: "};
+inline constexpr TextPair kNameNotStorable{
+    "The folder cannot be protected: this name would not come back unchanged from the archive (it holds \\, a "
+    "control character or bytes that are not UTF-8, or is too long). Rename it first; nothing was changed: ",
+    "Der Ordner kann nicht geschützt werden: Dieser Name käme aus dem Archiv nicht unverändert zurück (er enthält "
+    "\\, ein Steuerzeichen oder Bytes, die kein UTF-8 sind, oder ist zu lang). Bitte zuerst umbenennen; nichts "
+    "wurde verändert: "};
 inline constexpr TextPair kVerifyFailed{
     "The archive did not match the folder when it was read back; the folder was left as it was: ",
     "Das Archiv stimmte beim Zurücklesen nicht mit dem Ordner überein; der Ordner blieb unverändert: "};

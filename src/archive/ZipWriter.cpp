@@ -51,6 +51,17 @@ std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, 
     return attributes;
 }
 
+// The Unix file type and permission bits (0777 at most) for the high half of the external
+// attributes, with the host byte left as the name rule sets it: Unix readers restore them
+// (Info-ZIP's unzip all but the execute bits from an MS-DOS host, 7-Zip when 0x8000 marks
+// the high half as a Unix mode); Windows readers look at the low attribute bits only.
+constexpr std::uint32_t kUnixExtension = 0x8000;
+std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
+{
+    if (perms == fs::perms::unknown) return 0;
+    return (isDirectory ? 0040000u : 0100000u) | (static_cast<std::uint32_t>(perms) & 0777u);
+}
+
 bool SameFile(const fs::path& a, const fs::path& b)
 {
     std::error_code ec;
@@ -657,7 +668,10 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
     plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
     const auto time = fs::last_write_time(source.path, ec);
     plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
-    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory);
+    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
+    if (const std::uint32_t mode = UnixModeWord(status.permissions(), source.isDirectory)) {
+        plan.attributes |= (mode << 16) | kUnixExtension;
+    }
     ok = true;
     return plan;
 }

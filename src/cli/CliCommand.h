@@ -54,6 +54,7 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context);
 int RunZip(const std::vector<std::string>& args, CliContext& context);
 int RunProtect(const std::vector<std::string>& args, CliContext& context);
 int RunUnzip(const std::vector<std::string>& args, CliContext& context);
+int RunRestore(const std::vector<std::string>& args, CliContext& context);
 int RunGunzip(const std::vector<std::string>& args, CliContext& context);
 int RunLnk(const std::vector<std::string>& args, CliContext& context);
 int RunList(const std::vector<std::string>& args, CliContext& context);

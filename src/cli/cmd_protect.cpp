@@ -71,6 +71,11 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     case ProtectStatus::InvalidInput:
         context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
         break;
+    case ProtectStatus::NameNotStorable:
+        context.err << "velmora-cli protect: the folder cannot be protected: '" << result.error
+                    << "': this name would not come back unchanged from the archive (it holds \\, a control "
+                       "character or bytes that are not UTF-8, or is too long); rename it first\n";
+        break;
     case ProtectStatus::Refused:
         context.err << "velmora-cli protect: the folder cannot be protected: " << result.error << "\n";
         break;

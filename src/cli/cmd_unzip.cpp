@@ -9,48 +9,76 @@
 
 namespace velmora::cli {
 
-int RunUnzip(const std::vector<std::string>& args, CliContext& context)
+namespace {
+
+struct ExtractArgs {
+    std::filesystem::path archive;
+    std::filesystem::path folder;
+    std::optional<std::string> password;
+};
+
+// ARCHIVE FOLDER [--password P]; returns an exit code when the arguments are not usable.
+std::optional<int> ParseExtractArgs(const std::string& command, const std::vector<std::string>& args,
+                                    CliContext& context, ExtractArgs& parsed)
 {
     std::vector<std::string> positional;
-    std::optional<std::string> password;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--password") {
-            if (++i >= args.size()) return UsageError("unzip", "--password needs a value", context);
-            password = args[i];
+            if (++i >= args.size()) return UsageError(command, "--password needs a value", context);
+            parsed.password = args[i];
         } else if (args[i].rfind("--password=", 0) == 0) {
-            password = args[i].substr(11);
+            parsed.password = args[i].substr(11);
         } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("unzip", "unknown option '" + args[i] + "'", context);
+            return UsageError(command, "unknown option '" + args[i] + "'", context);
         } else {
             positional.push_back(args[i]);
         }
     }
-    if (positional.size() != 2) return UsageError("unzip", "expected ARCHIVE and FOLDER", context);
-    const std::filesystem::path archive = positional[0];
-    const std::filesystem::path folder = positional[1];
-    if (folder.empty()) return UsageError("unzip", "FOLDER must not be empty", context);
+    if (positional.size() != 2) return UsageError(command, "expected ARCHIVE and FOLDER", context);
+    parsed.archive = positional[0];
+    parsed.folder = positional[1];
+    if (parsed.folder.empty()) return UsageError(command, "FOLDER must not be empty", context);
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(archive, ec)) {
-        context.err << "velmora-cli unzip: Zip file not found! '" << archive.string() << "'\n";
+    if (!std::filesystem::is_regular_file(parsed.archive, ec)) {
+        context.err << "velmora-cli " << command << ": Zip file not found! '" << parsed.archive.string() << "'\n";
         return kExitFailed;
     }
+    return std::nullopt;
+}
+
+} // namespace
+
+// Extracts with the archive's folders kept, encrypted or not.
+int RunUnzip(const std::vector<std::string>& args, CliContext& context)
+{
+    ExtractArgs parsed;
+    if (auto exit = ParseExtractArgs("unzip", args, context, parsed)) return *exit;
     ZipExtractOptions options;
     ProgressLine progress(context);
     options.progress = progress.Callback();
-    if (password) {
-        // A protected archive: its files, then the plain archive "folder.zip" inside it,
-        // unpacked into the folder; the archive itself is never touched.
-        const UnprotectResult result = UnprotectArchive(archive, folder, *password, options.progress);
-        progress.Finish();
-        if (!result.ok) {
-            context.err << "velmora-cli unzip: Unzip error/invalid password! " << result.error << "\n";
-            return kExitFailed;
-        }
-        return kExitOk;
-    }
-    const ZipExtractResult result = UnZipFile(archive, folder, options);
+    options.password = parsed.password;
+    const ZipExtractResult result = UnZipFile(parsed.archive, parsed.folder, options);
     progress.Finish();
-    return ReportExtraction("unzip", archive, result, context);
+    return ReportExtraction("unzip", parsed.archive, result, context);
+}
+
+// The protected-folder restore: the archive's files and the plain archive "folder.zip"
+// inside it go flat into the folder; the archive itself is never touched.
+int RunRestore(const std::vector<std::string>& args, CliContext& context)
+{
+    ExtractArgs parsed;
+    if (auto exit = ParseExtractArgs("restore", args, context, parsed)) return *exit;
+    if (!parsed.password) return UsageError("restore", "a password is needed", context);
+    ProgressLine progress(context);
+    const UnprotectResult result = UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
+    progress.Finish();
+    if (!result.ok) {
+        context.err << "velmora-cli restore: Unzip error/invalid password! " << result.error << "\n";
+        if (result.wrongPassword) context.err << "velmora-cli restore: nothing was changed\n";
+        return kExitFailed;
+    }
+    context.out << "Archive unzipped.\n";
+    return kExitOk;
 }
 
 } // namespace velmora::cli

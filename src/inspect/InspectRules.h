@@ -36,7 +36,5 @@ std::string DefaultAppName(std::string_view command, const PathRules& rules, boo
 // True when the operating system's product name says Windows 10.
 bool IsWindows10(std::string_view productName);
 
-// The value of a key in an os-release file ("KEY=value", the value possibly quoted).
-std::string OsReleaseValue(std::string_view content, std::string_view key);
 
 } // namespace velmora

@@ -132,10 +132,13 @@ std::optional<QString> ShowSaveFileDialog(QWidget* parent, const QString& captio
     return path;
 }
 
-std::optional<QString> ShowFolderDialog(QWidget* parent, const QString& caption, const QString& startFolder)
+std::optional<QString> ShowFolderDialog(QWidget* parent, const QString& caption, const QString& startFolder,
+                                        bool listFiles)
 {
     if (Hook().enabled) return NextHookText(caption);
-    const QString path = QFileDialog::getExistingDirectory(parent, caption, startFolder);
+    // Listing files as well helps to find a folder by what it holds; only a folder can be chosen.
+    const QString path = QFileDialog::getExistingDirectory(
+        parent, caption, startFolder, listFiles ? QFileDialog::Options() : QFileDialog::ShowDirsOnly);
     if (path.isEmpty()) return std::nullopt;
     return path;
 }

@@ -42,7 +42,8 @@ std::optional<QString> ShowOpenFileDialog(QWidget* parent, const QString& captio
                                           const QString& filter = QString());
 std::optional<QString> ShowSaveFileDialog(QWidget* parent, const QString& caption, const QString& startPath,
                                           const QString& filter = QString());
-std::optional<QString> ShowFolderDialog(QWidget* parent, const QString& caption, const QString& startFolder);
+std::optional<QString> ShowFolderDialog(QWidget* parent, const QString& caption, const QString& startFolder,
+                                        bool listFiles = false);
 QStringList ShowFoldersDialog(QWidget* parent, const QString& caption, const QString& startFolder);
 
 // The test hook. While enabled, no dialog is shown: each call is recorded and takes

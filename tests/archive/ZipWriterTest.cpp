@@ -42,6 +42,7 @@ TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
     const auto base = dir / "base";
     std::filesystem::create_directories(base / "sub");
     WriteFile(base / "one.txt", "one");
+    std::filesystem::permissions(base / "one.txt", static_cast<std::filesystem::perms>(0640));
     WriteFile(base / ".hidden", "h");
     WriteFile(base / "system.txt", "s");
     WriteFile(base / "sub" / "deep.txt", "d");
@@ -58,7 +59,10 @@ TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
     ASSERT_TRUE(listing.ok) << listing.error;
     ASSERT_EQ(listing.entries.size(), 1u);
     EXPECT_EQ(listing.entries[0].name, "one.txt");
-    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u);
+    // Windows attributes in the low half, the Unix type and mode in the high half (0x8000
+    // says so); the host byte stays MS-DOS.
+    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u | 0x8000u | (0100640u << 16));
+    EXPECT_EQ(listing.entries[0].versionMadeBy >> 8, 0);
     test::ExpectPeersAccept(base / "out.zip");
 }
 

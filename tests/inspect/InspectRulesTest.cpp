@@ -76,10 +76,6 @@ TEST(DefaultAppName, CutsCommandsToTheProgramName)
 
 TEST(InspectRules, ProductNameAndLastAccessThroughTheDosValue)
 {
-    const char* release = "NAME=\"Debian GNU/Linux\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n";
-    EXPECT_EQ(OsReleaseValue(release, "PRETTY_NAME"), "Debian GNU/Linux 12 (bookworm)");
-    EXPECT_EQ(OsReleaseValue("PRETTY_NAME='Windows 10 Pro'", "PRETTY_NAME"), "Windows 10 Pro");
-    EXPECT_EQ(OsReleaseValue(release, "VERSION"), "");
     EXPECT_TRUE(IsWindows10("Windows 10 Pro"));
     EXPECT_FALSE(IsWindows10("Debian GNU/Linux 12 (bookworm)"));
 

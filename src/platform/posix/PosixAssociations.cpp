@@ -1,6 +1,6 @@
 #include "platform/posix/PosixAssociations.h"
 
-#include "inspect/InspectRules.h"
+#include "platform/posix/OsRelease.h"
 #include "platform/posix/MimeApps.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFiles.h"

@@ -1,0 +1,197 @@
+// The decoder layer: one ByteSource per compression method, chosen from the table at the
+// end of this file.
+#include "archive/EntryLayers.h"
+
+#include "archive/EntryDecoder.h"
+
+#include <libdeflate.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace velmora::archive {
+
+namespace {
+
+// Method 0: the bytes as they are.
+class StoredDecoder final : public ByteSource {
+public:
+    explicit StoredDecoder(std::unique_ptr<ByteSource> packed) : m_packed(std::move(packed)) {}
+    std::size_t Read(unsigned char* data, std::size_t size) override { return m_packed->Read(data, size); }
+    void Finish() override { m_packed->Finish(); }
+
+private:
+    std::unique_ptr<ByteSource> m_packed;
+};
+
+// Entries whose packed and plain sizes together stay below this are inflated in one call;
+// larger ones stream.
+constexpr std::uint64_t kWholeInflateLimit = 40ull << 20;
+
+// Method 8: raw deflate. Small entries are read whole and inflated in one call; large ones
+// stream through zlib with bounded memory. Either way no more than the declared plain size
+// is produced (one byte more is reported as TooLarge by the sink).
+class InflateDecoder final : public ByteSource {
+public:
+    InflateDecoder(std::unique_ptr<ByteSource> packed, const DecoderParams& params)
+        : m_packed(std::move(packed)), m_params(params)
+    {}
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        if (m_params.packedSize + m_params.plainSize <= kWholeInflateLimit) return ReadWhole(data, size);
+        return ReadStreamed(data, size);
+    }
+    void Finish() override { m_packed->Finish(); }
+
+private:
+    std::size_t ReadWhole(unsigned char* data, std::size_t size)
+    {
+        if (!m_inflated) {
+            m_inflated = true;
+            thread_local std::vector<unsigned char> packed;
+            packed.resize(static_cast<std::size_t>(m_params.packedSize));
+            std::size_t got = 0;
+            while (got < packed.size()) {
+                const std::size_t n = m_packed->Read(packed.data() + got, packed.size() - got);
+                if (n == 0) break;
+                got += n;
+            }
+            thread_local std::unique_ptr<libdeflate_decompressor, void (*)(libdeflate_decompressor*)> decompressor(
+                libdeflate_alloc_decompressor(), libdeflate_free_decompressor);
+            if (!decompressor) throw std::bad_alloc();
+            // One byte of room beyond the declared size tells a larger stream from an exact one.
+            m_plain.resize(static_cast<std::size_t>(m_params.plainSize) + 1);
+            std::size_t made = 0;
+            const auto rc = libdeflate_deflate_decompress_ex(decompressor.get(), packed.data(), got, m_plain.data(),
+                                                             m_plain.size(), nullptr, &made);
+            if (rc == LIBDEFLATE_INSUFFICIENT_SPACE) throw LayerFailure(ErrorKind::TooLarge, {});
+            if (rc != LIBDEFLATE_SUCCESS) throw LayerFailure(ErrorKind::Damaged, "damaged compressed data");
+            m_plain.resize(made);
+        }
+        const std::size_t n = std::min(size, m_plain.size() - m_pos);
+        std::memcpy(data, m_plain.data() + m_pos, n);
+        m_pos += n;
+        return n;
+    }
+
+    std::size_t ReadStreamed(unsigned char* data, std::size_t size)
+    {
+        if (!m_stream) {
+            m_stream = std::make_unique<RawInflateStream>();
+            m_in.resize(1u << 18);
+        }
+        z_stream& zs = m_stream->Stream();
+        zs.next_out = data;
+        zs.avail_out = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
+        while (!m_ended && zs.avail_out > 0) {
+            if (zs.avail_in == 0) {
+                const std::size_t n = m_packed->Read(m_in.data(), m_in.size());
+                if (n == 0) throw LayerFailure(ErrorKind::Damaged, "damaged compressed data (ends early)");
+                zs.next_in = m_in.data();
+                zs.avail_in = static_cast<uInt>(n);
+            }
+            const int rc = inflate(&zs, Z_NO_FLUSH);
+            if (rc == Z_STREAM_END) {
+                m_ended = true;
+            } else if (rc != Z_OK) {
+                throw LayerFailure(ErrorKind::Damaged, "damaged compressed data");
+            }
+        }
+        return static_cast<std::size_t>(zs.next_out - data);
+    }
+
+    std::unique_ptr<ByteSource> m_packed;
+    DecoderParams m_params;
+    bool m_inflated = false;
+    std::vector<unsigned char> m_plain;
+    std::size_t m_pos = 0;
+    std::unique_ptr<RawInflateStream> m_stream;
+    std::vector<unsigned char> m_in;
+    bool m_ended = false;
+};
+
+// Deflate64, bzip2, LZMA, XZ and Zstandard: the decoders of EntryDecoder.h, holding the
+// layer they read from and reporting their faults as the layers do.
+class MethodDecoder final : public ByteSource {
+public:
+    MethodDecoder(std::unique_ptr<ByteSource> packed, const DecoderParams& params) : m_packed(std::move(packed))
+    {
+        Guarded([&] { m_decoder = MakeMethodDecoder(params.method, params.flags, *m_packed, params.plainSize); });
+    }
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        std::size_t n = 0;
+        Guarded([&] { n = m_decoder->Read(data, size); });
+        return n;
+    }
+    void Finish() override { m_decoder->Finish(); }
+
+private:
+    template <typename F> static void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (const DecodeError& error) {
+            const std::string text = error.what();
+            throw LayerFailure(text.find("larger than its declared size") != std::string::npos ? ErrorKind::TooLarge
+                               : text.find("is not supported") != std::string::npos       ? ErrorKind::Unsupported
+                                                                                          : ErrorKind::Damaged,
+                               text);
+        }
+    }
+
+    std::unique_ptr<ByteSource> m_packed;
+    std::unique_ptr<ByteSource> m_decoder;
+};
+
+std::unique_ptr<ByteSource> MakeMethodLayer(std::unique_ptr<ByteSource> packed, const DecoderParams& params)
+{
+    return std::make_unique<MethodDecoder>(std::move(packed), params);
+}
+
+using Factory = std::unique_ptr<ByteSource> (*)(std::unique_ptr<ByteSource>, const DecoderParams&);
+
+struct DecoderRow {
+    std::uint16_t method;
+    Factory make;
+};
+
+// One row per supported compression method.
+constexpr DecoderRow kDecoders[] = {
+    {0,
+     [](std::unique_ptr<ByteSource> packed, const DecoderParams& params) -> std::unique_ptr<ByteSource> {
+         if (params.packedSize != params.plainSize)
+             throw LayerFailure(ErrorKind::Damaged, "stored entry's sizes differ");
+         return std::make_unique<StoredDecoder>(std::move(packed));
+     }},
+    {8,
+     [](std::unique_ptr<ByteSource> packed, const DecoderParams& params) -> std::unique_ptr<ByteSource> {
+         return std::make_unique<InflateDecoder>(std::move(packed), params);
+     }},
+    {zipmethod::kDeflate64, MakeMethodLayer},
+    {zipmethod::kBzip2, MakeMethodLayer},
+    {zipmethod::kLzma, MakeMethodLayer},
+    {zipmethod::kZstd, MakeMethodLayer},
+    {zipmethod::kXz, MakeMethodLayer},
+};
+
+} // namespace
+
+std::unique_ptr<ByteSource> MakeDecoder(std::unique_ptr<ByteSource> packed, const DecoderParams& params)
+{
+    for (const DecoderRow& row : kDecoders) {
+        if (row.method == params.method) return row.make(std::move(packed), params);
+    }
+    return nullptr;
+}
+
+bool IsMethodSupported(std::uint16_t method)
+{
+    return std::any_of(std::begin(kDecoders), std::end(kDecoders),
+                       [method](const DecoderRow& row) { return row.method == method; });
+}
+
+} // namespace velmora::archive

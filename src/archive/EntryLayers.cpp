@@ -1,0 +1,292 @@
+#include "archive/EntryLayers.h"
+
+#include "archive/WinZipAes.h"
+
+#include "common/Errors.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace velmora::archive {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* KindText(ErrorKind kind)
+{
+    switch (kind) {
+    case ErrorKind::Io:
+        return "the system call failed";
+    case ErrorKind::NotArchive:
+        return "not an archive";
+    case ErrorKind::Damaged:
+        return "damaged data";
+    case ErrorKind::Unsupported:
+        return "not supported";
+    case ErrorKind::WrongPassword:
+        return "wrong or missing password";
+    case ErrorKind::UnsafeName:
+        return "unsafe name (absolute, drive letter or leaves the folder)";
+    case ErrorKind::Link:
+        return "links are not extracted";
+    case ErrorKind::Clash:
+        return "this path was already written by another entry";
+    case ErrorKind::IsArchive:
+        return "this path is the archive being read";
+    case ErrorKind::NotReplaceable:
+        return "an existing read-only file, link or special file is not replaced";
+    case ErrorKind::TooLarge:
+        return "more data than the entry declares";
+    case ErrorKind::Cancelled:
+        return "cancelled";
+    }
+    return "failed";
+}
+
+bool NoWriteBit(fs::perms perms)
+{
+    return (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none;
+}
+
+} // namespace
+
+std::string DescribeError(const ExtractError& error)
+{
+    std::string text;
+    if (!error.path.empty()) text = "'" + error.path + "': ";
+    text += error.detail.empty() ? KindText(error.kind) : error.detail;
+    if (error.kind == ErrorKind::Io && error.savedErrno != 0) {
+        text += ": ";
+        text += std::strerror(error.savedErrno);
+    }
+    return text;
+}
+
+SharedArchive::SharedArchive(const fs::path& path) : m_path(path)
+{
+    if (!m_file.Open(path, "rb")) {
+        throw LayerFailure(ErrorKind::Io, "Opening archive", path.string(), errno);
+    }
+}
+
+bool SharedArchive::ReadAt(std::uint64_t offset, void* data, std::size_t size)
+{
+    std::lock_guard lock(m_mutex);
+    return m_file.Seek(offset) && m_file.ReadExact(data, size);
+}
+
+std::size_t ArchiveRange::Read(unsigned char* data, std::size_t size)
+{
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_remaining));
+    if (n == 0) return 0;
+    if (!m_archive.ReadAt(m_offset, data, n)) {
+        throw LayerFailure(ErrorKind::Damaged, "the archive ends inside an entry", m_archive.Path().string());
+    }
+    m_offset += n;
+    m_remaining -= n;
+    return n;
+}
+
+bool TraditionalDecipher::KeyMatches(const unsigned char* header, std::string_view passwordBytes,
+                                     unsigned char expectedCheck)
+{
+    unsigned char copy[12];
+    std::copy(header, header + 12, copy);
+    PkwareCipher cipher(passwordBytes);
+    cipher.Decrypt(copy, 12);
+    return copy[11] == expectedCheck;
+}
+
+TraditionalDecipher::TraditionalDecipher(std::unique_ptr<ByteSource> inner, std::string_view passwordBytes,
+                                         unsigned char expectedCheck)
+    : m_inner(std::move(inner)), m_cipher(passwordBytes)
+{
+    unsigned char header[12];
+    if (m_inner->Read(header, 12) != 12) {
+        throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
+    }
+    m_cipher.Decrypt(header, 12);
+    if (header[11] != expectedCheck) {
+        throw LayerFailure(ErrorKind::WrongPassword, {});
+    }
+}
+
+std::size_t TraditionalDecipher::Read(unsigned char* data, std::size_t size)
+{
+    const std::size_t n = m_inner->Read(data, size);
+    m_cipher.Decrypt(data, n);
+    return n;
+}
+
+namespace {
+
+// The AES cipher layer: the verifier is checked when it is made, the authentication code
+// in Finish, before the sink puts anything in place.
+class AesDecipher final : public ByteSource {
+public:
+    AesDecipher(std::unique_ptr<ByteSource> inner, std::uint64_t size, std::uint8_t strength,
+                std::string_view passwordBytes)
+        : m_inner(std::move(inner))
+    {
+        Guarded([&] { m_source.emplace(*m_inner, size, strength, passwordBytes); });
+    }
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        std::size_t n = 0;
+        Guarded([&] { n = m_source->Read(data, size); });
+        return n;
+    }
+    void Finish() override
+    {
+        Guarded([&] { m_source->Finish(); });
+        m_inner->Finish();
+    }
+
+private:
+    template <typename F> static void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (const WrongPasswordError& error) {
+            throw LayerFailure(ErrorKind::WrongPassword, error.what());
+        } catch (const DecodeError& error) {
+            throw LayerFailure(ErrorKind::Damaged, error.what());
+        }
+    }
+
+    std::unique_ptr<ByteSource> m_inner;
+    std::optional<AesDecryptingSource> m_source;
+};
+
+} // namespace
+
+std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamSpec& spec)
+{
+    std::unique_ptr<ByteSource> source =
+        std::make_unique<ArchiveRange>(*spec.archive, spec.dataOffset, spec.dataLength);
+    DecoderParams params = spec.decoder;
+    params.packedSize = spec.dataLength;
+    if (spec.aesStrength != 0) {
+        if (spec.dataLength < AesOverhead(spec.aesStrength)) {
+            throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
+        }
+        source = std::make_unique<AesDecipher>(std::move(source), spec.dataLength, spec.aesStrength,
+                                               spec.passwordBytes);
+        params.packedSize -= AesOverhead(spec.aesStrength);
+    } else if (spec.encrypted) {
+        if (spec.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
+        source = std::make_unique<TraditionalDecipher>(std::move(source), spec.passwordBytes, spec.checkByte);
+        params.packedSize -= 12;
+    }
+    std::unique_ptr<ByteSource> decoder = MakeDecoder(std::move(source), params);
+    if (!decoder) {
+        throw LayerFailure(ErrorKind::Unsupported, MethodText(params.method) + " is not supported");
+    }
+    return decoder;
+}
+
+CheckedSink::CheckedSink(fs::path output) : m_output(std::move(output)) {}
+
+CheckedSink::~CheckedSink()
+{
+    if (!m_temp.empty()) {
+        m_file.Close();
+        std::error_code ec;
+        fs::remove(m_temp, ec);
+    }
+}
+
+void CheckedSink::Open()
+{
+    if (m_output.empty() || !m_temp.empty()) return;
+    try {
+        m_temp = CreateTempBeside(m_output, m_file);
+    } catch (const std::exception&) {
+        throw LayerFailure(ErrorKind::Io, "Creating file", m_output.string(), errno ? errno : EIO);
+    }
+    std::error_code ec;
+    // The new file's mode is what a new file gets here; until the data is checked and the
+    // final mode set, only the owner may read it.
+    m_defaultPerms = fs::status(m_temp, ec).permissions();
+    if (ec || m_defaultPerms == fs::perms::unknown) {
+        m_defaultPerms =
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
+    }
+    fs::permissions(m_temp, fs::perms::owner_read | fs::perms::owner_write, ec);
+    std::setvbuf(m_file.Handle(), nullptr, _IOFBF, 1 << 20);
+}
+
+void CheckedSink::Write(const unsigned char* data, std::size_t size)
+{
+    if (size == 0) return;
+    if (size > m_limit - m_total) throw LayerFailure(ErrorKind::TooLarge, {});
+    m_crc = Crc32(m_crc, data, size);
+    m_count += size;
+    m_total += size;
+    if (m_output.empty()) return;
+    Open();
+    if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+}
+
+void CheckedSink::Pump(ByteSource& source, CancelFlag cancel)
+{
+    thread_local std::vector<unsigned char> buffer;
+    buffer.resize(1u << 20);
+    for (;;) {
+        if (cancel && cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
+        const std::size_t n = source.Read(buffer.data(), buffer.size());
+        if (n == 0) break;
+        Write(buffer.data(), n);
+    }
+    source.Finish();
+}
+
+void CheckedSink::Check(std::uint32_t crc, std::uint64_t size) const
+{
+    if (m_count != size) {
+        throw LayerFailure(ErrorKind::Damaged,
+                           m_count < size ? "shorter than its declared size" : "larger than its declared size");
+    }
+    if (m_crc != crc) throw LayerFailure(ErrorKind::Damaged, "CRC-32 mismatch");
+}
+
+void CheckOutputSlot(const fs::path& output, const CheckedSink::CommitRules& rules)
+{
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(output, ec);
+    if (!fs::exists(status)) return;
+    if (fs::is_directory(status)) {
+        throw LayerFailure(ErrorKind::Clash, "a folder of this name exists", output.string());
+    }
+    if (!rules.notOver.empty() && !fs::is_symlink(status) && fs::equivalent(output, rules.notOver, ec) && !ec) {
+        throw LayerFailure(ErrorKind::IsArchive, {}, output.string());
+    }
+    if (rules.keepReadOnly) {
+        if (fs::is_symlink(status) || !fs::is_regular_file(status) || NoWriteBit(status.permissions()) ||
+            (rules.isReadOnly && rules.isReadOnly(output))) {
+            throw LayerFailure(ErrorKind::NotReplaceable, {}, output.string());
+        }
+    }
+}
+
+void CheckedSink::Commit(const CommitRules& rules)
+{
+    if (m_output.empty()) return;
+    Open(); // an empty entry still makes a file
+    if (!m_file.Close()) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+    std::error_code ec;
+    if (rules.time) fs::last_write_time(m_temp, *rules.time, ec);
+    const fs::perms perms =
+        rules.mode ? static_cast<fs::perms>(*rules.mode & 0777u) : (m_defaultPerms & fs::perms::all);
+    fs::permissions(m_temp, perms, ec);
+    if (ec) throw LayerFailure(ErrorKind::Io, "Setting the permissions of", m_output.string(), ec.value());
+    CheckOutputSlot(m_output, rules);
+    fs::rename(m_temp, m_output, ec);
+    if (ec) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), ec.value());
+    m_temp.clear();
+}
+
+} // namespace velmora::archive
