@@ -78,8 +78,8 @@ def main():
         zipdir = os.path.join(HERE, "corpus", "zip")
         for method, extra in [("Deflate64", []), ("BZip2", []), ("LZMA", []), ("XZ", []),
                               ("Deflate", ["-mem=AES256", "-ppw"]), ("LZMA", ["-mem=AES128", "-ppw"])]:
-            # "pw_": opens only with the password, so an extraction without one fails.
-            name = ("pw_" if extra else "ok_") + "method_" + method.lower() + ("_aes" if extra else "") + ".zip"
+            # An AES archive cannot be extracted without its password: its seed is "bad_".
+            name = ("bad_aes_%s_no_password.zip" if extra else "ok_method_%s.zip") % method.lower()
             target = os.path.join(zipdir, name)
             if os.path.exists(target):
                 os.remove(target)
