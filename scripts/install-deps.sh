@@ -12,6 +12,7 @@ packages=(
   xdg-utils desktop-file-utils dbus dbus-x11
   zip unzip 7zip python3 zstd liblnk-utils
   appstream dpkg-dev psmisc lsof
+  samba smbclient wine wine64 util-linux
 )
 
 missing=()

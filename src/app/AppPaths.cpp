@@ -2,7 +2,9 @@
 
 #include "common/Errors.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <vector>
 #include <system_error>
 
 namespace velmora {
@@ -30,11 +32,26 @@ void EnsureDataFolder(const AppPaths& paths)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path folder(paths.dataFolder);
+    const fs::path folder = fs::path(paths.dataFolder).lexically_normal();
     if (fs::is_directory(folder, ec)) return;
-    // One level only: the parent is expected to exist.
-    if (!fs::create_directory(folder, ec) && !fs::is_directory(folder)) {
-        throw VelmoraError(SystemErrorText("Cannot create folder", paths.dataFolder, ec.value()));
+    // The base-directory rules: every missing folder on the way is created, readable by
+    // the user alone. Folders that exist keep their permissions.
+    std::vector<fs::path> missing;
+    for (fs::path p = folder.has_filename() ? folder : folder.parent_path(); !p.empty(); p = p.parent_path()) {
+        const fs::file_status status = fs::status(p, ec);
+        if (status.type() != fs::file_type::not_found) break;
+        missing.push_back(p);
+        if (p == p.root_path()) break;
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (!fs::create_directory(*it, ec)) {
+            if (fs::is_directory(*it)) continue;
+            throw VelmoraError(SystemErrorText("Cannot create folder", it->string(), ec.value()));
+        }
+        fs::permissions(*it, fs::perms::owner_all, fs::perm_options::replace, ec);
+    }
+    if (!fs::is_directory(folder, ec)) {
+        throw VelmoraError(SystemErrorText("Cannot create folder", paths.dataFolder, ec ? ec.value() : ENOTDIR));
     }
 }
 

@@ -21,7 +21,8 @@ std::string UpdaterFileName(const PathRules& rules);
 
 AppPaths DeriveAppPaths(const IEnvironment& environment);
 
-// Creates the data folder when it is missing (one level); throws VelmoraError on failure.
+// Creates the data folder when it is missing, with every missing folder above it, each
+// with the permissions 0700; throws VelmoraError on failure.
 void EnsureDataFolder(const AppPaths& paths);
 
 } // namespace velmora

@@ -76,9 +76,9 @@ void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    // A missing file, or a folder of that name, leaves the language as it is. Anything
-    // else that cannot be read (no permission, a link loop) is an error.
-    if (fs::symlink_status(fs::path(settingsFile), ec).type() == fs::file_type::not_found) return;
+    // A missing file, a link to nothing, or a folder of that name, leaves the language as
+    // it is. Anything else that cannot be read (no permission, a link loop) is an error.
+    if (fs::status(fs::path(settingsFile), ec).type() == fs::file_type::not_found) return;
     if (fs::is_directory(fs::path(settingsFile), ec)) return;
     std::ifstream in(settingsFile, std::ios::binary);
     if (!in) throw VelmoraError(SystemErrorText("Cannot open file", settingsFile, errno));

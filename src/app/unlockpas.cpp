@@ -135,6 +135,11 @@ TFormLock::TFormLock(AppContext context, QWidget* parent) : QWidget(parent), m_c
 
     BuildControls();
     BuildToolBar();
+    // A start-up that fails before its own steps still leaves a usable window: English
+    // texts and no in-use mark until a file is shown.
+    ApplyLanguage();
+    ImageJa3->hide();
+    Label5->hide();
 
     TimerUpdate = new QTimer(this);
     TimerUpdate->setObjectName(QStringLiteral("TimerUpdate"));
@@ -219,7 +224,7 @@ void TFormLock::BuildControls()
     Edit1 = MakeEdit(GroupBox1, "Edit1", Qt::white, false);
     Place(Edit1, 26, 33, 388, 21);
     SpeedButton2 = MakeFlatButton(GroupBox1, "SpeedButton2", QIcon(QStringLiteral(":/app/open-folder.svg")));
-    Place(SpeedButton2, 416, 30, 28, 29);
+    Place(SpeedButton2, 416, 33, 28, 29);
 
     JvGradient7 = new GradientPanel(QColor(245, 241, 238), QColor(170, 170, 170), 200, this);
     JvGradient7->setObjectName(QStringLiteral("JvGradient7"));
@@ -668,11 +673,17 @@ void TFormLock::ToolButton4Click()
     if (!IsExistingFile(LocalPath(path))) return;
     const std::uint32_t attributes = AttributesFromBoxes(
         {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
-    // A failed write is not reported: the inspection below shows what the file really has.
-    const bool written = m_context.platform.attributes->WriteAttributes(LocalPath(path), attributes);
+    IFileAttributes& store = *m_context.platform.attributes;
+    // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
+    // reason; other failed writes are not reported: the inspection shows what the file has.
+    const bool refused = store.RefusalFor(LocalPath(path), attributes) != AttributeRefusal::None;
+    const bool written = !refused && store.WriteAttributes(LocalPath(path), attributes);
     m_context.waiter.Wait(kSettleTime);
     InspectFile(path);
-    if (written) {
+    if (refused) {
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       QString::fromUtf8(Pick(Language, FileOpsMessages::kNameAlwaysHidden)), MsgIcon::Error);
+    } else if (written) {
         ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
                        QString::fromUtf8(Pick(Language, MainMessages::kAttributesChanged)), MsgIcon::Information);
     }
@@ -721,6 +732,15 @@ void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
 void TFormLock::ToolButton2Click()
 {
     if (EditLApp->text().trimmed().isEmpty()) return;
+    const std::string launcher = LauncherAmong(m_context.platform.environment->Paths(),
+                                               {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
+    if (!launcher.empty()) {
+        // Ending a shell or interpreter by name would end every program that runs under it.
+        QString text = QString::fromUtf8(Pick(Language, FileOpsMessages::kLauncherRefused));
+        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
+                       text.replace(QStringLiteral("%1"), QString::fromStdString(launcher)), MsgIcon::Error);
+        return;
+    }
     const bool ended =
         EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(), m_context.waiter,
                               {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});

@@ -27,6 +27,12 @@ int RunAttrib(const std::vector<std::string>& args, CliContext& context)
         context.err << "velmora-cli attrib: '" << path << "' is no file\n";
         return kExitFailed;
     }
+    if (wanted && attributes->RefusalFor(path, *wanted) == AttributeRefusal::NameAlwaysHidden) {
+        context.err << "velmora-cli attrib: '" << path
+                    << "': Hidden cannot be cleared: a name that begins with a dot is always hidden; nothing was "
+                       "changed\n";
+        return kExitFailed;
+    }
     if (wanted) {
         int err = 0;
         if (!attributes->WriteAttributes(path, *wanted, &err)) {

@@ -1,6 +1,11 @@
 #include "cli/CliCommand.h"
 #include "common/DateTimeText.h"
+#include "common/FolderSafety.h"
 #include "folders/FolderDates.h"
+#include "folders/FolderTexts.h"
+#include "platform/FileMetadata.h"
+
+#include <cstring>
 
 #include <filesystem>
 #include <ostream>
@@ -28,13 +33,27 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
         }
     }
     int code = kExitOk;
+    const auto keep =
+        GuardedPaths(context.platform.environment->ProgramFilePath(), context.platform.environment->HomeFolder());
     for (std::size_t i = 1; i < args.size(); ++i) {
-        if (SetFolderTimes(*context.platform.times, args[i], *parsed, *parsed, *parsed)) {
+        const FolderDateResult result = ApplyFolderDate(*context.platform.times, args[i], *parsed, keep,
+                                                       {CopyMetadata, SameMetadata});
+        if (result.outcome == FolderDateOutcome::Set || result.outcome == FolderDateOutcome::Recreated) {
             context.out << args[i] << ": " << FormatDateText(*parsed, IsoStyleFormats()) << "\n";
-        } else {
-            context.err << "velmora-cli folder-date: the times of '" << args[i] << "' could not be set\n";
-            code = kExitFailed;
+            continue;
         }
+        const std::string text =
+            result.outcome == FolderDateOutcome::NotPermitted ? FolderTexts::kDateNotPermitted.english
+            : result.outcome == FolderDateOutcome::NotRecreated ? FolderTexts::kDateNotRecreated.english
+                                                                : FolderTexts::kDateFailed.english;
+        std::string message = text;
+        const auto put = [&message](const std::string& mark, const std::string& value) {
+            if (const std::size_t at = message.find(mark); at != std::string::npos) message.replace(at, 2, value);
+        };
+        put("%1", args[i]);
+        put("%2", result.outcome == FolderDateOutcome::NotRecreated ? result.detail : std::strerror(result.error));
+        context.err << "velmora-cli folder-date: " << message << "\n";
+        code = kExitFailed;
     }
     // Linux keeps no settable creation time: access and modification time are what changed.
     return code;

@@ -2,6 +2,7 @@
 
 #include "fileops/FileHolders.h"
 #include "fileops/ProcessTermination.h"
+#include "inspect/ExecLauncher.h"
 
 #include <charconv>
 #include <ostream>
@@ -40,6 +41,13 @@ int RunTerminate(const std::vector<std::string>& args, CliContext& context)
         return TerminateById(args[1], context);
     }
     if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
+    const std::string name = context.platform.environment->Paths().FileName(args[0]);
+    if (IsLauncherProgram(name)) {
+        context.err << "velmora-cli terminate: '" << name
+                    << "' is a shell, interpreter or launcher that runs many other programs, so it is not ended by "
+                       "name; nothing was ended\n";
+        return kExitFailed;
+    }
     const int result =
         TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), args[0]);
     if (result == 0) {

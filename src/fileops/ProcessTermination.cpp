@@ -1,5 +1,7 @@
 #include "fileops/ProcessTermination.h"
 
+#include "inspect/ExecLauncher.h"
+
 #include <chrono>
 
 namespace velmora {
@@ -35,7 +37,7 @@ bool ProgramNamesMatch(std::string_view a, std::string_view b)
 int TerminateProcessByName(IProcesses& processes, const PathRules& paths, std::string_view name)
 {
     // An empty name would match processes whose program is unknown: nothing to look for.
-    if (name.empty()) return 0;
+    if (name.empty() || IsLauncherProgram(name)) return 0;
     const std::int64_t own = processes.OwnProcessId();
     int result = 0;
     for (const ProcessEntry& entry : processes.Snapshot()) {
@@ -48,10 +50,20 @@ int TerminateProcessByName(IProcesses& processes, const PathRules& paths, std::s
     return result;
 }
 
+std::string LauncherAmong(const PathRules& paths, const AssociatedPrograms& programs)
+{
+    for (const std::string* field : {&programs.associatedApplication, &programs.defaultApplication}) {
+        const std::string name = paths.FileName(std::string(Trimmed(*field)));
+        if (!name.empty() && IsLauncherProgram(name)) return name;
+    }
+    return {};
+}
+
 bool EndAssociatedPrograms(IProcesses& processes, const PathRules& paths, IWaiter& waiter,
                            const AssociatedPrograms& programs)
 {
     if (Trimmed(programs.associatedApplication).empty()) return false;
+    if (!LauncherAmong(paths, programs).empty()) return false;
     const std::string firstName = paths.FileName(programs.associatedApplication);
     const std::string secondName = paths.FileName(programs.defaultApplication);
 

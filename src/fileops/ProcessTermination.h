@@ -14,7 +14,8 @@ namespace velmora {
 bool ProgramNamesMatch(std::string_view a, std::string_view b);
 
 // Ends every process (never our own) whose program file name, or whole program path,
-// matches name. Returns the outcome of the last attempt: 1 when that process accepted the
+// matches name. A shell, interpreter or launcher (IsLauncherProgram) is never ended by
+// name: many unrelated processes run under it; the result is then 0 and nothing is ended. Returns the outcome of the last attempt: 1 when that process accepted the
 // request, 0 when it refused or when nothing matched.
 int TerminateProcessByName(IProcesses& processes, const PathRules& paths, std::string_view name);
 
@@ -31,6 +32,10 @@ struct AssociatedPrograms {
 // application is not searched for again when it names the same program as the associated
 // one (the first search has already ended it), nor when no default program is known.
 // Nothing is searched for, and the result is false, when the associated field is blank.
+// The file name of the first of the two programs that is a shell, an interpreter or a
+// launcher; empty when neither is. EndAssociatedPrograms ends nothing while there is one.
+std::string LauncherAmong(const PathRules& paths, const AssociatedPrograms& programs);
+
 bool EndAssociatedPrograms(IProcesses& processes, const PathRules& paths, IWaiter& waiter,
                            const AssociatedPrograms& programs);
 

@@ -1,7 +1,10 @@
 #include "folders/FolderDates.h"
 
 #include "common/DateTimeText.h"
+#include "common/FolderSafety.h"
+#include "folders/FolderTools.h"
 
+#include <cerrno>
 #include <cmath>
 
 namespace velmora {
@@ -39,15 +42,52 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value)
 bool FitsFolderDate(TDateTime value) { return ThroughDosDateTime(value).has_value(); }
 
 bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
-                    TDateTime lastWrite)
+                    TDateTime lastWrite, int* savedErrno)
 {
     const std::optional<TDateTime> access = ThroughDosDateTime(lastAccess);
     const std::optional<TDateTime> write = ThroughDosDateTime(lastWrite);
-    if (!access || !write) return false;
-    if (*access == *write) return times.SetAccessAndModificationTime(path, *write);
+    if (!access || !write) {
+        if (savedErrno) *savedErrno = EINVAL;
+        return false;
+    }
+    if (*access == *write) return times.SetAccessAndModificationTime(path, *write, savedErrno);
     // Different access and write times: the service sets both to one value, then the
     // modification time alone is moved to its own value.
-    return times.SetAccessAndModificationTime(path, *access) && times.SetModificationTime(path, *write);
+    return times.SetAccessAndModificationTime(path, *access, savedErrno) &&
+           times.SetModificationTime(path, *write, savedErrno);
+}
+
+FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDateTime date,
+                                 const std::vector<std::filesystem::path>& keep, const MetadataService& metadata)
+{
+    FolderDateResult result;
+    int err = 0;
+    if (SetFolderTimes(times, path, date, date, date, &err)) {
+        result.outcome = FolderDateOutcome::Set;
+        return result;
+    }
+    result.error = err;
+    if (err == EPERM || err == EACCES) {
+        result.outcome = FolderDateOutcome::NotPermitted;
+        return result;
+    }
+    if (err != EBUSY && err != ETXTBSY) {
+        result.outcome = FolderDateOutcome::Failed;
+        return result;
+    }
+    const RecreateOutcome recreated = RecreateFolder(WithoutTrailingSeparator(path), keep, metadata, &result.detail);
+    if (recreated != RecreateOutcome::Recreated) {
+        result.outcome = FolderDateOutcome::NotRecreated;
+        if (result.detail.empty()) {
+            result.detail = recreated == RecreateOutcome::Guarded      ? "the folder holds the program or the home folder"
+                            : recreated == RecreateOutcome::CopyExists ? "'" + RecreationCopyPath(path) + "' exists"
+                                                                       : "the copy could not replace it";
+        }
+        return result;
+    }
+    result.outcome = SetFolderTimes(times, path, date, date, date, &result.error) ? FolderDateOutcome::Recreated
+                                                                                  : FolderDateOutcome::Failed;
+    return result;
 }
 
 } // namespace velmora

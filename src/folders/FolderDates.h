@@ -2,10 +2,13 @@
 // Folder dates for the folder tools: reading a folder's date, writing new times through
 // the MS-DOS date-time, and the date texts of the list and the date field.
 #include "common/DateTime.h"
+#include "folders/FolderTools.h"
 #include "platform/IFileTimes.h"
 #include "platform/ILocaleFormats.h"
 
+#include <filesystem>
 #include <optional>
+#include <vector>
 #include <string>
 #include <string_view>
 
@@ -36,7 +39,31 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value);
 // Sets the times of a file or folder. Linux cannot set the creation time: access and
 // modification time are set; the creation value is ignored. Every value passes through
 // the MS-DOS date-time; a value it cannot hold makes the call fail without a change.
+// On failure savedErrno (when given) receives the reason (EINVAL for a date out of range).
 bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime creation, TDateTime lastAccess,
-                    TDateTime lastWrite);
+                    TDateTime lastWrite, int* savedErrno = nullptr);
+
+enum class FolderDateOutcome {
+    Set,           // the folder has the new date
+    NotPermitted,  // not the owner (EPERM, EACCES): left as it is, never re-created
+    Failed,        // another reason (in error): left as it is
+    Recreated,     // busy: replaced by a full copy of itself, which got the new date
+    NotRecreated,  // busy, and no full copy could be made (in detail): left as it is
+};
+
+struct FolderDateResult {
+    FolderDateOutcome outcome = FolderDateOutcome::Failed;
+    int error = 0;
+    std::string detail;
+};
+
+// Gives a folder the new date as its access and modification time. Where the times
+// cannot be set because the folder is busy (EBUSY, ETXTBSY), the folder is re-created by
+// RecreateFolder (every entry keeps owner, permissions, extended attributes and times)
+// and the date is set on the copy. Any other failure, above all a folder of another
+// owner, leaves the folder exactly as it is: copying it would give it a new owner and
+// new permissions.
+FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDateTime date,
+                                 const std::vector<std::filesystem::path>& keep, const MetadataService& metadata);
 
 } // namespace velmora

@@ -22,7 +22,8 @@ std::optional<std::size_t> TargetRow(const std::vector<bool>& selected)
 std::string RecreationCopyPath(std::string_view path) { return WithoutTrailingSeparator(path) + "2"; }
 
 namespace {
-bool CopyTree(const fs::path& source, const fs::path& destination, std::string* error)
+bool CopyTree(const fs::path& source, const fs::path& destination, const MetadataService& metadata,
+              std::string* error)
 {
     std::error_code ec;
     fs::create_directory(destination, source, ec);
@@ -43,7 +44,8 @@ bool CopyTree(const fs::path& source, const fs::path& destination, std::string* 
         if (fs::is_symlink(status)) {
             fs::copy_symlink(from, to, ec);
         } else if (fs::is_directory(status)) {
-            if (!CopyTree(from, to, error)) return false;
+            if (!CopyTree(from, to, metadata, error)) return false;
+            continue;  // its properties were copied when its content was complete
         } else if (fs::is_regular_file(status)) {
             fs::copy_file(from, to, fs::copy_options::none, ec);
         } else {
@@ -54,12 +56,14 @@ bool CopyTree(const fs::path& source, const fs::path& destination, std::string* 
             if (error) *error = SystemErrorText("Copying", from.string(), ec.value());
             return false;
         }
+        if (!metadata.copy(from.string(), to.string(), error)) return false;
     }
     if (ec) {
         if (error) *error = SystemErrorText("Reading folder", source.string(), ec.value());
         return false;
     }
-    return true;
+    // The folder's own properties last: adding its entries changed its times.
+    return metadata.copy(source.string(), destination.string(), error);
 }
 
 bool SameFileBytes(const fs::path& a, const fs::path& b)
@@ -81,7 +85,7 @@ bool SameFileBytes(const fs::path& a, const fs::path& b)
 }
 
 // Every entry of 'a' has its twin in 'b'; counts the entries seen.
-bool Covers(const fs::path& a, const fs::path& b, std::size_t& count)
+bool Covers(const fs::path& a, const fs::path& b, const MetadataService& metadata, std::size_t& count)
 {
     std::error_code ec;
     fs::directory_iterator it(a, ec);
@@ -93,13 +97,14 @@ bool Covers(const fs::path& a, const fs::path& b, std::size_t& count)
         if (ec) return false;
         const fs::file_status sb = fs::symlink_status(other, ec);
         if (ec || sa.type() != sb.type()) return false;
+        if (!metadata.same(it->path().string(), other.string())) return false;
         if (fs::is_symlink(sa)) {
             const fs::path ta = fs::read_symlink(it->path(), ec);
             if (ec) return false;
             const fs::path tb = fs::read_symlink(other, ec);
             if (ec || ta != tb) return false;
         } else if (fs::is_directory(sa)) {
-            if (!Covers(it->path(), other, count)) return false;
+            if (!Covers(it->path(), other, metadata, count)) return false;
         } else if (fs::is_regular_file(sa)) {
             if (!SameFileBytes(it->path(), other)) return false;
         } else {
@@ -110,7 +115,8 @@ bool Covers(const fs::path& a, const fs::path& b, std::size_t& count)
 }
 } // namespace
 
-bool CopyFolder(const fs::path& source, const fs::path& destination, std::string* error)
+bool CopyFolder(const fs::path& source, const fs::path& destination, const MetadataService& metadata,
+                std::string* error)
 {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(destination, ec))) {
@@ -121,17 +127,19 @@ bool CopyFolder(const fs::path& source, const fs::path& destination, std::string
         if (error) *error = "Copying '" + source.string() + "': not a folder";
         return false;
     }
-    return CopyTree(source, destination, error);
+    return CopyTree(source, destination, metadata, error);
 }
 
-bool SameFolderContent(const fs::path& a, const fs::path& b)
+bool SameFolderContent(const fs::path& a, const fs::path& b, const MetadataService& metadata)
 {
     std::size_t countA = 0;
     std::size_t countB = 0;
-    return Covers(a, b, countA) && Covers(b, a, countB) && countA == countB;
+    return metadata.same(a.string(), b.string()) && Covers(a, b, metadata, countA) &&
+           Covers(b, a, metadata, countB) && countA == countB;
 }
 
-RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::path>& keep)
+RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::path>& keep,
+                               const MetadataService& metadata, std::string* error)
 {
     if (IsGuardedFolder(folder, keep)) return RecreateOutcome::Guarded;
     const fs::path original = WithoutTrailingSeparator(folder.string());
@@ -140,7 +148,8 @@ RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::pat
     // Anything of that name, or a name that cannot be checked, stops the re-creation.
     if (fs::symlink_status(copy, ec).type() != fs::file_type::not_found) return RecreateOutcome::CopyExists;
     // The copy did not exist before, so removing it on failure touches nothing of the user's.
-    if (!CopyFolder(original, copy) || !SameFolderContent(original, copy)) {
+    if (!CopyFolder(original, copy, metadata, error) || !SameFolderContent(original, copy, metadata)) {
+        if (error != nullptr && error->empty()) *error = "the copy of '" + original.string() + "' differs from it";
         fs::remove_all(copy, ec);
         return RecreateOutcome::CopyFailed;
     }

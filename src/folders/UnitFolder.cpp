@@ -4,6 +4,7 @@
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
+#include "platform/FileMetadata.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
 #include "ui/HelpFile.h"
@@ -16,6 +17,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 
+#include <cstring>
 #include <filesystem>
 
 namespace velmora {
@@ -80,6 +82,9 @@ void TFormFolder::BuildControls()
     DirectoryList->setAllColumnsShowFocus(true);
     DirectoryList->setStyleSheet(QStringLiteral("QTreeView::item { border: 1px solid #d0d0d0; }"));
     DirectoryList->header()->setStretchLastSection(false);
+    // The style's smallest section would widen the empty first column to about 25 pixels,
+    // and the three columns would no longer fit without a horizontal scrollbar.
+    DirectoryList->header()->setMinimumSectionSize(2);
     DirectoryList->setColumnWidth(0, 2);
     DirectoryList->setColumnWidth(1, 360);
     DirectoryList->setColumnWidth(2, 120);
@@ -243,15 +248,34 @@ void TFormFolder::ButtonSetDateClick()
         return;
     }
     const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
+    // A folder whose times cannot be set is never taken over: it is re-created only when
+    // it is busy, and only by a copy that keeps everything; each refusal says why.
+    QStringList refusals;
     for (int i = 0; i < rows; ++i) {
         QTreeWidgetItem* row = DirectoryList->topLevelItem(i);
         const QString path = row->text(1);
-        if (NT_SetDateTime(path, *newDate, *newDate, *newDate)) {
+        const FolderDateResult result = ApplyFolderDate(*m_context.platform.times, path.toStdString(), *newDate, keep,
+                                                       {CopyMetadata, SameMetadata});
+        QString refusal;
+        switch (result.outcome) {
+        case FolderDateOutcome::Set:
+        case FolderDateOutcome::Recreated:
             row->setText(2, ShortDateText(*newDate));
-        } else {
-            // Re-created folders carry the times of their creation; the row stays as it was.
-            RecreateFolder(WithoutTrailingSeparator(path.toStdString()), keep);
+            continue;
+        case FolderDateOutcome::NotPermitted:
+            refusal = Text(FolderTexts::kDateNotPermitted);
+            break;
+        case FolderDateOutcome::Failed:
+            refusal = Text(FolderTexts::kDateFailed).replace(QStringLiteral("%2"), QString::fromLocal8Bit(std::strerror(result.error)));
+            break;
+        case FolderDateOutcome::NotRecreated:
+            refusal = Text(FolderTexts::kDateNotRecreated).replace(QStringLiteral("%2"), QString::fromStdString(result.detail));
+            break;
         }
+        refusals << refusal.replace(QStringLiteral("%1"), path);
+    }
+    if (!refusals.isEmpty()) {
+        ShowMessageDialog(this, DialogKind::Error, refusals.join(QStringLiteral("\n\n")));
     }
     const std::string last = WithoutTrailingSeparator(DirectoryList->topLevelItem(rows - 1)->text(1).toStdString());
     ExploreFolderAsAdmin(QString::fromStdString(m_context.platform.environment->Paths().FolderWithSeparator(last)));
@@ -269,6 +293,11 @@ void TFormFolder::ToolButtonDelClick()
     std::error_code ec;
     if (!std::filesystem::is_directory(path.toStdString(), ec)) {
         ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kFolderNotFound));
+        return;
+    }
+    if (IsGuardedFolder(path.toStdString(), GuardedPaths(m_context.platform.environment->ProgramFilePath(),
+                                                         m_context.platform.environment->HomeFolder()))) {
+        ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDeleteGuarded));
         return;
     }
     if (ShowMessageBox(this, QStringLiteral("DarEzez"), Text(FolderTexts::kDeleteQuestion), MsgIcon::Question,

@@ -14,6 +14,12 @@ inline constexpr std::uint32_t kAttributeArchive = 0x20;
 inline constexpr std::uint32_t kSettableAttributes =
     kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive;
 
+// Why a set of attributes cannot be written to a file on this system.
+enum class AttributeRefusal {
+    None,
+    NameAlwaysHidden, // clearing Hidden on a name that the system hides by itself
+};
+
 class IFileAttributes {
 public:
     virtual ~IFileAttributes() = default;
@@ -24,6 +30,12 @@ public:
     // (links followed); bits outside the four are ignored. True when every part of the
     // write succeeded; on failure savedErrno (when given) receives the error.
     virtual bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) = 0;
+    // The reason WriteAttributes would refuse the set before changing anything; None when
+    // nothing speaks against it.
+    virtual AttributeRefusal RefusalFor(const std::string& /*path*/, std::uint32_t /*attributes*/)
+    {
+        return AttributeRefusal::None;
+    }
 };
 
 } // namespace velmora

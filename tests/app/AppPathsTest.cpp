@@ -45,6 +45,17 @@ TEST(AppPaths, CreatesTheDataFolderOneLevelDeep)
     EXPECT_TRUE(std::filesystem::is_directory(dir / "tessaly"));
     EnsureDataFolder(p);  // existing: fine
 
-    env.appData = (dir / "no" / "such").string();
+    // A first start without the configuration folder: every missing level is made, private.
+    env.appData = (dir / "home" / ".config").string();
+    EnsureDataFolder(DeriveAppPaths(env));
+    for (const auto& made : {dir / "home", dir / "home" / ".config", dir / "home" / ".config" / "tessaly"}) {
+        ASSERT_TRUE(std::filesystem::is_directory(made)) << made;
+        EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all) << made;
+    }
+    EXPECT_NE(std::filesystem::status(dir.path()).permissions(), std::filesystem::perms::owner_all);
+
+    // A file where a folder belongs is still an error.
+    test::WriteFile(dir / "file", "x");
+    env.appData = (dir / "file" / "sub").string();
     EXPECT_THROW(EnsureDataFolder(DeriveAppPaths(env)), VelmoraError);
 }

@@ -126,6 +126,28 @@ private slots:
         QCOMPARE(QString::fromStdString(test::ReadFile(f.SettingsFile())), QStringLiteral("0\r\n"));
     }
 
+    void firstStartWithoutAConfigurationFolderCreatesItPrivately()
+    {
+        Fixture f;
+        f.env.appData = (f.dir / "home" / ".config").string();
+        TFormLock& window = f.Start();
+        QVERIFY(DialogHook::Shown().empty());
+        ExpectLanguage(window, true);
+        for (const auto& made : {f.dir / "home", f.dir / "home" / ".config", f.dir / "home" / ".config" / "tessaly"}) {
+            QVERIFY(std::filesystem::is_directory(made));
+            QCOMPARE(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
+        }
+        QVERIFY(f.shell.calls.size() == 1);  // the sequence ran to its end: the updater was started
+    }
+
+    void openButtonSitsBesideThePathField()
+    {
+        Fixture f;
+        TFormLock& window = f.Start();
+        QCOMPARE(window.SpeedButton2->geometry(), QRect(416, 33, 28, 29));
+        QCOMPARE(window.SpeedButton2->parentWidget(), window.GroupBox1);
+    }
+
     void missingRightsWarnInTheLoadedLanguage()
     {
         Fixture f;
@@ -219,9 +241,12 @@ private slots:
         QCOMPARE(DialogHook::Shown()[0].caption, QStringLiteral("Velmora"));
         QCOMPARE(DialogHook::Shown()[0].icon, MsgIcon::Error);
         QVERIFY(DialogHook::Shown()[0].text.contains(QStringLiteral("tessaly.ini")));
-        // The later steps did not run: no start screen title, no texts, no updater.
+        // The later steps did not run: no start screen title, no updater. The window still
+        // holds its English texts from its creation and shows no in-use mark.
         QVERIFY(f.windows->FormFreeware->LabelTitle->text().isEmpty());
-        QVERIFY(window.ButtonClose->text().isEmpty());
+        ExpectLanguage(window, true);
+        QVERIFY(!window.ImageJa3->isVisible());
+        QVERIFY(!window.Label5->isVisible());
         QVERIFY(f.shell.calls.empty());
         QVERIFY(!window.TimerUpdate->isActive());
     }

@@ -59,6 +59,11 @@ TEST(Settings, LoadKeepsTheLanguageWithoutAFileAndFailsOnAnUnreadableOne)
     LoadSettingsFile((dir / "folder.ini").string(), language);
     EXPECT_EQ(language, 1);
 
+    // A link to nothing counts as no file.
+    std::filesystem::create_symlink("gone.ini", dir / "dangling.ini");
+    LoadSettingsFile((dir / "dangling.ini").string(), language);
+    EXPECT_EQ(language, 1);
+
     // A link pointing at itself exists but cannot be opened, even by root.
     std::filesystem::create_symlink("loop.ini", dir / "loop.ini");
     EXPECT_THROW(LoadSettingsFile((dir / "loop.ini").string(), language), VelmoraError);

@@ -172,7 +172,8 @@ private slots:
     void attributesAfterTheWriteAreWhatTheFileReallyHas()
     {
         Fixture f;
-        // A dot name stays hidden: the re-inspection ticks the box the user cleared.
+        // A dot name stays hidden: clearing Hidden is refused with its reason, nothing is
+        // written, and the re-inspection ticks the box the user cleared.
         const std::string dotName = (f.dir / ".profile").string();
         test::WriteFile(dotName, "x");
         f.Show(dotName);
@@ -181,7 +182,14 @@ private slots:
         f.window->CheckBox3->setChecked(true);
         f.window->ToolButton4->click();
         QVERIFY(f.window->CheckBox4->isChecked());
-        QVERIFY(f.window->CheckBox3->isChecked());
+        QCOMPARE(f.platform.attributes->ReadAttributes(dotName).value_or(0) & kAttributeReadOnly, 0u);
+        QCOMPARE(ShownTexts(), QStringLiteral("ZaDI: Hidden cannot be cleared: a name that begins with a dot is always "
+                                              "hidden. Rename the file to show it. Nothing was changed."));
+        QCOMPARE(DialogHook::Shown().back().icon, MsgIcon::Error);
+        // With Hidden kept, the other boxes are written as usual.
+        DialogHook::Reset();
+        f.window->ToolButton4->click();
+        QCOMPARE(f.platform.attributes->ReadAttributes(dotName).value_or(0) & kAttributeReadOnly, kAttributeReadOnly);
         QCOMPARE(ShownTexts(), QStringLiteral("ZaDI: Attributes changed"));
 
         // A write the system refuses shows no message; the view shows what the file has.
@@ -208,7 +216,7 @@ private slots:
         f.window->ToolButton4->click();
         QVERIFY(DialogHook::Shown().empty());
         QCOMPARE(refusing.ReadAttributes(plain).value_or(0xFFFF) & kAttributeSystem, 0u);
-        QCOMPARE(f.waiter.waits, 2);
+        QCOMPARE(f.waiter.waits, 3);  // one wait after each of the three saves
     }
 
     void attributesOfNoFileAreLeftAlone()
@@ -336,6 +344,62 @@ private slots:
         QVERIFY(f.window->ImageJa3->isHidden());
         QVERIFY(f.window->Label5->isHidden());
         QCOMPARE(f.window->EditGr->text(), QStringLiteral("kept"));
+    }
+
+    void terminationNeverEndsAShellBehindTheDefaultApplication()
+    {
+        Fixture f;
+        // A throw-away desktop whose only text application runs through "bash -c".
+        const std::filesystem::path data = f.dir / "data";
+        std::filesystem::create_directories(data / "applications");
+        std::filesystem::create_directory_symlink("/usr/share/mime", data / "mime");
+        std::filesystem::create_directories(f.dir / "bin");
+        const std::filesystem::path viewer = f.dir / "bin" / test::UniqueName("realview");
+        test::WriteFile(viewer, "#!/bin/sh\nexit 0\n");
+        std::filesystem::permissions(viewer, std::filesystem::perms::owner_all);
+        const auto writeEntry = [&](const std::string& exec) {
+            test::WriteFile(data / "applications" / "shellview.desktop",
+                            "[Desktop Entry]\nType=Application\nName=V\nExec=" + exec + "\nMimeType=text/plain;\n");
+        };
+        const QByteArray oldPath = qgetenv("PATH");
+        const std::pair<const char*, std::string> variables[] = {
+            {"XDG_CONFIG_HOME", (f.dir / "config").string()}, {"XDG_CONFIG_DIRS", (f.dir / "etc").string()},
+            {"XDG_DATA_HOME", (f.dir / "home").string()},     {"XDG_DATA_DIRS", data.string()},
+            {"XDG_CURRENT_DESKTOP", ""}, {"PATH", (f.dir / "bin").string() + ":" + oldPath.toStdString()}};
+        for (const auto& [name, value] : variables) qputenv(name, QByteArray::fromStdString(value));
+
+        // A shell of the user's that runs while the button is pressed.
+        const std::string file = (f.dir / "notes.txt").string();
+        test::WriteFile(file, "x");
+        test::ChildProcess shell("/bin/bash", {"-c", "sleep 60; true"});
+        QVERIFY(shell.Running());
+
+        // The line names its program behind the shell: that program is shown and looked for.
+        writeEntry("bash -c \"" + viewer.filename().string() + " --view %f\"");
+        f.Show(file);
+        QCOMPARE(f.window->EditLApp->text(), QString::fromStdString(viewer.string()));
+        QCOMPARE(f.window->EditDefApp->text(), QString::fromStdString(viewer.filename().string()));
+        f.window->SpeedButton4->click();
+        QCOMPARE(ShownTexts(), QStringLiteral("ZaDI: Application not running"));
+        QVERIFY(shell.Running());
+
+        // A line that names no program keeps its shell, which is refused by name.
+        DialogHook::Reset();
+        writeEntry("bash -c \"" + viewer.filename().string() + " %f | cat\"");
+        f.window->ClearFileView();
+        f.Show(file);
+        QVERIFY(f.window->EditLApp->text().endsWith(QStringLiteral("/bash")));
+        f.window->SpeedButton4->click();
+        QCOMPARE(DialogHook::Shown().size(), std::size_t(1));
+        QCOMPARE(DialogHook::Shown()[0].icon, MsgIcon::Error);
+        QVERIFY(DialogHook::Shown()[0].text.startsWith(QStringLiteral("'bash' is a shell, interpreter or launcher")));
+        QVERIFY(shell.Running());
+
+        qputenv("PATH", oldPath);
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS",
+                                 "XDG_CURRENT_DESKTOP"}) {
+            qunsetenv(name);
+        }
     }
 
     void terminationOfNothingRunningFails()

@@ -92,9 +92,9 @@ TEST(FileOpsCli, AttribActsOnTheLinkTargetAndTellsWhenADotNameStaysHidden)
     const auto dotName = dir / ".profile";
     test::WriteFile(dotName, "x");
     const CliRun run = RunCommand({"attrib", dotName.string(), "-"});
-    EXPECT_EQ(run.code, kExitOk);
-    EXPECT_EQ(run.out, "H\n");
-    EXPECT_NE(run.err.find("reads back as H"), std::string::npos) << run.err;
+    EXPECT_EQ(run.code, kExitFailed);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("always hidden"), std::string::npos) << run.err;
 }
 
 TEST(FileOpsCli, AttribRejectsBadLettersAndNonFiles)
@@ -163,4 +163,53 @@ TEST(FileOpsCli, TouchLeavesAFileHeldByAnotherProgramAlone)
     EXPECT_EQ(run.code, kExitFailed);
     EXPECT_NE(run.err.find("in use by another program"), std::string::npos) << run.err;
     EXPECT_EQ(std::filesystem::last_write_time(path), before);
+}
+
+TEST(FileOpsCli, TerminateRefusesShellsInterpretersAndLaunchers)
+{
+    test::ChildProcess shell("/bin/bash", {"-c", "sleep 60; true"});
+    ASSERT_TRUE(shell.Running());
+    for (const char* name : {"bash", "/usr/bin/bash", "python3", "env", "flatpak"}) {
+        const CliRun run = RunCommand({"terminate", name});
+        EXPECT_EQ(run.code, 1) << name;
+        EXPECT_NE(run.err.find("is a shell, interpreter or launcher"), std::string::npos) << run.err;
+    }
+    EXPECT_TRUE(shell.Running());
+}
+
+TEST(FileOpsCli, ReadOnlyGivesBackExactlyTheWriteBitsItTook)
+{
+    test::TempDir dir;
+    const std::string file = (dir / "g.txt").string();
+    test::WriteFile(file, "x");
+    for (const mode_t before : {mode_t(0664), mode_t(0644), mode_t(0666), mode_t(0620), mode_t(0600)}) {
+        ASSERT_EQ(chmod(file.c_str(), before), 0);
+        EXPECT_EQ(RunCommand({"attrib", file, "AR"}).out, "AR\n");
+        struct stat st {};
+        stat(file.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, before & 0555) << std::oct << before;
+        EXPECT_EQ(RunCommand({"attrib", file, "A"}).out, "A\n");
+        stat(file.c_str(), &st);
+        EXPECT_EQ(st.st_mode & 0777, before) << std::oct << before;
+    }
+    // Made read-only elsewhere (nothing remembered): the owner's write bit comes back.
+    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    EXPECT_EQ(RunCommand({"attrib", file, "-"}).out, "-\n");
+    struct stat st {};
+    stat(file.c_str(), &st);
+    EXPECT_EQ(st.st_mode & 0777, mode_t(0644));
+}
+
+TEST(FileOpsCli, ClearingHiddenOnADotNameFailsAndChangesNothing)
+{
+    test::TempDir dir;
+    const std::string file = (dir / ".profile").string();
+    test::WriteFile(file, "x");
+    const CliRun refused = RunCommand({"attrib", file, "A"});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("a name that begins with a dot is always hidden"), std::string::npos) << refused.err;
+    EXPECT_EQ(RunCommand({"attrib", file}).out, "H\n");
+    const CliRun kept = RunCommand({"attrib", file, "AH"});
+    EXPECT_EQ(kept.code, 0) << kept.err;
+    EXPECT_EQ(kept.out, "AH\n");
 }

@@ -6,6 +6,11 @@
 
 #include <sstream>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 using namespace velmora;
 namespace fs = std::filesystem;
 
@@ -51,4 +56,41 @@ TEST(FolderDateCli, DateTable)
             }
         }
     }
+}
+
+TEST(FolderDateCli, AnotherUsersFolderIsLeftAsItIsAndTheMessageSaysWhy)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user (nobody)";
+    if (std::system("command -v setpriv >/dev/null 2>&1") != 0) GTEST_SKIP() << "setpriv is not installed";
+    test::TempDir dir;
+    // A shared folder like /tmp, holding a folder of root's that nobody may read.
+    fs::create_directories(dir / "shared" / "Roots" / "Sub");
+    test::WriteFile(dir / "shared" / "Roots" / "file.txt", "root's");
+    ASSERT_EQ(chmod((dir / "shared").c_str(), 01777), 0);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir / "shared" / "Roots").c_str(), old, 0), 0);
+
+    const char* bin = std::getenv("VELMORA_BIN_DIR");
+    // The program is built into bin/ of the build folder, two levels above this test.
+    const fs::path cli =
+        (bin && *bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
+                                           "bin") /
+        "velmora-cli";
+    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups '" + cli.string() +
+                                "' folder-date 2021-03-01 '" + (dir / "shared" / "Roots").string() + "' 2>'" +
+                                (dir / "err").string() + "'";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), cli::kExitFailed);
+    EXPECT_NE(test::ReadFile(dir / "err").find("only the folder's owner or an administrator may change its times"),
+              std::string::npos)
+        << test::ReadFile(dir / "err");
+
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "shared" / "Roots").c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 0u);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1000000000);
+    EXPECT_FALSE(fs::exists(dir / "shared" / "Roots2"));
+    EXPECT_EQ(test::ReadFile(dir / "shared" / "Roots" / "file.txt"), "root's");
 }

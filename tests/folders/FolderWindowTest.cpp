@@ -4,6 +4,7 @@
 #include "folders/UnitFolder.h"
 #include "ui/Messages.h"
 
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -150,7 +151,10 @@ private slots:
         f.env.home = (f.dir / "Users" / "me").string();
         f.Show(1, {outer});
         f.window->ToolButtonDel->click();
-        QCOMPARE(LastText(), QStringLiteral("Deleting folder failed "));
+        // Refused before the question, with the reason.
+        QCOMPARE(DialogHook::Shown().size(), std::size_t(1));
+        QCOMPARE(LastText(), QStringLiteral("This folder is not deleted: it is the root folder, or it holds the "
+                                            "running program or your home folder."));
         QVERIFY(fs::exists(f.dir / "Users" / "file.txt"));
     }
 
@@ -233,21 +237,36 @@ private slots:
         QVERIFY(f.shell.calls.empty());
     }
 
-    void aFolderWhoseTimesCannotBeSetIsRecreatedIntact()
+    void aFolderOfAnotherOwnerIsNeverRecreatedAndTheMessageSaysWhy()
     {
         Fixture f;
         const QString a = f.MakeFolder("A");
+        const QString b = f.MakeFolder("B");
         fs::create_directories(f.dir / "A" / "Sub");
         test::WriteFile(f.dir / "A" / "Sub" / ".deep", "deep");
-        f.times.refuse.insert(a.toStdString());
-        f.Show(1, {a});
+        f.times.refuse.insert(a.toStdString());  // EPERM: not the owner
+        f.Show(1, {a, b});
         f.window->EditDate->setText(QStringLiteral("01.03.2021"));
         f.window->ToolButtonDate->click();
-        QVERIFY(f.times.sets.empty());
+        QCOMPARE(f.times.sets.size(), std::size_t(1));  // B only
         QCOMPARE(test::ReadFile(f.dir / "A" / "Sub" / ".deep"), std::string("deep"));
-        QCOMPARE(test::ReadFile(f.dir / "A" / "file.txt"), std::string("A"));
         QVERIFY(!fs::exists(f.dir / "A2"));
         QCOMPARE(f.Cell(0, 2), QStringLiteral("06.05.2020"));  // the row keeps its date text
+        QCOMPARE(f.Cell(1, 2), QStringLiteral("01.03.2021"));
+        QCOMPARE(DialogHook::Shown().size(), std::size_t(1));
+        QCOMPARE(DialogHook::Shown()[0].icon, MsgIcon::Error);
+        QCOMPARE(LastText(), QStringLiteral("The date of '%1' was not set: only the folder's owner or an administrator "
+                                            "may change its times. The folder was left as it is.")
+                                 .arg(a));
+    }
+
+    void theEmptyFirstColumnIsTwoPixelsWide()
+    {
+        Fixture f;
+        f.Show(1, {f.MakeFolder("A")});
+        QCOMPARE(f.window->DirectoryList->columnWidth(0), 2);
+        QCOMPARE(f.window->DirectoryList->columnWidth(1), 360);
+        QVERIFY(!f.window->DirectoryList->horizontalScrollBar()->isVisible());
     }
 };
 

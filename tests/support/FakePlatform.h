@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <set>
 #include <string>
@@ -131,6 +132,7 @@ public:
     TDateTime now = 0;
     std::map<std::string, TDateTime> modified;
     std::set<std::string> refuse;  // paths whose times cannot be set
+    int refuseWith = EPERM;        // the reason given for them
     std::vector<std::pair<std::string, TDateTime>> sets;
 
     std::optional<TDateTime> ModificationTime(const std::string& path) override
@@ -140,13 +142,16 @@ public:
         return it->second;
     }
     std::optional<TDateTime> LastAccessTime(const std::string& path) override { return ModificationTime(path); }
-    bool SetModificationTime(const std::string& path, TDateTime local, int* = nullptr) override
+    bool SetModificationTime(const std::string& path, TDateTime local, int* err = nullptr) override
     {
-        return SetAccessAndModificationTime(path, local);
+        return SetAccessAndModificationTime(path, local, err);
     }
-    bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* = nullptr) override
+    bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* err = nullptr) override
     {
-        if (refuse.count(path) != 0) return false;
+        if (refuse.count(path) != 0) {
+            if (err) *err = refuseWith;
+            return false;
+        }
         sets.emplace_back(path, local);
         modified[path] = local;
         return true;

@@ -7,13 +7,19 @@ namespace velmora {
 namespace {
 
 struct BinaryLayout {
-    std::size_t textEnd = 0;      // index of the NUL after the text
+    std::size_t textEnd = 0;     // index of the NUL after the text
     std::uint16_t version = 0;
-    std::size_t infoOffset = 0;   // start of the version's info
-    std::size_t wordOffset = 0;   // the attribute word inside the blob
+    std::size_t infoOffset = 0;  // start of the version's info, after the level
+    std::size_t wordOffset = 0;  // the attribute word inside the blob
 };
 
 std::size_t AlignUp(std::size_t value, std::size_t alignment) { return (value + alignment - 1) / alignment * alignment; }
+
+std::uint16_t ReadLe16(std::string_view bytes, std::size_t at)
+{
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[at]) |
+                                      (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
 
 std::uint32_t ReadLe32(std::string_view bytes, std::size_t at)
 {
@@ -54,6 +60,28 @@ std::optional<std::uint32_t> ParseHexText(std::string_view text)
     return value;
 }
 
+// The fixed part of each version's info (fields of variable length at its end, such as
+// the name of version 2, are not counted).
+std::size_t FixedInfoSize(std::uint16_t version)
+{
+    switch (version) {
+    case 1: return 4 + 4 + 8 + 8 + 8 + 8;          // attrib, ea_size, size, alloc_size, create, change
+    case 2: return 4 + 4 + 4 + 8 + 8 + 8 + 8 + 8;  // flags, attrib, ea_size, sizes, three times
+    case 3: return 4 + 4 + 4 + 8 + 8 + 8 + 8;      // valid_flags, attrib, ea_size, sizes, two times
+    case 4: return 4 + 4 + 8 + 8;                  // valid_flags, attrib, itime, create_time
+    case 5: return 4 + 4 + 8;                      // valid_flags, attrib, create_time
+    default: return 0;
+    }
+}
+
+// A text followed by a NUL and more bytes is a binary record; nothing when there is no NUL
+// or nothing after it (the text form).
+bool LooksBinary(std::string_view blob)
+{
+    const std::size_t nul = blob.find('\0');
+    return nul != std::string_view::npos && nul + 1 < blob.size();
+}
+
 std::optional<BinaryLayout> FindBinaryLayout(std::string_view blob)
 {
     const std::size_t nul = blob.find('\0');
@@ -63,17 +91,18 @@ std::optional<BinaryLayout> FindBinaryLayout(std::string_view blob)
     BinaryLayout layout;
     layout.textEnd = nul;
     const std::size_t versionOffset = AlignUp(nul + 1, 2);
-    if (versionOffset + 2 > blob.size()) {
+    const std::size_t levelOffset = versionOffset + 2;
+    if (levelOffset + 2 > blob.size()) {
         return std::nullopt;
     }
-    layout.version = static_cast<std::uint16_t>(static_cast<unsigned char>(blob[versionOffset]) |
-                                                (static_cast<unsigned char>(blob[versionOffset + 1]) << 8));
-    if (layout.version < 1 || layout.version > 5) {
+    layout.version = ReadLe16(blob, versionOffset);
+    // The union repeats its level; a record whose level differs is not one we know.
+    if (FixedInfoSize(layout.version) == 0 || ReadLe16(blob, levelOffset) != layout.version) {
         return std::nullopt;
     }
-    layout.infoOffset = AlignUp(versionOffset + 2, 4);
+    layout.infoOffset = AlignUp(levelOffset + 2, 4);
     layout.wordOffset = layout.infoOffset + (layout.version == 1 ? 0 : 4);
-    if (layout.wordOffset + 4 > blob.size()) {
+    if (layout.infoOffset + FixedInfoSize(layout.version) > blob.size()) {
         return std::nullopt;
     }
     return layout;
@@ -82,16 +111,21 @@ std::optional<BinaryLayout> FindBinaryLayout(std::string_view blob)
 // Versions 3 to 5 start their info with flags that say which fields are valid.
 constexpr std::uint32_t kValidAttribute = 0x1;
 
+bool HasValidFlags(std::uint16_t version) { return version >= 3; }
+
 } // namespace
 
 std::optional<std::uint32_t> ParseDosAttributeBlob(std::string_view blob)
 {
     if (const auto layout = FindBinaryLayout(blob)) {
-        if (layout->version < 3 || (ReadLe32(blob, layout->infoOffset) & kValidAttribute) != 0) {
+        if (!HasValidFlags(layout->version) || (ReadLe32(blob, layout->infoOffset) & kValidAttribute) != 0) {
             return ReadLe32(blob, layout->wordOffset);
         }
-        // The record does not carry the word; its text still does.
+        // The record does not carry the word; its text still may.
         return ParseHexText(blob.substr(0, layout->textEnd));
+    }
+    if (LooksBinary(blob)) {
+        return std::nullopt;
     }
     // The text form, possibly followed by one NUL.
     std::string_view text = blob;
@@ -108,24 +142,36 @@ std::string DosAttributeText(std::uint32_t attributes)
     return text;
 }
 
-std::string UpdatedDosAttributeBlob(std::string_view oldBlob, std::uint32_t attributes)
+std::optional<std::string> UpdatedDosAttributeBlob(std::string_view oldBlob, std::uint32_t attributes)
 {
     const auto layout = FindBinaryLayout(oldBlob);
     if (!layout) {
+        if (LooksBinary(oldBlob)) {
+            return std::nullopt;
+        }
         return DosAttributeText(attributes);
     }
-    // Lay the record out again behind the new text: the info keeps its 4-byte alignment,
-    // so its fields move as one block.
+    if (layout->textEnd == 0) {
+        // An empty text: the record stays byte for byte the same apart from the word.
+        std::string blob(oldBlob);
+        WriteLe32(blob, layout->wordOffset, attributes);
+        if (HasValidFlags(layout->version)) {
+            WriteLe32(blob, layout->infoOffset, ReadLe32(blob, layout->infoOffset) | kValidAttribute);
+        }
+        return blob;
+    }
+    // A text of the old kind is kept in step with the word. The info keeps its 4-byte
+    // alignment behind the new text, so its fields move as one block.
     std::string blob = DosAttributeText(attributes);
     blob.push_back('\0');
     blob.resize(AlignUp(blob.size(), 2), '\0');
-    blob.push_back(static_cast<char>(layout->version & 0xFF));
-    blob.push_back(static_cast<char>(layout->version >> 8));
+    const std::size_t versionOffset = AlignUp(layout->textEnd + 1, 2);
+    blob.append(oldBlob.substr(versionOffset, 4));  // version and level
     blob.resize(AlignUp(blob.size(), 4), '\0');
     const std::size_t newInfo = blob.size();
     blob.append(oldBlob.substr(layout->infoOffset));
     WriteLe32(blob, newInfo + (layout->wordOffset - layout->infoOffset), attributes);
-    if (layout->version >= 3) {
+    if (HasValidFlags(layout->version)) {
         WriteLe32(blob, newInfo, ReadLe32(blob, newInfo) | kValidAttribute);
     }
     return blob;

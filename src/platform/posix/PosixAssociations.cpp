@@ -1,5 +1,6 @@
 #include "platform/posix/PosixAssociations.h"
 
+#include "inspect/ExecLauncher.h"
 #include "platform/posix/OsRelease.h"
 #include "platform/posix/MimeApps.h"
 #include "platform/posix/PosixEnvironment.h"
@@ -64,7 +65,17 @@ std::string CommandFor(const std::string& extension, ListScope scope)
     }
     MimeAppsLookup lookup(CurrentLocations(), scope);
     const std::optional<DesktopEntry> entry = lookup.DefaultApplication(types);
-    return entry ? entry->exec : std::string();
+    if (!entry) {
+        return {};
+    }
+    // A line that starts with a launcher ("env", "sh -c", "flatpak run", ...) stands for
+    // the program it names behind it; one that names none keeps its launcher.
+    const std::vector<std::string> words = SplitExec(entry->exec);
+    const ExecProgram program = ResolveExecLauncher(words);
+    if (program.launcher.empty() || program.words.empty()) {
+        return entry->exec;
+    }
+    return JoinExecWords(program.words);
 }
 
 bool IsExecutableFile(const std::string& path)
@@ -119,7 +130,18 @@ ExecutableLookup PosixAssociations::FindExecutable(const std::string& file, cons
     if (!entry) {
         return {kFindNoAssociation, {}};
     }
-    const std::vector<std::string> words = SplitExec(entry->exec);
+    const std::vector<std::string> exec = SplitExec(entry->exec);
+    // Through a launcher to the program the line names; a launcher that names none is
+    // shown as it is (and is never ended by name).
+    const ExecProgram resolved = ResolveExecLauncher(exec);
+    const std::vector<std::string>& words = resolved.words.empty() ? exec : resolved.words;
+    if (resolved.script && !words.empty() && words.front().front() == '/') {
+        // A script run by its interpreter need not be executable itself.
+        struct stat script {};
+        if (stat(words.front().c_str(), &script) == 0 && S_ISREG(script.st_mode)) {
+            return {kFindSuccess, words.front()};
+        }
+    }
     const char* pathVariable = std::getenv("PATH");
     const std::string program =
         ResolveProgram(words.empty() ? std::string() : words.front(),

@@ -6,6 +6,7 @@
 #include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
@@ -28,6 +29,8 @@ constexpr long kSmb2Magic = static_cast<long>(0xFE534D42u);
 constexpr const char* kNtfsAttribute = "system.ntfs_attrib";
 constexpr const char* kCifsAttribute = "user.cifs.dosattrib";
 constexpr const char* kDosAttribute = "user.DOSATTRIB";
+// The write bits that setting read-only took away, as octal text ("220").
+constexpr const char* kWriteBitsAttribute = "user.velmora.writebits";
 
 constexpr std::uint32_t kDirectory = 0x10;
 constexpr mode_t kAnyWrite = S_IWUSR | S_IWGRP | S_IWOTH;
@@ -199,6 +202,37 @@ bool UpdateHiddenFile(const std::string& folder, const std::string& name, bool h
     return ReplaceFileAtomically(listPath, updated, &err);
 }
 
+// The write bits remembered when read-only was set; nothing when there is no valid record.
+std::optional<mode_t> RememberedWriteBits(const std::string& path)
+{
+    std::string value;
+    int err = 0;
+    if (!GetAttribute(path, kWriteBitsAttribute, value, err) || value.empty() || value.size() > 4) {
+        return std::nullopt;
+    }
+    mode_t bits = 0;
+    for (char c : value) {
+        if (c < '0' || c > '7') return std::nullopt;
+        bits = static_cast<mode_t>(bits * 8 + static_cast<mode_t>(c - '0'));
+    }
+    // Only write bits are ever given back, whatever the record says.
+    bits &= kAnyWrite;
+    return bits != 0 ? std::optional<mode_t>(bits) : std::nullopt;
+}
+
+bool RememberWriteBits(const std::string& path, mode_t bits, int& err)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%o", static_cast<unsigned>(bits & kAnyWrite));
+    if (setxattr(path.c_str(), kWriteBitsAttribute, text, std::strlen(text), 0) != 0) {
+        err = errno;
+        return false;
+    }
+    return true;
+}
+
+void ForgetWriteBits(const std::string& path) { removexattr(path.c_str(), kWriteBitsAttribute); }
+
 bool SetMode(const std::string& path, mode_t mode, int& err)
 {
     if (chmod(path.c_str(), mode & 07777) != 0) {
@@ -216,7 +250,8 @@ std::optional<std::uint32_t> PosixFileAttributes::ReadAttributes(const std::stri
     if (path.empty() || stat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
-    std::uint32_t word = ReadStoredWord(path, ProbeStore(path)).value_or(0);
+    const std::optional<std::uint32_t> stored = ReadStoredWord(path, ProbeStore(path));
+    std::uint32_t word = stored.value_or(0);
     if (S_ISDIR(st.st_mode)) {
         word |= kDirectory;
     }
@@ -225,10 +260,23 @@ std::optional<std::uint32_t> PosixFileAttributes::ReadAttributes(const std::stri
     }
     std::string folder;
     const std::string name = NameOf(path, folder);
-    if (IsDotName(name) || ListedInHiddenFile(folder, name)) {
+    // The folder's ".hidden" list counts where no attribute word is stored: a stored word
+    // is what other programs (file servers, compatibility layers) change, so it decides.
+    if (IsDotName(name) || (!stored && ListedInHiddenFile(folder, name))) {
         word |= kAttributeHidden;
     }
     return word;
+}
+
+AttributeRefusal PosixFileAttributes::RefusalFor(const std::string& path, std::uint32_t attributes)
+{
+    // A name that begins with a dot is hidden by every Linux file manager; no attribute
+    // can show it.
+    std::string folder;
+    if ((attributes & kAttributeHidden) == 0 && IsDotName(NameOf(path, folder))) {
+        return AttributeRefusal::NameAlwaysHidden;
+    }
+    return AttributeRefusal::None;
 }
 
 bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno)
@@ -244,6 +292,9 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
     struct stat st {};
     if (path.empty() || stat(path.c_str(), &st) != 0) {
         return fail(path.empty() ? ENOENT : errno);
+    }
+    if (RefusalFor(path, attributes) != AttributeRefusal::None) {
+        return fail(EPERM);
     }
     const bool readOnly = (attributes & kAttributeReadOnly) != 0;
     // A folder's read-only flag is only a mark; taking its write bits would stop files
@@ -262,10 +313,11 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
             return fail(err);
         }
     } else {
-        // Writing the attribute needs write access, so the owner's write bit comes back
-        // before it, and the write bits go only after it.
+        // Writing the attribute needs write access, so the write bits come back before
+        // it, and go only after it.
         if (!keepMode && !readOnly && (st.st_mode & kAnyWrite) == 0) {
-            if (!SetMode(path, st.st_mode | S_IWUSR, err)) {
+            const mode_t bits = RememberedWriteBits(path).value_or(S_IWUSR);
+            if (!SetMode(path, st.st_mode | bits, err)) {
                 return fail(err);
             }
         }
@@ -276,8 +328,12 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
             std::string oldBlob;
             int readErr = 0;
             GetAttribute(path, kDosAttribute, oldBlob, readErr);
-            const std::string blob = UpdatedDosAttributeBlob(oldBlob, word);
-            rc = setxattr(path.c_str(), kDosAttribute, blob.data(), blob.size(), 0);
+            const std::optional<std::string> blob = UpdatedDosAttributeBlob(oldBlob, word);
+            if (!blob) {
+                // A record of a kind we do not know is left as it is rather than damaged.
+                return fail(EILSEQ);
+            }
+            rc = setxattr(path.c_str(), kDosAttribute, blob->data(), blob->size(), 0);
         } else {
             const std::string bytes = Le32Bytes(word);
             rc = setxattr(path.c_str(), store == Store::Ntfs ? kNtfsAttribute : kCifsAttribute, bytes.data(),
@@ -293,9 +349,17 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
             }
         }
         if (!keepMode && readOnly && (st.st_mode & kAnyWrite) != 0) {
-            if (!SetMode(path, st.st_mode & ~kAnyWrite, err)) {
+            // Without extended attributes nothing can be remembered; clearing read-only
+            // then gives back the owner's write bit only.
+            if (!RememberWriteBits(path, st.st_mode & kAnyWrite, err) && err != ENOTSUP && err != EOPNOTSUPP) {
                 return fail(err);
             }
+            if (!SetMode(path, st.st_mode & ~kAnyWrite, err)) {
+                ForgetWriteBits(path);
+                return fail(err);
+            }
+        } else if (!keepMode && !readOnly) {
+            ForgetWriteBits(path);
         }
     }
 

@@ -3,7 +3,9 @@
 // the FAT attribute byte (vfat), the NTFS attribute xattr (ntfs3, ntfs-3g), the CIFS
 // client's xattr, else the "user.DOSATTRIB" xattr that file servers and compatibility
 // layers share. Read-only also follows the mode, hidden also a leading dot or a line in
-// the folder's ".hidden" file.
+// the folder's ".hidden" file where no word is stored. Setting read-only takes every write bit away and keeps
+// the bits it took in the "user.velmora.writebits" xattr (octal text), so that clearing it
+// gives back exactly those bits; without that record only the owner's write bit returns.
 #include "platform/IFileAttributes.h"
 
 namespace velmora {
@@ -12,6 +14,7 @@ class PosixFileAttributes final : public IFileAttributes {
 public:
     std::optional<std::uint32_t> ReadAttributes(const std::string& path) override;
     bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) override;
+    AttributeRefusal RefusalFor(const std::string& path, std::uint32_t attributes) override;
 };
 
 } // namespace velmora

@@ -10,11 +10,26 @@ namespace {
 
 using namespace std::string_literals;
 
-// As a file server stores archive + hidden with version 5: text, pad, version, then
-// valid flags (attribute + creation time), the word at byte 12 and the creation time.
-const std::string kSambaV5 = "0x22\0\0"s "\x05\0"s "\x11\0\0\0"s "\x22\0\0\0"s "\x10\x32\x54\x76\x98\xBA\xDC\x01"s;
+// user.DOSATTRIB records as the file server writes them (NDR): the text and its NUL,
+// padding to 2, uint16 version, the union's level again as uint16, padding to 4, then the
+// version's info. The version 5 record is what Samba 4.17 stores for Hidden + System; the
+// others follow the published layout of versions 1 to 4.
+const std::string kCreate = "\x81\x7f\xf6\xd5\xa5\x88\xdd\x01"s;
+const std::string kSambaV5 = "\0\0"s "\x05\0"s "\x05\0"s "\0\0"s "\x11\0\0\0"s "\x06\0\0\0"s + kCreate;
+// Version 1: the attribute word first, then ea_size, size, alloc_size, create and change time.
+const std::string kV1 = "\0\0"s "\x01\0"s "\x01\0"s "\0\0"s "\x21\0\0\0"s + std::string(4 + 8 + 8, '\0') + kCreate +
+                        std::string(8, '\x02');
+// Version 2 (old servers, text kept in step): flags, word, ea_size, size, alloc_size, three
+// times, an empty name. The text "0x2" moves everything by 4 bytes.
+const std::string kV2 = "0x2\0"s "\x02\0"s "\x02\0"s "\0\0\0\0"s "\x02\0\0\0"s + std::string(4 + 8 + 8, '\0') +
+                        kCreate + std::string(16, '\x03') + "\0\0\0\0"s;
+// Version 3: valid flags (attribute, create time), word, ea_size, size, alloc_size, two times.
+const std::string kV3 = "\0\0"s "\x03\0"s "\x03\0"s "\0\0"s "\x11\0\0\0"s "\x04\0\0\0"s + std::string(4 + 8 + 8, '\0') +
+                        kCreate + std::string(8, '\x04');
+// Version 4: valid flags (attribute, itime, create time), word, itime, create time.
+const std::string kV4 = "\0\0"s "\x04\0"s "\x04\0"s "\0\0"s "\x51\0\0\0"s "\x01\0\0\0"s + std::string(8, '\x05') + kCreate;
 
-TEST(DosAttributeBlob, ReadsTextAndBinaryForms)
+TEST(DosAttributeBlob, ReadsTextAndEveryRecordVersion)
 {
     struct Case {
         std::string blob;
@@ -24,36 +39,54 @@ TEST(DosAttributeBlob, ReadsTextAndBinaryForms)
         {"0x22", 0x22},
         {"0x21\0"s, 0x21},
         {"0X4", 0x4},
-        {kSambaV5, 0x22},
-        // Version 4: flags, word, two times; the word wins over a stale text.
-        {"0x0\0"s "\x04\0\0\0"s "\x01\0\0\0"s "\x07\0\0\0"s + std::string(16, '\0'), 0x07},
+        {kSambaV5, 0x06},  // Hidden + System, not the valid flags 0x11
+        {kV1, 0x21},
+        {kV2, 0x02},
+        {kV3, 0x04},
+        {kV4, 0x01},
         // Version 3 whose flags say the word is not valid: the text counts.
-        {"0x20\0\0"s "\x03\0"s "\x00\0\0\0"s "\x01\0\0\0"s + std::string(24, '\0'), 0x20},
-        // Version 1: the word is the first field; a longer text moves the layout.
-        {"0x820\0"s "\x01\0"s "\x20\x08\0\0"s + std::string(28, '\0'), 0x820},
+        {"0x20\0\0"s "\x03\0"s "\x03\0"s "\0\0"s "\0\0\0\0"s "\x01\0\0\0"s + std::string(36, '\0'), 0x20},
         {"", std::nullopt},
         {"0x", std::nullopt},
         {"22", std::nullopt},
         {"0xZZ", std::nullopt},
-        {"0x22\0\0"s "\x05\0"s, std::nullopt},  // cut off before the info
-        {"0x22\0\0"s "\x09\0\0\0\x01\0\0\0\x22\0\0\0"s, std::nullopt},  // unknown version
+        {kSambaV5.substr(0, 14), std::nullopt},                       // cut off inside the info
+        {"\0\0"s "\x05\0"s "\x04\0"s "\0\0"s + kSambaV5.substr(8), std::nullopt},  // level differs
+        {"\0\0"s "\x09\0"s "\x09\0"s "\0\0"s + kSambaV5.substr(8), std::nullopt},  // unknown version
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseDosAttributeBlob(c.blob), c.expected) << testing::PrintToString(c.blob);
     }
 }
 
-TEST(DosAttributeBlob, UpdateKeepsTheRecordAndItsCreationTime)
+TEST(DosAttributeBlob, UpdateChangesOnlyTheWord)
 {
     EXPECT_EQ(UpdatedDosAttributeBlob("", 0x21), "0x21");
     EXPECT_EQ(UpdatedDosAttributeBlob("0x22", 0x0), "0x0");
 
-    // A shorter text moves the info by whole 4-byte steps; the creation time stays intact.
-    const std::string updated = UpdatedDosAttributeBlob(kSambaV5, 0x1);
-    EXPECT_EQ(ParseDosAttributeBlob(updated), 0x1u);
-    EXPECT_EQ(updated.substr(0, 4), "0x1\0"s);
-    EXPECT_EQ(updated.substr(updated.size() - 8), kSambaV5.substr(kSambaV5.size() - 8));
-    EXPECT_EQ(UpdatedDosAttributeBlob(updated, 0x22), kSambaV5);
+    // An empty text: the same bytes with the new word at 12; flags, level and time kept.
+    std::string expected = kSambaV5;
+    expected[12] = '\x21';
+    EXPECT_EQ(UpdatedDosAttributeBlob(kSambaV5, 0x21), expected);
+    expected = kV1;
+    expected[8] = '\x06';
+    EXPECT_EQ(UpdatedDosAttributeBlob(kV1, 0x06), expected);
+    // Flags that did not mark the word valid do afterwards.
+    std::string v4 = kV4;
+    v4[8] = '\x50';
+    EXPECT_EQ(ParseDosAttributeBlob(*UpdatedDosAttributeBlob(v4, 0x20)), 0x20u);
+    EXPECT_EQ(UpdatedDosAttributeBlob(v4, 0x20)->substr(8, 1), "\x51");
+
+    // A text is kept in step; a longer one moves the info by whole 4-byte steps.
+    const std::optional<std::string> longer = UpdatedDosAttributeBlob(kV2, 0x27);
+    ASSERT_TRUE(longer);
+    EXPECT_EQ(longer->substr(0, 5), "0x27\0"s);
+    EXPECT_EQ(ParseDosAttributeBlob(*longer), 0x27u);
+    EXPECT_EQ(longer->substr(longer->size() - 44), kV2.substr(kV2.size() - 44));
+    EXPECT_EQ(UpdatedDosAttributeBlob(*longer, 0x02), kV2);
+
+    // A binary record of an unknown kind is left alone rather than overwritten.
+    EXPECT_EQ(UpdatedDosAttributeBlob("\0\0"s "\x09\0"s "\x09\0"s "\0\0"s + kSambaV5.substr(8), 0x1), std::nullopt);
 }
 
 TEST(HiddenList, AddsAndRemovesOneNameKeepingTheRest)

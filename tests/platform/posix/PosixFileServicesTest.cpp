@@ -1,3 +1,4 @@
+#include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
@@ -47,7 +48,9 @@ TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
     EXPECT_EQ(attributes.ReadAttributes(wine), kAttributeArchive | kAttributeReadOnly);
 
     const std::string samba = file("samba.txt");
-    SetXattr(samba, "0x6\0"s "\x05\0\0\0"s "\x01\0\0\0"s "\x06\0\0\0"s + std::string(8, '\0'));
+    // The record Samba 4.17 writes for Hidden + System: empty text, version 5, level 5,
+    // valid flags 0x11, the word, the creation time.
+    SetXattr(samba, "\0\0\x05\0\x05\0\0\0"s "\x11\0\0\0"s "\x06\0\0\0"s + std::string(8, '\x01'));
     EXPECT_EQ(attributes.ReadAttributes(samba), kAttributeHidden | kAttributeSystem);
 
     const std::string readOnly = file("ro.txt");
@@ -91,10 +94,15 @@ TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
     EXPECT_EQ(attributes.ReadAttributes(path), kAttributeHidden | kAttributeArchive);
     EXPECT_EQ(test::ReadFile(dir / ".hidden"), "keep\nlink\n");
 
-    // A dot name stays hidden whatever is written.
+    // A dot name stays hidden: clearing Hidden on it is refused before anything changes.
     WriteFile(dir / ".dot", "x");
-    ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), 0));
+    int refused = 0;
+    EXPECT_EQ(attributes.RefusalFor((dir / ".dot").string(), kAttributeReadOnly), AttributeRefusal::NameAlwaysHidden);
+    EXPECT_FALSE(attributes.WriteAttributes((dir / ".dot").string(), kAttributeReadOnly, &refused));
+    EXPECT_EQ(refused, EPERM);
     EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden);
+    ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), kAttributeHidden | kAttributeSystem));
+    EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden | kAttributeSystem);
 
     // A folder keeps its write bits: read-only is only its mark.
     fs::create_directory(dir / "sub");
@@ -266,6 +274,28 @@ TEST(PosixAssociations, LookupCodesForMissingPathsUnknownTypesAndPrograms)
     EXPECT_EQ(associations.FindExecutable("a.txt", folder + "nowhere/").code, kFindPathNotFound);
     fs::remove(program);
     EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindNoAssociation);
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(PosixEnvironment, ConfigurationFolderFollowsTheBaseDirectoryRules)
+{
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", "/home/someone", 1);
+    PosixEnvironment environment;
+    setenv("XDG_CONFIG_HOME", "/srv/cfg/", 1);
+    EXPECT_EQ(environment.RoamingAppDataFolder(), "/srv/cfg");
+    // A relative value is ignored, as is an empty one.
+    setenv("XDG_CONFIG_HOME", "relative/cfg", 1);
+    EXPECT_EQ(environment.RoamingAppDataFolder(), "/home/someone/.config");
+    setenv("XDG_CONFIG_HOME", "", 1);
+    EXPECT_EQ(environment.RoamingAppDataFolder(), "/home/someone/.config");
+    unsetenv("XDG_CONFIG_HOME");
+    setenv("HOME", oldHome.c_str(), 1);
 }
 
 } // namespace
