@@ -5,15 +5,16 @@
 #
 #   bench/archive.sh [BUILD_DIR]      (default: build)
 # Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
-# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big), CORPUS_READY=1
-# to skip the corpus check.
+# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big, and the method
+# cases m-deflate64 m-bzip2 m-lzma m-xz m-aes256, which extract an archive of the flat folder
+# made by 7zz with that method against `7zz x`), CORPUS_READY=1 to skip the corpus check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli="$PWD/$build/bin/velmora-cli"
 corpus=${CORPUS:-/tmp/velmora-bench}
 runs=${RUNS:-5}
-cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big"}
+cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big m-deflate64 m-bzip2 m-lzma m-xz m-aes256"}
 work="$corpus/work"
 pw="bench-Pass7"
 
@@ -118,6 +119,25 @@ for c in $cases; do
     cmp -s "$work/obx/big.bin" "$big/big.bin" && check=identical || check=DIFFERENT
     report unzip-big unzip-big-ours unzip-big-peer "$check"
     rm -rf "$work/obx" "$work/pbx"
+    ;;
+  m-*)
+    command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }
+    method=${c#m-}; extra=""; ours_pw=""; peer_pw=""
+    case $method in
+    deflate64) extra="-mm=Deflate64" ;;
+    bzip2) extra="-mm=BZip2" ;;
+    lzma) extra="-mm=LZMA" ;;
+    xz) extra="-mm=XZ" ;;
+    aes256) extra="-mm=Deflate -mem=AES256 -p$pw"; ours_pw="--password '$pw'"; peer_pw="-p'$pw'" ;;
+    *) echo "unknown case $c" >&2; exit 2 ;;
+    esac
+    archive="$work/7z-$method.zip"
+    [ -f "$archive" ] || (cd "$flat" && 7zz a -tzip $extra "$archive" ./* >/dev/null)
+    run_case "$c" "rm -rf '$work/ox'" "'$cli' unzip '$archive' '$work/ox' $ours_pw" \
+      "rm -rf '$work/px'" "7zz x -y $peer_pw -o'$work/px' '$archive'"
+    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    report "$c" "$c-ours" "$c-peer" "$check"
+    rm -rf "$work/ox" "$work/px"
     ;;
   esac
 done

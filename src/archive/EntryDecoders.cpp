@@ -3,6 +3,8 @@
 #include "archive/DeflateCodec.h"
 #include "archive/EntryLayers.h"
 
+#include "archive/EntryDecoder.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -108,6 +110,45 @@ private:
     bool m_ended = false;
 };
 
+// Deflate64, bzip2, LZMA, XZ and Zstandard: the decoders of EntryDecoder.h, holding the
+// layer they read from and reporting their faults as the layers do.
+class MethodDecoder final : public ByteSource {
+public:
+    MethodDecoder(std::unique_ptr<ByteSource> packed, const DecoderParams& params) : m_packed(std::move(packed))
+    {
+        Guarded([&] { m_decoder = MakeMethodDecoder(params.method, params.flags, *m_packed, params.plainSize); });
+    }
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        std::size_t n = 0;
+        Guarded([&] { n = m_decoder->Read(data, size); });
+        return n;
+    }
+    void Finish() override { m_decoder->Finish(); }
+
+private:
+    template <typename F> static void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (const DecodeError& error) {
+            const std::string text = error.what();
+            throw LayerFailure(text.find("larger than its declared size") != std::string::npos ? ErrorKind::TooLarge
+                               : text.find("is not supported") != std::string::npos       ? ErrorKind::Unsupported
+                                                                                          : ErrorKind::Damaged,
+                               text);
+        }
+    }
+
+    std::unique_ptr<ByteSource> m_packed;
+    std::unique_ptr<ByteSource> m_decoder;
+};
+
+std::unique_ptr<ByteSource> MakeMethodLayer(std::unique_ptr<ByteSource> packed, const DecoderParams& params)
+{
+    return std::make_unique<MethodDecoder>(std::move(packed), params);
+}
+
 using Factory = std::unique_ptr<ByteSource> (*)(std::unique_ptr<ByteSource>, const DecoderParams&);
 
 struct DecoderRow {
@@ -127,6 +168,11 @@ constexpr DecoderRow kDecoders[] = {
      [](std::unique_ptr<ByteSource> packed, const DecoderParams& params) -> std::unique_ptr<ByteSource> {
          return std::make_unique<InflateDecoder>(std::move(packed), params);
      }},
+    {zipmethod::kDeflate64, MakeMethodLayer},
+    {zipmethod::kBzip2, MakeMethodLayer},
+    {zipmethod::kLzma, MakeMethodLayer},
+    {zipmethod::kZstd, MakeMethodLayer},
+    {zipmethod::kXz, MakeMethodLayer},
 };
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "archive/EntryLayers.h"
 
+#include "archive/WinZipAes.h"
+
 #include "common/Errors.h"
 
 #include <algorithm>
@@ -119,21 +121,69 @@ std::size_t TraditionalDecipher::Read(unsigned char* data, std::size_t size)
     return n;
 }
 
+namespace {
+
+// The AES cipher layer: the verifier is checked when it is made, the authentication code
+// in Finish, before the sink puts anything in place.
+class AesDecipher final : public ByteSource {
+public:
+    AesDecipher(std::unique_ptr<ByteSource> inner, std::uint64_t size, std::uint8_t strength,
+                std::string_view passwordBytes)
+        : m_inner(std::move(inner))
+    {
+        Guarded([&] { m_source.emplace(*m_inner, size, strength, passwordBytes); });
+    }
+    std::size_t Read(unsigned char* data, std::size_t size) override
+    {
+        std::size_t n = 0;
+        Guarded([&] { n = m_source->Read(data, size); });
+        return n;
+    }
+    void Finish() override
+    {
+        Guarded([&] { m_source->Finish(); });
+        m_inner->Finish();
+    }
+
+private:
+    template <typename F> static void Guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (const WrongPasswordError& error) {
+            throw LayerFailure(ErrorKind::WrongPassword, error.what());
+        } catch (const DecodeError& error) {
+            throw LayerFailure(ErrorKind::Damaged, error.what());
+        }
+    }
+
+    std::unique_ptr<ByteSource> m_inner;
+    std::optional<AesDecryptingSource> m_source;
+};
+
+} // namespace
+
 std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamSpec& spec)
 {
     std::unique_ptr<ByteSource> source =
         std::make_unique<ArchiveRange>(*spec.archive, spec.dataOffset, spec.dataLength);
     DecoderParams params = spec.decoder;
     params.packedSize = spec.dataLength;
-    if (spec.encrypted) {
+    if (spec.aesStrength != 0) {
+        if (spec.dataLength < AesOverhead(spec.aesStrength)) {
+            throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
+        }
+        source = std::make_unique<AesDecipher>(std::move(source), spec.dataLength, spec.aesStrength,
+                                               spec.passwordBytes);
+        params.packedSize -= AesOverhead(spec.aesStrength);
+    } else if (spec.encrypted) {
         if (spec.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
         source = std::make_unique<TraditionalDecipher>(std::move(source), spec.passwordBytes, spec.checkByte);
         params.packedSize -= 12;
     }
     std::unique_ptr<ByteSource> decoder = MakeDecoder(std::move(source), params);
     if (!decoder) {
-        throw LayerFailure(ErrorKind::Unsupported,
-                           "compression method " + std::to_string(params.method) + " is not supported");
+        throw LayerFailure(ErrorKind::Unsupported, MethodText(params.method) + " is not supported");
     }
     return decoder;
 }

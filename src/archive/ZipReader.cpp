@@ -1,8 +1,10 @@
 #include "archive/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/EntryDecoder.h"
 #include "archive/EntryLayers.h"
 #include "archive/PkwareCipher.h"
+#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
@@ -71,6 +73,7 @@ std::vector<std::uint64_t> NextOffsets(const ZipIndex& index, std::vector<bool>&
 
 struct EntryJob {
     EntryStreamSpec stream;
+    bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
     std::uint32_t crc32 = 0;
     std::uint64_t plainSize = 0;
     fs::path output; // empty: only verify
@@ -93,7 +96,7 @@ JobResult RunEntryJob(const EntryJob& job)
         CheckedSink sink(job.output);
         sink.SetLimit(job.plainSize);
         sink.Pump(*source, job.cancel);
-        sink.Check(job.crc32, job.plainSize);
+        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
         sink.Commit(job.commit);
         result.crc = sink.Crc();
         result.size = sink.Count();
@@ -103,6 +106,36 @@ JobResult RunEntryJob(const EntryJob& job)
         result.error = ExtractError{ErrorKind::Io, {}, 0, error.what()};
     }
     return result;
+}
+
+// Finds the password bytes that open an AES entry (its UTF-8 bytes first, as the writers
+// of AES entries use them, then Windows-1252), asking for another password up to three
+// times like the traditional cipher does.
+bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtraField& aes, std::uint64_t start,
+                      const ZipExtractOptions& options, std::string& currentPassword, std::string& passwordBytes)
+{
+    unsigned char head[16 + kAesVerifierSize];
+    const std::size_t headSize = AesSaltSize(aes.strength) + kAesVerifierSize;
+    if (e.compressedSize < AesOverhead(aes.strength) || !file.ReadAt(start, head, headSize)) {
+        return false;
+    }
+    for (int attempt = 0; attempt <= 3; ++attempt) {
+        if (attempt > 0 && options.needPassword && !options.needPassword(currentPassword)) {
+            return false;
+        }
+        const std::string utf8 = currentPassword;
+        const std::string windows1252 = PasswordBytes(currentPassword);
+        for (const std::string* bytes : {&utf8, &windows1252}) {
+            if (bytes == &windows1252 && windows1252 == utf8) {
+                break; // an ASCII password has one form only
+            }
+            if (AesPasswordMatches(*bytes, head, aes.strength)) {
+                passwordBytes = *bytes;
+                return true;
+            }
+        }
+    }
+    return false;
 }
 
 bool IsSymlinkEntry(const ZipEntryInfo& e)
@@ -226,6 +259,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
         JobResult r = item.future.get();
         const ZipEntryInfo& e = index.entries[item.index];
         if (!r.error) {
+            ++result.entriesPassed;
             if (mode == Mode::Verify) {
                 verified[item.relative] = {r.crc, r.size};
             } else {
@@ -292,9 +326,17 @@ ZipExtractResult Extract(const ExtractRequest& request)
             fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : output.string(), 0, {}});
             continue;
         }
-        if (!IsMethodSupported(e.method)) {
-            fail({ErrorKind::Unsupported, e.name, 0,
-                  "compression method " + std::to_string(e.method) + " is not supported"});
+        // An AES entry names its real method in its 0x9901 field.
+        std::optional<AesExtraField> aes;
+        if (e.method == zipmethod::kAes) {
+            aes = FindAesExtra(e.extra);
+            if (!aes || !e.encrypted) {
+                fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
+                continue;
+            }
+        }
+        if (const std::uint16_t method = aes ? aes->method : e.method; !IsMethodSupported(method)) {
+            fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
             continue;
         }
         EntryJob job;
@@ -321,10 +363,18 @@ ZipExtractResult Extract(const ExtractRequest& request)
         job.stream.archive = &*file;
         job.stream.dataOffset = span.start;
         job.stream.dataLength = e.compressedSize;
-        job.stream.decoder.method = e.method;
+        job.stream.decoder.method = aes ? aes->method : e.method;
         job.stream.decoder.flags = e.flags;
         job.stream.decoder.plainSize = e.uncompressedSize;
-        if (e.encrypted) {
+        if (e.encrypted && aes && request.password) {
+            if (!MatchAesPassword(*file, e, *aes, span.start, options, currentPassword, job.stream.passwordBytes)) {
+                fail({ErrorKind::WrongPassword, e.name, 0, {}});
+                stop = true;
+                continue;
+            }
+            job.stream.aesStrength = aes->strength;
+            job.checkCrc = aes->version == 1;
+        } else if (e.encrypted) {
             if (!request.password) {
                 fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
                 continue;

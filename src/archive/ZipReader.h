@@ -68,6 +68,7 @@ struct ZipExtractResult {
     std::string error; // first failure, with the entry or path (DescribeError of failure)
     std::optional<archive::ExtractError> failure;
     std::uint64_t filesWritten = 0;
+    std::uint64_t entriesPassed = 0;   // file entries read and checked without a fault
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
     std::vector<std::string> warnings; // tolerated damage of the archive (see ZipListing)
     std::vector<std::string> failures; // every failure in order, error being the first

@@ -3,6 +3,7 @@
 #include "archive/ArchiveIo.h"
 #include "archive/DeflateBlocks.h"
 #include "archive/PkwareCipher.h"
+#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
@@ -77,8 +78,37 @@ struct EntryPlan {
     std::uint32_t dosTime = 0;
     std::uint32_t attributes = 0;
     std::uint64_t size = 0; // at listing time
-    std::array<unsigned char, 11> random{};
+    std::array<unsigned char, 16> random{}; // 11 for the traditional header, 16 for an AES salt
 };
+
+// How entries are encrypted: not at all, traditionally (Windows-1252 password bytes) or
+// with AES-256 (UTF-8 password bytes).
+struct Encryption {
+    std::string passwordBytes;
+    bool aes = false;
+    bool On() const { return !passwordBytes.empty(); }
+    // Bytes the encryption adds to an entry's data.
+    std::size_t Overhead() const { return !On() ? 0 : aes ? AesOverhead(kAesStrength) : 12; }
+    static constexpr std::uint8_t kAesStrength = 3;
+};
+
+// The AES entry's salt and verifier; the cipher is ready for the data.
+std::string StartAes(const EntryPlan& plan, const Encryption& encryption, std::optional<WinZipAesCipher>& cipher)
+{
+    const std::size_t saltSize = AesSaltSize(Encryption::kAesStrength);
+    unsigned char verifier[kAesVerifierSize];
+    cipher.emplace(encryption.passwordBytes, plan.random.data(), Encryption::kAesStrength, verifier);
+    std::string head(reinterpret_cast<const char*>(plan.random.data()), saltSize);
+    head.append(reinterpret_cast<const char*>(verifier), kAesVerifierSize);
+    return head;
+}
+
+std::string FinishAes(WinZipAesCipher& cipher)
+{
+    unsigned char mac[kAesMacSize];
+    cipher.Mac(mac);
+    return std::string(reinterpret_cast<const char*>(mac), kAesMacSize);
+}
 
 // An entry's data made ready by a helper thread (small files).
 struct Prepared {
@@ -103,16 +133,17 @@ struct CentralEntry {
     std::uint64_t size = 0;
     std::uint64_t offset = 0;
     bool zip64Local = false;
+    std::string aesExtra; // the 0x9901 field of an AES entry
 };
 
 std::string EncryptionHeader(const EntryPlan& plan)
 {
-    std::string header(reinterpret_cast<const char*>(plan.random.data()), plan.random.size());
+    std::string header(reinterpret_cast<const char*>(plan.random.data()), 11);
     header.push_back(static_cast<char>((plan.dosTime >> 8) & 0xFF)); // high byte of the time field
     return header;
 }
 
-Prepared PrepareSmall(const EntryPlan& plan, const std::string& passwordBytes, int level)
+Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int level)
 {
     Prepared out;
     StdFile file;
@@ -148,8 +179,15 @@ Prepared PrepareSmall(const EntryPlan& plan, const std::string& passwordBytes, i
         out.method = 0;
         body = std::move(content);
     }
-    if (!passwordBytes.empty()) {
-        PkwareCipher cipher(passwordBytes);
+    if (encryption.aes) {
+        std::optional<WinZipAesCipher> cipher;
+        std::string data = StartAes(plan, encryption, cipher);
+        cipher->Encrypt(reinterpret_cast<unsigned char*>(body.data()), body.size());
+        data.append(body);
+        data.append(FinishAes(*cipher));
+        out.data = std::move(data);
+    } else if (encryption.On()) {
+        PkwareCipher cipher(encryption.passwordBytes);
         std::string data = EncryptionHeader(plan);
         data.append(body);
         cipher.Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
@@ -164,7 +202,10 @@ class ArchiveBuilder {
 public:
     ArchiveBuilder(const ZipWriteOptions& options, StdFile& file, fs::path tempPath)
         : m_options(options), m_file(file), m_tempPath(std::move(tempPath)),
-          m_passwordBytes(options.password.empty() ? std::string() : PasswordBytes(options.password)),
+          m_encryption{options.password.empty() ? std::string()
+                        : options.aes           ? options.password
+                                                : PasswordBytes(options.password),
+                       options.aes},
           m_pool(WorkerPool::DefaultThreads(options.threads))
     {}
 
@@ -178,7 +219,7 @@ private:
         std::future<Prepared> future;
     };
 
-    bool Encrypting() const { return !m_passwordBytes.empty(); }
+    bool Encrypting() const { return m_encryption.On(); }
     void CheckCancel() const
     {
         if (m_options.cancel && m_options.cancel->load()) {
@@ -235,7 +276,7 @@ private:
     const ZipWriteOptions& m_options;
     StdFile& m_file;
     fs::path m_tempPath;
-    std::string m_passwordBytes;
+    Encryption m_encryption;
     WorkerPool m_pool;
     std::vector<CentralEntry> m_central;
     std::uint64_t m_offset = 0;
@@ -261,6 +302,12 @@ CentralEntry ArchiveBuilder::StartEntry(const EntryPlan& plan, std::uint16_t met
     }
     const bool zip64 = zip64Local || entry.offset >= kMax32;
     entry.versionNeeded = zip64 ? 45 : ((method == 8 || (entry.flags & 1)) ? 20 : 10);
+    if (m_encryption.aes && !plan.source.isDirectory) {
+        // The real method moves into the AES field; AE-2 stores no CRC.
+        entry.aesExtra = MakeAesExtra({2, Encryption::kAesStrength, method});
+        entry.method = zipmethod::kAes;
+        entry.versionNeeded = 51;
+    }
     return entry;
 }
 
@@ -273,11 +320,12 @@ std::string ArchiveBuilder::LocalHeader(const CentralEntry& entry) const
     Put16(h, entry.method);
     Put16(h, static_cast<std::uint16_t>(entry.dosTime & 0xFFFF));
     Put16(h, static_cast<std::uint16_t>(entry.dosTime >> 16));
-    Put32(h, entry.crc);
+    Put32(h, entry.aesExtra.empty() ? entry.crc : 0);
     Put32(h, entry.zip64Local ? 0xFFFFFFFFu : static_cast<std::uint32_t>(entry.compressedSize));
     Put32(h, entry.zip64Local ? 0xFFFFFFFFu : static_cast<std::uint32_t>(entry.size));
     Put16(h, static_cast<std::uint16_t>(entry.name.bytes.size()));
-    const std::size_t extraLength = (entry.zip64Local ? 20 : 0) + entry.name.unicodeExtra.size();
+    const std::size_t extraLength =
+        (entry.zip64Local ? 20 : 0) + entry.name.unicodeExtra.size() + entry.aesExtra.size();
     Put16(h, static_cast<std::uint16_t>(extraLength));
     h.append(entry.name.bytes);
     if (entry.zip64Local) {
@@ -287,6 +335,7 @@ std::string ArchiveBuilder::LocalHeader(const CentralEntry& entry) const
         Put64(h, entry.compressedSize);
     }
     h.append(entry.name.unicodeExtra);
+    h.append(entry.aesExtra);
     return h;
 }
 
@@ -297,7 +346,7 @@ void ArchiveBuilder::WriteDescriptor(const CentralEntry& entry)
     }
     std::string d;
     Put32(d, kDescriptorSig);
-    Put32(d, entry.crc);
+    Put32(d, entry.aesExtra.empty() ? entry.crc : 0);
     if (entry.zip64Local) {
         Put64(d, entry.compressedSize);
         Put64(d, entry.size);
@@ -336,8 +385,13 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
         return false;
     }
     std::optional<PkwareCipher> cipher;
-    if (Encrypting()) {
-        cipher.emplace(m_passwordBytes);
+    std::optional<WinZipAesCipher> aes;
+    if (m_encryption.aes) {
+        const std::string head = StartAes(plan, m_encryption, aes);
+        WriteBytes(head);
+        entry.compressedSize += head.size();
+    } else if (Encrypting()) {
+        cipher.emplace(m_encryption.passwordBytes);
         std::string header = EncryptionHeader(plan);
         cipher->Encrypt(reinterpret_cast<unsigned char*>(header.data()), header.size());
         WriteBytes(header);
@@ -346,6 +400,9 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
     const auto emit = [&](std::string& data) {
         if (cipher) {
             cipher->Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+        }
+        if (aes) {
+            aes->Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
         }
         WriteBytes(data);
         entry.compressedSize += data.size();
@@ -399,6 +456,11 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
         std::string end(reinterpret_cast<const char*>(kDeflateEnd), sizeof kDeflateEnd);
         emit(end);
     }
+    if (aes) {
+        const std::string mac = FinishAes(*aes);
+        WriteBytes(mac);
+        entry.compressedSize += mac.size();
+    }
     entry.crc = crc;
     entry.size = size;
     return true;
@@ -409,7 +471,7 @@ bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& 
     const std::uint64_t start = m_offset;
     const std::uint64_t doneBefore = m_done;
     bool stored = false;
-    bool zip64 = plan.size + 12 >= kMax32;
+    bool zip64 = plan.size + m_encryption.Overhead() >= kMax32;
     for (int attempt = 0; attempt < 4; ++attempt) {
         CentralEntry entry = StartEntry(plan, stored ? 0 : 8, zip64);
         WriteBytes(LocalHeader(entry));
@@ -420,7 +482,7 @@ bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& 
             skipped.push_back({plan.source.path, failure});
             return false;
         }
-        const std::uint64_t dataSize = entry.compressedSize - (Encrypting() ? 12 : 0);
+        const std::uint64_t dataSize = entry.compressedSize - m_encryption.Overhead();
         const bool redo64 = !zip64 && (entry.size >= kMax32 || entry.compressedSize >= kMax32);
         const bool redoStored = !stored && dataSize > entry.size;
         if (redo64 || redoStored) {
@@ -482,10 +544,10 @@ void ArchiveBuilder::Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>&
             }
             continue;
         }
-        const std::string& passwordBytes = m_passwordBytes;
+        const Encryption& encryption = m_encryption;
         const int level = m_options.level;
         pending.push_back(
-            {i, m_pool.Submit([&plan, &passwordBytes, level] { return PrepareSmall(plan, passwordBytes, level); })});
+            {i, m_pool.Submit([&plan, &encryption, level] { return PrepareSmall(plan, encryption, level); })});
         while (pending.size() >= depth) {
             Drain(pending, plans, skipped);
         }
@@ -514,7 +576,7 @@ void ArchiveBuilder::Finish()
             Put16(zip64, static_cast<std::uint16_t>(values.size()));
             zip64.append(values);
         }
-        const std::uint16_t needed = zip64.empty() ? e.versionNeeded : 45;
+        const std::uint16_t needed = zip64.empty() ? e.versionNeeded : std::max<std::uint16_t>(e.versionNeeded, 45);
         Put32(cd, kCentralSig);
         Put16(cd, static_cast<std::uint16_t>((e.name.host << 8) | std::max<std::uint16_t>(needed, 20)));
         Put16(cd, needed);
@@ -522,11 +584,11 @@ void ArchiveBuilder::Finish()
         Put16(cd, e.method);
         Put16(cd, static_cast<std::uint16_t>(e.dosTime & 0xFFFF));
         Put16(cd, static_cast<std::uint16_t>(e.dosTime >> 16));
-        Put32(cd, e.crc);
+        Put32(cd, e.aesExtra.empty() ? e.crc : 0);
         Put32(cd, bigCompressed ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.compressedSize));
         Put32(cd, bigSize ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.size));
         Put16(cd, static_cast<std::uint16_t>(e.name.bytes.size()));
-        Put16(cd, static_cast<std::uint16_t>(zip64.size() + e.name.unicodeExtra.size()));
+        Put16(cd, static_cast<std::uint16_t>(zip64.size() + e.name.unicodeExtra.size() + e.aesExtra.size()));
         Put16(cd, 0); // comment
         Put16(cd, 0); // disk
         Put16(cd, 0); // internal attributes
@@ -535,6 +597,7 @@ void ArchiveBuilder::Finish()
         cd.append(e.name.bytes);
         cd.append(zip64);
         cd.append(e.name.unicodeExtra);
+        cd.append(e.aesExtra);
         if (cd.size() >= (1u << 20)) {
             WriteBytes(cd);
             cd.clear();
@@ -722,7 +785,7 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
                 continue;
             }
             if (!options.password.empty() && !source.isDirectory) {
-                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), plan.random.size()));
+                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
             }
             plans.push_back(std::move(plan));
         }

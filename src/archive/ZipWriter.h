@@ -33,6 +33,9 @@ struct ZipSkipped {
 
 struct ZipWriteOptions {
     std::string password;            // UTF-8; empty writes no encryption
+    // With a password: WinZip AES-256 (AE-2) instead of the traditional encryption,
+    // keyed with the password's UTF-8 bytes.
+    bool aes = false;
     IRandomSource* random = nullptr; // required when a password is given
     AttributeReader attributes;      // hidden/system test and external attributes
     ProgressCallback progress;       // bytes of source data done / total

@@ -17,14 +17,22 @@ const std::vector<CliCommand>& Commands()
         {"holders", "holders PATH [--json]",
          "list the processes that hold a file or work inside a folder, and how", RunHolders},
         {"folder-date", "folder-date DATE FOLDER...", "set the folders' times to DATE (YYYY-MM-DD)", RunFolderDate},
-        {"zip", "zip FOLDER ARCHIVE [--password P] [--overwrite] [--recursive]",
-         "pack a folder's own files into a ZIP archive; with --recursive, its whole tree", RunZip},
+        {"zip", "zip FOLDER ARCHIVE [--password P [--aes]] [--overwrite] [--recursive]",
+         "pack a folder's own files into a ZIP archive; with --recursive, its whole tree. --password uses the\n"
+         "      traditional ZIP encryption, which is weak: it is easily broken and protects only against casual\n"
+         "      reading. Add --aes for AES-256 (opened by 7-Zip, WinZip and other current tools, not by old\n"
+         "      unzip programs)",
+         RunZip},
         {"protect", "protect FOLDER ARCHIVE --password P",
          "replace a folder by a password-protected archive", RunProtect},
         {"unzip", "unzip ARCHIVE FOLDER [--password P]",
          "extract a ZIP archive with its folders, encrypted or not", RunUnzip},
         {"restore", "restore ARCHIVE FOLDER --password P",
          "restore a protected folder (its files flat into FOLDER)", RunRestore},
+        {"list", "list ARCHIVE [--json]", "list a ZIP archive's entries: sizes, methods, encryption, times",
+         RunList},
+        {"test", "test ARCHIVE [--password P]",
+         "check every entry of a ZIP archive (sizes, CRC-32, AES authentication) without writing anything", RunTest},
         {"gunzip", "gunzip FILE", "extract a gzip file under the name stored in it", RunGunzip},
         {"lnk", "lnk TARGET LINK [--args PARAMETER]", "write a shortcut (.lnk) file", RunLnk},
     };

@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velmora::cli {
@@ -40,6 +41,8 @@ bool WantsHelp(const std::vector<std::string>& args);
 int PrintCommandHelp(const std::string& name, CliContext& context);
 int UsageError(const std::string& name, const std::string& message, CliContext& context);
 int NotAvailableYet(const std::string& name, CliContext& context);
+// A quoted JSON string; bytes that are not UTF-8 become U+FFFD.
+std::string JsonString(std::string_view text);
 
 // Command entry points, one file each.
 int RunInspect(const std::vector<std::string>& args, CliContext& context);
@@ -54,5 +57,7 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context);
 int RunRestore(const std::vector<std::string>& args, CliContext& context);
 int RunGunzip(const std::vector<std::string>& args, CliContext& context);
 int RunLnk(const std::vector<std::string>& args, CliContext& context);
+int RunList(const std::vector<std::string>& args, CliContext& context);
+int RunTest(const std::vector<std::string>& args, CliContext& context);
 
 } // namespace velmora::cli

@@ -1,5 +1,7 @@
 #include "cli/ExtractReport.h"
 
+#include "archive/EntryDecoder.h"
+
 #include <map>
 #include <ostream>
 #include <set>
@@ -7,17 +9,6 @@
 namespace velmora::cli {
 
 namespace {
-
-const char* MethodName(unsigned method)
-{
-    static const std::map<unsigned, const char*> names = {
-        {1, "Shrink"},     {2, "Reduce"},      {3, "Reduce"}, {4, "Reduce"},   {5, "Reduce"}, {6, "Implode"},
-        {9, "Deflate64"},  {10, "PKWARE DCL"}, {12, "BZip2"}, {14, "LZMA"},    {18, "TERSE"}, {19, "LZ77"},
-        {93, "Zstandard"}, {95, "XZ"},         {96, "JPEG"},  {97, "WavPack"}, {98, "PPMd"},
-    };
-    const auto it = names.find(method);
-    return it == names.end() ? nullptr : it->second;
-}
 
 bool Contains(const std::string& text, const char* part)
 {
@@ -60,7 +51,8 @@ std::string ExplainEntryFailure(const ZipEntryInfo* entry, const std::string& re
             return "uses PKWARE strong encryption, which is not supported";
         }
         if (entry->method == 99) {
-            return Contains(readerText, "is not supported") ? "is AES-encrypted (WinZip AES), which is not supported"
+            // The cipher is read; what may be missing is the method inside it.
+            return Contains(readerText, "is not supported") ? "is AES-encrypted and uses " + readerText
                    : Contains(readerText, "encrypted") || Contains(readerText, "password")
                        ? "is AES-encrypted: " + std::string(Contains(readerText, "wrong")
                                                                 ? "wrong password"
@@ -68,9 +60,7 @@ std::string ExplainEntryFailure(const ZipEntryInfo* entry, const std::string& re
                        : "is AES-encrypted: " + readerText;
         }
         if (Contains(readerText, "is not supported") && entry->method != 0 && entry->method != 8) {
-            const char* name = MethodName(entry->method);
-            return "is compressed with method " + std::to_string(entry->method) +
-                   (name ? std::string(" (") + name + ")" : std::string()) + ", which is not supported";
+            return "is compressed with " + MethodText(entry->method) + ", which is not supported";
         }
     }
     if (Contains(readerText, "wrong or missing password")) {

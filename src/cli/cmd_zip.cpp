@@ -30,12 +30,15 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     std::vector<std::string> positional;
     std::string password;
     bool overwrite = false;
+    bool aes = false;
     bool recursive = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--overwrite") {
             overwrite = true;
         } else if (args[i] == "--recursive") {
             recursive = true;
+        } else if (args[i] == "--aes") {
+            aes = true;
         } else if (args[i] == "--password") {
             if (++i >= args.size()) return UsageError("zip", "--password needs a value", context);
             password = args[i];
@@ -51,6 +54,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     const std::filesystem::path folder = positional[0];
     const std::filesystem::path archive = positional[1];
     password = std::string(TrimBlanks(password));
+    if (aes && password.empty()) return UsageError("zip", "--aes needs --password", context);
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
                     << "' does not end in .zip or .jar\n";
@@ -63,6 +67,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     }
     ZipWriteOptions options;
     options.password = password;
+    options.aes = aes;
     options.random = context.platform.random;
     // The platform decides what counts as hidden or system, and supplies the stored attributes.
     IFileAttributes* service = context.platform.attributes;

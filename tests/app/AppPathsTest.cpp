@@ -50,9 +50,13 @@ TEST(AppPaths, CreatesTheDataFolderOneLevelDeep)
     EnsureDataFolder(DeriveAppPaths(env));
     for (const auto& made : {dir / "home", dir / "home" / ".config", dir / "home" / ".config" / "tessaly"}) {
         ASSERT_TRUE(std::filesystem::is_directory(made)) << made;
+#ifndef _WIN32 // Windows folders carry no such mode: their access list comes from the parent
         EXPECT_EQ(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all) << made;
+#endif
     }
+#ifndef _WIN32
     EXPECT_NE(std::filesystem::status(dir.path()).permissions(), std::filesystem::perms::owner_all);
+#endif
 
     // A file where a folder belongs is still an error.
     test::WriteFile(dir / "file", "x");

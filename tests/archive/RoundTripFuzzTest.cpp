@@ -142,6 +142,10 @@ private:
 
 TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "the random trees use Linux names (control characters, '\\', ':') and modes that Windows "
+                    "cannot create; the Windows round trips run in win32_cli_tests";
+#endif
     const char* runsText = std::getenv("VELMORA_ROUNDTRIP_RUNS");
     const char* seedText = std::getenv("VELMORA_ROUNDTRIP_SEED");
     const int runs = runsText ? std::atoi(runsText) : 30;

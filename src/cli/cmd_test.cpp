@@ -1,0 +1,45 @@
+#include "archive/ZipReader.h"
+#include "cli/CliCommand.h"
+
+#include <filesystem>
+#include <ostream>
+
+namespace velmora::cli {
+
+int RunTest(const std::vector<std::string>& args, CliContext& context)
+{
+    std::vector<std::string> positional;
+    std::string password;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--password") {
+            if (++i >= args.size()) return UsageError("test", "--password needs a value", context);
+            password = args[i];
+        } else if (args[i].rfind("--password=", 0) == 0) {
+            password = args[i].substr(11);
+        } else if (args[i].rfind("--", 0) == 0) {
+            return UsageError("test", "unknown option '" + args[i] + "'", context);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (positional.size() != 1) return UsageError("test", "expected ARCHIVE", context);
+    const std::filesystem::path archive = positional[0];
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(archive, ec)) {
+        context.err << "velmora-cli test: Zip file not found! '" << archive.string() << "'\n";
+        return kExitFailed;
+    }
+    // Every entry is read to its end and checked; nothing is written.
+    const ZipExtractResult result = VerifyZipArchive(archive, password);
+    for (const std::string& failure : result.failures) {
+        context.err << "velmora-cli test: " << failure << "\n";
+    }
+    if (!result.ok) {
+        context.out << result.entriesPassed << " entries passed, " << result.failures.size() << " failed\n";
+        return kExitFailed;
+    }
+    context.out << result.entriesPassed << " entries passed\n";
+    return kExitOk;
+}
+
+} // namespace velmora::cli

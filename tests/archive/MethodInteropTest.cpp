@@ -1,0 +1,219 @@
+// Archives that other tools write with the further methods and with AES, made by those
+// tools at test time and read back by our readers byte for byte. A missing tool skips
+// its test and says so.
+#include "ArchiveTestSupport.h"
+#include "archive/ZipReader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <random>
+
+namespace velmora {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+bool Have(const std::string& tool)
+{
+    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+int Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str());
+}
+
+std::string Quote(const fs::path& p)
+{
+    return "'" + p.string() + "'";
+}
+
+// Text whose repeats reach further back than 32 KiB (so Deflate64 uses its long
+// distances and lengths), random bytes, an empty file and a tiny one.
+fs::path MakeFolder(const TempDir& dir, bool withSubfolder)
+{
+    const fs::path base = dir / "src";
+    fs::create_directories(base);
+    std::mt19937 gen(5);
+    std::string noise(40000, '\0');
+    for (char& c : noise)
+        c = static_cast<char>(gen());
+    std::string text;
+    const std::string words[] = {"archive ", "method ", "window\n", "distance, ", "entry; "};
+    while (text.size() < 200000)
+        text += words[gen() % 5];
+    text += text.substr(0, 90000) + noise.substr(0, 3000) + text.substr(10000, 90000);
+    WriteFile(base / "text.txt", text);
+    WriteFile(base / "noise.bin", noise);
+    WriteFile(base / "empty.txt", "");
+    WriteFile(base / "tiny.txt", "v");
+    if (withSubfolder) {
+        fs::create_directories(base / "sub");
+        WriteFile(base / "sub" / "inner.txt", text.substr(5000, 70000));
+    }
+    return base;
+}
+
+void ExpectSameFiles(const fs::path& expected, const fs::path& actual, const std::string& what)
+{
+    std::size_t count = 0;
+    for (const auto& e : fs::recursive_directory_iterator(expected)) {
+        if (e.is_directory()) continue;
+        const fs::path rel = fs::relative(e.path(), expected);
+        ASSERT_TRUE(fs::exists(actual / rel)) << what << ": " << rel;
+        EXPECT_TRUE(ReadFile(e.path()) == ReadFile(actual / rel)) << what << ": " << rel;
+        ++count;
+    }
+    std::size_t actualCount = 0;
+    for (const auto& e : fs::recursive_directory_iterator(actual))
+        actualCount += !e.is_directory();
+    EXPECT_EQ(count, actualCount) << what;
+}
+
+std::size_t FileCount(const fs::path& folder)
+{
+    std::size_t n = 0;
+    std::error_code ec;
+    for (const auto& e : fs::recursive_directory_iterator(folder, ec))
+        n += !e.is_directory();
+    return n;
+}
+
+// Python builds a stored archive, then each entry's data is replaced by what the zstd
+// tool makes of it and the method set to 93: the container by the zipfile module, the
+// stream by the zstd tool.
+const char* kZstdScript = R"(import os,struct,subprocess,sys,zipfile,zlib
+out=sys.argv[1]
+names=[os.path.relpath(os.path.join(r,f)) for r,_,fs in os.walk('.') for f in fs]
+with zipfile.ZipFile(out+'.tmp','w') as z:
+    for n in names: z.writestr(n, subprocess.run(['zstd','-q','-c','-19',n],check=True,capture_output=True).stdout)
+data=bytearray(open(out+'.tmp','rb').read())
+with zipfile.ZipFile(out+'.tmp') as z:
+    for i in z.infolist():
+        plain=open(i.filename,'rb').read()
+        crc=zlib.crc32(plain)
+        struct.pack_into('<H',data,i.header_offset+8,93)
+        struct.pack_into('<II',data,i.header_offset+14,crc,i.compress_size)
+        struct.pack_into('<I',data,i.header_offset+22,len(plain))
+p=data.find(b'PK\x01\x02')
+while p>=0:
+    off=struct.unpack_from('<I',data,p+42)[0]
+    struct.pack_into('<H',data,p+10,93)
+    data[p+16:p+28]=data[off+14:off+26]
+    p=data.find(b'PK\x01\x02',p+4)
+open(out,'wb').write(data)
+)";
+
+TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
+{
+    TempDir dir;
+    const fs::path base = MakeFolder(dir, true);
+    WriteFile(dir / "zstd.py", kZstdScript);
+    const std::string py = "python3 -c \"import zipfile,os\nwith zipfile.ZipFile('../NAME','w',zipfile.ZIP_METHOD) as "
+                           "z:\n [z.write(os.path.join(r,f),os.path.relpath(os.path.join(r,f))) for r,_,fs in "
+                           "os.walk('.') for f in fs]\"";
+    const auto python = [&](const std::string& name, const std::string& method) {
+        std::string s = py;
+        s.replace(s.find("NAME"), 4, name);
+        s.replace(s.find("METHOD"), 6, method);
+        return s;
+    };
+    struct Case {
+        std::string tool;
+        std::string name;
+        std::string command;
+    } cases[] = {
+        {"7zz", "7z-deflate64.zip", "7zz a -tzip -mm=Deflate64 ../7z-deflate64.zip ."},
+        {"7zz", "7z-deflate64-max.zip", "7zz a -tzip -mm=Deflate64 -mx=9 ../7z-deflate64-max.zip ."},
+        {"7zz", "7z-bzip2.zip", "7zz a -tzip -mm=BZip2 ../7z-bzip2.zip ."},
+        {"7zz", "7z-lzma.zip", "7zz a -tzip -mm=LZMA ../7z-lzma.zip ."},
+        {"7zz", "7z-lzma-eos.zip", "7zz a -tzip -mm=LZMA:eos ../7z-lzma-eos.zip ."},
+        {"7zz", "7z-xz.zip", "7zz a -tzip -mm=XZ ../7z-xz.zip ."},
+        {"zip", "infozip-bzip2.zip", "zip -q -r -Z bzip2 ../infozip-bzip2.zip ."},
+        {"python3", "python-bzip2.zip", python("python-bzip2.zip", "BZIP2")},
+        {"python3", "python-lzma.zip", python("python-lzma.zip", "LZMA")},
+        {"zstd", "zstd.zip", "python3 ../zstd.py ../zstd.zip"},
+    };
+    for (const Case& c : cases) {
+        if (!Have(c.tool)) {
+            ADD_FAILURE() << c.tool << " is missing: " << c.name << " not checked";
+            continue;
+        }
+        ASSERT_EQ(Shell("cd " + Quote(base) + " && " + c.command), 0) << c.name;
+        const fs::path out = dir / ("out-" + c.name);
+        const ZipExtractResult result = UnZipFile(dir / c.name, out);
+        EXPECT_TRUE(result.ok) << c.name << ": " << result.error;
+        ExpectSameFiles(base, out, c.name);
+    }
+}
+
+// A method we cannot read fails that entry only, by name, and leaves no partial file.
+TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
+{
+    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    TempDir dir;
+    const fs::path base = MakeFolder(dir, false);
+    // 7-Zip stores what does not shrink, so noise.bin stays readable beside the PPMd entries.
+    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mm=PPMd ../ppmd.zip ."), 0);
+    const ZipExtractResult result = UnZipFile(dir / "ppmd.zip", dir / "out");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("method 98 (PPMd) is not supported"), std::string::npos) << result.error;
+    EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
+    EXPECT_TRUE(ReadFile(dir / "out" / "noise.bin") == ReadFile(base / "noise.bin"));
+}
+
+TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
+{
+    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    TempDir dir;
+    const fs::path base = MakeFolder(dir, false);
+    for (const char* strength : {"AES128", "AES192", "AES256"}) {
+        for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ"}) {
+            const std::string name = std::string(strength) + "-" + method;
+            const fs::path archive = dir / (name + ".zip");
+            ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=" + strength + " -mm=" + method +
+                            " '-pK3y pass!' " + Quote(archive) + " ."),
+                      0)
+                << name;
+            const fs::path out = dir / ("out-" + name);
+            const ZipExtractResult good = ExtractProtected(out, archive, "K3y pass!");
+            EXPECT_TRUE(good.ok) << name << ": " << good.error;
+            ExpectSameFiles(base, out, name);
+
+            const fs::path wrongOut = dir / ("wrong-" + name);
+            const ZipExtractResult wrong = ExtractProtected(wrongOut, archive, "K3y pass?");
+            EXPECT_FALSE(wrong.ok) << name;
+            EXPECT_NE(wrong.error.find("password"), std::string::npos) << name << ": " << wrong.error;
+            EXPECT_EQ(FileCount(wrongOut), 0u) << name;
+            EXPECT_FALSE(UnZipFile(archive, dir / ("nopass-" + name)).ok) << name;
+        }
+    }
+}
+
+// One changed byte inside AES data: the authentication code catches it before the
+// file is put in place, with the right password.
+TEST(MethodInterop, TamperedAesDataLeavesNoFile)
+{
+    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    TempDir dir;
+    const fs::path base = dir / "src";
+    fs::create_directories(base);
+    WriteFile(base / "one.bin", std::string(20000, 'x'));
+    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=AES256 -mm=Copy -psecret ../t.zip one.bin"), 0);
+    std::string bytes = ReadFile(dir / "t.zip");
+    // Local header (30) + name (7) + extra, then salt (16) and verifier (2): flip a data byte.
+    const std::size_t dataStart = 30 + 7 + test::Le16(bytes, 28) + 18;
+    bytes[dataStart + 5000] = static_cast<char>(bytes[dataStart + 5000] ^ 0x01);
+    WriteFile(dir / "t.zip", bytes);
+    const ZipExtractResult result = ExtractProtected(dir / "out", dir / "t.zip", "secret");
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("authentication code"), std::string::npos) << result.error;
+    EXPECT_EQ(FileCount(dir / "out"), 0u);
+}
+
+} // namespace
+} // namespace velmora
