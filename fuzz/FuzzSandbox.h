@@ -14,7 +14,10 @@ namespace velmora::fuzz {
 // The last input's outcome (1 success, 0 failure), for the replay driver, which compares
 // it with the seed's name: "ok_..." must succeed, "bad_..." must fail.
 inline int g_outcome = -1;
-inline void RecordOutcome(bool ok) { g_outcome = ok ? 1 : 0; }
+inline void RecordOutcome(bool ok)
+{
+    g_outcome = ok ? 1 : 0;
+}
 
 class Sandbox {
 public:

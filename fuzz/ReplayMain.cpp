@@ -39,13 +39,16 @@ bool RunOne(const std::filesystem::path& path)
     velmora::fuzz::g_outcome = -1;
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     const std::string name = path.filename().string();
-    const int expected = NeedsMissingLibrary(name)       ? 0
+    const int expected = NeedsMissingLibrary(name)    ? 0
                          : name.rfind("ok_", 0) == 0  ? 1
                          : name.rfind("bad_", 0) == 0 ? 0
                                                       : -1;
     const int got = velmora::fuzz::g_outcome;
     const bool match = expected != -1 && got == expected;
-    std::printf("%-9s %-7s %s\n", got == 1 ? "succeeded" : got == 0 ? "failed" : "-",
+    std::printf("%-9s %-7s %s\n",
+                got == 1   ? "succeeded"
+                : got == 0 ? "failed"
+                           : "-",
                 match ? "as named" : "WRONG", name.c_str());
     return match;
 }
@@ -66,7 +69,8 @@ int main(int argc, char** argv)
     }
     std::sort(seeds.begin(), seeds.end());
     std::size_t wrong = 0;
-    for (const auto& seed : seeds) wrong += RunOne(seed) ? 0 : 1;
+    for (const auto& seed : seeds)
+        wrong += RunOne(seed) ? 0 : 1;
     std::printf("replayed %zu inputs, %zu with an unexpected outcome\n", seeds.size(), wrong);
     return !seeds.empty() && wrong == 0 ? 0 : 1;
 }

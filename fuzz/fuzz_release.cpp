@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto input = sandbox.Input("velmora.dat", data, size);
     try {
         const std::string version = velmora::ReadReleaseVersion(input.string());
-        if (!version.empty() && (static_cast<unsigned char>(version.front()) <= ' ' ||
-                                 static_cast<unsigned char>(version.back()) <= ' ')) {
+        if (!version.empty() &&
+            (static_cast<unsigned char>(version.front()) <= ' ' || static_cast<unsigned char>(version.back()) <= ' ')) {
             std::abort();
         }
         velmora::CompareReleases("1.3.0.0", version);

@@ -4,8 +4,8 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <vector>
 #include <system_error>
+#include <vector>
 
 namespace velmora {
 

@@ -8,12 +8,12 @@
 namespace velmora {
 
 struct AppPaths {
-    std::string programFolder;    // with its trailing separator
-    std::string updaterPath;      // programFolder + "checkup"
-    std::string programFileName;  // the running program file's name without folder
-    std::string temporaryFile;    // temporary folder + program file name with ".dat"
-    std::string dataFolder;       // roaming data folder + "tessaly" + separator
-    std::string settingsFile;     // dataFolder + "tessaly.ini"
+    std::string programFolder;   // with its trailing separator
+    std::string updaterPath;     // programFolder + "checkup"
+    std::string programFileName; // the running program file's name without folder
+    std::string temporaryFile;   // temporary folder + program file name with ".dat"
+    std::string dataFolder;      // roaming data folder + "tessaly" + separator
+    std::string settingsFile;    // dataFolder + "tessaly.ini"
 };
 
 // The updater's file name on this system (no ".exe" suffix on Linux).

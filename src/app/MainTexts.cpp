@@ -14,7 +14,8 @@ constexpr ControlText kTexts[] = {
     {"SpeedButton4", TextTarget::Hint, {"Terminate associated application", "Verbunden Anwendung beenden"}},
     {"ButtonDefaults", TextTarget::Hint, {"Open Windows settings", "Windows Einstellungen öffnen"}},
     {"ButtonClose", TextTarget::Caption, {"Quit", "Schliessen"}},
-    {"Label1", TextTarget::Caption,
+    {"Label1",
+     TextTarget::Caption,
      {"Drag and drop file here to get file infos or use OPEN FILE button",
       "Datei per Drag and Drop hierher ziehen oder mit Dateidialog öffnen"}},
     {"Label3", TextTarget::Caption, {"File size", "Dateigröße"}},
@@ -22,8 +23,7 @@ constexpr ControlText kTexts[] = {
     {"Label6", TextTarget::Caption, {"Last access", "Letzter Zugriff"}},
     {"Label4", TextTarget::Caption, {"File Attributes", "Dateieigenschaften"}},
     {"LabelIcon", TextTarget::Caption, {"File icon", "Datei-Icon"}},
-    {"LabelLApp", TextTarget::Caption,
-     {"User choice associated  application", "Nutzerauswahl verknüpfte Anwendung:"}},
+    {"LabelLApp", TextTarget::Caption, {"User choice associated  application", "Nutzerauswahl verknüpfte Anwendung:"}},
     {"LabelDefApp", TextTarget::Caption, {"Default application program list:", "Standardanwendung Programmliste:"}},
     {"CheckBox2", TextTarget::Caption, {"Archive", "Archiv"}},
     {"CheckBox3", TextTarget::Caption, {"Read only", "Schreibgeschützt"}},
@@ -31,6 +31,9 @@ constexpr ControlText kTexts[] = {
 };
 } // namespace
 
-std::span<const ControlText> MainWindowTexts() { return kTexts; }
+std::span<const ControlText> MainWindowTexts()
+{
+    return kTexts;
+}
 
 } // namespace velmora

@@ -9,7 +9,7 @@ namespace velmora {
 enum class TextTarget { Caption, Hint };
 
 struct ControlText {
-    const char* control;  // the control's object name
+    const char* control; // the control's object name
     TextTarget target;
     TextPair text;
 };
@@ -33,8 +33,9 @@ inline constexpr const char* kDefaultAppsFailedText = "Running computer defaults
 // Messages the main window's commands show later.
 namespace MainMessages {
 inline constexpr TextPair kAttributesChanged{"Attributes changed", "Attribute geändert"};
-inline constexpr TextPair kDateRefused{"Cannot edit file date! File in use or read only.",
-                                       "Dateidatum kann nicht geändert werden! Datei in Benutzung oder schreibgeschützt."};
+inline constexpr TextPair kDateRefused{
+    "Cannot edit file date! File in use or read only.",
+    "Dateidatum kann nicht geändert werden! Datei in Benutzung oder schreibgeschützt."};
 inline constexpr TextPair kDatePromptCaption{"New file date", "Neues Dateidatum"};
 inline constexpr TextPair kDatePromptText{"Enter Date/Time", "Datum/Zeit eingeben"};
 inline constexpr TextPair kAdminWarning{

@@ -23,7 +23,8 @@ std::optional<std::string> FirstLine(std::string_view text)
 std::optional<std::int32_t> ParseSettingsNumber(std::string_view line)
 {
     std::size_t i = 0;
-    while (i < line.size() && line[i] == ' ') ++i;
+    while (i < line.size() && line[i] == ' ')
+        ++i;
     bool negative = false;
     if (i < line.size() && (line[i] == '+' || line[i] == '-')) {
         negative = line[i] == '-';

@@ -16,8 +16,7 @@ int main(int argc, char** argv)
 
     const std::unique_ptr<velmora::PlatformBackend> backend = velmora::CreateNativePlatform();
     velmora::RealWaiter waiter;
-    const std::unique_ptr<velmora::AppWindows> windows =
-        velmora::CreateAppWindows({backend->Services(), waiter});
+    const std::unique_ptr<velmora::AppWindows> windows = velmora::CreateAppWindows({backend->Services(), waiter});
     windows->FormLock->show();
     // "velmora FILE" (as a file manager's "Open With" starts it) shows the file after the
     // start-up sequence, exactly as a drop of it would.

@@ -15,11 +15,11 @@
 #include "fileops/FileTarget.h"
 #include "fileops/ProcessTermination.h"
 #include "folders/UnitFolder.h"
-#include "inspect/InspectRules.h"
-#include "inspect/Inspection.h"
 #include "info/ProductLinks.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
+#include "inspect/InspectRules.h"
+#include "inspect/Inspection.h"
 #include "platform/IAssociations.h"
 #include "platform/IDesktopSettings.h"
 #include "platform/IFileAttributes.h"
@@ -54,8 +54,8 @@
 #include <QScreen>
 #include <QUrl>
 
-#include <filesystem>
 #include <cstdlib>
+#include <filesystem>
 
 namespace velmora {
 
@@ -155,7 +155,10 @@ TFormLock::TFormLock(AppContext context, QWidget* parent) : QWidget(parent), m_c
     FormCreate();
 }
 
-TFormLock::~TFormLock() { qApp->removeEventFilter(this); }
+TFormLock::~TFormLock()
+{
+    qApp->removeEventFilter(this);
+}
 
 void TFormLock::SetWindows(TFormFolder* folder, TFormLink* link, TAboutBox* about, TFormFreeware* freeware)
 {
@@ -363,7 +366,8 @@ void TFormLock::FormShow()
         }
         ApplyLanguage();
         if (!TestAdminRights(m_context.platform.environment->SystemDriveRoot())) {
-            ShowMessageDialog(this, DialogKind::Warning, QString::fromUtf8(Pick(Language, MainMessages::kAdminWarning)));
+            ShowMessageDialog(this, DialogKind::Warning,
+                              QString::fromUtf8(Pick(Language, MainMessages::kAdminWarning)));
         }
         ClearFileView();
         StartUpdater();
@@ -372,9 +376,15 @@ void TFormLock::FormShow()
     }
 }
 
-void TFormLock::LoadSettings() { LoadSettingsFile(Paths.settingsFile, Language); }
+void TFormLock::LoadSettings()
+{
+    LoadSettingsFile(Paths.settingsFile, Language);
+}
 
-void TFormLock::SaveSettings() { SaveSettingsFile(Paths.settingsFile, Language); }
+void TFormLock::SaveSettings()
+{
+    SaveSettingsFile(Paths.settingsFile, Language);
+}
 
 void TFormLock::ApplyLanguage()
 {
@@ -392,8 +402,8 @@ void TFormLock::ApplyLanguage()
         }
     }
     m_languageImage = IsEnglish(Language) ? kBritishFlagImage : kGermanFlagImage;
-    ToolButtonLang->setIcon(QIcon(IsEnglish(Language) ? QStringLiteral(":/app/flag-gb.svg")
-                                                      : QStringLiteral(":/app/flag-de.svg")));
+    ToolButtonLang->setIcon(
+        QIcon(IsEnglish(Language) ? QStringLiteral(":/app/flag-gb.svg") : QStringLiteral(":/app/flag-de.svg")));
     ToolButtonLang->setProperty("imageIndex", m_languageImage);
     HelpFile = QString::fromStdString(HelpFilePath(*m_context.platform.environment, Language));
     ProductPage = QString::fromUtf8(Pick(Language, kProductPage));
@@ -417,7 +427,10 @@ void TFormLock::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-void TFormLock::Button1Click() { close(); }
+void TFormLock::Button1Click()
+{
+    close();
+}
 
 void TFormLock::Image1Click() {}
 
@@ -456,7 +469,10 @@ void TFormLock::ToolButtonLangClick()
     ApplyLanguage();
 }
 
-void TFormLock::ToolButton6Click() { ClearFileView(); }
+void TFormLock::ToolButton6Click()
+{
+    ClearFileView();
+}
 
 void TFormLock::ToolButtonDirClick()
 {
@@ -652,8 +668,10 @@ void TFormLock::InspectFile(const QString& path)
     EditDate2->setText(QString::fromStdString(record.lastAccessText));
 
     // A box is only ever ticked here, never cleared.
-    const std::pair<bool, QCheckBox*> boxes[] = {
-        {record.archive, CheckBox2}, {record.readOnly, CheckBox3}, {record.hidden, CheckBox4}, {record.system, CheckBox5}};
+    const std::pair<bool, QCheckBox*> boxes[] = {{record.archive, CheckBox2},
+                                                 {record.readOnly, CheckBox3},
+                                                 {record.hidden, CheckBox4},
+                                                 {record.system, CheckBox5}};
     for (const auto& [set, box] : boxes) {
         if (set) {
             box->setChecked(true);
@@ -665,7 +683,10 @@ namespace {
 constexpr std::chrono::milliseconds kSettleTime{200};
 
 // Paths go to the file system in the encoding of the user's locale.
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string LocalPath(const QString& path)
+{
+    return QFile::encodeName(path).toStdString();
+}
 } // namespace
 
 void TFormLock::ToolButton4Click()
@@ -701,8 +722,7 @@ void TFormLock::ToolButton7Click()
         return;
     }
     const LocaleFormats formats = m_context.platform.localeFormats->Formats();
-    const QString proposal =
-        QString::fromStdString(FormatDateTimeText(m_context.platform.times->Now(), formats));
+    const QString proposal = QString::fromStdString(FormatDateTimeText(m_context.platform.times->Now(), formats));
     const std::optional<QString> entered =
         ShowInputBox(this, QString::fromUtf8(Pick(Language, MainMessages::kDatePromptCaption)),
                      QString::fromUtf8(Pick(Language, MainMessages::kDatePromptText)), proposal);
@@ -721,9 +741,9 @@ void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
 {
     // A date that cannot be stored, or a file that is read-only or held by another
     // program, keeps its old time without a message; the re-inspection shows it.
-    const FileDateOutcome outcome = velmora::ApplyFileDate(
-        LocalPath(path), dateTime,
-        {*m_context.platform.times, *m_context.platform.attributes, *m_context.platform.usage});
+    const FileDateOutcome outcome =
+        velmora::ApplyFileDate(LocalPath(path), dateTime,
+                               {*m_context.platform.times, *m_context.platform.attributes, *m_context.platform.usage});
     if (outcome.readBack) {
         EditDate1->setText(
             QString::fromStdString(FormatDateTimeText(*outcome.readBack, m_context.platform.localeFormats->Formats())));
@@ -750,8 +770,7 @@ void TFormLock::ToolButton2Click()
         ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
                        MsgIcon::Information);
     } else {
-        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kNotRunning)),
-                       MsgIcon::Error);
+        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kNotRunning)), MsgIcon::Error);
     }
     // Only the in-use mark is brought up to date; the rest of the view stays as it is.
     const bool locked = m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));

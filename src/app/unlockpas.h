@@ -1,8 +1,8 @@
 #pragma once
 // The main window: takes one file, shows what the inspection found, starts the commands.
 #include "app/AppPaths.h"
-#include "common/LanguageText.h"
 #include "common/DateTime.h"
+#include "common/LanguageText.h"
 #include "ui/AppContext.h"
 
 #include <QCheckBox>
@@ -40,7 +40,6 @@ public:
     std::int32_t UpdateTickCount = 0;
     QString HelpFile;
     QString ProductPage;
-
 
     // Operations other code calls.
     void ApplyLanguage();

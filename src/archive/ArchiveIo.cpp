@@ -74,7 +74,7 @@ bool StdFile::Seek(std::uint64_t offset)
         return false;
     }
 #if defined(_WIN32)
-    return _fseeki64(m_file, static_cast<long long>(offset), SEEK_SET) == 0;  // long is 32 bits there
+    return _fseeki64(m_file, static_cast<long long>(offset), SEEK_SET) == 0; // long is 32 bits there
 #else
     return fseeko(m_file, static_cast<off_t>(offset), SEEK_SET) == 0;
 #endif

@@ -4,13 +4,13 @@
 #include "archive/DeflateCodec.h"
 
 #include <cstdint>
-#include <new>
-#include <zlib.h>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <zlib.h>
 
 namespace velmora::archive {
 

@@ -134,8 +134,8 @@ private:
         } catch (const DecodeError& error) {
             const std::string text = error.what();
             throw LayerFailure(text.find("larger than its declared size") != std::string::npos ? ErrorKind::TooLarge
-                               : text.find("is not supported") != std::string::npos       ? ErrorKind::Unsupported
-                                                                                          : ErrorKind::Damaged,
+                               : text.find("is not supported") != std::string::npos            ? ErrorKind::Unsupported
+                                                                                               : ErrorKind::Damaged,
                                text);
         }
     }

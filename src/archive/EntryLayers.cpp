@@ -173,8 +173,8 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamSpec& spec)
         if (spec.dataLength < AesOverhead(spec.aesStrength)) {
             throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
         }
-        source = std::make_unique<AesDecipher>(std::move(source), spec.dataLength, spec.aesStrength,
-                                               spec.passwordBytes);
+        source =
+            std::make_unique<AesDecipher>(std::move(source), spec.dataLength, spec.aesStrength, spec.passwordBytes);
         params.packedSize -= AesOverhead(spec.aesStrength);
     } else if (spec.encrypted) {
         if (spec.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");

@@ -1,14 +1,14 @@
 #include "archive/ProtectedFolder.h"
 
-#include "archive/ZipReader.h"
 #include "archive/ZipNames.h"
+#include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <map>
 #include <random>
@@ -27,7 +27,8 @@ bool LessIgnoringCase(const std::string& a, const std::string& b)
 
 std::string TrimmedSlash(std::string name)
 {
-    while (!name.empty() && name.back() == '/') name.pop_back();
+    while (!name.empty() && name.back() == '/')
+        name.pop_back();
     return name;
 }
 
@@ -78,7 +79,9 @@ Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
 // Sums the progress of the steps into one count that only grows.
 class ProgressSum {
 public:
-    ProgressSum(const ProgressCallback& sink, std::uint64_t total) : m_sink(sink), m_total(std::max<std::uint64_t>(total, 1)) {}
+    ProgressSum(const ProgressCallback& sink, std::uint64_t total)
+        : m_sink(sink), m_total(std::max<std::uint64_t>(total, 1))
+    {}
     ProgressCallback Step()
     {
         m_base = m_reported;
@@ -106,8 +109,8 @@ public:
     explicit WorkFolder(const fs::path& zipPath)
     {
         std::random_device device;
-        std::mt19937_64 generator(device() ^ static_cast<std::uint64_t>(
-                                                 std::chrono::steady_clock::now().time_since_epoch().count()));
+        std::mt19937_64 generator(
+            device() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
         const fs::path parent = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
         for (int attempt = 0; attempt < 20; ++attempt) {
             const fs::path candidate =
@@ -172,10 +175,14 @@ void RemoveStaleWorkFolders(const fs::path& zipPath)
         }
         if (ours && !ec) stale.push_back(it->path());
     }
-    for (const fs::path& path : stale) fs::remove_all(path, ec);
+    for (const fs::path& path : stale)
+        fs::remove_all(path, ec);
 }
 
-ProtectResult Fail(ProtectStatus status, std::string error) { return {status, std::move(error)}; }
+ProtectResult Fail(ProtectStatus status, std::string error)
+{
+    return {status, std::move(error)};
+}
 
 std::string SkippedText(const std::vector<ZipSkipped>& skipped)
 {
@@ -289,7 +296,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         trees[name.substr(0, slash)].push_back(std::move(inner));
     }
     std::vector<std::string> subfolders;
-    for (const auto& [name, sources] : trees) subfolders.push_back(name);
+    for (const auto& [name, sources] : trees)
+        subfolders.push_back(name);
     std::sort(subfolders.begin(), subfolders.end(), LessIgnoringCase);
 
     RemoveStaleWorkFolders(zipPath);
@@ -321,7 +329,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
 
     std::vector<ZipSource> innerSources;
     std::vector<std::string> nestedNames;
-    for (const std::string& name : subfolders) nestedNames.push_back(name + ".zip");
+    for (const std::string& name : subfolders)
+        nestedNames.push_back(name + ".zip");
     // A file of the folder named like a subfolder archive gives way to it (the user agreed).
     for (const ZipSource& file : ownFiles) {
         if (std::find(nestedNames.begin(), nestedNames.end(), file.name) == nestedNames.end()) {
@@ -330,7 +339,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     }
     for (const std::string& name : subfolders) {
         const fs::path nested = nestedFolder / (name + ".zip");
-        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok) return r;
+        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
+            return r;
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / "folder.zip";
@@ -371,11 +381,13 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     } else {
         fs::rename(outer, zipPath, ec);
     }
-    if (ec) return Fail(ProtectStatus::ReplaceFailed, SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
+    if (ec)
+        return Fail(ProtectStatus::ReplaceFailed,
+                    SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
     if (options.flushToDisk && !options.flushToDisk(zipFolder)) {
-        return Fail(ProtectStatus::FolderNotRemoved,
-                    "the archive is in place, but '" + zipFolder.string() + "' could not be flushed to the disk, so the "
-                    "folder was kept");
+        return Fail(ProtectStatus::FolderNotRemoved, "the archive is in place, but '" + zipFolder.string() +
+                                                         "' could not be flushed to the disk, so the "
+                                                         "folder was kept");
     }
     progress.Finish();
 
@@ -390,8 +402,7 @@ UnprotectResult UnprotectArchive(const fs::path& archive, const fs::path& target
     ZipExtractOptions options;
     options.progress = progress;
     const ZipExtractResult result = RestoreProtected(archive, target, password, options);
-    return {result.ok, result.error,
-            result.failure && result.failure->kind == archive::ErrorKind::WrongPassword};
+    return {result.ok, result.error, result.failure && result.failure->kind == archive::ErrorKind::WrongPassword};
 }
 
 } // namespace velmora

@@ -29,13 +29,13 @@ class IRandomSource;
 
 enum class ProtectStatus {
     Ok,
-    InvalidInput,       // no such folder, no zip path, or the zip path lies inside the folder
-    Refused,            // the folder holds something an archive cannot keep (links, devices, unreadable)
-    NameNotStorable,    // a name would not come back unchanged from the archive (error: its path)
-    ArchiveFailed,      // an archive could not be written
-    VerifyFailed,       // an archive read back did not match its sources
-    ReplaceFailed,      // the finished archive could not be put at the zip path
-    FolderNotRemoved,   // the archive is complete and checked; the folder could not be removed fully
+    InvalidInput,     // no such folder, no zip path, or the zip path lies inside the folder
+    Refused,          // the folder holds something an archive cannot keep (links, devices, unreadable)
+    NameNotStorable,  // a name would not come back unchanged from the archive (error: its path)
+    ArchiveFailed,    // an archive could not be written
+    VerifyFailed,     // an archive read back did not match its sources
+    ReplaceFailed,    // the finished archive could not be put at the zip path
+    FolderNotRemoved, // the archive is complete and checked; the folder could not be removed fully
 };
 
 struct ProtectCheck {
@@ -53,10 +53,10 @@ ProtectCheck CheckProtectFolder(const std::filesystem::path& folder, const std::
                                 const std::vector<std::filesystem::path>& guarded);
 
 struct ProtectOptions {
-    std::string password;              // not empty
-    IRandomSource* random = nullptr;   // for the encryption headers
-    AttributeReader attributes;        // decides the external attributes of the entries
-    ProgressCallback progress;         // overall work done / total
+    std::string password;            // not empty
+    IRandomSource* random = nullptr; // for the encryption headers
+    AttributeReader attributes;      // decides the external attributes of the entries
+    ProgressCallback progress;       // overall work done / total
     // Flushes a file or a folder's entries to the storage device; the finished archive
     // and its folder entry are flushed before the folder is removed. Empty: not flushed.
     std::function<bool(const std::filesystem::path&)> flushToDisk;

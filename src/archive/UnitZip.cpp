@@ -77,7 +77,10 @@ std::string Trimmed(const QLineEdit* edit)
     const std::string text = edit->text().toStdString();
     return std::string(TrimBlanks(text));
 }
-QString Q(const std::string& text) { return QString::fromStdString(text); }
+QString Q(const std::string& text)
+{
+    return QString::fromStdString(text);
+}
 
 bool IsFolder(const std::string& path)
 {
@@ -116,10 +119,10 @@ void TFormZip::BuildControls()
     ToolBar1->setGeometry(0, 0, 492, 30);
     ToolButtonNew =
         MakeButton(ToolBar1, "ToolButtonNew", ThemedIcon("document-new", ":/app/new.svg"), {200, 0, 32, 31}, 25);
-    ToolButtonZip = MakeButton(ToolBar1, "ToolButtonZip", QIcon(QStringLiteral(":/archive/protect.svg")),
-                               {232, 0, 32, 31}, 25);
-    ToolButtonDel = MakeButton(ToolBar1, "ToolButtonDel", QIcon(QStringLiteral(":/archive/unzip.svg")),
-                               {264, 0, 32, 31}, 25);
+    ToolButtonZip =
+        MakeButton(ToolBar1, "ToolButtonZip", QIcon(QStringLiteral(":/archive/protect.svg")), {232, 0, 32, 31}, 25);
+    ToolButtonDel =
+        MakeButton(ToolBar1, "ToolButtonDel", QIcon(QStringLiteral(":/archive/unzip.svg")), {264, 0, 32, 31}, 25);
     ToolButtonZip->installEventFilter(this);
 
     Label2 = MakeLabel(this, "Label2", {13, 44});
@@ -128,8 +131,8 @@ void TFormZip::BuildControls()
     Edit3 = MakeEdit(this, "Edit3", {81, 69, 359, 24});
     Label1 = MakeLabel(this, "Label1", {13, 105});
     EditPass = MakeEdit(this, "EditPass", {84, 100, 359, 24});
-    SpeedButton2 = MakeButton(this, "SpeedButton2", ThemedIcon("folder-open", ":/app/open-folder.svg"),
-                              {446, 35, 28, 29}, 22);
+    SpeedButton2 =
+        MakeButton(this, "SpeedButton2", ThemedIcon("folder-open", ":/app/open-folder.svg"), {446, 35, 28, 29}, 22);
     SpeedButton4 = MakeButton(this, "SpeedButton4", QIcon(QStringLiteral(":/archive/zip.svg")), {446, 66, 28, 29}, 22);
     SpeedButtonPass =
         MakeButton(this, "SpeedButtonPass", ThemedIcon("edit-clear", ":/archive/clear.svg"), {446, 97, 28, 29}, 22);
@@ -160,7 +163,10 @@ void TFormZip::BuildControls()
     connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormZip::BitBtn4Click));
 }
 
-QString TFormZip::Text(const TextPair& pair) const { return QString::fromUtf8(Pick(Sprache, pair)); }
+QString TFormZip::Text(const TextPair& pair) const
+{
+    return QString::fromUtf8(Pick(Sprache, pair));
+}
 
 QString TFormZip::HelpFile() const
 {
@@ -173,7 +179,8 @@ void TFormZip::ApplyLanguage()
     Label1->setText(Text(ZipTexts::kPasswordLabel));
     Label2->setText(Text(ZipTexts::kDirectoryLabel));
     Label3->setText(Text(ZipTexts::kZipNameLabel));
-    for (QLabel* label : {Label1, Label2, Label3}) label->adjustSize();
+    for (QLabel* label : {Label1, Label2, Label3})
+        label->adjustSize();
     ToolButtonNew->setToolTip(Text(ZipTexts::kNewHint));
     ToolButtonZip->setToolTip(Text(ZipTexts::kProtectHint));
     ToolButtonDel->setToolTip(Text(ZipTexts::kUnzipHint));
@@ -237,7 +244,10 @@ void TFormZip::ButtonNewClick()
     Edit3->clear();
 }
 
-void TFormZip::SpeedButton1Click() { ChooseFolder(); }
+void TFormZip::SpeedButton1Click()
+{
+    ChooseFolder();
+}
 
 void TFormZip::ShowForFolder(const std::optional<QString>& folder, std::int32_t language)
 {
@@ -273,7 +283,10 @@ void TFormZip::SpeedButton3Click()
     if (Trimmed(Edit1).empty()) Edit1->setText(Q(std::string(TrimBlanks(folder))));
 }
 
-void TFormZip::SpeedButtonPassClick() { EditPass->clear(); }
+void TFormZip::SpeedButtonPassClick()
+{
+    EditPass->clear();
+}
 
 void TFormZip::EditPassChange()
 {
@@ -288,7 +301,10 @@ void TFormZip::ToolButtonZipMouseEnter()
     ToolButtonZip->setToolTip(Text(m_zipImage != kProtectImage ? ZipTexts::kZipHint : ZipTexts::kProtectHint));
 }
 
-void TFormZip::BitBtn4Click() { close(); }
+void TFormZip::BitBtn4Click()
+{
+    close();
+}
 
 void TFormZip::ButtonarchivClick()
 {
@@ -300,7 +316,10 @@ void TFormZip::ButtonarchivClick()
     }
 }
 
-void TFormZip::EndCommand() { LabelTask->clear(); }
+void TFormZip::EndCommand()
+{
+    LabelTask->clear();
+}
 
 void TFormZip::ShowFolderAsAdmin(const QString& folder)
 {
@@ -372,8 +391,8 @@ void TFormZip::ProtectFolder()
         return;
     }
     const IEnvironment& environment = *m_context.platform.environment;
-    const ProtectCheck check = CheckProtectFolder(
-        folder, zipPath, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
+    const ProtectCheck check =
+        CheckProtectFolder(folder, zipPath, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
         EndCommand();
@@ -466,21 +485,24 @@ void TFormZip::BitBtn3Click()
         return;
     }
     if (ShowMessageDialog(this, DialogKind::Information,
-                          Q(zipPath) + Text(ZipTexts::kUnzipTo) + Q(folder) + QString::fromLatin1(ZipTexts::kQuestionEnd),
+                          Q(zipPath) + Text(ZipTexts::kUnzipTo) + Q(folder) +
+                              QString::fromLatin1(ZipTexts::kQuestionEnd),
                           MsgButtons::YesNo) != MsgAnswer::Yes) {
         return;
     }
     const QString zipFolder = Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath));
     if (gzip) {
         RunInBackground(
-            [zipPath, attributes = AttributesOf(m_context.platform), service = m_context.platform.attributes](
-                const auto& progress) {
+            [zipPath, attributes = AttributesOf(m_context.platform),
+             service = m_context.platform.attributes](const auto& progress) {
                 GunzipOptions options;
                 options.progress = progress;
                 options.attributes = attributes;
                 // As the command line does: the output file keeps none of the four attributes.
                 if (service != nullptr) {
-                    options.clearAttributes = [service](const fs::path& path) { service->WriteAttributes(path.string(), 0); };
+                    options.clearAttributes = [service](const fs::path& path) {
+                        service->WriteAttributes(path.string(), 0);
+                    };
                 }
                 const GunzipResult result = velmora::GUnzipToFile(zipPath, options);
                 return Outcome{result.ok, 0, result.error, false};
@@ -530,10 +552,11 @@ void TFormZip::SetBusy(bool busy)
 {
     m_busy = busy;
     for (QWidget* w : std::initializer_list<QWidget*>{ToolButtonNew, ToolButtonZip, ToolButtonDel, SpeedButton2,
-                                                     SpeedButton4, SpeedButtonPass, ButtonClose}) {
+                                                      SpeedButton4, SpeedButtonPass, ButtonClose}) {
         w->setEnabled(!busy);
     }
-    for (QLineEdit* edit : {Edit1, Edit3, EditPass}) edit->setReadOnly(busy);
+    for (QLineEdit* edit : {Edit1, Edit3, EditPass})
+        edit->setReadOnly(busy);
     ProgressBar->setValue(0);
     ProgressBar->setVisible(busy);
 }
@@ -548,7 +571,8 @@ void TFormZip::RunInBackground(Work work, std::function<void(const Outcome&)> do
             const int scaled = total == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(value, total) * 1000 / total);
             if (scaled == lastValue) return;
             lastValue = scaled;
-            QMetaObject::invokeMethod(this, [this, scaled] { ProgressBar->setValue(scaled); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this, scaled] { ProgressBar->setValue(scaled); }, Qt::QueuedConnection);
         };
         Outcome outcome;
         try {

@@ -88,9 +88,9 @@ private:
     // What a background step hands back to the window.
     struct Outcome {
         bool ok = false;
-        int status = 0;          // a command's own status code
-        std::string error;       // a failure's text
-        bool thrown = false;     // the error was thrown: shown in the standard error box
+        int status = 0;      // a command's own status code
+        std::string error;   // a failure's text
+        bool thrown = false; // the error was thrown: shown in the standard error box
     };
     using Work = std::function<Outcome(const std::function<void(std::uint64_t, std::uint64_t)>& progress)>;
 

@@ -175,8 +175,8 @@ enum class Mode { KeepFolders, Flatten, Verify };
 // State that outlives one archive: a protected restore reads two archives into one target
 // and the clash rule spans both.
 struct RunState {
-    std::set<std::string> claimed;                 // output paths written (or being written)
-    std::set<fs::path> createdFolders;             // folders this run made
+    std::set<std::string> claimed;     // output paths written (or being written)
+    std::set<fs::path> createdFolders; // folders this run made
     std::vector<std::pair<fs::path, unsigned>> folderModes;
 };
 
@@ -286,8 +286,10 @@ ZipExtractResult Extract(const ExtractRequest& request)
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
         if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
             result.rejected.push_back(e.name);
-            fail({!safe ? ErrorKind::UnsafeName : duplicate[i] ? ErrorKind::Damaged : ErrorKind::Link, e.name, 0,
-                  duplicate[i] ? "shares its data with another entry" : ""});
+            fail({!safe          ? ErrorKind::UnsafeName
+                  : duplicate[i] ? ErrorKind::Damaged
+                                 : ErrorKind::Link,
+                  e.name, 0, duplicate[i] ? "shares its data with another entry" : ""});
             continue;
         }
         const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && request.flatVerify);
@@ -344,7 +346,8 @@ ZipExtractResult Extract(const ExtractRequest& request)
         job.crc32 = e.crc32;
         job.plainSize = e.uncompressedSize;
         job.cancel = options.cancel;
-        job.commit.time = options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
+        job.commit.time =
+            options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
         job.commit.mode = recorded;
         job.commit.notOver = request.archive;
         if (!output.empty()) {
@@ -384,9 +387,8 @@ ZipExtractResult Extract(const ExtractRequest& request)
                 fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
                 continue;
             }
-            const unsigned char expected = span.descriptorFlag
-                                               ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
-                                               : static_cast<unsigned char>(e.crc32 >> 24);
+            const unsigned char expected = span.descriptorFlag ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
+                                                               : static_cast<unsigned char>(e.crc32 >> 24);
             bool matched = false;
             for (int attempt = 0; attempt <= 3 && !matched; ++attempt) {
                 if (attempt > 0) {
@@ -473,7 +475,6 @@ FileMode RecordedMode(const ZipEntryInfo& e)
     if ((host == 3 || host == 19) ? (type != 0 && type != expected) : type != expected) return std::nullopt;
     return high & 0777u;
 }
-
 
 ZipListing ListZipArchive(const fs::path& archive)
 {

@@ -86,9 +86,9 @@ ZipExtractResult UnZipFile(const std::filesystem::path& archive, const std::file
                            const ZipExtractOptions& options = {});
 
 // Extracts every file entry directly into target under its bare name (folder parts
-// dropped, folder entries skipped; a second entry of the same name fails), decrypting with password (leading and trailing blanks are trimmed). Creates
-// target (one level) when missing and throws VelmoraError with the system error text
-// when that fails. Files written before a failure stay.
+// dropped, folder entries skipped; a second entry of the same name fails), decrypting with password (leading and
+// trailing blanks are trimmed). Creates target (one level) when missing and throws VelmoraError with the system error
+// text when that fails. Files written before a failure stay.
 ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std::filesystem::path& archive,
                                   std::string_view password, const ZipExtractOptions& options = {});
 

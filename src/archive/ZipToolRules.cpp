@@ -5,7 +5,8 @@ namespace velmora {
 std::string WithoutFirstZip(std::string_view path)
 {
     for (std::size_t i = 0; i + 4 <= path.size(); ++i) {
-        if (path[i] == '.' && AsciiLower(path[i + 1]) == 'z' && AsciiLower(path[i + 2]) == 'i' && AsciiLower(path[i + 3]) == 'p') {
+        if (path[i] == '.' && AsciiLower(path[i + 1]) == 'z' && AsciiLower(path[i + 2]) == 'i' &&
+            AsciiLower(path[i + 3]) == 'p') {
             return std::string(path.substr(0, i)) + std::string(path.substr(i + 4));
         }
     }

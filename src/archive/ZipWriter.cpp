@@ -33,7 +33,6 @@ constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 constexpr std::size_t kWholeLimit = 4u << 20;
 constexpr std::size_t kPieceSize = 2u << 20;
 
-
 std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
 {
     if (reader) {
@@ -77,7 +76,7 @@ struct EntryPlan {
     EncodedName name;
     std::uint32_t dosTime = 0;
     std::uint32_t attributes = 0;
-    std::uint64_t size = 0; // at listing time
+    std::uint64_t size = 0;                 // at listing time
     std::array<unsigned char, 16> random{}; // 11 for the traditional header, 16 for an AES salt
 };
 
@@ -201,11 +200,11 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
 class ArchiveBuilder {
 public:
     ArchiveBuilder(const ZipWriteOptions& options, StdFile& file, fs::path tempPath)
-        : m_options(options), m_file(file), m_tempPath(std::move(tempPath)),
-          m_encryption{options.password.empty() ? std::string()
-                        : options.aes           ? options.password
-                                                : PasswordBytes(options.password),
-                       options.aes},
+        : m_options(options), m_file(file),
+          m_tempPath(std::move(tempPath)), m_encryption{options.password.empty() ? std::string()
+                                                        : options.aes            ? options.password
+                                                                                 : PasswordBytes(options.password),
+                                                        options.aes},
           m_pool(WorkerPool::DefaultThreads(options.threads))
     {}
 

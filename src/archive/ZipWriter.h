@@ -32,7 +32,7 @@ struct ZipSkipped {
 };
 
 struct ZipWriteOptions {
-    std::string password;            // UTF-8; empty writes no encryption
+    std::string password; // UTF-8; empty writes no encryption
     // With a password: WinZip AES-256 (AE-2) instead of the traditional encryption,
     // keyed with the password's UTF-8 bytes.
     bool aes = false;

@@ -18,14 +18,14 @@ struct CliContext {
     Platform& platform;
     std::ostream& out;
     std::ostream& err;
-    bool progressToTerminal = false;  // stderr is a terminal: progress may be shown
+    bool progressToTerminal = false; // stderr is a terminal: progress may be shown
 };
 
 using CommandFunction = int (*)(const std::vector<std::string>& args, CliContext& context);
 
 struct CliCommand {
     const char* name;
-    const char* synopsis;  // "NAME ARGS", shown in the overview and in the command's --help
+    const char* synopsis; // "NAME ARGS", shown in the overview and in the command's --help
     const char* summary;
     CommandFunction run;
 };

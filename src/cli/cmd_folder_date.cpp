@@ -36,14 +36,14 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     const auto keep =
         GuardedPaths(context.platform.environment->ProgramFilePath(), context.platform.environment->HomeFolder());
     for (std::size_t i = 1; i < args.size(); ++i) {
-        const FolderDateResult result = ApplyFolderDate(*context.platform.times, args[i], *parsed, keep,
-                                                       {CopyMetadata, SameMetadata});
+        const FolderDateResult result =
+            ApplyFolderDate(*context.platform.times, args[i], *parsed, keep, {CopyMetadata, SameMetadata});
         if (result.outcome == FolderDateOutcome::Set || result.outcome == FolderDateOutcome::Recreated) {
             context.out << args[i] << ": " << FormatDateText(*parsed, IsoStyleFormats()) << "\n";
             continue;
         }
         const std::string text =
-            result.outcome == FolderDateOutcome::NotPermitted ? FolderTexts::kDateNotPermitted.english
+            result.outcome == FolderDateOutcome::NotPermitted   ? FolderTexts::kDateNotPermitted.english
             : result.outcome == FolderDateOutcome::NotRecreated ? FolderTexts::kDateNotRecreated.english
                                                                 : FolderTexts::kDateFailed.english;
         std::string message = text;

@@ -18,8 +18,12 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
     }
     GunzipOptions options;
     IFileAttributes* service = context.platform.attributes;
-    options.clearAttributes = [service](const std::filesystem::path& path) { service->WriteAttributes(path.string(), 0); };
-    options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
+    options.clearAttributes = [service](const std::filesystem::path& path) {
+        service->WriteAttributes(path.string(), 0);
+    };
+    options.attributes = [service](const std::filesystem::path& path) {
+        return service->ReadAttributes(path.string());
+    };
     ProgressLine progress(context);
     options.progress = progress.Callback();
     const GunzipResult result = GUnzipToFile(file, options);

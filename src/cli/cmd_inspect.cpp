@@ -26,7 +26,10 @@ std::string IsoText(TDateTime value)
     return text;
 }
 
-const char* Bool(bool value) { return value ? "true" : "false"; }
+const char* Bool(bool value)
+{
+    return value ? "true" : "false";
+}
 
 std::string AttributeText(const InspectedFile& r)
 {
@@ -48,9 +51,10 @@ void PrintJson(const InspectedFile& r, std::ostream& out)
         << ",\"inUse\":" << Bool(r.inUse) << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
         << ",\"defaultApplication\":" << JsonString(r.defaultApplicationName)
         << ",\"sizeNumber\":" << JsonString(r.sizeNumber) << ",\"sizeUnit\":" << JsonString(r.sizeUnit)
-        << ",\"modified\":" << JsonString(IsoText(r.modified)) << ",\"lastAccess\":" << JsonString(IsoText(r.lastAccess))
-        << ",\"archive\":" << Bool(r.archive) << ",\"readOnly\":" << Bool(r.readOnly) << ",\"hidden\":" << Bool(r.hidden)
-        << ",\"system\":" << Bool(r.system) << "}\n";
+        << ",\"modified\":" << JsonString(IsoText(r.modified))
+        << ",\"lastAccess\":" << JsonString(IsoText(r.lastAccess)) << ",\"archive\":" << Bool(r.archive)
+        << ",\"readOnly\":" << Bool(r.readOnly) << ",\"hidden\":" << Bool(r.hidden) << ",\"system\":" << Bool(r.system)
+        << "}\n";
 }
 
 void PrintText(const InspectedFile& r, std::ostream& out)
@@ -112,8 +116,9 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
 #if !defined(_WIN32)
         // The Linux in-use test cannot see every holder; the Windows one is exact.
         if (!record.inUse && geteuid() != 0) {
-            context.err << "note: where the file system grants no leases, files that other users' processes hold open are "
-                           "only seen when run as root\n";
+            context.err
+                << "note: where the file system grants no leases, files that other users' processes hold open are "
+                   "only seen when run as root\n";
         }
 #endif
     }

@@ -32,8 +32,8 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     const std::string archive(TrimBlanks(positional[1]));
 
     const IEnvironment& environment = *context.platform.environment;
-    const ProtectCheck check = CheckProtectFolder(
-        folder, archive, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
+    const ProtectCheck check =
+        CheckProtectFolder(folder, archive, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
         return kExitFailed;
@@ -54,7 +54,9 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.password = std::string(TrimBlanks(*password));
     options.random = context.platform.random;
     IFileAttributes* attributes = context.platform.attributes;
-    options.attributes = [attributes](const std::filesystem::path& p) { return attributes->ReadAttributes(p.string()); };
+    options.attributes = [attributes](const std::filesystem::path& p) {
+        return attributes->ReadAttributes(p.string());
+    };
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
     options.moveReplacing = [](const std::filesystem::path& from, const std::filesystem::path& to) {
         return MoveReplacing(from.string(), to.string());

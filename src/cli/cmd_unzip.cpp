@@ -70,7 +70,8 @@ int RunRestore(const std::vector<std::string>& args, CliContext& context)
     if (auto exit = ParseExtractArgs("restore", args, context, parsed)) return *exit;
     if (!parsed.password) return UsageError("restore", "a password is needed", context);
     ProgressLine progress(context);
-    const UnprotectResult result = UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
+    const UnprotectResult result =
+        UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
     progress.Finish();
     if (!result.ok) {
         context.err << "velmora-cli restore: Unzip error/invalid password! " << result.error << "\n";

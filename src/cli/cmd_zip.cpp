@@ -71,7 +71,9 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     options.random = context.platform.random;
     // The platform decides what counts as hidden or system, and supplies the stored attributes.
     IFileAttributes* service = context.platform.attributes;
-    options.attributes = [service](const std::filesystem::path& path) { return service->ReadAttributes(path.string()); };
+    options.attributes = [service](const std::filesystem::path& path) {
+        return service->ReadAttributes(path.string());
+    };
     ProgressLine progress(context);
     options.progress = progress.Callback();
     // Without --recursive the zip tool's rule holds: the folder's own files that are

@@ -9,7 +9,10 @@ constexpr std::int64_t kMsPerDay = 86'400'000;
 // 1899-12-30 is 25569 days before 1970-01-01.
 constexpr std::int64_t kEpochOffsetDays = 25'569;
 
-bool IsLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool IsLeap(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month)
 {
@@ -45,22 +48,20 @@ void CivilFromDays(std::int64_t days, int& year, int& month, int& day)
 
 bool IsValidDate(int year, int month, int day)
 {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month);
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 bool IsValidTime(int hour, int minute, int second, int millisecond)
 {
-    return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 &&
-           millisecond >= 0 && millisecond < 1000;
+    return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60 && millisecond >= 0 &&
+           millisecond < 1000;
 }
 
 TDateTime EncodeDateTime(const DateTimeParts& p)
 {
     const double days = static_cast<double>(DaysFromCivil(p.year, p.month, p.day) + kEpochOffsetDays);
-    const double timeOfDay =
-        static_cast<double>(((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.millisecond) /
-        static_cast<double>(kMsPerDay);
+    const double timeOfDay = static_cast<double>(((p.hour * 60 + p.minute) * 60 + p.second) * 1000 + p.millisecond) /
+                             static_cast<double>(kMsPerDay);
     return days >= 0 ? days + timeOfDay : days - timeOfDay;
 }
 
@@ -115,7 +116,13 @@ DateTimeParts UnpackDosDateTime(std::uint32_t packed)
     return p;
 }
 
-std::uint16_t DosDatePart(std::uint32_t packed) { return static_cast<std::uint16_t>(packed >> 16); }
-std::uint16_t DosTimePart(std::uint32_t packed) { return static_cast<std::uint16_t>(packed & 0xFFFFu); }
+std::uint16_t DosDatePart(std::uint32_t packed)
+{
+    return static_cast<std::uint16_t>(packed >> 16);
+}
+std::uint16_t DosTimePart(std::uint32_t packed)
+{
+    return static_cast<std::uint16_t>(packed & 0xFFFFu);
+}
 
 } // namespace velmora

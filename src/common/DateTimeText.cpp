@@ -12,7 +12,7 @@ namespace {
 
 // One element of a pattern: a field (a run of one letter) or literal text.
 struct PatternItem {
-    char letter = 0;  // 0 for literal text; 'A' for an am/pm marker
+    char letter = 0; // 0 for literal text; 'A' for an am/pm marker
     int count = 0;
     bool lowerMarker = false;
     std::string literal;
@@ -111,7 +111,10 @@ int WeekDay(const DateTimeParts& p)
     return static_cast<int>(((days % 7) + 7 + 4) % 7);
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // An empty prefix never matches: a locale without a name must not match every text.
 bool StartsWithNoCase(std::string_view text, std::string_view prefix)
@@ -129,7 +132,7 @@ struct ParsedFields {
     int minute = -1;
     int second = 0;
     int millisecond = 0;
-    int marker = 0;  // 0 none, 1 am, 2 pm
+    int marker = 0; // 0 none, 1 am, 2 pm
 };
 
 class PatternParser {
@@ -163,7 +166,7 @@ public:
             SkipBlanks();
             switch (item.letter) {
             case 't':
-                break;  // the time zone is never part of a value
+                break; // the time zone is never part of a value
             case 'A':
                 if (!MatchMarker(fields)) {
                     // The marker may be left out; the hour is then taken as written.
@@ -291,8 +294,7 @@ private:
         return true;
     }
 
-    template <std::size_t N>
-    int MatchName(const std::array<std::string, N>& names)
+    template <std::size_t N> int MatchName(const std::array<std::string, N>& names)
     {
         // The longest matching name wins ("June" over "Jun").
         int best = 0;
@@ -480,7 +482,7 @@ std::string FormatWithPattern(const DateTimeParts& p, std::string_view pattern, 
             out += item.count >= 3 ? Padded(p.millisecond, 3) : std::to_string(p.millisecond);
             break;
         default:
-            break;  // no time zone in a local value
+            break; // no time zone in a local value
         }
     }
     return std::string(TrimBlanks(out));

@@ -12,13 +12,19 @@ struct TextPair {
     const char* german;
 };
 
-inline bool IsEnglish(std::int32_t language) { return language != 0; }
+inline bool IsEnglish(std::int32_t language)
+{
+    return language != 0;
+}
 inline const char* Pick(std::int32_t language, const TextPair& text)
 {
     return IsEnglish(language) ? text.english : text.german;
 }
 
 // The language after a switch: 0 becomes 1, anything else becomes 0.
-inline std::int32_t SwitchedLanguage(std::int32_t language) { return language == 0 ? kEnglish : kGerman; }
+inline std::int32_t SwitchedLanguage(std::int32_t language)
+{
+    return language == 0 ? kEnglish : kGerman;
+}
 
 } // namespace velmora

@@ -7,8 +7,8 @@
 namespace velmora {
 
 struct PathRules {
-    std::string_view separators;  // every character that ends a folder part
-    char preferred;               // the one written when joining
+    std::string_view separators; // every character that ends a folder part
+    char preferred;              // the one written when joining
 
     // The part after the last separator.
     std::string FileName(std::string_view path) const;

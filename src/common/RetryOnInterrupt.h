@@ -6,8 +6,7 @@ namespace velmora {
 
 // Calls call() again while failed(result) holds and errno is EINTR; returns the last
 // result. errno is cleared before each call, so a stale EINTR is never taken for one.
-template <typename Call, typename Failed>
-auto RetryOnInterrupt(Call&& call, Failed&& failed)
+template <typename Call, typename Failed> auto RetryOnInterrupt(Call&& call, Failed&& failed)
 {
     for (;;) {
         errno = 0;
@@ -17,8 +16,7 @@ auto RetryOnInterrupt(Call&& call, Failed&& failed)
 }
 
 // The same for the usual form: a negative result is a failure.
-template <typename Call>
-auto RetryOnInterrupt(Call&& call)
+template <typename Call> auto RetryOnInterrupt(Call&& call)
 {
     return RetryOnInterrupt(static_cast<Call&&>(call), [](const auto& result) { return result < 0; });
 }

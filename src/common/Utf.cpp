@@ -26,7 +26,8 @@ std::string EncodeUtf8(std::u32string_view codePoints)
 {
     std::string out;
     out.reserve(codePoints.size());
-    for (char32_t cp : codePoints) AppendUtf8(out, cp);
+    for (char32_t cp : codePoints)
+        AppendUtf8(out, cp);
     return out;
 }
 
@@ -66,7 +67,10 @@ std::optional<std::u32string> DecodeUtf8(std::string_view bytes)
     return out;
 }
 
-bool IsValidUtf8(std::string_view bytes) { return DecodeUtf8(bytes).has_value(); }
+bool IsValidUtf8(std::string_view bytes)
+{
+    return DecodeUtf8(bytes).has_value();
+}
 
 std::string Utf16ToUtf8(std::u16string_view text)
 {
@@ -78,7 +82,7 @@ std::string Utf16ToUtf8(std::u16string_view text)
             AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(u - 0xD800) << 10) | (text[i + 1] - 0xDC00)));
             ++i;
         } else {
-            AppendUtf8(out, u);  // lone surrogates become U+FFFD inside AppendUtf8
+            AppendUtf8(out, u); // lone surrogates become U+FFFD inside AppendUtf8
         }
     }
     return out;

@@ -4,6 +4,9 @@
 
 namespace velmora {
 
-void RealWaiter::Wait(std::chrono::milliseconds duration) { std::this_thread::sleep_for(duration); }
+void RealWaiter::Wait(std::chrono::milliseconds duration)
+{
+    std::this_thread::sleep_for(duration);
+}
 
 } // namespace velmora

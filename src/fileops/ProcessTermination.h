@@ -15,8 +15,8 @@ bool ProgramNamesMatch(std::string_view a, std::string_view b);
 
 // Ends every process (never our own) whose program file name, or whole program path,
 // matches name. A shell, interpreter or launcher (IsLauncherProgram) is never ended by
-// name: many unrelated processes run under it; the result is then 0 and nothing is ended. Returns the outcome of the last attempt: 1 when that process accepted the
-// request, 0 when it refused or when nothing matched.
+// name: many unrelated processes run under it; the result is then 0 and nothing is ended. Returns the outcome of the
+// last attempt: 1 when that process accepted the request, 0 when it refused or when nothing matched.
 int TerminateProcessByName(IProcesses& processes, const PathRules& paths, std::string_view name);
 
 // The text the default-application field holds when no default program is known.

@@ -9,7 +9,10 @@
 
 namespace velmora {
 
-TDateTime TodayLocal(IFileTimes& times) { return std::floor(times.Now()); }
+TDateTime TodayLocal(IFileTimes& times)
+{
+    return std::floor(times.Now());
+}
 
 std::string FolderDateText(ILocaleFormats& locale, TDateTime value)
 {
@@ -39,7 +42,10 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value)
     return EncodeDateTime(UnpackDosDateTime(packed));
 }
 
-bool FitsFolderDate(TDateTime value) { return ThroughDosDateTime(value).has_value(); }
+bool FitsFolderDate(TDateTime value)
+{
+    return ThroughDosDateTime(value).has_value();
+}
 
 bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
                     TDateTime lastWrite, int* savedErrno)
@@ -79,7 +85,7 @@ FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDa
     if (recreated != RecreateOutcome::Recreated) {
         result.outcome = FolderDateOutcome::NotRecreated;
         if (result.detail.empty()) {
-            result.detail = recreated == RecreateOutcome::Guarded      ? "the folder holds the program or the home folder"
+            result.detail = recreated == RecreateOutcome::Guarded ? "the folder holds the program or the home folder"
                             : recreated == RecreateOutcome::CopyExists ? "'" + RecreationCopyPath(path) + "' exists"
                                                                        : "the copy could not replace it";
         }

@@ -8,9 +8,9 @@
 
 #include <filesystem>
 #include <optional>
-#include <vector>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -44,11 +44,11 @@ bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime creati
                     TDateTime lastWrite, int* savedErrno = nullptr);
 
 enum class FolderDateOutcome {
-    Set,           // the folder has the new date
-    NotPermitted,  // not the owner (EPERM, EACCES): left as it is, never re-created
-    Failed,        // another reason (in error): left as it is
-    Recreated,     // busy: replaced by a full copy of itself, which got the new date
-    NotRecreated,  // busy, and no full copy could be made (in detail): left as it is
+    Set,          // the folder has the new date
+    NotPermitted, // not the owner (EPERM, EACCES): left as it is, never re-created
+    Failed,       // another reason (in error): left as it is
+    Recreated,    // busy: replaced by a full copy of itself, which got the new date
+    NotRecreated, // busy, and no full copy could be made (in detail): left as it is
 };
 
 struct FolderDateResult {

@@ -19,11 +19,13 @@ std::optional<std::size_t> TargetRow(const std::vector<bool>& selected)
     return std::nullopt;
 }
 
-std::string RecreationCopyPath(std::string_view path) { return WithoutTrailingSeparator(path) + "2"; }
+std::string RecreationCopyPath(std::string_view path)
+{
+    return WithoutTrailingSeparator(path) + "2";
+}
 
 namespace {
-bool CopyTree(const fs::path& source, const fs::path& destination, const MetadataService& metadata,
-              std::string* error)
+bool CopyTree(const fs::path& source, const fs::path& destination, const MetadataService& metadata, std::string* error)
 {
     std::error_code ec;
     fs::create_directory(destination, source, ec);
@@ -45,7 +47,7 @@ bool CopyTree(const fs::path& source, const fs::path& destination, const Metadat
             fs::copy_symlink(from, to, ec);
         } else if (fs::is_directory(status)) {
             if (!CopyTree(from, to, metadata, error)) return false;
-            continue;  // its properties were copied when its content was complete
+            continue; // its properties were copied when its content was complete
         } else if (fs::is_regular_file(status)) {
             fs::copy_file(from, to, fs::copy_options::none, ec);
         } else {
@@ -134,8 +136,8 @@ bool SameFolderContent(const fs::path& a, const fs::path& b, const MetadataServi
 {
     std::size_t countA = 0;
     std::size_t countB = 0;
-    return metadata.same(a.string(), b.string()) && Covers(a, b, metadata, countA) &&
-           Covers(b, a, metadata, countB) && countA == countB;
+    return metadata.same(a.string(), b.string()) && Covers(a, b, metadata, countA) && Covers(b, a, metadata, countB) &&
+           countA == countB;
 }
 
 RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::path>& keep,

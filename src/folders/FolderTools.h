@@ -36,8 +36,7 @@ bool CopyFolder(const std::filesystem::path& source, const std::filesystem::path
 
 // True when both trees hold the same names, kinds, link targets, file bytes, owners,
 // permissions, extended attributes and modification times.
-bool SameFolderContent(const std::filesystem::path& a, const std::filesystem::path& b,
-                       const MetadataService& metadata);
+bool SameFolderContent(const std::filesystem::path& a, const std::filesystem::path& b, const MetadataService& metadata);
 
 enum class RecreateOutcome {
     Recreated,    // copied, compared, original deleted, copy renamed into place

@@ -92,8 +92,7 @@ void TFormFolder::BuildControls()
         // The selection stays visible while another control has the focus.
         QPalette p = DirectoryList->palette();
         p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-        p.setColor(QPalette::Inactive, QPalette::HighlightedText,
-                   p.color(QPalette::Active, QPalette::HighlightedText));
+        p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
         DirectoryList->setPalette(p);
     }
 
@@ -116,7 +115,10 @@ void TFormFolder::BuildControls()
     connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormFolder::ButtonCloseClick));
 }
 
-QString TFormFolder::Text(const TextPair& pair) const { return QString::fromUtf8(Pick(MyLanguage, pair)); }
+QString TFormFolder::Text(const TextPair& pair) const
+{
+    return QString::fromUtf8(Pick(MyLanguage, pair));
+}
 
 QString TFormFolder::HelpFile() const
 {
@@ -136,7 +138,8 @@ void TFormFolder::ApplyLanguage()
     DirectoryList->setHeaderLabels({QString(), Text(FolderTexts::kPathColumn), Text(FolderTexts::kDateColumn)});
     LabelDate->setText(Text(FolderTexts::kNewDate));
     LabelDate->adjustSize();
-    LabelDate->move(EditDate->x() - LabelDate->width() - 4, EditDate->y() + (EditDate->height() - LabelDate->height()) / 2);
+    LabelDate->move(EditDate->x() - LabelDate->width() - 4,
+                    EditDate->y() + (EditDate->height() - LabelDate->height()) / 2);
     ButtonClose->setText(Text(FolderTexts::kClose));
 }
 
@@ -191,14 +194,16 @@ TDateTime TFormFolder::FolderDate(const QString& path)
 bool TFormFolder::NT_SetDateTime(const QString& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
                                  TDateTime dtLastWriteTime)
 {
-    return SetFolderTimes(*m_context.platform.times, fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
+    return SetFolderTimes(*m_context.platform.times, fileName.toStdString(), dtCreation, dtLastAccessTime,
+                          dtLastWriteTime);
 }
 
 bool TFormFolder::DeleteFolderPermanently(const QString& path)
 {
     const std::filesystem::path folder = path.toStdString();
     // Never the root, nor a folder that holds the running program or the user's home.
-    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder()))) {
+    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(),
+                                             m_context.platform.environment->HomeFolder()))) {
         return false;
     }
     return velmora::DeleteFolderPermanently(folder);
@@ -247,7 +252,8 @@ void TFormFolder::ButtonSetDateClick()
         ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDateOutOfRange));
         return;
     }
-    const auto keep = GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
+    const auto keep =
+        GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
     // A folder whose times cannot be set is never taken over: it is re-created only when
     // it is busy, and only by a copy that keeps everything; each refusal says why.
     QStringList refusals;
@@ -255,7 +261,7 @@ void TFormFolder::ButtonSetDateClick()
         QTreeWidgetItem* row = DirectoryList->topLevelItem(i);
         const QString path = row->text(1);
         const FolderDateResult result = ApplyFolderDate(*m_context.platform.times, path.toStdString(), *newDate, keep,
-                                                       {CopyMetadata, SameMetadata});
+                                                        {CopyMetadata, SameMetadata});
         QString refusal;
         switch (result.outcome) {
         case FolderDateOutcome::Set:
@@ -266,10 +272,12 @@ void TFormFolder::ButtonSetDateClick()
             refusal = Text(FolderTexts::kDateNotPermitted);
             break;
         case FolderDateOutcome::Failed:
-            refusal = Text(FolderTexts::kDateFailed).replace(QStringLiteral("%2"), QString::fromLocal8Bit(std::strerror(result.error)));
+            refusal = Text(FolderTexts::kDateFailed)
+                          .replace(QStringLiteral("%2"), QString::fromLocal8Bit(std::strerror(result.error)));
             break;
         case FolderDateOutcome::NotRecreated:
-            refusal = Text(FolderTexts::kDateNotRecreated).replace(QStringLiteral("%2"), QString::fromStdString(result.detail));
+            refusal = Text(FolderTexts::kDateNotRecreated)
+                          .replace(QStringLiteral("%2"), QString::fromStdString(result.detail));
             break;
         }
         refusals << refusal.replace(QStringLiteral("%1"), path);
@@ -319,6 +327,9 @@ void TFormFolder::Packen1Click()
     m_zipHandOff(folder, MyLanguage);
 }
 
-void TFormFolder::ButtonCloseClick() { close(); }
+void TFormFolder::ButtonCloseClick()
+{
+    close();
+}
 
 } // namespace velmora

@@ -1,8 +1,8 @@
 #pragma once
 // The folder tools window: folders picked by the user, one date for all, deletion,
 // and the hand-off to the zip tool.
-#include "common/LanguageText.h"
 #include "common/DateTime.h"
+#include "common/LanguageText.h"
 #include "ui/AppContext.h"
 
 #include <QDialog>

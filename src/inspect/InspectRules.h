@@ -10,7 +10,7 @@ namespace velmora {
 
 struct SizeText {
     std::string number;
-    std::string unit;  // " Bytes", " KB" or " MB", with the leading blank
+    std::string unit; // " Bytes", " KB" or " MB", with the leading blank
 };
 
 // Above 1,048,576 bytes: megabytes with three decimals (rounded, the given decimal
@@ -35,6 +35,5 @@ std::string DefaultAppName(std::string_view command, const PathRules& rules, boo
 
 // True when the operating system's product name says Windows 10.
 bool IsWindows10(std::string_view productName);
-
 
 } // namespace velmora

@@ -18,7 +18,10 @@ namespace fs = std::filesystem;
 
 // Windows path rules keep "\" and ":" as separators; a backend with only "/" runs
 // programs without extensions.
-bool ProgramsCarryNoExtension(const PathRules& rules) { return rules.separators == "/"; }
+bool ProgramsCarryNoExtension(const PathRules& rules)
+{
+    return rules.separators == "/";
+}
 } // namespace
 
 AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform& platform)

@@ -12,28 +12,28 @@ namespace velmora {
 
 struct InspectedFile {
     std::string path;
-    std::string extension;  // with its leading ".", case as in the path; "" when none
+    std::string extension; // with its leading ".", case as in the path; "" when none
     bool inUse = false;
 
     // The program the desktop would start, its full path ("" when the lookup gave none),
     // and how the lookup ended (a code above 32 is success; 2, 3 and 11 are reported).
     std::string userChoiceApplication;
     int lookupCode = 0;
-    std::string lookupFile;    // the file name the lookup was asked about
-    std::string lookupFolder;  // its folder part
+    std::string lookupFile;   // the file name the lookup was asked about
+    std::string lookupFolder; // its folder part
 
-    std::string defaultApplicationName;  // "undefined" when nothing is found
+    std::string defaultApplicationName; // "undefined" when nothing is found
 
     std::uint64_t sizeBytes = 0;
     std::string sizeNumber;
     std::string sizeUnit;
 
-    TDateTime modified = 0;    // 0 for folders and missing paths
-    TDateTime lastAccess = 0;  // through the MS-DOS value: even seconds
+    TDateTime modified = 0;   // 0 for folders and missing paths
+    TDateTime lastAccess = 0; // through the MS-DOS value: even seconds
     std::string modifiedText;
     std::string lastAccessText;
 
-    std::optional<std::uint32_t> attributes;  // nothing when they cannot be read
+    std::optional<std::uint32_t> attributes; // nothing when they cannot be read
     bool archive = false;
     bool readOnly = false;
     bool hidden = false;

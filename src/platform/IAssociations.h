@@ -10,11 +10,11 @@ inline constexpr int kFindFileNotFound = 2;
 inline constexpr int kFindPathNotFound = 3;
 inline constexpr int kFindBadFormat = 11;
 inline constexpr int kFindNoAssociation = 31;
-inline constexpr int kFindSuccess = 42;  // any value above 32 is a success
+inline constexpr int kFindSuccess = 42; // any value above 32 is a success
 
 struct ExecutableLookup {
     int code = kFindNoAssociation;
-    std::string executable;  // full path of the program; empty unless code > 32
+    std::string executable; // full path of the program; empty unless code > 32
 };
 
 class IAssociations {

@@ -18,8 +18,7 @@ public:
     // Sets the modification time and keeps the access time as it is.
     virtual bool SetModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) = 0;
     // Sets both the access and the modification time (used for folders).
-    virtual bool SetAccessAndModificationTime(const std::string& path, TDateTime local,
-                                              int* savedErrno = nullptr) = 0;
+    virtual bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) = 0;
     // The current local time.
     virtual TDateTime Now() = 0;
 };

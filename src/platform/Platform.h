@@ -14,14 +14,14 @@
 
 namespace velmora {
 
-class IFileAttributes;   // attribute word read/write (IFileAttributes.h)
-class IFileTimes;        // modification / access times (IFileTimes.h)
-class IFileUsage;        // in-use and locked tests (IFileUsage.h)
-class IFileHolders;      // the processes that hold a file (IFileHolders.h)
-class IAssociations;     // the programs a file opens with (IAssociations.h)
-class IProcesses;        // ending processes by program name (IProcesses.h)
-class IDesktopSettings;  // the desktop's default-programs settings (IDesktopSettings.h)
-class ILocaleFormats;    // the user's date, time and number formats (ILocaleFormats.h)
+class IFileAttributes;  // attribute word read/write (IFileAttributes.h)
+class IFileTimes;       // modification / access times (IFileTimes.h)
+class IFileUsage;       // in-use and locked tests (IFileUsage.h)
+class IFileHolders;     // the processes that hold a file (IFileHolders.h)
+class IAssociations;    // the programs a file opens with (IAssociations.h)
+class IProcesses;       // ending processes by program name (IProcesses.h)
+class IDesktopSettings; // the desktop's default-programs settings (IDesktopSettings.h)
+class ILocaleFormats;   // the user's date, time and number formats (ILocaleFormats.h)
 
 struct Platform {
     IEnvironment* environment = nullptr;
@@ -42,12 +42,17 @@ struct Platform {
 inline void CheckAllServices(const Platform& platform)
 {
     const std::pair<const void*, const char*> services[] = {
-        {platform.environment, "environment"},       {platform.shell, "shell"},
-        {platform.attributes, "attributes"},         {platform.times, "times"},
-        {platform.usage, "usage"},                   {platform.holders, "holders"},
+        {platform.environment, "environment"},
+        {platform.shell, "shell"},
+        {platform.attributes, "attributes"},
+        {platform.times, "times"},
+        {platform.usage, "usage"},
+        {platform.holders, "holders"},
         {platform.associations, "associations"},
-        {platform.processes, "processes"},           {platform.desktopSettings, "desktopSettings"},
-        {platform.localeFormats, "localeFormats"},   {platform.random, "random"},
+        {platform.processes, "processes"},
+        {platform.desktopSettings, "desktopSettings"},
+        {platform.localeFormats, "localeFormats"},
+        {platform.random, "random"},
     };
     for (const auto& [service, name] : services) {
         if (service == nullptr) throw std::logic_error(std::string("the platform has no ") + name + " service");

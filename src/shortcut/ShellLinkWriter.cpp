@@ -49,7 +49,10 @@ constexpr std::uint32_t kFileEntryExtensionSignature = 0xBEEF0004;
 
 constexpr std::size_t kMaxU16 = std::numeric_limits<std::uint16_t>::max();
 
-void PutU8(std::string& out, std::uint8_t v) { out.push_back(static_cast<char>(v)); }
+void PutU8(std::string& out, std::uint8_t v)
+{
+    out.push_back(static_cast<char>(v));
+}
 void PutU16(std::string& out, std::uint16_t v)
 {
     PutU8(out, static_cast<std::uint8_t>(v & 0xFF));
@@ -67,12 +70,17 @@ void PutU64(std::string& out, std::uint64_t v)
 }
 void PutBytes(std::string& out, const std::array<unsigned char, 16>& bytes)
 {
-    for (unsigned char b : bytes) PutU8(out, b);
+    for (unsigned char b : bytes)
+        PutU8(out, b);
 }
-void PutZeros(std::string& out, std::size_t count) { out.append(count, '\0'); }
+void PutZeros(std::string& out, std::size_t count)
+{
+    out.append(count, '\0');
+}
 void PutUtf16(std::string& out, std::u16string_view text)
 {
-    for (char16_t c : text) PutU16(out, static_cast<std::uint16_t>(c));
+    for (char16_t c : text)
+        PutU16(out, static_cast<std::uint16_t>(c));
 }
 void SetU16(std::string& out, std::size_t at, std::uint16_t v)
 {
@@ -88,7 +96,7 @@ void SetU32(std::string& out, std::size_t at, std::uint32_t v)
 // Text as it is stored: UTF-16 for the Unicode fields, the ANSI page for the others.
 struct StoredText {
     std::u16string utf16;
-    std::string ansi;   // unrepresentable characters as '?'
+    std::string ansi; // unrepresentable characters as '?'
     bool ansiIsExact = true;
 };
 
@@ -116,8 +124,14 @@ StoredText ToStoredText(std::string_view utf8, const char* what)
     return text;
 }
 
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsWindowsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+bool IsWindowsSeparator(char c)
+{
+    return c == '\\' || c == '/';
+}
 
 // "X:\" or "X:/" at the start: a full path on a Windows drive.
 bool IsDrivePath(std::string_view target)
@@ -131,13 +145,13 @@ std::string FileEntryItem(std::string_view name, bool isFolder)
 {
     const StoredText text = ToStoredText(name, "link target");
     std::string item;
-    PutU16(item, 0);  // size, set below
+    PutU16(item, 0); // size, set below
     std::uint8_t type = isFolder ? kFolderItem : kFileItem;
     if (!text.ansiIsExact) type |= kItemNameIsUnicode;
     PutU8(item, type);
     PutU8(item, 0);
-    PutU32(item, 0);  // file size
-    PutU32(item, 0);  // modification time (MS-DOS date and time): unknown
+    PutU32(item, 0); // file size
+    PutU32(item, 0); // modification time (MS-DOS date and time): unknown
     PutU16(item, isFolder ? kFolderAttribute : 0);
     if (text.ansiIsExact) {
         item += text.ansi;
@@ -149,16 +163,16 @@ std::string FileEntryItem(std::string_view name, bool isFolder)
     }
 
     const std::size_t blockStart = item.size();
-    PutU16(item, 0);  // block size, set below
-    PutU16(item, 7);  // block version
+    PutU16(item, 0); // block size, set below
+    PutU16(item, 7); // block version
     PutU32(item, kFileEntryExtensionSignature);
-    PutU32(item, 0);  // creation time: unknown
-    PutU32(item, 0);  // last access time: unknown
+    PutU32(item, 0); // creation time: unknown
+    PutU32(item, 0); // last access time: unknown
     PutU16(item, 0x26);
     PutU16(item, 0);
-    PutU64(item, 0);  // file reference: none
+    PutU64(item, 0); // file reference: none
     PutU64(item, 0);
-    PutU16(item, 0);  // no localized name
+    PutU16(item, 0); // no localized name
     PutUtf16(item, text.utf16);
     PutU16(item, 0);
     PutU16(item, static_cast<std::uint16_t>(blockStart));
@@ -199,7 +213,7 @@ std::string TargetIdList(std::string_view target)
         const bool isFolder = i + 1 < segments.size() || endsWithSeparator;
         items += FileEntryItem(segments[i], isFolder);
     }
-    PutU16(items, 0);  // terminal item
+    PutU16(items, 0); // terminal item
 
     if (items.size() > kMaxU16) throw VelmoraError("The link target is too long for a shortcut");
     std::string list;
@@ -244,30 +258,30 @@ std::string LinkInfo(std::string_view target, bool isDrivePath)
     const std::uint32_t headerSize = withUnicode ? 0x24 : 0x1C;
 
     std::string info;
-    PutU32(info, 0);  // size, set below
+    PutU32(info, 0); // size, set below
     PutU32(info, headerSize);
     PutU32(info, network ? kCommonNetworkRelativeLinkAndPathSuffix : kVolumeIdAndLocalBasePath);
-    PutU32(info, 0);  // volume id offset
-    PutU32(info, 0);  // local base path offset
-    PutU32(info, 0);  // network location offset
-    PutU32(info, 0);  // common path suffix offset
+    PutU32(info, 0); // volume id offset
+    PutU32(info, 0); // local base path offset
+    PutU32(info, 0); // network location offset
+    PutU32(info, 0); // common path suffix offset
     if (withUnicode) {
-        PutU32(info, 0);  // local base path offset (Unicode)
-        PutU32(info, 0);  // common path suffix offset (Unicode)
+        PutU32(info, 0); // local base path offset (Unicode)
+        PutU32(info, 0); // common path suffix offset (Unicode)
     }
 
     if (network) {
         const std::size_t start = info.size();
         SetU32(info, 20, static_cast<std::uint32_t>(start));
         const std::uint32_t fixedSize = withUnicode ? 0x1C : 0x14;
-        PutU32(info, 0);  // size, set below
-        PutU32(info, 0);  // no device name, no provider type
-        PutU32(info, fixedSize);  // net name offset
-        PutU32(info, 0);  // device name offset
-        PutU32(info, 0);  // provider type
+        PutU32(info, 0);         // size, set below
+        PutU32(info, 0);         // no device name, no provider type
+        PutU32(info, fixedSize); // net name offset
+        PutU32(info, 0);         // device name offset
+        PutU32(info, 0);         // provider type
         if (withUnicode) {
-            PutU32(info, 0);  // net name offset (Unicode)
-            PutU32(info, 0);  // device name offset (Unicode)
+            PutU32(info, 0); // net name offset (Unicode)
+            PutU32(info, 0); // device name offset (Unicode)
         }
         info += base.ansi;
         PutU8(info, 0);
@@ -281,9 +295,9 @@ std::string LinkInfo(std::string_view target, bool isDrivePath)
         SetU32(info, 12, static_cast<std::uint32_t>(info.size()));
         PutU32(info, 0x11);
         PutU32(info, isDrivePath ? kDriveFixed : kDriveUnknown);
-        PutU32(info, 0);     // serial number: unknown
-        PutU32(info, 0x10);  // volume label offset
-        PutU8(info, 0);      // empty label
+        PutU32(info, 0);    // serial number: unknown
+        PutU32(info, 0x10); // volume label offset
+        PutU8(info, 0);     // empty label
 
         SetU32(info, 16, static_cast<std::uint32_t>(info.size()));
         info += base.ansi;
@@ -323,14 +337,14 @@ std::string BuildShellLink(std::string_view target, std::string_view arguments)
     PutU32(out, kHeaderSize);
     PutBytes(out, kShellLinkClsid);
     PutU32(out, flags);
-    PutU32(out, 0);  // file attributes: unknown
-    PutU64(out, 0);  // creation, access and write times: unknown
+    PutU32(out, 0); // file attributes: unknown
+    PutU64(out, 0); // creation, access and write times: unknown
     PutU64(out, 0);
     PutU64(out, 0);
-    PutU32(out, 0);  // file size
-    PutU32(out, 0);  // icon index
+    PutU32(out, 0); // file size
+    PutU32(out, 0); // icon index
     PutU32(out, kShowNormal);
-    PutU16(out, 0);  // hot key
+    PutU16(out, 0); // hot key
     PutU16(out, 0);
     PutU32(out, 0);
     PutU32(out, 0);
@@ -341,7 +355,7 @@ std::string BuildShellLink(std::string_view target, std::string_view arguments)
         PutU16(out, static_cast<std::uint16_t>(args.utf16.size()));
         PutUtf16(out, args.utf16);
     }
-    PutU32(out, 0);  // terminal block
+    PutU32(out, 0); // terminal block
     return out;
 }
 
@@ -361,7 +375,7 @@ LinkPathState InspectLinkPath(const std::string& linkPath)
     const std::filesystem::file_status status = std::filesystem::status(linkPath, ec);
     if (status.type() == std::filesystem::file_type::not_found) return LinkPathState::Missing;
     if (status.type() == std::filesystem::file_type::directory) return LinkPathState::Directory;
-    if (ec) return LinkPathState::Missing;  // unreadable: the write reports the reason
+    if (ec) return LinkPathState::Missing; // unreadable: the write reports the reason
     std::ifstream in(linkPath, std::ios::binary);
     char head[20];
     in.read(head, sizeof head);

@@ -78,7 +78,10 @@ QPushButton* MakePanelButton(QWidget* parent, const char* panelName, const char*
     return button;
 }
 
-std::string ToUtf8(const QString& text) { return text.toUtf8().toStdString(); }
+std::string ToUtf8(const QString& text)
+{
+    return text.toUtf8().toStdString();
+}
 
 std::string CurrentFolder()
 {
@@ -143,9 +146,15 @@ TFormLink::TFormLink(AppContext context, QWidget* parent) : QDialog(parent), m_c
     ApplyLanguage();
 }
 
-TFormLink::~TFormLink() { qApp->removeEventFilter(this); }
+TFormLink::~TFormLink()
+{
+    qApp->removeEventFilter(this);
+}
 
-QString TFormLink::Text(const TextPair& pair) const { return QString::fromUtf8(Pick(CurLanguage, pair)); }
+QString TFormLink::Text(const TextPair& pair) const
+{
+    return QString::fromUtf8(Pick(CurLanguage, pair));
+}
 
 void TFormLink::ApplyLanguage()
 {
@@ -224,8 +233,8 @@ void TFormLink::ButtonCreateLinkClick()
     }
     if (!CreateShellLink(target, arguments, link)) return;
     ShowMessageDialog(this, DialogKind::Information, Text(LinkTexts::kLinkCreated));
-    ShowFolderInExplorer(QString::fromStdString(
-        FolderToShow(ToUtf8(link), m_context.platform.environment->Paths(), CurrentFolder())));
+    ShowFolderInExplorer(
+        QString::fromStdString(FolderToShow(ToUtf8(link), m_context.platform.environment->Paths(), CurrentFolder())));
 }
 
 bool TFormLink::CreateShellLink(const QString& target, const QString& arguments, const QString& link)
@@ -246,7 +255,10 @@ void TFormLink::ShowFolderInExplorer(const QString& folder)
     m_context.platform.shell->ShowFolder(ToUtf8(folder));
 }
 
-void TFormLink::ButtonCancelClick() { close(); }
+void TFormLink::ButtonCancelClick()
+{
+    close();
+}
 
 bool TFormLink::eventFilter(QObject* watched, QEvent* event)
 {

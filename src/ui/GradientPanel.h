@@ -15,7 +15,7 @@ protected:
 private:
     QColor m_top;
     QColor m_bottom;
-    int m_steps;  // 0 = smooth
+    int m_steps; // 0 = smooth
 };
 
 } // namespace velmora

@@ -14,7 +14,7 @@ namespace {
 struct HookState {
     bool enabled = false;
     std::deque<MsgAnswer> answers;
-    std::deque<std::pair<bool, QString>> texts;  // (answered, text); false = cancel
+    std::deque<std::pair<bool, QString>> texts; // (answered, text); false = cancel
     std::deque<QStringList> textLists;
     std::vector<ShownMessage> shown;
     QStringList askedTexts;
@@ -29,11 +29,16 @@ HookState& Hook()
 QMessageBox::Icon ToQtIcon(MsgIcon icon)
 {
     switch (icon) {
-    case MsgIcon::Information: return QMessageBox::Information;
-    case MsgIcon::Warning: return QMessageBox::Warning;
-    case MsgIcon::Error: return QMessageBox::Critical;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::None: break;
+    case MsgIcon::Information:
+        return QMessageBox::Information;
+    case MsgIcon::Warning:
+        return QMessageBox::Warning;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -41,10 +46,14 @@ QMessageBox::Icon ToQtIcon(MsgIcon icon)
 MsgIcon IconOfKind(DialogKind kind)
 {
     switch (kind) {
-    case DialogKind::Warning: return MsgIcon::Warning;
-    case DialogKind::Error: return MsgIcon::Error;
-    case DialogKind::Information: return MsgIcon::Information;
-    case DialogKind::Confirmation: return MsgIcon::Question;
+    case DialogKind::Warning:
+        return MsgIcon::Warning;
+    case DialogKind::Error:
+        return MsgIcon::Error;
+    case DialogKind::Information:
+        return MsgIcon::Information;
+    case DialogKind::Confirmation:
+        return MsgIcon::Question;
     }
     return MsgIcon::None;
 }
@@ -53,16 +62,19 @@ MsgIcon IconOfKind(DialogKind kind)
 QString DialogKindCaption(DialogKind kind)
 {
     switch (kind) {
-    case DialogKind::Warning: return QStringLiteral("Warnung");
-    case DialogKind::Error: return QStringLiteral("Fehler");
-    case DialogKind::Information: return QStringLiteral("Informationen");
-    case DialogKind::Confirmation: return QStringLiteral("Bestätigen");
+    case DialogKind::Warning:
+        return QStringLiteral("Warnung");
+    case DialogKind::Error:
+        return QStringLiteral("Fehler");
+    case DialogKind::Information:
+        return QStringLiteral("Informationen");
+    case DialogKind::Confirmation:
+        return QStringLiteral("Bestätigen");
     }
     return {};
 }
 
-MsgAnswer ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
-                         MsgButtons buttons)
+MsgAnswer ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
 {
     HookState& hook = Hook();
     if (hook.enabled) {
@@ -158,27 +170,53 @@ QStringList ShowFoldersDialog(QWidget* parent, const QString& caption, const QSt
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
-    for (auto* view : dialog.findChildren<QListView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    for (auto* view : dialog.findChildren<QTreeView*>()) view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (auto* view : dialog.findChildren<QListView*>())
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    for (auto* view : dialog.findChildren<QTreeView*>())
+        view->setSelectionMode(QAbstractItemView::ExtendedSelection);
     if (dialog.exec() != QDialog::Accepted) return {};
     return dialog.selectedFiles();
 }
 
 namespace DialogHook {
-void Enable() { Hook().enabled = true; }
-void Disable() { Hook().enabled = false; }
-bool IsEnabled() { return Hook().enabled; }
+void Enable()
+{
+    Hook().enabled = true;
+}
+void Disable()
+{
+    Hook().enabled = false;
+}
+bool IsEnabled()
+{
+    return Hook().enabled;
+}
 void Reset()
 {
     const bool enabled = Hook().enabled;
     Hook() = HookState{};
     Hook().enabled = enabled;
 }
-void PushAnswer(MsgAnswer answer) { Hook().answers.push_back(answer); }
-void PushText(std::optional<QString> text) { Hook().texts.emplace_back(text.has_value(), text.value_or(QString())); }
-void PushTextList(QStringList texts) { Hook().textLists.push_back(std::move(texts)); }
-const std::vector<ShownMessage>& Shown() { return Hook().shown; }
-const QStringList& AskedTexts() { return Hook().askedTexts; }
+void PushAnswer(MsgAnswer answer)
+{
+    Hook().answers.push_back(answer);
+}
+void PushText(std::optional<QString> text)
+{
+    Hook().texts.emplace_back(text.has_value(), text.value_or(QString()));
+}
+void PushTextList(QStringList texts)
+{
+    Hook().textLists.push_back(std::move(texts));
+}
+const std::vector<ShownMessage>& Shown()
+{
+    return Hook().shown;
+}
+const QStringList& AskedTexts()
+{
+    return Hook().askedTexts;
+}
 } // namespace DialogHook
 
 } // namespace velmora

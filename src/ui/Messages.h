@@ -27,8 +27,7 @@ struct ShownMessage {
 
 MsgAnswer ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon,
                          MsgButtons buttons = MsgButtons::Ok);
-MsgAnswer ShowMessageDialog(QWidget* parent, DialogKind kind, const QString& text,
-                            MsgButtons buttons = MsgButtons::Ok);
+MsgAnswer ShowMessageDialog(QWidget* parent, DialogKind kind, const QString& text, MsgButtons buttons = MsgButtons::Ok);
 // The application's standard error box: caption "Velmora", error icon, the error's text.
 void ShowErrorBox(QWidget* parent, const QString& text);
 

@@ -12,8 +12,7 @@ public:
 };
 
 // Runs a handler and shows any error it throws in the standard error box.
-template <typename Handler>
-void RunGuarded(QWidget* parent, Handler&& handler);
+template <typename Handler> void RunGuarded(QWidget* parent, Handler&& handler);
 
 } // namespace velmora
 
@@ -22,8 +21,7 @@ void RunGuarded(QWidget* parent, Handler&& handler);
 #include <exception>
 
 namespace velmora {
-template <typename Handler>
-void RunGuarded(QWidget* parent, Handler&& handler)
+template <typename Handler> void RunGuarded(QWidget* parent, Handler&& handler)
 {
     try {
         handler();
@@ -33,8 +31,7 @@ void RunGuarded(QWidget* parent, Handler&& handler)
 }
 
 // A slot that runs one of a window's handlers guarded by RunGuarded.
-template <typename Window>
-auto Guarded(Window* window, void (Window::*handler)())
+template <typename Window> auto Guarded(Window* window, void (Window::*handler)())
 {
     return [window, handler] { RunGuarded(window, [window, handler] { (window->*handler)(); }); };
 }

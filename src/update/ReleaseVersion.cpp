@@ -1,8 +1,8 @@
 #include "update/ReleaseVersion.h"
 
+#include "common/Errors.h"
 #include "common/LanguageText.h"
 #include "common/TextFile.h"
-#include "common/Errors.h"
 #include "update/UpdateTexts.h"
 
 #include <cerrno>

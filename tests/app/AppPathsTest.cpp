@@ -43,7 +43,7 @@ TEST(AppPaths, CreatesTheDataFolderOneLevelDeep)
     const AppPaths p = DeriveAppPaths(env);
     EnsureDataFolder(p);
     EXPECT_TRUE(std::filesystem::is_directory(dir / "tessaly"));
-    EnsureDataFolder(p);  // existing: fine
+    EnsureDataFolder(p); // existing: fine
 
     // A first start without the configuration folder: every missing level is made, private.
     env.appData = (dir / "home" / ".config").string();

@@ -1,8 +1,8 @@
 // The help pages are found beside the program (build folder) or where an installation
 // puts them (<prefix>/share/velmora/help beside <prefix>/bin).
+#include "ui/HelpFile.h"
 #include "FakePlatform.h"
 #include "TestSupport.h"
-#include "ui/HelpFile.h"
 
 #include <gtest/gtest.h>
 

@@ -88,8 +88,8 @@ private slots:
         f.WriteSettings("0\r\n");
         TFormLock& window = f.Start();
 
-        QCOMPARE(f.windows->creationOrder, (QStringList{"TFormLock", "TFormFolder", "TFormZip", "TFormLink",
-                                                         "TAboutBox", "TFormFreeware"}));
+        QCOMPARE(f.windows->creationOrder,
+                 (QStringList{"TFormLock", "TFormFolder", "TFormZip", "TFormLink", "TAboutBox", "TFormFreeware"}));
         QVERIFY(window.isVisible());
         QCOMPARE(window.Language, 0);
         // The start screen got the loaded language and the title before it was shown.
@@ -137,7 +137,7 @@ private slots:
             QVERIFY(std::filesystem::is_directory(made));
             QCOMPARE(std::filesystem::status(made).permissions(), std::filesystem::perms::owner_all);
         }
-        QVERIFY(f.shell.calls.size() == 1);  // the sequence ran to its end: the updater was started
+        QVERIFY(f.shell.calls.size() == 1); // the sequence ran to its end: the updater was started
     }
 
     void openButtonSitsBesideThePathField()
@@ -234,7 +234,7 @@ private slots:
     {
         Fixture f;
         std::filesystem::create_directories(f.dir / "config" / "tessaly");
-        std::filesystem::create_symlink("tessaly.ini", f.SettingsFile());  // a link loop: cannot be opened
+        std::filesystem::create_symlink("tessaly.ini", f.SettingsFile()); // a link loop: cannot be opened
         TFormLock& window = f.Start();
         QVERIFY(window.isVisible());
         QCOMPARE(DialogHook::Shown().size(), std::size_t(1));

@@ -26,9 +26,17 @@ TEST(Settings, FirstLineDecidesTheLanguage)
         {"-7", -7},
         {"0\r\n1\r\nmore", 0},
         {"0\n1", 0},
-        {"\xEF\xBB\xBF" "0", 0},
-        {std::string("\xFF\xFE" "0\0\r\0\n\0", 8), 0},
-        {std::string("\xFE\xFF\0" "0", 4), 0},
+        {"\xEF\xBB\xBF"
+         "0",
+         0},
+        {std::string("\xFF\xFE"
+                     "0\0\r\0\n\0",
+                     8),
+         0},
+        {std::string("\xFE\xFF\0"
+                     "0",
+                     4),
+         0},
         {"$10", 16},
         {"0x10", 16},
         {"0X1f", 31},

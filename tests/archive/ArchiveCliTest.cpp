@@ -1,5 +1,5 @@
-#include "FakePlatform.h"
 #include "ArchiveTestSupport.h"
+#include "FakePlatform.h"
 #include "PeerGate.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"

@@ -86,7 +86,8 @@ TEST(Interop, ToolsAcceptOurPlainArchivesAndExtractTheNames)
         ExpectSameFiles(base, dir / "by7z"); // all three name encodings come back
     }
     if (Have("unzip")) {
-        EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && LC_ALL=C.UTF-8 unzip -q " + Quote(archive) + " -d byunzip"), 0);
+        EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && LC_ALL=C.UTF-8 unzip -q " + Quote(archive) + " -d byunzip"),
+                  0);
         ExpectSameFiles(base, dir / "byunzip");
     }
 }

@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "archive/ProtectedFolder.h"
+#include "TestSupport.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
 #include "folders/FolderTools.h"
@@ -14,9 +14,8 @@ namespace fs = std::filesystem;
 
 // The reference copies compare names, kinds and bytes; a restored folder is new, so its
 // times and such are not compared.
-const velmora::MetadataService kContentOnly{
-    [](const std::string&, const std::string&, std::string*) { return true; },
-    [](const std::string&, const std::string&) { return true; }};
+const velmora::MetadataService kContentOnly{[](const std::string&, const std::string&, std::string*) { return true; },
+                                            [](const std::string&, const std::string&) { return true; }};
 
 namespace {
 
@@ -24,7 +23,8 @@ class CountingRandom : public IRandomSource {
 public:
     void Fill(std::span<std::uint8_t> out) override
     {
-        for (auto& b : out) b = static_cast<std::uint8_t>(m_next++ * 37);
+        for (auto& b : out)
+            b = static_cast<std::uint8_t>(m_next++ * 37);
     }
 
 private:
@@ -36,7 +36,8 @@ std::vector<std::string> Names(const fs::path& archive)
     const ZipListing listing = ListZipArchive(archive);
     EXPECT_TRUE(listing.ok) << archive << ": " << listing.error;
     std::vector<std::string> names;
-    for (const ZipEntryInfo& e : listing.entries) names.push_back(e.name);
+    for (const ZipEntryInfo& e : listing.entries)
+        names.push_back(e.name);
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -91,7 +92,8 @@ TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
     fs::create_directories(dir / "look");
     ASSERT_TRUE(ExtractProtected(dir / "look", dir / "F.zip", "pw").ok);
     EXPECT_EQ(Names(dir / "look" / "folder.zip"), (Strings{"Sub.zip", "one.txt", "two.txt"}));
-    for (const ZipEntryInfo& e : ListZipArchive(dir / "look" / "folder.zip").entries) EXPECT_FALSE(e.encrypted);
+    for (const ZipEntryInfo& e : ListZipArchive(dir / "look" / "folder.zip").entries)
+        EXPECT_FALSE(e.encrypted);
     ASSERT_TRUE(UnZipFile(dir / "look" / "folder.zip", dir / "look" / "inner").ok);
     EXPECT_EQ(Names(dir / "look" / "inner" / "Sub.zip"), (Strings{"three.txt"}));
 
@@ -103,7 +105,7 @@ TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
     EXPECT_TRUE(fs::is_regular_file(dir / "F" / "Sub.zip"));
     EXPECT_FALSE(fs::exists(dir / "F" / "folder.zip"));
     EXPECT_FALSE(fs::exists(dir / "F" / "Sub"));
-    EXPECT_TRUE(fs::exists(dir / "F.zip"));  // the archive is never deleted by unzipping
+    EXPECT_TRUE(fs::exists(dir / "F.zip")); // the archive is never deleted by unzipping
 }
 
 TEST(ProtectedFolder, WrongAndEmptyPasswordsFail)
@@ -118,7 +120,7 @@ TEST(ProtectedFolder, WrongAndEmptyPasswordsFail)
         EXPECT_FALSE(result.ok) << password;
         EXPECT_FALSE(fs::exists(dir / "T" / "one.txt")) << password;
     }
-    EXPECT_TRUE(UnprotectArchive(dir / "F.zip", dir / "T", " right ").ok);  // the field is trimmed
+    EXPECT_TRUE(UnprotectArchive(dir / "F.zip", dir / "T", " right ").ok); // the field is trimmed
 }
 
 TEST(ProtectedFolder, HiddenFilesDeepFoldersAndAwkwardNamesSurvive)
@@ -188,11 +190,12 @@ TEST(ProtectedFolder, RefusalsChangeNothing)
         {f, "", {}, ProtectStatus::InvalidInput},
         {f, dir / "G.zip", {f / "Sub" / "home"}, ProtectStatus::Refused},
     };
-    for (const Case& c : checks) EXPECT_EQ(CheckProtectFolder(c.folder, c.zipPath, c.guarded).status, c.expected) << c.zipPath;
+    for (const Case& c : checks)
+        EXPECT_EQ(CheckProtectFolder(c.folder, c.zipPath, c.guarded).status, c.expected) << c.zipPath;
 
     Protect protect;
     EXPECT_EQ(protect.Run(f, f / "inside.zip").status, ProtectStatus::InvalidInput);
-    EXPECT_EQ(protect.Run(f, dir / "F.backup").status, ProtectStatus::ArchiveFailed);  // no archive name
+    EXPECT_EQ(protect.Run(f, dir / "F.backup").status, ProtectStatus::ArchiveFailed); // no archive name
     EXPECT_FALSE(fs::exists(dir / "F.backup"));
     // A link (or anything else an archive cannot hold) keeps the folder as it is.
     fs::create_symlink(dir / "F.zip", f / "Sub" / "link");
@@ -202,7 +205,7 @@ TEST(ProtectedFolder, RefusalsChangeNothing)
     EXPECT_FALSE(fs::exists(dir / "G.zip"));
     fs::remove(f / "Sub" / "link");
     EXPECT_TRUE(unchanged());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);  // no work files
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3); // no work files
 }
 
 TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone)
@@ -218,7 +221,7 @@ TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone
 
     const UnprotectResult result = UnprotectArchive(dir / "plain.zip", dir / "T", "lockerbin7");
     EXPECT_TRUE(result.ok) << result.error;
-    EXPECT_EQ(test::ReadFile(dir / "T" / "x.txt"), "x");  // folder parts dropped
+    EXPECT_EQ(test::ReadFile(dir / "T" / "x.txt"), "x"); // folder parts dropped
     EXPECT_EQ(test::ReadFile(dir / "T" / "folder.zip"), "mine, not an archive");
 }
 

@@ -80,7 +80,7 @@ private slots:
         QApplication::sendEvent(f.window->ToolButtonZip, &enter);
         QCOMPARE(f.window->ToolButtonZip->toolTip(), QStringLiteral("Zip folder"));
 
-        QTest::keyClicks(f.window->EditPass, QStringLiteral("   "));  // blanks only count as empty
+        QTest::keyClicks(f.window->EditPass, QStringLiteral("   ")); // blanks only count as empty
         QCOMPARE(f.window->ZipImageIndex(), 3);
         QTest::keyClicks(f.window->EditPass, QStringLiteral("x"));
         QCOMPARE(f.window->ZipImageIndex(), 0);
@@ -99,7 +99,7 @@ private slots:
         f.window->SpeedButton2->click();
         QCOMPARE(f.window->Edit1->text(), f.Path("Data/Old"));
         QCOMPARE(f.window->Edit3->text(), f.Path("Data/Old.zip"));
-        DialogHook::PushText(std::nullopt);  // cancelled
+        DialogHook::PushText(std::nullopt); // cancelled
         f.window->SpeedButton2->click();
         QCOMPARE(f.window->Edit1->text(), f.Path("Data/Old"));
 
@@ -135,7 +135,8 @@ private slots:
         QVERIFY(f.window->LabelTask->text().isEmpty());
 
         QTest::keyClick(f.window->Edit1, Qt::Key_F1);
-        QCOMPARE(f.shell.calls.back().args, (std::vector<std::string>{(f.dir / "bin" / "tessalye.html").string(), "2"}));
+        QCOMPARE(f.shell.calls.back().args,
+                 (std::vector<std::string>{(f.dir / "bin" / "tessalye.html").string(), "2"}));
     }
 
     void protectRefusesWhatWouldLoseData()
@@ -237,7 +238,8 @@ private slots:
         QVERIFY(f.window->LabelTask->text().isEmpty());
         QVERIFY(!f.window->ProgressBar->isVisible());
         int highest = 0;
-        for (const QList<QVariant>& values : progress) highest = std::max(highest, values.at(0).toInt());
+        for (const QList<QVariant>& values : progress)
+            highest = std::max(highest, values.at(0).toInt());
         QCOMPARE(highest, 1000);
         QVERIFY(!fs::exists(f.dir / "F"));
         QCOMPARE(f.shell.calls.back().args, (std::vector<std::string>{f.dir.path().string() + "/"}));
@@ -306,7 +308,7 @@ private slots:
         const std::size_t shown = DialogHook::Shown().size();
         f.window->ToolButtonDel->click();
         QTRY_VERIFY(!f.window->IsBusy());
-        QCOMPARE(DialogHook::Shown().size(), shown + 1);  // only the "unzip to" question
+        QCOMPARE(DialogHook::Shown().size(), shown + 1); // only the "unzip to" question
     }
 };
 

@@ -168,7 +168,7 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
          "uro.txt",
          "\x80"
          "uro.txt",
-         0, 11, true},                                              // € only in Windows-1252
+         0, 11, true},                                               // € only in Windows-1252
         {"\xE6\x97\xA5.txt", "\xE6\x97\xA5.txt", 0x0800, 11, false}, // 日 only in UTF-8
     };
     for (const Case& c : cases)

@@ -29,8 +29,8 @@ TEST(Cli, HelpListsEveryCommandAndUsageErrorsExitTwo)
 {
     const CliRun help = RunArgs({"--help"});
     EXPECT_EQ(help.code, kExitOk);
-    for (const char* name : {"inspect", "attrib", "touch", "terminate", "folder-date", "zip", "protect", "unzip",
-                             "gunzip", "lnk"}) {
+    for (const char* name :
+         {"inspect", "attrib", "touch", "terminate", "folder-date", "zip", "protect", "unzip", "gunzip", "lnk"}) {
         EXPECT_NE(help.out.find(std::string("velmora-cli ") + name), std::string::npos) << name;
         const CliRun commandHelp = RunArgs({name, "--help"});
         EXPECT_EQ(commandHelp.code, kExitOk) << name;

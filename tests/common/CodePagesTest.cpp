@@ -47,11 +47,13 @@ TEST(CodePages, EveryByteMatchesIconv)
 
 TEST(CodePages, EncodesOnlyWhatThePageHolds)
 {
-    EXPECT_EQ(EncodeCodePage(CodePage::Oem437, "Äpfel"), std::string("\x8E" "pfel"));
-    EXPECT_EQ(EncodeCodePage(CodePage::Ansi1252, "Äpfel €"), std::string("\xC4" "pfel \x80"));
+    EXPECT_EQ(EncodeCodePage(CodePage::Oem437, "Äpfel"), std::string("\x8E"
+                                                                     "pfel"));
+    EXPECT_EQ(EncodeCodePage(CodePage::Ansi1252, "Äpfel €"), std::string("\xC4"
+                                                                         "pfel \x80"));
     EXPECT_FALSE(EncodeCodePage(CodePage::Oem437, "€").has_value());
     EXPECT_FALSE(EncodeCodePage(CodePage::Ansi1252, "日本").has_value());
-    EXPECT_FALSE(EncodeCodePage(CodePage::Ansi1252, "\xC3").has_value());  // broken UTF-8
+    EXPECT_FALSE(EncodeCodePage(CodePage::Ansi1252, "\xC3").has_value()); // broken UTF-8
 }
 
 TEST(Utf, RejectsMalformedUtf8AndRoundTripsUtf16)

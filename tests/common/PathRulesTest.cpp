@@ -39,10 +39,10 @@ TEST(PathRules, AbsolutePathsPerSystem)
         bool absolute;
     };
     const Case cases[] = {
-        {&kPosixPathRules, "/home/u/", true},      {&kPosixPathRules, "sub/", false},
-        {&kPosixPathRules, "C:\\x", false},        {&kPosixPathRules, "\\x", false},
-        {&kWindowsPathRules, "C:\\Data\\", true},  {&kWindowsPathRules, "\\\\server\\share\\", true},
-        {&kWindowsPathRules, "/home/u/", true},    {&kWindowsPathRules, "sub\\", false},
+        {&kPosixPathRules, "/home/u/", true},     {&kPosixPathRules, "sub/", false},
+        {&kPosixPathRules, "C:\\x", false},       {&kPosixPathRules, "\\x", false},
+        {&kWindowsPathRules, "C:\\Data\\", true}, {&kWindowsPathRules, "\\\\server\\share\\", true},
+        {&kWindowsPathRules, "/home/u/", true},   {&kWindowsPathRules, "sub\\", false},
         {&kWindowsPathRules, ":x", false},
     };
     for (const Case& c : cases) {

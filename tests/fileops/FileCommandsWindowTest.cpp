@@ -216,7 +216,7 @@ private slots:
         f.window->ToolButton4->click();
         QVERIFY(DialogHook::Shown().empty());
         QCOMPARE(refusing.ReadAttributes(plain).value_or(0xFFFF) & kAttributeSystem, 0u);
-        QCOMPARE(f.waiter.waits, 3);  // one wait after each of the three saves
+        QCOMPARE(f.waiter.waits, 3); // one wait after each of the three saves
     }
 
     void attributesOfNoFileAreLeftAlone()
@@ -363,10 +363,14 @@ private slots:
         };
         const QByteArray oldPath = qgetenv("PATH");
         const std::pair<const char*, std::string> variables[] = {
-            {"XDG_CONFIG_HOME", (f.dir / "config").string()}, {"XDG_CONFIG_DIRS", (f.dir / "etc").string()},
-            {"XDG_DATA_HOME", (f.dir / "home").string()},     {"XDG_DATA_DIRS", data.string()},
-            {"XDG_CURRENT_DESKTOP", ""}, {"PATH", (f.dir / "bin").string() + ":" + oldPath.toStdString()}};
-        for (const auto& [name, value] : variables) qputenv(name, QByteArray::fromStdString(value));
+            {"XDG_CONFIG_HOME", (f.dir / "config").string()},
+            {"XDG_CONFIG_DIRS", (f.dir / "etc").string()},
+            {"XDG_DATA_HOME", (f.dir / "home").string()},
+            {"XDG_DATA_DIRS", data.string()},
+            {"XDG_CURRENT_DESKTOP", ""},
+            {"PATH", (f.dir / "bin").string() + ":" + oldPath.toStdString()}};
+        for (const auto& [name, value] : variables)
+            qputenv(name, QByteArray::fromStdString(value));
 
         // A shell of the user's that runs while the button is pressed.
         const std::string file = (f.dir / "notes.txt").string();
@@ -396,8 +400,8 @@ private slots:
         QVERIFY(shell.Running());
 
         qputenv("PATH", oldPath);
-        for (const char* name : {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS",
-                                 "XDG_CURRENT_DESKTOP"}) {
+        for (const char* name :
+             {"XDG_CONFIG_HOME", "XDG_CONFIG_DIRS", "XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CURRENT_DESKTOP"}) {
             qunsetenv(name);
         }
     }

@@ -24,13 +24,11 @@ TEST(FolderDateCli, DateTable)
         int code;
     };
     const Case cases[] = {
-        {"2021-03-01", false, cli::kExitOk},
-        {"2107-12-31", false, cli::kExitOk},
-        {"1979-12-31", false, cli::kExitFailed},   // cannot pass through the MS-DOS date-time
-        {"2108-01-01", false, cli::kExitFailed},
-        {"abc", false, cli::kExitUsage},
-        {"2021-03-01 12:00", false, cli::kExitUsage},  // a date alone
-        {"2021-03-01", true, cli::kExitFailed},    // one folder missing: none is changed
+        {"2021-03-01", false, cli::kExitOk},          {"2107-12-31", false, cli::kExitOk},
+        {"1979-12-31", false, cli::kExitFailed}, // cannot pass through the MS-DOS date-time
+        {"2108-01-01", false, cli::kExitFailed},      {"abc", false, cli::kExitUsage},
+        {"2021-03-01 12:00", false, cli::kExitUsage}, // a date alone
+        {"2021-03-01", true, cli::kExitFailed},       // one folder missing: none is changed
     };
     for (const Case& c : cases) {
         test::TempDir dir;
@@ -74,8 +72,8 @@ TEST(FolderDateCli, AnotherUsersFolderIsLeftAsItIsAndTheMessageSaysWhy)
     const char* bin = std::getenv("VELMORA_BIN_DIR");
     // The program is built into bin/ of the build folder, two levels above this test.
     const fs::path cli =
-        (bin && *bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-                                           "bin") /
+        (bin && *bin ? fs::path(bin)
+                     : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
         "velmora-cli";
     const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups '" + cli.string() +
                                 "' folder-date 2021-03-01 '" + (dir / "shared" / "Roots").string() + "' 2>'" +

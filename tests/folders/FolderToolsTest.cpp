@@ -1,6 +1,6 @@
+#include "folders/FolderTools.h"
 #include "TestSupport.h"
 #include "folders/FolderDates.h"
-#include "folders/FolderTools.h"
 #include "platform/FileMetadata.h"
 #include "platform/Platform.h"
 
@@ -35,13 +35,14 @@ TEST(FolderTools, TargetRowTable)
     };
     const Case cases[] = {
         {{}, std::nullopt},
-        {{false}, 0},                       // a single row counts, selected or not
+        {{false}, 0}, // a single row counts, selected or not
         {{true}, 0},
         {{false, false, false}, std::nullopt},
-        {{false, true, true}, 1},           // the first selected row
+        {{false, true, true}, 1}, // the first selected row
         {{true, false, true}, 0},
     };
-    for (const Case& c : cases) EXPECT_EQ(TargetRow(c.selected), c.expected) << c.selected.size();
+    for (const Case& c : cases)
+        EXPECT_EQ(TargetRow(c.selected), c.expected) << c.selected.size();
 }
 
 TEST(FolderTools, PathRules)
@@ -53,7 +54,7 @@ TEST(FolderTools, PathRules)
     EXPECT_TRUE(IsSameOrInside("/a/b/c.zip", "/a/b"));
     EXPECT_TRUE(IsSameOrInside("/a/b", "/a/b/"));
     EXPECT_TRUE(IsSameOrInside("/a/b/../b/x.zip", "/a/b"));
-    EXPECT_FALSE(IsSameOrInside("/a/bc.zip", "/a/b"));  // a name that merely starts alike
+    EXPECT_FALSE(IsSameOrInside("/a/bc.zip", "/a/b")); // a name that merely starts alike
     EXPECT_FALSE(IsSameOrInside("/a/b.zip", "/a/b"));
     EXPECT_FALSE(IsSameOrInside("/a", "/a/b"));
 }
@@ -72,7 +73,7 @@ TEST(FolderTools, GuardedFoldersAreTheRootAndWhatHoldsTheProgramOrHome)
     EXPECT_TRUE(IsGuardedFolder(dir.path(), keep));
     EXPECT_TRUE(IsGuardedFolder(dir / "home", keep));
     EXPECT_TRUE(IsGuardedFolder(dir / "home" / "user", keep));
-    EXPECT_TRUE(IsGuardedFolder(dir / "link-to-home", keep));  // links are resolved
+    EXPECT_TRUE(IsGuardedFolder(dir / "link-to-home", keep)); // links are resolved
     EXPECT_TRUE(IsGuardedFolder(dir / "opt", keep));
     EXPECT_FALSE(IsGuardedFolder(dir / "other", keep));
     EXPECT_FALSE(IsGuardedFolder(dir / "home" / "user" / "Documents", keep));
@@ -168,7 +169,7 @@ TEST(FolderTools, DeletingNeverFollowsLinks)
     EXPECT_EQ(test::ReadFile(dir / "outside" / "keep.txt"), "keep");
 
     std::string error;
-    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was", &error));  // nothing there: nothing left
+    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was", &error)); // nothing there: nothing left
 }
 
 #ifndef _WIN32
@@ -216,8 +217,8 @@ std::string AccessListAllowing(uid_t reader)
     const auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF), put16(v >> 16); };
     put32(2);
     const std::uint32_t none = 0xFFFFFFFF;
-    const std::uint32_t entries[][3] = {{0x01, 6, none}, {0x02, 4, reader}, {0x04, 4, none}, {0x10, 4, none},
-                                        {0x20, 0, none}};
+    const std::uint32_t entries[][3] = {
+        {0x01, 6, none}, {0x02, 4, reader}, {0x04, 4, none}, {0x10, 4, none}, {0x20, 0, none}};
     for (const auto& e : entries) {
         put16(e[0]);
         put16(e[1]);
@@ -261,7 +262,7 @@ TEST(FolderTools, RecreatedFolderKeepsEveryPropertyOfEveryEntry)
     ASSERT_EQ(chmod((dir / "Old" / "Sub" / "Deeper").c_str(), 0705), 0);
     if (geteuid() == 0) {
         ASSERT_EQ(lchown(file.c_str(), 65534, 65534), 0);
-        ASSERT_EQ(chmod(file.c_str(), 04751), 0);  // the change of owner cleared the set-user bit
+        ASSERT_EQ(chmod(file.c_str(), 04751), 0); // the change of owner cleared the set-user bit
     }
     std::map<std::string, Properties> before;
     for (const auto& entry : fs::recursive_directory_iterator(dir / "Old")) {

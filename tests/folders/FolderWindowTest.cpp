@@ -57,7 +57,8 @@ class FolderWindowTest : public QObject {
         void Select(std::initializer_list<int> rows)
         {
             window->DirectoryList->clearSelection();
-            for (int row : rows) window->DirectoryList->topLevelItem(row)->setSelected(true);
+            for (int row : rows)
+                window->DirectoryList->topLevelItem(row)->setSelected(true);
         }
         QString Cell(int row, int column) const { return window->DirectoryList->topLevelItem(row)->text(column); }
     };
@@ -85,11 +86,11 @@ private slots:
 
         DialogHook::PushTextList({a, a, hidden});
         f.window->ToolButtonOpen->click();
-        QCOMPARE(f.window->DirectoryList->topLevelItemCount(), 3);  // the same folder twice gives two rows
+        QCOMPARE(f.window->DirectoryList->topLevelItemCount(), 3); // the same folder twice gives two rows
         QCOMPARE(f.Cell(0, 1), a);
         QCOMPARE(f.Cell(1, 2), QStringLiteral("06.05.2020"));
-        QCOMPARE(f.Cell(2, 2), QStringLiteral("02.01.2019"));  // hidden folders show their real date
-        DialogHook::PushTextList({});  // cancelled
+        QCOMPARE(f.Cell(2, 2), QStringLiteral("02.01.2019")); // hidden folders show their real date
+        DialogHook::PushTextList({});                         // cancelled
         f.window->ToolButtonOpen->click();
         QCOMPARE(f.window->DirectoryList->topLevelItemCount(), 3);
 
@@ -101,7 +102,8 @@ private slots:
 
         QTest::keyClick(f.window->EditDate, Qt::Key_F1);
         QCOMPARE(f.shell.calls.back().what, std::string("help"));
-        QCOMPARE(f.shell.calls.back().args, (std::vector<std::string>{(f.dir / "bin" / "tessalye.html").string(), "2"}));
+        QCOMPARE(f.shell.calls.back().args,
+                 (std::vector<std::string>{(f.dir / "bin" / "tessalye.html").string(), "2"}));
     }
 
     void deleteActsOnTheTargetRow()
@@ -169,7 +171,7 @@ private slots:
         f.Show(0, {a, b});
         QTimer::singleShot(0, f.zip.get(), [&] { f.zip->close(); });
         f.window->ToolButtonZip->click();
-        QCOMPARE(f.zip->Edit1->text(), QStringLiteral("before"));  // none selected: fields unchanged
+        QCOMPARE(f.zip->Edit1->text(), QStringLiteral("before")); // none selected: fields unchanged
         QCOMPARE(f.zip->Sprache, 0);
         QCOMPARE(f.zip->windowTitle(), QStringLiteral("Ordner schützen/packen"));
 
@@ -185,15 +187,17 @@ private slots:
         struct Case {
             const char* entered;
             bool set;
-            QString message;  // the message shown, empty for none
+            QString message; // the message shown, empty for none
         };
         const Case cases[] = {
             {"1.3.2021", true, {}},
             {"31.12.2107", true, {}},
-            {"31.12.1979", false, QStringLiteral("The date cannot be stored: folder dates must lie between 1980 and 2107. "
-                                                 "No folder was changed.")},
-            {"1.1.2108", false, QStringLiteral("The date cannot be stored: folder dates must lie between 1980 and 2107. "
-                                               "No folder was changed.")},
+            {"31.12.1979", false,
+             QStringLiteral("The date cannot be stored: folder dates must lie between 1980 and 2107. "
+                            "No folder was changed.")},
+            {"1.1.2108", false,
+             QStringLiteral("The date cannot be stored: folder dates must lie between 1980 and 2107. "
+                            "No folder was changed.")},
             {"abc", false, QStringLiteral("''abc'' ist kein gültiges Datum")},
             {"12:00", false, QStringLiteral("''12:00'' ist kein gültiges Datum")},
         };
@@ -244,14 +248,14 @@ private slots:
         const QString b = f.MakeFolder("B");
         fs::create_directories(f.dir / "A" / "Sub");
         test::WriteFile(f.dir / "A" / "Sub" / ".deep", "deep");
-        f.times.refuse.insert(a.toStdString());  // EPERM: not the owner
+        f.times.refuse.insert(a.toStdString()); // EPERM: not the owner
         f.Show(1, {a, b});
         f.window->EditDate->setText(QStringLiteral("01.03.2021"));
         f.window->ToolButtonDate->click();
-        QCOMPARE(f.times.sets.size(), std::size_t(1));  // B only
+        QCOMPARE(f.times.sets.size(), std::size_t(1)); // B only
         QCOMPARE(test::ReadFile(f.dir / "A" / "Sub" / ".deep"), std::string("deep"));
         QVERIFY(!fs::exists(f.dir / "A2"));
-        QCOMPARE(f.Cell(0, 2), QStringLiteral("06.05.2020"));  // the row keeps its date text
+        QCOMPARE(f.Cell(0, 2), QStringLiteral("06.05.2020")); // the row keeps its date text
         QCOMPARE(f.Cell(1, 2), QStringLiteral("01.03.2021"));
         QCOMPARE(DialogHook::Shown().size(), std::size_t(1));
         QCOMPARE(DialogHook::Shown()[0].icon, MsgIcon::Error);

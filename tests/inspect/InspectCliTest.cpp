@@ -25,10 +25,11 @@ CliRun Cli(const std::string& arguments, const fs::path& errFile)
 {
     // The program is built into bin/ of the build folder, two levels above this test.
     const char* bin = std::getenv("VELMORA_BIN_DIR");
-    const fs::path folder =
-        bin && *bin ? fs::path(bin) : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
-    const std::string command = "'" + (folder / "velmora-cli").string() + "' " + arguments + " 2>'" +
-                                errFile.string() + "'";
+    const fs::path folder = bin && *bin
+                                ? fs::path(bin)
+                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
+    const std::string command =
+        "'" + (folder / "velmora-cli").string() + "' " + arguments + " 2>'" + errFile.string() + "'";
     CliRun run;
     if (FILE* pipe = popen(command.c_str(), "r")) {
         char buffer[512];

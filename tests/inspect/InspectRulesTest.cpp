@@ -22,9 +22,9 @@ TEST(FileSizeText, FollowsTheSizeTable)
         {1572864, "1,500", " MB"},
         {5000000, "4,768", " MB"},
         {3221225472ull, "3072,000", " MB"},
-        {1048576ull * 2 - 1, "2,000", " MB"},  // rounding carries into the whole number
-        {1048576ull + 524, "1,000", " MB"},     // 0.0004997 rounds down
-        {1048576ull + 525, "1,001", " MB"},     // 0.0005007 rounds up
+        {1048576ull * 2 - 1, "2,000", " MB"}, // rounding carries into the whole number
+        {1048576ull + 524, "1,000", " MB"},   // 0.0004997 rounds down
+        {1048576ull + 525, "1,001", " MB"},   // 0.0005007 rounds up
         {0xFFFFFFFFFFFFFFFFull, "17592186044416,000", " MB"},
     };
     for (const Case& c : cases) {
@@ -68,7 +68,7 @@ TEST(DefaultAppName, CutsCommandsToTheProgramName)
     }
     EXPECT_EQ(CleanCommandText(R"("C:\a b\x.exe" "%1")"), R"(C:\a b\x.exe)");
     EXPECT_EQ(CleanExtension(".EXE"), ".exe");
-    EXPECT_EQ(CleanExtension(".ab1cd"), ".ab1cd");  // the 4th character is no letter: nothing cut
+    EXPECT_EQ(CleanExtension(".ab1cd"), ".ab1cd"); // the 4th character is no letter: nothing cut
     EXPECT_EQ(CleanExtension(".HTML5x"), ".html");
     EXPECT_EQ(TextBeforeFirstDot("a.b.c"), "a");
     EXPECT_EQ(TextBeforeFirstDot("abc"), "");

@@ -30,7 +30,7 @@ private slots:
         fs::create_directories(apps);
         fs::create_directories(m_xdg / "config");
         test::WriteFile(apps / "viewer.desktop", "[Desktop Entry]\nType=Application\nName=V\nExec=cat %f\n"
-                                                  "MimeType=text/plain;\n");
+                                                 "MimeType=text/plain;\n");
         test::WriteFile(apps / "mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n");
         // The MIME database is found through the same data folders as the applications.
         fs::create_directory_symlink("/usr/share/mime", m_xdg / "data" / "mime");
@@ -132,7 +132,8 @@ private slots:
         const std::string folder = (dir / "nowhere").string() + "/";
         w.InspectFile(QString::fromStdString(folder + "x.txt"));
         QCOMPARE(DialogHook::Shown().size(), std::size_t(2));
-        QCOMPARE(DialogHook::Shown()[1].text, QStringLiteral("Path \"%1\" not found.").arg(QString::fromStdString(folder)));
+        QCOMPARE(DialogHook::Shown()[1].text,
+                 QStringLiteral("Path \"%1\" not found.").arg(QString::fromStdString(folder)));
     }
 
     void unassociatedFileKeepsTheApplication()

@@ -31,7 +31,8 @@ TEST(LinkRequest, ArgumentsAreOneQuotedArgument)
         {R"("a" "b")", R"("\"a\" \"b\"")"},
         {R"(a\"b)", R"("a\\\"b")"},
     };
-    for (const auto& c : cases) EXPECT_EQ(LinkArguments(c.parameter), c.arguments) << c.parameter;
+    for (const auto& c : cases)
+        EXPECT_EQ(LinkArguments(c.parameter), c.arguments) << c.parameter;
 }
 
 TEST(LinkRequest, FolderToShowIsWhereTheLinkWasWritten)

@@ -1,6 +1,6 @@
+#include "FakePlatform.h"
 #include "LnkInfo.h"
 #include "TestSupport.h"
-#include "FakePlatform.h"
 #include "shortcut/ShellLinkWriter.h"
 #include "shortcut/UnitLink.h"
 #include "ui/Messages.h"
@@ -69,11 +69,17 @@ private slots:
         QTest::addColumn<QString>("progLabel");
         QTest::addColumn<QString>("create");
         QTest::addColumn<QString>("paramHint");
-        QTest::newRow("English") << 1 << "Link" << "Link target (program.exe)" << "Create"
+        QTest::newRow("English") << 1 << "Link"
+                                 << "Link target (program.exe)"
+                                 << "Create"
                                  << "Select file to open on program startup (optional)";
-        QTest::newRow("any non-zero is English") << 7 << "Link" << "Link target (program.exe)" << "Create"
+        QTest::newRow("any non-zero is English") << 7 << "Link"
+                                                 << "Link target (program.exe)"
+                                                 << "Create"
                                                  << "Select file to open on program startup (optional)";
-        QTest::newRow("German") << 0 << "Verknüpfung" << "Verknüpfungsziel (Programm.exe)" << "Erstellen"
+        QTest::newRow("German") << 0 << "Verknüpfung"
+                                << "Verknüpfungsziel (Programm.exe)"
+                                << "Erstellen"
                                 << "Datei auswählen, die beim Programmstart geladen werden soll (optional)";
     }
     void showingStartsANewRequestInTheWindowsLanguage()
@@ -103,8 +109,12 @@ private slots:
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("link");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no target") << 1 << "" << "x.lnk" << "Missing information!";
-        QTest::newRow("blank link, German") << 0 << "/bin/true" << "   " << "Unvollständige Angaben!";
+        QTest::newRow("no target") << 1 << ""
+                                   << "x.lnk"
+                                   << "Missing information!";
+        QTest::newRow("blank link, German") << 0 << "/bin/true"
+                                            << "   "
+                                            << "Unvollständige Angaben!";
     }
     void missingInformationWritesNothing()
     {
@@ -239,8 +249,7 @@ private slots:
         QTest::keyClick(f.window->EditParameter, Qt::Key_F1);
         QCOMPARE(f.shell.calls.size(), std::size_t(1));
         QCOMPARE(f.shell.calls[0].what, std::string("help"));
-        QCOMPARE(f.shell.calls[0].args,
-                 (std::vector<std::string>{(f.dir / "bin" / "tessalyd.html").string(), "3"}));
+        QCOMPARE(f.shell.calls[0].args, (std::vector<std::string>{(f.dir / "bin" / "tessalyd.html").string(), "3"}));
         QTest::keyClick(f.window->EditParameter, Qt::Key_A);
         QCOMPARE(f.window->EditParameter->text(), QStringLiteral("a"));
 

@@ -14,8 +14,8 @@ struct LnkInfoResult {
     std::string localPath;
     std::string networkPath;
     std::string arguments;
-    std::vector<std::string> itemClasses;  // the class type indicator of each shell item, e.g. "0x31"
-    std::vector<std::string> itemNames;    // volume and file-entry names, in order
+    std::vector<std::string> itemClasses; // the class type indicator of each shell item, e.g. "0x31"
+    std::vector<std::string> itemNames;   // volume and file-entry names, in order
 };
 
 inline std::string ValueAfterColon(const std::string& line)
@@ -28,13 +28,15 @@ inline LnkInfoResult RunLnkInfo(const std::string& path)
 {
     LnkInfoResult result;
     std::string quoted = "'";
-    for (char c : path) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (char c : path)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     quoted += "'";
     std::FILE* pipe = popen(("lnkinfo " + quoted + " 2>&1").c_str(), "r");
     if (pipe == nullptr) return result;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
     result.ran = pclose(pipe) == 0;
 
     std::size_t start = 0;
@@ -51,7 +53,8 @@ inline LnkInfoResult RunLnkInfo(const std::string& path)
         if (line.rfind("Local path", 0) == 0) result.localPath = ValueAfterColon(line);
         if (line.rfind("Network path", 0) == 0) result.networkPath = ValueAfterColon(line);
         if (line.rfind("Command line arguments", 0) == 0) result.arguments = ValueAfterColon(line);
-        if (line.rfind("Class type indicator", 0) == 0) result.itemClasses.push_back(ValueAfterColon(line).substr(0, 4));
+        if (line.rfind("Class type indicator", 0) == 0)
+            result.itemClasses.push_back(ValueAfterColon(line).substr(0, 4));
         if (line.rfind("Volume name", 0) == 0 || line.rfind("Name\t", 0) == 0) {
             result.itemNames.push_back(ValueAfterColon(line));
         }

@@ -1,7 +1,7 @@
+#include "shortcut/ShellLinkWriter.h"
 #include "LnkInfo.h"
 #include "TestSupport.h"
 #include "common/Errors.h"
-#include "shortcut/ShellLinkWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +14,16 @@ namespace {
 std::uint32_t U32At(const std::string& bytes, std::size_t at)
 {
     std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
     return v;
 }
 
 std::vector<std::string> Entries(const fs::path& folder)
 {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     return names;
 }
 } // namespace
@@ -31,24 +33,31 @@ std::vector<std::string> Entries(const fs::path& folder)
 TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
 {
 #if defined(_WIN32)
-    GTEST_SKIP() << "lnkinfo is a Linux program: the Windows build's links are read by it in the companion's Wine tests";
+    GTEST_SKIP()
+        << "lnkinfo is a Linux program: the Windows build's links are read by it in the companion's Wine tests";
 #endif
     struct Case {
         const char* target;
         const char* arguments;
-        std::vector<std::string> classes;  // empty: no item list at all
+        std::vector<std::string> classes; // empty: no item list at all
         std::vector<std::string> names;
         bool onShare = false;
     };
     const Case cases[] = {
         {R"(C:\test\a.txt)", "", {"0x1f", "0x2f", "0x31", "0x32"}, {R"(C:\)", "test", "a.txt"}},
-        {R"(D:\Tools\app.exe)", R"("C:\My Files\a.txt C:\b.txt")", {"0x1f", "0x2f", "0x31", "0x32"},
+        {R"(D:\Tools\app.exe)",
+         R"("C:\My Files\a.txt C:\b.txt")",
+         {"0x1f", "0x2f", "0x31", "0x32"},
          {R"(D:\)", "Tools", "app.exe"}},
         // Windows-1252 letters stay single-byte names.
-        {R"(C:\Dokumente\Übersicht für Jürgen.txt)", "", {"0x1f", "0x2f", "0x31", "0x32"},
+        {R"(C:\Dokumente\Übersicht für Jürgen.txt)",
+         "",
+         {"0x1f", "0x2f", "0x31", "0x32"},
          {R"(C:\)", "Dokumente", "Übersicht für Jürgen.txt"}},
         // Letters outside Windows-1252 need the Unicode names and the Unicode local path.
-        {R"(C:\Документы\файл 日本.txt)", "параметр", {"0x1f", "0x2f", "0x35", "0x36"},
+        {R"(C:\Документы\файл 日本.txt)",
+         "параметр",
+         {"0x1f", "0x2f", "0x35", "0x36"},
          {R"(C:\)", "Документы", "файл 日本.txt"}},
         // Empty segments are skipped; a trailing separator makes the last segment a folder.
         {R"(c:/Games\\Old\)", "", {"0x1f", "0x2f", "0x31", "0x31"}, {R"(c:\)", "Games", "Old"}},
@@ -86,7 +95,7 @@ TEST(ShellLinkWriter, HeaderAndLinkInfoFields)
     EXPECT_TRUE(HasShellLinkHeader(plain));
     // Item list, link info and Unicode strings; no arguments, relative path or working folder.
     EXPECT_EQ(U32At(plain, 0x14), 0x83u);
-    EXPECT_EQ(U32At(plain, 0x3C), 1u);  // shown normally
+    EXPECT_EQ(U32At(plain, 0x3C), 1u); // shown normally
     // The terminal block ends the file.
     EXPECT_EQ(plain.substr(plain.size() - 4), std::string(4, '\0'));
 
@@ -131,11 +140,12 @@ TEST(ShellLinkWriter, ReplacesAtomicallyAndReportsFailures)
     test::WriteFile(link, "old shortcut");
     SaveShellLink(link.string(), R"(C:\new.exe)", "");
     EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(link)));
-    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"app.lnk"});  // no temporary file left
+    EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"app.lnk"}); // no temporary file left
     // A name at the file system's length limit still has room for the temporary file.
     const std::string longName = std::string(251, 'n') + ".lnk";
     SaveShellLink((dir / longName).string(), R"(C:
-ew.exe)", "");
+ew.exe)",
+                  "");
     EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(dir / longName)));
     fs::remove(dir / longName);
 

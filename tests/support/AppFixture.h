@@ -1,9 +1,9 @@
 #pragma once
 // All six windows on a fake platform: program, temporary and data folders inside a
 // throw-away folder, a shell that records what it is asked to open.
+#include "FakePlatform.h"
 #include "TestSupport.h"
 #include "app/AppWindows.h"
-#include "FakePlatform.h"
 #include "app/unlockpas.h"
 
 #include <filesystem>

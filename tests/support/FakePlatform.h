@@ -131,8 +131,8 @@ class MemoryFileTimes : public IFileTimes {
 public:
     TDateTime now = 0;
     std::map<std::string, TDateTime> modified;
-    std::set<std::string> refuse;  // paths whose times cannot be set
-    int refuseWith = EPERM;        // the reason given for them
+    std::set<std::string> refuse; // paths whose times cannot be set
+    int refuseWith = EPERM;       // the reason given for them
     std::vector<std::pair<std::string, TDateTime>> sets;
 
     std::optional<TDateTime> ModificationTime(const std::string& path) override

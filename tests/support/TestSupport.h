@@ -11,9 +11,9 @@
 // turns std::string paths into std::filesystem::path in the C locale, not as UTF-8. Tests
 // that need either say so and are skipped there.
 #if defined(_WIN32)
-#define VELMORA_SKIP_WITHOUT_SYMLINKS() \
+#define VELMORA_SKIP_WITHOUT_SYMLINKS()                                                                                \
     GTEST_SKIP() << "symbolic links cannot be made by the C++ library of the Windows build"
-#define VELMORA_SKIP_WITHOUT_UTF8_PATHS() \
+#define VELMORA_SKIP_WITHOUT_UTF8_PATHS()                                                                              \
     GTEST_SKIP() << "names outside ASCII: the core's std::string paths are not read as UTF-8 on Windows yet"
 #else
 #define VELMORA_SKIP_WITHOUT_SYMLINKS() (void)0

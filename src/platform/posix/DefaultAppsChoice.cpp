@@ -21,7 +21,6 @@ constexpr std::array<DesktopSettingsPage, 4> kPages{{
     {"XFCE", "xfce4-mime-settings", ""},
 }};
 
-
 std::optional<SettingsCommand> Installed(const DesktopSettingsPage& page, const ProgramLookup& lookup)
 {
     std::string path = lookup(page.program);

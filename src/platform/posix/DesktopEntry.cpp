@@ -28,7 +28,10 @@ std::string UnescapeValue(std::string_view value)
     return out;
 }
 
-bool IsTrue(std::string_view value) { return value == "true" || value == "1"; }
+bool IsTrue(std::string_view value)
+{
+    return value == "true" || value == "1";
+}
 } // namespace
 
 std::vector<std::string> SplitList(std::string_view value)
@@ -61,7 +64,7 @@ std::optional<DesktopEntry> ParseDesktopEntry(std::string_view content)
     bool found = false;
     ForEachIniEntry(content, [&](std::string_view group, std::string_view key, std::string_view value) {
         if (group != "Desktop Entry") {
-            return;  // actions and other groups
+            return; // actions and other groups
         }
         found = true;
         if (key == "Type") {
@@ -95,7 +98,7 @@ std::vector<std::string> SplitExec(std::string_view exec)
     std::string word;
     bool inWord = false;
     bool quoted = false;
-    bool onlyFieldCode = false;  // the word so far is exactly one field code
+    bool onlyFieldCode = false; // the word so far is exactly one field code
     auto finish = [&] {
         if (inWord && !onlyFieldCode) {
             words.push_back(word);

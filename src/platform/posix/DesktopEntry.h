@@ -8,11 +8,11 @@
 namespace velmora {
 
 struct DesktopEntry {
-    std::string id;    // the desktop file ID, e.g. "org.example.Viewer.desktop"
-    std::string path;  // where it was found
+    std::string id;   // the desktop file ID, e.g. "org.example.Viewer.desktop"
+    std::string path; // where it was found
     std::string type;
     std::string name;
-    std::string exec;  // the Exec value with the string escapes of the file resolved
+    std::string exec; // the Exec value with the string escapes of the file resolved
     std::string tryExec;
     bool hidden = false;
     std::vector<std::string> mimeTypes;
@@ -34,8 +34,7 @@ std::vector<std::string> SplitList(std::string_view value);
 
 // Reads "[Group]" / "key=value" text; calls visit(group, key, value) for each entry.
 // Blank lines and "#" comments are skipped; blanks around key and value are removed.
-template <typename Visit>
-void ForEachIniEntry(std::string_view content, Visit&& visit)
+template <typename Visit> void ForEachIniEntry(std::string_view content, Visit&& visit)
 {
     std::string_view group;
     std::size_t start = 0;

@@ -7,13 +7,16 @@ namespace velmora {
 namespace {
 
 struct BinaryLayout {
-    std::size_t textEnd = 0;     // index of the NUL after the text
+    std::size_t textEnd = 0; // index of the NUL after the text
     std::uint16_t version = 0;
-    std::size_t infoOffset = 0;  // start of the version's info, after the level
-    std::size_t wordOffset = 0;  // the attribute word inside the blob
+    std::size_t infoOffset = 0; // start of the version's info, after the level
+    std::size_t wordOffset = 0; // the attribute word inside the blob
 };
 
-std::size_t AlignUp(std::size_t value, std::size_t alignment) { return (value + alignment - 1) / alignment * alignment; }
+std::size_t AlignUp(std::size_t value, std::size_t alignment)
+{
+    return (value + alignment - 1) / alignment * alignment;
+}
 
 std::uint16_t ReadLe16(std::string_view bytes, std::size_t at)
 {
@@ -65,12 +68,18 @@ std::optional<std::uint32_t> ParseHexText(std::string_view text)
 std::size_t FixedInfoSize(std::uint16_t version)
 {
     switch (version) {
-    case 1: return 4 + 4 + 8 + 8 + 8 + 8;          // attrib, ea_size, size, alloc_size, create, change
-    case 2: return 4 + 4 + 4 + 8 + 8 + 8 + 8 + 8;  // flags, attrib, ea_size, sizes, three times
-    case 3: return 4 + 4 + 4 + 8 + 8 + 8 + 8;      // valid_flags, attrib, ea_size, sizes, two times
-    case 4: return 4 + 4 + 8 + 8;                  // valid_flags, attrib, itime, create_time
-    case 5: return 4 + 4 + 8;                      // valid_flags, attrib, create_time
-    default: return 0;
+    case 1:
+        return 4 + 4 + 8 + 8 + 8 + 8; // attrib, ea_size, size, alloc_size, create, change
+    case 2:
+        return 4 + 4 + 4 + 8 + 8 + 8 + 8 + 8; // flags, attrib, ea_size, sizes, three times
+    case 3:
+        return 4 + 4 + 4 + 8 + 8 + 8 + 8; // valid_flags, attrib, ea_size, sizes, two times
+    case 4:
+        return 4 + 4 + 8 + 8; // valid_flags, attrib, itime, create_time
+    case 5:
+        return 4 + 4 + 8; // valid_flags, attrib, create_time
+    default:
+        return 0;
     }
 }
 
@@ -111,7 +120,10 @@ std::optional<BinaryLayout> FindBinaryLayout(std::string_view blob)
 // Versions 3 to 5 start their info with flags that say which fields are valid.
 constexpr std::uint32_t kValidAttribute = 0x1;
 
-bool HasValidFlags(std::uint16_t version) { return version >= 3; }
+bool HasValidFlags(std::uint16_t version)
+{
+    return version >= 3;
+}
 
 } // namespace
 
@@ -166,7 +178,7 @@ std::optional<std::string> UpdatedDosAttributeBlob(std::string_view oldBlob, std
     blob.push_back('\0');
     blob.resize(AlignUp(blob.size(), 2), '\0');
     const std::size_t versionOffset = AlignUp(layout->textEnd + 1, 2);
-    blob.append(oldBlob.substr(versionOffset, 4));  // version and level
+    blob.append(oldBlob.substr(versionOffset, 4)); // version and level
     blob.resize(AlignUp(blob.size(), 4), '\0');
     const std::size_t newInfo = blob.size();
     blob.append(oldBlob.substr(layout->infoOffset));

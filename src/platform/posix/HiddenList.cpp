@@ -3,8 +3,7 @@
 namespace velmora {
 
 namespace {
-template <typename F>
-void ForEachLine(std::string_view content, F&& f)
+template <typename F> void ForEachLine(std::string_view content, F&& f)
 {
     std::size_t start = 0;
     while (start < content.size()) {

@@ -48,7 +48,6 @@ std::vector<std::string> SplitPaths(const std::string& value)
     return parts;
 }
 
-
 bool Contains(const std::vector<std::string>& list, const std::string& item)
 {
     return std::find(list.begin(), list.end(), item) != list.end();
@@ -182,8 +181,8 @@ const std::map<std::string, std::vector<std::string>>& MimeAppsLookup::CacheOf(c
             // No index: read the entries themselves.
             std::error_code ec;
             const fs::path root(level.applicationsDir);
-            for (auto it = fs::recursive_directory_iterator(root, ec);
-                 !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+            for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+                 it.increment(ec)) {
                 if (it->path().extension() != ".desktop" || !it->is_regular_file(ec)) {
                     continue;
                 }

@@ -13,11 +13,11 @@
 namespace velmora {
 
 struct XdgLocations {
-    std::string configHome;               // $XDG_CONFIG_HOME or ~/.config
-    std::vector<std::string> configDirs;  // $XDG_CONFIG_DIRS or /etc/xdg
-    std::string dataHome;                 // $XDG_DATA_HOME or ~/.local/share
-    std::vector<std::string> dataDirs;    // $XDG_DATA_DIRS or /usr/local/share:/usr/share
-    std::vector<std::string> desktops;    // $XDG_CURRENT_DESKTOP, lower-cased, in order
+    std::string configHome;              // $XDG_CONFIG_HOME or ~/.config
+    std::vector<std::string> configDirs; // $XDG_CONFIG_DIRS or /etc/xdg
+    std::string dataHome;                // $XDG_DATA_HOME or ~/.local/share
+    std::vector<std::string> dataDirs;   // $XDG_DATA_DIRS or /usr/local/share:/usr/share
+    std::vector<std::string> desktops;   // $XDG_CURRENT_DESKTOP, lower-cased, in order
 };
 
 // The locations from environment values (nothing for an unset variable) and the home folder.
@@ -26,9 +26,9 @@ XdgLocations XdgLocationsFrom(const std::function<std::optional<std::string>(con
 
 // Which lists a lookup reads.
 enum class ListScope {
-    All,         // the user's own and the system's (the program the desktop would start)
-    SystemOnly,  // without the user's own lists and entries (the system-wide program)
-    UserOnly,    // only the user's own lists (the user's own choice)
+    All,        // the user's own and the system's (the program the desktop would start)
+    SystemOnly, // without the user's own lists and entries (the system-wide program)
+    UserOnly,   // only the user's own lists (the user's own choice)
 };
 
 class MimeAppsLookup {
@@ -51,8 +51,8 @@ private:
         std::map<std::string, std::vector<std::string>> defaults, added, removed;
     };
     struct Level {
-        std::vector<ListFile> lists;  // desktop-specific first
-        std::string applicationsDir;  // empty for configuration folders
+        std::vector<ListFile> lists; // desktop-specific first
+        std::string applicationsDir; // empty for configuration folders
         bool user = false;
     };
 

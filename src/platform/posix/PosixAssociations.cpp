@@ -1,8 +1,8 @@
 #include "platform/posix/PosixAssociations.h"
 
 #include "inspect/ExecLauncher.h"
-#include "platform/posix/OsRelease.h"
 #include "platform/posix/MimeApps.h"
+#include "platform/posix/OsRelease.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFiles.h"
 
@@ -53,7 +53,8 @@ std::vector<std::string> TypesForExtension(const std::string& extension)
         return {};
     }
     const QMimeDatabase database;
-    const QList<QMimeType> types = database.mimeTypesForFileName(QStringLiteral("x.") + QString::fromStdString(extension));
+    const QList<QMimeType> types =
+        database.mimeTypesForFileName(QStringLiteral("x.") + QString::fromStdString(extension));
     return types.isEmpty() ? std::vector<std::string>() : TypeAndParents(types.front());
 }
 

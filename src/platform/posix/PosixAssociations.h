@@ -12,8 +12,7 @@ class PosixAssociations final : public IAssociations {
 public:
     explicit PosixAssociations(std::vector<std::string> osReleaseFiles = {"/etc/os-release", "/usr/lib/os-release"})
         : m_osReleaseFiles(std::move(osReleaseFiles))
-    {
-    }
+    {}
     ExecutableLookup FindExecutable(const std::string& file, const std::string& folder) override;
     std::string ProductName() override;
     std::string ReadOpenWithListCommand(const std::string& extension) override;

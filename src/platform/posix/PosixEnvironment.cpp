@@ -18,7 +18,8 @@ std::string EnvOrEmpty(const char* name)
 
 std::string WithoutTrailingSlash(std::string path)
 {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 } // namespace

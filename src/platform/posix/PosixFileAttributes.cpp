@@ -163,7 +163,10 @@ std::string NameOf(const std::string& path, std::string& folder)
     return std::string(trimmed, slash + 1);
 }
 
-bool IsDotName(const std::string& name) { return name.size() > 1 && name[0] == '.' && name != ".."; }
+bool IsDotName(const std::string& name)
+{
+    return name.size() > 1 && name[0] == '.' && name != "..";
+}
 
 bool ListedInHiddenFile(const std::string& folder, const std::string& name)
 {
@@ -231,7 +234,10 @@ bool RememberWriteBits(const std::string& path, mode_t bits, int& err)
     return true;
 }
 
-void ForgetWriteBits(const std::string& path) { removexattr(path.c_str(), kWriteBitsAttribute); }
+void ForgetWriteBits(const std::string& path)
+{
+    removexattr(path.c_str(), kWriteBitsAttribute);
+}
 
 bool SetMode(const std::string& path, mode_t mode, int& err)
 {

@@ -90,6 +90,9 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int*
     return fail(err);
 }
 
-bool MoveReplacing(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+bool MoveReplacing(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
 
 } // namespace velmora

@@ -29,7 +29,7 @@ bool SetTimes(const std::string& path, TDateTime local, bool access, int* savedE
         }
         return false;
     }
-    struct timespec times[2] {};
+    struct timespec times[2]{};
     times[1].tv_sec = static_cast<time_t>(seconds);
     times[1].tv_nsec = static_cast<long>(nanoseconds);
     if (access) {
@@ -84,9 +84,15 @@ bool UnixFromLocal(TDateTime local, std::int64_t& seconds, std::uint32_t& nanose
     return true;
 }
 
-std::optional<TDateTime> PosixFileTimes::ModificationTime(const std::string& path) { return StatxTime(path, true); }
+std::optional<TDateTime> PosixFileTimes::ModificationTime(const std::string& path)
+{
+    return StatxTime(path, true);
+}
 
-std::optional<TDateTime> PosixFileTimes::LastAccessTime(const std::string& path) { return StatxTime(path, false); }
+std::optional<TDateTime> PosixFileTimes::LastAccessTime(const std::string& path)
+{
+    return StatxTime(path, false);
+}
 
 bool PosixFileTimes::SetModificationTime(const std::string& path, TDateTime local, int* savedErrno)
 {

@@ -3,8 +3,8 @@
 #include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
-#include <csignal>
 #include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -15,8 +15,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <optional>
 #include <atomic>
+#include <optional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -77,8 +77,7 @@ std::optional<bool> OpenElsewhereByLease(int fd)
 
 // Reads the names of a folder with getdents64 into one buffer; for /proc folders this
 // saves the extra calls of the stream interface, which count when thousands are read.
-template <typename Visit>
-void ForEachName(int folderFd, Visit&& visit)
+template <typename Visit> void ForEachName(int folderFd, Visit&& visit)
 {
     alignas(8) char buffer[32768];
     for (;;) {
@@ -111,7 +110,7 @@ bool ScanProcesses(const std::vector<std::string>& pids, std::size_t begin, std:
         const std::string fdFolder = pids[i] + "/fd";
         const int fdsFd = openat(procFd, fdFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fdsFd < 0) {
-            continue;  // ended meanwhile, or another user's process
+            continue; // ended meanwhile, or another user's process
         }
         ForEachName(fdsFd, [&](const char* name) {
             const ssize_t n = readlinkat(fdsFd, name, target, PATH_MAX);
@@ -148,8 +147,7 @@ bool IsOpenInOtherProcess(const std::string& canonicalPath, std::chrono::millise
     std::atomic<bool> found{false};
     const unsigned cores = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
     if (cores > 1 && pids.size() > 64) {
-        std::thread helper(
-            [&] { ScanProcesses(pids, 1, 2, procFd, canonicalPath, deadline, found); });
+        std::thread helper([&] { ScanProcesses(pids, 1, 2, procFd, canonicalPath, deadline, found); });
         ScanProcesses(pids, 0, 2, procFd, canonicalPath, deadline, found);
         helper.join();
     } else {
@@ -206,10 +204,9 @@ bool PosixFileUsage::IsFileInUse(const std::string& path)
     if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || (word && (*word & kAttributeReadOnly) != 0)) {
         return true;
     }
-    const int fd =
-        RetryOnInterrupt([&] { return open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    const int fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
     if (fd < 0) {
-        return true;  // also a running program (ETXTBSY) or a read-only mount
+        return true; // also a running program (ETXTBSY) or a read-only mount
     }
     const bool locked = HasConflictingLock(fd);
     const std::optional<bool> openElsewhere = locked ? std::optional<bool>(true) : OpenElsewhereByLease(fd);

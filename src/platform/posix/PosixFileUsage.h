@@ -15,8 +15,7 @@ class PosixFileUsage final : public IFileUsage {
 public:
     explicit PosixFileUsage(IFileAttributes& attributes, std::chrono::milliseconds scanBudget = std::chrono::seconds(1))
         : m_attributes(attributes), m_scanBudget(scanBudget)
-    {
-    }
+    {}
     bool IsFileInUse(const std::string& path) override;
     bool IsFileLocked(const std::string& path) override;
 

@@ -14,7 +14,10 @@ std::string Plain(QString text)
 }
 } // namespace
 
-LocaleFormats PosixLocaleFormats::Formats() { return FormatsOf(QLocale::system()); }
+LocaleFormats PosixLocaleFormats::Formats()
+{
+    return FormatsOf(QLocale::system());
+}
 
 LocaleFormats FormatsOf(const QLocale& locale)
 {

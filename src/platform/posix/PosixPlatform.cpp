@@ -49,6 +49,9 @@ private:
 };
 } // namespace
 
-std::unique_ptr<PlatformBackend> CreateNativePlatform() { return std::make_unique<PosixPlatform>(); }
+std::unique_ptr<PlatformBackend> CreateNativePlatform()
+{
+    return std::make_unique<PosixPlatform>();
+}
 
 } // namespace velmora

@@ -25,7 +25,8 @@ bool SpawnDetached(const std::string& program, const std::vector<std::string>& a
     if (program.empty()) return false;
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : arguments) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : arguments)
+        argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
     // A pipe with close-on-exec tells whether exec succeeded: it closes silently on
@@ -115,7 +116,8 @@ private:
     void Remove()
     {
         if (m_path.empty() || !StillOurs()) return;
-        for (const std::string& page : m_pages) unlink(page.c_str());
+        for (const std::string& page : m_pages)
+            unlink(page.c_str());
         rmdir(m_path.c_str());
     }
 
@@ -172,8 +174,11 @@ bool PosixShell::OpenHelp(const std::string& helpFile, int context)
         const std::string page = folder + "/context-" + std::to_string(context) + ".html";
         const QByteArray url = target.toEncoded();
         const QByteArray content = "<!DOCTYPE html><html><head><meta charset=\"utf-8\">"
-                                   "<meta http-equiv=\"refresh\" content=\"0; url=" + url + "\"></head>"
-                                   "<body><a href=\"" + url + "\">Velmora help</a></body></html>\n";
+                                   "<meta http-equiv=\"refresh\" content=\"0; url=" +
+                                   url +
+                                   "\"></head>"
+                                   "<body><a href=\"" +
+                                   url + "\">Velmora help</a></body></html>\n";
         if (WriteNewFile(page, content)) {
             HelpPages().Remember(page);
             return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(page)));

@@ -1,7 +1,9 @@
 // The cryptographic primitives of the AES entries from the system's own BCrypt.
 #include "archive/CryptoPrimitives.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <bcrypt.h>
 
 #include <new>
@@ -54,8 +56,7 @@ BCRYPT_ALG_HANDLE AesEcbProvider()
 void Pbkdf2HmacSha1(std::string_view password, const unsigned char* salt, std::size_t saltSize, unsigned iterations,
                     unsigned char* out, std::size_t outSize)
 {
-    if (!Ok(BCryptDeriveKeyPBKDF2(HmacSha1Provider(),
-                                  reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
+    if (!Ok(BCryptDeriveKeyPBKDF2(HmacSha1Provider(), reinterpret_cast<PUCHAR>(const_cast<char*>(password.data())),
                                   static_cast<ULONG>(password.size()), const_cast<PUCHAR>(salt),
                                   static_cast<ULONG>(saltSize), iterations, out, static_cast<ULONG>(outSize), 0))) {
         CryptoFailed("PBKDF2");

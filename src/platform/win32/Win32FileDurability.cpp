@@ -43,7 +43,8 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int*
     HANDLE file = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && file == INVALID_HANDLE_VALUE; ++attempt) {
         wchar_t name[40];
-        swprintf(name, 40, L".velmora-%08lx%04x.tmp", GetTickCount(), static_cast<unsigned>(attempt * 7919 + GetCurrentProcessId()) & 0xFFFF);
+        swprintf(name, 40, L".velmora-%08lx%04x.tmp", GetTickCount(),
+                 static_cast<unsigned>(attempt * 7919 + GetCurrentProcessId()) & 0xFFFF);
         temporary = folder + name;
         file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) break;

@@ -2,7 +2,9 @@
 
 #include "platform/win32/WinText.h"
 
+// windows.h first: the Windows headers below need its types.
 #include <windows.h>
+
 #include <aclapi.h>
 
 namespace velmora {

@@ -15,19 +15,44 @@ using namespace std::string_literals;
 // version's info. The version 5 record is what Samba 4.17 stores for Hidden + System; the
 // others follow the published layout of versions 1 to 4.
 const std::string kCreate = "\x81\x7f\xf6\xd5\xa5\x88\xdd\x01"s;
-const std::string kSambaV5 = "\0\0"s "\x05\0"s "\x05\0"s "\0\0"s "\x11\0\0\0"s "\x06\0\0\0"s + kCreate;
+const std::string kSambaV5 = "\0\0"s
+                             "\x05\0"s
+                             "\x05\0"s
+                             "\0\0"s
+                             "\x11\0\0\0"s
+                             "\x06\0\0\0"s +
+                             kCreate;
 // Version 1: the attribute word first, then ea_size, size, alloc_size, create and change time.
-const std::string kV1 = "\0\0"s "\x01\0"s "\x01\0"s "\0\0"s "\x21\0\0\0"s + std::string(4 + 8 + 8, '\0') + kCreate +
-                        std::string(8, '\x02');
+const std::string kV1 = "\0\0"s
+                        "\x01\0"s
+                        "\x01\0"s
+                        "\0\0"s
+                        "\x21\0\0\0"s +
+                        std::string(4 + 8 + 8, '\0') + kCreate + std::string(8, '\x02');
 // Version 2 (old servers, text kept in step): flags, word, ea_size, size, alloc_size, three
 // times, an empty name. The text "0x2" moves everything by 4 bytes.
-const std::string kV2 = "0x2\0"s "\x02\0"s "\x02\0"s "\0\0\0\0"s "\x02\0\0\0"s + std::string(4 + 8 + 8, '\0') +
-                        kCreate + std::string(16, '\x03') + "\0\0\0\0"s;
+const std::string kV2 = "0x2\0"s
+                        "\x02\0"s
+                        "\x02\0"s
+                        "\0\0\0\0"s
+                        "\x02\0\0\0"s +
+                        std::string(4 + 8 + 8, '\0') + kCreate + std::string(16, '\x03') + "\0\0\0\0"s;
 // Version 3: valid flags (attribute, create time), word, ea_size, size, alloc_size, two times.
-const std::string kV3 = "\0\0"s "\x03\0"s "\x03\0"s "\0\0"s "\x11\0\0\0"s "\x04\0\0\0"s + std::string(4 + 8 + 8, '\0') +
-                        kCreate + std::string(8, '\x04');
+const std::string kV3 = "\0\0"s
+                        "\x03\0"s
+                        "\x03\0"s
+                        "\0\0"s
+                        "\x11\0\0\0"s
+                        "\x04\0\0\0"s +
+                        std::string(4 + 8 + 8, '\0') + kCreate + std::string(8, '\x04');
 // Version 4: valid flags (attribute, itime, create time), word, itime, create time.
-const std::string kV4 = "\0\0"s "\x04\0"s "\x04\0"s "\0\0"s "\x51\0\0\0"s "\x01\0\0\0"s + std::string(8, '\x05') + kCreate;
+const std::string kV4 = "\0\0"s
+                        "\x04\0"s
+                        "\x04\0"s
+                        "\0\0"s
+                        "\x51\0\0\0"s
+                        "\x01\0\0\0"s +
+                        std::string(8, '\x05') + kCreate;
 
 TEST(DosAttributeBlob, ReadsTextAndEveryRecordVersion)
 {
@@ -39,20 +64,37 @@ TEST(DosAttributeBlob, ReadsTextAndEveryRecordVersion)
         {"0x22", 0x22},
         {"0x21\0"s, 0x21},
         {"0X4", 0x4},
-        {kSambaV5, 0x06},  // Hidden + System, not the valid flags 0x11
+        {kSambaV5, 0x06}, // Hidden + System, not the valid flags 0x11
         {kV1, 0x21},
         {kV2, 0x02},
         {kV3, 0x04},
         {kV4, 0x01},
         // Version 3 whose flags say the word is not valid: the text counts.
-        {"0x20\0\0"s "\x03\0"s "\x03\0"s "\0\0"s "\0\0\0\0"s "\x01\0\0\0"s + std::string(36, '\0'), 0x20},
+        {"0x20\0\0"s
+         "\x03\0"s
+         "\x03\0"s
+         "\0\0"s
+         "\0\0\0\0"s
+         "\x01\0\0\0"s +
+             std::string(36, '\0'),
+         0x20},
         {"", std::nullopt},
         {"0x", std::nullopt},
         {"22", std::nullopt},
         {"0xZZ", std::nullopt},
-        {kSambaV5.substr(0, 14), std::nullopt},                       // cut off inside the info
-        {"\0\0"s "\x05\0"s "\x04\0"s "\0\0"s + kSambaV5.substr(8), std::nullopt},  // level differs
-        {"\0\0"s "\x09\0"s "\x09\0"s "\0\0"s + kSambaV5.substr(8), std::nullopt},  // unknown version
+        {kSambaV5.substr(0, 14), std::nullopt}, // cut off inside the info
+        {"\0\0"s
+         "\x05\0"s
+         "\x04\0"s
+         "\0\0"s +
+             kSambaV5.substr(8),
+         std::nullopt}, // level differs
+        {"\0\0"s
+         "\x09\0"s
+         "\x09\0"s
+         "\0\0"s +
+             kSambaV5.substr(8),
+         std::nullopt}, // unknown version
     };
     for (const Case& c : cases) {
         EXPECT_EQ(ParseDosAttributeBlob(c.blob), c.expected) << testing::PrintToString(c.blob);
@@ -86,7 +128,13 @@ TEST(DosAttributeBlob, UpdateChangesOnlyTheWord)
     EXPECT_EQ(UpdatedDosAttributeBlob(*longer, 0x02), kV2);
 
     // A binary record of an unknown kind is left alone rather than overwritten.
-    EXPECT_EQ(UpdatedDosAttributeBlob("\0\0"s "\x09\0"s "\x09\0"s "\0\0"s + kSambaV5.substr(8), 0x1), std::nullopt);
+    EXPECT_EQ(UpdatedDosAttributeBlob("\0\0"s
+                                      "\x09\0"s
+                                      "\x09\0"s
+                                      "\0\0"s +
+                                          kSambaV5.substr(8),
+                                      0x1),
+              std::nullopt);
 }
 
 TEST(HiddenList, AddsAndRemovesOneNameKeepingTheRest)

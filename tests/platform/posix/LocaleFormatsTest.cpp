@@ -11,8 +11,9 @@ namespace {
 // value, so an edited date never shifts by a century or an hour.
 TEST(LocaleFormats, EveryLocaleReadsItsOwnTextsBack)
 {
-    const TDateTime values[] = {0.0, EncodeDateTime({1980, 1, 1, 0, 0, 2, 0}), EncodeDateTime({2026, 7, 14, 0, 5, 9, 0}),
-                                EncodeDateTime({2026, 12, 31, 12, 0, 0, 0}), EncodeDateTime({2107, 6, 30, 23, 59, 58, 0})};
+    const TDateTime values[] = {0.0, EncodeDateTime({1980, 1, 1, 0, 0, 2, 0}),
+                                EncodeDateTime({2026, 7, 14, 0, 5, 9, 0}), EncodeDateTime({2026, 12, 31, 12, 0, 0, 0}),
+                                EncodeDateTime({2107, 6, 30, 23, 59, 58, 0})};
     int checked = 0;
     for (const QLocale& locale :
          QLocale::matchingLocales(QLocale::AnyLanguage, QLocale::AnyScript, QLocale::AnyTerritory)) {

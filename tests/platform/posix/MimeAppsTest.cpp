@@ -1,5 +1,5 @@
-#include "platform/posix/DesktopEntry.h"
 #include "platform/posix/MimeApps.h"
+#include "platform/posix/DesktopEntry.h"
 
 #include "TestSupport.h"
 
@@ -24,7 +24,8 @@ TEST(DesktopExec, SplitsQuotedWordsAndDropsFieldCodes)
     EXPECT_EQ(SplitExec(R"(app "unterminated)"), Words{});
     EXPECT_EQ(SplitExec("  "), Words{});
     // String escapes of the file are resolved before the split.
-    const auto entry = ParseDesktopEntry("[Desktop Entry]\nType=Application\nExec=my\\sapp %f\n[Desktop Action x]\nExec=other\n");
+    const auto entry =
+        ParseDesktopEntry("[Desktop Entry]\nType=Application\nExec=my\\sapp %f\n[Desktop Action x]\nExec=other\n");
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->exec, "my app %f");
     EXPECT_TRUE(IsLaunchable(*entry));
@@ -68,7 +69,10 @@ struct Tree {
 
     XdgLocations Locations(const std::string& desktop) const
     {
-        return {configHome.string(), {configDir.string()}, dataHome.string(), {dataDir.string()},
+        return {configHome.string(),
+                {configDir.string()},
+                dataHome.string(),
+                {dataDir.string()},
                 desktop.empty() ? std::vector<std::string>{} : std::vector<std::string>{desktop}};
     }
 
@@ -95,48 +99,71 @@ struct Tree {
     }
 };
 
-bool HaveXdgMime() { return std::system("command -v xdg-mime >/dev/null 2>&1") == 0; }
+bool HaveXdgMime()
+{
+    return std::system("command -v xdg-mime >/dev/null 2>&1") == 0;
+}
 
 TEST(MimeAppsLookup, FindsTheDefaultApplicationInTheDesktopsOrder)
 {
     struct Case {
         const char* name;
-        std::vector<std::pair<std::string, std::string>> lists;  // relative path, content
-        std::vector<std::string> types;                          // the type and its parents
-        std::string expected;                                    // desktop ID, "" for none
-        bool sameAsXdgMime;  // the command-line tool knows no removals or parent types
+        std::vector<std::pair<std::string, std::string>> lists; // relative path, content
+        std::vector<std::string> types;                         // the type and its parents
+        std::string expected;                                   // desktop ID, "" for none
+        bool sameAsXdgMime; // the command-line tool knows no removals or parent types
     };
     const std::vector<Case> cases = {
-        {"system default", {{"data/applications/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"}},
-         {"text/plain"}, "editor.desktop", true},
+        {"system default",
+         {{"data/applications/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"}},
+         {"text/plain"},
+         "editor.desktop",
+         true},
         {"user default over the system's",
          {{"data/applications/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"},
           {"config/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop;\n"}},
-         {"text/plain"}, "viewer.desktop", true},
+         {"text/plain"},
+         "viewer.desktop",
+         true},
         {"desktop-specific list wins",
          {{"config/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n"},
           {"config/x-test-mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"}},
-         {"text/plain"}, "editor.desktop", true},
+         {"text/plain"},
+         "editor.desktop",
+         true},
         {"system configuration over distribution defaults",
          {{"etc-xdg/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"},
           {"data/applications/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n"}},
-         {"text/plain"}, "editor.desktop", true},
+         {"text/plain"},
+         "editor.desktop",
+         true},
         {"only the index", {}, {"text/plain"}, "viewer.desktop", true},
         {"nested entry with a quoted program",
-         {{"config/mimeapps.list", "[Default Applications]\ntext/rtf=tools-writer.desktop\n"}}, {"text/rtf"},
-         "tools-writer.desktop", false},
+         {{"config/mimeapps.list", "[Default Applications]\ntext/rtf=tools-writer.desktop\n"}},
+         {"text/rtf"},
+         "tools-writer.desktop",
+         false},
         {"removed association",
          {{"data/applications/mimeapps.list", "[Default Applications]\ntext/plain=viewer.desktop\n"},
           {"config/mimeapps.list", "[Removed Associations]\ntext/plain=viewer.desktop;\n"}},
-         {"text/plain"}, "editor.desktop", false},
+         {"text/plain"},
+         "editor.desktop",
+         false},
         {"added association first",
-         {{"config/mimeapps.list", "[Added Associations]\nimage/png=editor.desktop;\n"}}, {"image/png"},
-         "editor.desktop", false},
+         {{"config/mimeapps.list", "[Added Associations]\nimage/png=editor.desktop;\n"}},
+         {"image/png"},
+         "editor.desktop",
+         false},
         {"missing default falls to the next",
          {{"config/mimeapps.list", "[Default Applications]\ntext/plain=gone.desktop;editor.desktop;\n"}},
-         {"text/plain"}, "editor.desktop", false},
-        {"parent type", {{"config/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"}},
-         {"text/x-csrc", "text/plain"}, "editor.desktop", false},
+         {"text/plain"},
+         "editor.desktop",
+         false},
+        {"parent type",
+         {{"config/mimeapps.list", "[Default Applications]\ntext/plain=editor.desktop\n"}},
+         {"text/x-csrc", "text/plain"},
+         "editor.desktop",
+         false},
         {"nothing associated", {}, {"application/x-nothing"}, "", true},
     };
     const bool compare = HaveXdgMime();
@@ -167,7 +194,7 @@ TEST(MimeAppsLookup, ScopesSeparateTheUsersListsFromTheSystems)
     EXPECT_EQ(exec(ListScope::All, "text/plain"), "cat %f");
     EXPECT_EQ(exec(ListScope::SystemOnly, "text/plain"), "sh %F");
     EXPECT_EQ(exec(ListScope::UserOnly, "text/plain"), "cat %f");
-    EXPECT_EQ(exec(ListScope::SystemOnly, "text/html"), "sh %F");  // first of the index
+    EXPECT_EQ(exec(ListScope::SystemOnly, "text/html"), "sh %F"); // first of the index
     EXPECT_EQ(exec(ListScope::UserOnly, "text/html"), "-");
 
     // Without an index the entries themselves are read.

@@ -1,5 +1,5 @@
-#include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixAssociations.h"
+#include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
 #include "platform/posix/PosixFileTimes.h"
 #include "platform/posix/PosixFileUsage.h"
@@ -13,8 +13,8 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <sys/xattr.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -50,7 +50,10 @@ TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
     const std::string samba = file("samba.txt");
     // The record Samba 4.17 writes for Hidden + System: empty text, version 5, level 5,
     // valid flags 0x11, the word, the creation time.
-    SetXattr(samba, "\0\0\x05\0\x05\0\0\0"s "\x11\0\0\0"s "\x06\0\0\0"s + std::string(8, '\x01'));
+    SetXattr(samba, "\0\0\x05\0\x05\0\0\0"s
+                    "\x11\0\0\0"s
+                    "\x06\0\0\0"s +
+                        std::string(8, '\x01'));
     EXPECT_EQ(attributes.ReadAttributes(samba), kAttributeHidden | kAttributeSystem);
 
     const std::string readOnly = file("ro.txt");
@@ -224,10 +227,10 @@ TEST(PosixAssociations, ProgramsResolveThroughPathAndTheProductNameIsRead)
     TempDir dir;
     fs::create_directories(dir / "a");
     fs::create_directories(dir / "b");
-    WriteFile(dir / "a" / "tool", "#!/bin/sh\n");  // not executable: skipped
+    WriteFile(dir / "a" / "tool", "#!/bin/sh\n"); // not executable: skipped
     WriteFile(dir / "b" / "tool", "#!/bin/sh\n");
     fs::permissions(dir / "b" / "tool", fs::perms::owner_all);
-    fs::create_directories(dir / "c" / "tool");  // a folder of that name: skipped
+    fs::create_directories(dir / "c" / "tool"); // a folder of that name: skipped
     const std::string path = (dir / "a").string() + "::relative:" + (dir / "c").string() + ":" + (dir / "b").string();
     EXPECT_EQ(ResolveProgram("tool", path), (dir / "b" / "tool").string());
     EXPECT_EQ(ResolveProgram((dir / "b" / "tool").string(), ""), (dir / "b" / "tool").string());
@@ -250,10 +253,11 @@ TEST(PosixAssociations, LookupCodesForMissingPathsUnknownTypesAndPrograms)
     WriteFile(program, "#!/bin/sh\n");
     WriteFile(data / "applications" / "viewer.desktop",
               "[Desktop Entry]\nType=Application\nExec=\"" + program.string() + "\" %f\nMimeType=text/plain;\n");
-    const std::pair<const char*, std::string> variables[] = {
-        {"XDG_CONFIG_HOME", (dir / "config").string()}, {"XDG_CONFIG_DIRS", (dir / "etc").string()},
-        {"XDG_DATA_HOME", (dir / "home").string()},     {"XDG_DATA_DIRS", data.string()},
-        {"XDG_CURRENT_DESKTOP", ""}};
+    const std::pair<const char*, std::string> variables[] = {{"XDG_CONFIG_HOME", (dir / "config").string()},
+                                                             {"XDG_CONFIG_DIRS", (dir / "etc").string()},
+                                                             {"XDG_DATA_HOME", (dir / "home").string()},
+                                                             {"XDG_DATA_DIRS", data.string()},
+                                                             {"XDG_CURRENT_DESKTOP", ""}};
     for (const auto& [name, value] : variables) {
         setenv(name, value.c_str(), 1);
     }
@@ -262,7 +266,7 @@ TEST(PosixAssociations, LookupCodesForMissingPathsUnknownTypesAndPrograms)
     const std::string folder = dir.path().string() + "/";
     PosixAssociations associations;
 
-    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindBadFormat);  // not executable
+    EXPECT_EQ(associations.FindExecutable("a.txt", folder).code, kFindBadFormat); // not executable
     fs::permissions(program, fs::perms::owner_all);
     const ExecutableLookup found = associations.FindExecutable("a.txt", folder);
     EXPECT_EQ(found.code, kFindSuccess);
