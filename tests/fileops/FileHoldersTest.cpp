@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include <csignal>
 #include <cstdlib>
 #include <sstream>
@@ -111,9 +114,15 @@ TEST_F(FileHolders, ARunningProgramAndAFolderWithHoldersInside)
     test::ChildProcess sleeper(program, {"60"});
     ASSERT_TRUE(sleeper.Running());
 
-    // The program file alone: running it, and nothing said twice for its mapping.
+    // The program file alone: running it, and nothing said twice for its mapping. The child
+    // runs the copy only once its exec is done, so wait for that (at most 10 s).
     HolderList list = Services().holders->ListHolders(program);
     const FileHolder* runner = Find(list, sleeper.Id());
+    for (int i = 0; !runner && i < 1000; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        list = Services().holders->ListHolders(program);
+        runner = Find(list, sleeper.Id());
+    }
     ASSERT_NE(runner, nullptr);
     EXPECT_EQ(runner->program, program);
     EXPECT_EQ(DescribeHolds(*runner, program, kEnglish), "runs it as its program");
