@@ -163,22 +163,22 @@ private:
 
 } // namespace
 
-std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamSpec& spec)
+std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan)
 {
     std::unique_ptr<ByteSource> source =
-        std::make_unique<ArchiveRange>(*spec.archive, spec.dataOffset, spec.dataLength);
-    DecoderParams params = spec.decoder;
-    params.packedSize = spec.dataLength;
-    if (spec.aesStrength != 0) {
-        if (spec.dataLength < AesOverhead(spec.aesStrength)) {
+        std::make_unique<ArchiveRange>(*plan.archive, plan.dataOffset, plan.dataLength);
+    DecoderParams params = plan.decoder;
+    params.packedSize = plan.dataLength;
+    if (plan.aesStrength != 0) {
+        if (plan.dataLength < AesOverhead(plan.aesStrength)) {
             throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
         }
         source =
-            std::make_unique<AesDecipher>(std::move(source), spec.dataLength, spec.aesStrength, spec.passwordBytes);
-        params.packedSize -= AesOverhead(spec.aesStrength);
-    } else if (spec.encrypted) {
-        if (spec.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
-        source = std::make_unique<TraditionalDecipher>(std::move(source), spec.passwordBytes, spec.checkByte);
+            std::make_unique<AesDecipher>(std::move(source), plan.dataLength, plan.aesStrength, plan.passwordBytes);
+        params.packedSize -= AesOverhead(plan.aesStrength);
+    } else if (plan.encrypted) {
+        if (plan.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
+        source = std::make_unique<TraditionalDecipher>(std::move(source), plan.passwordBytes, plan.checkByte);
         params.packedSize -= 12;
     }
     std::unique_ptr<ByteSource> decoder = MakeDecoder(std::move(source), params);

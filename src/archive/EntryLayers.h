@@ -146,7 +146,7 @@ std::unique_ptr<ByteSource> MakeDecoder(std::unique_ptr<ByteSource> packed, cons
 bool IsMethodSupported(std::uint16_t method);
 
 // How one entry is read.
-struct EntryStreamSpec {
+struct EntryStreamPlan {
     SharedArchive* archive = nullptr;
     std::uint64_t dataOffset = 0; // first byte after the local header
     std::uint64_t dataLength = 0; // compressed size, cipher header included
@@ -158,7 +158,7 @@ struct EntryStreamSpec {
 };
 
 // range -> [cipher] -> decoder. Throws LayerFailure (Unsupported, WrongPassword, Damaged).
-std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamSpec& spec);
+std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan);
 
 // Permission bits of an output (0777 at most; never setuid, setgid or sticky).
 using FileMode = std::optional<unsigned>;

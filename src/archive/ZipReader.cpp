@@ -72,7 +72,7 @@ std::vector<std::uint64_t> NextOffsets(const ZipIndex& index, std::vector<bool>&
 }
 
 struct EntryJob {
-    EntryStreamSpec stream;
+    EntryStreamPlan stream;
     bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
     std::uint32_t crc32 = 0;
     std::uint64_t plainSize = 0;

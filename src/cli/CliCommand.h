@@ -41,8 +41,6 @@ bool WantsHelp(const std::vector<std::string>& args);
 int PrintCommandHelp(const std::string& name, CliContext& context);
 int UsageError(const std::string& name, const std::string& message, CliContext& context);
 int NotAvailableYet(const std::string& name, CliContext& context);
-// A quoted JSON string; bytes that are not UTF-8 become U+FFFD.
-std::string JsonString(std::string_view text);
 
 // Command entry points, one file each.
 int RunInspect(const std::vector<std::string>& args, CliContext& context);

@@ -2,6 +2,7 @@
 #include "archive/WinZipAes.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "cli/JsonText.h"
 
 #include <cstdio>
 #include <ostream>
