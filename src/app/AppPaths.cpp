@@ -1,6 +1,7 @@
 #include "app/AppPaths.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -32,7 +33,7 @@ void EnsureDataFolder(const AppPaths& paths)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path folder = fs::path(paths.dataFolder).lexically_normal();
+    const fs::path folder = PathFromUtf8(paths.dataFolder).lexically_normal();
     if (fs::is_directory(folder, ec)) return;
     // The base-directory rules: every missing folder on the way is created, readable by
     // the user alone. Folders that exist keep their permissions.
@@ -46,7 +47,7 @@ void EnsureDataFolder(const AppPaths& paths)
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         if (!fs::create_directory(*it, ec)) {
             if (fs::is_directory(*it)) continue;
-            throw VelmoraError(SystemErrorText("Cannot create folder", it->string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Cannot create folder", Utf8FromPath(*it), ec.value()));
         }
         fs::permissions(*it, fs::perms::owner_all, fs::perm_options::replace, ec);
     }

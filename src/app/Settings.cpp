@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/TextFile.h"
+#include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 
 #include <cerrno>
@@ -79,9 +80,9 @@ void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
     std::error_code ec;
     // A missing file, a link to nothing, or a folder of that name, leaves the language as
     // it is. Anything else that cannot be read (no permission, a link loop) is an error.
-    if (fs::status(fs::path(settingsFile), ec).type() == fs::file_type::not_found) return;
-    if (fs::is_directory(fs::path(settingsFile), ec)) return;
-    std::ifstream in(settingsFile, std::ios::binary);
+    if (fs::status(PathFromUtf8(settingsFile), ec).type() == fs::file_type::not_found) return;
+    if (fs::is_directory(PathFromUtf8(settingsFile), ec)) return;
+    std::ifstream in(PathFromUtf8(settingsFile), std::ios::binary);
     if (!in) throw VelmoraError(SystemErrorText("Cannot open file", settingsFile, errno));
     std::ostringstream content;
     content << in.rdbuf();

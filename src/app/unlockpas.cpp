@@ -8,6 +8,7 @@
 #include "common/AsciiText.h"
 #include "common/DateTimeText.h"
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 #include "fileops/AttributeEdit.h"
 #include "fileops/FileDateEdit.h"
 #include "fileops/FileHolders.h"
@@ -442,7 +443,7 @@ QString TFormLock::HoldersToolTip() const
     if (!list.exists) return QString();
     std::error_code ec;
     const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-    const std::string canonical = ec ? path : resolved.string();
+    const std::string canonical = ec ? path : Utf8FromPath(resolved);
     return QString::fromUtf8(Pick(Language, HolderTexts::kTitle)) + QStringLiteral(":\n") +
            QString::fromStdString(HoldersSummary(list, canonical, Language));
 }

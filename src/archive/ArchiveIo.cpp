@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "common/Errors.h"
 #include "common/FileOpen.h"
+#include "common/Utf8Path.h"
 
 #include <cerrno>
 #include <chrono>
@@ -124,7 +125,8 @@ std::filesystem::path CreateTempBeside(const std::filesystem::path& destination,
         }
         char suffix[32];
         std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-        std::filesystem::path candidate = folder / ("." + ShortStem(destination.filename().string()) + suffix);
+        std::filesystem::path candidate =
+            folder / PathFromUtf8("." + ShortStem(Utf8FromPath(destination.filename())) + suffix);
         if (file.Open(candidate, "w+bx")) {
             return candidate;
         }
@@ -133,7 +135,7 @@ std::filesystem::path CreateTempBeside(const std::filesystem::path& destination,
             break;
         }
     }
-    throw VelmoraError(SystemErrorText("Creating file", destination.string(), lastError));
+    throw VelmoraError(SystemErrorText("Creating file", Utf8FromPath(destination), lastError));
 }
 
 namespace {

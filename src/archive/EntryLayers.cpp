@@ -3,6 +3,7 @@
 #include "archive/WinZipAes.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -68,7 +69,7 @@ std::string DescribeError(const ExtractError& error)
 SharedArchive::SharedArchive(const fs::path& path) : m_path(path)
 {
     if (!m_file.Open(path, "rb")) {
-        throw LayerFailure(ErrorKind::Io, "Opening archive", path.string(), errno);
+        throw LayerFailure(ErrorKind::Io, "Opening archive", Utf8FromPath(path), errno);
     }
 }
 
@@ -83,7 +84,7 @@ std::size_t ArchiveRange::Read(unsigned char* data, std::size_t size)
     const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(size, m_remaining));
     if (n == 0) return 0;
     if (!m_archive.ReadAt(m_offset, data, n)) {
-        throw LayerFailure(ErrorKind::Damaged, "the archive ends inside an entry", m_archive.Path().string());
+        throw LayerFailure(ErrorKind::Damaged, "the archive ends inside an entry", Utf8FromPath(m_archive.Path()));
     }
     m_offset += n;
     m_remaining -= n;
@@ -205,7 +206,7 @@ void CheckedSink::Open()
     try {
         m_temp = CreateTempBeside(m_output, m_file);
     } catch (const std::exception&) {
-        throw LayerFailure(ErrorKind::Io, "Creating file", m_output.string(), errno ? errno : EIO);
+        throw LayerFailure(ErrorKind::Io, "Creating file", Utf8FromPath(m_output), errno ? errno : EIO);
     }
     std::error_code ec;
     // The new file's mode is what a new file gets here; until the data is checked and the
@@ -228,7 +229,7 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
     m_total += size;
     if (m_output.empty()) return;
     Open();
-    if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+    if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
 }
 
 void CheckedSink::Pump(ByteSource& source, CancelFlag cancel)
@@ -259,15 +260,15 @@ void CheckOutputSlot(const fs::path& output, const CheckedSink::CommitRules& rul
     const fs::file_status status = fs::symlink_status(output, ec);
     if (!fs::exists(status)) return;
     if (fs::is_directory(status)) {
-        throw LayerFailure(ErrorKind::Clash, "a folder of this name exists", output.string());
+        throw LayerFailure(ErrorKind::Clash, "a folder of this name exists", Utf8FromPath(output));
     }
     if (!rules.notOver.empty() && !fs::is_symlink(status) && fs::equivalent(output, rules.notOver, ec) && !ec) {
-        throw LayerFailure(ErrorKind::IsArchive, {}, output.string());
+        throw LayerFailure(ErrorKind::IsArchive, {}, Utf8FromPath(output));
     }
     if (rules.keepReadOnly) {
         if (fs::is_symlink(status) || !fs::is_regular_file(status) || NoWriteBit(status.permissions()) ||
             (rules.isReadOnly && rules.isReadOnly(output))) {
-            throw LayerFailure(ErrorKind::NotReplaceable, {}, output.string());
+            throw LayerFailure(ErrorKind::NotReplaceable, {}, Utf8FromPath(output));
         }
     }
 }
@@ -276,16 +277,16 @@ void CheckedSink::Commit(const CommitRules& rules)
 {
     if (m_output.empty()) return;
     Open(); // an empty entry still makes a file
-    if (!m_file.Close()) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+    if (!m_file.Close()) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
     std::error_code ec;
     if (rules.time) fs::last_write_time(m_temp, *rules.time, ec);
     const fs::perms perms =
         rules.mode ? static_cast<fs::perms>(*rules.mode & 0777u) : (m_defaultPerms & fs::perms::all);
     fs::permissions(m_temp, perms, ec);
-    if (ec) throw LayerFailure(ErrorKind::Io, "Setting the permissions of", m_output.string(), ec.value());
+    if (ec) throw LayerFailure(ErrorKind::Io, "Setting the permissions of", Utf8FromPath(m_output), ec.value());
     CheckOutputSlot(m_output, rules);
     fs::rename(m_temp, m_output, ec);
-    if (ec) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), ec.value());
+    if (ec) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), ec.value());
     m_temp.clear();
 }
 

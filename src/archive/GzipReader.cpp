@@ -5,6 +5,7 @@
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
+#include "common/Utf8Path.h"
 
 #include <zlib.h>
 
@@ -161,12 +162,12 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
     std::error_code ec;
     const std::uint64_t fileSize = fs::file_size(filename, ec);
     if (ec || fileSize == 0) {
-        result.error = ec ? SystemErrorText("Reading", filename.string(), ec.value()) : "The file is empty";
+        result.error = ec ? SystemErrorText("Reading", Utf8FromPath(filename), ec.value()) : "The file is empty";
         return result;
     }
     StdFile input;
     if (!input.Open(filename, "rb")) {
-        result.error = SystemErrorText("Opening", filename.string(), errno);
+        result.error = SystemErrorText("Opening", Utf8FromPath(filename), errno);
         return result;
     }
     BufferedInput in(input);
@@ -175,7 +176,7 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
         result.error = error;
         return result;
     }
-    const fs::path output = filename.parent_path() / GzipOutputName(first.storedName, first.hasName);
+    const fs::path output = filename.parent_path() / PathFromUtf8(GzipOutputName(first.storedName, first.hasName));
     result.output = output;
     // Never over the gzip file itself, a folder, a link, a special file or a read-only file.
     CheckedSink::CommitRules rules;

@@ -6,6 +6,7 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -44,7 +45,7 @@ std::vector<std::string> SubfolderNames(const fs::path& folder)
     std::vector<std::string> names;
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) names.push_back(it->path().filename().string());
+        if (it->is_directory(ec) && !it->is_symlink(ec)) names.push_back(Utf8FromPath(it->path().filename()));
     }
     std::sort(names.begin(), names.end(), LessIgnoringCase);
     return names;
@@ -111,21 +112,21 @@ public:
         std::random_device device;
         std::mt19937_64 generator(
             device() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-        const fs::path parent = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
+        const fs::path parent = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
         for (int attempt = 0; attempt < 20; ++attempt) {
-            const fs::path candidate =
-                parent / ("." + zipPath.filename().string() + ".protect-" + std::to_string(generator() % 1000000007));
+            const fs::path candidate = parent / PathFromUtf8("." + Utf8FromPath(zipPath.filename()) + ".protect-" +
+                                                             std::to_string(generator() % 1000000007));
             std::error_code ec;
             if (fs::create_directory(candidate, ec)) {
                 m_path = candidate;
                 return;
             }
             if (ec && ec != std::errc::file_exists) {
-                m_error = SystemErrorText("Creating work folder", candidate.string(), ec.value());
+                m_error = SystemErrorText("Creating work folder", Utf8FromPath(candidate), ec.value());
                 return;
             }
         }
-        m_error = "Creating a work folder beside '" + zipPath.string() + "' failed";
+        m_error = "Creating a work folder beside '" + Utf8FromPath(zipPath) + "' failed";
     }
     ~WorkFolder()
     {
@@ -140,8 +141,8 @@ public:
     fs::path Make(const std::string& sub)
     {
         std::error_code ec;
-        fs::create_directory(m_path / sub, ec);
-        return m_path / sub;
+        fs::create_directory(m_path / PathFromUtf8(sub), ec);
+        return m_path / PathFromUtf8(sub);
     }
 
 private:
@@ -153,12 +154,12 @@ private:
 // recognised by their name and their exact shape and removed before a new run.
 void RemoveStaleWorkFolders(const fs::path& zipPath)
 {
-    const fs::path parent = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
-    const std::string prefix = "." + zipPath.filename().string() + ".protect-";
+    const fs::path parent = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
+    const std::string prefix = "." + Utf8FromPath(zipPath.filename()) + ".protect-";
     std::error_code ec;
     std::vector<fs::path> stale;
     for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = Utf8FromPath(it->path().filename());
         if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
         if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
                          [](char c) { return c >= '0' && c <= '9'; })) {
@@ -167,7 +168,7 @@ void RemoveStaleWorkFolders(const fs::path& zipPath)
         if (!IsFolderItself(it->path())) continue;
         bool ours = true;
         for (fs::directory_iterator sub(it->path(), ec); ours && !ec && sub != end; sub.increment(ec)) {
-            const std::string part = sub->path().filename().string();
+            const std::string part = Utf8FromPath(sub->path().filename());
             ours = (part == "nested" || part == "inner" || part == "outer") && IsFolderItself(sub->path());
             for (fs::directory_iterator file(sub->path(), ec); ours && !ec && file != end; file.increment(ec)) {
                 ours = file->is_regular_file(ec) && !file->is_symlink(ec);
@@ -187,7 +188,7 @@ ProtectResult Fail(ProtectStatus status, std::string error)
 std::string SkippedText(const std::vector<ZipSkipped>& skipped)
 {
     const ZipSkipped& first = skipped.front();
-    std::string text = "'" + first.path.string() + "': " + first.reason;
+    std::string text = "'" + Utf8FromPath(first.path) + "': " + first.reason;
     if (skipped.size() > 1) text += " (and " + std::to_string(skipped.size() - 1) + " more)";
     return text;
 }
@@ -238,13 +239,13 @@ ProtectCheck CheckProtectFolder(const fs::path& folder, const fs::path& zipPath,
     }
     if (IsGuardedFolder(folder, guarded)) {
         check.status = ProtectStatus::Refused;
-        check.error = "'" + folder.string() + "' is the root or holds the program or the home folder";
+        check.error = "'" + Utf8FromPath(folder) + "' is the root or holds the program or the home folder";
         return check;
     }
     std::error_code ec;
     if (fs::exists(fs::symlink_status(zipPath, ec))) check.replaced.push_back(zipPath);
     for (const std::string& name : SubfolderNames(folder)) {
-        const fs::path clash = folder / (name + ".zip");
+        const fs::path clash = folder / PathFromUtf8(name + ".zip");
         if (fs::exists(fs::symlink_status(clash, ec)) && !IsFolderItself(clash)) check.replaced.push_back(clash);
     }
     return check;
@@ -256,7 +257,7 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         return Fail(ProtectStatus::InvalidInput, {});
     }
     if (!IsZipArchiveName(zipPath)) {
-        return Fail(ProtectStatus::ArchiveFailed, "'" + zipPath.string() + "' is no .zip or .jar name");
+        return Fail(ProtectStatus::ArchiveFailed, "'" + Utf8FromPath(zipPath) + "' is no .zip or .jar name");
     }
 
     // One listing of everything the folder holds; whatever an archive cannot keep stops
@@ -271,7 +272,7 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
     // Every name must come back as the same path; nothing is written otherwise.
     if (const ZipSource* bad = FirstUnstorableName(all)) {
-        return Fail(ProtectStatus::NameNotStorable, bad->path.string());
+        return Fail(ProtectStatus::NameNotStorable, Utf8FromPath(bad->path));
     }
     const Snapshot before = TakeSnapshot(all);
 
@@ -338,12 +339,12 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         }
     }
     for (const std::string& name : subfolders) {
-        const fs::path nested = nestedFolder / (name + ".zip");
+        const fs::path nested = nestedFolder / PathFromUtf8(name + ".zip");
         if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
             return r;
         innerSources.push_back({nested, name + ".zip", false});
     }
-    const fs::path inner = innerFolder / "folder.zip";
+    const fs::path inner = innerFolder / u8"folder.zip";
     if (ProtectResult r = writeChecked(innerSources, inner, plain, {}, true); r.status != ProtectStatus::Ok) return r;
 
     ZipWriteOptions encrypted = plain;
@@ -365,14 +366,14 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
             return Fail(ProtectStatus::VerifyFailed, error.what());
         }
         if (!skippedNow.empty() || !(TakeSnapshot(now) == before)) {
-            return Fail(ProtectStatus::VerifyFailed, "'" + folder.string() + "' changed while it was packed");
+            return Fail(ProtectStatus::VerifyFailed, "'" + Utf8FromPath(folder) + "' changed while it was packed");
         }
     }
 
     // The finished archive takes the zip path in one step; only then is the folder removed.
-    const fs::path zipFolder = zipPath.parent_path().empty() ? fs::path(".") : zipPath.parent_path();
+    const fs::path zipFolder = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
     if (options.flushToDisk && !options.flushToDisk(outer)) {
-        return Fail(ProtectStatus::ArchiveFailed, "Flushing '" + outer.string() + "' to the disk failed");
+        return Fail(ProtectStatus::ArchiveFailed, "Flushing '" + Utf8FromPath(outer) + "' to the disk failed");
     }
     std::error_code ec;
     if (options.moveReplacing) {
@@ -383,9 +384,9 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     }
     if (ec)
         return Fail(ProtectStatus::ReplaceFailed,
-                    SystemErrorText("Moving the archive to", zipPath.string(), ec.value()));
+                    SystemErrorText("Moving the archive to", Utf8FromPath(zipPath), ec.value()));
     if (options.flushToDisk && !options.flushToDisk(zipFolder)) {
-        return Fail(ProtectStatus::FolderNotRemoved, "the archive is in place, but '" + zipFolder.string() +
+        return Fail(ProtectStatus::FolderNotRemoved, "the archive is in place, but '" + Utf8FromPath(zipFolder) +
                                                          "' could not be flushed to the disk, so the "
                                                          "folder was kept");
     }

@@ -8,6 +8,7 @@
 #include "archive/ZipWriter.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 #include "ui/ButtonPanel.h"
@@ -333,7 +334,7 @@ AttributeReader AttributesOf(Platform& platform)
 {
     IFileAttributes* service = platform.attributes;
     if (service == nullptr) return {};
-    return [service](const fs::path& path) { return service->ReadAttributes(path.string()); };
+    return [service](const fs::path& path) { return service->ReadAttributes(Utf8FromPath(path)); };
 }
 } // namespace
 
@@ -404,7 +405,7 @@ void TFormZip::ProtectFolder()
         return;
     }
     for (const fs::path& replaced : check.replaced) {
-        if (ShowMessageBox(this, QStringLiteral("Velmora"), Q(replaced.string()) + Text(ZipTexts::kExistsSuffix),
+        if (ShowMessageBox(this, QStringLiteral("Velmora"), Q(Utf8FromPath(replaced)) + Text(ZipTexts::kExistsSuffix),
                            MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
             EndCommand();
             return;
@@ -414,7 +415,7 @@ void TFormZip::ProtectFolder()
     options.password = password;
     options.random = m_context.platform.random;
     options.attributes = AttributesOf(m_context.platform);
-    options.flushToDisk = [](const fs::path& path) { return FlushToDisk(path.string()); };
+    options.flushToDisk = [](const fs::path& path) { return FlushToDisk(Utf8FromPath(path)); };
     RunInBackground(
         [folder, zipPath, options](const auto& progress) {
             ProtectOptions withProgress = options;
@@ -501,7 +502,7 @@ void TFormZip::BitBtn3Click()
                 // As the command line does: the output file keeps none of the four attributes.
                 if (service != nullptr) {
                     options.clearAttributes = [service](const fs::path& path) {
-                        service->WriteAttributes(path.string(), 0);
+                        service->WriteAttributes(Utf8FromPath(path), 0);
                     };
                 }
                 const GunzipResult result = velmora::GUnzipToFile(zipPath, options);

@@ -2,6 +2,7 @@
 
 #include "archive/ZipNames.h"
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -22,7 +23,7 @@ constexpr std::size_t kEnd64Size = 56;
 
 std::string Fail(const fs::path& archive, const std::string& what)
 {
-    return "'" + archive.string() + "': " + what;
+    return "'" + Utf8FromPath(archive) + "': " + what;
 }
 
 std::string Plural(std::uint64_t n, const char* one, const char* many)
@@ -195,7 +196,7 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     index.zip64 = haveZip64;
     std::string cd(cdSize, '\0');
     if (cdSize && !ReadAt(file, cdStart, cd.data(), cd.size())) {
-        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
+        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
     }
     const auto* c = reinterpret_cast<const unsigned char*>(cd.data());
     std::uint64_t pos = 0;
@@ -266,7 +267,7 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
     std::error_code ec;
     index.fileSize = fs::file_size(archive, ec);
     if (ec) {
-        return SystemErrorText("Reading archive", archive.string(), ec.value());
+        return SystemErrorText("Reading archive", Utf8FromPath(archive), ec.value());
     }
     if (index.fileSize < kEndSize) {
         return Fail(archive, "not a ZIP archive");
@@ -277,7 +278,7 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
     const std::uint64_t tailStart = index.fileSize - tailSize;
     std::string tail(tailSize, '\0');
     if (!ReadAt(file, tailStart, tail.data(), tail.size())) {
-        return SystemErrorText("Reading archive", archive.string(), errno ? errno : EIO);
+        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
     }
     const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
     // Candidates from the end backwards; one whose comment ends the file exactly first.

@@ -10,6 +10,7 @@
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -154,16 +155,16 @@ std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& 
         std::error_code ec;
         const auto status = fs::symlink_status(current, ec);
         if (fs::is_symlink(status)) {
-            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
+            return ExtractError{ErrorKind::Link, Utf8FromPath(current), 0, "is a link; nothing is written through it"};
         }
         if (fs::is_directory(status)) {
             continue;
         }
         if (fs::exists(status)) {
-            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
+            return ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
         }
         if (!fs::create_directory(current, ec) && ec) {
-            return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
+            return ExtractError{ErrorKind::Io, Utf8FromPath(current), ec.value(), "Creating folder"};
         }
         created.insert(current);
     }
@@ -296,11 +297,11 @@ ZipExtractResult Extract(const ExtractRequest& request)
         if (isDirectory && flat) {
             continue;
         }
-        const std::string relative = flat ? fs::path(*safe).filename().string() : *safe;
+        const std::string relative = flat ? Utf8FromPath(PathFromUtf8(*safe).filename()) : *safe;
         const FileMode recorded = RecordedMode(e);
         fs::path output;
         if (mode != Mode::Verify) {
-            const fs::path rel(relative);
+            const fs::path rel = PathFromUtf8(relative);
             if (isDirectory) {
                 if (auto error = MakeFolders(request.target, rel, state.createdFolders)) {
                     fail(*error);
@@ -323,9 +324,9 @@ ZipExtractResult Extract(const ExtractRequest& request)
             continue;
         }
         // The clash rule: no output path is written twice in one run.
-        const std::string claim = mode == Mode::Verify ? relative : output.string();
+        const std::string claim = mode == Mode::Verify ? relative : Utf8FromPath(output);
         if (!state.claimed.insert(claim).second) {
-            fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : output.string(), 0, {}});
+            fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : Utf8FromPath(output), 0, {}});
             continue;
         }
         // An AES entry names its real method in its 0x9901 field.
@@ -438,7 +439,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
             std::uint32_t crc = 0;
             std::uint64_t size = 0;
             if (!in.Open(source.path, "rb")) {
-                fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
+                fail({ErrorKind::Io, Utf8FromPath(source.path), errno, "Opening"});
                 continue;
             }
             std::vector<unsigned char> buffer(1u << 20);
@@ -451,7 +452,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
             }
         }
         if (verified.size() != expected) {
-            fail({ErrorKind::Damaged, request.archive.string(), 0, "holds entries that are not in the folder"});
+            fail({ErrorKind::Damaged, Utf8FromPath(request.archive), 0, "holds entries that are not in the folder"});
         }
     }
     if (!request.state) {
@@ -481,7 +482,7 @@ ZipListing ListZipArchive(const fs::path& archive)
     ZipListing listing;
     StdFile file;
     if (!file.Open(archive, "rb")) {
-        listing.error = SystemErrorText("Opening archive", archive.string(), errno);
+        listing.error = SystemErrorText("Opening archive", Utf8FromPath(archive), errno);
         return listing;
     }
     ZipIndex index;
@@ -500,7 +501,7 @@ ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, cons
         fs::create_directories(target, ec);
         if (ec) {
             ZipExtractResult result;
-            result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating folder"};
+            result.failure = ExtractError{ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating folder"};
             result.error = DescribeError(*result.failure);
             return result;
         }
@@ -522,7 +523,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
     std::error_code ec;
     if (!fs::is_directory(target, ec)) {
         if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
         }
     }
     const std::string trimmed(TrimBlanks(password));
@@ -542,7 +543,7 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     const bool targetExisted = fs::is_directory(target, ec);
     if (!targetExisted) {
         if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
         }
     }
     const auto dropTargetIfNew = [&] {
@@ -555,14 +556,15 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     {
         std::mt19937_64 generator{std::random_device{}()};
         for (int attempt = 0; attempt < 50 && staging.empty(); ++attempt) {
-            const fs::path candidate = target / (".velmora-restore-" + std::to_string(generator() % 1000000007u));
+            const fs::path candidate =
+                target / PathFromUtf8(".velmora-restore-" + std::to_string(generator() % 1000000007u));
             if (fs::create_directory(candidate, ec)) staging = candidate;
         }
     }
     if (staging.empty()) {
         dropTargetIfNew();
         ZipExtractResult result;
-        result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating a work folder in"};
+        result.failure = ExtractError{ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating a work folder in"};
         result.error = DescribeError(*result.failure);
         return result;
     }
@@ -598,7 +600,7 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
 
     RunState state;
     ZipExtractResult result = outer;
-    const fs::path inner = staging / "folder.zip";
+    const fs::path inner = staging / u8"folder.zip";
     bool innerUnpacked = false;
     if (outer.ok && fs::is_regular_file(fs::symlink_status(inner, ec))) {
         // Written by this run from the archive and checked: the plain archive is unpacked
@@ -632,15 +634,15 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     for (const fs::path& from : staged) {
         const fs::path to = target / from.filename();
         try {
-            if (!state.claimed.insert(to.string()).second) {
-                throw LayerFailure(ErrorKind::Clash, {}, to.string());
+            if (!state.claimed.insert(Utf8FromPath(to)).second) {
+                throw LayerFailure(ErrorKind::Clash, {}, Utf8FromPath(to));
             }
             CheckedSink::CommitRules rules;
             rules.notOver = archive;
             CheckOutputSlot(to, rules);
             std::error_code moveError;
             fs::rename(from, to, moveError);
-            if (moveError) throw LayerFailure(ErrorKind::Io, "Writing", to.string(), moveError.value());
+            if (moveError) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(to), moveError.value());
         } catch (const LayerFailure& failure) {
             if (!result.failure) {
                 result.failure = failure.Error();

@@ -8,6 +8,7 @@
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 #include "platform/IRandomSource.h"
 
 #include <algorithm>
@@ -148,7 +149,7 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
     StdFile file;
     if (!file.Open(plan.source.path, "rb")) {
         out.readable = false;
-        out.reason = SystemErrorText("Opening", plan.source.path.string(), errno);
+        out.reason = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
         return out;
     }
     std::string content;
@@ -164,7 +165,7 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
     }
     if (file.Error()) {
         out.readable = false;
-        out.reason = SystemErrorText("Reading", plan.source.path.string(), errno);
+        out.reason = SystemErrorText("Reading", Utf8FromPath(plan.source.path), errno);
         return out;
     }
     content.resize(got);
@@ -237,7 +238,7 @@ private:
     void WriteBytes(const void* data, std::size_t size)
     {
         if (!m_file.Write(data, size)) {
-            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
         }
         m_offset += size;
     }
@@ -245,19 +246,19 @@ private:
     void SeekTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0 || !m_file.Seek(offset)) {
-            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
         }
         m_offset = offset;
     }
     void TruncateTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0) {
-            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), errno));
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
         }
         std::error_code ec;
         fs::resize_file(m_tempPath, offset, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Writing", m_tempPath.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), ec.value()));
         }
         SeekTo(offset);
     }
@@ -380,7 +381,7 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
 {
     StdFile input;
     if (!input.Open(plan.source.path, "rb")) {
-        failure = SystemErrorText("Opening", plan.source.path.string(), errno);
+        failure = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
         return false;
     }
     std::optional<PkwareCipher> cipher;
@@ -420,7 +421,7 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
         auto buffer = std::make_shared<std::string>(kPieceSize, '\0');
         const std::size_t got = input.Read(buffer->data(), buffer->size());
         if (input.Error()) {
-            failure = SystemErrorText("Reading", plan.source.path.string(), errno);
+            failure = SystemErrorText("Reading", Utf8FromPath(plan.source.path), errno);
             while (!pending.empty()) {
                 pending.front().wait();
                 pending.pop_front();
@@ -661,7 +662,7 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
     std::error_code ec;
     const auto status = fs::status(source.path, ec);
     if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
-        reason = ec ? SystemErrorText("Reading", source.path.string(), ec.value()) : "Not a regular file";
+        reason = ec ? SystemErrorText("Reading", Utf8FromPath(source.path), ec.value()) : "Not a regular file";
         return plan;
     }
     plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
@@ -679,7 +680,7 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
 
 bool IsZipArchiveName(const fs::path& archive)
 {
-    const std::string ext = AsciiLower(archive.extension().string());
+    const std::string ext = AsciiLower(Utf8FromPath(archive.extension()));
     return ext == ".zip" || ext == ".jar";
 }
 
@@ -689,7 +690,7 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
-        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec ? ec.value() : ENOTDIR));
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
     }
     std::vector<ZipSource> sources;
     const auto skip = [&](const fs::path& path, std::string reason) {
@@ -704,7 +705,7 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
     if (selection == ZipSelection::OwnVisibleFiles) {
         fs::directory_iterator it(base, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
         }
         for (; it != fs::directory_iterator(); it.increment(ec)) {
             const fs::path path = it->path();
@@ -720,23 +721,23 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
             if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
                 continue;
             }
-            sources.push_back({path, path.filename().string(), false});
+            sources.push_back({path, Utf8FromPath(path.filename()), false});
         }
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
         }
         return sources;
     }
 
     fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
     }
     for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path path = it->path();
-        const std::string name = fs::relative(path, base, ec).generic_string();
+        const std::string name = GenericUtf8FromPath(fs::relative(path, base, ec));
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", path.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(path), ec.value()));
         }
         std::error_code statError;
         const auto status = fs::symlink_status(path, statError);
@@ -753,7 +754,7 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
         }
     }
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", base.string(), ec.value()));
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
     }
     return sources;
 }
@@ -763,7 +764,7 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + archive.string();
+        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
         return result;
     }
     if (!options.password.empty() && !options.random) {
@@ -797,12 +798,12 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
             result.entries = builder.Entries();
         }
         if (!file.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", tempPath.string(), errno));
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(tempPath), errno));
         }
         std::error_code ec;
         fs::rename(tempPath, archive, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Creating archive", archive.string(), ec.value()));
+            throw VelmoraError(SystemErrorText("Creating archive", Utf8FromPath(archive), ec.value()));
         }
         result.ok = true;
     } catch (const std::exception& error) {
@@ -823,7 +824,7 @@ ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, co
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + archive.string();
+        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
         return result;
     }
     std::vector<ZipSkipped> skipped;

@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 #include "common/DateTimeText.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "platform/FileMetadata.h"
@@ -27,7 +28,7 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     // Every folder is checked before the first one is changed.
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::error_code ec;
-        if (!std::filesystem::is_directory(args[i], ec)) {
+        if (!std::filesystem::is_directory(PathFromUtf8(args[i]), ec)) {
             context.err << "velmora-cli folder-date: Folder not found! '" << args[i] << "'\n";
             return kExitFailed;
         }

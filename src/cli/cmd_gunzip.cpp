@@ -1,6 +1,7 @@
 #include "archive/GzipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
+#include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
 
 #include <ostream>
@@ -10,29 +11,29 @@ namespace velmora::cli {
 int RunGunzip(const std::vector<std::string>& args, CliContext& context)
 {
     if (args.size() != 1 || args[0].rfind("--", 0) == 0) return UsageError("gunzip", "expected one FILE", context);
-    const std::filesystem::path file = args[0];
+    const std::filesystem::path file = PathFromUtf8(args[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        context.err << "velmora-cli gunzip: file not found: '" << file.string() << "'\n";
+        context.err << "velmora-cli gunzip: file not found: '" << Utf8FromPath(file) << "'\n";
         return kExitFailed;
     }
     GunzipOptions options;
     IFileAttributes* service = context.platform.attributes;
     options.clearAttributes = [service](const std::filesystem::path& path) {
-        service->WriteAttributes(path.string(), 0);
+        service->WriteAttributes(Utf8FromPath(path), 0);
     };
     options.attributes = [service](const std::filesystem::path& path) {
-        return service->ReadAttributes(path.string());
+        return service->ReadAttributes(Utf8FromPath(path));
     };
     ProgressLine progress(context);
     options.progress = progress.Callback();
     const GunzipResult result = GUnzipToFile(file, options);
     progress.Finish();
     if (!result.ok) {
-        context.err << "velmora-cli gunzip: '" << file.string() << "': " << result.error << "\n";
+        context.err << "velmora-cli gunzip: '" << Utf8FromPath(file) << "': " << result.error << "\n";
         return kExitFailed;
     }
-    context.out << result.output.string() << "\n";
+    context.out << Utf8FromPath(result.output) << "\n";
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/Utf8Path.h"
 
 #include <cstdio>
 #include <ostream>
@@ -60,7 +61,7 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
         }
     }
     if (positional.size() != 1) return UsageError("list", "expected ARCHIVE", context);
-    const ZipListing listing = ListZipArchive(positional[0]);
+    const ZipListing listing = ListZipArchive(PathFromUtf8(positional[0]));
     if (!listing.ok) {
         context.err << "velmora-cli list: " << listing.error << "\n";
         return kExitFailed;

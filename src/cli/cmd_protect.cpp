@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
 
@@ -33,7 +34,8 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
 
     const IEnvironment& environment = *context.platform.environment;
     const ProtectCheck check =
-        CheckProtectFolder(folder, archive, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
+        CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(archive),
+                           GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
         return kExitFailed;
@@ -45,7 +47,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     if (!check.replaced.empty()) {
         // Nobody can be asked here: a file that would be replaced ends the command.
         for (const auto& path : check.replaced) {
-            context.err << "velmora-cli protect: '" << path.string() << "' already exists; nothing was changed\n";
+            context.err << "velmora-cli protect: '" << Utf8FromPath(path) << "' already exists; nothing was changed\n";
         }
         return kExitFailed;
     }
@@ -55,15 +57,15 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.random = context.platform.random;
     IFileAttributes* attributes = context.platform.attributes;
     options.attributes = [attributes](const std::filesystem::path& p) {
-        return attributes->ReadAttributes(p.string());
+        return attributes->ReadAttributes(Utf8FromPath(p));
     };
-    options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
+    options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(Utf8FromPath(path)); };
     options.moveReplacing = [](const std::filesystem::path& from, const std::filesystem::path& to) {
-        return MoveReplacing(from.string(), to.string());
+        return MoveReplacing(Utf8FromPath(from), Utf8FromPath(to));
     };
     ProgressLine progress(context);
     options.progress = progress.Callback();
-    const ProtectResult result = ProtectFolderToArchive(folder, archive, options);
+    const ProtectResult result = ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(archive), options);
     progress.Finish();
     switch (result.status) {
     case ProtectStatus::Ok:

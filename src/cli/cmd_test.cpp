@@ -1,5 +1,6 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "common/Utf8Path.h"
 
 #include <filesystem>
 #include <ostream>
@@ -23,10 +24,10 @@ int RunTest(const std::vector<std::string>& args, CliContext& context)
         }
     }
     if (positional.size() != 1) return UsageError("test", "expected ARCHIVE", context);
-    const std::filesystem::path archive = positional[0];
+    const std::filesystem::path archive = PathFromUtf8(positional[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archive, ec)) {
-        context.err << "velmora-cli test: Zip file not found! '" << archive.string() << "'\n";
+        context.err << "velmora-cli test: Zip file not found! '" << Utf8FromPath(archive) << "'\n";
         return kExitFailed;
     }
     // Every entry is read to its end and checked; nothing is written.

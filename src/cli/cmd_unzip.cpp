@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
 #include "cli/ProgressLine.h"
+#include "common/Utf8Path.h"
 
 #include <optional>
 #include <ostream>
@@ -35,12 +36,12 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
         }
     }
     if (positional.size() != 2) return UsageError(command, "expected ARCHIVE and FOLDER", context);
-    parsed.archive = positional[0];
-    parsed.folder = positional[1];
+    parsed.archive = PathFromUtf8(positional[0]);
+    parsed.folder = PathFromUtf8(positional[1]);
     if (parsed.folder.empty()) return UsageError(command, "FOLDER must not be empty", context);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(parsed.archive, ec)) {
-        context.err << "velmora-cli " << command << ": Zip file not found! '" << parsed.archive.string() << "'\n";
+        context.err << "velmora-cli " << command << ": Zip file not found! '" << Utf8FromPath(parsed.archive) << "'\n";
         return kExitFailed;
     }
     return std::nullopt;

@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/AsciiText.h"
+#include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -51,18 +52,18 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
         }
     }
     if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
-    const std::filesystem::path folder = positional[0];
-    const std::filesystem::path archive = positional[1];
+    const std::filesystem::path folder = PathFromUtf8(positional[0]);
+    const std::filesystem::path archive = PathFromUtf8(positional[1]);
     password = std::string(TrimBlanks(password));
     if (aes && password.empty()) return UsageError("zip", "--aes needs --password", context);
     if (!IsZipArchiveName(archive)) {
-        context.err << "velmora-cli zip: Error creating archive! '" << archive.string()
+        context.err << "velmora-cli zip: Error creating archive! '" << Utf8FromPath(archive)
                     << "' does not end in .zip or .jar\n";
         return kExitFailed;
     }
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(archive, ec)) && !overwrite) {
-        context.err << "velmora-cli zip: '" << archive.string() << "' already exists (use --overwrite)\n";
+        context.err << "velmora-cli zip: '" << Utf8FromPath(archive) << "' already exists (use --overwrite)\n";
         return kExitFailed;
     }
     ZipWriteOptions options;
@@ -72,7 +73,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     // The platform decides what counts as hidden or system, and supplies the stored attributes.
     IFileAttributes* service = context.platform.attributes;
     options.attributes = [service](const std::filesystem::path& path) {
-        return service->ReadAttributes(path.string());
+        return service->ReadAttributes(Utf8FromPath(path));
     };
     ProgressLine progress(context);
     options.progress = progress.Callback();
@@ -87,7 +88,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     for (const ZipSkipped& s : result.skipped) {
-        context.err << "velmora-cli zip: left out '" << s.path.string() << "': " << s.reason << "\n";
+        context.err << "velmora-cli zip: left out '" << Utf8FromPath(s.path) << "': " << s.reason << "\n";
     }
     const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
     if (subfolders > 0) {
@@ -95,7 +96,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
                     << " left out (the zip tool packs a folder's own files; --recursive packs the whole tree)\n";
     }
     context.err << "velmora-cli zip: " << result.entries << (result.entries == 1 ? " entry" : " entries")
-                << " written to '" << archive.string() << "'\n";
+                << " written to '" << Utf8FromPath(archive) << "'\n";
     return kExitOk;
 }
 

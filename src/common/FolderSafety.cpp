@@ -1,6 +1,7 @@
 #include "common/FolderSafety.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 
 namespace velmora {
 
@@ -51,8 +52,8 @@ bool IsGuardedFolder(const fs::path& folder, const std::vector<fs::path>& keep)
 std::vector<fs::path> GuardedPaths(std::string_view programFile, std::string_view homeFolder)
 {
     std::vector<fs::path> keep;
-    if (!programFile.empty()) keep.emplace_back(programFile);
-    if (!homeFolder.empty()) keep.emplace_back(homeFolder);
+    if (!programFile.empty()) keep.push_back(PathFromUtf8(programFile));
+    if (!homeFolder.empty()) keep.push_back(PathFromUtf8(homeFolder));
     return keep;
 }
 
@@ -82,12 +83,12 @@ bool DeleteFolderPermanently(const fs::path& folder, std::string* error)
 #endif
     fs::remove_all(folder, ec);
     if (ec) {
-        if (error) *error = SystemErrorText("Deleting", folder.string(), ec.value());
+        if (error) *error = SystemErrorText("Deleting", Utf8FromPath(folder), ec.value());
         return false;
     }
     std::error_code statusError;
     const bool gone = !fs::exists(fs::symlink_status(folder, statusError));
-    if (!gone && error) *error = "Deleting '" + folder.string() + "': the folder is still there";
+    if (!gone && error) *error = "Deleting '" + Utf8FromPath(folder) + "': the folder is still there";
     return gone;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/DateTimeText.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 #include "folders/FolderTools.h"
 
 #include <cerrno>
@@ -81,7 +82,8 @@ FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDa
         result.outcome = FolderDateOutcome::Failed;
         return result;
     }
-    const RecreateOutcome recreated = RecreateFolder(WithoutTrailingSeparator(path), keep, metadata, &result.detail);
+    const RecreateOutcome recreated =
+        RecreateFolder(PathFromUtf8(WithoutTrailingSeparator(path)), keep, metadata, &result.detail);
     if (recreated != RecreateOutcome::Recreated) {
         result.outcome = FolderDateOutcome::NotRecreated;
         if (result.detail.empty()) {

@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
+#include "common/Utf8Path.h"
 
 #include <array>
 #include <fstream>
@@ -30,12 +31,12 @@ bool CopyTree(const fs::path& source, const fs::path& destination, const Metadat
     std::error_code ec;
     fs::create_directory(destination, source, ec);
     if (ec) {
-        if (error) *error = SystemErrorText("Creating folder", destination.string(), ec.value());
+        if (error) *error = SystemErrorText("Creating folder", Utf8FromPath(destination), ec.value());
         return false;
     }
     fs::directory_iterator it(source, ec);
     if (ec) {
-        if (error) *error = SystemErrorText("Reading folder", source.string(), ec.value());
+        if (error) *error = SystemErrorText("Reading folder", Utf8FromPath(source), ec.value());
         return false;
     }
     for (; it != fs::directory_iterator(); it.increment(ec)) {
@@ -51,21 +52,21 @@ bool CopyTree(const fs::path& source, const fs::path& destination, const Metadat
         } else if (fs::is_regular_file(status)) {
             fs::copy_file(from, to, fs::copy_options::none, ec);
         } else {
-            if (error) *error = "Copying '" + from.string() + "': not a file, folder or link";
+            if (error) *error = "Copying '" + Utf8FromPath(from) + "': not a file, folder or link";
             return false;
         }
         if (ec) {
-            if (error) *error = SystemErrorText("Copying", from.string(), ec.value());
+            if (error) *error = SystemErrorText("Copying", Utf8FromPath(from), ec.value());
             return false;
         }
-        if (!metadata.copy(from.string(), to.string(), error)) return false;
+        if (!metadata.copy(Utf8FromPath(from), Utf8FromPath(to), error)) return false;
     }
     if (ec) {
-        if (error) *error = SystemErrorText("Reading folder", source.string(), ec.value());
+        if (error) *error = SystemErrorText("Reading folder", Utf8FromPath(source), ec.value());
         return false;
     }
     // The folder's own properties last: adding its entries changed its times.
-    return metadata.copy(source.string(), destination.string(), error);
+    return metadata.copy(Utf8FromPath(source), Utf8FromPath(destination), error);
 }
 
 bool SameFileBytes(const fs::path& a, const fs::path& b)
@@ -99,7 +100,7 @@ bool Covers(const fs::path& a, const fs::path& b, const MetadataService& metadat
         if (ec) return false;
         const fs::file_status sb = fs::symlink_status(other, ec);
         if (ec || sa.type() != sb.type()) return false;
-        if (!metadata.same(it->path().string(), other.string())) return false;
+        if (!metadata.same(Utf8FromPath(it->path()), Utf8FromPath(other))) return false;
         if (fs::is_symlink(sa)) {
             const fs::path ta = fs::read_symlink(it->path(), ec);
             if (ec) return false;
@@ -122,11 +123,11 @@ bool CopyFolder(const fs::path& source, const fs::path& destination, const Metad
 {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(destination, ec))) {
-        if (error) *error = "Copying to '" + destination.string() + "': it exists already";
+        if (error) *error = "Copying to '" + Utf8FromPath(destination) + "': it exists already";
         return false;
     }
     if (!fs::is_directory(fs::status(source, ec))) {
-        if (error) *error = "Copying '" + source.string() + "': not a folder";
+        if (error) *error = "Copying '" + Utf8FromPath(source) + "': not a folder";
         return false;
     }
     return CopyTree(source, destination, metadata, error);
@@ -136,22 +137,22 @@ bool SameFolderContent(const fs::path& a, const fs::path& b, const MetadataServi
 {
     std::size_t countA = 0;
     std::size_t countB = 0;
-    return metadata.same(a.string(), b.string()) && Covers(a, b, metadata, countA) && Covers(b, a, metadata, countB) &&
-           countA == countB;
+    return metadata.same(Utf8FromPath(a), Utf8FromPath(b)) && Covers(a, b, metadata, countA) &&
+           Covers(b, a, metadata, countB) && countA == countB;
 }
 
 RecreateOutcome RecreateFolder(const fs::path& folder, const std::vector<fs::path>& keep,
                                const MetadataService& metadata, std::string* error)
 {
     if (IsGuardedFolder(folder, keep)) return RecreateOutcome::Guarded;
-    const fs::path original = WithoutTrailingSeparator(folder.string());
-    const fs::path copy = RecreationCopyPath(folder.string());
+    const fs::path original = PathFromUtf8(WithoutTrailingSeparator(Utf8FromPath(folder)));
+    const fs::path copy = PathFromUtf8(RecreationCopyPath(Utf8FromPath(folder)));
     std::error_code ec;
     // Anything of that name, or a name that cannot be checked, stops the re-creation.
     if (fs::symlink_status(copy, ec).type() != fs::file_type::not_found) return RecreateOutcome::CopyExists;
     // The copy did not exist before, so removing it on failure touches nothing of the user's.
     if (!CopyFolder(original, copy, metadata, error) || !SameFolderContent(original, copy, metadata)) {
-        if (error != nullptr && error->empty()) *error = "the copy of '" + original.string() + "' differs from it";
+        if (error != nullptr && error->empty()) *error = "the copy of '" + Utf8FromPath(original) + "' differs from it";
         fs::remove_all(copy, ec);
         return RecreateOutcome::CopyFailed;
     }

@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 #include "inspect/InspectRules.h"
 #include "platform/IAssociations.h"
 #include "platform/IFileAttributes.h"
@@ -74,10 +75,10 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     // The file's own state is read first: finding the program may read the file's
     // content to learn its type, which can move its last access time.
     std::error_code ec;
-    const fs::file_status status = path.empty() ? fs::file_status() : fs::status(path, ec);
+    const fs::file_status status = path.empty() ? fs::file_status() : fs::status(PathFromUtf8(path), ec);
     const bool isFile = !ec && fs::exists(status) && !fs::is_directory(status);
     if (isFile && fs::is_regular_file(status)) {
-        const std::uintmax_t size = fs::file_size(path, ec);
+        const std::uintmax_t size = fs::file_size(PathFromUtf8(path), ec);
         record.sizeBytes = ec ? 0 : static_cast<std::uint64_t>(size);
     }
     if (isFile) {

@@ -3,6 +3,7 @@
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
+#include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 
 #include <algorithm>
@@ -372,11 +373,11 @@ bool HasShellLinkHeader(std::string_view bytes)
 LinkPathState InspectLinkPath(const std::string& linkPath)
 {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(linkPath, ec);
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(linkPath), ec);
     if (status.type() == std::filesystem::file_type::not_found) return LinkPathState::Missing;
     if (status.type() == std::filesystem::file_type::directory) return LinkPathState::Directory;
     if (ec) return LinkPathState::Missing; // unreadable: the write reports the reason
-    std::ifstream in(linkPath, std::ios::binary);
+    std::ifstream in(PathFromUtf8(linkPath), std::ios::binary);
     char head[20];
     in.read(head, sizeof head);
     if (in.gcount() == sizeof head && HasShellLinkHeader(std::string_view(head, sizeof head))) {

@@ -1,6 +1,7 @@
 #include "shortcut/UnitLink.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 #include "shortcut/LinkRequest.h"
 #include "shortcut/LinkTexts.h"
 #include "shortcut/ShellLinkWriter.h"
@@ -87,7 +88,7 @@ std::string CurrentFolder()
 {
     std::error_code ec;
     const std::filesystem::path folder = std::filesystem::current_path(ec);
-    return ec ? std::string() : folder.string();
+    return ec ? std::string() : Utf8FromPath(folder);
 }
 
 // The save dialog without an overwrite question: the shortcut path is only chosen here,

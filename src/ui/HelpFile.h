@@ -2,6 +2,7 @@
 // Where a window finds its help file: the language's page beside the running program or
 // in the installed data folder.
 #include "common/LanguageText.h"
+#include "common/Utf8Path.h"
 #include "platform/IEnvironment.h"
 
 #include <cstdint>
@@ -22,9 +23,8 @@ inline std::string HelpFilePath(const IEnvironment& environment, std::int32_t la
     std::error_code ec;
     if (std::filesystem::exists(beside, ec)) return beside;
     const std::filesystem::path installed =
-        (std::filesystem::path(folder) / ".." / "share" / "velmora" / "help" / Pick(language, kHelpFileName))
-            .lexically_normal();
-    if (std::filesystem::exists(installed, ec)) return installed.string();
+        (PathFromUtf8(folder) / ".." / "share" / "velmora" / "help" / Pick(language, kHelpFileName)).lexically_normal();
+    if (std::filesystem::exists(installed, ec)) return Utf8FromPath(installed);
     return beside;
 }
 

@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/LanguageText.h"
 #include "common/TextFile.h"
+#include "common/Utf8Path.h"
 #include "update/UpdateTexts.h"
 
 #include <cerrno>
@@ -52,11 +53,11 @@ std::string ReadReleaseVersion(const std::string& releaseFile)
 {
     // A pipe or device in place of the file would block or never end; only plain files are read.
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(releaseFile, ec);
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(releaseFile), ec);
     if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
         throw VelmoraError("Datei kann nicht geöffnet werden '" + releaseFile + "': keine gewöhnliche Datei");
     }
-    std::ifstream in(releaseFile, std::ios::binary);
+    std::ifstream in(PathFromUtf8(releaseFile), std::ios::binary);
     if (!in) throw VelmoraError(SystemErrorText("Datei kann nicht geöffnet werden", releaseFile, errno));
     std::string bytes(kReleaseReadLimit + 1, '\0');
     in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));

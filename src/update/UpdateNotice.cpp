@@ -1,5 +1,6 @@
 #include "update/UpdateNotice.h"
 
+#include "common/Utf8Path.h"
 #include "update/ReleaseVersion.h"
 
 #include <filesystem>
@@ -12,7 +13,7 @@ namespace {
 bool ReleaseFileExists(const std::string& path)
 {
     std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
     return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 } // namespace

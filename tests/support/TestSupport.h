@@ -1,5 +1,7 @@
 #pragma once
 // Small helpers shared by the test suites: throw-away folders and files.
+#include "common/Utf8Path.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -7,17 +9,13 @@
 #include <string_view>
 
 // The Windows build's C++ library (mingw-w64 libstdc++) cannot make symbolic links
-// (std::filesystem::create_symlink fails with "Function not implemented"), and the core
-// turns std::string paths into std::filesystem::path in the C locale, not as UTF-8. Tests
-// that need either say so and are skipped there.
+// (std::filesystem::create_symlink fails with "Function not implemented"). Tests that need
+// them say so and are skipped there.
 #if defined(_WIN32)
 #define VELMORA_SKIP_WITHOUT_SYMLINKS()                                                                                \
     GTEST_SKIP() << "symbolic links cannot be made by the C++ library of the Windows build"
-#define VELMORA_SKIP_WITHOUT_UTF8_PATHS()                                                                              \
-    GTEST_SKIP() << "names outside ASCII: the core's std::string paths are not read as UTF-8 on Windows yet"
 #else
 #define VELMORA_SKIP_WITHOUT_SYMLINKS() (void)0
-#define VELMORA_SKIP_WITHOUT_UTF8_PATHS() (void)0
 #endif
 
 namespace velmora::test {
@@ -48,7 +46,8 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(std::string_view name) const { return m_path / name; }
+    // name in UTF-8, as the program keeps paths.
+    std::filesystem::path operator/(std::string_view name) const { return m_path / PathFromUtf8(name); }
 
 private:
     std::filesystem::path m_path;

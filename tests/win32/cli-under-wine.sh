@@ -9,6 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 run="$here/../../cmake/wine-run.sh"
 exe="$build/bin/velmora-cli.exe"
 export WINEPREFIX="$build/wineprefix"
+# Wine maps Unix file names and arguments through the locale's character set: UTF-8.
+export LC_ALL=C.UTF-8
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
@@ -135,7 +137,85 @@ mkdir -p "$unix/fd"
 win folder-date 2003-04-05 "$dos\\fd" >/dev/null; expect_code 0 $? "folder-date"
 [ "$(date -r "$unix/fd" +%Y)" = 2003 ] || fail "folder-date did not reach the folder"
 
-# 5. Same exit codes and messages as the Linux build.
+# 5. Names outside ASCII: German umlauts, CJK and an emoji outside the BMP (a surrogate
+#    pair in UTF-16), in folder, file and archive names, through every command that takes
+#    a path, with Info-ZIP, 7-Zip, the Linux build and Wine's cmd.exe on the other side.
+intl="$unix/intl-Größe"
+idos="$dos\\intl-Größe"
+mkdir -p "$intl/src/日本語/Ünter😀"
+printf 'Größe\n' >"$intl/src/Größe.txt"
+printf 'データ\n' >"$intl/src/日本語/データ.txt"
+head -c 70000 /dev/urandom >"$intl/src/日本語/Ünter😀/😀 smile.bin"
+head -c 1000 /dev/urandom >"$intl/src/plain.bin"
+# cmd.exe makes a folder and a file of such names, and sees the names written on Linux.
+wincmd "mkdir $idos\\src\\Ordner-日本😀 & echo von cmd> $idos\\src\\Ordner-日本😀\\ä😀.txt" >/dev/null ||
+  fail "cmd.exe could not make names outside ASCII"
+[ -f "$intl/src/Ordner-日本😀/ä😀.txt" ] || fail "the file cmd.exe made is not under its name"
+# (cmd /u writes redirected output as UTF-16, so the listing keeps every character.)
+"$run" cmd.exe /u /c "dir /b /s $idos\\src > $idos\\listing.txt" >/dev/null 2>&1
+listing=$(iconv -f UTF-16LE -t UTF-8 "$intl/listing.txt" 2>/dev/null | tr -d '\r')
+for n in 'Größe.txt' '日本語\データ.txt' '日本語\Ünter😀\😀 smile.bin' 'Ordner-日本😀\ä😀.txt'; do
+  grep -qF "src\\$n" <<<"$listing" || fail "cmd's dir does not show $n: $listing"
+done
+cp -r "$intl/src" "$intl/keep"
+
+# zip --recursive and unzip by the Windows build; Info-ZIP reads the names back.
+win zip "$idos\\src" "$idos\\Ärchiv😀.zip" --recursive >/dev/null; expect_code 0 $? "zip --recursive of names outside ASCII"
+names=$(unzip -Z1 "$intl/Ärchiv😀.zip" 2>/dev/null)
+for n in 'Größe.txt' '日本語/データ.txt' '日本語/Ünter😀/😀 smile.bin' 'Ordner-日本😀/ä😀.txt'; do
+  grep -qxF "$n" <<<"$names" || fail "Info-ZIP does not list $n in the Windows archive: $names"
+done
+unzip -tq "$intl/Ärchiv😀.zip" >/dev/null || fail "Info-ZIP rejects the Windows archive of names outside ASCII"
+win unzip "$idos\\Ärchiv😀.zip" "$idos\\zurück日本" >/dev/null; expect_code 0 $? "unzip of names outside ASCII"
+diff -r "$intl/keep" "$intl/zurück日本" >/dev/null || fail "unzip by Windows did not give back the tree under its names"
+"$linux_cli" unzip "$intl/Ärchiv😀.zip" "$intl/linux-out" >/dev/null 2>&1 || fail "the Linux build could not unzip the Windows archive"
+diff -r "$intl/keep" "$intl/linux-out" >/dev/null || fail "the Windows archive extracted by Linux differs"
+out=$(win list "$idos\\Ärchiv😀.zip"); expect_code 0 $? "list"
+grep -qF '日本語/Ünter😀/😀 smile.bin' <<<"$out" || fail "list does not print the name in UTF-8: $out"
+
+# Archives of Info-ZIP zip and 7-Zip made on Linux, extracted by the Windows build.
+(cd "$intl/keep" && zip -qr "$intl/infozip.zip" .) || fail "Info-ZIP zip failed"
+win unzip "$idos\\infozip.zip" "$idos\\from-infozip" >/dev/null; expect_code 0 $? "unzip of Info-ZIP's archive"
+diff -r "$intl/keep" "$intl/from-infozip" >/dev/null || fail "Info-ZIP's archive extracted by Windows differs"
+if command -v 7zz >/dev/null 2>&1; then
+  (cd "$intl/keep" && 7zz a -tzip -bd -bso0 "$intl/7z.zip" . >/dev/null) || fail "7zz failed"
+  win unzip "$idos\\7z.zip" "$idos\\from-7z" >/dev/null; expect_code 0 $? "unzip of 7-Zip's archive"
+  diff -r "$intl/keep" "$intl/from-7z" >/dev/null || fail "7-Zip's archive extracted by Windows differs"
+else
+  fail "7zz is missing (Debian package 7zip)"
+fi
+
+# protect and restore: the folder, the archive and the target folder all carry such names.
+cp -r "$intl/keep" "$intl/Schütz-日本😀"
+win protect "$idos\\Schütz-日本😀" "$idos\\Schütz-日本😀.zip" --password 'pässwörd' >/dev/null; expect_code 0 $? "protect of names outside ASCII"
+[ ! -e "$intl/Schütz-日本😀" ] && [ -f "$intl/Schütz-日本😀.zip" ] || fail "protect did not replace the folder by its archive"
+win restore "$idos\\Schütz-日本😀.zip" "$idos\\wieder-😀" --password 'pässwörd' >/dev/null; expect_code 0 $? "restore of names outside ASCII"
+expand_subfolders "$intl/wieder-😀" && diff -r "$intl/keep" "$intl/wieder-😀" >/dev/null || fail "the protected folder with names outside ASCII did not come back whole"
+
+# inspect, attrib, touch, gunzip and lnk on such names.
+f="$intl/keep/日本語/Ünter😀/😀 smile.bin"
+fdos="$idos\\keep\\日本語\\Ünter😀\\😀 smile.bin"
+json=$(win inspect --json "$fdos"); expect_code 0 $? "inspect of a name outside ASCII"
+grep -qF '😀 smile.bin' <<<"$json" && grep -q '"extension": *".bin"' <<<"$json" || fail "inspect --json: $json"
+win attrib "$fdos" RH >/dev/null; expect_code 0 $? "attrib of a name outside ASCII"
+# (dir is cmd's own, so /u keeps the name; /a:rh lists only what is read-only and hidden.)
+"$run" cmd.exe /u /c "dir /b /a:rh $idos\\keep\\日本語\\Ünter😀 > $idos\\attrib.txt" >/dev/null 2>&1
+flags=$(iconv -f UTF-16LE -t UTF-8 "$intl/attrib.txt" 2>/dev/null | tr -d '\r')
+[ "$flags" = '😀 smile.bin' ] || fail "cmd's dir /a:rh does not list the emoji name after attrib RH: '$flags'"
+win attrib "$fdos" - >/dev/null; expect_code 0 $? "attrib - of a name outside ASCII"
+win touch "$fdos" "2012-03-04 05:06:07" >/dev/null; expect_code 0 $? "touch of a name outside ASCII"
+[ "$(date -r "$f" +%Y)" = 2012 ] || fail "touch did not reach the emoji name"
+printf 'gepackt\n' >"$intl/Größe-日本😀.txt"
+gzip "$intl/Größe-日本😀.txt"
+out=$(win gunzip "$idos\\Größe-日本😀.txt.gz"); expect_code 0 $? "gunzip of a name outside ASCII"
+[ "$(cat "$intl/Größe-日本😀.txt" 2>/dev/null)" = gepackt ] || fail "gunzip wrote '$out', not Größe-日本😀.txt"
+grep -qF 'Größe-日本😀.txt' <<<"$out" || fail "gunzip printed '$out'"
+win lnk "$idos\\keep\\日本語\\データ.txt" "$idos\\Verknüpfung😀.lnk" --args "ä 日本" >/dev/null; expect_code 0 $? "lnk with names outside ASCII"
+info=$(lnkinfo "$intl/Verknüpfung😀.lnk" 2>&1) || fail "lnkinfo cannot read the shortcut with names outside ASCII"
+grep -qF 'データ.txt' <<<"$info" || fail "lnkinfo does not show the CJK target: $info"
+grep -qF 'ä 日本' <<<"$info" || fail "lnkinfo does not show the arguments: $info"
+
+# 6. Same exit codes and messages as the Linux build.
 for args in "" "zip" "unzip only-one" "touch" "attrib a b c" "nonsense"; do
   # shellcheck disable=SC2086
   w=$("$run" "$exe" $args 2>&1 | tr -d '\r'); wc=${PIPESTATUS[0]}

@@ -1,6 +1,7 @@
 #include "platform/posix/MimeApps.h"
 
 #include "common/AsciiText.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -116,9 +117,9 @@ void MimeAppsLookup::LoadLevels()
         }
         Level level;
         level.user = user;
-        const fs::path dir = applications ? fs::path(folder) / "applications" : fs::path(folder);
+        const fs::path dir = applications ? PathFromUtf8(folder) / "applications" : PathFromUtf8(folder);
         if (applications) {
-            level.applicationsDir = dir.string();
+            level.applicationsDir = Utf8FromPath(dir);
         }
         std::vector<std::string> names;
         for (const std::string& desktop : m_locations.desktops) {
@@ -171,7 +172,7 @@ const std::map<std::string, std::vector<std::string>>& MimeAppsLookup::CacheOf(c
     }
     std::map<std::string, std::vector<std::string>> cache;
     if (!level.applicationsDir.empty()) {
-        if (const auto text = ReadText(fs::path(level.applicationsDir) / "mimeinfo.cache")) {
+        if (const auto text = ReadText(PathFromUtf8(level.applicationsDir) / "mimeinfo.cache")) {
             ForEachIniEntry(*text, [&](std::string_view group, std::string_view key, std::string_view value) {
                 if (group == "MIME Cache") {
                     cache[std::string(key)] = SplitList(value);
@@ -191,7 +192,7 @@ const std::map<std::string, std::vector<std::string>>& MimeAppsLookup::CacheOf(c
                 if (!entry) {
                     continue;
                 }
-                std::string id = it->path().lexically_relative(root).string();
+                std::string id = Utf8FromPath(it->path().lexically_relative(root));
                 std::replace(id.begin(), id.end(), '/', '-');
                 for (const std::string& type : entry->mimeTypes) {
                     cache[type].push_back(id);
@@ -233,13 +234,13 @@ std::optional<DesktopEntry> MimeAppsLookup::FindEntry(const std::string& id)
         }
         for (const std::string& dir : dirs) {
             for (const std::string& relative : candidates) {
-                const fs::path path = fs::path(dir) / "applications" / relative;
+                const fs::path path = PathFromUtf8(dir) / "applications" / relative;
                 if (const auto text = ReadText(path)) {
                     // The first file found for the ID is the entry, launchable or not.
                     found = ParseDesktopEntry(*text);
                     if (found) {
                         found->id = id;
-                        found->path = path.string();
+                        found->path = Utf8FromPath(path);
                         if (!IsLaunchable(*found)) {
                             found.reset();
                         }

@@ -1,4 +1,5 @@
 #include "platform/posix/PosixEnvironment.h"
+#include "common/Utf8Path.h"
 
 #include <cstdlib>
 #include <pwd.h>
@@ -36,7 +37,7 @@ std::string PosixEnvironment::ProgramFilePath() const
 {
     std::error_code ec;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::string() : exe.string();
+    return ec ? std::string() : Utf8FromPath(exe);
 }
 
 std::string PosixEnvironment::TemporaryFolder() const
