@@ -139,7 +139,12 @@ struct Row {
     const char* target;
     // What the target holds afterwards; "*" for present and, if it was there, unchanged.
     Tree expected;
+    // The caption of a failure's box: a message dialog's, or the standard error box's.
+    const char* failureCaption = "Fehler";
 };
+
+// The standard error box shows the system's text, the same in both languages.
+constexpr TextPair kCreatingFolder{"Creating folder", "Creating folder"};
 
 std::vector<Row> Rows()
 {
@@ -228,6 +233,25 @@ std::vector<Row> Rows()
                             t["f" + std::to_string(i) + ".txt"] = "file 0644 " + std::to_string(i);
                         return t;
                     }()});
+    // A target that cannot be created gets the system's text, not "invalid password".
+    for (const char* password : {"pw", ""}) {
+        rows.push_back({*password ? "a target below a file cannot be created (restore)"
+                                  : "a target below a file cannot be created (unzip)",
+                        [](const fs::path& s) {
+                            MakeFile(s / "Q" / "q.txt", "q");
+                            MakeFile(s / "afile", "a file, not a folder");
+                            return Protect(s / "Q", s / "Q.zip", "pw");
+                        },
+                        Button::Unzip,
+                        "afile/T",
+                        "Q.zip",
+                        password,
+                        kCreatingFolder,
+                        "{S}/afile/T': Not a directory",
+                        "",
+                        {},
+                        "Velmora"});
+    }
     // The flat password extraction: a second file of the same name fails, the first stays.
     const Tree firstX{{"x", "file 0644 ax"}};
     rows.push_back({"zip -r -P archive: a name clash fails and overwrites nothing",
@@ -399,7 +423,8 @@ private slots:
                              qPrintable(where + QStringLiteral(": ") + told[0].text));
                 }
                 const bool success = row.message.english == ZipTexts::kUnzipped.english;
-                QCOMPARE(told[0].caption, success ? QStringLiteral("Informationen") : QStringLiteral("Fehler"));
+                QCOMPARE(told[0].caption,
+                         success ? QStringLiteral("Informationen") : QString::fromUtf8(row.failureCaption));
                 // Only a success opens a folder in the file manager.
                 QVERIFY2(f.shell.calls.empty() != success, qPrintable(where));
 
@@ -429,6 +454,44 @@ private slots:
                 }
             }
         }
+    }
+
+    // Pictures of the refusal boxes as the user sees them, in both languages: the rows that
+    // end in an error run once more with real message boxes, each question answered Yes
+    // and each closing box saved as <row>-<en|de>.png in VELMORA_SCREENSHOT_DIR.
+    void refusalBoxPictures()
+    {
+        const QString folder = qEnvironmentVariable("VELMORA_SCREENSHOT_DIR");
+        if (folder.isEmpty()) QSKIP("set VELMORA_SCREENSHOT_DIR to take pictures of the refusal boxes");
+        DialogHook::Disable();
+        QString picture;
+        int saved = 0;
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+                return;
+            }
+            QVERIFY(box->grab().save(folder + QStringLiteral("/") + picture));
+            ++saved;
+            box->button(QMessageBox::Ok)->click();
+        });
+        watcher.start(50);
+        const std::vector<Row> rows = Rows();
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].message.english == ZipTexts::kUnzipped.english) continue;
+            for (const std::int32_t language : {kEnglish, kGerman}) {
+                Fixture f;
+                QVERIFY(rows[i].setup(f.dir.path()));
+                picture = QStringLiteral("zip-refusal-%1-%2.png").arg(i).arg(language == kEnglish ? "en" : "de");
+                f.window->Sprache = language;
+                f.window->show();
+                f.Run(rows[i].button, rows[i].folder, rows[i].zip, rows[i].password);
+            }
+        }
+        QVERIFY(saved > 0);
     }
 
     // Protect and then restore through the window: every file comes back with its own mode,
