@@ -596,8 +596,9 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     // folder, which is gone when the user reads the message.
     const auto inTarget = [&](std::string& text) {
         const std::string from = staging.string();
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at))
-            text.replace(at, from.size(), target.string());
+        const std::string to = target.string();
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
     };
     if (outer.failure) inTarget(outer.failure->path);
     inTarget(outer.error);
