@@ -133,6 +133,11 @@ TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
         {"7zz", "7z-lzma.zip", "7zz a -tzip -mm=LZMA ../7z-lzma.zip ."},
         {"7zz", "7z-lzma-eos.zip", "7zz a -tzip -mm=LZMA:eos ../7z-lzma-eos.zip ."},
         {"7zz", "7z-xz.zip", "7zz a -tzip -mm=XZ ../7z-xz.zip ."},
+        {"7zz", "7z-ppmd.zip", "7zz a -tzip -mm=PPMd ../7z-ppmd.zip ."},
+        {"7zz", "7z-ppmd-max.zip", "7zz a -tzip -mm=PPMd -mx=9 ../7z-ppmd-max.zip ."},
+        // A model memory smaller than the text, once restarted and once cut back when full.
+        {"7zz", "7z-ppmd-restart.zip", "7zz a -tzip -mm=PPMd:mem=1m:o=16 ../7z-ppmd-restart.zip ."},
+        {"7zz", "7z-ppmd-cutoff.zip", "7zz a -tzip -mx=9 -mm=PPMd:mem=1m:o=2 ../7z-ppmd-cutoff.zip ."},
         {"zip", "infozip-bzip2.zip", "zip -q -r -Z bzip2 ../infozip-bzip2.zip ."},
         {"python3", "python-bzip2.zip", python("python-bzip2.zip", "BZIP2")},
         {"python3", "python-lzma.zip", python("python-lzma.zip", "LZMA")},
@@ -157,11 +162,19 @@ TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
     if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
-    // 7-Zip stores what does not shrink, so noise.bin stays readable beside the PPMd entries.
+    // 7-Zip stores what does not shrink, so noise.bin stays readable; text.txt is marked as
+    // WavPack, which we do not read.
     ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mm=PPMd ../ppmd.zip ."), 0);
-    const ZipExtractResult result = UnZipFile(dir / "ppmd.zip", dir / "out");
+    std::string bytes = ReadFile(dir / "ppmd.zip");
+    test::ForEachEntry(bytes, [&](const std::string& name, std::size_t central, std::size_t local) {
+        if (name != "text.txt") return;
+        test::PutLe16(bytes, central + 10, 97);
+        test::PutLe16(bytes, local + 8, 97);
+    });
+    WriteFile(dir / "wavpack.zip", bytes);
+    const ZipExtractResult result = UnZipFile(dir / "wavpack.zip", dir / "out");
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("method 98 (PPMd) is not supported"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("method 97 (WavPack) is not supported"), std::string::npos) << result.error;
     EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
     EXPECT_TRUE(ReadFile(dir / "out" / "noise.bin") == ReadFile(base / "noise.bin"));
 }
@@ -172,7 +185,7 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
     for (const char* strength : {"AES128", "AES192", "AES256"}) {
-        for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ"}) {
+        for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ", "PPMd"}) {
             const std::string name = std::string(strength) + "-" + method;
             const fs::path archive = dir / (name + ".zip");
             ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=" + strength + " -mm=" + method +
