@@ -20,6 +20,7 @@ public:
     {
         // Small, uneven pieces reach the refill paths.
         const std::size_t n = std::min({size, m_size - m_pos, std::size_t{1} + (m_pos * 13) % 5003});
+        if (n == 0) return 0;
         std::memcpy(out, m_data + m_pos, n);
         m_pos += n;
         return n;

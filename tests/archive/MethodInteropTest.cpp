@@ -207,6 +207,48 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
     }
 }
 
+// libarchive's bsdtar writes AE-1 (CRC-32 kept beside the authentication code) for
+// entries of 20 bytes and more, AE-2 for smaller ones.
+TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
+{
+    if (!Have("bsdtar")) GTEST_SKIP() << "bsdtar (libarchive-tools) is missing";
+    TempDir dir;
+    const fs::path base = MakeFolder(dir, true);
+    for (const char* strength : {"aes128", "aes256"}) {
+        const fs::path archive = dir / (std::string(strength) + ".zip");
+        ASSERT_EQ(Shell("cd " + Quote(base) + " && bsdtar --format zip --options zip:encryption=" + strength +
+                        " --passphrase 'K3y pass!' -cf " + Quote(archive) + " text.txt noise.bin tiny.txt sub"),
+                  0)
+            << strength;
+        // The archive really holds AE-1 entries: vendor version 1 in the 0x9901 field.
+        const std::string bytes = ReadFile(archive);
+        unsigned ae1 = 0;
+        test::ForEachEntry(bytes, [&](const std::string&, std::size_t central, std::size_t) {
+            const std::size_t extra = central + 46 + test::Le16(bytes, central + 28);
+            const std::size_t end = extra + test::Le16(bytes, central + 30);
+            for (std::size_t at = extra; at + 4 <= end; at += 4 + test::Le16(bytes, at + 2)) {
+                if (test::Le16(bytes, at) == 0x9901 && test::Le16(bytes, at + 4) == 1) ++ae1;
+            }
+        });
+        EXPECT_GE(ae1, 2u) << strength;
+
+        const fs::path out = dir / (std::string("out-") + strength);
+        ZipExtractOptions options;
+        options.password = "K3y pass!";
+        const ZipExtractResult good = UnZipFile(archive, out, options);
+        EXPECT_TRUE(good.ok) << strength << ": " << good.error;
+        for (const char* name : {"text.txt", "noise.bin", "tiny.txt", "sub/inner.txt"}) {
+            EXPECT_TRUE(ReadFile(base / name) == ReadFile(out / name)) << strength << ": " << name;
+        }
+        const fs::path wrongOut = dir / (std::string("wrong-") + strength);
+        options.password = "K3y pass?";
+        const ZipExtractResult wrong = UnZipFile(archive, wrongOut, options);
+        EXPECT_FALSE(wrong.ok) << strength;
+        EXPECT_NE(wrong.error.find("password"), std::string::npos) << strength << ": " << wrong.error;
+        EXPECT_EQ(FileCount(wrongOut), 0u) << strength;
+    }
+}
+
 // One changed byte inside AES data: the authentication code catches it before the
 // file is put in place, with the right password.
 TEST(MethodInterop, TamperedAesDataLeavesNoFile)
