@@ -442,7 +442,7 @@ QString TFormLock::HoldersToolTip() const
     const HolderList list = m_context.platform.holders->ListHolders(path);
     if (!list.exists) return QString();
     std::error_code ec;
-    const std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    const std::filesystem::path resolved = std::filesystem::canonical(PathFromUtf8(path), ec);
     const std::string canonical = ec ? path : Utf8FromPath(resolved);
     return QString::fromUtf8(Pick(Language, HolderTexts::kTitle)) + QStringLiteral(":\n") +
            QString::fromStdString(HoldersSummary(list, canonical, Language));

@@ -355,7 +355,7 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         const fs::path nested = nestedFolder / PathFromUtf8(name + ".zip");
         if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
             return r;
-        TakeFolderMode(nested, folder / name);
+        TakeFolderMode(nested, folder / PathFromUtf8(name));
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / u8"folder.zip";

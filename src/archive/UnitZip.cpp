@@ -86,7 +86,7 @@ QString Q(const std::string& text)
 bool IsFolder(const std::string& path)
 {
     std::error_code ec;
-    return !path.empty() && fs::is_directory(path, ec);
+    return !path.empty() && fs::is_directory(PathFromUtf8(path), ec);
 }
 } // namespace
 
@@ -354,7 +354,7 @@ void TFormZip::PackFolder()
         return;
     }
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(zipPath, ec)) &&
+    if (fs::exists(fs::symlink_status(PathFromUtf8(zipPath), ec)) &&
         ShowMessageBox(this, QStringLiteral("Velmora"), Q(zipPath) + Text(ZipTexts::kExistsSuffix), MsgIcon::Question,
                        MsgButtons::YesNo) != MsgAnswer::Yes) {
         EndCommand();
@@ -366,7 +366,7 @@ void TFormZip::PackFolder()
             ZipWriteOptions options;
             options.attributes = attributes;
             options.progress = progress;
-            const ZipWriteResult result = WriteZipArchive(folder, zipPath, options);
+            const ZipWriteResult result = WriteZipArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), options);
             return Outcome{result.ok, 0, result.error, false};
         },
         [this, zipPath](const Outcome& outcome) {
@@ -393,7 +393,8 @@ void TFormZip::ProtectFolder()
     }
     const IEnvironment& environment = *m_context.platform.environment;
     const ProtectCheck check =
-        CheckProtectFolder(folder, zipPath, GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
+        CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(zipPath),
+                           GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
         ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
         EndCommand();
@@ -420,7 +421,8 @@ void TFormZip::ProtectFolder()
         [folder, zipPath, options](const auto& progress) {
             ProtectOptions withProgress = options;
             withProgress.progress = progress;
-            const ProtectResult result = ProtectFolderToArchive(folder, zipPath, withProgress);
+            const ProtectResult result =
+                ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), withProgress);
             return Outcome{result.status == ProtectStatus::Ok, static_cast<int>(result.status), result.error, false};
         },
         [this, zipPath](const Outcome& outcome) {
@@ -460,7 +462,7 @@ void TFormZip::ProtectFolder()
 
 bool TFormZip::GUnzipToFile(const QString& filename)
 {
-    return velmora::GUnzipToFile(filename.toStdString()).ok;
+    return velmora::GUnzipToFile(PathFromUtf8(filename.toStdString())).ok;
 }
 
 void TFormZip::BitBtn3Click()
@@ -472,7 +474,7 @@ void TFormZip::BitBtn3Click()
     const std::string password = Trimmed(EditPass);
     const bool gzip = IsGzipName(zipPath);
     std::error_code ec;
-    if (!fs::is_regular_file(zipPath, ec)) {
+    if (!fs::is_regular_file(PathFromUtf8(zipPath), ec)) {
         ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kZipNotFound));
         return;
     }
@@ -505,7 +507,7 @@ void TFormZip::BitBtn3Click()
                         service->WriteAttributes(Utf8FromPath(path), 0);
                     };
                 }
-                const GunzipResult result = velmora::GUnzipToFile(zipPath, options);
+                const GunzipResult result = velmora::GUnzipToFile(PathFromUtf8(zipPath), options);
                 return Outcome{result.ok, 0, result.error, false};
             },
             [this, zipFolder](const Outcome& outcome) {
@@ -528,19 +530,20 @@ void TFormZip::BitBtn3Click()
             // The cause of a failure is shown below the message, except for a wrong
             // password, which the message names already.
             if (!password.empty()) {
-                const UnprotectResult result = UnprotectArchive(zipPath, target, password, progress);
+                const UnprotectResult result =
+                    UnprotectArchive(PathFromUtf8(zipPath), PathFromUtf8(target), password, progress);
                 return Outcome{result.ok, 0, result.wrongPassword ? std::string() : result.error, false};
             }
             // A target that cannot be created is reported with the system's text in the
             // standard error box, not as a wrong password.
             std::error_code ec;
-            if (!fs::is_directory(target, ec)) {
-                fs::create_directories(target, ec);
+            if (!fs::is_directory(PathFromUtf8(target), ec)) {
+                fs::create_directories(PathFromUtf8(target), ec);
                 if (ec) throw VelmoraError(SystemErrorText("Creating folder", target, ec.value()));
             }
             ZipExtractOptions options;
             options.progress = progress;
-            const ZipExtractResult result = UnZipFile(zipPath, target, options);
+            const ZipExtractResult result = UnZipFile(PathFromUtf8(zipPath), PathFromUtf8(target), options);
             const bool wrongPassword = result.failure && result.failure->kind == archive::ErrorKind::WrongPassword;
             return Outcome{result.ok, 0, wrongPassword ? std::string() : result.error, false};
         },

@@ -597,8 +597,8 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     // What failed is named by the path it would have taken in the target, not in the work
     // folder, which is gone when the user reads the message.
     const auto inTarget = [&](std::string& text) {
-        const std::string from = staging.string();
-        const std::string to = target.string();
+        const std::string from = Utf8FromPath(staging);
+        const std::string to = Utf8FromPath(target);
         for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
             text.replace(at, from.size(), to);
     };

@@ -1,6 +1,7 @@
 #include "folders/UnitFolder.h"
 
 #include "common/Errors.h"
+#include "common/Utf8Path.h"
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
@@ -200,7 +201,7 @@ bool TFormFolder::NT_SetDateTime(const QString& fileName, TDateTime dtCreation, 
 
 bool TFormFolder::DeleteFolderPermanently(const QString& path)
 {
-    const std::filesystem::path folder = path.toStdString();
+    const std::filesystem::path folder = PathFromUtf8(path.toStdString());
     // Never the root, nor a folder that holds the running program or the user's home.
     if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(),
                                              m_context.platform.environment->HomeFolder()))) {
@@ -299,7 +300,7 @@ void TFormFolder::ToolButtonDelClick()
     }
     const QString path = DirectoryList->topLevelItem(*target)->text(1);
     std::error_code ec;
-    if (!std::filesystem::is_directory(path.toStdString(), ec)) {
+    if (!std::filesystem::is_directory(PathFromUtf8(path.toStdString()), ec)) {
         ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kFolderNotFound));
         return;
     }

@@ -21,9 +21,10 @@ inline std::string HelpFilePath(const IEnvironment& environment, std::int32_t la
     const std::string folder = environment.Paths().FolderWithSeparator(environment.ProgramFilePath());
     const std::string beside = folder + Pick(language, kHelpFileName);
     std::error_code ec;
-    if (std::filesystem::exists(beside, ec)) return beside;
+    if (std::filesystem::exists(PathFromUtf8(beside), ec)) return beside;
     const std::filesystem::path installed =
-        (PathFromUtf8(folder) / ".." / "share" / "velmora" / "help" / Pick(language, kHelpFileName)).lexically_normal();
+        (PathFromUtf8(folder) / ".." / "share" / "velmora" / "help" / PathFromUtf8(Pick(language, kHelpFileName)))
+            .lexically_normal();
     if (std::filesystem::exists(installed, ec)) return Utf8FromPath(installed);
     return beside;
 }

@@ -1,7 +1,5 @@
 #pragma once
 // Small helpers shared by the test suites: throw-away folders and files.
-#include "common/Utf8Path.h"
-
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -46,8 +44,11 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return m_path; }
-    // name in UTF-8, as the program keeps paths.
-    std::filesystem::path operator/(std::string_view name) const { return m_path / PathFromUtf8(name); }
+    // name in UTF-8, as the program keeps paths (through char8_t, so Windows reads it so too).
+    std::filesystem::path operator/(std::string_view name) const
+    {
+        return m_path / std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size());
+    }
 
 private:
     std::filesystem::path m_path;
