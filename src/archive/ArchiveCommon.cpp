@@ -1,6 +1,8 @@
 #include "archive/ArchiveCommon.h"
 #include "common/Utf8Path.h"
 
+#include "platform/IFileAttributes.h"
+
 namespace velmora {
 
 std::uint32_t DefaultAttributes(const std::filesystem::path& path, bool isDirectory)
@@ -11,6 +13,19 @@ std::uint32_t DefaultAttributes(const std::filesystem::path& path, bool isDirect
         attributes |= kAttrHidden;
     }
     return attributes;
+}
+
+AttributeReader AttributeReaderOf(IFileAttributes* service)
+{
+    if (service == nullptr) return {};
+    return [service](const std::filesystem::path& path) { return service->ReadAttributes(Utf8FromPath(path)); };
+}
+
+FolderLister FolderListerOf(IFileAttributes* service)
+{
+    if (service == nullptr) return {};
+    return [service](const std::filesystem::path& folder, bool followLinks, std::vector<FolderEntry>& entries,
+                     int& error) { return service->ListFolder(Utf8FromPath(folder), followLinks, entries, &error); };
 }
 
 } // namespace velmora

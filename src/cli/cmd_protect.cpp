@@ -59,6 +59,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.attributes = [attributes](const std::filesystem::path& p) {
         return attributes->ReadAttributes(Utf8FromPath(p));
     };
+    options.folders = FolderListerOf(attributes);
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(Utf8FromPath(path)); };
     options.moveReplacing = [](const std::filesystem::path& from, const std::filesystem::path& to) {
         return MoveReplacing(Utf8FromPath(from), Utf8FromPath(to));
