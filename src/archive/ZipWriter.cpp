@@ -998,7 +998,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
     if (selection == ZipSelection::OwnVisibleFiles) {
         list(base, true); // links are followed to their target
         for (const FolderEntry& entry : entries) {
-            const fs::path path = base / entry.name;
+            const fs::path path = base / PathFromUtf8(entry.name);
             if (entry.kind == FolderEntry::Kind::Folder) {
                 continue;
             }
@@ -1032,7 +1032,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             continue;
         }
         const FolderEntry& entry = level.entries[level.next++];
-        const fs::path path = level.folder / entry.name;
+        const fs::path path = level.folder / PathFromUtf8(entry.name);
         const std::string name = level.prefix + entry.name;
         switch (entry.kind) {
         case FolderEntry::Kind::Link:
