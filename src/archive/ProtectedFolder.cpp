@@ -19,6 +19,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// An archive that stands for a folder is made no more open than the folder: it takes the
+// folder's read and write bits (a private folder gives a private archive), and the
+// owner's own read and write. The mode is recorded in the archive that holds it, so the
+// restore gives it back, and the restored folder can take its mode from it.
+void TakeFolderMode(const fs::path& archive, const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::perms mode = fs::status(folder, ec).permissions();
+    if (ec) return;
+    fs::permissions(archive, (mode & static_cast<fs::perms>(0666)) | fs::perms::owner_read | fs::perms::owner_write,
+                    ec);
+}
+
 bool LessIgnoringCase(const std::string& a, const std::string& b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
@@ -67,10 +80,16 @@ Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
     Snapshot snapshot;
     for (const ZipSource& source : sources) {
         Snapshot::Item item;
-        std::error_code ec;
         item.directory = source.isDirectory;
-        if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
-        item.time = fs::last_write_time(source.path, ec);
+        if (source.status) {
+            // What the walk saw: one status call per entry.
+            if (!source.isDirectory) item.size = source.status->size;
+            item.time = source.status->modified;
+        } else {
+            std::error_code ec;
+            if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
+            item.time = fs::last_write_time(source.path, ec);
+        }
         snapshot.items[source.name] = item;
     }
     return snapshot;
@@ -264,7 +283,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     std::vector<ZipSkipped> skipped;
     std::vector<ZipSource> all;
     try {
-        all = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped);
+        all =
+            CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders);
     } catch (const std::exception& error) {
         return Fail(ProtectStatus::Refused, error.what());
     }
@@ -341,10 +361,12 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         const fs::path nested = nestedFolder / (name + ".zip");
         if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
             return r;
+        TakeFolderMode(nested, folder / name);
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / "folder.zip";
     if (ProtectResult r = writeChecked(innerSources, inner, plain, {}, true); r.status != ProtectStatus::Ok) return r;
+    TakeFolderMode(inner, folder);
 
     ZipWriteOptions encrypted = plain;
     encrypted.password = options.password;
@@ -360,7 +382,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         std::vector<ZipSkipped> skippedNow;
         std::vector<ZipSource> now;
         try {
-            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow);
+            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
+                                    options.folders);
         } catch (const std::exception& error) {
             return Fail(ProtectStatus::VerifyFailed, error.what());
         }

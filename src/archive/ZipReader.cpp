@@ -189,6 +189,9 @@ struct ExtractRequest {
     const ZipExtractOptions* options = nullptr;
     const std::vector<ZipSource>* sources = nullptr;
     RunState* state = nullptr;
+    // The file no output may replace; empty: the archive being read. A protected restore
+    // reads its inner archive from a work folder and must keep the outer one instead.
+    fs::path notOver;
 };
 
 // Applies the recorded modes of the folders this run created, deepest first, so a folder
@@ -349,7 +352,7 @@ ZipExtractResult Extract(const ExtractRequest& request)
         job.commit.time =
             options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
         job.commit.mode = recorded;
-        job.commit.notOver = request.archive;
+        job.commit.notOver = request.notOver.empty() ? request.archive : request.notOver;
         if (!output.empty()) {
             try {
                 CheckOutputSlot(output, job.commit);
@@ -589,6 +592,18 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     outerRequest.options = &half;
     outerRequest.state = &outerState;
     ZipExtractResult outer = Extract(outerRequest);
+    // What failed is named by the path it would have taken in the target, not in the work
+    // folder, which is gone when the user reads the message.
+    const auto inTarget = [&](std::string& text) {
+        const std::string from = staging.string();
+        const std::string to = target.string();
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    };
+    if (outer.failure) inTarget(outer.failure->path);
+    inTarget(outer.error);
+    for (std::string& text : outer.failures)
+        inTarget(text);
     if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
         fs::remove_all(staging, ec);
         guard.path.clear();
@@ -600,7 +615,15 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     ZipExtractResult result = outer;
     const fs::path inner = staging / "folder.zip";
     bool innerUnpacked = false;
-    if (outer.ok && fs::is_regular_file(fs::symlink_status(inner, ec))) {
+    const fs::file_status innerStatus = fs::symlink_status(inner, ec);
+    if (!targetExisted && outer.ok && fs::is_regular_file(innerStatus)) {
+        // A target made here gets the protected folder's mode, which the inner archive
+        // carries as its read and write bits; each read bit also gives the search bit.
+        const unsigned bits = static_cast<unsigned>(innerStatus.permissions()) & 0666u;
+        state.folderModes.push_back({target, bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(target);
+    }
+    if (outer.ok && fs::is_regular_file(innerStatus)) {
         // Written by this run from the archive and checked: the plain archive is unpacked
         // into the target and then removed.
         ZipExtractOptions second = options;
@@ -611,6 +634,7 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
         }
         ExtractRequest innerRequest;
         innerRequest.archive = inner;
+        innerRequest.notOver = archive; // the inner archive lies in the work folder, out of reach
         innerRequest.target = target;
         innerRequest.mode = Mode::Flatten;
         innerRequest.password = &trimmed;
@@ -619,7 +643,10 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
         result = Extract(innerRequest);
         result.filesWritten += outer.filesWritten - 1;
         innerUnpacked = true;
-        if (!result.ok) return result;
+        if (!result.ok) {
+            ApplyFolderModes(state);
+            return result;
+        }
     }
     // The outer archive's other files (all of them when it held no inner archive) move into
     // the target under the same clash rule.
