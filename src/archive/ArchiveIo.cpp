@@ -93,6 +93,16 @@ std::optional<std::uint64_t> StdFile::Tell()
     return static_cast<std::uint64_t>(pos);
 }
 
+std::optional<std::uint64_t> StdFile::Size()
+{
+#if defined(_WIN32)
+    if (_fseeki64(m_file, 0, SEEK_END) != 0) return std::nullopt;
+#else
+    if (fseeko(m_file, 0, SEEK_END) != 0) return std::nullopt;
+#endif
+    return Tell();
+}
+
 namespace {
 // At most 200 bytes of a name, cut at a character boundary, so the temporary name stays
 // within the file system's name length limit.
@@ -110,21 +120,25 @@ std::string ShortStem(std::string name)
 }
 } // namespace
 
-std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
+std::filesystem::path TempNameBeside(const std::filesystem::path& destination)
 {
     static std::mutex mutex;
     static std::mt19937_64 generator{std::random_device{}()};
-    const std::filesystem::path folder = destination.parent_path();
+    std::uint64_t tag;
+    {
+        std::lock_guard lock(mutex);
+        tag = generator();
+    }
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
+    return destination.parent_path() / ("." + ShortStem(destination.filename().string()) + suffix);
+}
+
+std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
+{
     int lastError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::uint64_t tag;
-        {
-            std::lock_guard lock(mutex);
-            tag = generator();
-        }
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-        std::filesystem::path candidate = folder / ("." + ShortStem(destination.filename().string()) + suffix);
+        std::filesystem::path candidate = TempNameBeside(destination);
         if (file.Open(candidate, "w+bx")) {
             return candidate;
         }

@@ -138,36 +138,31 @@ bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtra
     return false;
 }
 
+// Finds the password bytes whose key decrypts the traditional encryption header to the
+// expected check byte (the password's Windows-1252 bytes first, then its UTF-8 bytes),
+// asking for another password up to three times.
+bool MatchTraditionalPassword(const unsigned char* header, unsigned char expected, const ZipExtractOptions& options,
+                              std::string& currentPassword, std::string& passwordBytes)
+{
+    for (int attempt = 0; attempt <= 3; ++attempt) {
+        if (attempt > 0 && options.needPassword && !options.needPassword(currentPassword)) {
+            return false;
+        }
+        const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
+        for (const std::string& bytes : candidates) {
+            if (TraditionalDecipher::KeyMatches(header, bytes, expected)) {
+                passwordBytes = bytes;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool IsSymlinkEntry(const ZipEntryInfo& e)
 {
     const unsigned host = e.versionMadeBy >> 8;
     return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
-}
-
-// Creates the folders of relative below target without passing through a link or a file;
-// the folders it made are added to created.
-std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, std::set<fs::path>& created)
-{
-    fs::path current = target;
-    for (const fs::path& part : relative) {
-        current /= part;
-        std::error_code ec;
-        const auto status = fs::symlink_status(current, ec);
-        if (fs::is_symlink(status)) {
-            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
-        }
-        if (fs::is_directory(status)) {
-            continue;
-        }
-        if (fs::exists(status)) {
-            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
-        }
-        if (!fs::create_directory(current, ec) && ec) {
-            return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
-        }
-        created.insert(current);
-    }
-    return std::nullopt;
 }
 
 enum class Mode { KeepFolders, Flatten, Verify };
@@ -177,11 +172,41 @@ enum class Mode { KeepFolders, Flatten, Verify };
 struct RunState {
     std::set<std::string> claimed;     // output paths written (or being written)
     std::set<fs::path> createdFolders; // folders this run made
+    std::set<fs::path> checkedFolders; // folders seen to be real folders (not links) in this run
     std::vector<std::pair<fs::path, unsigned>> folderModes;
 };
 
+// Creates the folders of relative below target without passing through a link or a file;
+// the folders it made are added to state.createdFolders. A folder is looked at once per run.
+std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, RunState& state)
+{
+    fs::path current = target;
+    for (const fs::path& part : relative) {
+        current /= part;
+        if (state.checkedFolders.count(current)) continue;
+        std::error_code ec;
+        const auto status = fs::symlink_status(current, ec);
+        if (fs::is_symlink(status)) {
+            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
+        }
+        if (fs::exists(status) && !fs::is_directory(status)) {
+            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
+        }
+        if (!fs::exists(status)) {
+            if (!fs::create_directory(current, ec) && ec) {
+                return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
+            }
+            state.createdFolders.insert(current);
+        }
+        state.checkedFolders.insert(current);
+    }
+    return std::nullopt;
+}
+
 struct ExtractRequest {
     fs::path archive;
+    SharedArchive* opened = nullptr; // read through this handle instead of opening archive
+    fs::path notOver;                // never written over (default: archive)
     fs::path target;
     Mode mode = Mode::KeepFolders;
     bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
@@ -205,232 +230,275 @@ void ApplyFolderModes(RunState& state)
     state.folderModes.clear();
 }
 
-ZipExtractResult Extract(const ExtractRequest& request)
-{
-    ZipExtractResult result;
-    const ZipExtractOptions& options = *request.options;
-    RunState ownState;
-    RunState& state = request.state ? *request.state : ownState;
-    const Mode mode = request.mode;
-    const auto fail = [&](ExtractError error) {
-        if (!result.failure) {
-            result.failure = error;
-            result.error = DescribeError(error);
-        }
-        result.failures.push_back(DescribeError(error));
-    };
-    std::optional<SharedArchive> file;
-    try {
-        file.emplace(request.archive);
-    } catch (const LayerFailure& failure) {
-        fail(failure.Error());
-        return result;
-    }
-    ZipIndex index;
-    if (std::string error = ReadZipIndex(file->File(), request.archive, index); !error.empty()) {
-        result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
-        result.error = error;
-        return result;
-    }
-    result.warnings = index.warnings;
-    std::vector<bool> duplicate;
-    const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
-    std::uint64_t total = 0;
-    for (const ZipEntryInfo& e : index.entries) {
-        total += e.uncompressedSize;
-    }
-    std::uint64_t done = 0;
+// Entries whose packed and plain data together stay below this are decoded on the reading
+// thread: for them a handoff to a helper thread costs more than the work. Bigger ones are
+// shared out to the helper threads.
+constexpr std::uint64_t kInlineLimit = 1u << 20;
 
-    std::string currentPassword = request.password ? *request.password : std::string();
-    WorkerPool pool(WorkerPool::DefaultThreads(0));
+// One run over one archive: the central directory is walked in order, each entry is
+// checked (name, clash, method, password) and planned, and its data is decoded into the
+// checked sink; results are taken in entry order, so failures and progress keep it.
+class Extraction {
+public:
+    explicit Extraction(const ExtractRequest& request)
+        : m_request(request), m_options(*request.options), m_state(request.state ? *request.state : m_ownState),
+          m_password(request.password ? *request.password : std::string())
+    {}
+
+    ZipExtractResult Run()
+    {
+        if (!OpenArchive()) return std::move(m_result);
+        for (std::size_t i = 0; i < m_index.entries.size() && !m_stop; ++i) {
+            if (m_options.cancel && m_options.cancel->load()) {
+                Fail({ErrorKind::Cancelled, {}, 0, {}});
+                break;
+            }
+            ExtractEntry(i);
+        }
+        while (!m_pending.empty())
+            FinishOne();
+        if (m_request.mode == Mode::Verify && m_request.sources) CompareWithSources();
+        if (!m_request.state) ApplyFolderModes(m_state);
+        m_result.ok = !m_result.failure;
+        return std::move(m_result);
+    }
+
+private:
     struct Pending {
         std::size_t index;
-        std::future<JobResult> future;
+        std::optional<JobResult> done; // decoded on the reading thread
+        std::future<JobResult> future; // or still on a helper thread
         std::string relative;
-        bool directory = false;
     };
-    std::deque<Pending> pending;
-    // Verify: output path -> crc, size (folders with size ~0)
-    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified;
-    constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
-    const auto finishOne = [&] {
-        Pending item = std::move(pending.front());
-        pending.pop_front();
-        JobResult r = item.future.get();
-        const ZipEntryInfo& e = index.entries[item.index];
-        if (!r.error) {
-            ++result.entriesPassed;
-            if (mode == Mode::Verify) {
-                verified[item.relative] = {r.crc, r.size};
-            } else {
-                ++result.filesWritten;
-            }
+    static constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
+
+    void Fail(const ExtractError& error)
+    {
+        if (!m_result.failure) {
+            m_result.failure = error;
+            m_result.error = DescribeError(error);
+        }
+        m_result.failures.push_back(DescribeError(error));
+    }
+
+    bool OpenArchive()
+    {
+        if (m_request.opened) {
+            m_archive = m_request.opened;
         } else {
-            ExtractError error = *r.error;
-            if (error.path.empty()) error.path = e.name;
-            fail(error);
+            try {
+                m_ownArchive.emplace(m_request.archive);
+            } catch (const LayerFailure& failure) {
+                Fail(failure.Error());
+                return false;
+            }
+            m_archive = &*m_ownArchive;
         }
-        done += e.uncompressedSize;
-        if (options.progress) {
-            options.progress(done, total);
+        if (std::string error = ReadZipIndex(m_archive->File(), m_request.archive, m_index); !error.empty()) {
+            m_result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
+            m_result.error = error;
+            return false;
         }
-    };
-    bool stop = false;
-    for (std::size_t i = 0; i < index.entries.size() && !stop; ++i) {
-        if (options.cancel && options.cancel->load()) {
-            fail({ErrorKind::Cancelled, {}, 0, {}});
-            break;
-        }
-        const ZipEntryInfo& e = index.entries[i];
+        m_result.warnings = m_index.warnings;
+        m_next = NextOffsets(m_index, m_duplicate);
+        for (const ZipEntryInfo& e : m_index.entries)
+            m_total += e.uncompressedSize;
+        return true;
+    }
+
+    void ExtractEntry(std::size_t i)
+    {
+        std::string relative;
+        fs::path output;
+        if (!ClaimOutput(i, relative, output)) return;
+        EntryJob job;
+        if (!PlanJob(i, output, job)) return;
+        Dispatch(i, std::move(job), std::move(relative));
+    }
+
+    // The name rules, the folders and the clash rule: false when the entry is done with
+    // (refused, a folder, or a clash); else the path it is compared under and, unless
+    // only verifying, the path it is written to.
+    bool ClaimOutput(std::size_t i, std::string& relative, fs::path& output)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        const Mode mode = m_request.mode;
         bool isDirectory = false;
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
-        if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
-            result.rejected.push_back(e.name);
-            fail({!safe          ? ErrorKind::UnsafeName
-                  : duplicate[i] ? ErrorKind::Damaged
-                                 : ErrorKind::Link,
-                  e.name, 0, duplicate[i] ? "shares its data with another entry" : ""});
-            continue;
+        if (!safe || IsSymlinkEntry(e) || m_duplicate[i]) {
+            m_result.rejected.push_back(e.name);
+            Fail({!safe            ? ErrorKind::UnsafeName
+                  : m_duplicate[i] ? ErrorKind::Damaged
+                                   : ErrorKind::Link,
+                  e.name, 0, m_duplicate[i] ? "shares its data with another entry" : ""});
+            return false;
         }
-        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && request.flatVerify);
-        if (isDirectory && flat) {
-            continue;
-        }
-        const std::string relative = flat ? fs::path(*safe).filename().string() : *safe;
-        const FileMode recorded = RecordedMode(e);
-        fs::path output;
-        if (mode != Mode::Verify) {
-            const fs::path rel(relative);
+        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && m_request.flatVerify);
+        if (isDirectory && flat) return false;
+        relative = flat ? fs::path(*safe).filename().string() : *safe;
+        if (mode == Mode::Verify) {
             if (isDirectory) {
-                if (auto error = MakeFolders(request.target, rel, state.createdFolders)) {
-                    fail(*error);
-                } else if (recorded) {
-                    state.folderModes.push_back({request.target / rel, *recorded});
+                if (!m_verified.emplace(relative, std::make_pair(0u, kFolderMark)).second) {
+                    Fail({ErrorKind::Clash, relative, 0, {}});
                 }
-                continue;
+                return false;
             }
-            if (!flat) {
-                if (auto error = MakeFolders(request.target, rel.parent_path(), state.createdFolders)) {
-                    fail(*error);
-                    continue;
-                }
+            if (!m_state.claimed.insert(relative).second) {
+                Fail({ErrorKind::Clash, e.name, 0, {}});
+                return false;
             }
-            output = request.target / rel;
-        } else if (isDirectory) {
-            if (!verified.emplace(relative, std::make_pair(0u, kFolderMark)).second) {
-                fail({ErrorKind::Clash, relative, 0, {}});
-            }
-            continue;
+            return true;
         }
+        const fs::path rel(relative);
+        if (isDirectory) {
+            if (auto error = MakeFolders(m_request.target, rel, m_state)) {
+                Fail(*error);
+            } else if (const FileMode recorded = RecordedMode(e)) {
+                m_state.folderModes.push_back({m_request.target / rel, *recorded});
+            }
+            return false;
+        }
+        if (!flat) {
+            if (auto error = MakeFolders(m_request.target, rel.parent_path(), m_state)) {
+                Fail(*error);
+                return false;
+            }
+        }
+        output = m_request.target / rel;
         // The clash rule: no output path is written twice in one run.
-        const std::string claim = mode == Mode::Verify ? relative : output.string();
-        if (!state.claimed.insert(claim).second) {
-            fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : output.string(), 0, {}});
-            continue;
+        if (!m_state.claimed.insert(output.string()).second) {
+            Fail({ErrorKind::Clash, output.string(), 0, {}});
+            return false;
         }
+        return true;
+    }
+
+    // The method, the data's place and the cipher of entry i; false when the entry fails.
+    bool PlanJob(std::size_t i, const fs::path& output, EntryJob& job)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
         // An AES entry names its real method in its 0x9901 field.
         std::optional<AesExtraField> aes;
         if (e.method == zipmethod::kAes) {
             aes = FindAesExtra(e.extra);
             if (!aes || !e.encrypted) {
-                fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
-                continue;
+                Fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
+                return false;
             }
         }
         if (const std::uint16_t method = aes ? aes->method : e.method; !IsMethodSupported(method)) {
-            fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
-            continue;
+            Fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
+            return false;
         }
-        EntryJob job;
         job.output = output;
         job.crc32 = e.crc32;
         job.plainSize = e.uncompressedSize;
-        job.cancel = options.cancel;
+        job.cancel = m_options.cancel;
         job.commit.time =
-            options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
-        job.commit.mode = recorded;
-        job.commit.notOver = request.archive;
-        if (!output.empty()) {
-            try {
-                CheckOutputSlot(output, job.commit);
-            } catch (const LayerFailure& failure) {
-                fail(failure.Error());
-                continue;
-            }
-        }
+            m_options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
+        job.commit.mode = RecordedMode(e);
+        job.commit.notOver = m_request.notOver.empty() ? m_request.archive : m_request.notOver;
         DataSpan span;
-        if (std::string error = LocateData(*file, index, e, next[i], span); !error.empty()) {
-            fail({ErrorKind::Damaged, e.name, 0, error});
-            continue;
+        if (std::string error = LocateData(*m_archive, m_index, e, m_next[i], span); !error.empty()) {
+            Fail({ErrorKind::Damaged, e.name, 0, error});
+            return false;
         }
-        job.stream.archive = &*file;
+        job.stream.archive = m_archive;
         job.stream.dataOffset = span.start;
         job.stream.dataLength = e.compressedSize;
         job.stream.decoder.method = aes ? aes->method : e.method;
         job.stream.decoder.flags = e.flags;
         job.stream.decoder.plainSize = e.uncompressedSize;
-        if (e.encrypted && aes && request.password) {
-            if (!MatchAesPassword(*file, e, *aes, span.start, options, currentPassword, job.stream.passwordBytes)) {
-                fail({ErrorKind::WrongPassword, e.name, 0, {}});
-                stop = true;
-                continue;
+        if (e.encrypted) return PlanCipher(e, span, aes, job);
+        return true;
+    }
+
+    // Checks the password against the entry's header; a wrong one stops the run.
+    bool PlanCipher(const ZipEntryInfo& e, const DataSpan& span, const std::optional<AesExtraField>& aes, EntryJob& job)
+    {
+        if (!m_request.password) {
+            Fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
+            return false;
+        }
+        if (aes) {
+            if (!MatchAesPassword(*m_archive, e, *aes, span.start, m_options, m_password, job.stream.passwordBytes)) {
+                Fail({ErrorKind::WrongPassword, e.name, 0, {}});
+                m_stop = true;
+                return false;
             }
             job.stream.aesStrength = aes->strength;
             job.checkCrc = aes->version == 1;
-        } else if (e.encrypted) {
-            if (!request.password) {
-                fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
-                continue;
-            }
-            unsigned char header[12];
-            if (e.compressedSize < 12 || !file->ReadAt(span.start, header, 12)) {
-                fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
-                continue;
-            }
-            const unsigned char expected = span.descriptorFlag ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
-                                                               : static_cast<unsigned char>(e.crc32 >> 24);
-            bool matched = false;
-            for (int attempt = 0; attempt <= 3 && !matched; ++attempt) {
-                if (attempt > 0) {
-                    if (options.needPassword && !options.needPassword(currentPassword)) {
-                        break;
-                    }
-                }
-                // The password's Windows-1252 bytes first, then its UTF-8 bytes.
-                const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
-                for (const std::string& bytes : candidates) {
-                    if (TraditionalDecipher::KeyMatches(header, bytes, expected)) {
-                        matched = true;
-                        job.stream.passwordBytes = bytes;
-                        break;
-                    }
-                }
-            }
-            if (!matched) {
-                fail({ErrorKind::WrongPassword, e.name, 0, {}});
-                stop = true;
-                continue;
-            }
-            job.stream.encrypted = true;
-            job.stream.checkByte = expected;
+            return true;
         }
-        pending.push_back({i, pool.Submit([job] { return RunEntryJob(job); }), relative, false});
-        while (pending.size() >= pool.Size() * 2) {
-            finishOne();
+        unsigned char header[12];
+        if (e.compressedSize < 12 || !m_archive->ReadAt(span.start, header, 12)) {
+            Fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
+            return false;
         }
+        const unsigned char expected = span.descriptorFlag ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
+                                                           : static_cast<unsigned char>(e.crc32 >> 24);
+        if (!MatchTraditionalPassword(header, expected, m_options, m_password, job.stream.passwordBytes)) {
+            Fail({ErrorKind::WrongPassword, e.name, 0, {}});
+            m_stop = true;
+            return false;
+        }
+        job.stream.encrypted = true;
+        job.stream.checkByte = expected;
+        return true;
     }
-    while (!pending.empty()) {
-        finishOne();
+
+    // Small entries are decoded here and now; big ones go to a helper thread. At most two
+    // entries per helper wait, so memory stays bounded.
+    void Dispatch(std::size_t i, EntryJob job, std::string relative)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        Pending item{i, std::nullopt, {}, std::move(relative)};
+        if (e.compressedSize + e.uncompressedSize < kInlineLimit) {
+            item.done = RunEntryJob(job);
+        } else {
+            if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
+            item.future = m_pool->Submit([job = std::move(job)] { return RunEntryJob(job); });
+        }
+        m_pending.push_back(std::move(item));
+        const std::size_t limit = m_pool ? m_pool->Size() * 2 : 1;
+        while (!m_pending.empty() && (m_pending.front().done || m_pending.size() >= limit))
+            FinishOne();
     }
-    if (mode == Mode::Verify && request.sources) {
+
+    void FinishOne()
+    {
+        Pending item = std::move(m_pending.front());
+        m_pending.pop_front();
+        const JobResult r = item.done ? std::move(*item.done) : item.future.get();
+        const ZipEntryInfo& e = m_index.entries[item.index];
+        if (!r.error) {
+            ++m_result.entriesPassed;
+            if (m_request.mode == Mode::Verify) {
+                m_verified[item.relative] = {r.crc, r.size};
+            } else {
+                ++m_result.filesWritten;
+            }
+        } else {
+            ExtractError error = *r.error;
+            if (error.path.empty()) error.path = e.name;
+            Fail(error);
+        }
+        m_done += e.uncompressedSize;
+        if (m_options.progress) m_options.progress(m_done, m_total);
+    }
+
+    // Every source must come back at its own path with its own content, and the archive
+    // must hold nothing else.
+    void CompareWithSources()
+    {
         std::size_t expected = 0;
-        for (const ZipSource& source : *request.sources) {
+        for (const ZipSource& source : *m_request.sources) {
             ++expected;
-            auto it = verified.find(source.name);
-            if (it == verified.end() || (it->second.second == kFolderMark) != source.isDirectory) {
+            auto it = m_verified.find(source.name);
+            if (it == m_verified.end() || (it->second.second == kFolderMark) != source.isDirectory) {
                 // The entry does not come back at the path it was written from (a name with
                 // "\" or one that decodes differently), or is missing.
-                fail({ErrorKind::Damaged, source.name, 0, "does not come back from the archive under its own name"});
+                Fail({ErrorKind::Damaged, source.name, 0, "does not come back from the archive under its own name"});
                 continue;
             }
             if (source.isDirectory) continue;
@@ -438,27 +506,47 @@ ZipExtractResult Extract(const ExtractRequest& request)
             std::uint32_t crc = 0;
             std::uint64_t size = 0;
             if (!in.Open(source.path, "rb")) {
-                fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
+                Fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
                 continue;
             }
-            std::vector<unsigned char> buffer(1u << 20);
+            thread_local std::vector<unsigned char> buffer;
+            buffer.resize(1u << 20);
             for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) {
                 crc = Crc32(crc, buffer.data(), n);
                 size += n;
             }
             if (in.Error() || crc != it->second.first || size != it->second.second) {
-                fail({ErrorKind::Damaged, source.name, 0, "differs from its source"});
+                Fail({ErrorKind::Damaged, source.name, 0, "differs from its source"});
             }
         }
-        if (verified.size() != expected) {
-            fail({ErrorKind::Damaged, request.archive.string(), 0, "holds entries that are not in the folder"});
+        if (m_verified.size() != expected) {
+            Fail({ErrorKind::Damaged, m_request.archive.string(), 0, "holds entries that are not in the folder"});
         }
     }
-    if (!request.state) {
-        ApplyFolderModes(state);
-    }
-    result.ok = !result.failure;
-    return result;
+
+    const ExtractRequest& m_request;
+    const ZipExtractOptions& m_options;
+    RunState m_ownState;
+    RunState& m_state;
+    std::string m_password; // the one asked for last
+    ZipExtractResult m_result;
+    std::optional<SharedArchive> m_ownArchive;
+    SharedArchive* m_archive = nullptr;
+    ZipIndex m_index;
+    std::vector<bool> m_duplicate;
+    std::vector<std::uint64_t> m_next;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_done = 0;
+    bool m_stop = false;
+    std::optional<WorkerPool> m_pool;
+    std::deque<Pending> m_pending;
+    // Verify: output path -> CRC-32 and size (folders: kFolderMark)
+    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> m_verified;
+};
+
+ZipExtractResult Extract(const ExtractRequest& request)
+{
+    return Extraction(request).Run();
 }
 
 } // namespace
