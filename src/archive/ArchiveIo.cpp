@@ -191,22 +191,31 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos)
     if (!IsValidDate(parts.year, parts.month, parts.day) || !IsValidTime(parts.hour, parts.minute, parts.second, 0)) {
         return std::nullopt;
     }
-    std::tm local{};
-    local.tm_year = parts.year - 1900;
-    local.tm_mon = parts.month - 1;
-    local.tm_mday = parts.day;
-    local.tm_hour = parts.hour;
-    local.tm_min = parts.minute;
-    local.tm_sec = parts.second;
-    local.tm_isdst = -1;
-    std::time_t t;
-    {
-        std::lock_guard lock(g_timeMutex);
-        t = std::mktime(&local);
+    // The local offset changes only at whole hours (daylight saving time, zone changes), so
+    // one conversion per hour serves every entry of that hour: mktime looks at the zone
+    // file on every call, which would cost a system call per entry.
+    thread_local std::uint32_t cachedHour = 0;
+    thread_local std::time_t cachedStart = 0;
+    const std::uint32_t hour = dos >> 11; // date and hour
+    if (hour != cachedHour || cachedHour == 0) {
+        std::tm local{};
+        local.tm_year = parts.year - 1900;
+        local.tm_mon = parts.month - 1;
+        local.tm_mday = parts.day;
+        local.tm_hour = parts.hour;
+        local.tm_isdst = -1;
+        std::time_t start;
+        {
+            std::lock_guard lock(g_timeMutex);
+            start = std::mktime(&local);
+        }
+        if (start == static_cast<std::time_t>(-1)) {
+            return std::nullopt;
+        }
+        cachedHour = hour;
+        cachedStart = start;
     }
-    if (t == static_cast<std::time_t>(-1)) {
-        return std::nullopt;
-    }
+    const std::time_t t = cachedStart + parts.minute * 60 + parts.second;
     const auto sys = std::chrono::system_clock::from_time_t(t);
     return std::chrono::file_clock::from_sys(sys);
 }

@@ -341,7 +341,7 @@ std::unique_ptr<UnnamedFile> CheckedSink::TakeUnnamed()
 void CheckedSink::CommitUnnamed(const CommitRules& rules)
 {
     FlushBuffer();
-    const unsigned mode = rules.mode ? (*rules.mode & 0777u) : NewFileMode();
+    const unsigned mode = (rules.mode ? *rules.mode : rules.newFileMode ? *rules.newFileMode : NewFileMode()) & 0777u;
     if (!m_unnamed->SetModeAndTime(mode, rules.time)) {
         throw LayerFailure(ErrorKind::Io, "Setting the permissions of", m_output.string(), errno);
     }

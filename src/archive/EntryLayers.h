@@ -211,6 +211,8 @@ public:
     struct CommitRules {
         std::optional<std::filesystem::file_time_type> time;
         FileMode mode; // nullopt: the default mode of new files
+        // That default when the caller has read it already (once per run, not per file).
+        FileMode newFileMode;
         // Never put in place over this file (compared by device and inode).
         std::filesystem::path notOver;
         // Refuse to replace a read-only file, a link or anything not a regular file.

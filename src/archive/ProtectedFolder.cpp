@@ -341,6 +341,16 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         const fs::path nested = nestedFolder / (name + ".zip");
         if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
             return r;
+        // The subfolder's archive is as private as the subfolder: its read and write bits
+        // (execute has no meaning for the archive), recorded in the inner archive and
+        // restored with it.
+        std::error_code modeError;
+        const fs::perms folderPerms = fs::status(folder / name, modeError).permissions();
+        if (!modeError && folderPerms != fs::perms::unknown) {
+            const fs::perms readWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                                        fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
+            fs::permissions(nested, (folderPerms & readWrite) | fs::perms::owner_read, modeError);
+        }
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / "folder.zip";

@@ -10,6 +10,7 @@
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "platform/UnnamedFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -76,7 +77,8 @@ struct EntryJob {
     bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
     std::uint32_t crc32 = 0;
     std::uint64_t plainSize = 0;
-    fs::path output; // empty: only verify
+    fs::path output;          // empty: only verify
+    bool keepUnnamed = false; // the checked data stays in an unnamed file in output's folder
     CheckedSink::CommitRules commit;
     CancelFlag cancel = nullptr;
 };
@@ -85,6 +87,7 @@ struct JobResult {
     std::optional<ExtractError> error;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
+    std::unique_ptr<UnnamedFile> unnamed; // EntryJob::keepUnnamed
 };
 
 // One entry through its layers into the checked sink.
@@ -93,11 +96,15 @@ JobResult RunEntryJob(const EntryJob& job)
     JobResult result;
     try {
         std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
-        CheckedSink sink(job.output);
+        CheckedSink sink(job.output, job.keepUnnamed ? CheckedSink::Keep::Unnamed : CheckedSink::Keep::Named);
         sink.SetLimit(job.plainSize);
         sink.Pump(*source, job.cancel);
         sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
-        sink.Commit(job.commit);
+        if (job.keepUnnamed) {
+            result.unnamed = sink.TakeUnnamed();
+        } else {
+            sink.Commit(job.commit);
+        }
         result.crc = sink.Crc();
         result.size = sink.Count();
     } catch (const LayerFailure& failure) {
@@ -214,6 +221,10 @@ struct ExtractRequest {
     const ZipExtractOptions* options = nullptr;
     const std::vector<ZipSource>* sources = nullptr;
     RunState* state = nullptr;
+    // When given: a file entry that extracts to keptName is checked but not given a name;
+    // its unnamed file is handed over here.
+    std::unique_ptr<UnnamedFile>* kept = nullptr;
+    std::string keptName;
 };
 
 // Applies the recorded modes of the folders this run created, deepest first, so a folder
@@ -313,6 +324,7 @@ private:
         if (!ClaimOutput(i, relative, output)) return;
         EntryJob job;
         if (!PlanJob(i, output, job)) return;
+        job.keepUnnamed = m_request.kept && relative == m_request.keptName;
         Dispatch(i, std::move(job), std::move(relative));
     }
 
@@ -397,6 +409,10 @@ private:
         job.commit.time =
             m_options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
         job.commit.mode = RecordedMode(e);
+        if (!job.commit.mode && !output.empty()) {
+            if (!m_newFileMode) m_newFileMode = NewFileMode();
+            job.commit.newFileMode = m_newFileMode;
+        }
         job.commit.notOver = m_request.notOver.empty() ? m_request.archive : m_request.notOver;
         DataSpan span;
         if (std::string error = LocateData(*m_archive, m_index, e, m_next[i], span); !error.empty()) {
@@ -469,11 +485,13 @@ private:
     {
         Pending item = std::move(m_pending.front());
         m_pending.pop_front();
-        const JobResult r = item.done ? std::move(*item.done) : item.future.get();
+        JobResult r = item.done ? std::move(*item.done) : item.future.get();
         const ZipEntryInfo& e = m_index.entries[item.index];
         if (!r.error) {
             ++m_result.entriesPassed;
-            if (m_request.mode == Mode::Verify) {
+            if (r.unnamed) {
+                *m_request.kept = std::move(r.unnamed);
+            } else if (m_request.mode == Mode::Verify) {
                 m_verified[item.relative] = {r.crc, r.size};
             } else {
                 ++m_result.filesWritten;
@@ -538,6 +556,7 @@ private:
     std::uint64_t m_total = 0;
     std::uint64_t m_done = 0;
     bool m_stop = false;
+    FileMode m_newFileMode; // read once per run, when an entry records no mode
     std::optional<WorkerPool> m_pool;
     std::deque<Pending> m_pending;
     // Verify: output path -> CRC-32 and size (folders: kFolderMark)
@@ -623,85 +642,266 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
     return Extract(request);
 }
 
-ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
-                                  const ZipExtractOptions& options)
+namespace {
+
+constexpr const char* kInnerName = "folder.zip";
+constexpr const char* kRestorePrefix = ".velmora-restore-";
+// Inside a restore's work folder: the marker that says the folder is ours, and the folder
+// the outer archive's files are extracted into.
+constexpr const char* kRestoreMarker = "owner";
+constexpr const char* kRestoreFiles = "files";
+constexpr const char* kRestoreMarkerText = "work folder of a protected-folder restore\n";
+
+bool IsRealFolder(const fs::path& path)
 {
     std::error_code ec;
-    const bool targetExisted = fs::is_directory(target, ec);
-    if (!targetExisted) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+    return fs::is_directory(fs::symlink_status(path, ec));
+}
+
+bool IsRealFile(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
+// A work folder left by a restore that was killed part way: named by us, and either empty
+// (killed before the marker was written) or holding the marker with its text and nothing
+// but the flat files a restore extracts.
+bool IsStaleRestoreFolder(const fs::path& folder)
+{
+    const std::string name = folder.filename().string();
+    const std::string prefix = kRestorePrefix;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+    if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    if (!IsRealFolder(folder)) return false;
+    std::error_code ec;
+    bool marked = false;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string part = it->path().filename().string();
+        if (part == kRestoreMarker && IsRealFile(it->path())) {
+            StdFile marker;
+            char text[64] = {};
+            marked = marker.Open(it->path(), "rb") && marker.Read(text, sizeof text - 1) > 0 &&
+                     std::string(text) == kRestoreMarkerText;
+            if (!marked) return false;
+        } else if (part == kRestoreFiles && IsRealFolder(it->path())) {
+            for (fs::directory_iterator file(it->path(), ec); !ec && file != end; file.increment(ec)) {
+                if (!IsRealFile(file->path())) return false;
+            }
+        } else {
+            return false;
         }
     }
-    const auto dropTargetIfNew = [&] {
+    if (ec) return false;
+    return marked || fs::is_empty(folder, ec);
+}
+
+void RemoveStaleRestoreFolders(const fs::path& target)
+{
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsStaleRestoreFolder(it->path())) stale.push_back(it->path());
+    }
+    for (const fs::path& folder : stale)
+        fs::remove_all(folder, ec);
+}
+
+// What both ways of restoring share.
+struct RestoreContext {
+    fs::path archive;
+    fs::path target;
+    std::string password;
+    const ZipExtractOptions* options = nullptr;
+    bool targetExisted = true;
+
+    void DropTargetIfNew() const
+    {
         std::error_code ignored;
         if (!targetExisted && fs::is_empty(target, ignored)) fs::remove(target, ignored);
-    };
-    // The outer archive goes into a folder of our own inside the target first: nothing of
-    // the target changes before the password has proved right and the data checked.
-    fs::path staging;
+    }
+    // The outer archive is the first half of the progress, the inner one the second.
+    ZipExtractOptions FirstHalf() const
+    {
+        ZipExtractOptions half = *options;
+        if (options->progress) {
+            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
+                progress(done, total * 2);
+            };
+        }
+        return half;
+    }
+    ZipExtractOptions SecondHalf() const
+    {
+        ZipExtractOptions half = *options;
+        if (options->progress) {
+            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
+                progress(total + done, total * 2);
+            };
+        }
+        return half;
+    }
+};
+
+ZipExtractResult Failed(ExtractError error)
+{
+    ZipExtractResult result;
+    result.error = DescribeError(error);
+    result.failures.push_back(result.error);
+    result.failure = std::move(error);
+    return result;
+}
+
+// True when the archive has the protected form: one file, which extracts to folder.zip.
+bool HoldsOnlyTheInnerArchive(const ZipIndex& index)
+{
+    int files = 0;
+    bool inner = false;
+    for (const ZipEntryInfo& e : index.entries) {
+        bool isDirectory = false;
+        const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
+        if (!safe || IsSymlinkEntry(e)) return false;
+        if (isDirectory) continue;
+        ++files;
+        inner = fs::path(*safe).filename() == kInnerName;
+    }
+    return files == 1 && inner;
+}
+
+// The protected form, where the file system keeps unnamed files: the inner archive is
+// decrypted into an unnamed file in the target, checked, and read from there through the
+// same handle. It never gets a name, so nothing but its entries can reach the target,
+// and a killed run leaves nothing behind. nullopt: the archive has another form or the
+// file system no unnamed files; the work folder serves then.
+std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext& c)
+{
+    std::optional<SharedArchive> outerFile;
+    try {
+        outerFile.emplace(c.archive);
+    } catch (const LayerFailure&) {
+        return std::nullopt; // reported by the general way
+    }
+    ZipIndex index;
+    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index)) {
+        return std::nullopt;
+    }
+    if (!CreateUnnamedFile(c.target)) return std::nullopt;
+
+    std::unique_ptr<UnnamedFile> inner;
+    const ZipExtractOptions first = c.FirstHalf();
+    RunState outerState;
+    ExtractRequest outerRequest;
+    outerRequest.archive = c.archive;
+    outerRequest.opened = &*outerFile;
+    outerRequest.target = c.target;
+    outerRequest.mode = Mode::Flatten;
+    outerRequest.password = &c.password;
+    outerRequest.options = &first;
+    outerRequest.state = &outerState;
+    outerRequest.kept = &inner;
+    outerRequest.keptName = kInnerName;
+    ZipExtractResult outer = Extract(outerRequest);
+    if (!outer.ok) {
+        c.DropTargetIfNew();
+        return outer;
+    }
+    const fs::path innerPath = c.target / kInnerName; // named in messages only
+    std::FILE* handle = inner ? inner->OpenForReading() : nullptr;
+    if (!handle) return Failed({ErrorKind::Io, innerPath.string(), inner ? errno : 0, "Reading"});
+    StdFile innerHandle;
+    innerHandle.Adopt(handle);
+    SharedArchive innerArchive(std::move(innerHandle), innerPath);
+
+    const ZipExtractOptions second = c.SecondHalf();
+    RunState state;
+    ExtractRequest innerRequest;
+    innerRequest.archive = innerPath;
+    innerRequest.opened = &innerArchive;
+    innerRequest.notOver = c.archive;
+    innerRequest.target = c.target;
+    innerRequest.mode = Mode::Flatten;
+    innerRequest.password = &c.password;
+    innerRequest.options = &second;
+    innerRequest.state = &state;
+    ZipExtractResult result = Extract(innerRequest);
+    ApplyFolderModes(state);
+    return result;
+}
+
+// Any other form, or a file system without unnamed files: the outer archive goes into a
+// work folder of our own inside the target first, so nothing of the target changes
+// before the password has proved right and the data is checked.
+ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
+{
+    std::error_code ec;
+    fs::path work;
     {
         std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 50 && staging.empty(); ++attempt) {
-            const fs::path candidate = target / (".velmora-restore-" + std::to_string(generator() % 1000000007u));
-            if (fs::create_directory(candidate, ec)) staging = candidate;
+        for (int attempt = 0; attempt < 50 && work.empty(); ++attempt) {
+            const fs::path candidate = c.target / (kRestorePrefix + std::to_string(generator() % 1000000007u));
+            if (fs::create_directory(candidate, ec)) work = candidate;
         }
     }
-    if (staging.empty()) {
-        dropTargetIfNew();
-        ZipExtractResult result;
-        result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating a work folder in"};
-        result.error = DescribeError(*result.failure);
-        return result;
+    if (work.empty()) {
+        c.DropTargetIfNew();
+        return Failed({ErrorKind::Io, c.target.string(), ec.value(), "Creating a work folder in"});
     }
-    struct StagingGuard {
+    struct WorkGuard {
         fs::path path;
-        ~StagingGuard()
+        ~WorkGuard()
         {
             std::error_code ignored;
             fs::remove_all(path, ignored);
         }
-    } guard{staging};
-
-    const std::string trimmed(TrimBlanks(password));
-    ZipExtractOptions half = options;
-    if (options.progress) {
-        half.progress = [&options](std::uint64_t done, std::uint64_t total) { options.progress(done, total * 2); };
+    } guard{work};
+    // The marker lets a later restore remove the folder when this one is killed.
+    const fs::path staging = work / kRestoreFiles;
+    {
+        StdFile marker;
+        const std::string text = kRestoreMarkerText;
+        if (!marker.Open(work / kRestoreMarker, "wb") || !marker.Write(text.data(), text.size()) || !marker.Close() ||
+            !fs::create_directory(staging, ec)) {
+            const int error = ec ? ec.value() : errno;
+            fs::remove_all(work, ec);
+            guard.path.clear();
+            c.DropTargetIfNew();
+            return Failed({ErrorKind::Io, c.target.string(), error, "Creating a work folder in"});
+        }
     }
+
+    const ZipExtractOptions first = c.FirstHalf();
     RunState outerState;
     ExtractRequest outerRequest;
-    outerRequest.archive = archive;
+    outerRequest.archive = c.archive;
     outerRequest.target = staging;
     outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &trimmed;
-    outerRequest.options = &half;
+    outerRequest.password = &c.password;
+    outerRequest.options = &first;
     outerRequest.state = &outerState;
     ZipExtractResult outer = Extract(outerRequest);
     if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
-        fs::remove_all(staging, ec);
+        fs::remove_all(work, ec);
         guard.path.clear();
-        dropTargetIfNew();
+        c.DropTargetIfNew();
         return outer;
     }
 
     RunState state;
     ZipExtractResult result = outer;
-    const fs::path inner = staging / "folder.zip";
+    const fs::path inner = staging / kInnerName;
     bool innerUnpacked = false;
-    if (outer.ok && fs::is_regular_file(fs::symlink_status(inner, ec))) {
+    if (outer.ok && IsRealFile(inner)) {
         // Written by this run from the archive and checked: the plain archive is unpacked
         // into the target and then removed.
-        ZipExtractOptions second = options;
-        if (options.progress) {
-            second.progress = [&options](std::uint64_t done, std::uint64_t total) {
-                options.progress(total + done, total * 2);
-            };
-        }
+        const ZipExtractOptions second = c.SecondHalf();
         ExtractRequest innerRequest;
         innerRequest.archive = inner;
-        innerRequest.target = target;
+        innerRequest.target = c.target;
         innerRequest.mode = Mode::Flatten;
-        innerRequest.password = &trimmed;
+        innerRequest.password = &c.password;
         innerRequest.options = &second;
         innerRequest.state = &state;
         result = Extract(innerRequest);
@@ -718,13 +918,13 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     }
     std::sort(staged.begin(), staged.end());
     for (const fs::path& from : staged) {
-        const fs::path to = target / from.filename();
+        const fs::path to = c.target / from.filename();
         try {
             if (!state.claimed.insert(to.string()).second) {
                 throw LayerFailure(ErrorKind::Clash, {}, to.string());
             }
             CheckedSink::CommitRules rules;
-            rules.notOver = archive;
+            rules.notOver = c.archive;
             CheckOutputSlot(to, rules);
             std::error_code moveError;
             fs::rename(from, to, moveError);
@@ -740,6 +940,29 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     if (!innerUnpacked) result.filesWritten = outer.filesWritten;
     ApplyFolderModes(state);
     return result;
+}
+
+} // namespace
+
+ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
+                                  const ZipExtractOptions& options)
+{
+    std::error_code ec;
+    RestoreContext context;
+    context.archive = archive;
+    context.target = target;
+    context.password = std::string(TrimBlanks(password));
+    context.options = &options;
+    context.targetExisted = fs::is_directory(target, ec);
+    if (!context.targetExisted) {
+        if (!fs::create_directory(target, ec) && ec) {
+            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+        }
+    } else {
+        RemoveStaleRestoreFolders(target);
+    }
+    if (std::optional<ZipExtractResult> result = RestoreThroughUnnamedInner(context)) return std::move(*result);
+    return RestoreThroughWorkFolder(context);
 }
 
 ZipExtractResult VerifyZipArchive(const fs::path& archive, std::string_view password,

@@ -34,8 +34,8 @@ public:
 // with errno set when that fails or is not offered there.
 std::unique_ptr<UnnamedFile> CreateUnnamedFile(const std::filesystem::path& folder);
 
-// The permission bits a new file gets from this process (0666 less its file mode
-// creation mask; 0600 when the mask cannot be read).
+// The permission bits a new file gets from this process now (0666 less its file mode
+// creation mask; 0600 when the mask cannot be read). Reads the mask each time.
 unsigned NewFileMode();
 
 } // namespace velmora

@@ -108,8 +108,7 @@ std::unique_ptr<UnnamedFile> CreateUnnamedFile(const std::filesystem::path& fold
 
 unsigned NewFileMode()
 {
-    static const unsigned mode = ReadNewFileMode();
-    return mode;
+    return ReadNewFileMode();
 }
 
 } // namespace velmora
