@@ -6,15 +6,17 @@
 #   bench/archive.sh [BUILD_DIR]      (default: build)
 # Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
 # separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big, and the method
-# cases m-deflate64 m-bzip2 m-lzma m-xz m-aes256, which extract an archive of the flat folder
-# made by 7zz with that method against `7zz x`), CORPUS_READY=1 to skip the corpus check.
+# cases m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256, which extract an archive of
+# the flat folder made by 7zz with that method against `7zz x`; 7zz writes no Zstandard
+# entries, so m-zstd's archive is made by the zstd tool in a zipfile container), CORPUS_READY=1
+# to skip the corpus check. Every method case line ends with the load average at its end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli="$PWD/$build/bin/velmora-cli"
 corpus=${CORPUS:-/tmp/velmora-bench}
 runs=${RUNS:-5}
-cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big m-deflate64 m-bzip2 m-lzma m-xz m-aes256"}
+cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256"}
 work="$corpus/work"
 pw="bench-Pass7"
 
@@ -128,15 +130,23 @@ for c in $cases; do
     bzip2) extra="-mm=BZip2" ;;
     lzma) extra="-mm=LZMA" ;;
     xz) extra="-mm=XZ" ;;
+    zstd) extra="" ;;
+    ppmd) extra="-mm=PPMd" ;;
     aes256) extra="-mm=Deflate -mem=AES256 -p$pw"; ours_pw="--password '$pw'"; peer_pw="-p'$pw'" ;;
     *) echo "unknown case $c" >&2; exit 2 ;;
     esac
     archive="$work/7z-$method.zip"
-    [ -f "$archive" ] || (cd "$flat" && 7zz a -tzip $extra "$archive" ./* >/dev/null)
+    if [ ! -f "$archive" ]; then
+      if [ "$method" = zstd ]; then
+        python3 bench/zstd_zip.py "$flat" "$archive"
+      else
+        (cd "$flat" && 7zz a -tzip $extra "$archive" ./* >/dev/null)
+      fi
+    fi
     run_case "$c" "rm -rf '$work/ox'" "'$cli' unzip '$archive' '$work/ox' $ours_pw" \
       "rm -rf '$work/px'" "7zz x -y $peer_pw -o'$work/px' '$archive'"
     diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
-    report "$c" "$c-ours" "$c-peer" "$check"
+    report "$c" "$c-ours" "$c-peer" "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
     rm -rf "$work/ox" "$work/px"
     ;;
   esac

@@ -87,6 +87,50 @@ def main():
                            capture_output=True)
     # A Deflate64 bomb: a fixed block of long matches declared as tiny.
     write("bad_deflate64_bomb", 0, 10, open(os.path.join(OUT, "ok_deflate64"), "rb").read()[4:])
+    ppmd_seeds()
+
+
+def ppmd_seeds():
+    """Seeds of fuzz_ppmd (3-byte declared size, then the entry's data) made by 7zz with a
+    1-4 MiB model, so the model fills up and is restarted or cut back, and a small PPMd
+    archive for fuzz_unzip."""
+    out = os.path.join(HERE, "corpus", "ppmd")
+    os.makedirs(out, exist_ok=True)
+    rng = random.Random(12)
+    words = [b"model ", b"order ", b"context\n", b"escape, ", b"symbol; "]
+    plain = b"".join(rng.choice(words) for _ in range(50000))
+    plain += bytes(rng.randrange(256) for _ in range(2000)) + plain[1000:60000]
+    n = len(plain)
+
+    def put(name, declared, data):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(bytes([declared & 0xFF, (declared >> 8) & 0xFF, (declared >> 16) & 0x0F]) + data)
+
+    with tempfile.TemporaryDirectory() as tmp:
+        src = os.path.join(tmp, "s.txt")
+        open(src, "wb").write(plain)
+        made = {}
+        for name, options in [("restart_o6", ["-mx=5", "-mm=PPMd:mem=1m:o=6"]),
+                              ("cutoff_o16", ["-mx=9", "-mm=PPMd:mem=1m:o=16"]),
+                              ("cutoff_o2", ["-mx=9", "-mm=PPMd:mem=2m:o=2"]),
+                              ("restart_4m", ["-mx=5", "-mm=PPMd:mem=4m:o=8"])]:
+            archive = os.path.join(tmp, name + ".zip")
+            subprocess.run(["7zz", "a", "-tzip"] + options + [archive, src], check=True, capture_output=True)
+            made[name] = entry_data(archive, "s.txt")
+            put("ok_ppmd_" + name, n, made[name])
+        data = made["restart_o6"]
+        put("bad_ppmd_truncated", n, data[:len(data) // 2])
+        put("bad_ppmd_declared_short", n - 1, data)
+        put("bad_ppmd_declared_long", n + 1, data)
+        put("bad_ppmd_freeze", n, bytes([data[0], data[1] & 0x0F | 0x20]) + data[2:])
+        put("bad_ppmd_order1", n, bytes([data[0] & 0xF0, data[1]]) + data[2:])
+        put("bad_ppmd_empty", 0, b"")
+        small = os.path.join(tmp, "small.txt")
+        open(small, "wb").write(plain[:3000])
+        target = os.path.join(HERE, "corpus", "zip", "ok_method_ppmd.zip")
+        if os.path.exists(target):
+            os.remove(target)
+        subprocess.run(["7zz", "a", "-tzip", "-mm=PPMd:mem=1m", target, small], check=True, capture_output=True)
 
 
 if __name__ == "__main__":

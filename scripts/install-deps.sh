@@ -10,7 +10,7 @@ packages=(
   xvfb xauth imagemagick x11-utils
   fonts-liberation fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
   xdg-utils desktop-file-utils dbus dbus-x11
-  zip unzip 7zip python3 zstd liblnk-utils
+  zip unzip 7zip python3 zstd liblnk-utils libarchive-tools
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
   appstream dpkg-dev psmisc lsof
   samba smbclient wine wine64 util-linux

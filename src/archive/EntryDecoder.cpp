@@ -1,6 +1,7 @@
 #include "archive/EntryDecoder.h"
 
 #include "archive/Deflate64.h"
+#include "archive/PpmdDecoder.h"
 
 #include <zlib.h>
 
@@ -419,6 +420,8 @@ std::unique_ptr<ByteSource> MakeMethodDecoder(std::uint16_t method, std::uint16_
         return std::make_unique<InflateDecoder>(packed, declaredSize);
     case kDeflate64:
         return MakeDeflate64Decoder(packed, declaredSize);
+    case kPpmd:
+        return MakePpmdDecoder(packed, declaredSize);
 #ifdef VELMORA_LIBRARY_METHODS
     case kBzip2:
         return std::make_unique<Bzip2Decoder>(packed, declaredSize);

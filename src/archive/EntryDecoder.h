@@ -1,7 +1,7 @@
 #pragma once
 // The compression methods an entry's data may use, each a pull source of plain bytes
 // reading from a source of packed bytes (the entry's byte range, after any cipher).
-// Stored, deflate, Deflate64, bzip2, LZMA, XZ and Zstandard are read; any other method
+// Stored, deflate, Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd are read; any other method
 // is refused by name before a byte is produced. No decoder ever hands out more than the
 // entry's declared size.
 #include "archive/EntryLayers.h"

@@ -110,7 +110,7 @@ private:
     bool m_ended = false;
 };
 
-// Deflate64, bzip2, LZMA, XZ and Zstandard: the decoders of EntryDecoder.h, holding the
+// Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd: the decoders of EntryDecoder.h, holding the
 // layer they read from and reporting their faults as the layers do.
 class MethodDecoder final : public ByteSource {
 public:
@@ -173,6 +173,7 @@ constexpr DecoderRow kDecoders[] = {
     {zipmethod::kLzma, MakeMethodLayer},
     {zipmethod::kZstd, MakeMethodLayer},
     {zipmethod::kXz, MakeMethodLayer},
+    {zipmethod::kPpmd, MakeMethodLayer},
 };
 
 } // namespace

@@ -19,6 +19,19 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// An archive that stands for a folder is made no more open than the folder: it takes the
+// folder's read and write bits (a private folder gives a private archive), and the
+// owner's own read and write. The mode is recorded in the archive that holds it, so the
+// restore gives it back, and the restored folder can take its mode from it.
+void TakeFolderMode(const fs::path& archive, const fs::path& folder)
+{
+    std::error_code ec;
+    const fs::perms mode = fs::status(folder, ec).permissions();
+    if (ec) return;
+    fs::permissions(archive, (mode & static_cast<fs::perms>(0666)) | fs::perms::owner_read | fs::perms::owner_write,
+                    ec);
+}
+
 bool LessIgnoringCase(const std::string& a, const std::string& b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
@@ -341,20 +354,12 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         const fs::path nested = nestedFolder / (name + ".zip");
         if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
             return r;
-        // The subfolder's archive is as private as the subfolder: its read and write bits
-        // (execute has no meaning for the archive), recorded in the inner archive and
-        // restored with it.
-        std::error_code modeError;
-        const fs::perms folderPerms = fs::status(folder / name, modeError).permissions();
-        if (!modeError && folderPerms != fs::perms::unknown) {
-            const fs::perms readWrite = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
-                                        fs::perms::group_write | fs::perms::others_read | fs::perms::others_write;
-            fs::permissions(nested, (folderPerms & readWrite) | fs::perms::owner_read, modeError);
-        }
+        TakeFolderMode(nested, folder / name);
         innerSources.push_back({nested, name + ".zip", false});
     }
     const fs::path inner = innerFolder / "folder.zip";
     if (ProtectResult r = writeChecked(innerSources, inner, plain, {}, true); r.status != ProtectStatus::Ok) return r;
+    TakeFolderMode(inner, folder);
 
     ZipWriteOptions encrypted = plain;
     encrypted.password = options.password;

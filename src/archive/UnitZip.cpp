@@ -508,10 +508,13 @@ void TFormZip::BitBtn3Click()
                 return Outcome{result.ok, 0, result.error, false};
             },
             [this, zipFolder](const Outcome& outcome) {
-                // A failed gzip extraction shows nothing.
+                // A failure names its cause: without it a kept read-only file of the output
+                // name would look like the extracted one.
                 if (outcome.ok) {
                     ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kUnzipped));
                     ShowFolderAsAdmin(zipFolder);
+                } else {
+                    ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kGunzipFailed) + Q(outcome.error));
                 }
                 EndCommand();
             });
@@ -521,9 +524,11 @@ void TFormZip::BitBtn3Click()
     const std::string target = Edit1->text().toStdString();
     RunInBackground(
         [zipPath, target, password](const auto& progress) {
+            // The cause of a failure is shown below the message, except for a wrong
+            // password, which the message names already.
             if (!password.empty()) {
                 const UnprotectResult result = UnprotectArchive(zipPath, target, password, progress);
-                return Outcome{result.ok, 0, result.error, false};
+                return Outcome{result.ok, 0, result.wrongPassword ? std::string() : result.error, false};
             }
             // A target that cannot be created is reported with the system's text in the
             // standard error box, not as a wrong password.
@@ -535,14 +540,17 @@ void TFormZip::BitBtn3Click()
             ZipExtractOptions options;
             options.progress = progress;
             const ZipExtractResult result = UnZipFile(zipPath, target, options);
-            return Outcome{result.ok, 0, result.error, false};
+            const bool wrongPassword = result.failure && result.failure->kind == archive::ErrorKind::WrongPassword;
+            return Outcome{result.ok, 0, wrongPassword ? std::string() : result.error, false};
         },
         [this, target](const Outcome& outcome) {
             if (outcome.ok) {
                 ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kUnzipped));
                 ShowFolderAsAdmin(Q(target));
             } else {
-                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kUnzipError));
+                QString text = Text(ZipTexts::kUnzipError);
+                if (!outcome.error.empty()) text += QStringLiteral("\n") + Q(outcome.error);
+                ShowMessageDialog(this, DialogKind::Error, text);
             }
             EndCommand();
         });

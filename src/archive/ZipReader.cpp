@@ -755,8 +755,9 @@ ZipExtractResult Failed(ExtractError error)
     return result;
 }
 
-// True when the archive has the protected form: one file, which extracts to folder.zip.
-bool HoldsOnlyTheInnerArchive(const ZipIndex& index)
+// True when the archive has the protected form: one file, which extracts to folder.zip;
+// innerMode is the mode that file records.
+bool HoldsOnlyTheInnerArchive(const ZipIndex& index, FileMode& innerMode)
 {
     int files = 0;
     bool inner = false;
@@ -767,6 +768,7 @@ bool HoldsOnlyTheInnerArchive(const ZipIndex& index)
         if (isDirectory) continue;
         ++files;
         inner = fs::path(*safe).filename() == kInnerName;
+        innerMode = RecordedMode(e);
     }
     return files == 1 && inner;
 }
@@ -785,7 +787,8 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
         return std::nullopt; // reported by the general way
     }
     ZipIndex index;
-    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index)) {
+    FileMode innerMode;
+    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index, innerMode)) {
         return std::nullopt;
     }
     if (!CreateUnnamedFile(c.target)) return std::nullopt;
@@ -817,6 +820,13 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
 
     const ZipExtractOptions second = c.SecondHalf();
     RunState state;
+    if (!c.targetExisted) {
+        // A target made here gets the protected folder's mode, which the inner archive
+        // carries as its read and write bits; each read bit also gives the search bit.
+        const unsigned bits = (innerMode ? *innerMode : NewFileMode()) & 0666u;
+        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(c.target);
+    }
     ExtractRequest innerRequest;
     innerRequest.archive = innerPath;
     innerRequest.opened = &innerArchive;
@@ -882,6 +892,18 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
     outerRequest.options = &first;
     outerRequest.state = &outerState;
     ZipExtractResult outer = Extract(outerRequest);
+    // What failed is named by the path it would have taken in the target, not in the work
+    // folder, which is gone when the user reads the message.
+    const auto inTarget = [&](std::string& text) {
+        const std::string from = staging.string();
+        const std::string to = c.target.string();
+        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+            text.replace(at, from.size(), to);
+    };
+    if (outer.failure) inTarget(outer.failure->path);
+    inTarget(outer.error);
+    for (std::string& text : outer.failures)
+        inTarget(text);
     if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
         fs::remove_all(work, ec);
         guard.path.clear();
@@ -893,12 +915,21 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
     ZipExtractResult result = outer;
     const fs::path inner = staging / kInnerName;
     bool innerUnpacked = false;
-    if (outer.ok && IsRealFile(inner)) {
+    const fs::file_status innerStatus = fs::symlink_status(inner, ec);
+    if (!c.targetExisted && outer.ok && fs::is_regular_file(innerStatus)) {
+        // A target made here gets the protected folder's mode, which the inner archive
+        // carries as its read and write bits; each read bit also gives the search bit.
+        const unsigned bits = static_cast<unsigned>(innerStatus.permissions()) & 0666u;
+        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(c.target);
+    }
+    if (outer.ok && fs::is_regular_file(innerStatus)) {
         // Written by this run from the archive and checked: the plain archive is unpacked
         // into the target and then removed.
         const ZipExtractOptions second = c.SecondHalf();
         ExtractRequest innerRequest;
         innerRequest.archive = inner;
+        innerRequest.notOver = c.archive; // the inner archive lies in the work folder, out of reach
         innerRequest.target = c.target;
         innerRequest.mode = Mode::Flatten;
         innerRequest.password = &c.password;
@@ -907,7 +938,10 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
         result = Extract(innerRequest);
         result.filesWritten += outer.filesWritten - 1;
         innerUnpacked = true;
-        if (!result.ok) return result;
+        if (!result.ok) {
+            ApplyFolderModes(state);
+            return result;
+        }
     }
     // The outer archive's other files (all of them when it held no inner archive) move into
     // the target under the same clash rule.

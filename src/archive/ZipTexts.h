@@ -46,6 +46,9 @@ inline constexpr TextPair kNameNotStorable{
 inline constexpr TextPair kVerifyFailed{
     "The archive did not match the folder when it was read back; the folder was left as it was: ",
     "Das Archiv stimmte beim Zurücklesen nicht mit dem Ordner überein; der Ordner blieb unverändert: "};
+// A gzip file that could not be extracted: no output was written and nothing was replaced.
+inline constexpr TextPair kGunzipFailed{"The gzip file could not be extracted; nothing was changed: ",
+                                        "Die gzip-Datei konnte nicht entpackt werden; nichts wurde verändert: "};
 inline constexpr TextPair kFolderNotRemoved{
     "The protected archive is complete, but the folder could not be removed completely: ",
     "Das geschützte Archiv ist vollständig, aber der Ordner konnte nicht vollständig entfernt werden: "};

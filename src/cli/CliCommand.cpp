@@ -24,7 +24,10 @@ const std::vector<CliCommand>& Commands()
          RunZip},
         {"protect", "protect FOLDER ARCHIVE --password P", "replace a folder by a password-protected archive",
          RunProtect},
-        {"unzip", "unzip ARCHIVE FOLDER [--password P]", "extract a ZIP archive with its folders, encrypted or not",
+        {"unzip", "unzip ARCHIVE FOLDER [--password P]",
+         "extract a ZIP archive with its folders, encrypted or not. Entries may be stored or compressed\n"
+         "      with Deflate, Deflate64, BZip2, LZMA, XZ, Zstandard or PPMd, and encrypted with the traditional\n"
+         "      ZIP encryption or AES",
          RunUnzip},
         {"restore", "restore ARCHIVE FOLDER --password P", "restore a protected folder (its files flat into FOLDER)",
          RunRestore},

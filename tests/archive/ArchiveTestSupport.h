@@ -4,6 +4,7 @@
 #include "platform/IRandomSource.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace velmora::test {
@@ -28,6 +29,30 @@ inline std::uint16_t Le16(const std::string& s, std::size_t at)
 inline std::uint32_t Le32(const std::string& s, std::size_t at)
 {
     return static_cast<std::uint32_t>(Le16(s, at)) | (static_cast<std::uint32_t>(Le16(s, at + 2)) << 16);
+}
+inline void PutLe16(std::string& s, std::size_t at, std::uint16_t v)
+{
+    s[at] = static_cast<char>(v & 0xFF);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+inline void PutLe32(std::string& s, std::size_t at, std::uint32_t v)
+{
+    PutLe16(s, at, static_cast<std::uint16_t>(v & 0xFFFF));
+    PutLe16(s, at + 2, static_cast<std::uint16_t>(v >> 16));
+}
+
+// Calls visit(name, central header offset, local header offset) for each entry of a small
+// archive (no Zip64, no archive comment), so that a test can change one entry's fields.
+inline void ForEachEntry(const std::string& zip,
+                         const std::function<void(const std::string&, std::size_t, std::size_t)>& visit)
+{
+    const std::size_t end = zip.size() - 22;
+    std::size_t at = Le32(zip, end + 16);
+    for (unsigned n = Le16(zip, end + 10); n > 0; --n) {
+        const std::size_t nameLength = Le16(zip, at + 28);
+        visit(zip.substr(at + 46, nameLength), at, Le32(zip, at + 42));
+        at += 46 + nameLength + Le16(zip, at + 30) + Le16(zip, at + 32);
+    }
 }
 
 } // namespace velmora::test

@@ -175,6 +175,21 @@ std::vector<Row> Rows()
          "UT",
          false,
          {{"one.txt", "file 0644 1"}, {"two.txt", "file 0644 2"}, {"folder.zip", "*"}}});
+    rows.push_back(
+        {"a protected file named like the archive beside it does not replace the archive",
+         [](const fs::path& s) {
+             MakeFile(s / "Q3" / "one.txt", "1");
+             MakeFile(s / "Q3" / "folder.zip", "my own file");
+             fs::create_directories(s / "UT");
+             ASSERT_EQ(
+                 Cli({"protect", (s / "Q3").string(), (s / "UT" / "folder.zip").string(), "--password", "pw"}).code, 0);
+         },
+         {"restore", "{S}/UT/folder.zip", "{S}/UT", "--password", "pw"},
+         1,
+         "the archive being read",
+         "UT",
+         false,
+         {{"one.txt", "file 0644 1"}, {"folder.zip", "*"}}});
     rows.push_back({"an entry named like the archive is refused, the others come out",
                     [](const fs::path& s) {
                         fs::create_directories(s / "src");

@@ -133,6 +133,11 @@ TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
         {"7zz", "7z-lzma.zip", "7zz a -tzip -mm=LZMA ../7z-lzma.zip ."},
         {"7zz", "7z-lzma-eos.zip", "7zz a -tzip -mm=LZMA:eos ../7z-lzma-eos.zip ."},
         {"7zz", "7z-xz.zip", "7zz a -tzip -mm=XZ ../7z-xz.zip ."},
+        {"7zz", "7z-ppmd.zip", "7zz a -tzip -mm=PPMd ../7z-ppmd.zip ."},
+        {"7zz", "7z-ppmd-max.zip", "7zz a -tzip -mm=PPMd -mx=9 ../7z-ppmd-max.zip ."},
+        // A model memory smaller than the text, once restarted and once cut back when full.
+        {"7zz", "7z-ppmd-restart.zip", "7zz a -tzip -mm=PPMd:mem=1m:o=16 ../7z-ppmd-restart.zip ."},
+        {"7zz", "7z-ppmd-cutoff.zip", "7zz a -tzip -mx=9 -mm=PPMd:mem=1m:o=2 ../7z-ppmd-cutoff.zip ."},
         {"zip", "infozip-bzip2.zip", "zip -q -r -Z bzip2 ../infozip-bzip2.zip ."},
         {"python3", "python-bzip2.zip", python("python-bzip2.zip", "BZIP2")},
         {"python3", "python-lzma.zip", python("python-lzma.zip", "LZMA")},
@@ -157,11 +162,19 @@ TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
     if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
-    // 7-Zip stores what does not shrink, so noise.bin stays readable beside the PPMd entries.
+    // 7-Zip stores what does not shrink, so noise.bin stays readable; text.txt is marked as
+    // WavPack, which we do not read.
     ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mm=PPMd ../ppmd.zip ."), 0);
-    const ZipExtractResult result = UnZipFile(dir / "ppmd.zip", dir / "out");
+    std::string bytes = ReadFile(dir / "ppmd.zip");
+    test::ForEachEntry(bytes, [&](const std::string& name, std::size_t central, std::size_t local) {
+        if (name != "text.txt") return;
+        test::PutLe16(bytes, central + 10, 97);
+        test::PutLe16(bytes, local + 8, 97);
+    });
+    WriteFile(dir / "wavpack.zip", bytes);
+    const ZipExtractResult result = UnZipFile(dir / "wavpack.zip", dir / "out");
     EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("method 98 (PPMd) is not supported"), std::string::npos) << result.error;
+    EXPECT_NE(result.error.find("method 97 (WavPack) is not supported"), std::string::npos) << result.error;
     EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
     EXPECT_TRUE(ReadFile(dir / "out" / "noise.bin") == ReadFile(base / "noise.bin"));
 }
@@ -172,7 +185,7 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
     for (const char* strength : {"AES128", "AES192", "AES256"}) {
-        for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ"}) {
+        for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ", "PPMd"}) {
             const std::string name = std::string(strength) + "-" + method;
             const fs::path archive = dir / (name + ".zip");
             ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=" + strength + " -mm=" + method +
@@ -191,6 +204,48 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
             EXPECT_EQ(FileCount(wrongOut), 0u) << name;
             EXPECT_FALSE(UnZipFile(archive, dir / ("nopass-" + name)).ok) << name;
         }
+    }
+}
+
+// libarchive's bsdtar writes AE-1 (CRC-32 kept beside the authentication code) for
+// entries of 20 bytes and more, AE-2 for smaller ones.
+TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
+{
+    if (!Have("bsdtar")) GTEST_SKIP() << "bsdtar (libarchive-tools) is missing";
+    TempDir dir;
+    const fs::path base = MakeFolder(dir, true);
+    for (const char* strength : {"aes128", "aes256"}) {
+        const fs::path archive = dir / (std::string(strength) + ".zip");
+        ASSERT_EQ(Shell("cd " + Quote(base) + " && bsdtar --format zip --options zip:encryption=" + strength +
+                        " --passphrase 'K3y pass!' -cf " + Quote(archive) + " text.txt noise.bin tiny.txt sub"),
+                  0)
+            << strength;
+        // The archive really holds AE-1 entries: vendor version 1 in the 0x9901 field.
+        const std::string bytes = ReadFile(archive);
+        unsigned ae1 = 0;
+        test::ForEachEntry(bytes, [&](const std::string&, std::size_t central, std::size_t) {
+            const std::size_t extra = central + 46 + test::Le16(bytes, central + 28);
+            const std::size_t end = extra + test::Le16(bytes, central + 30);
+            for (std::size_t at = extra; at + 4 <= end; at += 4 + test::Le16(bytes, at + 2)) {
+                if (test::Le16(bytes, at) == 0x9901 && test::Le16(bytes, at + 4) == 1) ++ae1;
+            }
+        });
+        EXPECT_GE(ae1, 2u) << strength;
+
+        const fs::path out = dir / (std::string("out-") + strength);
+        ZipExtractOptions options;
+        options.password = "K3y pass!";
+        const ZipExtractResult good = UnZipFile(archive, out, options);
+        EXPECT_TRUE(good.ok) << strength << ": " << good.error;
+        for (const char* name : {"text.txt", "noise.bin", "tiny.txt", "sub/inner.txt"}) {
+            EXPECT_TRUE(ReadFile(base / name) == ReadFile(out / name)) << strength << ": " << name;
+        }
+        const fs::path wrongOut = dir / (std::string("wrong-") + strength);
+        options.password = "K3y pass?";
+        const ZipExtractResult wrong = UnZipFile(archive, wrongOut, options);
+        EXPECT_FALSE(wrong.ok) << strength;
+        EXPECT_NE(wrong.error.find("password"), std::string::npos) << strength << ": " << wrong.error;
+        EXPECT_EQ(FileCount(wrongOut), 0u) << strength;
     }
 }
 

@@ -302,13 +302,17 @@ private slots:
         QVERIFY(!fs::exists(f.dir / "elsewhere"));
         QCOMPARE(f.shell.calls.back().args, (std::vector<std::string>{(f.dir / "in").string() + "/"}));
 
-        // Not a gzip file: nothing is shown after the questions.
+        // Not a gzip file: an error that says so, and nothing is written.
         test::WriteFile(f.dir / "in" / "notes.gz", "plain text");
         f.window->Edit3->setText(f.Path("in/notes.gz"));
-        const std::size_t shown = DialogHook::Shown().size();
+        const std::size_t calls = f.shell.calls.size();
         f.window->ToolButtonDel->click();
         QTRY_VERIFY(!f.window->IsBusy());
-        QCOMPARE(DialogHook::Shown().size(), shown + 1); // only the "unzip to" question
+        QVERIFY2(LastText().startsWith(QStringLiteral("The gzip file could not be extracted; nothing was changed: ")),
+                 qPrintable(LastText()));
+        QCOMPARE(DialogHook::Shown().back().caption, QStringLiteral("Fehler"));
+        QCOMPARE(f.shell.calls.size(), calls);
+        QVERIFY(!fs::exists(f.dir / "in" / "unknown") && !fs::exists(f.dir / "in" / "notes"));
     }
 };
 
