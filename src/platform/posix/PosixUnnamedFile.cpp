@@ -100,6 +100,13 @@ unsigned ReadNewFileMode()
 
 std::unique_ptr<UnnamedFile> CreateUnnamedFile(const std::filesystem::path& folder)
 {
+    // Naming and reopening go through /proc/self/fd; without it the named temporary file
+    // serves (looked at once per process).
+    static const bool procUsable = access("/proc/self/fd", X_OK) == 0;
+    if (!procUsable) {
+        errno = ENOSYS;
+        return nullptr;
+    }
     const char* where = folder.empty() ? "." : folder.c_str();
     const int fd = RetryOnInterrupt([&] { return open(where, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600); });
     if (fd < 0) return nullptr;
