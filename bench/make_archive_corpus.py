@@ -4,7 +4,7 @@
              5 random 10 MB files, 3 highly compressible 20 MB files
   big/big.bin  one 2 GB file of mixed content
   text.gz      a gzip file of about 300 MB (made with gzip -6)
-  small/       20,000 files of 40-60 bytes (the per-entry cost of extraction and restore)
+  small/       20,000 text files of 40-60 bytes (a folder of many small files)
 Usage: make_archive_corpus.py FOLDER   (skips what already exists)"""
 import os
 import random
@@ -77,6 +77,19 @@ def make_flat(root):
     os.rename(tmp, flat)
 
 
+def make_small(root):
+    small = os.path.join(root, "small")
+    if os.path.isdir(small):
+        return
+    tmp = small + ".tmp"
+    os.makedirs(tmp, exist_ok=True)
+    rng = random.Random(18)
+    for i in range(20000):
+        line = " ".join(rng.choices(WORDS, k=12)).encode()
+        write(os.path.join(tmp, "f%05d.txt" % i), line[: rng.randint(40, 60)].ljust(40, b"."))
+    os.rename(tmp, small)
+
+
 def mixed_stream(rng, total, mix=(0.45, 0.75, 0.9)):
     """1 MiB blocks: text, binary, random and runs, drawn from pools (deflate sees 32 KiB).
     mix gives the cumulative shares of text, binary and random blocks; the rest are runs."""
@@ -138,24 +151,10 @@ def make_gz(root):
     os.remove(src)
 
 
-def make_small(root):
-    """20,000 text files of 40-60 bytes in one folder: what a source tree or a mail folder
-    looks like to the archive engine, where the cost per entry dominates."""
-    small = os.path.join(root, "small")
-    if os.path.isdir(small):
-        return
-    tmp = small + ".tmp"
-    os.makedirs(tmp, exist_ok=True)
-    rng = random.Random(4060)
-    for i in range(20000):
-        write(os.path.join(tmp, "s%05d.txt" % i), text_block(rng, rng.randint(40, 60)))
-    os.rename(tmp, small)
-
-
 if __name__ == "__main__":
     root = sys.argv[1]
     os.makedirs(root, exist_ok=True)
     make_flat(root)
+    make_small(root)
     make_big(root)
     make_gz(root)
-    make_small(root)

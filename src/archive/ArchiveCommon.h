@@ -8,8 +8,12 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora {
+
+class IFileAttributes;
+struct FolderEntry;
 
 // Windows attribute bits as stored in ZIP external attributes and used by the selection.
 inline constexpr std::uint32_t kAttrReadOnly = 0x01;
@@ -33,11 +37,32 @@ using CancelFlag = const std::atomic<bool>*;
 // and every file as 0x20 (archive).
 using AttributeReader = std::function<std::optional<std::uint32_t>(const std::filesystem::path&)>;
 
+// Lists a folder's entries with their status and attribute words in one pass (see
+// IFileAttributes::ListFolder); false with error set when the folder cannot be listed.
+// The platform's attribute service fills this; without one the engine walks with
+// std::filesystem and asks the AttributeReader per entry.
+using FolderLister = std::function<bool(const std::filesystem::path& folder, bool followLinks,
+                                        std::vector<FolderEntry>& entries, int& error)>;
+
+// The attribute reader and the folder lister of an attribute service (empty for null).
+AttributeReader AttributeReaderOf(IFileAttributes* service);
+FolderLister FolderListerOf(IFileAttributes* service);
+
+// What the folder walk learnt of a source, so that the writer need not ask again.
+struct ZipSourceStatus {
+    std::uint64_t size = 0;
+    std::filesystem::file_time_type modified{};
+    std::filesystem::perms permissions = std::filesystem::perms::unknown;
+    std::optional<std::uint32_t> attributes = std::nullopt; // as the attribute reader gives it
+};
+
 // One file (or folder, when isDirectory) to enter into an archive.
 struct ZipSource {
     std::filesystem::path path; // where the data is read from
     std::string name;           // entry name in UTF-8, "/" between folder parts
     bool isDirectory = false;
+    // Filled by the folder walk; without it the writer reads the status itself.
+    std::optional<ZipSourceStatus> status = std::nullopt;
 };
 
 // The engine's fallback rule when no attribute reader is given.

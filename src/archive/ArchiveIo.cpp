@@ -35,9 +35,12 @@ std::size_t StdFile::Read(void* data, std::size_t size)
     auto* bytes = static_cast<unsigned char*>(data);
     while (done < size) {
         errno = 0;
-        const std::size_t got = std::fread(bytes + done, 1, size - done, m_file);
+        const std::size_t want = size - done;
+        const std::size_t got = std::fread(bytes + done, 1, want, m_file);
         done += got;
-        if (got == 0) {
+        // fread stops short only at the end of the file or on an error: asking again would
+        // cost one more read call for nothing.
+        if (got < want) {
             if (std::ferror(m_file) && errno == EINTR) {
                 std::clearerr(m_file);
                 continue;
@@ -158,14 +161,17 @@ std::optional<std::uint32_t> UnixToDos(std::int64_t seconds)
 {
     const std::time_t t = static_cast<std::time_t>(seconds);
     std::tm local{};
-    {
-        std::lock_guard lock(g_timeMutex);
-        const std::tm* p = std::localtime(&t);
-        if (!p) {
-            return std::nullopt;
-        }
-        local = *p;
+    // The reentrant forms read the time zone once; std::localtime looks at the zone file
+    // again on every call, which costs a status call per archived file.
+#if defined(_WIN32)
+    if (localtime_s(&local, &t) != 0) {
+        return std::nullopt;
     }
+#else
+    if (localtime_r(&t, &local) == nullptr) {
+        return std::nullopt;
+    }
+#endif
     const int year = local.tm_year + 1900;
     if (year < 1980 || year > 2107) {
         return std::nullopt;

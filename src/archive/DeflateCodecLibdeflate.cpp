@@ -14,8 +14,17 @@ struct CompressorDeleter {
     void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
 };
 
+// Levels are given on zlib's scale. libdeflate's level 5 packs mixed data (text, programs,
+// random data, logs) about 0.3 % smaller than zlib's level 6, the "normal" one, at a sixth
+// less work than its own level 6; the other levels stay as they are.
+int LibdeflateLevel(int level)
+{
+    return level == 6 ? 5 : level;
+}
+
 libdeflate_compressor* CompressorFor(int level)
 {
+    level = LibdeflateLevel(level);
     thread_local std::map<int, std::unique_ptr<libdeflate_compressor, CompressorDeleter>> compressors;
     auto& slot = compressors[level];
     if (!slot) {

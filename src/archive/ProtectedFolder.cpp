@@ -80,10 +80,16 @@ Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
     Snapshot snapshot;
     for (const ZipSource& source : sources) {
         Snapshot::Item item;
-        std::error_code ec;
         item.directory = source.isDirectory;
-        if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
-        item.time = fs::last_write_time(source.path, ec);
+        if (source.status) {
+            // What the walk saw: one status call per entry.
+            if (!source.isDirectory) item.size = source.status->size;
+            item.time = source.status->modified;
+        } else {
+            std::error_code ec;
+            if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
+            item.time = fs::last_write_time(source.path, ec);
+        }
         snapshot.items[source.name] = item;
     }
     return snapshot;
@@ -277,7 +283,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     std::vector<ZipSkipped> skipped;
     std::vector<ZipSource> all;
     try {
-        all = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped);
+        all =
+            CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders);
     } catch (const std::exception& error) {
         return Fail(ProtectStatus::Refused, error.what());
     }
@@ -375,7 +382,8 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
         std::vector<ZipSkipped> skippedNow;
         std::vector<ZipSource> now;
         try {
-            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow);
+            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
+                                    options.folders);
         } catch (const std::exception& error) {
             return Fail(ProtectStatus::VerifyFailed, error.what());
         }

@@ -56,6 +56,7 @@ struct ProtectOptions {
     std::string password;            // not empty
     IRandomSource* random = nullptr; // for the encryption headers
     AttributeReader attributes;      // decides the external attributes of the entries
+    FolderLister folders;            // the same service's folder listing (one pass per folder)
     ProgressCallback progress;       // overall work done / total
     // Flushes a file or a folder's entries to the storage device; the finished archive
     // and its folder entry are flushed before the folder is removed. Empty: not flushed.

@@ -360,10 +360,12 @@ void TFormZip::PackFolder()
         return;
     }
     const AttributeReader attributes = AttributesOf(m_context.platform);
+    const FolderLister folders = FolderListerOf(m_context.platform.attributes);
     RunInBackground(
-        [folder, zipPath, attributes](const auto& progress) {
+        [folder, zipPath, attributes, folders](const auto& progress) {
             ZipWriteOptions options;
             options.attributes = attributes;
+            options.folders = folders;
             options.progress = progress;
             const ZipWriteResult result = WriteZipArchive(folder, zipPath, options);
             return Outcome{result.ok, 0, result.error, false};
@@ -414,6 +416,7 @@ void TFormZip::ProtectFolder()
     options.password = password;
     options.random = m_context.platform.random;
     options.attributes = AttributesOf(m_context.platform);
+    options.folders = FolderListerOf(m_context.platform.attributes);
     options.flushToDisk = [](const fs::path& path) { return FlushToDisk(path.string()); };
     RunInBackground(
         [folder, zipPath, options](const auto& progress) {

@@ -8,6 +8,7 @@
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
 #include <algorithm>
@@ -28,10 +29,33 @@ namespace {
 
 constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
 
-// Files up to this size are read and compressed whole by one helper thread; larger
-// ones are cut into pieces compressed in parallel.
-constexpr std::size_t kWholeLimit = 4u << 20;
+// Files up to this size are read and compressed whole, many of them by one task (a
+// batch), so that a small file costs no handoff between threads of its own. Larger files
+// are cut into pieces that the helper threads compress while earlier ones are written.
+constexpr std::size_t kBatchEntryLimit = 256u << 10;
+constexpr std::size_t kBatchBytes = 1u << 20;
+constexpr std::size_t kBatchEntries = 256;
 constexpr std::size_t kPieceSize = 2u << 20;
+// A file of a batch that has grown beyond this since it was listed goes the piece way.
+constexpr std::size_t kWholeLimit = 4u << 20;
+// Input read ahead of the writer: at most this many bytes and tasks wait to be written.
+constexpr std::uint64_t kAheadBytes = 32u << 20;
+constexpr std::size_t kAheadTasks = 64;
+// The input of a large entry is kept up to this size, so that an entry that does not
+// shrink is stored from memory instead of being read a second time.
+constexpr std::uint64_t kKeptInput = 32u << 20;
+
+// The engine's own rule where no attribute word is known: the name decides hidden, a
+// mode without any write bit read-only.
+std::uint32_t FallbackAttributes(const fs::path& path, bool isDirectory, fs::perms perms)
+{
+    std::uint32_t attributes = DefaultAttributes(path, isDirectory);
+    if (perms != fs::perms::unknown &&
+        (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
+        attributes |= kAttrReadOnly;
+    }
+    return attributes;
+}
 
 std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
 {
@@ -40,14 +64,9 @@ std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, 
             return *value;
         }
     }
-    std::uint32_t attributes = DefaultAttributes(path, isDirectory);
     std::error_code ec;
     const auto perms = fs::status(path, ec).permissions();
-    if (!ec &&
-        (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
-        attributes |= kAttrReadOnly;
-    }
-    return attributes;
+    return FallbackAttributes(path, isDirectory, ec ? fs::perms::unknown : perms);
 }
 
 // The Unix file type and permission bits (0777 at most) for the high half of the external
@@ -151,11 +170,13 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
         out.reason = SystemErrorText("Opening", plan.source.path.string(), errno);
         return out;
     }
+    // Read straight into the buffer: no stdio buffer to fill (and to ask the size for).
+    std::setvbuf(file.Handle(), nullptr, _IONBF, 0);
     std::string content;
     content.resize(std::max<std::size_t>(plan.size, 1) + 1);
     std::size_t got = file.Read(content.data(), content.size());
     while (got == content.size() && !file.Error()) {
-        if (content.size() > kWholeLimit * 2) {
+        if (content.size() > kWholeLimit) {
             out.tooLarge = true;
             return out;
         }
@@ -197,6 +218,20 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
     return out;
 }
 
+// One piece of a large entry, compressed by a helper thread.
+struct CompressedPiece {
+    std::string data;
+    std::uint32_t crc = 0; // of the input
+};
+
+CompressedPiece CompressPiece(const std::string& input, int level)
+{
+    CompressedPiece out;
+    out.crc = Crc32(0, input.data(), input.size());
+    DeflatePiece(reinterpret_cast<const unsigned char*>(input.data()), input.size(), level, out.data);
+    return out;
+}
+
 class ArchiveBuilder {
 public:
     ArchiveBuilder(const ZipWriteOptions& options, StdFile& file, fs::path tempPath)
@@ -213,9 +248,32 @@ public:
     std::uint64_t Entries() const { return m_central.size(); }
 
 private:
-    struct Pending {
-        std::size_t index;
-        std::future<Prepared> future;
+    // One step of the ordered work: what the writer takes next. Batches and pieces are
+    // compressed by the helper threads; the writer waits for them in this order.
+    struct Task {
+        enum class Kind { Directory, Batch, Begin, Piece, End, Skip } kind = Kind::Directory;
+        std::size_t plan = 0;                       // every kind but Batch
+        std::vector<std::size_t> plans = {};        // Batch
+        std::future<std::vector<Prepared>> batch{}; // Batch
+        std::shared_ptr<const std::string> input{}; // Piece
+        std::future<CompressedPiece> piece{};       // Piece
+        std::uint64_t inputBytes = 0;               // Batch, Piece
+        std::string failure = {};                   // Skip; End after a failed read
+    };
+    // The large entry whose pieces are being written.
+    struct OpenEntry {
+        std::size_t plan = 0;
+        std::uint64_t start = 0;
+        std::uint64_t doneBefore = 0;
+        bool zip64 = false;
+        CentralEntry entry;
+        std::optional<PkwareCipher> cipher;
+        std::optional<WinZipAesCipher> aes;
+        std::uint32_t crc = 0;
+        std::uint64_t size = 0;
+        std::vector<std::shared_ptr<const std::string>> kept; // the input, while it all fits
+        std::uint64_t keptBytes = 0;
+        bool keptAll = true;
     };
 
     bool Encrypting() const { return m_encryption.On(); }
@@ -269,8 +327,16 @@ private:
     void WriteDirectory(const EntryPlan& plan);
     // Streams a large file; returns false when it could not be read (entry dropped).
     bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped);
+    bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped, bool stored, bool zip64);
     bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure);
-    void Drain(std::deque<Pending>& pending, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    // Writes the local header and the encryption header of a large entry.
+    void BeginData(OpenEntry& open, const EntryPlan& plan, std::uint16_t method);
+    // Encrypts (when encrypting) and writes data of the open entry.
+    void EmitData(OpenEntry& open, std::string& data);
+    // Completes the open entry: the final header, the descriptor, the central record.
+    void CloseData(OpenEntry& open);
+    void WriteTask(Task& task, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped);
 
     const ZipWriteOptions& m_options;
     StdFile& m_file;
@@ -282,6 +348,7 @@ private:
     std::uint64_t m_done = 0;
     std::uint64_t m_reported = 0;
     std::uint64_t m_total = 0;
+    std::optional<OpenEntry> m_open;
 };
 
 CentralEntry ArchiveBuilder::StartEntry(const EntryPlan& plan, std::uint16_t method, bool zip64Local)
@@ -467,10 +534,13 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
 
 bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped)
 {
+    return WriteLarge(plan, skipped, false, plan.size + m_encryption.Overhead() >= kMax32);
+}
+
+bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped, bool stored, bool zip64)
+{
     const std::uint64_t start = m_offset;
     const std::uint64_t doneBefore = m_done;
-    bool stored = false;
-    bool zip64 = plan.size + m_encryption.Overhead() >= kMax32;
     for (int attempt = 0; attempt < 4; ++attempt) {
         CentralEntry entry = StartEntry(plan, stored ? 0 : 8, zip64);
         WriteBytes(LocalHeader(entry));
@@ -506,19 +576,149 @@ bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& 
     return false;
 }
 
-void ArchiveBuilder::Drain(std::deque<Pending>& pending, std::vector<EntryPlan>& plans,
-                           std::vector<ZipSkipped>& skipped)
+void ArchiveBuilder::BeginData(OpenEntry& open, const EntryPlan& plan, std::uint16_t method)
 {
-    Pending item = std::move(pending.front());
-    pending.pop_front();
-    Prepared prepared = item.future.get();
-    const EntryPlan& plan = plans[item.index];
-    if (prepared.tooLarge) {
-        WriteLarge(plan, skipped);
-    } else if (!prepared.readable) {
-        skipped.push_back({plan.source.path, prepared.reason});
+    open.entry = StartEntry(plan, method, open.zip64);
+    open.cipher.reset();
+    open.aes.reset();
+    WriteBytes(LocalHeader(open.entry));
+    if (m_encryption.aes) {
+        const std::string head = StartAes(plan, m_encryption, open.aes);
+        WriteBytes(head);
+        open.entry.compressedSize += head.size();
+    } else if (Encrypting()) {
+        open.cipher.emplace(m_encryption.passwordBytes);
+        std::string header = EncryptionHeader(plan);
+        open.cipher->Encrypt(reinterpret_cast<unsigned char*>(header.data()), header.size());
+        WriteBytes(header);
+        open.entry.compressedSize += header.size();
+    }
+}
+
+void ArchiveBuilder::EmitData(OpenEntry& open, std::string& data)
+{
+    if (open.cipher) {
+        open.cipher->Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+    }
+    if (open.aes) {
+        open.aes->Encrypt(reinterpret_cast<unsigned char*>(data.data()), data.size());
+    }
+    WriteBytes(data);
+    open.entry.compressedSize += data.size();
+}
+
+void ArchiveBuilder::CloseData(OpenEntry& open)
+{
+    if (open.aes) {
+        const std::string mac = FinishAes(*open.aes);
+        WriteBytes(mac);
+        open.entry.compressedSize += mac.size();
+    }
+    open.entry.crc = open.crc;
+    open.entry.size = open.size;
+    const std::uint64_t end = m_offset;
+    // The local header gets the real CRC and sizes now that they are known.
+    SeekTo(open.start);
+    WriteBytes(LocalHeader(open.entry));
+    SeekTo(end);
+    WriteDescriptor(open.entry);
+    m_central.push_back(std::move(open.entry));
+}
+
+void ArchiveBuilder::EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped)
+{
+    OpenEntry& open = *m_open;
+    if (!failure.empty()) {
+        TruncateTo(open.start);
+        m_done = open.doneBefore;
+        skipped.push_back({plan.source.path, failure});
+        m_open.reset();
+        return;
+    }
+    std::string end(reinterpret_cast<const char*>(kDeflateEnd), sizeof kDeflateEnd);
+    EmitData(open, end);
+    // The AES code is written last, but counts among the entry's bytes.
+    const std::uint64_t packed = open.entry.compressedSize + (open.aes ? kAesMacSize : 0);
+    const std::uint64_t dataSize = packed - m_encryption.Overhead();
+    const bool redo64 = !open.zip64 && (open.size >= kMax32 || packed >= kMax32);
+    const bool redoStored = dataSize > open.size;
+    if (!redo64 && !redoStored) {
+        CloseData(open);
+        m_open.reset();
+        return;
+    }
+    // Written again: stored, because deflate did not shrink it, or with Zip64 sizes.
+    TruncateTo(open.start);
+    m_done = open.doneBefore;
+    if (!redo64 && open.keptAll) {
+        // The input is still at hand: stored from memory, as it was read.
+        std::vector<std::shared_ptr<const std::string>> kept = std::move(open.kept);
+        BeginData(open, plan, 0);
+        for (const auto& input : kept) {
+            std::string data = *input;
+            EmitData(open, data);
+            Report(data.size());
+        }
+        CloseData(open);
     } else {
-        WritePrepared(plan, prepared);
+        WriteLarge(plan, skipped, redoStored, open.zip64 || redo64);
+    }
+    m_open.reset();
+}
+
+void ArchiveBuilder::WriteTask(Task& task, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
+{
+    switch (task.kind) {
+    case Task::Kind::Directory:
+        WriteDirectory(plans[task.plan]);
+        return;
+    case Task::Kind::Skip:
+        skipped.push_back({plans[task.plan].source.path, task.failure});
+        return;
+    case Task::Kind::Batch: {
+        std::vector<Prepared> prepared = task.batch.get();
+        for (std::size_t i = 0; i < prepared.size(); ++i) {
+            const EntryPlan& plan = plans[task.plans[i]];
+            if (prepared[i].tooLarge) {
+                WriteLarge(plan, skipped);
+            } else if (!prepared[i].readable) {
+                skipped.push_back({plan.source.path, prepared[i].reason});
+            } else {
+                WritePrepared(plan, prepared[i]);
+            }
+        }
+        return;
+    }
+    case Task::Kind::Begin: {
+        const EntryPlan& plan = plans[task.plan];
+        m_open.emplace();
+        m_open->plan = task.plan;
+        m_open->start = m_offset;
+        m_open->doneBefore = m_done;
+        m_open->zip64 = plan.size + m_encryption.Overhead() >= kMax32;
+        BeginData(*m_open, plan, 8);
+        return;
+    }
+    case Task::Kind::Piece: {
+        OpenEntry& open = *m_open;
+        CompressedPiece piece = task.piece.get();
+        const std::uint64_t length = task.input->size();
+        open.crc = static_cast<std::uint32_t>(crc32_combine(open.crc, piece.crc, static_cast<z_off_t>(length)));
+        open.size += length;
+        if (open.keptAll && open.keptBytes + length <= kKeptInput) {
+            open.kept.push_back(std::move(task.input));
+            open.keptBytes += length;
+        } else {
+            open.keptAll = false;
+            open.kept.clear();
+        }
+        EmitData(open, piece.data);
+        Report(length);
+        return;
+    }
+    case Task::Kind::End:
+        EndLarge(plans[task.plan], task.failure, skipped);
+        return;
     }
 }
 
@@ -527,33 +727,99 @@ void ArchiveBuilder::Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>&
     for (const EntryPlan& plan : plans) {
         m_total += plan.size;
     }
-    const std::size_t depth = m_pool.Size() * 4;
-    std::deque<Pending> pending;
-    for (std::size_t i = 0; i < plans.size(); ++i) {
-        CheckCancel();
-        const EntryPlan& plan = plans[i];
-        if (plan.source.isDirectory || plan.size > kWholeLimit) {
-            while (!pending.empty()) {
-                Drain(pending, plans, skipped);
+    // The reading side runs ahead of the writing side by a bounded amount: it forms the
+    // batches of small files, reads the pieces of large ones and hands both to the helper
+    // threads; the writer takes the results in order.
+    std::deque<Task> tasks;
+    std::uint64_t aheadBytes = 0;
+    std::size_t next = 0;
+    Task batch{Task::Kind::Batch};
+    StdFile reading; // the large file being read
+    std::size_t readingPlan = 0;
+    const Encryption& encryption = m_encryption;
+    const int level = m_options.level;
+
+    const auto submitBatch = [&] {
+        if (batch.plans.empty()) return;
+        const std::vector<std::size_t> indices = batch.plans;
+        batch.batch = m_pool.Submit([&plans, indices, &encryption, level] {
+            std::vector<Prepared> prepared;
+            prepared.reserve(indices.size());
+            for (const std::size_t index : indices) {
+                prepared.push_back(PrepareSmall(plans[index], encryption, level));
             }
+            return prepared;
+        });
+        aheadBytes += batch.inputBytes;
+        tasks.push_back(std::move(batch));
+        batch = Task{Task::Kind::Batch};
+    };
+    const auto readPiece = [&] {
+        auto input = std::make_shared<std::string>();
+        input->resize(kPieceSize);
+        const std::size_t got = reading.Read(input->data(), input->size());
+        if (reading.Error() || got == 0) {
+            Task end{Task::Kind::End, readingPlan};
+            if (reading.Error()) {
+                end.failure = SystemErrorText("Reading", plans[readingPlan].source.path.string(), errno);
+            }
+            tasks.push_back(std::move(end));
+            reading.Close();
+            return;
+        }
+        input->resize(got);
+        Task task{Task::Kind::Piece, readingPlan};
+        task.inputBytes = got;
+        task.piece = m_pool.Submit([input, level] { return CompressPiece(*input, level); });
+        task.input = std::move(input);
+        aheadBytes += got;
+        tasks.push_back(std::move(task));
+    };
+    const auto fill = [&] {
+        while (aheadBytes < kAheadBytes && tasks.size() < kAheadTasks) {
+            if (reading.IsOpen()) {
+                readPiece();
+                continue;
+            }
+            if (next == plans.size()) {
+                submitBatch();
+                return;
+            }
+            const std::size_t index = next++;
+            const EntryPlan& plan = plans[index];
+            if (!plan.source.isDirectory && plan.size <= kBatchEntryLimit) {
+                batch.plans.push_back(index);
+                batch.inputBytes += plan.size;
+                if (batch.plans.size() >= kBatchEntries || batch.inputBytes >= kBatchBytes) {
+                    submitBatch();
+                }
+                continue;
+            }
+            submitBatch();
             if (plan.source.isDirectory) {
-                WriteDirectory(plan);
+                tasks.push_back(Task{Task::Kind::Directory, index});
+            } else if (!reading.Open(plan.source.path, "rb")) {
+                Task skip{Task::Kind::Skip, index};
+                skip.failure = SystemErrorText("Opening", plan.source.path.string(), errno);
+                tasks.push_back(std::move(skip));
             } else {
-                WriteLarge(plan, skipped);
+                std::setvbuf(reading.Handle(), nullptr, _IONBF, 0);
+                readingPlan = index;
+                tasks.push_back(Task{Task::Kind::Begin, index});
             }
-            continue;
         }
-        const Encryption& encryption = m_encryption;
-        const int level = m_options.level;
-        pending.push_back(
-            {i, m_pool.Submit([&plan, &encryption, level] { return PrepareSmall(plan, encryption, level); })});
-        while (pending.size() >= depth) {
-            Drain(pending, plans, skipped);
-        }
-    }
-    while (!pending.empty()) {
+    };
+
+    for (;;) {
         CheckCancel();
-        Drain(pending, plans, skipped);
+        fill();
+        if (tasks.empty()) {
+            break;
+        }
+        Task task = std::move(tasks.front());
+        tasks.pop_front();
+        aheadBytes -= task.inputBytes;
+        WriteTask(task, plans, skipped);
     }
 }
 
@@ -658,21 +924,136 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         *name = Utf8EntryName(source.name);
     }
     plan.name = std::move(*name);
-    std::error_code ec;
-    const auto status = fs::status(source.path, ec);
-    if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
-        reason = ec ? SystemErrorText("Reading", source.path.string(), ec.value()) : "Not a regular file";
-        return plan;
+    fs::perms permissions = fs::perms::unknown;
+    if (source.status) {
+        // The walk has just asked: its status holds.
+        const ZipSourceStatus& status = *source.status;
+        permissions = status.permissions;
+        plan.size = source.isDirectory ? 0 : status.size;
+        plan.dosTime = FileTimeToDos(status.modified);
+        plan.attributes = (status.attributes ? *status.attributes
+                                             : FallbackAttributes(source.path, source.isDirectory, permissions)) &
+                          0xFFFFu;
+    } else {
+        std::error_code ec;
+        const auto status = fs::status(source.path, ec);
+        if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
+            reason = ec ? SystemErrorText("Reading", source.path.string(), ec.value()) : "Not a regular file";
+            return plan;
+        }
+        permissions = status.permissions();
+        plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
+        const auto time = fs::last_write_time(source.path, ec);
+        plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
+        plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
     }
-    plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
-    const auto time = fs::last_write_time(source.path, ec);
-    plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
-    plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
-    if (const std::uint32_t mode = UnixModeWord(status.permissions(), source.isDirectory)) {
+    if (const std::uint32_t mode = UnixModeWord(permissions, source.isDirectory)) {
         plan.attributes |= (mode << 16) | kUnixExtension;
     }
     ok = true;
     return plan;
+}
+
+// The archive being written, when it exists already (an archive written over): it is
+// never packed into itself. Only a file of its size can be it, so the others cost nothing.
+class ArchiveIdentity {
+public:
+    explicit ArchiveIdentity(const fs::path& archive)
+    {
+        std::error_code ec;
+        if (archive.empty() || !fs::is_regular_file(fs::status(archive, ec))) return;
+        m_size = fs::file_size(archive, ec);
+        if (!ec) m_archive = archive;
+    }
+    bool Is(const fs::path& path, std::uint64_t size) const
+    {
+        return !m_archive.empty() && size == m_size && SameFile(path, m_archive);
+    }
+
+private:
+    fs::path m_archive;
+    std::uint64_t m_size = 0;
+};
+
+ZipSourceStatus StatusOf(const FolderEntry& entry)
+{
+    return {entry.size, entry.modified, entry.permissions, entry.attributes};
+}
+
+// The walk over the platform's folder listings: one listing per folder, whose status and
+// attribute words the writer uses as they are.
+template <typename Skip>
+void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection selection,
+                const ArchiveIdentity& archive, std::vector<ZipSource>& sources, Skip& skip)
+{
+    std::vector<FolderEntry> entries;
+    const auto list = [&](const fs::path& folder, bool followLinks) {
+        int error = 0;
+        entries.clear();
+        if (!folders(folder, followLinks, entries, error)) {
+            throw VelmoraError(SystemErrorText("Reading folder", folder.string(), error ? error : EIO));
+        }
+    };
+    if (selection == ZipSelection::OwnVisibleFiles) {
+        list(base, true); // links are followed to their target
+        for (const FolderEntry& entry : entries) {
+            const fs::path path = base / entry.name;
+            if (entry.kind == FolderEntry::Kind::Folder) {
+                continue;
+            }
+            if (entry.kind != FolderEntry::Kind::File) {
+                skip(path, "Not a readable regular file");
+                continue;
+            }
+            const std::uint32_t word =
+                entry.attributes ? *entry.attributes : FallbackAttributes(path, false, entry.permissions);
+            if ((word & (kAttrHidden | kAttrSystem)) || archive.Is(path, entry.size)) {
+                continue;
+            }
+            sources.push_back({path, entry.name, false, StatusOf(entry)});
+        }
+        return;
+    }
+    // Depth first, every folder before its contents, in the listing order of each folder.
+    struct Level {
+        fs::path folder;
+        std::string prefix; // relative name with a trailing "/", empty for the base
+        std::vector<FolderEntry> entries;
+        std::size_t next = 0;
+    };
+    std::vector<Level> stack;
+    list(base, false);
+    stack.push_back({base, {}, std::move(entries), 0});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const FolderEntry& entry = level.entries[level.next++];
+        const fs::path path = level.folder / entry.name;
+        const std::string name = level.prefix + entry.name;
+        switch (entry.kind) {
+        case FolderEntry::Kind::Link:
+            skip(path, "Symbolic links are not archived");
+            break;
+        case FolderEntry::Kind::Folder: {
+            sources.push_back({path, name, true, StatusOf(entry)});
+            list(path, false);
+            // The reference into the stack ends here: push_back may move the levels.
+            stack.push_back({path, name + "/", std::move(entries), 0});
+            break;
+        }
+        case FolderEntry::Kind::File:
+            if (!archive.Is(path, entry.size)) {
+                sources.push_back({path, name, false, StatusOf(entry)});
+            }
+            break;
+        default:
+            skip(path, "Not a regular file");
+            break;
+        }
+    }
 }
 
 } // namespace
@@ -685,7 +1066,7 @@ bool IsZipArchiveName(const fs::path& archive)
 
 std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
                                          const AttributeReader& attributes, const fs::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped)
+                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
@@ -697,6 +1078,10 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
             skipped->push_back({path, std::move(reason)});
         }
     };
+    if (folders) {
+        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), sources, skip);
+        return sources;
+    }
     const auto isArchive = [&](const fs::path& path) {
         return !excludeArchive.empty() && SameFile(path, excludeArchive);
     };
@@ -829,7 +1214,7 @@ ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, co
     std::vector<ZipSkipped> skipped;
     std::vector<ZipSource> sources;
     try {
-        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped);
+        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped, options.folders);
     } catch (const std::exception& error) {
         result.error = error.what();
         return result;

@@ -38,7 +38,10 @@ struct ZipWriteOptions {
     bool aes = false;
     IRandomSource* random = nullptr; // required when a password is given
     AttributeReader attributes;      // hidden/system test and external attributes
-    ProgressCallback progress;       // bytes of source data done / total
+    // The same service's folder listing: the folder walk then asks each folder once and
+    // takes the attribute words from it.
+    FolderLister folders;
+    ProgressCallback progress; // bytes of source data done / total
     CancelFlag cancel = nullptr;
     unsigned threads = 0; // compression threads; 0 = the machine's cores
     int level = 6;        // deflate level ("normal")
@@ -52,11 +55,12 @@ struct ZipWriteResult {
 };
 
 // Lists the sources of a base folder in the file system's listing order (folders of
-// WholeTree before their contents). The archive file itself is never listed.
+// WholeTree before their contents). The archive file itself is never listed. With a folder
+// lister, each folder is listed once and the sources carry the status it gave.
 // Throws VelmoraError when base is not a readable folder.
 std::vector<ZipSource> CollectZipSources(const std::filesystem::path& base, ZipSelection selection,
                                          const AttributeReader& attributes, const std::filesystem::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped = nullptr);
+                                         std::vector<ZipSkipped>* skipped = nullptr, const FolderLister& folders = {});
 
 // True for names ending in ".zip" or ".jar" in any letter case.
 bool IsZipArchiveName(const std::filesystem::path& archive);

@@ -57,6 +57,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.attributes = [attributes](const std::filesystem::path& p) {
         return attributes->ReadAttributes(p.string());
     };
+    options.folders = FolderListerOf(attributes);
     options.flushToDisk = [](const std::filesystem::path& path) { return FlushToDisk(path.string()); };
     options.moveReplacing = [](const std::filesystem::path& from, const std::filesystem::path& to) {
         return MoveReplacing(from.string(), to.string());

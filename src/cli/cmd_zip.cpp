@@ -19,7 +19,8 @@ std::size_t CountSubfolders(const std::filesystem::path& folder)
     std::error_code ec;
     for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code statError;
-        count += std::filesystem::is_directory(it->path(), statError) ? 1 : 0;
+        // The listing's own file type answers for all but links, which are followed.
+        count += it->is_directory(statError) ? 1 : 0;
     }
     return count;
 }
@@ -74,6 +75,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     options.attributes = [service](const std::filesystem::path& path) {
         return service->ReadAttributes(path.string());
     };
+    options.folders = FolderListerOf(service);
     ProgressLine progress(context);
     options.progress = progress.Callback();
     // Without --recursive the zip tool's rule holds: the folder's own files that are

@@ -1,8 +1,10 @@
 #pragma once
 // The file-attribute word of a file: archive, read-only, hidden and system.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora {
 
@@ -20,6 +22,19 @@ enum class AttributeRefusal {
     NameAlwaysHidden, // clearing Hidden on a name that the system hides by itself
 };
 
+// One entry of a folder listing: what one status call tells of it (links followed or not,
+// as the listing was asked) and its attribute word as ReadAttributes gives it.
+struct FolderEntry {
+    enum class Kind { File, Folder, Link, Other, Unreadable };
+    std::string name; // the bare name in the folder
+    Kind kind = Kind::Other;
+    std::uint64_t size = 0;
+    std::filesystem::file_time_type modified{};
+    std::filesystem::perms permissions = std::filesystem::perms::unknown;
+    std::optional<std::uint32_t> attributes = std::nullopt; // files and folders only
+    int error = 0;                                          // Unreadable: why the status call failed
+};
+
 class IFileAttributes {
 public:
     virtual ~IFileAttributes() = default;
@@ -32,6 +47,13 @@ public:
     virtual bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) = 0;
     // The reason WriteAttributes would refuse the set before changing anything; None when
     // nothing speaks against it.
+    // Lists the entries of a folder (not "." and ".."), in the file system's order, for
+    // walks over many files. followLinks: a link counts as what it names (Unreadable when
+    // that is missing); otherwise it is listed as a Link without attributes. False with
+    // savedErrno when the folder cannot be listed. The default asks ReadAttributes per entry;
+    // a backend may ask the file system once per folder what applies to all its entries.
+    virtual bool ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
+                            int* savedErrno = nullptr);
     virtual AttributeRefusal RefusalFor(const std::string& /*path*/, std::uint32_t /*attributes*/)
     {
         return AttributeRefusal::None;

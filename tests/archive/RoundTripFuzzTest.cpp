@@ -7,6 +7,7 @@
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "common/Utf.h"
+#include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,7 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
     const int runs = runsText ? std::atoi(runsText) : 30;
     const std::uint64_t seed = seedText ? std::strtoull(seedText, nullptr, 10) : 20261210;
     int restored = 0, refused = 0;
+    const std::unique_ptr<PlatformBackend> native = CreateNativePlatform();
     for (int run = 0; run < runs; ++run) {
         SCOPED_TRACE("seed " + std::to_string(seed) + " run " + std::to_string(run));
         TempDir dir;
@@ -164,6 +166,12 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
         ProtectOptions options;
         options.password = "pw" + std::to_string(run);
         options.random = &random;
+        // Every other run walks the tree the way the program does: through the system's
+        // attribute service and its one-pass folder listing.
+        if (run % 2 == 0) {
+            options.attributes = AttributeReaderOf(native->Services().attributes);
+            options.folders = FolderListerOf(native->Services().attributes);
+        }
         const fs::path zip = dir / "F.zip";
         const ProtectResult result = ProtectFolderToArchive(folder, zip, options);
         if (result.status != ProtectStatus::Ok) {

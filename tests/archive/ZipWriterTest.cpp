@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
 
@@ -279,6 +281,54 @@ TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
     ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).ok);
     EXPECT_TRUE(ReadFile(out / "big.bin") == big);
     test::ExpectPeersAccept(dir / "big.zip");
+}
+
+TEST(ZipWriter, MixedSizesKeepTheirOrderAndContentEvenWhenFilesChangedSinceTheListing)
+{
+    TempDir dir;
+    const auto base = dir / "base";
+    std::filesystem::create_directories(base / "d");
+    // Small files go in batches, larger ones in pieces, folders in between; two files
+    // changed size after the listing: one grew far beyond the batch limit, one shrank to
+    // nothing (and so is stored).
+    std::vector<ZipSource> sources;
+    std::map<std::string, std::string> contents;
+    const auto add = [&](const std::string& name, std::string data, std::optional<std::uint64_t> listedSize = {}) {
+        WriteFile(base / name, data);
+        ZipSource source{base / name, name, false};
+        if (listedSize) {
+            source.status = ZipSourceStatus{*listedSize, std::filesystem::last_write_time(base / name),
+                                            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write};
+        }
+        sources.push_back(source);
+        contents[name] = std::move(data);
+    };
+    for (int i = 0; i < 300; ++i) {
+        add("s" + std::to_string(i), std::string(static_cast<std::size_t>(i), static_cast<char>('a' + i % 26)));
+        if (i == 100) add("medium", RandomBytes(300 << 10, 4) + std::string(200 << 10, 'm'));
+        if (i == 150) sources.push_back({base / "d", "d", true});
+        if (i == 200) add("grown", std::string(5 << 20, 'g') + RandomBytes(1 << 20, 5), 10);
+        if (i == 250) add("shrunk", "", 3 << 20);
+    }
+    add("big", RandomBytes(5 << 20, 6)); // does not shrink: stored from memory
+    ZipWriteOptions options;
+    options.threads = 2;
+    const ZipWriteResult result = WriteZipEntries(sources, dir / "m.zip", options);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.skipped.empty());
+    const auto listing = ListZipArchive(dir / "m.zip");
+    ASSERT_EQ(listing.entries.size(), sources.size());
+    for (std::size_t i = 0; i < sources.size(); ++i) {
+        EXPECT_EQ(listing.entries[i].name, sources[i].name + (sources[i].isDirectory ? "/" : "")) << i;
+    }
+    EXPECT_EQ(Find(listing, "big")->method, 0);
+    EXPECT_EQ(Find(listing, "grown")->method, 8);
+    TempDir out;
+    ASSERT_TRUE(UnZipFile(dir / "m.zip", out.path()).ok);
+    for (const auto& [name, data] : contents) {
+        EXPECT_TRUE(ReadFile(out / name) == data) << name;
+    }
+    test::ExpectPeersAccept(dir / "m.zip");
 }
 
 TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)

@@ -267,6 +267,13 @@ TEST(PeerAttributes, FileServerAndWeReadAndWriteTheSameRecord)
     const std::string before = RawAttribute(file);
     ASSERT_GE(before.size(), 16u) << "the server wrote no binary record";
     EXPECT_EQ(InspectedLetters(file), "HS");
+    // The zip tool's selection reads the same record through its one-pass folder listing:
+    // the server's hidden system file is left out, the plain one beside it is packed.
+    test::WriteFile(server.Share() / "plain.txt", "p");
+    const fs::path selection = dir / "selection.zip";
+    run = Shell(Cli("zip " + Quoted(server.Share().string()) + " " + Quoted(selection.string())));
+    ASSERT_EQ(run.code, 0) << run.out;
+    EXPECT_EQ(Shell("unzip -Z1 " + Quoted(selection.string())).out, "plain.txt\n");
     run = server.Client("allinfo f.txt");
     std::smatch created;
     ASSERT_TRUE(std::regex_search(run.out, created, std::regex("create_time:[^\n]*"))) << run.out;
@@ -358,6 +365,15 @@ TEST(PeerAttributes, CompatibilityLayerAndWeAgree)
     run = Shell(Cli("attrib " + Quoted(file.string()) + " AHS"));
     ASSERT_EQ(run.code, 0) << run.out;
     EXPECT_EQ(WineLetters(wine.Attrib(dir / "d", "f.txt"), "f.txt"), "AHS");
+
+    // What wine hides, the zip tool's selection leaves out (read through its folder listing).
+    test::WriteFile(dir / "d" / "g.txt", "g");
+    test::WriteFile(dir / "d" / "v.txt", "v");
+    ASSERT_EQ(wine.Attrib(dir / "d", "+h g.txt").code, 0);
+    const fs::path selection = dir / "selection.zip";
+    run = Shell(Cli("zip " + Quoted((dir / "d").string()) + " " + Quoted(selection.string())));
+    ASSERT_EQ(run.code, 0) << run.out;
+    EXPECT_EQ(Shell("unzip -Z1 " + Quoted(selection.string())).out, "v.txt\n");
 }
 
 } // namespace

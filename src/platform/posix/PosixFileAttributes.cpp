@@ -6,13 +6,16 @@
 #include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/msdos_fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/sysmacros.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -83,13 +86,16 @@ std::string Le32Bytes(std::uint32_t value)
     return bytes;
 }
 
-Store ProbeStore(const std::string& path)
+// The file system type of a path (links followed); 0 when it cannot be asked.
+long FileSystemType(const std::string& path)
 {
     struct statfs fs {};
-    if (statfs(path.c_str(), &fs) != 0) {
-        return Store::DosAttrib;
-    }
-    const long type = static_cast<long>(fs.f_type);
+    return statfs(path.c_str(), &fs) == 0 ? static_cast<long>(fs.f_type) : 0;
+}
+
+Store ProbeStore(const std::string& path)
+{
+    const long type = FileSystemType(path);
     if (type == kMsdosMagic) {
         return Store::Fat;
     }
@@ -145,6 +151,49 @@ std::optional<std::uint32_t> ReadStoredWord(const std::string& path, Store store
         return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool IsDotName(const std::string& name);
+
+// The stored attribute word of a path on a file system of the given type: the store that
+// ProbeStore picks, read with one request where the probe itself reads the word (NTFS).
+std::optional<std::uint32_t> StoredWordOn(long type, const std::string& path)
+{
+    if (type == kMsdosMagic) {
+        return ReadStoredWord(path, Store::Fat);
+    }
+    if (type == kNtfs3Magic || type == kFuseMagic) {
+        std::string value;
+        int err = 0;
+        if (GetAttribute(path, kNtfsAttribute, value, err) && value.size() >= 4) {
+            return Le32(value);
+        }
+    }
+    if (type == kCifsMagic || type == kSmb2Magic) {
+        return ReadStoredWord(path, Store::Cifs);
+    }
+    return ReadStoredWord(path, Store::DosAttrib);
+}
+
+// The attribute word from the stored word, the mode and the name; listedHidden tells
+// whether the folder's ".hidden" names the entry (asked only where no word is stored).
+template <typename ListedHidden>
+std::uint32_t ComposeWord(const std::optional<std::uint32_t>& stored, mode_t mode, const std::string& name,
+                          ListedHidden&& listedHidden)
+{
+    std::uint32_t word = stored.value_or(0);
+    if (S_ISDIR(mode)) {
+        word |= kDirectory;
+    }
+    if ((mode & kAnyWrite) == 0) {
+        word |= kAttributeReadOnly;
+    }
+    // The folder's ".hidden" list counts where no attribute word is stored: a stored word
+    // is what other programs (file servers, compatibility layers) change, so it decides.
+    if (IsDotName(name) || (!stored && listedHidden())) {
+        word |= kAttributeHidden;
+    }
+    return word;
 }
 
 // The last part of the path as the user named it (a link keeps its own name).
@@ -256,22 +305,97 @@ std::optional<std::uint32_t> PosixFileAttributes::ReadAttributes(const std::stri
     if (path.empty() || stat(path.c_str(), &st) != 0) {
         return std::nullopt;
     }
-    const std::optional<std::uint32_t> stored = ReadStoredWord(path, ProbeStore(path));
-    std::uint32_t word = stored.value_or(0);
-    if (S_ISDIR(st.st_mode)) {
-        word |= kDirectory;
-    }
-    if ((st.st_mode & kAnyWrite) == 0) {
-        word |= kAttributeReadOnly;
-    }
+    const std::optional<std::uint32_t> stored = StoredWordOn(FileSystemType(path), path);
     std::string folder;
     const std::string name = NameOf(path, folder);
-    // The folder's ".hidden" list counts where no attribute word is stored: a stored word
-    // is what other programs (file servers, compatibility layers) change, so it decides.
-    if (IsDotName(name) || (!stored && ListedInHiddenFile(folder, name))) {
-        word |= kAttributeHidden;
+    return ComposeWord(stored, st.st_mode, name, [&] { return ListedInHiddenFile(folder, name); });
+}
+
+bool PosixFileAttributes::ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
+                                     int* savedErrno)
+{
+    entries.clear();
+    const auto fail = [&](int err) {
+        if (savedErrno) {
+            *savedErrno = err;
+        }
+        return false;
+    };
+    const int fd = RetryOnInterrupt([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    if (fd < 0) {
+        return fail(errno);
     }
-    return word;
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        const int err = errno;
+        close(fd);
+        return fail(err);
+    }
+    struct DirCloser {
+        DIR* dir;
+        ~DirCloser() { closedir(dir); }
+    } closer{dir};
+
+    // Asked once for the folder: its device and file system type hold for every entry on
+    // the same device; an entry elsewhere (a mount point, a link's target) is asked itself.
+    struct stat folderStat {};
+    if (fstat(fd, &folderStat) != 0) {
+        return fail(errno);
+    }
+    struct statfs folderFs {};
+    const long folderType = fstatfs(fd, &folderFs) == 0 ? static_cast<long>(folderFs.f_type) : 0;
+    const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    // The ".hidden" list, read when the first entry without a stored word needs it.
+    std::optional<std::string> hiddenList;
+    const auto listedHidden = [&](const std::string& name) {
+        if (!hiddenList) {
+            std::string content;
+            hiddenList = ReadSmallFile(prefix + ".hidden", content, 1 << 20) ? content : std::string();
+        }
+        return HiddenListContains(*hiddenList, name);
+    };
+
+    const int statFlags = AT_NO_AUTOMOUNT | (followLinks ? 0 : AT_SYMLINK_NOFOLLOW);
+    for (;;) {
+        errno = 0;
+        const dirent* item = readdir(dir);
+        if (item == nullptr) {
+            if (errno != 0) {
+                return fail(errno);
+            }
+            break;
+        }
+        const std::string name = item->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        FolderEntry entry;
+        entry.name = name;
+        struct statx sx {};
+        if (statx(fd, item->d_name, statFlags, STATX_TYPE | STATX_MODE | STATX_SIZE | STATX_MTIME, &sx) != 0) {
+            entry.kind = FolderEntry::Kind::Unreadable;
+            entry.error = errno;
+            entries.push_back(std::move(entry));
+            continue;
+        }
+        const mode_t mode = sx.stx_mode;
+        if (S_ISLNK(mode)) {
+            entry.kind = FolderEntry::Kind::Link;
+        } else if (S_ISREG(mode) || S_ISDIR(mode)) {
+            entry.kind = S_ISDIR(mode) ? FolderEntry::Kind::Folder : FolderEntry::Kind::File;
+            entry.size = S_ISREG(mode) ? sx.stx_size : 0;
+            entry.permissions = static_cast<std::filesystem::perms>(mode & 07777);
+            entry.modified = std::chrono::file_clock::from_sys(std::chrono::sys_time<std::chrono::nanoseconds>(
+                std::chrono::seconds(sx.stx_mtime.tv_sec) + std::chrono::nanoseconds(sx.stx_mtime.tv_nsec)));
+            const std::string path = prefix + name;
+            const bool sameDevice = makedev(sx.stx_dev_major, sx.stx_dev_minor) == folderStat.st_dev;
+            const std::optional<std::uint32_t> stored =
+                StoredWordOn(sameDevice ? folderType : FileSystemType(path), path);
+            entry.attributes = ComposeWord(stored, mode, name, [&] { return listedHidden(name); });
+        }
+        entries.push_back(std::move(entry));
+    }
+    return true;
 }
 
 AttributeRefusal PosixFileAttributes::RefusalFor(const std::string& path, std::uint32_t attributes)

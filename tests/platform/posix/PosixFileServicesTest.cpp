@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 namespace velmora {
 namespace {
@@ -74,6 +75,46 @@ TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
     EXPECT_FALSE(attributes.ReadAttributes((dir / "missing").string()));
     fs::create_symlink(dir / "loop", dir / "loop");
     EXPECT_FALSE(attributes.ReadAttributes((dir / "loop").string()));
+
+    // The one-pass folder listing tells every entry exactly what ReadAttributes and the
+    // status calls tell of it, with links followed or listed as links.
+    fs::create_symlink(dir / "folder", dir / "folderlink");
+    for (const bool follow : {true, false}) {
+        std::vector<FolderEntry> entries;
+        ASSERT_TRUE(attributes.ListFolder(dir.path().string(), follow, entries));
+        std::set<std::string> names;
+        for (const FolderEntry& entry : entries) {
+            names.insert(entry.name);
+            const fs::path path = dir / entry.name;
+            const bool link = fs::is_symlink(fs::symlink_status(path));
+            std::error_code ec;
+            const fs::file_status status = follow ? fs::status(path, ec) : fs::symlink_status(path);
+            SCOPED_TRACE(entry.name + (follow ? " (followed)" : ""));
+            if (!follow && link) {
+                EXPECT_EQ(entry.kind, FolderEntry::Kind::Link);
+                EXPECT_FALSE(entry.attributes);
+                continue;
+            }
+            if (ec) {
+                EXPECT_EQ(entry.kind, FolderEntry::Kind::Unreadable);
+                EXPECT_EQ(entry.error, ec.value());
+                continue;
+            }
+            EXPECT_EQ(entry.kind, fs::is_directory(status) ? FolderEntry::Kind::Folder : FolderEntry::Kind::File);
+            EXPECT_EQ(entry.attributes, attributes.ReadAttributes(path.string()));
+            EXPECT_EQ(entry.permissions, status.permissions());
+            EXPECT_EQ(entry.modified, fs::last_write_time(path));
+            if (fs::is_regular_file(status)) {
+                EXPECT_EQ(entry.size, fs::file_size(path));
+            }
+        }
+        EXPECT_EQ(names, (std::set<std::string>{".dotted", ".hidden", "folder", "folderlink", "link", "listed.txt",
+                                                "loop", "plain.txt", "ro.txt", "samba.txt", "wine.txt"}));
+    }
+    std::vector<FolderEntry> none;
+    int err = 0;
+    EXPECT_FALSE(attributes.ListFolder((dir / "missing").string(), true, none, &err));
+    EXPECT_EQ(err, ENOENT);
 }
 
 TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
