@@ -53,6 +53,28 @@ bool LocateFinalBlock(const std::string& data, std::size_t& finalBlockBit, unsig
     return ok;
 }
 
+// True when samples spread over the data do not shrink at the fastest level. Such data
+// (random bytes, pictures, other archives) ends up in stored blocks anyway; searching it
+// for matches at the real level would cost as much as compressing text, for nothing.
+bool LooksIncompressible(const unsigned char* data, std::size_t size)
+{
+    constexpr std::size_t kSample = 16u << 10;
+    constexpr std::size_t kSamples = 4;
+    if (size < kSample * kSamples * 4) {
+        return false;
+    }
+    thread_local unsigned char scratch[kSample];
+    for (std::size_t i = 0; i < kSamples; ++i) {
+        const unsigned char* sample = data + (size - kSample) / (kSamples - 1) * i;
+        // 0: the output did not fit in the sample's own size.
+        const std::size_t packed = RawDeflate(1, sample, kSample, scratch, sizeof scratch);
+        if (packed != 0 && packed < kSample - kSample / 64) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void StoredPieces(const unsigned char* data, std::size_t size, std::string& out)
 {
     out.clear();
@@ -83,6 +105,10 @@ void DeflatePiece(const unsigned char* data, std::size_t size, int level, std::s
 {
     if (size == 0) {
         out.clear();
+        return;
+    }
+    if (LooksIncompressible(data, size)) {
+        StoredPieces(data, size, out);
         return;
     }
     std::size_t finalBit = 0;

@@ -11,7 +11,8 @@ namespace velmora::archive {
 bool DeflateWhole(const unsigned char* data, std::size_t size, int level, std::string& out);
 
 // Raw deflate of one piece of a longer stream: the output ends byte-aligned without a
-// final block, so pieces can be concatenated. Finish the stream with kDeflateEnd.
+// final block, so pieces can be concatenated. Finish the stream with kDeflateEnd. A piece
+// whose samples do not shrink at the fastest level is put in stored blocks unsearched.
 void DeflatePiece(const unsigned char* data, std::size_t size, int level, std::string& out);
 
 // An empty final block: ends a stream built from pieces.

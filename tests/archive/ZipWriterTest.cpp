@@ -2,6 +2,7 @@
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
+#include "archive/DeflateBlocks.h"
 #include "archive/PkwareCipher.h"
 #include "archive/ZipReader.h"
 #include "common/Utf8Path.h"
@@ -21,6 +22,7 @@ using test::Le32;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
+using namespace archive;
 
 std::string RandomBytes(std::size_t n, unsigned seed = 7)
 {
@@ -281,6 +283,54 @@ TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
     ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).ok);
     EXPECT_TRUE(ReadFile(out / "big.bin") == big);
     test::ExpectPeersAccept(dir / "big.zip");
+}
+
+// Inflates one raw deflate stream whole; empty on damage.
+std::string InflateAll(const std::string& stream, std::size_t expected)
+{
+    std::string out(expected + 1, '\0');
+    z_stream zs{};
+    inflateInit2(&zs, -15);
+    zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(stream.data()));
+    zs.avail_in = static_cast<uInt>(stream.size());
+    zs.next_out = reinterpret_cast<Bytef*>(out.data());
+    zs.avail_out = static_cast<uInt>(out.size());
+    const int rc = inflate(&zs, Z_FINISH);
+    out.resize(zs.total_out);
+    inflateEnd(&zs);
+    return rc == Z_STREAM_END ? out : std::string();
+}
+
+TEST(ZipWriter, PiecesJoinIntoOneStreamAndOnlyIncompressibleOnesGoUnsearched)
+{
+    std::string text;
+    while (text.size() < (2u << 20))
+        text += "line " + std::to_string(text.size() % 977) + " of a log that repeats itself\n";
+    text.resize(2u << 20);
+    struct Case {
+        const char* what;
+        std::string input;
+        double largestRatio; // packed / input
+    };
+    const std::vector<Case> cases = {
+        {"random", RandomBytes(2u << 20, 11), 1.001},
+        {"text", text, 0.2},
+        {"random, then text", RandomBytes(1u << 20, 12) + text.substr(0, 1u << 20), 0.6},
+        {"short random", RandomBytes(100u << 10, 13), 1.001},
+    };
+    std::string stream;
+    std::string whole;
+    for (const Case& c : cases) {
+        std::string piece;
+        DeflatePiece(reinterpret_cast<const unsigned char*>(c.input.data()), c.input.size(), 5, piece);
+        EXPECT_LE(static_cast<double>(piece.size()), c.largestRatio * static_cast<double>(c.input.size())) << c.what;
+        const std::string alone = piece + std::string(reinterpret_cast<const char*>(kDeflateEnd), sizeof kDeflateEnd);
+        EXPECT_TRUE(InflateAll(alone, c.input.size()) == c.input) << c.what;
+        stream += piece;
+        whole += c.input;
+    }
+    stream.append(reinterpret_cast<const char*>(kDeflateEnd), sizeof kDeflateEnd);
+    EXPECT_TRUE(InflateAll(stream, whole.size()) == whole);
 }
 
 TEST(ZipWriter, MixedSizesKeepTheirOrderAndContentEvenWhenFilesChangedSinceTheListing)
