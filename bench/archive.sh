@@ -5,18 +5,21 @@
 #
 #   bench/archive.sh [BUILD_DIR]      (default: build)
 # Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
-# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big small-zip, and the method
+# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big; small-zip, small-unzip
+# and small-protect on 20,000 files of 40-60 bytes, the last being protect plus restore against
+# zip -r -P plus unzip -P; and the method
 # cases m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256, which extract an archive of
 # the flat folder made by 7zz with that method against `7zz x`; 7zz writes no Zstandard
 # entries, so m-zstd's archive is made by the zstd tool in a zipfile container), CORPUS_READY=1
-# to skip the corpus check. Every method case line ends with the load average at its end.
+# to skip the corpus check. Every method and small-file case line ends with the load average
+# at its end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli="$PWD/$build/bin/velmora-cli"
 corpus=${CORPUS:-/tmp/velmora-bench}
 runs=${RUNS:-5}
-cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big small-zip m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256"}
+cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big small-zip small-unzip small-protect m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256"}
 work="$corpus/work"
 pw="bench-Pass7"
 
@@ -66,14 +69,18 @@ run_case() {  # case, our prep, our command, peer prep, peer command
 }
 
 flat="$corpus/flat"
+small="$corpus/small"
 big="$corpus/big"
 : > "$work/results.md"
 echo "| case       | ours s  | ours cpu| ours MiB | peer s | peer cpu| peer MiB | wall× | cpu× | note"
 echo "|------------|---------|---------|--------|---------|---------|--------|-------|-------|-----"
 
 # Peer archives used by the extraction cases (both sides extract the same archive).
-[ -f "$work/peer-flat.zip" ] || (cd "$flat" && zip -q -j -6 "$work/peer-flat.zip" ./*)
-[ -f "$work/peer-flat-pw.zip" ] || (cd "$flat" && zip -q -j -6 -P "$pw" "$work/peer-flat-pw.zip" ./*)
+# (A corpus of only some folders, with CORPUS_READY=1, runs the cases that need only those.)
+if [ -d "$flat" ]; then
+  [ -f "$work/peer-flat.zip" ] || (cd "$flat" && zip -q -j -6 "$work/peer-flat.zip" ./*)
+  [ -f "$work/peer-flat-pw.zip" ] || (cd "$flat" && zip -q -j -6 -P "$pw" "$work/peer-flat-pw.zip" ./*)
+fi
 for c in $cases; do
   case $c in
   zip)
@@ -128,6 +135,26 @@ for c in $cases; do
       "rm -f '$work/ps.zip'" "cd '$corpus/small' && zip -r -q '$work/ps.zip' ."
     [ "$(unzip -Z1 "$work/os.zip" | sort | md5sum)" = "$(unzip -Z1 "$work/ps.zip" | sort | md5sum)" ] && check=same-names || check=DIFFERENT
     report small-zip small-zip-ours small-zip-peer "$check, size ×$(awk -v a="$(stat -c %s "$work/os.zip")" -v b="$(stat -c %s "$work/ps.zip")" 'BEGIN{printf "%.3f", a/b}'), load $(cut -d' ' -f1-3 /proc/loadavg)"
+    ;;
+  small-unzip)
+    # 20,000 files of 40-60 bytes: the cost per entry, in an archive made by Info-ZIP.
+    [ -f "$work/peer-small.zip" ] || (cd "$small" && zip -q -r "$work/peer-small.zip" .)
+    run_case small-unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-small.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "unzip -q -o '$work/peer-small.zip' -d '$work/px'"
+    diff -rq "$work/ox" "$small" >/dev/null && check=identical || check=DIFFERENT
+    report small-unzip small-unzip-ours small-unzip-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
+    rm -rf "$work/ox" "$work/px"
+    ;;
+  small-protect)
+    # Protect (written, read back and checked, folder removed) and restore, against zip -r -P
+    # and unzip -P of the same folder. The copy of the folder is made before the clock starts.
+    run_case small-protect "rm -rf '$work/of' '$work/of.zip'; cp -r '$small' '$work/of'" \
+      "'$cli' protect '$work/of' '$work/of.zip' --password '$pw' && '$cli' restore '$work/of.zip' '$work/of' --password '$pw'" \
+      "rm -rf '$work/pf' '$work/pf.zip'" \
+      "cd '$small' && zip -q -r -P '$pw' '$work/pf.zip' . && unzip -q -o -P '$pw' '$work/pf.zip' -d '$work/pf'"
+    diff -rq "$work/of" "$small" >/dev/null && check=identical || check=DIFFERENT
+    report small-protect small-protect-ours small-protect-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
+    rm -rf "$work/of" "$work/of.zip" "$work/pf" "$work/pf.zip"
     ;;
   m-*)
     command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }

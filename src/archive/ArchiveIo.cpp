@@ -96,6 +96,16 @@ std::optional<std::uint64_t> StdFile::Tell()
     return static_cast<std::uint64_t>(pos);
 }
 
+std::optional<std::uint64_t> StdFile::Size()
+{
+#if defined(_WIN32)
+    if (_fseeki64(m_file, 0, SEEK_END) != 0) return std::nullopt;
+#else
+    if (fseeko(m_file, 0, SEEK_END) != 0) return std::nullopt;
+#endif
+    return Tell();
+}
+
 namespace {
 // At most 200 bytes of a name, cut at a character boundary, so the temporary name stays
 // within the file system's name length limit.
@@ -113,21 +123,25 @@ std::string ShortStem(std::string name)
 }
 } // namespace
 
-std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
+std::filesystem::path TempNameBeside(const std::filesystem::path& destination)
 {
     static std::mutex mutex;
     static std::mt19937_64 generator{std::random_device{}()};
-    const std::filesystem::path folder = destination.parent_path();
+    std::uint64_t tag;
+    {
+        std::lock_guard lock(mutex);
+        tag = generator();
+    }
+    char suffix[32];
+    std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
+    return destination.parent_path() / ("." + ShortStem(destination.filename().string()) + suffix);
+}
+
+std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)
+{
     int lastError = 0;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::uint64_t tag;
-        {
-            std::lock_guard lock(mutex);
-            tag = generator();
-        }
-        char suffix[32];
-        std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-        std::filesystem::path candidate = folder / ("." + ShortStem(destination.filename().string()) + suffix);
+        std::filesystem::path candidate = TempNameBeside(destination);
         if (file.Open(candidate, "w+bx")) {
             return candidate;
         }
@@ -183,22 +197,31 @@ std::optional<std::filesystem::file_time_type> DosToFileTime(std::uint32_t dos)
     if (!IsValidDate(parts.year, parts.month, parts.day) || !IsValidTime(parts.hour, parts.minute, parts.second, 0)) {
         return std::nullopt;
     }
-    std::tm local{};
-    local.tm_year = parts.year - 1900;
-    local.tm_mon = parts.month - 1;
-    local.tm_mday = parts.day;
-    local.tm_hour = parts.hour;
-    local.tm_min = parts.minute;
-    local.tm_sec = parts.second;
-    local.tm_isdst = -1;
-    std::time_t t;
-    {
-        std::lock_guard lock(g_timeMutex);
-        t = std::mktime(&local);
+    // The local offset changes only at whole hours (daylight saving time, zone changes), so
+    // one conversion per hour serves every entry of that hour: mktime looks at the zone
+    // file on every call, which would cost a system call per entry.
+    thread_local std::uint32_t cachedHour = 0;
+    thread_local std::time_t cachedStart = 0;
+    const std::uint32_t hour = dos >> 11; // date and hour
+    if (hour != cachedHour || cachedHour == 0) {
+        std::tm local{};
+        local.tm_year = parts.year - 1900;
+        local.tm_mon = parts.month - 1;
+        local.tm_mday = parts.day;
+        local.tm_hour = parts.hour;
+        local.tm_isdst = -1;
+        std::time_t start;
+        {
+            std::lock_guard lock(g_timeMutex);
+            start = std::mktime(&local);
+        }
+        if (start == static_cast<std::time_t>(-1)) {
+            return std::nullopt;
+        }
+        cachedHour = hour;
+        cachedStart = start;
     }
-    if (t == static_cast<std::time_t>(-1)) {
-        return std::nullopt;
-    }
+    const std::time_t t = cachedStart + parts.minute * 60 + parts.second;
     const auto sys = std::chrono::system_clock::from_time_t(t);
     return std::chrono::file_clock::from_sys(sys);
 }

@@ -62,6 +62,12 @@ public:
 
     // mode as for fopen; returns false with errno set.
     bool Open(const std::filesystem::path& path, const char* mode);
+    // Takes over an open stream (closed by this object).
+    void Adopt(std::FILE* file)
+    {
+        Close();
+        m_file = file;
+    }
     bool IsOpen() const { return m_file != nullptr; }
     // Closes and returns false when flushing failed (errno set).
     bool Close();
@@ -71,6 +77,8 @@ public:
     bool Write(const void* data, std::size_t size);
     bool Seek(std::uint64_t offset);
     std::optional<std::uint64_t> Tell();
+    // The file's length (moves the position to the end).
+    std::optional<std::uint64_t> Size();
     bool Error() const { return m_file && std::ferror(m_file); }
     std::FILE* Handle() { return m_file; }
 
@@ -81,6 +89,8 @@ private:
 // Creates a new, empty file beside destination under a hidden, unique name and opens it
 // for writing ("w+b"). Returns the path; throws VelmoraError on failure.
 std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file);
+// A hidden name beside destination for a temporary file (random, so unlikely to exist).
+std::filesystem::path TempNameBeside(const std::filesystem::path& destination);
 
 // The file's last-write time as an MS-DOS value in local time (dates before 1980
 // become 1980-01-01 00:00, after 2107 the last representable moment).

@@ -3,6 +3,7 @@
 #include "archive/WinZipAes.h"
 
 #include "common/Errors.h"
+#include "platform/UnnamedFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -72,10 +73,32 @@ SharedArchive::SharedArchive(const fs::path& path) : m_path(path)
     }
 }
 
+SharedArchive::SharedArchive(StdFile file, const fs::path& path) : m_path(path), m_file(std::move(file)) {}
+
+namespace {
+// Reads of at least this size go straight to the file; smaller ones through the window.
+constexpr std::size_t kDirectRead = 64u << 10;
+constexpr std::size_t kWindowSize = 256u << 10;
+} // namespace
+
 bool SharedArchive::ReadAt(std::uint64_t offset, void* data, std::size_t size)
 {
     std::lock_guard lock(m_mutex);
-    return m_file.Seek(offset) && m_file.ReadExact(data, size);
+    if (size >= kDirectRead) return m_file.Seek(offset) && m_file.ReadExact(data, size);
+    const bool inWindow =
+        offset >= m_windowStart && size <= m_window.size() && offset - m_windowStart <= m_window.size() - size;
+    if (!inWindow) {
+        m_window.resize(kWindowSize);
+        if (!m_file.Seek(offset)) {
+            m_window.clear();
+            return false;
+        }
+        m_window.resize(m_file.Read(m_window.data(), kWindowSize));
+        m_windowStart = offset;
+        if (m_window.size() < size) return false;
+    }
+    std::memcpy(data, m_window.data() + (offset - m_windowStart), size);
+    return true;
 }
 
 std::size_t ArchiveRange::Read(unsigned char* data, std::size_t size)
@@ -188,7 +211,7 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan)
     return decoder;
 }
 
-CheckedSink::CheckedSink(fs::path output) : m_output(std::move(output)) {}
+CheckedSink::CheckedSink(fs::path output, Keep keep) : m_output(std::move(output)), m_keep(keep) {}
 
 CheckedSink::~CheckedSink()
 {
@@ -201,7 +224,13 @@ CheckedSink::~CheckedSink()
 
 void CheckedSink::Open()
 {
-    if (m_output.empty() || !m_temp.empty()) return;
+    if (m_output.empty() || m_unnamed || !m_temp.empty()) return;
+    m_unnamed = CreateUnnamedFile(m_output.parent_path());
+    if (m_unnamed) {
+        m_buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_limit, 1u << 20)));
+        return;
+    }
+    if (m_keep == Keep::Unnamed) throw LayerFailure(ErrorKind::Io, "Creating file", m_output.string(), errno);
     try {
         m_temp = CreateTempBeside(m_output, m_file);
     } catch (const std::exception&) {
@@ -219,6 +248,15 @@ void CheckedSink::Open()
     std::setvbuf(m_file.Handle(), nullptr, _IOFBF, 1 << 20);
 }
 
+void CheckedSink::FlushBuffer()
+{
+    if (m_buffer.empty()) return;
+    if (!m_unnamed->Write(m_buffer.data(), m_buffer.size())) {
+        throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+    }
+    m_buffer.clear();
+}
+
 void CheckedSink::Write(const unsigned char* data, std::size_t size)
 {
     if (size == 0) return;
@@ -228,7 +266,17 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
     m_total += size;
     if (m_output.empty()) return;
     Open();
-    if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+    if (!m_unnamed) {
+        if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+        return;
+    }
+    // Gathered up to the buffer's capacity: a small entry costs one write.
+    if (m_buffer.size() + size > m_buffer.capacity()) FlushBuffer();
+    if (size >= m_buffer.capacity()) {
+        if (!m_unnamed->Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
+        return;
+    }
+    m_buffer.insert(m_buffer.end(), data, data + size);
 }
 
 void CheckedSink::Pump(ByteSource& source, CancelFlag cancel)
@@ -276,6 +324,52 @@ void CheckedSink::Commit(const CommitRules& rules)
 {
     if (m_output.empty()) return;
     Open(); // an empty entry still makes a file
+    if (m_unnamed) {
+        CommitUnnamed(rules);
+    } else {
+        CommitTemporary(rules);
+    }
+}
+
+std::unique_ptr<UnnamedFile> CheckedSink::TakeUnnamed()
+{
+    Open();
+    FlushBuffer();
+    return std::move(m_unnamed);
+}
+
+void CheckedSink::CommitUnnamed(const CommitRules& rules)
+{
+    FlushBuffer();
+    const unsigned mode = (rules.mode ? *rules.mode : rules.newFileMode ? *rules.newFileMode : NewFileMode()) & 0777u;
+    if (!m_unnamed->SetModeAndTime(mode, rules.time)) {
+        throw LayerFailure(ErrorKind::Io, "Setting the permissions of", m_output.string(), errno);
+    }
+    int error = m_unnamed->Link(m_output);
+    if (error == EEXIST) {
+        // Something is there already: replaced only when the rules allow it, through a
+        // name of its own and one rename.
+        CheckOutputSlot(m_output, rules);
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            const fs::path temp = TempNameBeside(m_output);
+            error = m_unnamed->Link(temp);
+            if (error == 0) {
+                std::error_code ec;
+                fs::rename(temp, m_output, ec);
+                if (ec) {
+                    std::error_code ignored;
+                    fs::remove(temp, ignored);
+                    throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), ec.value());
+                }
+            }
+        }
+    }
+    if (error != 0) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), error);
+    m_unnamed.reset();
+}
+
+void CheckedSink::CommitTemporary(const CommitRules& rules)
+{
     if (!m_file.Close()) throw LayerFailure(ErrorKind::Io, "Writing", m_output.string(), errno);
     std::error_code ec;
     if (rules.time) fs::last_write_time(m_temp, *rules.time, ec);

@@ -30,6 +30,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace velmora {
+class UnnamedFile;
+}
 
 namespace velmora::archive {
 
@@ -90,8 +95,12 @@ class SharedArchive {
 public:
     // Throws LayerFailure (Io) when the file cannot be opened.
     explicit SharedArchive(const std::filesystem::path& path);
+    // Reads through file, an open handle (path names it in messages).
+    SharedArchive(StdFile file, const std::filesystem::path& path);
     const std::filesystem::path& Path() const { return m_path; }
-    // Reads exactly size bytes at offset; false when the file ends first or fails.
+    // Reads exactly size bytes at offset; false when the file ends first or fails. Small
+    // reads are served from a window of the file read ahead in one call, so walking many
+    // small entries in order costs a system call per window, not per entry.
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size);
     // The handle for code that reads before any worker starts (the central directory).
     StdFile& File() { return m_file; }
@@ -100,6 +109,8 @@ private:
     std::filesystem::path m_path;
     StdFile m_file;
     std::mutex m_mutex;
+    std::vector<unsigned char> m_window;
+    std::uint64_t m_windowStart = 0;
 };
 
 // Bytes [offset, offset + length) of the archive.
@@ -163,12 +174,18 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan);
 // Permission bits of an output (0777 at most; never setuid, setgid or sticky).
 using FileMode = std::optional<unsigned>;
 
-// The one place where extracted data becomes a file. Writes to a private temporary file
-// beside output (owner-only until committed) and puts it in place with one rename, after
-// the caller's checks. With an empty output nothing is written; the sink only counts.
+// The one place where extracted data becomes a file. Writes to a file without a name in
+// output's folder (owner-only from the start) and gives it its name in one step after the
+// caller's checks; where the file system has no unnamed files, to a private temporary file
+// beside output that one rename puts in place. An existing file at output is replaced
+// only after the commit rules allowed it. With an empty output nothing is written; the
+// sink only counts.
 class CheckedSink {
 public:
-    explicit CheckedSink(std::filesystem::path output);
+    enum class Keep { Named, Unnamed };
+    // Keep::Unnamed: the data stays in an unnamed file in output's folder that TakeUnnamed
+    // hands over after the checks (throws Io where the file system has none).
+    explicit CheckedSink(std::filesystem::path output, Keep keep = Keep::Named);
     ~CheckedSink(); // removes an uncommitted temporary file
     CheckedSink(const CheckedSink&) = delete;
     CheckedSink& operator=(const CheckedSink&) = delete;
@@ -194,20 +211,30 @@ public:
     struct CommitRules {
         std::optional<std::filesystem::file_time_type> time;
         FileMode mode; // nullopt: the default mode of new files
+        // That default when the caller has read it already (once per run, not per file).
+        FileMode newFileMode;
         // Never put in place over this file (compared by device and inode).
         std::filesystem::path notOver;
         // Refuse to replace a read-only file, a link or anything not a regular file.
         bool keepReadOnly = false;
         std::function<bool(const std::filesystem::path&)> isReadOnly; // optional extra test
     };
-    // Puts the temporary file in place; throws LayerFailure.
+    // Puts the file in place; throws LayerFailure.
     void Commit(const CommitRules& rules);
+    // Keep::Unnamed: the written file, still without a name.
+    std::unique_ptr<UnnamedFile> TakeUnnamed();
     const std::filesystem::path& Output() const { return m_output; }
 
 private:
     void Open();
+    void FlushBuffer();
+    void CommitUnnamed(const CommitRules& rules);
+    void CommitTemporary(const CommitRules& rules);
 
     std::filesystem::path m_output;
+    Keep m_keep = Keep::Named;
+    std::unique_ptr<UnnamedFile> m_unnamed;
+    std::vector<unsigned char> m_buffer; // small writes gathered for the unnamed file
     std::filesystem::path m_temp;
     StdFile m_file;
     std::filesystem::perms m_defaultPerms = std::filesystem::perms::unknown;

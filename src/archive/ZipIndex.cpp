@@ -264,10 +264,12 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
 std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
 {
     std::error_code ec;
-    index.fileSize = fs::file_size(archive, ec);
-    if (ec) {
-        return SystemErrorText("Reading archive", archive.string(), ec.value());
+    // The length of the open file, not of whatever the path names now.
+    const std::optional<std::uint64_t> size = file.Size();
+    if (!size) {
+        return SystemErrorText("Reading archive", archive.string(), errno);
     }
+    index.fileSize = *size;
     if (index.fileSize < kEndSize) {
         return Fail(archive, "not a ZIP archive");
     }

@@ -10,6 +10,7 @@
 #include "archive/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "platform/UnnamedFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -76,7 +77,8 @@ struct EntryJob {
     bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
     std::uint32_t crc32 = 0;
     std::uint64_t plainSize = 0;
-    fs::path output; // empty: only verify
+    fs::path output;          // empty: only verify
+    bool keepUnnamed = false; // the checked data stays in an unnamed file in output's folder
     CheckedSink::CommitRules commit;
     CancelFlag cancel = nullptr;
 };
@@ -85,6 +87,7 @@ struct JobResult {
     std::optional<ExtractError> error;
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
+    std::unique_ptr<UnnamedFile> unnamed; // EntryJob::keepUnnamed
 };
 
 // One entry through its layers into the checked sink.
@@ -93,11 +96,15 @@ JobResult RunEntryJob(const EntryJob& job)
     JobResult result;
     try {
         std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
-        CheckedSink sink(job.output);
+        CheckedSink sink(job.output, job.keepUnnamed ? CheckedSink::Keep::Unnamed : CheckedSink::Keep::Named);
         sink.SetLimit(job.plainSize);
         sink.Pump(*source, job.cancel);
         sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
-        sink.Commit(job.commit);
+        if (job.keepUnnamed) {
+            result.unnamed = sink.TakeUnnamed();
+        } else {
+            sink.Commit(job.commit);
+        }
         result.crc = sink.Crc();
         result.size = sink.Count();
     } catch (const LayerFailure& failure) {
@@ -138,36 +145,31 @@ bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtra
     return false;
 }
 
+// Finds the password bytes whose key decrypts the traditional encryption header to the
+// expected check byte (the password's Windows-1252 bytes first, then its UTF-8 bytes),
+// asking for another password up to three times.
+bool MatchTraditionalPassword(const unsigned char* header, unsigned char expected, const ZipExtractOptions& options,
+                              std::string& currentPassword, std::string& passwordBytes)
+{
+    for (int attempt = 0; attempt <= 3; ++attempt) {
+        if (attempt > 0 && options.needPassword && !options.needPassword(currentPassword)) {
+            return false;
+        }
+        const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
+        for (const std::string& bytes : candidates) {
+            if (TraditionalDecipher::KeyMatches(header, bytes, expected)) {
+                passwordBytes = bytes;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 bool IsSymlinkEntry(const ZipEntryInfo& e)
 {
     const unsigned host = e.versionMadeBy >> 8;
     return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
-}
-
-// Creates the folders of relative below target without passing through a link or a file;
-// the folders it made are added to created.
-std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, std::set<fs::path>& created)
-{
-    fs::path current = target;
-    for (const fs::path& part : relative) {
-        current /= part;
-        std::error_code ec;
-        const auto status = fs::symlink_status(current, ec);
-        if (fs::is_symlink(status)) {
-            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
-        }
-        if (fs::is_directory(status)) {
-            continue;
-        }
-        if (fs::exists(status)) {
-            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
-        }
-        if (!fs::create_directory(current, ec) && ec) {
-            return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
-        }
-        created.insert(current);
-    }
-    return std::nullopt;
 }
 
 enum class Mode { KeepFolders, Flatten, Verify };
@@ -177,11 +179,41 @@ enum class Mode { KeepFolders, Flatten, Verify };
 struct RunState {
     std::set<std::string> claimed;     // output paths written (or being written)
     std::set<fs::path> createdFolders; // folders this run made
+    std::set<fs::path> checkedFolders; // folders seen to be real folders (not links) in this run
     std::vector<std::pair<fs::path, unsigned>> folderModes;
 };
 
+// Creates the folders of relative below target without passing through a link or a file;
+// the folders it made are added to state.createdFolders. A folder is looked at once per run.
+std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, RunState& state)
+{
+    fs::path current = target;
+    for (const fs::path& part : relative) {
+        current /= part;
+        if (state.checkedFolders.count(current)) continue;
+        std::error_code ec;
+        const auto status = fs::symlink_status(current, ec);
+        if (fs::is_symlink(status)) {
+            return ExtractError{ErrorKind::Link, current.string(), 0, "is a link; nothing is written through it"};
+        }
+        if (fs::exists(status) && !fs::is_directory(status)) {
+            return ExtractError{ErrorKind::Clash, current.string(), 0, "is a file, not a folder"};
+        }
+        if (!fs::exists(status)) {
+            if (!fs::create_directory(current, ec) && ec) {
+                return ExtractError{ErrorKind::Io, current.string(), ec.value(), "Creating folder"};
+            }
+            state.createdFolders.insert(current);
+        }
+        state.checkedFolders.insert(current);
+    }
+    return std::nullopt;
+}
+
 struct ExtractRequest {
     fs::path archive;
+    SharedArchive* opened = nullptr; // read through this handle instead of opening archive
+    fs::path notOver;                // never written over (default: archive)
     fs::path target;
     Mode mode = Mode::KeepFolders;
     bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
@@ -189,9 +221,10 @@ struct ExtractRequest {
     const ZipExtractOptions* options = nullptr;
     const std::vector<ZipSource>* sources = nullptr;
     RunState* state = nullptr;
-    // The file no output may replace; empty: the archive being read. A protected restore
-    // reads its inner archive from a work folder and must keep the outer one instead.
-    fs::path notOver;
+    // When given: a file entry that extracts to keptName is checked but not given a name;
+    // its unnamed file is handed over here.
+    std::unique_ptr<UnnamedFile>* kept = nullptr;
+    std::string keptName;
 };
 
 // Applies the recorded modes of the folders this run created, deepest first, so a folder
@@ -208,232 +241,282 @@ void ApplyFolderModes(RunState& state)
     state.folderModes.clear();
 }
 
-ZipExtractResult Extract(const ExtractRequest& request)
-{
-    ZipExtractResult result;
-    const ZipExtractOptions& options = *request.options;
-    RunState ownState;
-    RunState& state = request.state ? *request.state : ownState;
-    const Mode mode = request.mode;
-    const auto fail = [&](ExtractError error) {
-        if (!result.failure) {
-            result.failure = error;
-            result.error = DescribeError(error);
-        }
-        result.failures.push_back(DescribeError(error));
-    };
-    std::optional<SharedArchive> file;
-    try {
-        file.emplace(request.archive);
-    } catch (const LayerFailure& failure) {
-        fail(failure.Error());
-        return result;
-    }
-    ZipIndex index;
-    if (std::string error = ReadZipIndex(file->File(), request.archive, index); !error.empty()) {
-        result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
-        result.error = error;
-        return result;
-    }
-    result.warnings = index.warnings;
-    std::vector<bool> duplicate;
-    const std::vector<std::uint64_t> next = NextOffsets(index, duplicate);
-    std::uint64_t total = 0;
-    for (const ZipEntryInfo& e : index.entries) {
-        total += e.uncompressedSize;
-    }
-    std::uint64_t done = 0;
+// Entries whose packed and plain data together stay below this are decoded on the reading
+// thread: for them a handoff to a helper thread costs more than the work. Bigger ones are
+// shared out to the helper threads.
+constexpr std::uint64_t kInlineLimit = 1u << 20;
 
-    std::string currentPassword = request.password ? *request.password : std::string();
-    WorkerPool pool(WorkerPool::DefaultThreads(0));
+// One run over one archive: the central directory is walked in order, each entry is
+// checked (name, clash, method, password) and planned, and its data is decoded into the
+// checked sink; results are taken in entry order, so failures and progress keep it.
+class Extraction {
+public:
+    explicit Extraction(const ExtractRequest& request)
+        : m_request(request), m_options(*request.options), m_state(request.state ? *request.state : m_ownState),
+          m_password(request.password ? *request.password : std::string())
+    {}
+
+    ZipExtractResult Run()
+    {
+        if (!OpenArchive()) return std::move(m_result);
+        for (std::size_t i = 0; i < m_index.entries.size() && !m_stop; ++i) {
+            if (m_options.cancel && m_options.cancel->load()) {
+                Fail({ErrorKind::Cancelled, {}, 0, {}});
+                break;
+            }
+            ExtractEntry(i);
+        }
+        while (!m_pending.empty())
+            FinishOne();
+        if (m_request.mode == Mode::Verify && m_request.sources) CompareWithSources();
+        if (!m_request.state) ApplyFolderModes(m_state);
+        m_result.ok = !m_result.failure;
+        return std::move(m_result);
+    }
+
+private:
     struct Pending {
         std::size_t index;
-        std::future<JobResult> future;
+        std::optional<JobResult> done; // decoded on the reading thread
+        std::future<JobResult> future; // or still on a helper thread
         std::string relative;
-        bool directory = false;
     };
-    std::deque<Pending> pending;
-    // Verify: output path -> crc, size (folders with size ~0)
-    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> verified;
-    constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
-    const auto finishOne = [&] {
-        Pending item = std::move(pending.front());
-        pending.pop_front();
-        JobResult r = item.future.get();
-        const ZipEntryInfo& e = index.entries[item.index];
-        if (!r.error) {
-            ++result.entriesPassed;
-            if (mode == Mode::Verify) {
-                verified[item.relative] = {r.crc, r.size};
-            } else {
-                ++result.filesWritten;
-            }
+    static constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
+
+    void Fail(const ExtractError& error)
+    {
+        if (!m_result.failure) {
+            m_result.failure = error;
+            m_result.error = DescribeError(error);
+        }
+        m_result.failures.push_back(DescribeError(error));
+    }
+
+    bool OpenArchive()
+    {
+        if (m_request.opened) {
+            m_archive = m_request.opened;
         } else {
-            ExtractError error = *r.error;
-            if (error.path.empty()) error.path = e.name;
-            fail(error);
+            try {
+                m_ownArchive.emplace(m_request.archive);
+            } catch (const LayerFailure& failure) {
+                Fail(failure.Error());
+                return false;
+            }
+            m_archive = &*m_ownArchive;
         }
-        done += e.uncompressedSize;
-        if (options.progress) {
-            options.progress(done, total);
+        if (std::string error = ReadZipIndex(m_archive->File(), m_request.archive, m_index); !error.empty()) {
+            m_result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
+            m_result.error = error;
+            return false;
         }
-    };
-    bool stop = false;
-    for (std::size_t i = 0; i < index.entries.size() && !stop; ++i) {
-        if (options.cancel && options.cancel->load()) {
-            fail({ErrorKind::Cancelled, {}, 0, {}});
-            break;
-        }
-        const ZipEntryInfo& e = index.entries[i];
+        m_result.warnings = m_index.warnings;
+        m_next = NextOffsets(m_index, m_duplicate);
+        for (const ZipEntryInfo& e : m_index.entries)
+            m_total += e.uncompressedSize;
+        return true;
+    }
+
+    void ExtractEntry(std::size_t i)
+    {
+        std::string relative;
+        fs::path output;
+        if (!ClaimOutput(i, relative, output)) return;
+        EntryJob job;
+        if (!PlanJob(i, output, job)) return;
+        job.keepUnnamed = m_request.kept && relative == m_request.keptName;
+        Dispatch(i, std::move(job), std::move(relative));
+    }
+
+    // The name rules, the folders and the clash rule: false when the entry is done with
+    // (refused, a folder, or a clash); else the path it is compared under and, unless
+    // only verifying, the path it is written to.
+    bool ClaimOutput(std::size_t i, std::string& relative, fs::path& output)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        const Mode mode = m_request.mode;
         bool isDirectory = false;
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
-        if (!safe || IsSymlinkEntry(e) || duplicate[i]) {
-            result.rejected.push_back(e.name);
-            fail({!safe          ? ErrorKind::UnsafeName
-                  : duplicate[i] ? ErrorKind::Damaged
-                                 : ErrorKind::Link,
-                  e.name, 0, duplicate[i] ? "shares its data with another entry" : ""});
-            continue;
+        if (!safe || IsSymlinkEntry(e) || m_duplicate[i]) {
+            m_result.rejected.push_back(e.name);
+            Fail({!safe            ? ErrorKind::UnsafeName
+                  : m_duplicate[i] ? ErrorKind::Damaged
+                                   : ErrorKind::Link,
+                  e.name, 0, m_duplicate[i] ? "shares its data with another entry" : ""});
+            return false;
         }
-        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && request.flatVerify);
-        if (isDirectory && flat) {
-            continue;
-        }
-        const std::string relative = flat ? fs::path(*safe).filename().string() : *safe;
-        const FileMode recorded = RecordedMode(e);
-        fs::path output;
-        if (mode != Mode::Verify) {
-            const fs::path rel(relative);
+        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && m_request.flatVerify);
+        if (isDirectory && flat) return false;
+        relative = flat ? fs::path(*safe).filename().string() : *safe;
+        if (mode == Mode::Verify) {
             if (isDirectory) {
-                if (auto error = MakeFolders(request.target, rel, state.createdFolders)) {
-                    fail(*error);
-                } else if (recorded) {
-                    state.folderModes.push_back({request.target / rel, *recorded});
+                if (!m_verified.emplace(relative, std::make_pair(0u, kFolderMark)).second) {
+                    Fail({ErrorKind::Clash, relative, 0, {}});
                 }
-                continue;
+                return false;
             }
-            if (!flat) {
-                if (auto error = MakeFolders(request.target, rel.parent_path(), state.createdFolders)) {
-                    fail(*error);
-                    continue;
-                }
+            if (!m_state.claimed.insert(relative).second) {
+                Fail({ErrorKind::Clash, e.name, 0, {}});
+                return false;
             }
-            output = request.target / rel;
-        } else if (isDirectory) {
-            if (!verified.emplace(relative, std::make_pair(0u, kFolderMark)).second) {
-                fail({ErrorKind::Clash, relative, 0, {}});
-            }
-            continue;
+            return true;
         }
+        const fs::path rel(relative);
+        if (isDirectory) {
+            if (auto error = MakeFolders(m_request.target, rel, m_state)) {
+                Fail(*error);
+            } else if (const FileMode recorded = RecordedMode(e)) {
+                m_state.folderModes.push_back({m_request.target / rel, *recorded});
+            }
+            return false;
+        }
+        if (!flat) {
+            if (auto error = MakeFolders(m_request.target, rel.parent_path(), m_state)) {
+                Fail(*error);
+                return false;
+            }
+        }
+        output = m_request.target / rel;
         // The clash rule: no output path is written twice in one run.
-        const std::string claim = mode == Mode::Verify ? relative : output.string();
-        if (!state.claimed.insert(claim).second) {
-            fail({ErrorKind::Clash, mode == Mode::Verify ? e.name : output.string(), 0, {}});
-            continue;
+        if (!m_state.claimed.insert(output.string()).second) {
+            Fail({ErrorKind::Clash, output.string(), 0, {}});
+            return false;
         }
+        return true;
+    }
+
+    // The method, the data's place and the cipher of entry i; false when the entry fails.
+    bool PlanJob(std::size_t i, const fs::path& output, EntryJob& job)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
         // An AES entry names its real method in its 0x9901 field.
         std::optional<AesExtraField> aes;
         if (e.method == zipmethod::kAes) {
             aes = FindAesExtra(e.extra);
             if (!aes || !e.encrypted) {
-                fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
-                continue;
+                Fail({ErrorKind::Damaged, e.name, 0, "damaged AES extra field"});
+                return false;
             }
         }
         if (const std::uint16_t method = aes ? aes->method : e.method; !IsMethodSupported(method)) {
-            fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
-            continue;
+            Fail({ErrorKind::Unsupported, e.name, 0, MethodText(method) + " is not supported"});
+            return false;
         }
-        EntryJob job;
         job.output = output;
         job.crc32 = e.crc32;
         job.plainSize = e.uncompressedSize;
-        job.cancel = options.cancel;
+        job.cancel = m_options.cancel;
         job.commit.time =
-            options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
-        job.commit.mode = recorded;
-        job.commit.notOver = request.notOver.empty() ? request.archive : request.notOver;
-        if (!output.empty()) {
-            try {
-                CheckOutputSlot(output, job.commit);
-            } catch (const LayerFailure& failure) {
-                fail(failure.Error());
-                continue;
-            }
+            m_options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
+        job.commit.mode = RecordedMode(e);
+        if (!job.commit.mode && !output.empty()) {
+            if (!m_newFileMode) m_newFileMode = NewFileMode();
+            job.commit.newFileMode = m_newFileMode;
         }
+        job.commit.notOver = m_request.notOver.empty() ? m_request.archive : m_request.notOver;
         DataSpan span;
-        if (std::string error = LocateData(*file, index, e, next[i], span); !error.empty()) {
-            fail({ErrorKind::Damaged, e.name, 0, error});
-            continue;
+        if (std::string error = LocateData(*m_archive, m_index, e, m_next[i], span); !error.empty()) {
+            Fail({ErrorKind::Damaged, e.name, 0, error});
+            return false;
         }
-        job.stream.archive = &*file;
+        job.stream.archive = m_archive;
         job.stream.dataOffset = span.start;
         job.stream.dataLength = e.compressedSize;
         job.stream.decoder.method = aes ? aes->method : e.method;
         job.stream.decoder.flags = e.flags;
         job.stream.decoder.plainSize = e.uncompressedSize;
-        if (e.encrypted && aes && request.password) {
-            if (!MatchAesPassword(*file, e, *aes, span.start, options, currentPassword, job.stream.passwordBytes)) {
-                fail({ErrorKind::WrongPassword, e.name, 0, {}});
-                stop = true;
-                continue;
+        if (e.encrypted) return PlanCipher(e, span, aes, job);
+        return true;
+    }
+
+    // Checks the password against the entry's header; a wrong one stops the run.
+    bool PlanCipher(const ZipEntryInfo& e, const DataSpan& span, const std::optional<AesExtraField>& aes, EntryJob& job)
+    {
+        if (!m_request.password) {
+            Fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
+            return false;
+        }
+        if (aes) {
+            if (!MatchAesPassword(*m_archive, e, *aes, span.start, m_options, m_password, job.stream.passwordBytes)) {
+                Fail({ErrorKind::WrongPassword, e.name, 0, {}});
+                m_stop = true;
+                return false;
             }
             job.stream.aesStrength = aes->strength;
             job.checkCrc = aes->version == 1;
-        } else if (e.encrypted) {
-            if (!request.password) {
-                fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
-                continue;
-            }
-            unsigned char header[12];
-            if (e.compressedSize < 12 || !file->ReadAt(span.start, header, 12)) {
-                fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
-                continue;
-            }
-            const unsigned char expected = span.descriptorFlag ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
-                                                               : static_cast<unsigned char>(e.crc32 >> 24);
-            bool matched = false;
-            for (int attempt = 0; attempt <= 3 && !matched; ++attempt) {
-                if (attempt > 0) {
-                    if (options.needPassword && !options.needPassword(currentPassword)) {
-                        break;
-                    }
-                }
-                // The password's Windows-1252 bytes first, then its UTF-8 bytes.
-                const std::string candidates[2] = {PasswordBytes(currentPassword), currentPassword};
-                for (const std::string& bytes : candidates) {
-                    if (TraditionalDecipher::KeyMatches(header, bytes, expected)) {
-                        matched = true;
-                        job.stream.passwordBytes = bytes;
-                        break;
-                    }
-                }
-            }
-            if (!matched) {
-                fail({ErrorKind::WrongPassword, e.name, 0, {}});
-                stop = true;
-                continue;
-            }
-            job.stream.encrypted = true;
-            job.stream.checkByte = expected;
+            return true;
         }
-        pending.push_back({i, pool.Submit([job] { return RunEntryJob(job); }), relative, false});
-        while (pending.size() >= pool.Size() * 2) {
-            finishOne();
+        unsigned char header[12];
+        if (e.compressedSize < 12 || !m_archive->ReadAt(span.start, header, 12)) {
+            Fail({ErrorKind::Damaged, e.name, 0, "damaged encryption header"});
+            return false;
         }
+        const unsigned char expected = span.descriptorFlag ? static_cast<unsigned char>((e.dosDateTime >> 8) & 0xFF)
+                                                           : static_cast<unsigned char>(e.crc32 >> 24);
+        if (!MatchTraditionalPassword(header, expected, m_options, m_password, job.stream.passwordBytes)) {
+            Fail({ErrorKind::WrongPassword, e.name, 0, {}});
+            m_stop = true;
+            return false;
+        }
+        job.stream.encrypted = true;
+        job.stream.checkByte = expected;
+        return true;
     }
-    while (!pending.empty()) {
-        finishOne();
+
+    // Small entries are decoded here and now; big ones go to a helper thread. At most two
+    // entries per helper wait, so memory stays bounded.
+    void Dispatch(std::size_t i, EntryJob job, std::string relative)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        Pending item{i, std::nullopt, {}, std::move(relative)};
+        if (e.compressedSize + e.uncompressedSize < kInlineLimit) {
+            item.done = RunEntryJob(job);
+        } else {
+            if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
+            item.future = m_pool->Submit([job = std::move(job)] { return RunEntryJob(job); });
+        }
+        m_pending.push_back(std::move(item));
+        const std::size_t limit = m_pool ? m_pool->Size() * 2 : 1;
+        while (!m_pending.empty() && (m_pending.front().done || m_pending.size() >= limit))
+            FinishOne();
     }
-    if (mode == Mode::Verify && request.sources) {
+
+    void FinishOne()
+    {
+        Pending item = std::move(m_pending.front());
+        m_pending.pop_front();
+        JobResult r = item.done ? std::move(*item.done) : item.future.get();
+        const ZipEntryInfo& e = m_index.entries[item.index];
+        if (!r.error) {
+            ++m_result.entriesPassed;
+            if (r.unnamed) {
+                *m_request.kept = std::move(r.unnamed);
+            } else if (m_request.mode == Mode::Verify) {
+                m_verified[item.relative] = {r.crc, r.size};
+            } else {
+                ++m_result.filesWritten;
+            }
+        } else {
+            ExtractError error = *r.error;
+            if (error.path.empty()) error.path = e.name;
+            Fail(error);
+        }
+        m_done += e.uncompressedSize;
+        if (m_options.progress) m_options.progress(m_done, m_total);
+    }
+
+    // Every source must come back at its own path with its own content, and the archive
+    // must hold nothing else.
+    void CompareWithSources()
+    {
         std::size_t expected = 0;
-        for (const ZipSource& source : *request.sources) {
+        for (const ZipSource& source : *m_request.sources) {
             ++expected;
-            auto it = verified.find(source.name);
-            if (it == verified.end() || (it->second.second == kFolderMark) != source.isDirectory) {
+            auto it = m_verified.find(source.name);
+            if (it == m_verified.end() || (it->second.second == kFolderMark) != source.isDirectory) {
                 // The entry does not come back at the path it was written from (a name with
                 // "\" or one that decodes differently), or is missing.
-                fail({ErrorKind::Damaged, source.name, 0, "does not come back from the archive under its own name"});
+                Fail({ErrorKind::Damaged, source.name, 0, "does not come back from the archive under its own name"});
                 continue;
             }
             if (source.isDirectory) continue;
@@ -441,27 +524,48 @@ ZipExtractResult Extract(const ExtractRequest& request)
             std::uint32_t crc = 0;
             std::uint64_t size = 0;
             if (!in.Open(source.path, "rb")) {
-                fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
+                Fail({ErrorKind::Io, source.path.string(), errno, "Opening"});
                 continue;
             }
-            std::vector<unsigned char> buffer(1u << 20);
+            thread_local std::vector<unsigned char> buffer;
+            buffer.resize(1u << 20);
             for (std::size_t n; (n = in.Read(buffer.data(), buffer.size())) > 0;) {
                 crc = Crc32(crc, buffer.data(), n);
                 size += n;
             }
             if (in.Error() || crc != it->second.first || size != it->second.second) {
-                fail({ErrorKind::Damaged, source.name, 0, "differs from its source"});
+                Fail({ErrorKind::Damaged, source.name, 0, "differs from its source"});
             }
         }
-        if (verified.size() != expected) {
-            fail({ErrorKind::Damaged, request.archive.string(), 0, "holds entries that are not in the folder"});
+        if (m_verified.size() != expected) {
+            Fail({ErrorKind::Damaged, m_request.archive.string(), 0, "holds entries that are not in the folder"});
         }
     }
-    if (!request.state) {
-        ApplyFolderModes(state);
-    }
-    result.ok = !result.failure;
-    return result;
+
+    const ExtractRequest& m_request;
+    const ZipExtractOptions& m_options;
+    RunState m_ownState;
+    RunState& m_state;
+    std::string m_password; // the one asked for last
+    ZipExtractResult m_result;
+    std::optional<SharedArchive> m_ownArchive;
+    SharedArchive* m_archive = nullptr;
+    ZipIndex m_index;
+    std::vector<bool> m_duplicate;
+    std::vector<std::uint64_t> m_next;
+    std::uint64_t m_total = 0;
+    std::uint64_t m_done = 0;
+    bool m_stop = false;
+    FileMode m_newFileMode; // read once per run, when an entry records no mode
+    std::optional<WorkerPool> m_pool;
+    std::deque<Pending> m_pending;
+    // Verify: output path -> CRC-32 and size (folders: kFolderMark)
+    std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> m_verified;
+};
+
+ZipExtractResult Extract(const ExtractRequest& request)
+{
+    return Extraction(request).Run();
 }
 
 } // namespace
@@ -538,65 +642,261 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
     return Extract(request);
 }
 
-ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
-                                  const ZipExtractOptions& options)
+namespace {
+
+constexpr const char* kInnerName = "folder.zip";
+constexpr const char* kRestorePrefix = ".velmora-restore-";
+// Inside a restore's work folder: the marker that says the folder is ours, and the folder
+// the outer archive's files are extracted into.
+constexpr const char* kRestoreMarker = "owner";
+constexpr const char* kRestoreFiles = "files";
+constexpr const char* kRestoreMarkerText = "work folder of a protected-folder restore\n";
+
+bool IsRealFolder(const fs::path& path)
 {
     std::error_code ec;
-    const bool targetExisted = fs::is_directory(target, ec);
-    if (!targetExisted) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+    return fs::is_directory(fs::symlink_status(path, ec));
+}
+
+bool IsRealFile(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(fs::symlink_status(path, ec));
+}
+
+// A work folder left by a restore that was killed part way: named by us, and either empty
+// (killed before the marker was written) or holding the marker with its text and nothing
+// but the flat files a restore extracts.
+bool IsStaleRestoreFolder(const fs::path& folder)
+{
+    const std::string name = folder.filename().string();
+    const std::string prefix = kRestorePrefix;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
+    if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return c >= '0' && c <= '9'; })) {
+        return false;
+    }
+    if (!IsRealFolder(folder)) return false;
+    std::error_code ec;
+    bool marked = false;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string part = it->path().filename().string();
+        if (part == kRestoreMarker && IsRealFile(it->path())) {
+            StdFile marker;
+            char text[64] = {};
+            marked = marker.Open(it->path(), "rb") && marker.Read(text, sizeof text - 1) > 0 &&
+                     std::string(text) == kRestoreMarkerText;
+            if (!marked) return false;
+        } else if (part == kRestoreFiles && IsRealFolder(it->path())) {
+            for (fs::directory_iterator file(it->path(), ec); !ec && file != end; file.increment(ec)) {
+                if (!IsRealFile(file->path())) return false;
+            }
+        } else {
+            return false;
         }
     }
-    const auto dropTargetIfNew = [&] {
+    if (ec) return false;
+    return marked || fs::is_empty(folder, ec);
+}
+
+void RemoveStaleRestoreFolders(const fs::path& target)
+{
+    std::error_code ec;
+    std::vector<fs::path> stale;
+    for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
+        if (IsStaleRestoreFolder(it->path())) stale.push_back(it->path());
+    }
+    for (const fs::path& folder : stale)
+        fs::remove_all(folder, ec);
+}
+
+// What both ways of restoring share.
+struct RestoreContext {
+    fs::path archive;
+    fs::path target;
+    std::string password;
+    const ZipExtractOptions* options = nullptr;
+    bool targetExisted = true;
+
+    void DropTargetIfNew() const
+    {
         std::error_code ignored;
         if (!targetExisted && fs::is_empty(target, ignored)) fs::remove(target, ignored);
-    };
-    // The outer archive goes into a folder of our own inside the target first: nothing of
-    // the target changes before the password has proved right and the data checked.
-    fs::path staging;
+    }
+    // The outer archive is the first half of the progress, the inner one the second.
+    ZipExtractOptions FirstHalf() const
+    {
+        ZipExtractOptions half = *options;
+        if (options->progress) {
+            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
+                progress(done, total * 2);
+            };
+        }
+        return half;
+    }
+    ZipExtractOptions SecondHalf() const
+    {
+        ZipExtractOptions half = *options;
+        if (options->progress) {
+            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
+                progress(total + done, total * 2);
+            };
+        }
+        return half;
+    }
+};
+
+ZipExtractResult Failed(ExtractError error)
+{
+    ZipExtractResult result;
+    result.error = DescribeError(error);
+    result.failures.push_back(result.error);
+    result.failure = std::move(error);
+    return result;
+}
+
+// True when the archive has the protected form: one file, which extracts to folder.zip;
+// innerMode is the mode that file records.
+bool HoldsOnlyTheInnerArchive(const ZipIndex& index, FileMode& innerMode)
+{
+    int files = 0;
+    bool inner = false;
+    for (const ZipEntryInfo& e : index.entries) {
+        bool isDirectory = false;
+        const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
+        if (!safe || IsSymlinkEntry(e)) return false;
+        if (isDirectory) continue;
+        ++files;
+        inner = fs::path(*safe).filename() == kInnerName;
+        innerMode = RecordedMode(e);
+    }
+    return files == 1 && inner;
+}
+
+// The protected form, where the file system keeps unnamed files: the inner archive is
+// decrypted into an unnamed file in the target, checked, and read from there through the
+// same handle. It never gets a name, so nothing but its entries can reach the target,
+// and a killed run leaves nothing behind. nullopt: the archive has another form or the
+// file system no unnamed files; the work folder serves then.
+std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext& c)
+{
+    std::optional<SharedArchive> outerFile;
+    try {
+        outerFile.emplace(c.archive);
+    } catch (const LayerFailure&) {
+        return std::nullopt; // reported by the general way
+    }
+    ZipIndex index;
+    FileMode innerMode;
+    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index, innerMode)) {
+        return std::nullopt;
+    }
+    if (!CreateUnnamedFile(c.target)) return std::nullopt;
+
+    std::unique_ptr<UnnamedFile> inner;
+    const ZipExtractOptions first = c.FirstHalf();
+    RunState outerState;
+    ExtractRequest outerRequest;
+    outerRequest.archive = c.archive;
+    outerRequest.opened = &*outerFile;
+    outerRequest.target = c.target;
+    outerRequest.mode = Mode::Flatten;
+    outerRequest.password = &c.password;
+    outerRequest.options = &first;
+    outerRequest.state = &outerState;
+    outerRequest.kept = &inner;
+    outerRequest.keptName = kInnerName;
+    ZipExtractResult outer = Extract(outerRequest);
+    if (!outer.ok) {
+        c.DropTargetIfNew();
+        return outer;
+    }
+    const fs::path innerPath = c.target / kInnerName; // named in messages only
+    std::FILE* handle = inner ? inner->OpenForReading() : nullptr;
+    if (!handle) return Failed({ErrorKind::Io, innerPath.string(), inner ? errno : 0, "Reading"});
+    StdFile innerHandle;
+    innerHandle.Adopt(handle);
+    SharedArchive innerArchive(std::move(innerHandle), innerPath);
+
+    const ZipExtractOptions second = c.SecondHalf();
+    RunState state;
+    if (!c.targetExisted) {
+        // A target made here gets the protected folder's mode, which the inner archive
+        // carries as its read and write bits; each read bit also gives the search bit.
+        const unsigned bits = (innerMode ? *innerMode : NewFileMode()) & 0666u;
+        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(c.target);
+    }
+    ExtractRequest innerRequest;
+    innerRequest.archive = innerPath;
+    innerRequest.opened = &innerArchive;
+    innerRequest.notOver = c.archive;
+    innerRequest.target = c.target;
+    innerRequest.mode = Mode::Flatten;
+    innerRequest.password = &c.password;
+    innerRequest.options = &second;
+    innerRequest.state = &state;
+    ZipExtractResult result = Extract(innerRequest);
+    ApplyFolderModes(state);
+    return result;
+}
+
+// Any other form, or a file system without unnamed files: the outer archive goes into a
+// work folder of our own inside the target first, so nothing of the target changes
+// before the password has proved right and the data is checked.
+ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
+{
+    std::error_code ec;
+    fs::path work;
     {
         std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 50 && staging.empty(); ++attempt) {
-            const fs::path candidate = target / (".velmora-restore-" + std::to_string(generator() % 1000000007u));
-            if (fs::create_directory(candidate, ec)) staging = candidate;
+        for (int attempt = 0; attempt < 50 && work.empty(); ++attempt) {
+            const fs::path candidate = c.target / (kRestorePrefix + std::to_string(generator() % 1000000007u));
+            if (fs::create_directory(candidate, ec)) work = candidate;
         }
     }
-    if (staging.empty()) {
-        dropTargetIfNew();
-        ZipExtractResult result;
-        result.failure = ExtractError{ErrorKind::Io, target.string(), ec.value(), "Creating a work folder in"};
-        result.error = DescribeError(*result.failure);
-        return result;
+    if (work.empty()) {
+        c.DropTargetIfNew();
+        return Failed({ErrorKind::Io, c.target.string(), ec.value(), "Creating a work folder in"});
     }
-    struct StagingGuard {
+    struct WorkGuard {
         fs::path path;
-        ~StagingGuard()
+        ~WorkGuard()
         {
             std::error_code ignored;
             fs::remove_all(path, ignored);
         }
-    } guard{staging};
-
-    const std::string trimmed(TrimBlanks(password));
-    ZipExtractOptions half = options;
-    if (options.progress) {
-        half.progress = [&options](std::uint64_t done, std::uint64_t total) { options.progress(done, total * 2); };
+    } guard{work};
+    // The marker lets a later restore remove the folder when this one is killed.
+    const fs::path staging = work / kRestoreFiles;
+    {
+        StdFile marker;
+        const std::string text = kRestoreMarkerText;
+        if (!marker.Open(work / kRestoreMarker, "wb") || !marker.Write(text.data(), text.size()) || !marker.Close() ||
+            !fs::create_directory(staging, ec)) {
+            const int error = ec ? ec.value() : errno;
+            fs::remove_all(work, ec);
+            guard.path.clear();
+            c.DropTargetIfNew();
+            return Failed({ErrorKind::Io, c.target.string(), error, "Creating a work folder in"});
+        }
     }
+
+    const ZipExtractOptions first = c.FirstHalf();
     RunState outerState;
     ExtractRequest outerRequest;
-    outerRequest.archive = archive;
+    outerRequest.archive = c.archive;
     outerRequest.target = staging;
     outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &trimmed;
-    outerRequest.options = &half;
+    outerRequest.password = &c.password;
+    outerRequest.options = &first;
     outerRequest.state = &outerState;
     ZipExtractResult outer = Extract(outerRequest);
     // What failed is named by the path it would have taken in the target, not in the work
     // folder, which is gone when the user reads the message.
     const auto inTarget = [&](std::string& text) {
         const std::string from = staging.string();
-        const std::string to = target.string();
+        const std::string to = c.target.string();
         for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
             text.replace(at, from.size(), to);
     };
@@ -605,39 +905,34 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     for (std::string& text : outer.failures)
         inTarget(text);
     if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
-        fs::remove_all(staging, ec);
+        fs::remove_all(work, ec);
         guard.path.clear();
-        dropTargetIfNew();
+        c.DropTargetIfNew();
         return outer;
     }
 
     RunState state;
     ZipExtractResult result = outer;
-    const fs::path inner = staging / "folder.zip";
+    const fs::path inner = staging / kInnerName;
     bool innerUnpacked = false;
     const fs::file_status innerStatus = fs::symlink_status(inner, ec);
-    if (!targetExisted && outer.ok && fs::is_regular_file(innerStatus)) {
+    if (!c.targetExisted && outer.ok && fs::is_regular_file(innerStatus)) {
         // A target made here gets the protected folder's mode, which the inner archive
         // carries as its read and write bits; each read bit also gives the search bit.
         const unsigned bits = static_cast<unsigned>(innerStatus.permissions()) & 0666u;
-        state.folderModes.push_back({target, bits | ((bits & 0444u) >> 2)});
-        state.createdFolders.insert(target);
+        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(c.target);
     }
     if (outer.ok && fs::is_regular_file(innerStatus)) {
         // Written by this run from the archive and checked: the plain archive is unpacked
         // into the target and then removed.
-        ZipExtractOptions second = options;
-        if (options.progress) {
-            second.progress = [&options](std::uint64_t done, std::uint64_t total) {
-                options.progress(total + done, total * 2);
-            };
-        }
+        const ZipExtractOptions second = c.SecondHalf();
         ExtractRequest innerRequest;
         innerRequest.archive = inner;
-        innerRequest.notOver = archive; // the inner archive lies in the work folder, out of reach
-        innerRequest.target = target;
+        innerRequest.notOver = c.archive; // the inner archive lies in the work folder, out of reach
+        innerRequest.target = c.target;
         innerRequest.mode = Mode::Flatten;
-        innerRequest.password = &trimmed;
+        innerRequest.password = &c.password;
         innerRequest.options = &second;
         innerRequest.state = &state;
         result = Extract(innerRequest);
@@ -657,13 +952,13 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     }
     std::sort(staged.begin(), staged.end());
     for (const fs::path& from : staged) {
-        const fs::path to = target / from.filename();
+        const fs::path to = c.target / from.filename();
         try {
             if (!state.claimed.insert(to.string()).second) {
                 throw LayerFailure(ErrorKind::Clash, {}, to.string());
             }
             CheckedSink::CommitRules rules;
-            rules.notOver = archive;
+            rules.notOver = c.archive;
             CheckOutputSlot(to, rules);
             std::error_code moveError;
             fs::rename(from, to, moveError);
@@ -679,6 +974,29 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     if (!innerUnpacked) result.filesWritten = outer.filesWritten;
     ApplyFolderModes(state);
     return result;
+}
+
+} // namespace
+
+ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
+                                  const ZipExtractOptions& options)
+{
+    std::error_code ec;
+    RestoreContext context;
+    context.archive = archive;
+    context.target = target;
+    context.password = std::string(TrimBlanks(password));
+    context.options = &options;
+    context.targetExisted = fs::is_directory(target, ec);
+    if (!context.targetExisted) {
+        if (!fs::create_directory(target, ec) && ec) {
+            throw VelmoraError(SystemErrorText("Creating folder", target.string(), ec.value()));
+        }
+    } else {
+        RemoveStaleRestoreFolders(target);
+    }
+    if (std::optional<ZipExtractResult> result = RestoreThroughUnnamedInner(context)) return std::move(*result);
+    return RestoreThroughWorkFolder(context);
 }
 
 ZipExtractResult VerifyZipArchive(const fs::path& archive, std::string_view password,

@@ -243,3 +243,32 @@ TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndNothingElse)
     EXPECT_EQ(test::ReadFile(dir / ".F.zip.protect-456" / "mine.txt"), "not ours");
     EXPECT_TRUE(fs::exists(dir / ".F.zip.protect-789" / "nested" / "deeper"));
 }
+
+// A restore killed part way can leave its hidden work folder in the target; the next
+// restore into that folder removes what is provably such a folder, and nothing else.
+TEST(ProtectedFolder, RestoreRemovesWorkFoldersOfKilledRestoresAndNothingElse)
+{
+    test::TempDir dir;
+    fs::create_directories(dir / "F");
+    test::WriteFile(dir / "F" / "one.txt", "one");
+    Protect protect;
+    ASSERT_EQ(protect.Run(dir / "F", dir / "F.zip").status, ProtectStatus::Ok);
+    const fs::path target = dir / "T";
+    const std::string marker = "work folder of a protected-folder restore\n";
+    fs::create_directories(target / ".velmora-restore-11");           // killed before its marker
+    fs::create_directories(target / ".velmora-restore-22" / "files"); // killed while extracting
+    test::WriteFile(target / ".velmora-restore-22" / "owner", marker);
+    test::WriteFile(target / ".velmora-restore-22" / "files" / "a.txt", "a");
+    fs::create_directories(target / ".velmora-restore-33"); // not ours: no marker
+    test::WriteFile(target / ".velmora-restore-33" / "mine.txt", "mine");
+    fs::create_directories(target / ".velmora-restore-44" / "files" / "deeper"); // not what a restore makes
+    test::WriteFile(target / ".velmora-restore-44" / "owner", marker);
+    fs::create_directories(target / ".velmora-restore-5x"); // not our name
+    ASSERT_TRUE(UnprotectArchive(dir / "F.zip", target, "pw").ok);
+    EXPECT_EQ(test::ReadFile(target / "one.txt"), "one");
+    EXPECT_FALSE(fs::exists(target / ".velmora-restore-11"));
+    EXPECT_FALSE(fs::exists(target / ".velmora-restore-22"));
+    EXPECT_EQ(test::ReadFile(target / ".velmora-restore-33" / "mine.txt"), "mine");
+    EXPECT_TRUE(fs::exists(target / ".velmora-restore-44" / "files" / "deeper"));
+    EXPECT_TRUE(fs::exists(target / ".velmora-restore-5x"));
+}

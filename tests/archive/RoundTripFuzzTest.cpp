@@ -192,6 +192,9 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
             if (what.rfind("dir", 0) != 0 || rel.find('/') != std::string::npos) continue;
             const fs::path packed = folder / (rel + ".zip");
             ASSERT_TRUE(fs::is_regular_file(packed)) << rel;
+            // The subfolder's archive is exactly as private as the subfolder was.
+            const unsigned folderMode = static_cast<unsigned>(std::stoul(what.substr(4), nullptr, 8));
+            EXPECT_EQ(static_cast<unsigned>(fs::status(packed).permissions()) & 0777u, folderMode & 0666u) << rel;
             const ZipExtractResult unpacked = UnZipFile(packed, folder / rel);
             ASSERT_TRUE(unpacked.ok) << unpacked.error;
             fs::remove(packed);
