@@ -1,10 +1,20 @@
 // The cryptographic primitives from libcrypto.
+//
+// PBKDF2 runs on the plain SHA-1 functions: an archive of many small AES entries derives
+// a key per entry (1000 HMAC rounds each), and libcrypto's generic HMAC copies and frees
+// a context in every round, which cost more than the entries' data. Those functions are
+// marked deprecated in OpenSSL 3 but stay the fastest way to reuse a hash state.
+#define OPENSSL_SUPPRESS_DEPRECATED
 #include "archive/CryptoPrimitives.h"
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>
 #include <openssl/params.h>
+#include <openssl/sha.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -21,10 +31,64 @@ namespace {
 void Pbkdf2HmacSha1(std::string_view password, const unsigned char* salt, std::size_t saltSize, unsigned iterations,
                     unsigned char* out, std::size_t outSize)
 {
-    if (PKCS5_PBKDF2_HMAC(password.data(), static_cast<int>(password.size()), salt, static_cast<int>(saltSize),
-                          static_cast<int>(iterations), EVP_sha1(), static_cast<int>(outSize), out) != 1) {
-        CryptoFailed("PBKDF2");
+    // The HMAC key block: the password, or its hash when longer than a block.
+    unsigned char key[SHA_CBLOCK] = {};
+    if (password.size() > SHA_CBLOCK) {
+        SHA1(reinterpret_cast<const unsigned char*>(password.data()), password.size(), key);
+    } else {
+        std::memcpy(key, password.data(), password.size());
     }
+    // The hash states after the inner and outer padded key, computed once.
+    SHA_CTX inner;
+    SHA_CTX outer;
+    unsigned char pad[SHA_CBLOCK];
+    for (std::size_t i = 0; i < SHA_CBLOCK; ++i)
+        pad[i] = static_cast<unsigned char>(key[i] ^ 0x36);
+    SHA1_Init(&inner);
+    SHA1_Update(&inner, pad, SHA_CBLOCK);
+    for (std::size_t i = 0; i < SHA_CBLOCK; ++i)
+        pad[i] = static_cast<unsigned char>(key[i] ^ 0x5C);
+    SHA1_Init(&outer);
+    SHA1_Update(&outer, pad, SHA_CBLOCK);
+    OPENSSL_cleanse(key, sizeof key);
+    OPENSSL_cleanse(pad, sizeof pad);
+
+    SHA_CTX ctx;
+    const auto hmac = [&](const unsigned char* first, std::size_t firstSize, const unsigned char* second,
+                          std::size_t secondSize, unsigned char result[SHA_DIGEST_LENGTH]) {
+        ctx = inner;
+        SHA1_Update(&ctx, first, firstSize);
+        if (secondSize) SHA1_Update(&ctx, second, secondSize);
+        unsigned char innerHash[SHA_DIGEST_LENGTH];
+        SHA1_Final(innerHash, &ctx);
+        ctx = outer;
+        SHA1_Update(&ctx, innerHash, sizeof innerHash);
+        SHA1_Final(result, &ctx);
+    };
+
+    for (std::uint32_t block = 1; outSize > 0; ++block) {
+        const unsigned char index[4] = {static_cast<unsigned char>(block >> 24),
+                                        static_cast<unsigned char>(block >> 16), static_cast<unsigned char>(block >> 8),
+                                        static_cast<unsigned char>(block)};
+        unsigned char u[SHA_DIGEST_LENGTH];
+        unsigned char t[SHA_DIGEST_LENGTH];
+        hmac(salt, saltSize, index, sizeof index, u);
+        std::memcpy(t, u, sizeof t);
+        for (unsigned round = 1; round < iterations; ++round) {
+            hmac(u, sizeof u, nullptr, 0, u);
+            for (std::size_t i = 0; i < sizeof t; ++i)
+                t[i] ^= u[i];
+        }
+        const std::size_t n = std::min(outSize, sizeof t);
+        std::memcpy(out, t, n);
+        out += n;
+        outSize -= n;
+        OPENSSL_cleanse(u, sizeof u);
+        OPENSSL_cleanse(t, sizeof t);
+    }
+    OPENSSL_cleanse(&ctx, sizeof ctx);
+    OPENSSL_cleanse(&inner, sizeof inner);
+    OPENSSL_cleanse(&outer, sizeof outer);
 }
 
 struct AesBlockEncryptor::Impl {
@@ -34,10 +98,14 @@ struct AesBlockEncryptor::Impl {
 
 AesBlockEncryptor::AesBlockEncryptor(const unsigned char* key, std::size_t keySize) : m_impl(new Impl)
 {
-    const EVP_CIPHER* cipher = keySize == 16   ? EVP_aes_128_ecb()
-                               : keySize == 24 ? EVP_aes_192_ecb()
-                               : keySize == 32 ? EVP_aes_256_ecb()
-                                               : nullptr;
+    // Fetched once: looking an algorithm up costs more than a small entry's data.
+    static EVP_CIPHER* const aes128 = EVP_CIPHER_fetch(nullptr, "AES-128-ECB", nullptr);
+    static EVP_CIPHER* const aes192 = EVP_CIPHER_fetch(nullptr, "AES-192-ECB", nullptr);
+    static EVP_CIPHER* const aes256 = EVP_CIPHER_fetch(nullptr, "AES-256-ECB", nullptr);
+    const EVP_CIPHER* cipher = keySize == 16 ? aes128 : keySize == 24 ? aes192 : keySize == 32 ? aes256 : nullptr;
+    if (keySize == 16 || keySize == 24 || keySize == 32) {
+        if (!cipher) CryptoFailed("AES");
+    }
     if (!cipher) {
         throw std::invalid_argument("AES key size");
     }
@@ -63,19 +131,14 @@ void AesBlockEncryptor::EncryptBlocks(const unsigned char* in, unsigned char* ou
 }
 
 struct HmacSha1::Impl {
-    EVP_MAC* mac = nullptr;
     EVP_MAC_CTX* ctx = nullptr;
-    ~Impl()
-    {
-        EVP_MAC_CTX_free(ctx);
-        EVP_MAC_free(mac);
-    }
+    ~Impl() { EVP_MAC_CTX_free(ctx); }
 };
 
 HmacSha1::HmacSha1(const unsigned char* key, std::size_t keySize) : m_impl(new Impl)
 {
-    m_impl->mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
-    m_impl->ctx = m_impl->mac ? EVP_MAC_CTX_new(m_impl->mac) : nullptr;
+    static EVP_MAC* const mac = EVP_MAC_fetch(nullptr, "HMAC", nullptr);
+    m_impl->ctx = mac ? EVP_MAC_CTX_new(mac) : nullptr;
     if (!m_impl->ctx) {
         CryptoFailed("HMAC");
     }

@@ -1,6 +1,7 @@
 // The method decoders and the AES layer on their own: round trips through the
 // libraries' encoders, damaged and truncated data, and the declared-size bound.
 #include "archive/EntryDecoder.h"
+#include "archive/CryptoPrimitives.h"
 #include "archive/Deflate64.h"
 #include "archive/WinZipAes.h"
 
@@ -11,6 +12,7 @@
 #include <zlib.h>
 #include <zstd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
 #include <string>
@@ -227,6 +229,65 @@ TEST(EntryDecoder, OwnInflaterAgreesWithZlib)
             }
             EXPECT_TRUE(sink.text == plain);
         }
+    }
+}
+
+std::string Hex(const std::string& bytes)
+{
+    std::string out;
+    char b[3];
+    for (unsigned char ch : bytes) {
+        std::snprintf(b, sizeof b, "%02x", ch);
+        out += b;
+    }
+    return out;
+}
+
+// Python's hashlib answer, or empty when python3 failed.
+std::string PythonPbkdf2(const std::string& password, const std::string& salt, unsigned iterations, std::size_t size)
+{
+    const std::string command = "python3 -c \"import hashlib;print(hashlib.pbkdf2_hmac('sha1',bytes.fromhex('" +
+                                Hex(password) + "'),bytes.fromhex('" + Hex(salt) + "')," + std::to_string(iterations) +
+                                "," + std::to_string(size) + ").hex())\"";
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, pipe))
+            out += buffer;
+        pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+        out.pop_back();
+    return out;
+}
+
+// Our key derivation against Python's hashlib: passwords shorter than, exactly and longer
+// than a SHA-1 block (which is hashed first), empty, and keys of several blocks.
+TEST(WinZipAes, Pbkdf2MatchesPython)
+{
+    if (std::system("command -v python3 >/dev/null 2>&1") != 0) GTEST_SKIP() << "python3 is missing";
+    const struct {
+        std::string password;
+        std::string salt;
+        unsigned iterations;
+        std::size_t size;
+    } cases[] = {
+        {"password", "salt", 1, 20},
+        {"password", "salt", 4096, 20},
+        {"passwordPASSWORDpassword", "saltSALTsaltSALTsaltSALTsaltSALTsalt", 4096, 25},
+        {"", "0123456789abcdef", 1000, 66},
+        {std::string(64, 'k'), "12345678", 1000, 34},
+        {std::string(65, 'k'), "12345678", 1000, 34},
+        {"Gr\xC3\xBCn " + std::string(120, 'x'), "0123456789abcdef", 1000, 66},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.password.size());
+        const std::string expected = PythonPbkdf2(c.password, c.salt, c.iterations, c.size);
+        ASSERT_EQ(expected.size(), c.size * 2) << "python3 failed";
+        std::string ours(c.size, '\0');
+        crypto::Pbkdf2HmacSha1(c.password, reinterpret_cast<const unsigned char*>(c.salt.data()), c.salt.size(),
+                               c.iterations, reinterpret_cast<unsigned char*>(ours.data()), ours.size());
+        EXPECT_EQ(Hex(ours), expected);
     }
 }
 
