@@ -42,22 +42,39 @@ void PkwareCipher::Update(unsigned char plain)
     m_key2 = CrcByte(m_key2, static_cast<unsigned char>(m_key1 >> 24));
 }
 
+// The keys live in locals while a buffer is worked on: the data are bytes, which may alias
+// anything, so keys kept in members would be stored and loaded again for every byte.
 void PkwareCipher::Encrypt(unsigned char* data, std::size_t size)
 {
+    std::uint32_t key0 = m_key0, key1 = m_key1, key2 = m_key2;
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char plain = data[i];
-        data[i] = static_cast<unsigned char>(plain ^ KeyByte());
-        Update(plain);
+        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
+        data[i] = static_cast<unsigned char>(plain ^ static_cast<unsigned char>((t * (t ^ 1u)) >> 8));
+        key0 = CrcByte(key0, plain);
+        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
+        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
     }
+    m_key0 = key0;
+    m_key1 = key1;
+    m_key2 = key2;
 }
 
 void PkwareCipher::Decrypt(unsigned char* data, std::size_t size)
 {
+    std::uint32_t key0 = m_key0, key1 = m_key1, key2 = m_key2;
     for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char plain = static_cast<unsigned char>(data[i] ^ KeyByte());
+        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
+        const unsigned char plain =
+            static_cast<unsigned char>(data[i] ^ static_cast<unsigned char>((t * (t ^ 1u)) >> 8));
         data[i] = plain;
-        Update(plain);
+        key0 = CrcByte(key0, plain);
+        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
+        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
     }
+    m_key0 = key0;
+    m_key1 = key1;
+    m_key2 = key2;
 }
 
 std::string PasswordBytes(std::string_view utf8Password)
