@@ -1,5 +1,6 @@
 // The Win32 backend against the real system (under Wine in CI). This program is also the
-// second process the tests start: "--hold FILE" keeps the file open, "--wait" idles.
+// second process the tests start: "--hold FILE" keeps the file open, "--wait" idles,
+// "--mark FILE ARGS..." writes its arguments to FILE (the program the shell tests start).
 #include "TestSupport.h"
 
 #include "fileops/ProcessTermination.h"
@@ -7,11 +8,14 @@
 #include "platform/FileDurability.h"
 #include "platform/IAssociations.h"
 #include "platform/IFileAttributes.h"
+#include "platform/IFileHolders.h"
 #include "platform/IFileTimes.h"
 #include "platform/IFileUsage.h"
 #include "platform/ILocaleFormats.h"
 #include "platform/IProcesses.h"
+#include "platform/IShell.h"
 #include "platform/Platform.h"
+#include "platform/win32/Win32FileHolders.h"
 #include "platform/win32/WinText.h"
 
 #include <gtest/gtest.h>
@@ -24,7 +28,9 @@
 #include <algorithm>
 #include <array>
 #include <cwctype>
+#include <iostream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
@@ -45,13 +51,20 @@ std::wstring OwnProgram()
     return path;
 }
 
+// Wine's ntdll exports its version; Windows' does not.
+bool UnderWine()
+{
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
 std::string Unique(const std::string& stem)
 {
     std::random_device random;
     return stem + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(random() % 100000);
 }
 
-// A second process running a program with arguments; ended and closed at the end.
+// A second process running a program with arguments; ended and closed at the
+// end.
 class Child {
 public:
     Child(const std::wstring& program, const std::wstring& arguments)
@@ -72,21 +85,26 @@ public:
         }
     }
     bool Started() const { return m_info.hProcess != nullptr; }
+    DWORD Id() const { return m_info.dwProcessId; }
+    HANDLE Process() const { return m_info.hProcess; }
     bool EndsWithin(DWORD ms) const { return WaitForSingleObject(m_info.hProcess, ms) == WAIT_OBJECT_0; }
 
 private:
     PROCESS_INFORMATION m_info{};
 };
 
-// A test folder under the user's TEMP (inside the prefix's drive C: under Wine).
+// A test folder under the user's TEMP (inside the prefix's drive C: under
+// Wine).
 class WinTemp {
 public:
     WinTemp() : m_path(fs::temp_directory_path() / Unique("velmora-win32-")) { fs::create_directories(m_path); }
     ~WinTemp()
     {
         std::error_code ec;
-        for (const auto& entry : fs::recursive_directory_iterator(m_path, ec)) {
-            SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+        // (increment(ec): a helper may still be renaming its file while this walks.)
+        for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec)) {
+            SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
         }
         fs::remove_all(m_path, ec);
     }
@@ -112,8 +130,8 @@ TEST_F(Win32Backend, AttributesRoundTripOnFilesAndFolders)
     fs::create_directory(folder);
     const std::uint32_t sets[] = {0, kAttributeArchive, kAttributeReadOnly, kAttributeHidden | kAttributeSystem,
                                   kAttributeArchive | kAttributeReadOnly | kAttributeHidden | kAttributeSystem};
-    // Read-only, hidden and system are kept exactly. The archive bit is the file system's:
-    // Wine's Unix-backed drives show it on every file and on no folder.
+    // Read-only, hidden and system are kept exactly. The archive bit is the file
+    // system's: Wine's Unix-backed drives show it on every file and on no folder.
     constexpr std::uint32_t kKept = kAttributeReadOnly | kAttributeHidden | kAttributeSystem;
     for (const std::uint32_t set : sets) {
         ASSERT_TRUE(platform.attributes->WriteAttributes(Utf8(file), set)) << set;
@@ -142,7 +160,8 @@ TEST_F(Win32Backend, AFileHeldOpenBySecondProcessIsInUse)
     EXPECT_FALSE(platform.usage->IsFileInUse(Utf8(file)));
     EXPECT_FALSE(platform.usage->IsFileLocked(Utf8(file)));
     {
-        // The helper opens the file for reading, sharing reading only, and then waits.
+        // The helper opens the file for reading, sharing reading only, and then
+        // waits.
         Child holder(OwnProgram(), L"--hold \"" + file.native() + L"\"");
         ASSERT_TRUE(holder.Started());
         bool seen = false;
@@ -160,13 +179,78 @@ TEST_F(Win32Backend, AFileHeldOpenBySecondProcessIsInUse)
         if (!freed) Sleep(50);
     }
     EXPECT_TRUE(freed);
-    // A folder and a missing path count as in use, but are not "locked". (A read-only
-    // file is in use on Windows too; Wine run as root opens it for writing all the same,
-    // so that case is not checked here.)
+    // A folder and a missing path count as in use, but are not "locked". (A
+    // read-only file is in use on Windows too; Wine run as root opens it for
+    // writing all the same, so that case is not checked here.)
     EXPECT_TRUE(platform.usage->IsFileInUse(Utf8(dir.path())));
     EXPECT_FALSE(platform.usage->IsFileLocked(Utf8(dir.path())));
     EXPECT_TRUE(platform.usage->IsFileInUse(Utf8(dir / "missing")));
     EXPECT_FALSE(platform.usage->IsFileLocked(Utf8(dir / "missing")));
+}
+
+TEST_F(Win32Backend, HoldersOfAFileComeFromTheRestartManager)
+{
+    const fs::path file = dir / "held-by.txt";
+    test::WriteFile(file, "data");
+    const std::string path = Utf8(file);
+    EXPECT_TRUE(platform.holders->ListHolders(path).holders.empty());
+    EXPECT_FALSE(platform.holders->ListHolders(Utf8(dir / "missing")).exists);
+
+    Child child(OwnProgram(), L"--hold \"" + file.native() + L"\"");
+    ASSERT_TRUE(child.Started());
+    bool held = false;
+    for (int i = 0; i < 200 && !held; ++i) {
+        held = platform.usage->IsFileInUse(path);
+        if (!held) Sleep(50);
+    }
+    ASSERT_TRUE(held) << "the child did not open the file";
+
+    // What the Restart Manager names becomes a holder: the process number, its
+    // full program path and its owner. A number that now belongs to a process
+    // started at another time, a repeated entry and our own process are left out.
+    RM_PROCESS_INFO entry{};
+    entry.Process.dwProcessId = child.Id();
+    FILETIME exited{}, kernel{}, user{};
+    ASSERT_TRUE(GetProcessTimes(child.Process(), &entry.Process.ProcessStartTime, &exited, &kernel, &user));
+    wcscpy(entry.strAppName, L"holder");
+    RM_PROCESS_INFO reused = entry;
+    reused.Process.ProcessStartTime.dwLowDateTime ^= 1;
+    RM_PROCESS_INFO own{};
+    own.Process.dwProcessId = GetCurrentProcessId();
+    const std::vector<FileHolder> holders =
+        win32::HoldersFromRestartManager({own, entry, entry}, path, GetCurrentProcessId());
+    ASSERT_EQ(holders.size(), 1u);
+    EXPECT_EQ(holders[0].id, child.Id());
+    EXPECT_TRUE(holders[0].program.ends_with("\\win32_platform_tests.exe")) << holders[0].program;
+    EXPECT_FALSE(holders[0].user.empty());
+    EXPECT_EQ(holders[0].holds, (std::vector<FileHold>{{HoldKind::Open, HoldAccess::None, LockKind::None, path}}));
+    EXPECT_TRUE(win32::HoldersFromRestartManager({reused}, path, GetCurrentProcessId()).empty());
+
+    // The real session: RmStartSession, RmRegisterResources, RmGetList,
+    // RmEndSession.
+    std::vector<RM_PROCESS_INFO> named;
+    ASSERT_EQ(win32::QueryRestartManager({file.native()}, named), static_cast<DWORD>(ERROR_SUCCESS));
+    const HolderList list = platform.holders->ListHolders(path);
+    EXPECT_TRUE(list.exists);
+    const auto isChild = [&](const FileHolder& h) { return h.id == child.Id(); };
+    const bool listed = std::any_of(list.holders.begin(), list.holders.end(), isChild);
+    if (!UnderWine()) {
+        EXPECT_TRUE(listed) << "the Restart Manager does not name the child that holds the file";
+        return;
+    }
+    // Wine's Restart Manager (rstrtmgr.dll) answers every call with success and
+    // RmGetList with no process at all, whoever holds the file. Should that
+    // change, this fails and the test is to expect the child as on Windows.
+    EXPECT_TRUE(named.empty()) << "Wine's Restart Manager names processes now";
+    EXPECT_FALSE(listed);
+    GTEST_SKIP() << "Wine's RmGetList names no process, so the child " << child.Id()
+                 << " holding the file cannot be seen. Proven here: the four "
+                    "Restart Manager calls succeed, a "
+                    "missing path is told apart, and the Restart Manager's "
+                    "entries become holders (number, "
+                    "program path, owner; ended or reused numbers and our own "
+                    "process left out). Not proven: "
+                    "that the system names the child.";
 }
 
 TEST_F(Win32Backend, EndsAChildProcessByItsProgramName)
@@ -219,9 +303,9 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     const std::wstring notepad = std::wstring(windows) + L"\\notepad.exe";
     ASSERT_TRUE(fs::exists(notepad));
 
-    // The user's own classes (HKEY_CURRENT_USER\Software\Classes, which HKEY_CLASSES_ROOT
-    // shows over the machine's): the extension names its program identifier, and the
-    // identifier has the open command.
+    // The user's own classes (HKEY_CURRENT_USER\Software\Classes, which
+    // HKEY_CLASSES_ROOT shows over the machine's): the extension names its
+    // program identifier, and the identifier has the open command.
     const std::wstring classes = L"Software\\Classes\\";
     const std::wstring command = L"\"" + notepad + L"\" \"%1\"";
     SetDefault(HKEY_CURRENT_USER, classes + L"." + ext, progId);
@@ -233,12 +317,12 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     EXPECT_EQ(platform.associations->ReadShellOpenCommand(ext8), win32::Narrow(command));
     EXPECT_EQ(platform.associations->ReadOpenWithListCommand(ext8), win32::Narrow(command));
     EXPECT_EQ(platform.associations->ReadShellOpenCommand("velmora-nothing"), "");
-    // The default program's text as the main window shows it, whichever list the product
-    // name picks.
+    // The default program's text as the main window shows it, whichever list the
+    // product name picks.
     EXPECT_EQ(ReadDefaultCommand(ext8, platform), win32::Narrow(notepad));
 
-    // The shell's lookup (FindExecutableW). Wine's shell reads the machine's classes only,
-    // so the type is registered there as well for this part.
+    // The shell's lookup (FindExecutableW). Wine's shell reads the machine's
+    // classes only, so the type is registered there as well for this part.
     SetDefault(HKEY_LOCAL_MACHINE, classes + L"." + ext, progId);
     SetDefault(HKEY_LOCAL_MACHINE, classes + progId + L"\\shell\\open\\command", command);
     const fs::path file = dir / ("doc." + ext8);
@@ -263,6 +347,128 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
                    (L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\." + ext).c_str());
 }
 
+// Waits up to ten seconds for a file another process writes; its content, or
+// nullopt.
+std::optional<std::string> AwaitFile(const fs::path& file)
+{
+    for (int i = 0; i < 200; ++i) {
+        if (fs::exists(file)) return test::ReadFile(file);
+        Sleep(50);
+    }
+    return std::nullopt;
+}
+
+TEST_F(Win32Backend, ShellStartsProgramsAndOpensAssociatedFiles)
+{
+    // StartHidden (ShellExecuteW with parameters): the helper gets every argument
+    // back as it was given: blanks, quotes, backslashes before a quote or at the
+    // end, names outside ASCII, an empty one.
+    const fs::path marker = dir / "started.txt";
+    const std::vector<std::string> arguments = {"plain",
+                                                "two words",
+                                                "say \"hi\"",
+                                                "ends\\",
+                                                "C:\\a b\\",
+                                                "x\\\\\"y",
+                                                "Gr\xC3\xBC\xC3\x9F"
+                                                "e \xE6\x97\xA5 \xF0\x9F\x98\x80",
+                                                ""};
+    std::vector<std::string> line = {"--mark", Utf8(marker)};
+    line.insert(line.end(), arguments.begin(), arguments.end());
+    ASSERT_TRUE(platform.shell->StartHidden(Utf8(fs::path(OwnProgram())), line));
+    std::string expected;
+    for (const std::string& argument : arguments)
+        expected += argument + "\n";
+    EXPECT_EQ(AwaitFile(marker), expected);
+
+    // OpenUrl on a document (ShellExecuteW "open"): its extension is associated,
+    // in the user's classes only, with the helper, which writes down the file it
+    // was given.
+    const std::wstring ext = win32::Widen(Unique("vlo")).substr(0, 10);
+    const std::wstring progId = L"Velmora.Open." + ext;
+    const std::wstring classes = L"Software\\Classes\\";
+    const fs::path opened = dir / "opened.txt";
+    SetDefault(HKEY_CURRENT_USER, classes + L"." + ext, progId);
+    SetDefault(HKEY_CURRENT_USER, classes + progId + L"\\shell\\open\\command",
+               L"\"" + OwnProgram() + L"\" --mark \"" + opened.native() + L"\" \"%1\"");
+    const fs::path document = dir.path() / (L"Dokument \u00E4." + ext);
+    test::WriteFile(document, "text");
+    const std::wstring command = L"\"" + OwnProgram() + L"\" --mark \"" + opened.native() + L"\" \"%1\"";
+    bool started = platform.shell->OpenUrl(Utf8(document));
+    if (!started && UnderWine()) {
+        // Wine's ShellExecuteW reads the machine's classes only: the same association is
+        // written there too, and this says so rather than passing quietly.
+        std::cout << "note: Wine's ShellExecuteW ignores HKEY_CURRENT_USER\\Software\\Classes; "
+                     "the association is repeated in HKEY_LOCAL_MACHINE\\Software\\Classes\n";
+        SetDefault(HKEY_LOCAL_MACHINE, classes + L"." + ext, progId);
+        SetDefault(HKEY_LOCAL_MACHINE, classes + progId + L"\\shell\\open\\command", command);
+        started = platform.shell->OpenUrl(Utf8(document));
+    }
+    EXPECT_TRUE(started);
+    const std::optional<std::string> got = AwaitFile(opened);
+    ASSERT_TRUE(got.has_value()) << "the associated program was not started";
+    // The shell may hand over the long or the short form; both name the document.
+    const std::string given = got->substr(0, got->find('\n'));
+    EXPECT_TRUE(fs::equivalent(fs::path(win32::Widen(given)), document)) << given;
+    // Without an association nothing starts, and the call says so.
+    const fs::path plain = dir / "nothing.velmora-none";
+    test::WriteFile(plain, "text");
+    EXPECT_FALSE(platform.shell->OpenUrl(Utf8(plain)));
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        RegDeleteTreeW(root, (classes + L"." + ext).c_str());
+        RegDeleteTreeW(root, (classes + progId).c_str());
+    }
+}
+
+TEST_F(Win32Backend, UncAndLongPathRules)
+{
+    const PathRules& rules = platform.environment->Paths();
+    struct Case {
+        const char* path;
+        const char* name;
+        const char* folder;
+        const char* extension;
+        bool absolute;
+    } cases[] = {
+        {"\\\\server\\share\\dir\\a.txt", "a.txt", "\\\\server\\share\\dir\\", ".txt", true},
+        {"\\\\server\\share", "share", "\\\\server\\", "", true},
+        {"\\\\?\\C:\\very\\long.name.zip", "long.name.zip", "\\\\?\\C:\\very\\", ".zip", true},
+        {"\\\\?\\UNC\\server\\share\\x", "x", "\\\\?\\UNC\\server\\share\\", "", true},
+        {"C:relative.txt", "relative.txt", "C:", ".txt", true},
+        {"dir/sub\\f.tar.gz", "f.tar.gz", "dir/sub\\", ".gz", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(rules.FileName(c.path), c.name) << c.path;
+        EXPECT_EQ(rules.FolderWithSeparator(c.path), c.folder) << c.path;
+        EXPECT_EQ(rules.Extension(c.path), c.extension) << c.path;
+        EXPECT_EQ(rules.IsAbsolute(c.path), c.absolute) << c.path;
+    }
+
+    // A file whose full name is longer than MAX_PATH, reached through "\\?\":
+    // every service that takes a path works on it.
+    fs::path deep = dir.path();
+    while (deep.native().size() < 300)
+        deep /= std::wstring(40, L'd');
+    const std::wstring longFolder = L"\\\\?\\" + deep.native();
+    std::error_code ec;
+    fs::create_directories(fs::path(longFolder), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    const std::wstring longFile = longFolder + L"\\long \u00E4.txt";
+    test::WriteFile(fs::path(longFile), "x");
+    const std::string path = win32::Narrow(longFile);
+    ASSERT_GT(path.size(), static_cast<std::size_t>(MAX_PATH));
+    ASSERT_TRUE(platform.attributes->WriteAttributes(path, kAttributeHidden | kAttributeReadOnly));
+    EXPECT_EQ(platform.attributes->ReadAttributes(path).value_or(0) & (kAttributeHidden | kAttributeReadOnly),
+              kAttributeHidden | kAttributeReadOnly);
+    ASSERT_TRUE(platform.attributes->WriteAttributes(path, 0));
+    const TDateTime when = EncodeDateTime({2015, 5, 6, 7, 8, 9, 0});
+    ASSERT_TRUE(platform.times->SetModificationTime(path, when));
+    EXPECT_EQ(platform.times->ModificationTime(path), when);
+    EXPECT_FALSE(platform.usage->IsFileInUse(path));
+    EXPECT_TRUE(platform.holders->ListHolders(path).exists);
+    fs::remove_all(fs::path(L"\\\\?\\" + (dir.path() / std::wstring(40, L'd')).native()), ec);
+}
+
 TEST_F(Win32Backend, FolderAndFileTimesAreSetAndReadBack)
 {
     const fs::path folder = dir / "dated";
@@ -282,7 +488,8 @@ TEST_F(Win32Backend, FolderAndFileTimesAreSetAndReadBack)
     EXPECT_EQ(platform.times->ModificationTime(Utf8(file)), modified);
     EXPECT_EQ(platform.times->LastAccessTime(Utf8(file)), access);
 
-    // The system's own view of the folder's time agrees (UTC to local by the system).
+    // The system's own view of the folder's time agrees (UTC to local by the
+    // system).
     WIN32_FILE_ATTRIBUTE_DATA data{};
     ASSERT_TRUE(GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data));
     FILETIME local{};
@@ -369,6 +576,16 @@ int main(int argc, char** argv)
         HANDLE file = CreateFileW(wide[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         Sleep(file == INVALID_HANDLE_VALUE ? 0 : 60000);
         return 0;
+    }
+    if (count >= 3 && std::wstring(wide[1]) == L"--mark") {
+        // Writes the remaining arguments, one a line, to the marker file named
+        // first; whole or not at all, so the test never reads half of it.
+        std::string text;
+        for (int i = 3; i < count; ++i)
+            text += win32::Narrow(wide[i]) + "\n";
+        const std::wstring part = std::wstring(wide[2]) + L".part";
+        test::WriteFile(fs::path(part), text);
+        return MoveFileExW(part.c_str(), wide[2], MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
     }
     if (count >= 2 && std::wstring(wide[1]) == L"--wait") {
         Sleep(60000);

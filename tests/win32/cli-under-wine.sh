@@ -215,7 +215,24 @@ info=$(lnkinfo "$intl/Verknüpfung😀.lnk" 2>&1) || fail "lnkinfo cannot read t
 grep -qF 'データ.txt' <<<"$info" || fail "lnkinfo does not show the CJK target: $info"
 grep -qF 'ä 日本' <<<"$info" || fail "lnkinfo does not show the arguments: $info"
 
-# 6. Same exit codes and messages as the Linux build.
+# 6. UNC names: Wine serves \\server\share from the prefix's dosdevices/unc/server/share,
+#    here the test folder, so the commands run on real UNC paths (no network involved).
+server="velmora-srv-$$"
+mkdir -p "$WINEPREFIX/dosdevices/unc/$server"
+ln -sfn "$unix" "$WINEPREFIX/dosdevices/unc/$server/share"
+trap 'rm -rf "$unix" "$WINEPREFIX/dosdevices/unc/$server"' EXIT
+unc="\\\\$server\\share"
+win zip "$unc\\intl-Größe\\keep" "$unc\\unc.zip" --recursive >/dev/null; expect_code 0 $? "zip on UNC paths"
+win unzip "$unc\\unc.zip" "$unc\\unc-out" >/dev/null; expect_code 0 $? "unzip on UNC paths"
+diff -r "$intl/keep" "$unix/unc-out" >/dev/null || fail "the tree packed and unpacked on UNC paths differs"
+json=$(win inspect --json "$unc\\unc-out\\Größe.txt"); expect_code 0 $? "inspect on a UNC path"
+grep -q '"extension": *".txt"' <<<"$json" && grep -qF "$server" <<<"$json" || fail "inspect on a UNC path: $json"
+win attrib "$unc\\unc-out\\Größe.txt" H >/dev/null; expect_code 0 $? "attrib on a UNC path"
+grep -q H <<<"$(win attrib "$dos\\unc-out\\Größe.txt")" || fail "attrib on the UNC path did not reach the file"
+win touch "$unc\\unc-out\\Größe.txt" "2013-01-02 03:04:05" >/dev/null; expect_code 0 $? "touch on a UNC path"
+[ "$(date -r "$unix/unc-out/Größe.txt" +%Y)" = 2013 ] || fail "touch on the UNC path did not reach the file"
+
+# 7. Same exit codes and messages as the Linux build.
 for args in "" "zip" "unzip only-one" "touch" "attrib a b c" "nonsense"; do
   # shellcheck disable=SC2086
   w=$("$run" "$exe" $args 2>&1 | tr -d '\r'); wc=${PIPESTATUS[0]}
