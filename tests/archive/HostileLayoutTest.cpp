@@ -4,6 +4,7 @@
 // target holds afterwards, and that nothing outside the target changed.
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
+#include "TreeSnapshot.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
@@ -56,53 +57,11 @@ void RequireTools(std::initializer_list<const char*> tools)
     }
 }
 
-// Everything below root: relative path -> kind, permission bits and content.
-using Tree = std::map<std::string, std::string>;
-Tree Snapshot(const fs::path& root)
-{
-    Tree tree;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        const fs::file_status status = it->symlink_status();
-        const std::string rel = fs::relative(it->path(), root).generic_string();
-        char mode[8];
-        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(status.permissions()) & 07777u);
-        if (fs::is_symlink(status)) {
-            tree[rel] = "link " + fs::read_symlink(it->path()).string();
-        } else if (fs::is_directory(status)) {
-            tree[rel] = std::string("dir ") + mode;
-        } else {
-            tree[rel] = std::string("file ") + mode + " " + ReadFile(it->path());
-        }
-    }
-    return tree;
-}
-
-// The part of a snapshot outside (or inside) the folder rel.
-Tree Outside(const Tree& tree, const std::string& rel)
-{
-    Tree out;
-    for (const auto& [path, what] : tree) {
-        if (path != rel && path.rfind(rel + "/", 0) != 0) out[path] = what;
-    }
-    return out;
-}
-Tree Inside(const Tree& tree, const std::string& rel)
-{
-    Tree in;
-    for (const auto& [path, what] : tree) {
-        if (path.rfind(rel + "/", 0) == 0) in[path.substr(rel.size() + 1)] = what;
-    }
-    return in;
-}
-
-void MakeFile(const fs::path& path, const std::string& content, unsigned mode = 0644)
-{
-    fs::create_directories(path.parent_path());
-    WriteFile(path, content);
-    fs::permissions(path, static_cast<fs::perms>(mode));
-}
+using test::Inside;
+using test::MakeFile;
+using test::Outside;
+using test::Snapshot;
+using test::Tree;
 
 struct Row {
     const char* name;
