@@ -334,10 +334,23 @@ private:
         std::shared_ptr<WriteBatch> batch; // or checked, its file made by a writer thread
         std::size_t slot = 0;              // its place in batch
         std::string relative;
+        std::optional<ExtractError> failure; // instead: a failure found on the reading thread
     };
     static constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
 
+    // Failures are reported in entry order: one found while earlier entries are still
+    // under way waits for them.
     void Fail(const ExtractError& error)
+    {
+        if (m_pending.empty()) {
+            Record(error);
+        } else {
+            Pending item{0, std::nullopt, {}, nullptr, 0, {}, error};
+            m_pending.push_back(std::move(item));
+        }
+    }
+
+    void Record(const ExtractError& error)
     {
         // Entries still under way when the run is cancelled all fail so; it is said once.
         if (error.kind == ErrorKind::Cancelled && m_result.failure && m_result.failure->kind == ErrorKind::Cancelled) {
@@ -527,7 +540,7 @@ private:
     void Dispatch(std::size_t i, EntryJob job, std::string relative)
     {
         const ZipEntryInfo& e = m_index.entries[i];
-        Pending item{i, std::nullopt, {}, nullptr, 0, std::move(relative)};
+        Pending item{i, std::nullopt, {}, nullptr, 0, std::move(relative), std::nullopt};
         if (e.compressedSize + e.uncompressedSize >= kInlineLimit) {
             if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
             item.future = m_pool->Submit([job = std::move(job)] { return RunEntryJob(job); });
@@ -577,7 +590,7 @@ private:
     bool FrontReady() const
     {
         const Pending& front = m_pending.front();
-        if (front.done) return true;
+        if (front.done || front.failure) return true;
         if (front.batch) {
             return front.batch->submitted &&
                    front.batch->done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
@@ -594,6 +607,10 @@ private:
     {
         Pending item = std::move(m_pending.front());
         m_pending.pop_front();
+        if (item.failure) {
+            Record(*item.failure);
+            return;
+        }
         JobResult r;
         if (item.done) {
             r = std::move(*item.done);
@@ -619,7 +636,7 @@ private:
         } else {
             ExtractError error = *r.error;
             if (error.path.empty()) error.path = e.name;
-            Fail(error);
+            Record(error);
         }
         m_done += e.uncompressedSize;
         if (m_options.progress) m_options.progress(m_done, m_total);
