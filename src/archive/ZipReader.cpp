@@ -99,6 +99,14 @@ template <typename Step> void Guarded(JobResult& result, Step&& step)
         step();
     } catch (const LayerFailure& failure) {
         result.error = failure.Error();
+        // Traditional encryption checks the password against one byte only, so one wrong
+        // password in 256 gets through that check and the data then fails to decode or
+        // to match its CRC. Told as damage, the user would think the archive broken.
+        const ErrorKind kind = result.error->kind;
+        if (job.stream.encrypted && (kind == ErrorKind::Damaged || kind == ErrorKind::TooLarge)) {
+            result.error->kind = ErrorKind::WrongPassword;
+            result.error->detail = "wrong password, or damaged data";
+        }
     } catch (const std::exception& error) {
         result.error = ExtractError{ErrorKind::Io, {}, 0, error.what()};
     }
