@@ -99,14 +99,6 @@ template <typename Step> void Guarded(JobResult& result, Step&& step)
         step();
     } catch (const LayerFailure& failure) {
         result.error = failure.Error();
-        // Traditional encryption checks the password against one byte only, so one wrong
-        // password in 256 gets through that check and the data then fails to decode or
-        // to match its CRC. Told as damage, the user would think the archive broken.
-        const ErrorKind kind = result.error->kind;
-        if (job.stream.encrypted && (kind == ErrorKind::Damaged || kind == ErrorKind::TooLarge)) {
-            result.error->kind = ErrorKind::WrongPassword;
-            result.error->detail = "wrong password, or damaged data";
-        }
     } catch (const std::exception& error) {
         result.error = ExtractError{ErrorKind::Io, {}, 0, error.what()};
     }
@@ -115,10 +107,22 @@ template <typename Step> void Guarded(JobResult& result, Step&& step)
 // Decodes entry data into sink and checks its size and CRC-32.
 void DecodeAndCheck(const EntryJob& job, CheckedSink& sink, JobResult& result)
 {
-    std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
-    sink.SetLimit(job.plainSize);
-    sink.Pump(*source, job.cancel);
-    sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
+    try {
+        std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
+        sink.SetLimit(job.plainSize);
+        sink.Pump(*source, job.cancel);
+        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
+    } catch (const LayerFailure& failure) {
+        // Traditional encryption checks the password against one byte only, so one wrong
+        // password in 256 gets through that check and the data then fails to decode or
+        // to match its CRC. Told as damage, the user would think the archive broken.
+        const ErrorKind kind = failure.Error().kind;
+        if (!job.stream.encrypted || (kind != ErrorKind::Damaged && kind != ErrorKind::TooLarge)) throw;
+        ExtractError error = failure.Error();
+        error.kind = ErrorKind::WrongPassword;
+        error.detail = "wrong password, or damaged data";
+        throw LayerFailure(std::move(error));
+    }
     result.crc = sink.Crc();
     result.size = sink.Count();
 }
