@@ -78,6 +78,8 @@ SharedArchive::SharedArchive(StdFile file, const fs::path& path) : m_path(path),
 
 namespace {
 // Reads of at least this size go straight to the file; smaller ones through the window.
+// An output's data is gathered in memory up to this size before its file is written.
+constexpr std::size_t kGatherLimit = 1u << 20;
 constexpr std::size_t kDirectRead = 64u << 10;
 constexpr std::size_t kWindowSize = 256u << 10;
 } // namespace
@@ -234,10 +236,7 @@ void CheckedSink::Open()
 {
     if (m_output.empty() || m_unnamed || !m_temp.empty()) return;
     m_unnamed = CreateUnnamedFile(m_output.parent_path());
-    if (m_unnamed) {
-        m_buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_limit, 1u << 20)));
-        return;
-    }
+    if (m_unnamed) return;
     if (m_keep == Keep::Unnamed) throw LayerFailure(ErrorKind::Io, "Creating file", Utf8FromPath(m_output), errno);
     try {
         m_temp = CreateTempBeside(m_output, m_file);
@@ -259,9 +258,10 @@ void CheckedSink::Open()
 void CheckedSink::FlushBuffer()
 {
     if (m_buffer.empty()) return;
-    if (!m_unnamed->Write(m_buffer.data(), m_buffer.size())) {
-        throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
-    }
+    Open();
+    const bool written =
+        m_unnamed ? m_unnamed->Write(m_buffer.data(), m_buffer.size()) : m_file.Write(m_buffer.data(), m_buffer.size());
+    if (!written) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
     m_buffer.clear();
 }
 
@@ -273,16 +273,19 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
     m_count += size;
     m_total += size;
     if (m_output.empty()) return;
-    Open();
-    if (!m_unnamed) {
-        if (!m_file.Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
-        return;
+    // The data is gathered in memory first: an entry that fits is written in one call, and
+    // its file is made only at Commit, once the data passed its checks.
+    if (m_buffer.capacity() == 0) {
+        m_buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_limit, kGatherLimit)));
     }
-    // Gathered up to the buffer's capacity: a small entry costs one write.
-    if (m_buffer.size() + size > m_buffer.capacity()) FlushBuffer();
-    if (size >= m_buffer.capacity()) {
-        if (!m_unnamed->Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
-        return;
+    if (m_buffer.size() + size > m_buffer.capacity()) {
+        FlushBuffer();
+        if (size > m_buffer.capacity()) {
+            Open();
+            const bool written = m_unnamed ? m_unnamed->Write(data, size) : m_file.Write(data, size);
+            if (!written) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
+            return;
+        }
     }
     m_buffer.insert(m_buffer.end(), data, data + size);
 }
@@ -331,6 +334,7 @@ void CheckOutputSlot(const fs::path& output, const CheckedSink::CommitRules& rul
 void CheckedSink::Commit(const CommitRules& rules)
 {
     if (m_output.empty()) return;
+    FlushBuffer();
     Open(); // an empty entry still makes a file
     if (m_unnamed) {
         CommitUnnamed(rules);
@@ -341,14 +345,13 @@ void CheckedSink::Commit(const CommitRules& rules)
 
 std::unique_ptr<UnnamedFile> CheckedSink::TakeUnnamed()
 {
-    Open();
     FlushBuffer();
+    Open();
     return std::move(m_unnamed);
 }
 
 void CheckedSink::CommitUnnamed(const CommitRules& rules)
 {
-    FlushBuffer();
     const unsigned mode = (rules.mode ? *rules.mode : rules.newFileMode ? *rules.newFileMode : NewFileMode()) & 0777u;
     if (!m_unnamed->SetModeAndTime(mode, rules.time)) {
         throw LayerFailure(ErrorKind::Io, "Setting the permissions of", Utf8FromPath(m_output), errno);

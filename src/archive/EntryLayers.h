@@ -180,8 +180,10 @@ using FileMode = std::optional<unsigned>;
 // output's folder (owner-only from the start) and gives it its name in one step after the
 // caller's checks; where the file system has no unnamed files, to a private temporary file
 // beside output that one rename puts in place. An existing file at output is replaced
-// only after the commit rules allowed it. With an empty output nothing is written; the
-// sink only counts.
+// only after the commit rules allowed it. Data is gathered in memory (up to 1 MiB): an
+// entry that fits makes its file only in Commit, after its checks, so one that fails them
+// leaves no trace, and Commit may run on another thread than the writes (never two
+// threads at once). With an empty output nothing is written; the sink only counts.
 class CheckedSink {
 public:
     enum class Keep { Named, Unnamed };
@@ -236,7 +238,7 @@ private:
     std::filesystem::path m_output;
     Keep m_keep = Keep::Named;
     std::unique_ptr<UnnamedFile> m_unnamed;
-    std::vector<unsigned char> m_buffer; // small writes gathered for the unnamed file
+    std::vector<unsigned char> m_buffer; // data not yet written (the file is made when it overflows)
     std::filesystem::path m_temp;
     StdFile m_file;
     std::filesystem::perms m_defaultPerms = std::filesystem::perms::unknown;

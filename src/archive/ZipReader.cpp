@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -94,29 +95,81 @@ struct JobResult {
     std::unique_ptr<UnnamedFile> unnamed; // EntryJob::keepUnnamed
 };
 
-// One entry through its layers into the checked sink.
-JobResult RunEntryJob(const EntryJob& job)
+// Runs step and turns what it throws into result.error.
+template <typename Step> void Guarded(JobResult& result, Step&& step)
 {
-    JobResult result;
     try {
-        std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
-        CheckedSink sink(job.output, job.keepUnnamed ? CheckedSink::Keep::Unnamed : CheckedSink::Keep::Named);
-        sink.SetLimit(job.plainSize);
-        sink.Pump(*source, job.cancel);
-        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
-        if (job.keepUnnamed) {
-            result.unnamed = sink.TakeUnnamed();
-        } else {
-            sink.Commit(job.commit);
-        }
-        result.crc = sink.Crc();
-        result.size = sink.Count();
+        step();
     } catch (const LayerFailure& failure) {
         result.error = failure.Error();
     } catch (const std::exception& error) {
         result.error = ExtractError{ErrorKind::Io, {}, 0, error.what()};
     }
+}
+
+// Decodes entry data into sink and checks its size and CRC-32.
+void DecodeAndCheck(const EntryJob& job, CheckedSink& sink, JobResult& result)
+{
+    try {
+        std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
+        sink.SetLimit(job.plainSize);
+        sink.Pump(*source, job.cancel);
+        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
+    } catch (const LayerFailure& failure) {
+        // Traditional encryption checks the password against one byte only, so one wrong
+        // password in 256 gets through that check and the data then fails to decode or
+        // to match its CRC. Told as damage, the user would think the archive broken.
+        const ErrorKind kind = failure.Error().kind;
+        if (!job.stream.encrypted || (kind != ErrorKind::Damaged && kind != ErrorKind::TooLarge)) throw;
+        ExtractError error = failure.Error();
+        error.kind = ErrorKind::WrongPassword;
+        error.detail = "wrong password, or damaged data";
+        throw LayerFailure(std::move(error));
+    }
+    result.crc = sink.Crc();
+    result.size = sink.Count();
+}
+
+// One entry through its layers into the checked sink.
+JobResult RunEntryJob(const EntryJob& job)
+{
+    JobResult result;
+    Guarded(result, [&] {
+        CheckedSink sink(job.output, job.keepUnnamed ? CheckedSink::Keep::Unnamed : CheckedSink::Keep::Named);
+        DecodeAndCheck(job, sink, result);
+        if (job.keepUnnamed) {
+            result.unnamed = sink.TakeUnnamed();
+        } else {
+            sink.Commit(job.commit);
+        }
+    });
+    if (result.error) result.crc = result.size = 0;
     return result;
+}
+
+// Small entries decoded and checked on the reading thread, whose files a writer thread
+// makes. Creating a file is the dearest part of a small entry and happens mostly in the
+// kernel; several writers let those creations overlap.
+struct WriteBatch {
+    std::vector<std::unique_ptr<CheckedSink>> sinks; // checked data, no file yet
+    std::vector<CheckedSink::CommitRules> rules;
+    std::vector<JobResult> results;
+    std::uint64_t bytes = 0;
+    bool submitted = false;
+    std::future<void> done;
+};
+
+// Makes the files of a batch in order; each failure stays with its own entry. Once the
+// run is cancelled no further file is made.
+void CommitBatch(WriteBatch& batch, const CancelFlag& cancel)
+{
+    for (std::size_t i = 0; i < batch.sinks.size(); ++i) {
+        Guarded(batch.results[i], [&] {
+            if (cancel && cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
+            batch.sinks[i]->Commit(batch.rules[i]);
+        });
+        batch.sinks[i].reset(); // closes the file (or removes what a failure left) here
+    }
 }
 
 // Keys derived ahead of time for one AES entry, with the password bytes they came from.
@@ -263,6 +316,10 @@ std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& 
     for (const fs::path& part : relative) {
         current /= part;
         if (state.checkedFolders.count(current)) continue;
+        // A file this run writes there may not have its name yet.
+        if (state.claimed.count(Utf8FromPath(current))) {
+            return ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
+        }
         std::error_code ec;
         const auto status = fs::symlink_status(current, ec);
         if (fs::is_symlink(status)) {
@@ -317,6 +374,12 @@ void ApplyFolderModes(RunState& state)
 // thread: for them a handoff to a helper thread costs more than the work. Bigger ones are
 // shared out to the helper threads.
 constexpr std::uint64_t kInlineLimit = 1u << 20;
+// The files of small entries are made by this many writer threads, in batches of up to
+// kBatchEntries entries or kBatchBytes of data. More writers than cores pay off: much of a
+// creation is spent waiting in the file system.
+constexpr unsigned kWriterThreads = 4;
+constexpr std::size_t kBatchEntries = 32;
+constexpr std::uint64_t kBatchBytes = 4u << 20;
 
 // One run over one archive: the central directory is walked in order, each entry is
 // checked (name, clash, method, password) and planned, and its data is decoded into the
@@ -352,14 +415,33 @@ public:
 private:
     struct Pending {
         std::size_t index;
-        std::optional<JobResult> done; // decoded on the reading thread
-        std::future<JobResult> future; // or still on a helper thread
+        std::optional<JobResult> done;     // decoded on the reading thread
+        std::future<JobResult> future;     // or still on a helper thread
+        std::shared_ptr<WriteBatch> batch; // or checked, its file made by a writer thread
+        std::size_t slot = 0;              // its place in batch
         std::string relative;
+        std::optional<ExtractError> failure; // instead: a failure found on the reading thread
     };
     static constexpr std::uint64_t kFolderMark = ~std::uint64_t{0};
 
+    // Failures are reported in entry order: one found while earlier entries are still
+    // under way waits for them.
     void Fail(const ExtractError& error)
     {
+        if (m_pending.empty()) {
+            Record(error);
+        } else {
+            Pending item{0, std::nullopt, {}, nullptr, 0, {}, error};
+            m_pending.push_back(std::move(item));
+        }
+    }
+
+    void Record(const ExtractError& error)
+    {
+        // Entries still under way when the run is cancelled all fail so; it is said once.
+        if (error.kind == ErrorKind::Cancelled && m_result.failure && m_result.failure->kind == ErrorKind::Cancelled) {
+            return;
+        }
         if (!m_result.failure) {
             m_result.failure = error;
             m_result.error = DescribeError(error);
@@ -590,29 +672,95 @@ private:
         m_keyTasks.clear();
     }
 
-    // Small entries are decoded here and now; big ones go to a helper thread. At most two
-    // entries per helper wait, so memory stays bounded.
+    // Small entries are decoded and checked here and now, and their files made by writer
+    // threads in batches; big ones go to a helper thread. At most two entries per helper
+    // and two batches per writer wait, so memory stays bounded.
     void Dispatch(std::size_t i, EntryJob job, std::string relative)
     {
         const ZipEntryInfo& e = m_index.entries[i];
-        Pending item{i, std::nullopt, {}, std::move(relative)};
-        if (e.compressedSize + e.uncompressedSize < kInlineLimit) {
-            item.done = RunEntryJob(job);
-        } else {
+        Pending item{i, std::nullopt, {}, nullptr, 0, std::move(relative), std::nullopt};
+        if (e.compressedSize + e.uncompressedSize >= kInlineLimit) {
             if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
             item.future = m_pool->Submit([job = std::move(job)] { return RunEntryJob(job); });
+            ++m_bigInFlight;
+        } else if (job.output.empty() || job.keepUnnamed) {
+            item.done = RunEntryJob(job);
+        } else {
+            Stage(job, item);
         }
         m_pending.push_back(std::move(item));
-        const std::size_t limit = m_pool ? m_pool->Size() * 2 : 1;
-        while (!m_pending.empty() && (m_pending.front().done || m_pending.size() >= limit))
+        while (!m_pending.empty() && (FrontReady() || MustWait()))
             FinishOne();
+    }
+
+    // Decodes and checks a small entry and adds it to the open batch; one that fails its
+    // checks is done with at once, without a file ever made for it.
+    void Stage(const EntryJob& job, Pending& item)
+    {
+        JobResult result;
+        auto sink = std::make_unique<CheckedSink>(job.output);
+        Guarded(result, [&] { DecodeAndCheck(job, *sink, result); });
+        if (result.error) {
+            item.done = std::move(result);
+            return;
+        }
+        if (!m_batch) m_batch = std::make_shared<WriteBatch>();
+        m_batch->bytes += result.size;
+        m_batch->sinks.push_back(std::move(sink));
+        m_batch->rules.push_back(job.commit);
+        m_batch->results.push_back(std::move(result));
+        item.batch = m_batch;
+        item.slot = m_batch->sinks.size() - 1;
+        if (m_batch->sinks.size() >= kBatchEntries || m_batch->bytes >= kBatchBytes) SubmitBatch();
+    }
+
+    void SubmitBatch()
+    {
+        if (!m_batch) return;
+        if (!m_writers) m_writers.emplace(kWriterThreads);
+        m_batch->submitted = true;
+        m_batch->done =
+            m_writers->Submit([batch = m_batch, cancel = m_options.cancel] { CommitBatch(*batch, cancel); });
+        ++m_batchesInFlight;
+        m_batch.reset();
+    }
+
+    bool FrontReady() const
+    {
+        const Pending& front = m_pending.front();
+        if (front.done || front.failure) return true;
+        if (front.batch) {
+            return front.batch->submitted &&
+                   front.batch->done.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        }
+        return front.future.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    }
+
+    bool MustWait() const
+    {
+        return (m_bigInFlight > 0 && m_bigInFlight >= m_pool->Size() * 2) || m_batchesInFlight >= kWriterThreads * 2;
     }
 
     void FinishOne()
     {
         Pending item = std::move(m_pending.front());
         m_pending.pop_front();
-        JobResult r = item.done ? std::move(*item.done) : item.future.get();
+        if (item.failure) {
+            Record(*item.failure);
+            return;
+        }
+        JobResult r;
+        if (item.done) {
+            r = std::move(*item.done);
+        } else if (item.batch) {
+            if (!item.batch->submitted) SubmitBatch();
+            item.batch->done.wait();
+            r = std::move(item.batch->results[item.slot]);
+            if (item.slot + 1 == item.batch->results.size()) --m_batchesInFlight;
+        } else {
+            r = item.future.get();
+            --m_bigInFlight;
+        }
         const ZipEntryInfo& e = m_index.entries[item.index];
         if (!r.error) {
             ++m_result.entriesPassed;
@@ -626,7 +774,7 @@ private:
         } else {
             ExtractError error = *r.error;
             if (error.path.empty()) error.path = e.name;
-            Fail(error);
+            Record(error);
         }
         m_done += e.uncompressedSize;
         if (m_options.progress) m_options.progress(m_done, m_total);
@@ -685,6 +833,10 @@ private:
     bool m_stop = false;
     FileMode m_newFileMode; // read once per run, when an entry records no mode
     std::optional<WorkerPool> m_pool;
+    std::size_t m_bigInFlight = 0;
+    std::optional<WorkerPool> m_writers;
+    std::shared_ptr<WriteBatch> m_batch; // the batch being filled
+    std::size_t m_batchesInFlight = 0;
     std::deque<Pending> m_pending;
     std::map<std::size_t, std::shared_ptr<AesKeyTask>> m_keyTasks; // entry -> keys being derived ahead
     std::size_t m_keysAheadFrom = 0;                               // the first entry not yet looked ahead at

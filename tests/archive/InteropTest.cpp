@@ -2,6 +2,7 @@
 // Each case is skipped when its tool is not installed.
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
+#include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
 
@@ -162,6 +163,62 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
             ExpectSameFiles(base, out);
         }
     }
+}
+
+// Traditional encryption checks a password against one byte, so about one wrong password
+// in 256 passes that check. Python names such a password for the first entry (it opens
+// the entry and then fails to decode it); we must call it a wrong password, write
+// nothing, and leave a protected archive and its target alone.
+std::string PasswordPassingTheCheckByte(const fs::path& archive)
+{
+    const test::ShellResult found =
+        test::RunShell("python3 -c " +
+                       test::ShellQuote("import sys,zipfile\n"
+                                        "z=zipfile.ZipFile(sys.argv[1]); n=z.namelist()[0]\n"
+                                        "for i in range(100000):\n"
+                                        "  p=('w%d' % i).encode()\n"
+                                        "  try: z.open(n, pwd=p).read()\n"
+                                        "  except RuntimeError: continue\n"
+                                        "  except Exception: print(p.decode()); break\n") +
+                       " " + Quote(archive));
+    EXPECT_EQ(found.code, 0) << found.output;
+    return found.output.substr(0, found.output.find('\n'));
+}
+
+TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "the fixtures come from Info-ZIP and Python in the Linux build";
+#endif
+    TempDir dir;
+    fs::create_directories(dir / "src");
+    WriteFile(dir / "src" / "text.txt", std::string(30000, 'a') + "velmora\n");
+    ASSERT_EQ(Shell("cd " + Quote(dir / "src") + " && zip -q -P right ../infozip.zip text.txt"), 0);
+    const std::string wrong = PasswordPassingTheCheckByte(dir / "infozip.zip");
+    ASSERT_FALSE(wrong.empty());
+    ZipExtractOptions options;
+    options.password = wrong;
+    const ZipExtractResult plain = UnZipFile(dir / "infozip.zip", dir / "out", options);
+    EXPECT_FALSE(plain.ok);
+    ASSERT_TRUE(plain.failure);
+    EXPECT_EQ(plain.failure->kind, archive::ErrorKind::WrongPassword) << plain.error;
+    EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
+
+    test::CountingRandom random;
+    ProtectOptions protect;
+    protect.password = "right";
+    protect.random = &random;
+    ASSERT_EQ(ProtectFolderToArchive(dir / "src", dir / "P.zip", protect).status, ProtectStatus::Ok);
+    const std::string protectedBytes = ReadFile(dir / "P.zip");
+    const std::string wrongForProtected = PasswordPassingTheCheckByte(dir / "P.zip");
+    ASSERT_FALSE(wrongForProtected.empty());
+    const UnprotectResult restore = UnprotectArchive(dir / "P.zip", dir / "T", wrongForProtected);
+    EXPECT_FALSE(restore.ok);
+    EXPECT_TRUE(restore.wrongPassword) << restore.error;
+    EXPECT_FALSE(fs::exists(dir / "T"));
+    EXPECT_TRUE(ReadFile(dir / "P.zip") == protectedBytes);
+    EXPECT_TRUE(UnprotectArchive(dir / "P.zip", dir / "T", "right").ok);
+    EXPECT_EQ(ReadFile(dir / "T" / "text.txt"), std::string(30000, 'a') + "velmora\n");
 }
 
 TEST(Interop, Zip64ByEntryCountFromPython)

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -243,6 +246,106 @@ TEST(ZipReader, NamesAtTheLengthLimitRoundTrip)
     const auto result = UnZipFile(archive, out.path());
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(ReadFile(out / name), "long");
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// Writes an archive of count small files "fNNN.txt" ("content NNN") with Python's zipfile;
+// extra maps an index to entries written right after that file.
+std::filesystem::path PackSmallFiles(const test::TempDir& dir, int count, const std::string& extra = "{}")
+{
+    const auto archive = dir / "small.zip";
+    const std::string script = "import zipfile,sys\n"
+                               "extra = " +
+                               extra +
+                               "\n"
+                               "with zipfile.ZipFile(sys.argv[1],'w') as z:\n"
+                               " for i in range(" +
+                               std::to_string(count) +
+                               "):\n"
+                               "  z.writestr('f%03d.txt' % i, 'content %03d' % i)\n"
+                               "  for name in extra.get(i, []): z.writestr(name, 'x')\n";
+    EXPECT_EQ(test::RunShell("python3 -c " + test::ShellQuote(script) + " " + test::ShellQuote(archive.string())).code,
+              0);
+    return archive;
+}
+
+std::string Numbered(int i)
+{
+    char name[16];
+    std::snprintf(name, sizeof name, "%03d", i);
+    return name;
+}
+
+// Small entries are checked on the reading thread and their files made on writer threads.
+// A failure on a writer thread stays with its entry and keeps its place among the
+// failures found while reading; a file not yet named still blocks a folder of its name.
+TEST(ZipReader, FailuresOfManySmallEntriesKeepTheirEntriesAndOrder)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the archive comes from Python at test time";
+#else
+    if (!test::HaveTool("python3")) GTEST_SKIP() << "python3 missing: the archive comes from Python";
+    TempDir dir;
+    const auto archive = PackSmallFiles(dir, 300, "{12: ['../evil.txt'], 60: ['f060.txt/in']}");
+    TempDir out;
+    std::filesystem::create_directory(out / "f010.txt"); // found only when its file is named
+    const ZipExtractResult result = UnZipFile(archive, out.path());
+    EXPECT_FALSE(result.ok);
+    ASSERT_EQ(result.failures.size(), 3u) << result.error;
+    EXPECT_NE(result.failures[0].find("f010.txt': a folder of this name exists"), std::string::npos)
+        << result.failures[0];
+    EXPECT_NE(result.failures[1].find("../evil.txt"), std::string::npos) << result.failures[1];
+    EXPECT_NE(result.failures[2].find("f060.txt': is a file, not a folder"), std::string::npos) << result.failures[2];
+    EXPECT_EQ(result.filesWritten, 299u);
+    std::set<std::string> expected;
+    for (int i = 0; i < 300; ++i) {
+        if (i != 10) expected.insert("f" + Numbered(i) + ".txt");
+    }
+    EXPECT_EQ(FilesBelow(out.path()), expected); // nothing else, no temporary names
+    EXPECT_EQ(ReadFile(out / "f060.txt"), "content 060");
+    EXPECT_EQ(ReadFile(out / "f299.txt"), "content 299");
+    EXPECT_TRUE(std::filesystem::is_empty(out / "f010.txt"));
+#endif
+}
+
+// Cancelled part way through many small entries: the run stops early, says so once, and
+// every file it reports is there complete, with nothing else beside it.
+TEST(ZipReader, CancelPartWayLeavesOnlyCompleteFiles)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "the archive comes from Python at test time";
+#else
+    if (!test::HaveTool("python3")) GTEST_SKIP() << "python3 missing: the archive comes from Python";
+    TempDir dir;
+    const int count = 1000;
+    const auto archive = PackSmallFiles(dir, count);
+    TempDir out;
+    std::atomic<bool> cancel{false};
+    int calls = 0;
+    ZipExtractOptions options;
+    options.cancel = &cancel;
+    options.progress = [&](std::uint64_t, std::uint64_t) {
+        if (++calls == 50) cancel = true;
+    };
+    const ZipExtractResult result = UnZipFile(archive, out.path(), options);
+    EXPECT_FALSE(result.ok);
+    ASSERT_TRUE(result.failure);
+    EXPECT_EQ(result.failure->kind, archive::ErrorKind::Cancelled) << result.error;
+    EXPECT_EQ(std::count(result.failures.begin(), result.failures.end(), result.error), 1);
+    const std::set<std::string> files = FilesBelow(out.path());
+    EXPECT_GE(result.filesWritten, 50u);
+    EXPECT_LT(result.filesWritten, static_cast<std::uint64_t>(count));
+    EXPECT_EQ(files.size(), result.filesWritten);
+    for (const std::string& name : files) {
+        ASSERT_EQ(name.size(), 8u) << name;
+        EXPECT_EQ(ReadFile(out / name), "content " + name.substr(1, 3)) << name;
+    }
+#endif
 }
 
 } // namespace
