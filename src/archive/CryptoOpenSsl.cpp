@@ -2,8 +2,10 @@
 //
 // PBKDF2 runs on the plain SHA-1 functions: an archive of many small AES entries derives
 // a key per entry (1000 HMAC rounds each), and libcrypto's generic HMAC copies and frees
-// a context in every round, which cost more than the entries' data. Those functions are
-// marked deprecated in OpenSSL 3 but stay the fastest way to reuse a hash state.
+// a context in every round, which cost more than the entries' data. The rounds call the
+// compression function on ready-padded blocks, which halves the work again. Those
+// functions are marked deprecated in OpenSSL 3 but stay the fastest way to reuse a hash
+// state.
 #define OPENSSL_SUPPRESS_DEPRECATED
 #include "archive/CryptoPrimitives.h"
 
@@ -53,29 +55,47 @@ void Pbkdf2HmacSha1(std::string_view password, const unsigned char* salt, std::s
     OPENSSL_cleanse(key, sizeof key);
     OPENSSL_cleanse(pad, sizeof pad);
 
+    // Every round after the first hashes one 20-byte value, so each half of its HMAC is a
+    // single padded block run through the compression function from the saved state: the
+    // value, the 0x80 end mark, zeros, and the message length in bits (a key block plus 20
+    // bytes) at the end.
+    unsigned char block[SHA_CBLOCK] = {};
+    block[SHA_DIGEST_LENGTH] = 0x80;
+    constexpr std::uint32_t kBits = (SHA_CBLOCK + SHA_DIGEST_LENGTH) * 8;
+    block[SHA_CBLOCK - 2] = static_cast<unsigned char>(kBits >> 8);
+    block[SHA_CBLOCK - 1] = static_cast<unsigned char>(kBits & 0xFF);
     SHA_CTX ctx;
-    const auto hmac = [&](const unsigned char* first, std::size_t firstSize, const unsigned char* second,
-                          std::size_t secondSize, unsigned char result[SHA_DIGEST_LENGTH]) {
-        ctx = inner;
-        SHA1_Update(&ctx, first, firstSize);
-        if (secondSize) SHA1_Update(&ctx, second, secondSize);
-        unsigned char innerHash[SHA_DIGEST_LENGTH];
-        SHA1_Final(innerHash, &ctx);
-        ctx = outer;
-        SHA1_Update(&ctx, innerHash, sizeof innerHash);
-        SHA1_Final(result, &ctx);
+    const auto compress = [&](const SHA_CTX& from, unsigned char value[SHA_DIGEST_LENGTH]) {
+        ctx = from;
+        std::memcpy(block, value, SHA_DIGEST_LENGTH);
+        SHA1_Transform(&ctx, block);
+        const SHA_LONG words[5] = {ctx.h0, ctx.h1, ctx.h2, ctx.h3, ctx.h4};
+        for (std::size_t w = 0; w < 5; ++w) {
+            value[4 * w] = static_cast<unsigned char>(words[w] >> 24);
+            value[4 * w + 1] = static_cast<unsigned char>(words[w] >> 16);
+            value[4 * w + 2] = static_cast<unsigned char>(words[w] >> 8);
+            value[4 * w + 3] = static_cast<unsigned char>(words[w]);
+        }
     };
 
-    for (std::uint32_t block = 1; outSize > 0; ++block) {
-        const unsigned char index[4] = {static_cast<unsigned char>(block >> 24),
-                                        static_cast<unsigned char>(block >> 16), static_cast<unsigned char>(block >> 8),
-                                        static_cast<unsigned char>(block)};
+    for (std::uint32_t index = 1; outSize > 0; ++index) {
+        const unsigned char indexBytes[4] = {static_cast<unsigned char>(index >> 24),
+                                             static_cast<unsigned char>(index >> 16),
+                                             static_cast<unsigned char>(index >> 8), static_cast<unsigned char>(index)};
         unsigned char u[SHA_DIGEST_LENGTH];
         unsigned char t[SHA_DIGEST_LENGTH];
-        hmac(salt, saltSize, index, sizeof index, u);
+        // The first round hashes the salt and the block index.
+        ctx = inner;
+        SHA1_Update(&ctx, salt, saltSize);
+        SHA1_Update(&ctx, indexBytes, sizeof indexBytes);
+        SHA1_Final(u, &ctx);
+        ctx = outer;
+        SHA1_Update(&ctx, u, sizeof u);
+        SHA1_Final(u, &ctx);
         std::memcpy(t, u, sizeof t);
         for (unsigned round = 1; round < iterations; ++round) {
-            hmac(u, sizeof u, nullptr, 0, u);
+            compress(inner, u);
+            compress(outer, u);
             for (std::size_t i = 0; i < sizeof t; ++i)
                 t[i] ^= u[i];
         }
@@ -86,6 +106,7 @@ void Pbkdf2HmacSha1(std::string_view password, const unsigned char* salt, std::s
         OPENSSL_cleanse(u, sizeof u);
         OPENSSL_cleanse(t, sizeof t);
     }
+    OPENSSL_cleanse(block, sizeof block);
     OPENSSL_cleanse(&ctx, sizeof ctx);
     OPENSSL_cleanse(&inner, sizeof inner);
     OPENSSL_cleanse(&outer, sizeof outer);

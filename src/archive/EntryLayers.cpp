@@ -154,10 +154,16 @@ namespace {
 class AesDecipher final : public ByteSource {
 public:
     AesDecipher(std::unique_ptr<ByteSource> inner, std::uint64_t size, std::uint8_t strength,
-                std::string_view passwordBytes)
+                std::string_view passwordBytes, const AesKeys* keys)
         : m_inner(std::move(inner))
     {
-        Guarded([&] { m_source.emplace(*m_inner, size, strength, passwordBytes); });
+        Guarded([&] {
+            if (keys) {
+                m_source.emplace(*m_inner, size, *keys);
+            } else {
+                m_source.emplace(*m_inner, size, strength, passwordBytes);
+            }
+        });
     }
     std::size_t Read(unsigned char* data, std::size_t size) override
     {
@@ -199,8 +205,9 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan)
         if (plan.dataLength < AesOverhead(plan.aesStrength)) {
             throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");
         }
-        source =
-            std::make_unique<AesDecipher>(std::move(source), plan.dataLength, plan.aesStrength, plan.passwordBytes);
+        const AesKeys* keys = plan.aesKeys && plan.aesKeys->strength == plan.aesStrength ? plan.aesKeys.get() : nullptr;
+        source = std::make_unique<AesDecipher>(std::move(source), plan.dataLength, plan.aesStrength, plan.passwordBytes,
+                                               keys);
         params.packedSize -= AesOverhead(plan.aesStrength);
     } else if (plan.encrypted) {
         if (plan.dataLength < 12) throw LayerFailure(ErrorKind::Damaged, "damaged encryption header");

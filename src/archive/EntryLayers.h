@@ -34,7 +34,8 @@
 
 namespace velmora {
 class UnnamedFile;
-}
+struct AesKeys;
+} // namespace velmora
 
 namespace velmora::archive {
 
@@ -162,10 +163,11 @@ struct EntryStreamPlan {
     std::uint64_t dataOffset = 0; // first byte after the local header
     std::uint64_t dataLength = 0; // compressed size, cipher header included
     DecoderParams decoder;
-    bool encrypted = false;       // traditional encryption (flag bit 0)
-    std::uint8_t aesStrength = 0; // WinZip AES instead (1, 2, 3: 128, 192, 256 bits); 0: none
-    std::string passwordBytes;    // already checked against checkByte or the AES verifier
-    unsigned char checkByte = 0;  // expected 12th byte of the decrypted header
+    bool encrypted = false;                 // traditional encryption (flag bit 0)
+    std::uint8_t aesStrength = 0;           // WinZip AES instead (1, 2, 3: 128, 192, 256 bits); 0: none
+    std::string passwordBytes;              // already checked against checkByte or the AES verifier
+    std::shared_ptr<const AesKeys> aesKeys; // AES keys derived from passwordBytes already (optional)
+    unsigned char checkByte = 0;            // expected 12th byte of the decrypted header
 };
 
 // range -> [cipher] -> decoder. Throws LayerFailure (Unsupported, WrongPassword, Damaged).

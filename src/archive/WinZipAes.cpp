@@ -75,17 +75,37 @@ std::size_t AesSaltSize(std::uint8_t strength)
     return 4 + 4 * static_cast<std::size_t>(strength);
 }
 
+AesKeys DeriveAesKeys(std::string_view password, const unsigned char* salt, std::uint8_t strength)
+{
+    AesKeys keys;
+    keys.strength = strength;
+    std::memcpy(keys.salt, salt, AesSaltSize(strength));
+    crypto::Pbkdf2HmacSha1(password, salt, AesSaltSize(strength), kRounds, keys.bytes,
+                           2 * AesKeySize(strength) + kAesVerifierSize);
+    return keys;
+}
+
+bool AesKeys::Open(const unsigned char* head) const
+{
+    const std::size_t saltSize = AesSaltSize(strength);
+    return std::memcmp(salt, head, saltSize) == 0 && std::memcmp(Verifier(), head + saltSize, kAesVerifierSize) == 0;
+}
+
+WinZipAesCipher::WinZipAesCipher(const AesKeys& keys)
+{
+    const std::size_t keySize = AesKeySize(keys.strength);
+    m_aes.emplace(keys.bytes, keySize);
+    m_hmac.emplace(keys.bytes + keySize, keySize);
+}
+
 WinZipAesCipher::WinZipAesCipher(std::string_view password, const unsigned char* salt, std::uint8_t strength,
                                  unsigned char verifier[kAesVerifierSize])
 {
+    const AesKeys keys = DeriveAesKeys(password, salt, strength);
     const std::size_t keySize = AesKeySize(strength);
-    // Encryption key, then authentication key, then the verifier.
-    unsigned char derived[2 * 32 + kAesVerifierSize];
-    crypto::Pbkdf2HmacSha1(password, salt, AesSaltSize(strength), kRounds, derived, 2 * keySize + kAesVerifierSize);
-    m_aes.emplace(derived, keySize);
-    m_hmac.emplace(derived + keySize, keySize);
-    std::memcpy(verifier, derived + 2 * keySize, kAesVerifierSize);
-    std::fill(std::begin(derived), std::end(derived), 0);
+    m_aes.emplace(keys.bytes, keySize);
+    m_hmac.emplace(keys.bytes + keySize, keySize);
+    std::memcpy(verifier, keys.Verifier(), kAesVerifierSize);
 }
 
 void WinZipAesCipher::Xor(unsigned char* data, std::size_t size)
@@ -133,28 +153,35 @@ void WinZipAesCipher::Mac(unsigned char out[kAesMacSize])
     std::memcpy(out, full, kAesMacSize);
 }
 
-bool AesPasswordMatches(std::string_view password, const unsigned char* head, std::uint8_t strength)
-{
-    unsigned char verifier[kAesVerifierSize];
-    WinZipAesCipher cipher(password, head, strength, verifier);
-    return std::memcmp(verifier, head + AesSaltSize(strength), kAesVerifierSize) == 0;
-}
-
 AesDecryptingSource::AesDecryptingSource(ByteSource& raw, std::uint64_t rawSize, std::uint8_t strength,
                                          std::string_view password)
     : m_raw(raw)
 {
-    const std::size_t saltSize = AesSaltSize(strength);
+    Start(rawSize, strength, password, nullptr);
+}
+
+AesDecryptingSource::AesDecryptingSource(ByteSource& raw, std::uint64_t rawSize, const AesKeys& keys) : m_raw(raw)
+{
+    Start(rawSize, keys.strength, {}, &keys);
+}
+
+void AesDecryptingSource::Start(std::uint64_t rawSize, std::uint8_t strength, std::string_view password,
+                                const AesKeys* keys)
+{
     if (rawSize < AesOverhead(strength)) {
         throw DecodeError("damaged encryption header");
     }
     unsigned char head[16 + kAesVerifierSize];
-    ReadFully(m_raw, head, saltSize + kAesVerifierSize);
-    unsigned char verifier[kAesVerifierSize];
-    m_cipher.emplace(password, head, strength, verifier);
-    if (std::memcmp(verifier, head + saltSize, kAesVerifierSize) != 0) {
+    ReadFully(m_raw, head, AesSaltSize(strength) + kAesVerifierSize);
+    std::optional<AesKeys> derived;
+    if (!keys) {
+        derived = DeriveAesKeys(password, head, strength);
+        keys = &*derived;
+    }
+    if (!keys->Open(head)) {
         throw WrongPasswordError("wrong password");
     }
+    m_cipher.emplace(*keys);
     m_left = rawSize - AesOverhead(strength);
 }
 

@@ -9,7 +9,9 @@
 #include "archive/CryptoPrimitives.h"
 #include "archive/EntryDecoder.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -45,12 +47,33 @@ inline std::size_t AesOverhead(std::uint8_t strength)
     return AesSaltSize(strength) + kAesVerifierSize + kAesMacSize;
 }
 
+// What PBKDF2 makes of a password and an entry's salt: the encryption key, the
+// authentication key and the 2-byte password verifier, in that order, with the salt they
+// were made from. Deriving them is the costly part of opening an entry, so it is done once
+// per entry and may be done ahead on another thread.
+struct AesKeys {
+    std::uint8_t strength = 0;
+    unsigned char salt[16] = {};
+    unsigned char bytes[2 * 32 + kAesVerifierSize] = {};
+    AesKeys() = default;
+    AesKeys(const AesKeys&) = default;
+    AesKeys& operator=(const AesKeys&) = default;
+    ~AesKeys() { std::fill(std::begin(bytes), std::end(bytes), 0); }
+    const unsigned char* Verifier() const { return bytes + 2 * AesKeySize(strength); }
+    // True when these keys were made from salt and match the verifier stored after it
+    // (head holds the salt, then the verifier).
+    bool Open(const unsigned char* head) const;
+};
+
+AesKeys DeriveAesKeys(std::string_view password, const unsigned char* salt, std::uint8_t strength);
+
 // Counter-mode cipher and running HMAC, shared by reading and writing.
 class WinZipAesCipher {
 public:
     // Derives the keys; verifier receives the 2 check bytes.
     WinZipAesCipher(std::string_view password, const unsigned char* salt, std::uint8_t strength,
                     unsigned char verifier[kAesVerifierSize]);
+    explicit WinZipAesCipher(const AesKeys& keys);
     void Encrypt(unsigned char* data, std::size_t size); // HMAC over the result
     void Decrypt(unsigned char* data, std::size_t size); // HMAC over the input
     void Mac(unsigned char out[kAesMacSize]);
@@ -73,17 +96,20 @@ private:
 class AesDecryptingSource : public ByteSource {
 public:
     AesDecryptingSource(ByteSource& raw, std::uint64_t rawSize, std::uint8_t strength, std::string_view password);
+    // With keys derived already (from the same salt, which is checked again).
+    AesDecryptingSource(ByteSource& raw, std::uint64_t rawSize, const AesKeys& keys);
     std::size_t Read(unsigned char* data, std::size_t size) override;
     void Finish() override;
 
 private:
+    // Reads the salt and verifier and readies the cipher with keys (derived from password
+    // when keys is null); throws WrongPasswordError when they do not open the entry.
+    void Start(std::uint64_t rawSize, std::uint8_t strength, std::string_view password, const AesKeys* keys);
+
     ByteSource& m_raw;
     std::uint64_t m_left = 0;
     std::optional<WinZipAesCipher> m_cipher;
     bool m_checked = false;
 };
-
-// True when password opens an AES entry whose data starts with head (salt and verifier).
-bool AesPasswordMatches(std::string_view password, const unsigned char* head, std::uint8_t strength);
 
 } // namespace velmora

@@ -16,10 +16,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <random>
 #include <set>
@@ -169,11 +172,19 @@ void CommitBatch(WriteBatch& batch, const CancelFlag& cancel)
     }
 }
 
+// Keys derived ahead of time for one AES entry, with the password bytes they came from.
+struct ReadyAesKeys {
+    std::string passwordBytes;
+    std::shared_ptr<const AesKeys> keys;
+};
+
 // Finds the password bytes that open an AES entry (its UTF-8 bytes first, as the writers
 // of AES entries use them, then Windows-1252), asking for another password up to three
-// times like the traditional cipher does.
+// times like the traditional cipher does. keys receives the keys that open it; keys made
+// ahead for the same password bytes are used instead of deriving them again.
 bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtraField& aes, std::uint64_t start,
-                      const ZipExtractOptions& options, std::string& currentPassword, std::string& passwordBytes)
+                      const ZipExtractOptions& options, std::string& currentPassword, std::string& passwordBytes,
+                      const std::optional<ReadyAesKeys>& ready, std::shared_ptr<const AesKeys>& keys)
 {
     unsigned char head[16 + kAesVerifierSize];
     const std::size_t headSize = AesSaltSize(aes.strength) + kAesVerifierSize;
@@ -190,14 +201,74 @@ bool MatchAesPassword(SharedArchive& file, const ZipEntryInfo& e, const AesExtra
             if (bytes == &windows1252 && windows1252 == utf8) {
                 break; // an ASCII password has one form only
             }
-            if (AesPasswordMatches(*bytes, head, aes.strength)) {
+            std::shared_ptr<const AesKeys> candidate;
+            if (ready && ready->keys && ready->passwordBytes == *bytes && ready->keys->strength == aes.strength) {
+                candidate = ready->keys;
+            } else {
+                candidate = std::make_shared<const AesKeys>(DeriveAesKeys(*bytes, head, aes.strength));
+            }
+            if (candidate->Open(head)) {
                 passwordBytes = *bytes;
+                keys = std::move(candidate);
                 return true;
             }
         }
     }
     return false;
 }
+
+// The key derivation of one AES entry, queued for a helper thread; whichever thread comes
+// to it first does it.
+class AesKeyTask {
+public:
+    AesKeyTask(std::string passwordBytes, const unsigned char* head, std::uint8_t strength)
+        : m_passwordBytes(std::move(passwordBytes)), m_strength(strength)
+    {
+        std::memcpy(m_salt, head, AesSaltSize(strength));
+    }
+    // Derives the keys unless another thread has started on them or they were cancelled.
+    void Run()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (m_state != State::Waiting) return;
+            m_state = State::Deriving;
+        }
+        std::shared_ptr<const AesKeys> keys;
+        try {
+            keys = std::make_shared<const AesKeys>(DeriveAesKeys(m_passwordBytes, m_salt, m_strength));
+        } catch (const std::exception&) {
+            // left to the ordinary check, which reports the failure for its entry
+        }
+        std::lock_guard lock(m_mutex);
+        m_keys = std::move(keys);
+        m_state = State::Done;
+        m_done.notify_all();
+    }
+    void Cancel()
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_state == State::Waiting) m_state = State::Done;
+    }
+    // The keys, derived here when no helper has started on them yet.
+    ReadyAesKeys Take()
+    {
+        Run();
+        std::unique_lock lock(m_mutex);
+        m_done.wait(lock, [this] { return m_state == State::Done; });
+        return {m_passwordBytes, m_keys};
+    }
+
+private:
+    enum class State { Waiting, Deriving, Done };
+    const std::string m_passwordBytes;
+    unsigned char m_salt[16] = {};
+    const std::uint8_t m_strength;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    State m_state = State::Waiting;
+    std::shared_ptr<const AesKeys> m_keys;
+};
 
 // Finds the password bytes whose key decrypts the traditional encryption header to the
 // expected check byte (the password's Windows-1252 bytes first, then its UTF-8 bytes),
@@ -320,6 +391,9 @@ public:
         : m_request(request), m_options(*request.options), m_state(request.state ? *request.state : m_ownState),
           m_password(request.password ? *request.password : std::string())
     {}
+    ~Extraction() { CancelKeysAhead(); }
+    Extraction(const Extraction&) = delete;
+    Extraction& operator=(const Extraction&) = delete;
 
     ZipExtractResult Run()
     {
@@ -509,25 +583,28 @@ private:
         job.stream.decoder.method = aes ? aes->method : e.method;
         job.stream.decoder.flags = e.flags;
         job.stream.decoder.plainSize = e.uncompressedSize;
-        if (e.encrypted) return PlanCipher(e, span, aes, job);
+        if (e.encrypted) return PlanCipher(i, span, aes, job);
         return true;
     }
 
     // Checks the password against the entry's header; a wrong one stops the run.
-    bool PlanCipher(const ZipEntryInfo& e, const DataSpan& span, const std::optional<AesExtraField>& aes, EntryJob& job)
+    bool PlanCipher(std::size_t i, const DataSpan& span, const std::optional<AesExtraField>& aes, EntryJob& job)
     {
+        const ZipEntryInfo& e = m_index.entries[i];
         if (!m_request.password) {
             Fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
             return false;
         }
         if (aes) {
-            if (!MatchAesPassword(*m_archive, e, *aes, span.start, m_options, m_password, job.stream.passwordBytes)) {
+            if (!MatchAesPassword(*m_archive, e, *aes, span.start, m_options, m_password, job.stream.passwordBytes,
+                                  TakeKeysAhead(i), job.stream.aesKeys)) {
                 Fail({ErrorKind::WrongPassword, e.name, 0, {}});
                 m_stop = true;
                 return false;
             }
             job.stream.aesStrength = aes->strength;
             job.checkCrc = aes->version == 1;
+            DeriveKeysAhead(i, job.stream.passwordBytes);
             return true;
         }
         unsigned char header[12];
@@ -545,6 +622,55 @@ private:
         job.stream.encrypted = true;
         job.stream.checkByte = expected;
         return true;
+    }
+
+    // Deriving an AES entry's keys costs more than decoding a small entry, so once a
+    // password has opened one, the keys of the next few AES entries are derived with the
+    // same password bytes on the helper threads. The password check stays here, in entry
+    // order: keys that do not open their entry are simply not used.
+    void DeriveKeysAhead(std::size_t i, const std::string& passwordBytes)
+    {
+        if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
+        const std::size_t last = std::min(m_index.entries.size() - 1, i + 4 * std::size_t{m_pool->Size()});
+        for (m_keysAheadFrom = std::max(m_keysAheadFrom, i + 1); m_keysAheadFrom <= last; ++m_keysAheadFrom) {
+            const std::size_t j = m_keysAheadFrom;
+            const ZipEntryInfo& e = m_index.entries[j];
+            if (e.method != zipmethod::kAes || !e.encrypted) continue;
+            const std::optional<AesExtraField> aes = FindAesExtra(e.extra);
+            DataSpan span;
+            unsigned char head[16 + kAesVerifierSize];
+            if (!aes || e.compressedSize < AesOverhead(aes->strength) ||
+                !LocateData(*m_archive, m_index, e, m_next[j], span).empty() ||
+                !m_archive->ReadAt(span.start, head, AesSaltSize(aes->strength) + kAesVerifierSize)) {
+                continue; // the entry's own check reports it
+            }
+            auto task = std::make_shared<AesKeyTask>(passwordBytes, head, aes->strength);
+            m_keyTasks.emplace(j, task);
+            m_pool->Submit([task] { task->Run(); });
+        }
+    }
+
+    // The keys derived ahead for entry i, if any; tasks for entries before it are dropped.
+    std::optional<ReadyAesKeys> TakeKeysAhead(std::size_t i)
+    {
+        std::optional<ReadyAesKeys> ready;
+        while (!m_keyTasks.empty() && m_keyTasks.begin()->first <= i) {
+            const auto first = m_keyTasks.begin();
+            if (first->first == i) {
+                ready = first->second->Take();
+            } else {
+                first->second->Cancel();
+            }
+            m_keyTasks.erase(first);
+        }
+        return ready;
+    }
+
+    void CancelKeysAhead()
+    {
+        for (auto& [index, task] : m_keyTasks)
+            task->Cancel();
+        m_keyTasks.clear();
     }
 
     // Small entries are decoded and checked here and now, and their files made by writer
@@ -713,6 +839,8 @@ private:
     std::shared_ptr<WriteBatch> m_batch; // the batch being filled
     std::size_t m_batchesInFlight = 0;
     std::deque<Pending> m_pending;
+    std::map<std::size_t, std::shared_ptr<AesKeyTask>> m_keyTasks; // entry -> keys being derived ahead
+    std::size_t m_keysAheadFrom = 0;                               // the first entry not yet looked ahead at
     // Verify: output path -> CRC-32 and size (folders: kFolderMark)
     std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> m_verified;
 };

@@ -207,6 +207,51 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
     }
 }
 
+// Keys are derived for the entries ahead while earlier ones are checked: an archive whose
+// entries use two passwords (and three key sizes) must still stop at the first entry the
+// password does not open, writing nothing for it or after it, and must open every entry
+// when the password asked for is switched back and forth.
+TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
+{
+    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    TempDir dir;
+    const fs::path base = dir / "src";
+    fs::create_directories(base);
+    const std::vector<std::string> names = {"a1", "a2", "a3", "b", "c1", "c2"};
+    for (const std::string& name : names)
+        WriteFile(base / (name + ".txt"), "content of " + name + std::string(3000, name[0]));
+    const std::string zip = Quote(dir / "mixed.zip");
+    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=AES256 -pfirst " + zip + " a1.txt a2.txt a3.txt" +
+                    " && 7zz a -tzip -mem=AES128 -psecond " + zip + " b.txt && 7zz a -tzip -mem=AES192 -pfirst " + zip +
+                    " c1.txt c2.txt"),
+              0);
+
+    const ZipExtractResult stopped = UnZipFile(dir / "mixed.zip", dir / "stop", [] {
+        ZipExtractOptions options;
+        options.password = "first";
+        return options;
+    }());
+    EXPECT_FALSE(stopped.ok);
+    ASSERT_TRUE(stopped.failure);
+    EXPECT_EQ(stopped.failure->kind, archive::ErrorKind::WrongPassword);
+    EXPECT_NE(stopped.error.find("b.txt"), std::string::npos) << stopped.error;
+    EXPECT_EQ(FileCount(dir / "stop"), 3u);
+    EXPECT_FALSE(fs::exists(dir / "stop" / "b.txt"));
+
+    std::vector<std::string> asked;
+    ZipExtractOptions options;
+    options.password = "first";
+    options.needPassword = [&](std::string& password) {
+        asked.push_back(password);
+        password = password == "first" ? "second" : "first";
+        return true;
+    };
+    const ZipExtractResult switched = UnZipFile(dir / "mixed.zip", dir / "all", options);
+    EXPECT_TRUE(switched.ok) << switched.error;
+    EXPECT_EQ(asked, (std::vector<std::string>{"first", "second"}));
+    ExpectSameFiles(base, dir / "all", "switched");
+}
+
 // libarchive's bsdtar writes AE-1 (CRC-32 kept beside the authentication code) for
 // entries of 20 bytes and more, AE-2 for smaller ones.
 TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
