@@ -757,7 +757,12 @@ private:
             if (!item.batch->submitted) SubmitBatch();
             item.batch->done.wait();
             r = std::move(item.batch->results[item.slot]);
-            if (item.slot + 1 == item.batch->results.size()) --m_batchesInFlight;
+            if (item.slot + 1 == item.batch->results.size()) {
+                --m_batchesInFlight;
+                // The finished task, kept by the batch's future, holds the batch in turn:
+                // letting go of the future frees both.
+                item.batch->done = std::future<void>();
+            }
         } else {
             r = item.future.get();
             --m_bigInFlight;
