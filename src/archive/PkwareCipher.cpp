@@ -26,6 +26,24 @@ inline std::uint32_t CrcByte(std::uint32_t crc, unsigned char b)
 {
     return kCrcTable[(crc ^ b) & 0xFFu] ^ (crc >> 8);
 }
+
+// The three keys, copied into locals while a buffer is worked on: the data are bytes, which
+// may alias anything, so keys kept in members would be stored and loaded again for every byte.
+struct Keys {
+    std::uint32_t key0, key1, key2;
+
+    unsigned char Mask() const
+    {
+        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
+        return static_cast<unsigned char>((t * (t ^ 1u)) >> 8);
+    }
+    void Update(unsigned char plain)
+    {
+        key0 = CrcByte(key0, plain);
+        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
+        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
+    }
+};
 } // namespace
 
 PkwareCipher::PkwareCipher(std::string_view passwordBytes)
@@ -37,44 +55,37 @@ PkwareCipher::PkwareCipher(std::string_view passwordBytes)
 
 void PkwareCipher::Update(unsigned char plain)
 {
-    m_key0 = CrcByte(m_key0, plain);
-    m_key1 = (m_key1 + (m_key0 & 0xFFu)) * 134775813u + 1u;
-    m_key2 = CrcByte(m_key2, static_cast<unsigned char>(m_key1 >> 24));
+    Keys keys{m_key0, m_key1, m_key2};
+    keys.Update(plain);
+    m_key0 = keys.key0;
+    m_key1 = keys.key1;
+    m_key2 = keys.key2;
 }
 
-// The keys live in locals while a buffer is worked on: the data are bytes, which may alias
-// anything, so keys kept in members would be stored and loaded again for every byte.
 void PkwareCipher::Encrypt(unsigned char* data, std::size_t size)
 {
-    std::uint32_t key0 = m_key0, key1 = m_key1, key2 = m_key2;
+    Keys keys{m_key0, m_key1, m_key2};
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char plain = data[i];
-        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
-        data[i] = static_cast<unsigned char>(plain ^ static_cast<unsigned char>((t * (t ^ 1u)) >> 8));
-        key0 = CrcByte(key0, plain);
-        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
-        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
+        data[i] = static_cast<unsigned char>(plain ^ keys.Mask());
+        keys.Update(plain);
     }
-    m_key0 = key0;
-    m_key1 = key1;
-    m_key2 = key2;
+    m_key0 = keys.key0;
+    m_key1 = keys.key1;
+    m_key2 = keys.key2;
 }
 
 void PkwareCipher::Decrypt(unsigned char* data, std::size_t size)
 {
-    std::uint32_t key0 = m_key0, key1 = m_key1, key2 = m_key2;
+    Keys keys{m_key0, m_key1, m_key2};
     for (std::size_t i = 0; i < size; ++i) {
-        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
-        const unsigned char plain =
-            static_cast<unsigned char>(data[i] ^ static_cast<unsigned char>((t * (t ^ 1u)) >> 8));
+        const unsigned char plain = static_cast<unsigned char>(data[i] ^ keys.Mask());
         data[i] = plain;
-        key0 = CrcByte(key0, plain);
-        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
-        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
+        keys.Update(plain);
     }
-    m_key0 = key0;
-    m_key1 = key1;
-    m_key2 = key2;
+    m_key0 = keys.key0;
+    m_key1 = keys.key1;
+    m_key2 = keys.key2;
 }
 
 std::string PasswordBytes(std::string_view utf8Password)
