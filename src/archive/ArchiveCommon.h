@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 namespace velmora {
 
 class IFileAttributes;
+class FolderHandle;
 struct FolderEntry;
 
 // Windows attribute bits as stored in ZIP external attributes and used by the selection.
@@ -63,6 +65,11 @@ struct ZipSource {
     bool isDirectory = false;
     // Filled by the folder walk; without it the writer reads the status itself.
     std::optional<ZipSourceStatus> status = std::nullopt;
+    // Filled by the walk of a whole tree: the data is read from `beneath` below the walked
+    // folder, held open, through held folders and never through a link, so a subfolder
+    // replaced by a link while it is read cannot bring in files from elsewhere.
+    std::shared_ptr<FolderHandle> root = nullptr;
+    std::filesystem::path beneath = {};
 };
 
 // The engine's fallback rule when no attribute reader is given.

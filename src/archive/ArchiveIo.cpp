@@ -4,6 +4,7 @@
 #include "common/Errors.h"
 #include "common/FileOpen.h"
 #include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
 
 #include <cerrno>
 #include <chrono>
@@ -136,6 +137,19 @@ std::filesystem::path TempNameBeside(const std::filesystem::path& destination)
     char suffix[32];
     std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
     return destination.parent_path() / PathFromUtf8("." + ShortStem(Utf8FromPath(destination.filename())) + suffix);
+}
+
+bool OpenSource(const ZipSource& source, StdFile& file)
+{
+    if (!source.root) return file.Open(source.path, "rb");
+    int error = 0;
+    std::FILE* handle = OpenFileBeneath(source.root, source.beneath, error);
+    if (!handle) {
+        errno = error;
+        return false;
+    }
+    file.Adopt(handle);
+    return true;
 }
 
 std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file)

@@ -1,6 +1,7 @@
 #pragma once
 // Small building blocks of the archive code: little-endian fields, files that close
 // themselves, temporary names beside a destination, and MS-DOS time conversion.
+#include "archive/ArchiveCommon.h"
 #include "archive/DeflateCodec.h"
 
 #include <cstdint>
@@ -85,6 +86,10 @@ public:
 private:
     std::FILE* m_file = nullptr;
 };
+
+// Opens a source's data for reading: below its held root folder, never through a link,
+// when the walk gave it one; else by its path. False with errno set.
+bool OpenSource(const ZipSource& source, StdFile& file);
 
 // Creates a new, empty file beside destination under a hidden, unique name and opens it
 // for writing ("w+b"). Returns the path; throws VelmoraError on failure.

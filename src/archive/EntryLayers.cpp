@@ -48,11 +48,6 @@ const char* KindText(ErrorKind kind)
     return "failed";
 }
 
-bool NoWriteBit(fs::perms perms)
-{
-    return (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none;
-}
-
 } // namespace
 
 std::string DescribeError(const ExtractError& error)
@@ -221,47 +216,25 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan)
     return decoder;
 }
 
-CheckedSink::CheckedSink(fs::path output, Keep keep) : m_output(std::move(output)), m_keep(keep) {}
+CheckedSink::CheckedSink(OutputSlot slot, Keep keep) : m_slot(std::move(slot)), m_keep(keep) {}
 
-CheckedSink::~CheckedSink()
-{
-    if (!m_temp.empty()) {
-        m_file.Close();
-        std::error_code ec;
-        fs::remove(m_temp, ec);
-    }
-}
+CheckedSink::~CheckedSink() = default;
 
 void CheckedSink::Open()
 {
-    if (m_output.empty() || m_unnamed || !m_temp.empty()) return;
-    m_unnamed = CreateUnnamedFile(m_output.parent_path());
-    if (m_unnamed) return;
-    if (m_keep == Keep::Unnamed) throw LayerFailure(ErrorKind::Io, "Creating file", Utf8FromPath(m_output), errno);
-    try {
-        m_temp = CreateTempBeside(m_output, m_file);
-    } catch (const std::exception&) {
-        throw LayerFailure(ErrorKind::Io, "Creating file", Utf8FromPath(m_output), errno ? errno : EIO);
-    }
-    std::error_code ec;
-    // The new file's mode is what a new file gets here; until the data is checked and the
-    // final mode set, only the owner may read it.
-    m_defaultPerms = fs::status(m_temp, ec).permissions();
-    if (ec || m_defaultPerms == fs::perms::unknown) {
-        m_defaultPerms =
-            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read;
-    }
-    fs::permissions(m_temp, fs::perms::owner_read | fs::perms::owner_write, ec);
-    std::setvbuf(m_file.Handle(), nullptr, _IOFBF, 1 << 20);
+    if (!m_slot.folder || m_file) return;
+    int error = 0;
+    m_file = m_slot.folder->NewFile(m_keep == Keep::Unnamed, error);
+    if (!m_file) throw LayerFailure(ErrorKind::Io, "Creating file", Utf8FromPath(m_slot.path), error);
 }
 
 void CheckedSink::FlushBuffer()
 {
     if (m_buffer.empty()) return;
     Open();
-    const bool written =
-        m_unnamed ? m_unnamed->Write(m_buffer.data(), m_buffer.size()) : m_file.Write(m_buffer.data(), m_buffer.size());
-    if (!written) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
+    if (!m_file->Write(m_buffer.data(), m_buffer.size())) {
+        throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_slot.path), errno);
+    }
     m_buffer.clear();
 }
 
@@ -272,7 +245,7 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
     m_crc = Crc32(m_crc, data, size);
     m_count += size;
     m_total += size;
-    if (m_output.empty()) return;
+    if (!m_slot.folder) return;
     // The data is gathered in memory first: an entry that fits is written in one call, and
     // its file is made only at Commit, once the data passed its checks.
     if (m_buffer.capacity() == 0) {
@@ -282,8 +255,9 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
         FlushBuffer();
         if (size > m_buffer.capacity()) {
             Open();
-            const bool written = m_unnamed ? m_unnamed->Write(data, size) : m_file.Write(data, size);
-            if (!written) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
+            if (!m_file->Write(data, size)) {
+                throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_slot.path), errno);
+            }
             return;
         }
     }
@@ -312,86 +286,56 @@ void CheckedSink::Check(std::uint32_t crc, std::uint64_t size) const
     if (m_crc != crc) throw LayerFailure(ErrorKind::Damaged, "CRC-32 mismatch");
 }
 
-void CheckOutputSlot(const fs::path& output, const CheckedSink::CommitRules& rules)
+void CheckOutputSlot(const OutputSlot& slot, const CheckedSink::CommitRules& rules)
 {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(output, ec);
-    if (!fs::exists(status)) return;
-    if (fs::is_directory(status)) {
-        throw LayerFailure(ErrorKind::Clash, "a folder of this name exists", Utf8FromPath(output));
+    if (!slot.folder) return;
+    FolderItem item;
+    if (const int error = slot.folder->Look(slot.name, item)) {
+        throw LayerFailure(ErrorKind::Io, "Reading", Utf8FromPath(slot.path), error);
     }
-    if (!rules.notOver.empty() && !fs::is_symlink(status) && fs::equivalent(output, rules.notOver, ec) && !ec) {
-        throw LayerFailure(ErrorKind::IsArchive, {}, Utf8FromPath(output));
+    if (item.kind == FolderItem::Kind::Missing) return;
+    const std::string path = Utf8FromPath(slot.path);
+    if (item.kind == FolderItem::Kind::Folder)
+        throw LayerFailure(ErrorKind::Clash, "a folder of this name exists", path);
+    if (!rules.notOver.empty() && item.kind == FolderItem::Kind::File) {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        if (FileIdentity(rules.notOver, device, inode) && device == item.device && inode == item.inode) {
+            throw LayerFailure(ErrorKind::IsArchive, {}, path);
+        }
     }
     if (rules.keepReadOnly) {
-        if (fs::is_symlink(status) || !fs::is_regular_file(status) || NoWriteBit(status.permissions()) ||
-            (rules.isReadOnly && rules.isReadOnly(output))) {
-            throw LayerFailure(ErrorKind::NotReplaceable, {}, Utf8FromPath(output));
+        if (item.kind != FolderItem::Kind::File || (item.mode & 0222u) == 0 ||
+            (rules.isReadOnly && rules.isReadOnly(slot.path))) {
+            throw LayerFailure(ErrorKind::NotReplaceable, {}, path);
         }
     }
 }
 
 void CheckedSink::Commit(const CommitRules& rules)
 {
-    if (m_output.empty()) return;
+    if (!m_slot.folder) return;
     FlushBuffer();
     Open(); // an empty entry still makes a file
-    if (m_unnamed) {
-        CommitUnnamed(rules);
-    } else {
-        CommitTemporary(rules);
+    const unsigned mode = (rules.mode ? *rules.mode : rules.newFileMode ? *rules.newFileMode : NewFileMode()) & 0777u;
+    if (!m_file->SetModeAndTime(mode, rules.time)) {
+        throw LayerFailure(ErrorKind::Io, "Setting the permissions of", Utf8FromPath(m_slot.path), errno);
     }
+    int error = m_file->Place(m_slot.name);
+    if (error == EEXIST) {
+        // Something is there already: replaced only when the rules allow it, in one step.
+        CheckOutputSlot(m_slot, rules);
+        error = m_file->Replace(m_slot.name);
+    }
+    if (error != 0) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_slot.path), error);
+    m_file.reset();
 }
 
 std::unique_ptr<UnnamedFile> CheckedSink::TakeUnnamed()
 {
     FlushBuffer();
     Open();
-    return std::move(m_unnamed);
-}
-
-void CheckedSink::CommitUnnamed(const CommitRules& rules)
-{
-    const unsigned mode = (rules.mode ? *rules.mode : rules.newFileMode ? *rules.newFileMode : NewFileMode()) & 0777u;
-    if (!m_unnamed->SetModeAndTime(mode, rules.time)) {
-        throw LayerFailure(ErrorKind::Io, "Setting the permissions of", Utf8FromPath(m_output), errno);
-    }
-    int error = m_unnamed->Link(m_output);
-    if (error == EEXIST) {
-        // Something is there already: replaced only when the rules allow it, through a
-        // name of its own and one rename.
-        CheckOutputSlot(m_output, rules);
-        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-            const fs::path temp = TempNameBeside(m_output);
-            error = m_unnamed->Link(temp);
-            if (error == 0) {
-                std::error_code ec;
-                fs::rename(temp, m_output, ec);
-                if (ec) {
-                    std::error_code ignored;
-                    fs::remove(temp, ignored);
-                    throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), ec.value());
-                }
-            }
-        }
-    }
-    if (error != 0) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), error);
-    m_unnamed.reset();
-}
-
-void CheckedSink::CommitTemporary(const CommitRules& rules)
-{
-    if (!m_file.Close()) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), errno);
-    std::error_code ec;
-    if (rules.time) fs::last_write_time(m_temp, *rules.time, ec);
-    const fs::perms perms =
-        rules.mode ? static_cast<fs::perms>(*rules.mode & 0777u) : (m_defaultPerms & fs::perms::all);
-    fs::permissions(m_temp, perms, ec);
-    if (ec) throw LayerFailure(ErrorKind::Io, "Setting the permissions of", Utf8FromPath(m_output), ec.value());
-    CheckOutputSlot(m_output, rules);
-    fs::rename(m_temp, m_output, ec);
-    if (ec) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_output), ec.value());
-    m_temp.clear();
+    return std::move(m_file);
 }
 
 } // namespace velmora::archive

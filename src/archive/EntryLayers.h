@@ -19,6 +19,7 @@
 #include "archive/ArchiveCommon.h"
 #include "archive/ArchiveIo.h"
 #include "archive/PkwareCipher.h"
+#include "platform/FolderHandle.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -176,21 +177,30 @@ std::unique_ptr<ByteSource> BuildEntryPipeline(const EntryStreamPlan& plan);
 // Permission bits of an output (0777 at most; never setuid, setgid or sticky).
 using FileMode = std::optional<unsigned>;
 
+// Where one output goes: a name in a folder held open (so nothing reaches it through a
+// link swapped in on the way); path names it in messages. Without a folder nothing is
+// written: the sink only counts and checks.
+struct OutputSlot {
+    std::shared_ptr<FolderHandle> folder;
+    std::filesystem::path name;
+    std::filesystem::path path;
+};
+
 // The one place where extracted data becomes a file. Writes to a file without a name in
-// output's folder (owner-only from the start) and gives it its name in one step after the
-// caller's checks; where the file system has no unnamed files, to a private temporary file
-// beside output that one rename puts in place. An existing file at output is replaced
-// only after the commit rules allowed it. Data is gathered in memory (up to 1 MiB): an
-// entry that fits makes its file only in Commit, after its checks, so one that fails them
-// leaves no trace, and Commit may run on another thread than the writes (never two
-// threads at once). With an empty output nothing is written; the sink only counts.
+// the output's folder (owner-only from the start) and gives it its name in one step after
+// the caller's checks; where the file system has no unnamed files, to a private temporary
+// file beside the output that one rename puts in place. An existing file at the output is
+// replaced only after the commit rules allowed it. Data is gathered in memory (up to
+// 1 MiB): an entry that fits makes its file only in Commit, after its checks, so one that
+// fails them leaves no trace, and Commit may run on another thread than the writes (never
+// two threads at once).
 class CheckedSink {
 public:
     enum class Keep { Named, Unnamed };
-    // Keep::Unnamed: the data stays in an unnamed file in output's folder that TakeUnnamed
-    // hands over after the checks (throws Io where the file system has none).
-    explicit CheckedSink(std::filesystem::path output, Keep keep = Keep::Named);
-    ~CheckedSink(); // removes an uncommitted temporary file
+    // Keep::Unnamed: the data stays in an unnamed file in the output's folder that
+    // TakeUnnamed hands over after the checks (throws Io where the file system has none).
+    explicit CheckedSink(OutputSlot slot = {}, Keep keep = Keep::Named);
+    ~CheckedSink(); // an uncommitted file goes with it
     CheckedSink(const CheckedSink&) = delete;
     CheckedSink& operator=(const CheckedSink&) = delete;
 
@@ -227,29 +237,24 @@ public:
     void Commit(const CommitRules& rules);
     // Keep::Unnamed: the written file, still without a name.
     std::unique_ptr<UnnamedFile> TakeUnnamed();
-    const std::filesystem::path& Output() const { return m_output; }
+    const std::filesystem::path& Output() const { return m_slot.path; }
 
 private:
     void Open();
     void FlushBuffer();
-    void CommitUnnamed(const CommitRules& rules);
-    void CommitTemporary(const CommitRules& rules);
 
-    std::filesystem::path m_output;
+    OutputSlot m_slot;
     Keep m_keep = Keep::Named;
-    std::unique_ptr<UnnamedFile> m_unnamed;
+    std::unique_ptr<UnnamedFile> m_file;
     std::vector<unsigned char> m_buffer; // data not yet written (the file is made when it overflows)
-    std::filesystem::path m_temp;
-    StdFile m_file;
-    std::filesystem::perms m_defaultPerms = std::filesystem::perms::unknown;
     std::uint64_t m_limit = ~std::uint64_t{0};
     std::uint32_t m_crc = 0;
     std::uint64_t m_count = 0;
     std::uint64_t m_total = 0;
 };
 
-// Checks that nothing of another kind or the archive itself sits at output, the rules
+// Checks that nothing of another kind or the archive itself sits at the output, the rules
 // Commit applies; useful before any work is done. Throws LayerFailure.
-void CheckOutputSlot(const std::filesystem::path& output, const CheckedSink::CommitRules& rules);
+void CheckOutputSlot(const OutputSlot& slot, const CheckedSink::CommitRules& rules);
 
 } // namespace velmora::archive

@@ -159,25 +159,39 @@ void InflateMember(BufferedInput& in, z_stream& zs, CheckedSink& sink, const Gun
 GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options)
 {
     GunzipResult result;
-    std::error_code ec;
-    const std::uint64_t fileSize = fs::file_size(filename, ec);
-    if (ec || fileSize == 0) {
-        result.error = ec ? SystemErrorText("Reading", Utf8FromPath(filename), ec.value()) : "The file is empty";
+    // The gzip file's folder is opened first and held: the gzip file is read from it, and
+    // the output made in it, so a folder swapped for a link part way changes neither.
+    const fs::path folderPath = filename.parent_path();
+    int folderError = 0;
+    const std::shared_ptr<FolderHandle> folder = OpenFolderHandle(folderPath, folderError);
+    if (!folder) {
+        result.error =
+            SystemErrorText("Opening", folderPath.empty() ? std::string(".") : Utf8FromPath(folderPath), folderError);
         return result;
     }
     StdFile input;
-    if (!input.Open(filename, "rb")) {
-        result.error = SystemErrorText("Opening", Utf8FromPath(filename), errno);
+    int openError = 0;
+    std::FILE* handle = folder->OpenForReading(filename.filename(), openError);
+    if (!handle) {
+        result.error = SystemErrorText("Opening", Utf8FromPath(filename), openError);
         return result;
     }
+    input.Adopt(handle);
+    const std::optional<std::uint64_t> size = input.Size();
+    if (!size || *size == 0 || !input.Seek(0)) {
+        result.error = !size ? SystemErrorText("Reading", Utf8FromPath(filename), errno) : "The file is empty";
+        return result;
+    }
+    const std::uint64_t fileSize = *size;
     BufferedInput in(input);
     MemberHeader first;
     if (std::string error = ReadMemberHeader(in, first); !error.empty()) {
         result.error = error;
         return result;
     }
-    const fs::path output = filename.parent_path() / PathFromUtf8(GzipOutputName(first.storedName, first.hasName));
+    const fs::path output = folderPath / PathFromUtf8(GzipOutputName(first.storedName, first.hasName));
     result.output = output;
+    const OutputSlot slot{folder, output.filename(), output};
     // Never over the gzip file itself, a folder, a link, a special file or a read-only file.
     CheckedSink::CommitRules rules;
     rules.notOver = filename;
@@ -190,8 +204,8 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
         };
     }
     try {
-        CheckOutputSlot(output, rules);
-        CheckedSink sink(output);
+        CheckOutputSlot(slot, rules);
+        CheckedSink sink(slot);
         RawInflateStream inflater;
         // Every member in turn, each with its own CRC-32 and length; the output is their
         // concatenation. Any damage fails the whole file.

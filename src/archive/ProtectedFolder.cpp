@@ -7,6 +7,7 @@
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
 #include "common/Utf8Path.h"
+#include "platform/FolderRemoval.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -270,7 +271,12 @@ ProtectCheck CheckProtectFolder(const fs::path& folder, const fs::path& zipPath,
     return check;
 }
 
-ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
+namespace {
+
+// Everything up to the checked archive at the zip path. The folder's sources, which hold
+// the folder open while they exist, are gone when this returns, so the folder can be
+// removed afterwards (Windows refuses to remove a folder that is held).
+ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
 {
     if (!IsFolderItself(folder) || zipPath.empty() || IsSameOrInside(zipPath, folder)) {
         return Fail(ProtectStatus::InvalidInput, {});
@@ -414,7 +420,16 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
                                                          "folder was kept");
     }
     progress.Finish();
+    return {};
+}
 
+} // namespace
+
+ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
+{
+    if (ProtectResult packed = PackIntoPlace(folder, zipPath, options); packed.status != ProtectStatus::Ok) {
+        return packed;
+    }
     std::string error;
     if (!DeleteFolderPermanently(folder, &error)) return Fail(ProtectStatus::FolderNotRemoved, error);
     return {};

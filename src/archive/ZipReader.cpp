@@ -11,6 +11,7 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
 #include "platform/UnnamedFile.h"
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -82,8 +84,8 @@ struct EntryJob {
     bool checkCrc = true; // AE-2 entries store no CRC: their authentication code checks them
     std::uint32_t crc32 = 0;
     std::uint64_t plainSize = 0;
-    fs::path output;          // empty: only verify
-    bool keepUnnamed = false; // the checked data stays in an unnamed file in output's folder
+    OutputSlot output;        // no folder: only verify
+    bool keepUnnamed = false; // the checked data stays in an unnamed file in the output's folder
     CheckedSink::CommitRules commit;
     CancelFlag cancel = nullptr;
 };
@@ -299,44 +301,68 @@ bool IsSymlinkEntry(const ZipEntryInfo& e)
 
 enum class Mode { KeepFolders, Flatten, Verify };
 
+// A folder mode recorded in the archive, applied once everything inside is written.
+struct FolderMode {
+    fs::path path;     // under the target, as named in messages
+    fs::path relative; // below the target's held folder
+    unsigned mode = 0;
+};
+
+// Folders held open at most per run; beyond it they are let go and opened again, part by
+// part from a held parent, when needed.
+constexpr std::size_t kHeldFolders = 128;
+
 // State that outlives one archive: a protected restore reads two archives into one target
 // and the clash rule spans both.
 struct RunState {
     std::set<std::string> claimed;     // output paths written (or being written)
     std::set<fs::path> createdFolders; // folders this run made
-    std::set<fs::path> checkedFolders; // folders seen to be real folders (not links) in this run
-    std::vector<std::pair<fs::path, unsigned>> folderModes;
+    // Folders of this run held open, by path: every file and folder below the target is
+    // made through them, so a folder replaced by a link part way is never written through.
+    std::map<fs::path, std::shared_ptr<FolderHandle>> heldFolders;
+    std::vector<FolderMode> folderModes;
 };
 
-// Creates the folders of relative below target without passing through a link or a file;
-// the folders it made are added to state.createdFolders. A folder is looked at once per run.
-std::optional<ExtractError> MakeFolders(const fs::path& target, const fs::path& relative, RunState& state)
+// Opens, and creates where missing, the folders of relative below the held target folder,
+// one part at a time, never through a link and never over a file; the folders it made are
+// added to state.createdFolders. Returns the innermost folder, or nullptr with error set.
+std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& root, const fs::path& target,
+                                          const fs::path& relative, RunState& state, std::optional<ExtractError>& error)
 {
+    std::shared_ptr<FolderHandle> folder = root;
     fs::path current = target;
     for (const fs::path& part : relative) {
         current /= part;
-        if (state.checkedFolders.count(current)) continue;
+        if (const auto held = state.heldFolders.find(current); held != state.heldFolders.end()) {
+            folder = held->second;
+            continue;
+        }
         // A file this run writes there may not have its name yet.
         if (state.claimed.count(Utf8FromPath(current))) {
-            return ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
+            error = ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
+            return nullptr;
         }
-        std::error_code ec;
-        const auto status = fs::symlink_status(current, ec);
-        if (fs::is_symlink(status)) {
-            return ExtractError{ErrorKind::Link, Utf8FromPath(current), 0, "is a link; nothing is written through it"};
-        }
-        if (fs::exists(status) && !fs::is_directory(status)) {
-            return ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
-        }
-        if (!fs::exists(status)) {
-            if (!fs::create_directory(current, ec) && ec) {
-                return ExtractError{ErrorKind::Io, Utf8FromPath(current), ec.value(), "Creating folder"};
+        bool created = false;
+        int failure = 0;
+        std::shared_ptr<FolderHandle> child =
+            folder->Child(part, FolderHandle::ChildMode::OpenOrCreate, &created, failure);
+        if (!child) {
+            if (failure == ELOOP) {
+                error =
+                    ExtractError{ErrorKind::Link, Utf8FromPath(current), 0, "is a link; nothing is written through it"};
+            } else if (failure == ENOTDIR || failure == EEXIST) {
+                error = ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
+            } else {
+                error = ExtractError{ErrorKind::Io, Utf8FromPath(current), failure, "Creating folder"};
             }
-            state.createdFolders.insert(current);
+            return nullptr;
         }
-        state.checkedFolders.insert(current);
+        if (created) state.createdFolders.insert(current);
+        if (state.heldFolders.size() >= kHeldFolders) state.heldFolders.clear();
+        state.heldFolders.emplace(current, child);
+        folder = std::move(child);
     }
-    return std::nullopt;
+    return folder;
 }
 
 struct ExtractRequest {
@@ -344,6 +370,7 @@ struct ExtractRequest {
     SharedArchive* opened = nullptr; // read through this handle instead of opening archive
     fs::path notOver;                // never written over (default: archive)
     fs::path target;
+    std::shared_ptr<FolderHandle> targetFolder; // target, held open (opened here when not given)
     Mode mode = Mode::KeepFolders;
     bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
     const std::string* password = nullptr;
@@ -357,15 +384,19 @@ struct ExtractRequest {
 };
 
 // Applies the recorded modes of the folders this run created, deepest first, so a folder
-// without write permission is closed only after everything inside it is written.
-void ApplyFolderModes(RunState& state)
+// without write permission is closed only after everything inside it is written. Each
+// folder is reached from the held target without following a link.
+void ApplyFolderModes(RunState& state, const std::shared_ptr<FolderHandle>& root)
 {
+    state.heldFolders.clear();
     std::sort(state.folderModes.begin(), state.folderModes.end(),
-              [](const auto& a, const auto& b) { return a.first.native().size() > b.first.native().size(); });
-    for (const auto& [folder, mode] : state.folderModes) {
-        if (!state.createdFolders.count(folder)) continue;
-        std::error_code ec;
-        fs::permissions(folder, static_cast<fs::perms>(mode & 0777u), ec);
+              [](const FolderMode& a, const FolderMode& b) { return a.path.native().size() > b.path.native().size(); });
+    for (const FolderMode& folder : state.folderModes) {
+        if (!root || !state.createdFolders.count(folder.path)) continue;
+        int error = 0;
+        if (const std::shared_ptr<FolderHandle> held = OpenFolderBeneath(root, folder.relative, error)) {
+            held->SetMode(folder.mode);
+        }
     }
     state.folderModes.clear();
 }
@@ -397,18 +428,19 @@ public:
 
     ZipExtractResult Run()
     {
-        if (!OpenArchive()) return std::move(m_result);
+        if (!OpenTarget() || !OpenArchive()) return std::move(m_result);
         for (std::size_t i = 0; i < m_index.entries.size() && !m_stop; ++i) {
             if (m_options.cancel && m_options.cancel->load()) {
                 Fail({ErrorKind::Cancelled, {}, 0, {}});
                 break;
             }
+            if (m_options.beforeEntry) m_options.beforeEntry(i);
             ExtractEntry(i);
         }
         while (!m_pending.empty())
             FinishOne();
         if (m_request.mode == Mode::Verify && m_request.sources) CompareWithSources();
-        if (!m_request.state) ApplyFolderModes(m_state);
+        if (!m_request.state) ApplyFolderModes(m_state, m_root);
         m_result.ok = !m_result.failure;
         return std::move(m_result);
     }
@@ -450,6 +482,19 @@ private:
         m_result.failures.push_back(DescribeError(error));
     }
 
+    // The target is held open for the whole run: everything is made below it through the
+    // open folder.
+    bool OpenTarget()
+    {
+        if (m_request.mode == Mode::Verify) return true;
+        m_root = m_request.targetFolder;
+        if (m_root) return true;
+        int error = 0;
+        m_root = OpenFolderHandle(m_request.target, error);
+        if (!m_root) Fail({ErrorKind::Io, Utf8FromPath(m_request.target), error, "Opening folder"});
+        return m_root != nullptr;
+    }
+
     bool OpenArchive()
     {
         if (m_request.opened) {
@@ -478,7 +523,7 @@ private:
     void ExtractEntry(std::size_t i)
     {
         std::string relative;
-        fs::path output;
+        OutputSlot output;
         if (!ClaimOutput(i, relative, output)) return;
         EntryJob job;
         if (!PlanJob(i, output, job)) return;
@@ -489,7 +534,7 @@ private:
     // The name rules, the folders and the clash rule: false when the entry is done with
     // (refused, a folder, or a clash); else the path it is compared under and, unless
     // only verifying, the path it is written to.
-    bool ClaimOutput(std::size_t i, std::string& relative, fs::path& output)
+    bool ClaimOutput(std::size_t i, std::string& relative, OutputSlot& output)
     {
         const ZipEntryInfo& e = m_index.entries[i];
         const Mode mode = m_request.mode;
@@ -520,31 +565,32 @@ private:
             return true;
         }
         const fs::path rel = PathFromUtf8(relative);
+        std::optional<ExtractError> error;
         if (isDirectory) {
-            if (auto error = MakeFolders(m_request.target, rel, m_state)) {
+            if (!MakeFolders(m_root, m_request.target, rel, m_state, error)) {
                 Fail(*error);
             } else if (const FileMode recorded = RecordedMode(e)) {
-                m_state.folderModes.push_back({m_request.target / rel, *recorded});
+                m_state.folderModes.push_back({m_request.target / rel, rel, *recorded});
             }
             return false;
         }
-        if (!flat) {
-            if (auto error = MakeFolders(m_request.target, rel.parent_path(), m_state)) {
-                Fail(*error);
-                return false;
-            }
+        std::shared_ptr<FolderHandle> folder =
+            flat ? m_root : MakeFolders(m_root, m_request.target, rel.parent_path(), m_state, error);
+        if (!folder) {
+            Fail(*error);
+            return false;
         }
-        output = m_request.target / rel;
+        output = OutputSlot{std::move(folder), rel.filename(), m_request.target / rel};
         // The clash rule: no output path is written twice in one run.
-        if (!m_state.claimed.insert(Utf8FromPath(output)).second) {
-            Fail({ErrorKind::Clash, Utf8FromPath(output), 0, {}});
+        if (!m_state.claimed.insert(Utf8FromPath(output.path)).second) {
+            Fail({ErrorKind::Clash, Utf8FromPath(output.path), 0, {}});
             return false;
         }
         return true;
     }
 
     // The method, the data's place and the cipher of entry i; false when the entry fails.
-    bool PlanJob(std::size_t i, const fs::path& output, EntryJob& job)
+    bool PlanJob(std::size_t i, const OutputSlot& output, EntryJob& job)
     {
         const ZipEntryInfo& e = m_index.entries[i];
         // An AES entry names its real method in its 0x9901 field.
@@ -567,7 +613,7 @@ private:
         job.commit.time =
             m_options.restoreTimes ? (e.modified ? e.modified : DosToFileTime(e.dosDateTime)) : std::nullopt;
         job.commit.mode = RecordedMode(e);
-        if (!job.commit.mode && !output.empty()) {
+        if (!job.commit.mode && output.folder) {
             if (!m_newFileMode) m_newFileMode = NewFileMode();
             job.commit.newFileMode = m_newFileMode;
         }
@@ -684,7 +730,7 @@ private:
             if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
             item.future = m_pool->Submit([job = std::move(job)] { return RunEntryJob(job); });
             ++m_bigInFlight;
-        } else if (job.output.empty() || job.keepUnnamed) {
+        } else if (!job.output.folder || job.keepUnnamed) {
             item.done = RunEntryJob(job);
         } else {
             Stage(job, item);
@@ -804,7 +850,7 @@ private:
             StdFile in;
             std::uint32_t crc = 0;
             std::uint64_t size = 0;
-            if (!in.Open(source.path, "rb")) {
+            if (!OpenSource(source, in)) {
                 Fail({ErrorKind::Io, Utf8FromPath(source.path), errno, "Opening"});
                 continue;
             }
@@ -829,6 +875,7 @@ private:
     RunState& m_state;
     std::string m_password; // the one asked for last
     ZipExtractResult m_result;
+    std::shared_ptr<FolderHandle> m_root; // the target, held open (none when verifying)
     std::optional<SharedArchive> m_ownArchive;
     SharedArchive* m_archive = nullptr;
     ZipIndex m_index;
@@ -887,17 +934,25 @@ ZipListing ListZipArchive(const fs::path& archive)
     return listing;
 }
 
+namespace {
+
+ZipExtractResult Failed(ExtractError error)
+{
+    ZipExtractResult result;
+    result.error = DescribeError(error);
+    result.failures.push_back(result.error);
+    result.failure = std::move(error);
+    return result;
+}
+
+} // namespace
+
 ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, const ZipExtractOptions& options)
 {
     std::error_code ec;
     if (!fs::is_directory(target, ec)) {
         fs::create_directories(target, ec);
-        if (ec) {
-            ZipExtractResult result;
-            result.failure = ExtractError{ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating folder"};
-            result.error = DescribeError(*result.failure);
-            return result;
-        }
+        if (ec) return Failed({ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating folder"});
     }
     std::optional<std::string> password;
     if (options.password) password = std::string(TrimBlanks(*options.password));
@@ -939,76 +994,88 @@ constexpr const char* kRestoreMarker = "owner";
 constexpr const char* kRestoreFiles = "files";
 constexpr const char* kRestoreMarkerText = "work folder of a protected-folder restore\n";
 
-bool IsRealFolder(const fs::path& path)
+bool IsKind(const FolderHandle& folder, const fs::path& name, FolderItem::Kind kind)
 {
-    std::error_code ec;
-    return fs::is_directory(fs::symlink_status(path, ec));
+    FolderItem item;
+    return folder.Look(name, item) == 0 && item.kind == kind;
 }
 
-bool IsRealFile(const fs::path& path)
+// True when the marker file in folder holds our text.
+bool HoldsOurMarker(FolderHandle& folder)
 {
-    std::error_code ec;
-    return fs::is_regular_file(fs::symlink_status(path, ec));
+    int error = 0;
+    std::FILE* handle = folder.OpenForReading(PathFromUtf8(kRestoreMarker), error);
+    if (!handle) return false;
+    StdFile marker;
+    marker.Adopt(handle);
+    char text[64] = {};
+    return marker.Read(text, sizeof text - 1) > 0 && std::string(text) == kRestoreMarkerText;
 }
 
 // A work folder left by a restore that was killed part way: named by us, and either empty
 // (killed before the marker was written) or holding the marker with its text and nothing
 // but the flat files a restore extracts.
-bool IsStaleRestoreFolder(const fs::path& folder)
+bool IsStaleRestoreFolder(FolderHandle& target, const fs::path& name)
 {
-    const std::string name = Utf8FromPath(folder.filename());
+    const std::string text = Utf8FromPath(name);
     const std::string prefix = kRestorePrefix;
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return false;
-    if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+    if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
+    if (!std::all_of(text.begin() + static_cast<std::ptrdiff_t>(prefix.size()), text.end(),
                      [](char c) { return c >= '0' && c <= '9'; })) {
         return false;
     }
-    if (!IsRealFolder(folder)) return false;
-    std::error_code ec;
+    int error = 0;
+    const std::shared_ptr<FolderHandle> folder = target.Child(name, FolderHandle::ChildMode::Open, nullptr, error);
+    std::vector<fs::path> names;
+    if (!folder || folder->List(names) != 0) return false;
     bool marked = false;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string part = Utf8FromPath(it->path().filename());
-        if (part == kRestoreMarker && IsRealFile(it->path())) {
-            StdFile marker;
-            char text[64] = {};
-            marked = marker.Open(it->path(), "rb") && marker.Read(text, sizeof text - 1) > 0 &&
-                     std::string(text) == kRestoreMarkerText;
+    for (const fs::path& part : names) {
+        if (part == PathFromUtf8(kRestoreMarker) && IsKind(*folder, part, FolderItem::Kind::File)) {
+            marked = HoldsOurMarker(*folder);
             if (!marked) return false;
-        } else if (part == kRestoreFiles && IsRealFolder(it->path())) {
-            for (fs::directory_iterator file(it->path(), ec); !ec && file != end; file.increment(ec)) {
-                if (!IsRealFile(file->path())) return false;
+        } else if (part == PathFromUtf8(kRestoreFiles)) {
+            const std::shared_ptr<FolderHandle> files =
+                folder->Child(part, FolderHandle::ChildMode::Open, nullptr, error);
+            std::vector<fs::path> inside;
+            if (!files || files->List(inside) != 0) return false;
+            for (const fs::path& file : inside) {
+                if (!IsKind(*files, file, FolderItem::Kind::File)) return false;
             }
         } else {
             return false;
         }
     }
-    if (ec) return false;
-    return marked || fs::is_empty(folder, ec);
+    return marked || names.empty();
 }
 
-void RemoveStaleRestoreFolders(const fs::path& target)
+void RemoveStaleRestoreFolders(FolderHandle& target)
 {
-    std::error_code ec;
-    std::vector<fs::path> stale;
-    for (fs::directory_iterator it(target, ec), end; !ec && it != end; it.increment(ec)) {
-        if (IsStaleRestoreFolder(it->path())) stale.push_back(it->path());
+    std::vector<fs::path> names;
+    if (target.List(names) != 0) return;
+    for (const fs::path& name : names) {
+        if (IsStaleRestoreFolder(target, name)) target.RemoveTree(name);
     }
-    for (const fs::path& folder : stale)
-        fs::remove_all(folder, ec);
 }
 
 // What both ways of restoring share.
 struct RestoreContext {
     fs::path archive;
     fs::path target;
+    std::shared_ptr<FolderHandle> folder; // the target, held open
     std::string password;
     const ZipExtractOptions* options = nullptr;
     bool targetExisted = true;
 
-    void DropTargetIfNew() const
+    void DropTargetIfNew()
     {
+        if (targetExisted) return;
+        // Only an empty folder goes; the handle is let go of first (Windows cannot remove
+        // a folder that is held).
+        std::vector<fs::path> names;
+        if (folder->List(names) != 0 || !names.empty()) return;
         std::error_code ignored;
-        if (!targetExisted && fs::is_empty(target, ignored)) fs::remove(target, ignored);
+        folder.reset();
+        fs::remove(target, ignored);
     }
     // The outer archive is the first half of the progress, the inner one the second.
     ZipExtractOptions FirstHalf() const
@@ -1031,16 +1098,16 @@ struct RestoreContext {
         }
         return half;
     }
+    // A target made here gets the protected folder's mode, which the inner archive
+    // carries as its read and write bits; each read bit also gives the search bit.
+    void GiveTargetItsMode(RunState& state, unsigned innerBits) const
+    {
+        if (targetExisted) return;
+        const unsigned bits = innerBits & 0666u;
+        state.folderModes.push_back({target, fs::path(), bits | ((bits & 0444u) >> 2)});
+        state.createdFolders.insert(target);
+    }
 };
-
-ZipExtractResult Failed(ExtractError error)
-{
-    ZipExtractResult result;
-    result.error = DescribeError(error);
-    result.failures.push_back(result.error);
-    result.failure = std::move(error);
-    return result;
-}
 
 // True when the archive has the protected form: one file, which extracts to folder.zip;
 // innerMode is the mode that file records.
@@ -1065,7 +1132,7 @@ bool HoldsOnlyTheInnerArchive(const ZipIndex& index, FileMode& innerMode)
 // same handle. It never gets a name, so nothing but its entries can reach the target,
 // and a killed run leaves nothing behind. nullopt: the archive has another form or the
 // file system no unnamed files; the work folder serves then.
-std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext& c)
+std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
 {
     std::optional<SharedArchive> outerFile;
     try {
@@ -1078,7 +1145,8 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
     if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index, innerMode)) {
         return std::nullopt;
     }
-    if (!CreateUnnamedFile(c.target)) return std::nullopt;
+    int probeError = 0;
+    if (!c.folder->NewFile(true, probeError)) return std::nullopt;
 
     std::unique_ptr<UnnamedFile> inner;
     const ZipExtractOptions first = c.FirstHalf();
@@ -1087,6 +1155,7 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
     outerRequest.archive = c.archive;
     outerRequest.opened = &*outerFile;
     outerRequest.target = c.target;
+    outerRequest.targetFolder = c.folder;
     outerRequest.mode = Mode::Flatten;
     outerRequest.password = &c.password;
     outerRequest.options = &first;
@@ -1094,6 +1163,7 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
     outerRequest.kept = &inner;
     outerRequest.keptName = kInnerName;
     ZipExtractResult outer = Extract(outerRequest);
+    outerRequest.targetFolder.reset(); // the target is let go of only through c.folder
     if (!outer.ok) {
         c.DropTargetIfNew();
         return outer;
@@ -1107,83 +1177,91 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(const RestoreContext&
 
     const ZipExtractOptions second = c.SecondHalf();
     RunState state;
-    if (!c.targetExisted) {
-        // A target made here gets the protected folder's mode, which the inner archive
-        // carries as its read and write bits; each read bit also gives the search bit.
-        const unsigned bits = (innerMode ? *innerMode : NewFileMode()) & 0666u;
-        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
-        state.createdFolders.insert(c.target);
-    }
+    c.GiveTargetItsMode(state, innerMode ? *innerMode : NewFileMode());
     ExtractRequest innerRequest;
     innerRequest.archive = innerPath;
     innerRequest.opened = &innerArchive;
     innerRequest.notOver = c.archive;
     innerRequest.target = c.target;
+    innerRequest.targetFolder = c.folder;
     innerRequest.mode = Mode::Flatten;
     innerRequest.password = &c.password;
     innerRequest.options = &second;
     innerRequest.state = &state;
     ZipExtractResult result = Extract(innerRequest);
-    ApplyFolderModes(state);
+    ApplyFolderModes(state, c.folder);
     return result;
 }
 
 // Any other form, or a file system without unnamed files: the outer archive goes into a
 // work folder of our own inside the target first, so nothing of the target changes
-// before the password has proved right and the data is checked.
-ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
+// before the password has proved right and the data is checked. The work folder is made,
+// filled, emptied and removed through its held handle.
+ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
 {
-    std::error_code ec;
-    fs::path work;
+    fs::path workName;
+    std::shared_ptr<FolderHandle> work;
+    int error = 0;
     {
         std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 50 && work.empty(); ++attempt) {
-            const fs::path candidate =
-                c.target / PathFromUtf8(kRestorePrefix + std::to_string(generator() % 1000000007u));
-            if (fs::create_directory(candidate, ec)) work = candidate;
+        for (int attempt = 0; attempt < 50 && !work; ++attempt) {
+            workName = PathFromUtf8(kRestorePrefix + std::to_string(generator() % 1000000007u));
+            work = c.folder->Child(workName, FolderHandle::ChildMode::CreateNew, nullptr, error);
+            if (!work && error != EEXIST) break;
         }
     }
-    if (work.empty()) {
+    if (!work) {
         c.DropTargetIfNew();
-        return Failed({ErrorKind::Io, Utf8FromPath(c.target), ec.value(), "Creating a work folder in"});
+        return Failed({ErrorKind::Io, Utf8FromPath(c.target), error, "Creating a work folder in"});
     }
+    std::shared_ptr<FolderHandle> staging;
+    // Removes the work folder with everything in it; held handles are let go of first.
+    const auto removeWork = [&] {
+        staging.reset();
+        work.reset();
+        if (!workName.empty()) c.folder->RemoveTree(workName);
+        workName.clear();
+    };
     struct WorkGuard {
-        fs::path path;
-        ~WorkGuard()
-        {
-            std::error_code ignored;
-            fs::remove_all(path, ignored);
-        }
-    } guard{work};
+        const std::function<void()> remove;
+        ~WorkGuard() { remove(); }
+    } guard{removeWork};
     // The marker lets a later restore remove the folder when this one is killed.
-    const fs::path staging = work / PathFromUtf8(kRestoreFiles);
     {
-        StdFile marker;
         const std::string text = kRestoreMarkerText;
-        if (!marker.Open(work / PathFromUtf8(kRestoreMarker), "wb") || !marker.Write(text.data(), text.size()) ||
-            !marker.Close() || !fs::create_directory(staging, ec)) {
-            const int error = ec ? ec.value() : errno;
-            fs::remove_all(work, ec);
-            guard.path.clear();
+        std::unique_ptr<UnnamedFile> marker = work->NewFile(false, error);
+        if (marker && (!marker->Write(text.data(), text.size()) || !marker->SetModeAndTime(0600, std::nullopt))) {
+            error = errno;
+            marker.reset();
+        }
+        if (marker) error = marker->Place(PathFromUtf8(kRestoreMarker));
+        if (marker && error == 0) {
+            staging = work->Child(PathFromUtf8(kRestoreFiles), FolderHandle::ChildMode::CreateNew, nullptr, error);
+        }
+        if (!marker || error != 0 || !staging) {
+            removeWork();
             c.DropTargetIfNew();
             return Failed({ErrorKind::Io, Utf8FromPath(c.target), error, "Creating a work folder in"});
         }
     }
+    const fs::path stagingPath = staging->Path();
 
     const ZipExtractOptions first = c.FirstHalf();
     RunState outerState;
     ExtractRequest outerRequest;
     outerRequest.archive = c.archive;
-    outerRequest.target = staging;
+    outerRequest.target = stagingPath;
+    outerRequest.targetFolder = staging;
     outerRequest.mode = Mode::Flatten;
     outerRequest.password = &c.password;
     outerRequest.options = &first;
     outerRequest.state = &outerState;
     ZipExtractResult outer = Extract(outerRequest);
+    outerRequest.targetFolder.reset(); // the work folder is let go of only through staging
     // What failed is named by the path it would have taken in the target, not in the work
     // folder, which is gone when the user reads the message.
     const auto inTarget = [&](std::string& text) {
-        const std::string from = Utf8FromPath(staging);
+        const std::string from = Utf8FromPath(stagingPath);
         const std::string to = Utf8FromPath(c.target);
         for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
             text.replace(at, from.size(), to);
@@ -1193,32 +1271,37 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
     for (std::string& text : outer.failures)
         inTarget(text);
     if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
-        fs::remove_all(work, ec);
-        guard.path.clear();
+        removeWork();
         c.DropTargetIfNew();
         return outer;
     }
 
     RunState state;
     ZipExtractResult result = outer;
-    const fs::path inner = staging / PathFromUtf8(kInnerName);
+    const fs::path innerName = PathFromUtf8(kInnerName);
     bool innerUnpacked = false;
-    const fs::file_status innerStatus = fs::symlink_status(inner, ec);
-    if (!c.targetExisted && outer.ok && fs::is_regular_file(innerStatus)) {
-        // A target made here gets the protected folder's mode, which the inner archive
-        // carries as its read and write bits; each read bit also gives the search bit.
-        const unsigned bits = static_cast<unsigned>(innerStatus.permissions()) & 0666u;
-        state.folderModes.push_back({c.target, bits | ((bits & 0444u) >> 2)});
-        state.createdFolders.insert(c.target);
-    }
-    if (outer.ok && fs::is_regular_file(innerStatus)) {
+    FolderItem innerItem;
+    const bool innerIsFile =
+        outer.ok && staging->Look(innerName, innerItem) == 0 && innerItem.kind == FolderItem::Kind::File;
+    if (innerIsFile) c.GiveTargetItsMode(state, innerItem.mode);
+    if (innerIsFile) {
         // Written by this run from the archive and checked: the plain archive is unpacked
-        // into the target and then removed.
+        // into the target, read through the work folder's handle, and then removed.
+        std::FILE* handle = staging->OpenForReading(innerName, error);
+        if (!handle) {
+            ApplyFolderModes(state, c.folder);
+            return Failed({ErrorKind::Io, Utf8FromPath(c.target / innerName), error, "Reading"});
+        }
+        StdFile innerHandle;
+        innerHandle.Adopt(handle);
+        SharedArchive innerArchive(std::move(innerHandle), stagingPath / innerName);
         const ZipExtractOptions second = c.SecondHalf();
         ExtractRequest innerRequest;
-        innerRequest.archive = inner;
+        innerRequest.archive = stagingPath / innerName;
+        innerRequest.opened = &innerArchive;
         innerRequest.notOver = c.archive; // the inner archive lies in the work folder, out of reach
         innerRequest.target = c.target;
+        innerRequest.targetFolder = c.folder;
         innerRequest.mode = Mode::Flatten;
         innerRequest.password = &c.password;
         innerRequest.options = &second;
@@ -1227,30 +1310,31 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
         result.filesWritten += outer.filesWritten - 1;
         innerUnpacked = true;
         if (!result.ok) {
-            ApplyFolderModes(state);
+            ApplyFolderModes(state, c.folder);
             return result;
         }
     }
     // The outer archive's other files (all of them when it held no inner archive) move into
-    // the target under the same clash rule.
+    // the target under the same clash rule, from the work folder's handle to the target's.
     std::vector<fs::path> staged;
-    for (fs::directory_iterator it(staging, ec), end; !ec && it != end; it.increment(ec)) {
-        if (innerUnpacked && it->path() == inner) continue;
-        staged.push_back(it->path());
-    }
+    staging->List(staged);
     std::sort(staged.begin(), staged.end());
-    for (const fs::path& from : staged) {
-        const fs::path to = c.target / from.filename();
+    for (const fs::path& name : staged) {
+        if (innerUnpacked && name == innerName) continue;
+        const fs::path to = c.target / name;
         try {
             if (!state.claimed.insert(Utf8FromPath(to)).second) {
                 throw LayerFailure(ErrorKind::Clash, {}, Utf8FromPath(to));
             }
             CheckedSink::CommitRules rules;
             rules.notOver = c.archive;
-            CheckOutputSlot(to, rules);
-            std::error_code moveError;
-            fs::rename(from, to, moveError);
-            if (moveError) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(to), moveError.value());
+            CheckOutputSlot(OutputSlot{c.folder, name, to}, rules);
+            if (!IsKind(*staging, name, FolderItem::Kind::File)) {
+                throw LayerFailure(ErrorKind::Damaged, "is not a file", Utf8FromPath(to));
+            }
+            if (const int moveError = staging->Move(name, *c.folder, name)) {
+                throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(to), moveError);
+            }
         } catch (const LayerFailure& failure) {
             if (!result.failure) {
                 result.failure = failure.Error();
@@ -1260,7 +1344,7 @@ ZipExtractResult RestoreThroughWorkFolder(const RestoreContext& c)
         }
     }
     if (!innerUnpacked) result.filesWritten = outer.filesWritten;
-    ApplyFolderModes(state);
+    ApplyFolderModes(state, c.folder);
     return result;
 }
 
@@ -1280,9 +1364,11 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
         if (!fs::create_directory(target, ec) && ec) {
             throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
         }
-    } else {
-        RemoveStaleRestoreFolders(target);
     }
+    int error = 0;
+    context.folder = OpenFolderHandle(target, error);
+    if (!context.folder) return Failed({ErrorKind::Io, Utf8FromPath(target), error, "Opening folder"});
+    if (context.targetExisted) RemoveStaleRestoreFolders(*context.folder);
     if (std::optional<ZipExtractResult> result = RestoreThroughUnnamedInner(context)) return std::move(*result);
     return RestoreThroughWorkFolder(context);
 }

@@ -61,6 +61,9 @@ struct ZipExtractOptions {
     bool restoreTimes = true;
     // UnZipFile: the password for encrypted entries (trimmed); without one they fail.
     std::optional<std::string> password;
+    // Called on the reading thread before entry i (central-directory order) is looked at;
+    // tests change the target there, as another process could.
+    std::function<void(std::size_t i)> beforeEntry;
 };
 
 struct ZipExtractResult {
@@ -74,7 +77,10 @@ struct ZipExtractResult {
     std::vector<std::string> failures; // every failure in order, error being the first
 };
 
-// Rules of every extraction: the archive is opened once; an output path is never the
+// Rules of every extraction: the archive is opened once; the target is opened once and
+// every file and folder is made below it through folders held open, one part at a time and
+// never through a link, so a folder replaced by a link while the run goes on cannot send
+// a write elsewhere (the entries that would pass through it fail); an output path is never the
 // archive itself (device and inode) and never one that an earlier entry of the same run
 // wrote (such an entry fails, and so does the run); recorded Unix permission bits are
 // restored exactly, never setuid, setgid or sticky; links are never created.

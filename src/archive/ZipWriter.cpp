@@ -9,6 +9,7 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
 
@@ -166,7 +167,7 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
 {
     Prepared out;
     StdFile file;
-    if (!file.Open(plan.source.path, "rb")) {
+    if (!OpenSource(plan.source, file)) {
         out.readable = false;
         out.reason = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
         return out;
@@ -447,7 +448,7 @@ void ArchiveBuilder::WriteDirectory(const EntryPlan& plan)
 bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure)
 {
     StdFile input;
-    if (!input.Open(plan.source.path, "rb")) {
+    if (!OpenSource(plan.source, input)) {
         failure = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
         return false;
     }
@@ -799,7 +800,7 @@ void ArchiveBuilder::Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>&
             submitBatch();
             if (plan.source.isDirectory) {
                 tasks.push_back(Task{Task::Kind::Directory, index});
-            } else if (!reading.Open(plan.source.path, "rb")) {
+            } else if (!OpenSource(plan.source, reading)) {
                 Task skip{Task::Kind::Skip, index};
                 skip.failure = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
                 tasks.push_back(std::move(skip));
@@ -985,7 +986,8 @@ ZipSourceStatus StatusOf(const FolderEntry& entry)
 // attribute words the writer uses as they are.
 template <typename Skip>
 void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection selection,
-                const ArchiveIdentity& archive, std::vector<ZipSource>& sources, Skip& skip)
+                const ArchiveIdentity& archive, const std::shared_ptr<FolderHandle>& root,
+                std::vector<ZipSource>& sources, Skip& skip)
 {
     std::vector<FolderEntry> entries;
     const auto list = [&](const fs::path& folder, bool followLinks) {
@@ -1039,7 +1041,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             skip(path, "Symbolic links are not archived");
             break;
         case FolderEntry::Kind::Folder: {
-            sources.push_back({path, name, true, StatusOf(entry)});
+            sources.push_back({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
             list(path, false);
             // The reference into the stack ends here: push_back may move the levels.
             stack.push_back({path, name + "/", std::move(entries), 0});
@@ -1047,7 +1049,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         }
         case FolderEntry::Kind::File:
             if (!archive.Is(path, entry.size)) {
-                sources.push_back({path, name, false, StatusOf(entry)});
+                sources.push_back({path, name, false, StatusOf(entry), root, PathFromUtf8(name)});
             }
             break;
         default:
@@ -1079,8 +1081,16 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
             skipped->push_back({path, std::move(reason)});
         }
     };
+    // A whole tree is read through the folder held open here: what is read must lie below
+    // it, whatever is renamed or replaced by a link in the meantime.
+    std::shared_ptr<FolderHandle> root;
+    if (selection == ZipSelection::WholeTree) {
+        int error = 0;
+        root = OpenFolderHandle(base, error);
+        if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
+    }
     if (folders) {
-        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), sources, skip);
+        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, sources, skip);
         return sources;
     }
     const auto isArchive = [&](const fs::path& path) {
@@ -1129,10 +1139,10 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
         if (fs::is_symlink(status)) {
             skip(path, "Symbolic links are not archived");
         } else if (fs::is_directory(status)) {
-            sources.push_back({path, name, true});
+            sources.push_back({path, name, true, std::nullopt, root, PathFromUtf8(name)});
         } else if (fs::is_regular_file(status)) {
             if (!isArchive(path)) {
-                sources.push_back({path, name, false});
+                sources.push_back({path, name, false, std::nullopt, root, PathFromUtf8(name)});
             }
         } else {
             skip(path, "Not a regular file");

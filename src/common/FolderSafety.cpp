@@ -57,39 +57,4 @@ std::vector<fs::path> GuardedPaths(std::string_view programFile, std::string_vie
     return keep;
 }
 
-#ifdef _WIN32
-namespace {
-// Windows refuses to delete a read-only file or folder: the attribute is cleared first.
-// Links are not followed, so nothing outside the folder changes.
-void ClearReadOnlyBelow(const fs::path& folder)
-{
-    std::error_code ec;
-    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
-    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        std::error_code entryError;
-        if (it->is_symlink(entryError)) continue;
-        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, entryError);
-    }
-}
-} // namespace
-#endif
-
-bool DeleteFolderPermanently(const fs::path& folder, std::string* error)
-{
-    std::error_code ec;
-#ifdef _WIN32
-    ClearReadOnlyBelow(folder);
-#endif
-    fs::remove_all(folder, ec);
-    if (ec) {
-        if (error) *error = SystemErrorText("Deleting", Utf8FromPath(folder), ec.value());
-        return false;
-    }
-    std::error_code statusError;
-    const bool gone = !fs::exists(fs::symlink_status(folder, statusError));
-    if (!gone && error) *error = "Deleting '" + Utf8FromPath(folder) + "': the folder is still there";
-    return gone;
-}
-
 } // namespace velmora

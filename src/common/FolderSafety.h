@@ -24,8 +24,4 @@ std::vector<std::filesystem::path> GuardedPaths(std::string_view programFile, st
 // and "." / ".." parts, also for paths that do not exist yet).
 bool IsSameOrInside(const std::filesystem::path& inner, const std::filesystem::path& outer);
 
-// Deletes a folder with everything in it; links are removed, never followed. Nothing
-// goes to a trash. True when the folder is gone afterwards.
-bool DeleteFolderPermanently(const std::filesystem::path& folder, std::string* error = nullptr);
-
 } // namespace velmora

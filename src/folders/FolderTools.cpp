@@ -3,6 +3,7 @@
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
 #include "common/Utf8Path.h"
+#include "platform/FolderRemoval.h"
 
 #include <array>
 #include <fstream>

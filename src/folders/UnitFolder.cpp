@@ -6,6 +6,7 @@
 #include "folders/FolderTexts.h"
 #include "folders/FolderTools.h"
 #include "platform/FileMetadata.h"
+#include "platform/FolderRemoval.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
 #include "ui/HelpFile.h"

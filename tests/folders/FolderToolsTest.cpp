@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "folders/FolderDates.h"
 #include "platform/FileMetadata.h"
+#include "platform/FolderRemoval.h"
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
