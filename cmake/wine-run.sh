@@ -21,6 +21,10 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko download prompts, no windows: nothing here needs them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 unset DISPLAY WAYLAND_DISPLAY
+# Programs with windows run on the virtual display they are given.
+if [ -n "${VELMORA_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$VELMORA_WINE_DISPLAY
+fi
 
 loud() {
   echo "********************************************************************" >&2
