@@ -2,6 +2,7 @@
 // the windows and controls by class and ID, types with WM_SETTEXT, clicks with BM_CLICK,
 // answers the message boxes and reads what they say, and checks the files afterwards.
 //   Win32UiTest.exe PATH\velmora.exe
+//   Win32UiTest.exe --appears PATH\velmora.exe FILE   (the installed program shows FILE)
 #include "win32ui/ControlIds.h"
 
 // windows.h first: the Windows headers below need its types.
@@ -323,6 +324,14 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2) {
         std::fprintf(stderr, "usage: Win32UiTest velmora.exe\n");
         return 2;
+    }
+    if (std::wstring(argv[1]) == L"--appears" && argc == 4) {
+        Program program = Start(argv[2], argv[3]);
+        if (program.main != nullptr) {
+            Check(program.Text(IdEdit1) == argv[3], "the installed program shows the file it was started on");
+            Stop(program, "installed");
+        }
+        return g_failures == 0 ? 0 : 1;
     }
     const std::wstring exe = fs::absolute(argv[1]).wstring();
     wchar_t temp[MAX_PATH] = {};
