@@ -287,10 +287,10 @@ void MainWindowLogic::ToolButton4Click()
     InspectFile(path);
     if (refused) {
         m_view.ShowMessage(FileOpsMessages::kCaption, Pick(Language, FileOpsMessages::kNameAlwaysHidden),
-                          MsgIcon::Error);
+                           MsgIcon::Error);
     } else if (written) {
         m_view.ShowMessage(FileOpsMessages::kCaption, Pick(Language, MainMessages::kAttributesChanged),
-                          MsgIcon::Information);
+                           MsgIcon::Information);
     }
 }
 
@@ -305,8 +305,8 @@ void MainWindowLogic::ToolButton7Click()
     }
     const LocaleFormats formats = m_platform.localeFormats->Formats();
     const std::string proposal = FormatDateTimeText(m_platform.times->Now(), formats);
-    const std::optional<std::string> entered = m_view.InputBox(
-        Pick(Language, MainMessages::kDatePromptCaption), Pick(Language, MainMessages::kDatePromptText), proposal);
+    const std::optional<std::string> entered = m_view.InputBox(Pick(Language, MainMessages::kDatePromptCaption),
+                                                               Pick(Language, MainMessages::kDatePromptText), proposal);
     // Cancel leaves the file as it is.
     if (!entered) return;
     const std::optional<TDateTime> dateTime = ParseDateTimeText(*entered, formats);
@@ -345,7 +345,7 @@ void MainWindowLogic::ToolButton2Click()
                                              {userChoice, defaultApp});
     if (ended) {
         m_view.ShowMessage(FileOpsMessages::kCaption, Pick(Language, FileOpsMessages::kTerminated),
-                          MsgIcon::Information);
+                           MsgIcon::Information);
     } else {
         m_view.ShowMessage(FileOpsMessages::kCaption, Pick(Language, FileOpsMessages::kNotRunning), MsgIcon::Error);
     }

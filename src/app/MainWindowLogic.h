@@ -49,8 +49,7 @@ class MainWindowLogic {
 public:
     MainWindowLogic(Platform& platform, IWaiter& waiter, IWindowView& view, IMainWindowActions& actions)
         : m_platform(platform), m_waiter(waiter), m_view(view), m_actions(actions)
-    {
-    }
+    {}
 
     std::int32_t Language = kEnglish;
     AppPaths Paths;

@@ -63,7 +63,7 @@ public:
 
     // A message box with its own caption; a message dialog, captioned by its kind.
     virtual MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon,
-                                 MsgButtons buttons = MsgButtons::Ok) = 0;
+                                  MsgButtons buttons = MsgButtons::Ok) = 0;
     MsgAnswer MessageDialog(DialogKind kind, std::string_view text, MsgButtons buttons = MsgButtons::Ok)
     {
         return ShowMessage(DialogKindCaptionText(kind), text, DialogKindIcon(kind), buttons);
