@@ -52,4 +52,10 @@ fi
 flock -u 9
 exec 9>&-
 
+# Wine binds its desktop to the display of the first program a wineserver runs: a
+# program with windows starts a wineserver of its own on its display.
+if [ -n "${VELMORA_WINE_DISPLAY:-}" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+fi
 exec wine "$program" "$@"
