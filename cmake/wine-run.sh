@@ -21,6 +21,10 @@ export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko download prompts, no windows: nothing here needs them.
 export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 unset DISPLAY WAYLAND_DISPLAY
+# Programs with windows run on the virtual display they are given.
+if [ -n "${VELMORA_WINE_DISPLAY:-}" ]; then
+  export DISPLAY=$VELMORA_WINE_DISPLAY
+fi
 
 loud() {
   echo "********************************************************************" >&2
@@ -48,4 +52,10 @@ fi
 flock -u 9
 exec 9>&-
 
+# Wine binds its desktop to the display of the first program a wineserver runs: a
+# program with windows starts a wineserver of its own on its display.
+if [ -n "${VELMORA_WINE_DISPLAY:-}" ]; then
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+fi
 exec wine "$program" "$@"

@@ -14,6 +14,7 @@ packages=(
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
   appstream dpkg-dev psmisc lsof
   samba smbclient wine wine64 util-linux
+  nsis
 )
 
 missing=()

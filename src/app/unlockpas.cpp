@@ -113,14 +113,10 @@ void SetMaroonText(QLineEdit* edit)
     palette.setColor(QPalette::Text, QColor(128, 0, 0));
     edit->setPalette(palette);
 }
-
-void UpdateVisibleSize(QLabel* label)
-{
-    label->adjustSize();
-}
 } // namespace
 
-TFormLock::TFormLock(AppContext context, QWidget* parent) : QWidget(parent), m_context(context)
+TFormLock::TFormLock(AppContext context, QWidget* parent)
+    : QWidget(parent), m_context(context), m_logic(context.platform, context.waiter, m_view, *this)
 {
     setObjectName(QStringLiteral("FormLock"));
     setWindowTitle(QString::fromLatin1(kMainCaption));
@@ -337,11 +333,6 @@ void TFormLock::FormCreate()
     qApp->installEventFilter(this);
 }
 
-QString TFormLock::Text(const char* english, const char* german) const
-{
-    return QString::fromUtf8(IsEnglish(Language) ? english : german);
-}
-
 void TFormLock::setVisible(bool visible)
 {
     // The first showing runs the start-up sequence; the window appears only after it.
@@ -352,173 +343,18 @@ void TFormLock::setVisible(bool visible)
     QWidget::setVisible(visible);
 }
 
-void TFormLock::FormShow()
-{
-    Language = kEnglish;
-    UpdateTickCount = 0;
-    try {
-        Paths = DeriveAppPaths(*m_context.platform.environment);
-        EnsureDataFolder(Paths);
-        LoadSettings();
-        if (m_formFreeware != nullptr) {
-            m_formFreeware->Language = Language;
-            m_formFreeware->LabelTitle->setText(QStringLiteral("Velmora"));
-            m_formFreeware->exec();
-        }
-        ApplyLanguage();
-        if (!TestAdminRights(m_context.platform.environment->SystemDriveRoot())) {
-            ShowMessageDialog(this, DialogKind::Warning,
-                              QString::fromUtf8(Pick(Language, MainMessages::kAdminWarning)));
-        }
-        ClearFileView();
-        StartUpdater();
-    } catch (const std::exception& error) {
-        ShowErrorBox(this, QString::fromUtf8(error.what()));
-    }
-}
-
-void TFormLock::LoadSettings()
-{
-    LoadSettingsFile(Paths.settingsFile, Language);
-}
-
-void TFormLock::SaveSettings()
-{
-    SaveSettingsFile(Paths.settingsFile, Language);
-}
-
-void TFormLock::ApplyLanguage()
-{
-    for (const ControlText& entry : MainWindowTexts()) {
-        QWidget* control = findChild<QWidget*>(QLatin1String(entry.control));
-        if (control == nullptr) continue;
-        const QString text = QString::fromUtf8(Pick(Language, entry.text));
-        if (entry.target == TextTarget::Hint) {
-            control->setToolTip(text);
-        } else if (auto* label = qobject_cast<QLabel*>(control)) {
-            label->setText(text);
-            UpdateVisibleSize(label);
-        } else if (auto* button = qobject_cast<QAbstractButton*>(control)) {
-            button->setText(text);
-        }
-    }
-    m_languageImage = IsEnglish(Language) ? kBritishFlagImage : kGermanFlagImage;
-    ToolButtonLang->setIcon(
-        QIcon(IsEnglish(Language) ? QStringLiteral(":/app/flag-gb.svg") : QStringLiteral(":/app/flag-de.svg")));
-    ToolButtonLang->setProperty("imageIndex", m_languageImage);
-    HelpFile = QString::fromStdString(HelpFilePath(*m_context.platform.environment, Language));
-    ProductPage = QString::fromUtf8(Pick(Language, kProductPage));
-}
-
-void TFormLock::StartUpdater()
-{
-    // The start's result is of no interest: a missing updater simply writes no release file.
-    m_context.platform.shell->StartHidden(Paths.updaterPath, {Paths.programFileName, "false"});
-    TimerUpdate->start();
-}
-
 void TFormLock::closeEvent(QCloseEvent* event)
 {
-    // The program ends even when the settings cannot be written; the user is told.
-    try {
-        SaveSettings();
-    } catch (const std::exception& error) {
-        ShowErrorBox(this, QString::fromUtf8(error.what()));
-    }
+    m_logic.FormClose();
     event->accept();
-}
-
-void TFormLock::Button1Click()
-{
-    close();
-}
-
-void TFormLock::Image1Click() {}
-
-QString TFormLock::HoldersToolTip() const
-{
-    const std::string path = QFile::encodeName(Edit1->text().trimmed()).toStdString();
-    if (path.empty()) return QString();
-    const HolderList list = m_context.platform.holders->ListHolders(path);
-    if (!list.exists) return QString();
-    std::error_code ec;
-    const std::filesystem::path resolved = std::filesystem::canonical(PathFromUtf8(path), ec);
-    const std::string canonical = ec ? path : Utf8FromPath(resolved);
-    return QString::fromUtf8(Pick(Language, HolderTexts::kTitle)) + QStringLiteral(":\n") +
-           QString::fromStdString(HoldersSummary(list, canonical, Language));
-}
-
-void TFormLock::ImageJa3Click()
-{
-    const QString path = Edit1->text().trimmed();
-    if (path.isEmpty()) return;
-    if (FormHeldBy == nullptr) FormHeldBy = new THeldBy(m_context, this);
-    FormHeldBy->Language = Language;
-    FormHeldBy->Path = QFile::encodeName(path).toStdString();
-    // Each refresh of the list brings the mark up to date, by the test that set it.
-    FormHeldBy->Refreshed = [this, path] {
-        const bool locked = m_context.platform.usage->IsFileInUse(QFile::encodeName(path).toStdString());
-        ImageJa3->setVisible(locked);
-        Label5->setVisible(locked);
-    };
-    FormHeldBy->exec();
-}
-
-void TFormLock::ToolButtonLangClick()
-{
-    Language = SwitchedLanguage(Language);
-    ApplyLanguage();
-}
-
-void TFormLock::ToolButton6Click()
-{
-    ClearFileView();
-}
-
-void TFormLock::ToolButtonDirClick()
-{
-    if (m_formFolder == nullptr) return;
-    m_formFolder->MyLanguage = Language;
-    m_formFolder->exec();
-}
-
-void TFormLock::ToolButtonLinkClick()
-{
-    if (m_formLink == nullptr) return;
-    m_formLink->CurLanguage = Language;
-    m_formLink->EditProg->setText(Edit1->text().trimmed());
-    m_formLink->exec();
-}
-
-void TFormLock::ToolButtonUpdateClick()
-{
-    if (m_aboutBox != nullptr) m_aboutBox->OpenUrl(ProductPage);
-}
-
-void TFormLock::ToolButtonInfoClick()
-{
-    if (m_aboutBox == nullptr) return;
-    m_aboutBox->move(frameGeometry().left() + 90, frameGeometry().top() + 50);
-    m_aboutBox->ALanguage = Language;
-    m_aboutBox->exec();
-}
-
-void TFormLock::ToolButton1Click()
-{
-    const std::optional<QString> chosen = ShowOpenFileDialog(this, QString(), QString());
-    if (!chosen) return;
-    ClearFileView();
-    // Linux names are case-sensitive, so the chosen path keeps its case.
-    Edit1->setText(*chosen);
-    InspectFile(Edit1->text());
 }
 
 void TFormLock::WMDropFiles(const QStringList& paths)
 {
-    if (paths.isEmpty()) return;
-    ClearFileView();
-    Edit1->setText(paths.front());
-    InspectFile(paths.front());
+    std::vector<std::string> list;
+    for (const QString& path : paths)
+        list.push_back(path.toStdString());
+    m_logic.WMDropFiles(list);
 }
 
 void TFormLock::dragEnterEvent(QDragEnterEvent* event)
@@ -584,225 +420,105 @@ void TFormLock::FormKeyDown(int key)
 {
     switch (key) {
     case Qt::Key_F1:
-        m_context.platform.shell->OpenHelp(HelpFile.toStdString(), 1);
+        m_logic.FormKeyDown(FunctionKey::F1);
         break;
     case Qt::Key_F2:
-        ToolButtonLangClick();
+        m_logic.FormKeyDown(FunctionKey::F2);
         break;
     case Qt::Key_F3:
-        ShowMessageBox(this, QString(), QString::fromLatin1(kReleaseText), MsgIcon::None);
+        m_logic.FormKeyDown(FunctionKey::F3);
         break;
     default:
         break;
     }
 }
 
-// ---- File view and commands that act on the current file ----
+// ---- What only this window does for the logic ----
 
-void TFormLock::ClearFileView()
+void TFormLock::ShowFileIcon(const std::string& path)
 {
-    ImageJa3->setVisible(false);
-    Edit1->clear();
-    EditLApp->clear();
-    EditDefApp->clear();
-    EditGr->clear();
-    EditDate1->clear();
-    EditDate2->clear();
-    LabelExt->clear();
-    Label5->setVisible(false);
-    CheckBox2->setChecked(false);
-    CheckBox3->setChecked(false);
-    CheckBox4->setChecked(false);
-    CheckBox5->setChecked(false);
-    Image1->setVisible(false);
-    LabelIcon->setVisible(false);
-}
-
-void TFormLock::InspectFile(const QString& path)
-{
-    const InspectedFile record = GatherInspection(QFile::encodeName(path).toStdString(), m_context.platform);
-
-    // The themed icon of the file's type; both the picture and its label show even
-    // when the theme has none.
+    // The themed icon of the file's type.
     const QMimeDatabase database;
-    const QMimeType type = database.mimeTypeForFile(path);
+    const QMimeType type = database.mimeTypeForFile(QString::fromStdString(path));
     QIcon icon = QIcon::fromTheme(type.iconName());
     if (icon.isNull()) {
         icon = QIcon::fromTheme(type.genericIconName());
     }
     Image1->setPixmap(icon.isNull() ? QPixmap() : icon.pixmap(32, 32));
-    Image1->setVisible(true);
-    LabelIcon->setVisible(true);
-
-    // The mark is only ever set here; "New" and a new file clear it.
-    if (record.inUse) {
-        ImageJa3->setVisible(true);
-        Label5->setVisible(true);
-    }
-
-    switch (record.lookupCode) {
-    case kFindFileNotFound:
-        ShowMessageDialog(this, DialogKind::Error,
-                          QStringLiteral("File not found: \"%1\" .").arg(QString::fromStdString(record.lookupFile)));
-        break;
-    case kFindPathNotFound:
-        ShowMessageDialog(this, DialogKind::Error,
-                          QStringLiteral("Path \"%1\" not found.").arg(QString::fromStdString(record.lookupFolder)));
-        break;
-    case kFindBadFormat:
-        ShowMessageDialog(this, DialogKind::Error, QStringLiteral("Invalid Executable"));
-        break;
-    default:
-        break;
-    }
-
-    LabelExt->setText(QString::fromStdString(record.extension));
-    LabelExt->adjustSize();
-    if (!TrimBlanks(record.userChoiceApplication).empty()) {
-        EditLApp->setText(QString::fromStdString(record.userChoiceApplication));
-    }
-    EditDefApp->setText(QString::fromStdString(record.defaultApplicationName));
-    EditGr->setText(QString::fromStdString(record.sizeNumber));
-    LabelBytes->setText(QString::fromStdString(record.sizeUnit));
-    LabelBytes->adjustSize();
-    EditDate1->setText(QString::fromStdString(record.modifiedText));
-    EditDate2->setText(QString::fromStdString(record.lastAccessText));
-
-    // A box is only ever ticked here, never cleared.
-    const std::pair<bool, QCheckBox*> boxes[] = {{record.archive, CheckBox2},
-                                                 {record.readOnly, CheckBox3},
-                                                 {record.hidden, CheckBox4},
-                                                 {record.system, CheckBox5}};
-    for (const auto& [set, box] : boxes) {
-        if (set) {
-            box->setChecked(true);
-        }
-    }
 }
 
-namespace {
-constexpr std::chrono::milliseconds kSettleTime{200};
-
-// Paths go to the file system in the encoding of the user's locale.
-std::string LocalPath(const QString& path)
+void TFormLock::SetLanguageImage(int imageIndex)
 {
-    return QFile::encodeName(path).toStdString();
-}
-} // namespace
-
-void TFormLock::ToolButton4Click()
-{
-    const QString path = Edit1->text().trimmed();
-    if (!IsExistingFile(LocalPath(path))) return;
-    const std::uint32_t attributes = AttributesFromBoxes(
-        {CheckBox2->isChecked(), CheckBox3->isChecked(), CheckBox4->isChecked(), CheckBox5->isChecked()});
-    IFileAttributes& store = *m_context.platform.attributes;
-    // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
-    // reason; other failed writes are not reported: the inspection shows what the file has.
-    const bool refused = store.RefusalFor(LocalPath(path), attributes) != AttributeRefusal::None;
-    const bool written = !refused && store.WriteAttributes(LocalPath(path), attributes);
-    m_context.waiter.Wait(kSettleTime);
-    InspectFile(path);
-    if (refused) {
-        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
-                       QString::fromUtf8(Pick(Language, FileOpsMessages::kNameAlwaysHidden)), MsgIcon::Error);
-    } else if (written) {
-        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
-                       QString::fromUtf8(Pick(Language, MainMessages::kAttributesChanged)), MsgIcon::Information);
-    }
+    ToolButtonLang->setIcon(QIcon(imageIndex == kBritishFlagImage ? QStringLiteral(":/app/flag-gb.svg")
+                                                                  : QStringLiteral(":/app/flag-de.svg")));
+    ToolButtonLang->setProperty("imageIndex", imageIndex);
 }
 
-void TFormLock::ToolButton7Click()
+std::optional<std::string> TFormLock::ChooseFile()
 {
-    const QString path = Edit1->text().trimmed();
-    if (!IsExistingFile(LocalPath(path))) return;
-    // The view decides: a ticked "Read only" (saved or not) or the in-use mark refuses.
-    if (CheckBox3->isChecked() || !ImageJa3->isHidden()) {
-        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
-                       QString::fromUtf8(Pick(Language, MainMessages::kDateRefused)), MsgIcon::Error);
-        return;
-    }
-    const LocaleFormats formats = m_context.platform.localeFormats->Formats();
-    const QString proposal = QString::fromStdString(FormatDateTimeText(m_context.platform.times->Now(), formats));
-    const std::optional<QString> entered =
-        ShowInputBox(this, QString::fromUtf8(Pick(Language, MainMessages::kDatePromptCaption)),
-                     QString::fromUtf8(Pick(Language, MainMessages::kDatePromptText)), proposal);
-    // Cancel leaves the file as it is.
-    if (!entered) return;
-    const std::string text = entered->toStdString();
-    const std::optional<TDateTime> dateTime = ParseDateTimeText(text, formats);
-    if (!dateTime) throw VelmoraError(InvalidDateTimeText(text));
-    ApplyFileDate(path, *dateTime);
+    const std::optional<QString> chosen = ShowOpenFileDialog(this, QString(), QString());
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
+}
+
+void TFormLock::OpenFolderTools(std::int32_t language)
+{
+    if (m_formFolder == nullptr) return;
+    m_formFolder->MyLanguage = language;
+    m_formFolder->exec();
+}
+
+void TFormLock::OpenLinkWindow(std::int32_t language, const std::string& program)
+{
+    if (m_formLink == nullptr) return;
+    m_formLink->CurLanguage = language;
+    m_formLink->EditProg->setText(QString::fromStdString(program));
+    m_formLink->exec();
+}
+
+void TFormLock::OpenAbout(std::int32_t language)
+{
+    if (m_aboutBox == nullptr) return;
+    m_aboutBox->move(frameGeometry().left() + 90, frameGeometry().top() + 50);
+    m_aboutBox->ALanguage = language;
+    m_aboutBox->exec();
+}
+
+void TFormLock::ShowStartScreen(std::int32_t language)
+{
+    if (m_formFreeware == nullptr) return;
+    m_formFreeware->Language = language;
+    m_formFreeware->LabelTitle->setText(QStringLiteral("Velmora"));
+    m_formFreeware->exec();
+}
+
+void TFormLock::OpenHeldBy(std::int32_t language, const std::string& path)
+{
+    if (FormHeldBy == nullptr) FormHeldBy = new THeldBy(m_context, this);
+    FormHeldBy->Language = language;
+    FormHeldBy->Path = path;
+    FormHeldBy->Refreshed = [this, path] { m_logic.RefreshInUseMark(path); };
+    FormHeldBy->exec();
+}
+
+void TFormLock::StartNoticeTimer()
+{
+    TimerUpdate->start();
+}
+
+void TFormLock::StopNoticeTimer()
+{
+    TimerUpdate->stop();
+}
+
+void TFormLock::CloseWindow()
+{
+    close();
+}
+
+void TFormLock::Repaint()
+{
     QCoreApplication::processEvents();
-    m_context.waiter.Wait(kSettleTime);
-    InspectFile(path);
-}
-
-void TFormLock::ApplyFileDate(const QString& path, TDateTime dateTime)
-{
-    // A date that cannot be stored, or a file that is read-only or held by another
-    // program, keeps its old time without a message; the re-inspection shows it.
-    const FileDateOutcome outcome =
-        velmora::ApplyFileDate(LocalPath(path), dateTime,
-                               {*m_context.platform.times, *m_context.platform.attributes, *m_context.platform.usage});
-    if (outcome.readBack) {
-        EditDate1->setText(
-            QString::fromStdString(FormatDateTimeText(*outcome.readBack, m_context.platform.localeFormats->Formats())));
-    }
-}
-
-void TFormLock::ToolButton2Click()
-{
-    if (EditLApp->text().trimmed().isEmpty()) return;
-    const std::string launcher = LauncherAmong(m_context.platform.environment->Paths(),
-                                               {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
-    if (!launcher.empty()) {
-        // Ending a shell or interpreter by name would end every program that runs under it.
-        QString text = QString::fromUtf8(Pick(Language, FileOpsMessages::kLauncherRefused));
-        ShowMessageBox(this, QString::fromLatin1(FileOpsMessages::kCaption),
-                       text.replace(QStringLiteral("%1"), QString::fromStdString(launcher)), MsgIcon::Error);
-        return;
-    }
-    const bool ended =
-        EndAssociatedPrograms(*m_context.platform.processes, m_context.platform.environment->Paths(), m_context.waiter,
-                              {LocalPath(EditLApp->text()), LocalPath(EditDefApp->text())});
-    const QString caption = QString::fromLatin1(FileOpsMessages::kCaption);
-    if (ended) {
-        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kTerminated)),
-                       MsgIcon::Information);
-    } else {
-        ShowMessageBox(this, caption, QString::fromUtf8(Pick(Language, FileOpsMessages::kNotRunning)), MsgIcon::Error);
-    }
-    // Only the in-use mark is brought up to date; the rest of the view stays as it is.
-    const bool locked = m_context.platform.usage->IsFileLocked(LocalPath(Edit1->text().trimmed()));
-    ImageJa3->setVisible(locked);
-    Label5->setVisible(locked);
-}
-
-void TFormLock::ButtonDefaultsClick()
-{
-    if (!m_context.platform.desktopSettings->OpenDefaultApps()) {
-        ShowMessageDialog(this, DialogKind::Error, QString::fromLatin1(kDefaultAppsFailedText));
-    }
-}
-
-void TFormLock::TimerUpdateTimer()
-{
-    const QString notice = QString::fromUtf8(Pick(Language, kUpdateNoticeText));
-    const std::string localVersion = ProgramVersionText(Language);
-    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion)) {
-    case UpdateTickResult::KeepPolling:
-        return;
-    case UpdateTickResult::StopPolling:
-        TimerUpdate->stop();
-        return;
-    case UpdateTickResult::ShowNotice:
-        // Off before the box opens, so no further tick runs while it waits for the user.
-        TimerUpdate->stop();
-        ShowMessageBox(this, QString::fromLatin1(kUpdaterCaption), notice, MsgIcon::Information);
-        m_context.platform.shell->OpenUrl(ProductPage.toStdString());
-        return;
-    }
 }
 
 } // namespace velmora

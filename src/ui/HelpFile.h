@@ -22,9 +22,9 @@ inline std::string HelpFilePath(const IEnvironment& environment, std::int32_t la
     const std::string beside = folder + Pick(language, kHelpFileName);
     std::error_code ec;
     if (std::filesystem::exists(PathFromUtf8(beside), ec)) return beside;
-    const std::filesystem::path installed =
-        (PathFromUtf8(folder) / ".." / "share" / "velmora" / "help" / PathFromUtf8(Pick(language, kHelpFileName)))
-            .lexically_normal();
+    const std::filesystem::path installed = (PathFromUtf8(folder) / u8".." / u8"share" / u8"velmora" / u8"help" /
+                                             PathFromUtf8(Pick(language, kHelpFileName)))
+                                                .lexically_normal();
     if (std::filesystem::exists(installed, ec)) return Utf8FromPath(installed);
     return beside;
 }

@@ -43,35 +43,11 @@ QMessageBox::Icon ToQtIcon(MsgIcon icon)
     return QMessageBox::NoIcon;
 }
 
-MsgIcon IconOfKind(DialogKind kind)
-{
-    switch (kind) {
-    case DialogKind::Warning:
-        return MsgIcon::Warning;
-    case DialogKind::Error:
-        return MsgIcon::Error;
-    case DialogKind::Information:
-        return MsgIcon::Information;
-    case DialogKind::Confirmation:
-        return MsgIcon::Question;
-    }
-    return MsgIcon::None;
-}
 } // namespace
 
 QString DialogKindCaption(DialogKind kind)
 {
-    switch (kind) {
-    case DialogKind::Warning:
-        return QStringLiteral("Warnung");
-    case DialogKind::Error:
-        return QStringLiteral("Fehler");
-    case DialogKind::Information:
-        return QStringLiteral("Informationen");
-    case DialogKind::Confirmation:
-        return QStringLiteral("Bestätigen");
-    }
-    return {};
+    return QString::fromUtf8(DialogKindCaptionText(kind));
 }
 
 MsgAnswer ShowMessageBox(QWidget* parent, const QString& caption, const QString& text, MsgIcon icon, MsgButtons buttons)
@@ -95,7 +71,7 @@ MsgAnswer ShowMessageBox(QWidget* parent, const QString& caption, const QString&
 
 MsgAnswer ShowMessageDialog(QWidget* parent, DialogKind kind, const QString& text, MsgButtons buttons)
 {
-    return ShowMessageBox(parent, DialogKindCaption(kind), text, IconOfKind(kind), buttons);
+    return ShowMessageBox(parent, DialogKindCaption(kind), text, DialogKindIcon(kind), buttons);
 }
 
 void ShowErrorBox(QWidget* parent, const QString& text)

@@ -3,6 +3,8 @@
 // (caption from the kind, always German), the standard error box, and the modal
 // input and file dialogs. Tests answer every one of them through the "next answer"
 // hook instead of a real dialog.
+#include "common/WindowView.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -12,11 +14,6 @@
 class QWidget;
 
 namespace velmora {
-
-enum class MsgIcon { None, Information, Warning, Error, Question };
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
-enum class DialogKind { Warning, Error, Information, Confirmation };
 
 struct ShownMessage {
     QString caption;

@@ -1,0 +1,16 @@
+#pragma once
+// Resource IDs of velmora.exe: the program icon and the pictures of the buttons.
+#define IDI_VELMORA 1
+#define IDI_NEW 10
+#define IDI_SAVE 11
+#define IDI_FOLDER_TOOLS 12
+#define IDI_LINK 13
+#define IDI_FLAG_GB 14
+#define IDI_FLAG_DE 15
+#define IDI_UPDATE 16
+#define IDI_INFO 17
+#define IDI_OPEN_FOLDER 18
+#define IDI_POWER 19
+#define IDI_GEARS 20
+#define IDI_CLOCK 21
+#define IDI_TICK 22

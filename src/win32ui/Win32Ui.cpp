@@ -1,0 +1,529 @@
+#include "win32ui/Win32Ui.h"
+
+#include "platform/win32/WinText.h"
+#include "win32ui/ControlIds.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <exception>
+#include <tuple>
+
+namespace velmora::win32ui {
+
+std::wstring Wide(std::string_view utf8)
+{
+    return win32::Widen(utf8);
+}
+
+std::string Utf8(std::wstring_view wide)
+{
+    return win32::Narrow(wide);
+}
+
+int Scale(int value, UINT dpi)
+{
+    return MulDiv(value, static_cast<int>(dpi), 96);
+}
+
+UINT WindowDpi(HWND window)
+{
+    const UINT dpi = window != nullptr ? GetDpiForWindow(window) : 0;
+    return dpi != 0 ? dpi : 96;
+}
+
+HFONT DesignFont(const wchar_t* face, int points, UINT dpi, bool underline)
+{
+    static std::map<std::tuple<std::wstring, int, UINT, bool>, HFONT> fonts;
+    const auto key = std::make_tuple(std::wstring(face), points, dpi, underline);
+    if (const auto found = fonts.find(key); found != fonts.end()) return found->second;
+    // A negative "points" is a pixel height at 96 dpi.
+    const int height = points > 0 ? -MulDiv(points, static_cast<int>(dpi), 72) : -Scale(-points, dpi);
+    HFONT font =
+        CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET,
+                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH | FF_SWISS, face);
+    fonts[key] = font;
+    return font;
+}
+
+void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom, int steps)
+{
+    const int height = rect.bottom - rect.top;
+    if (height <= 0) return;
+    const int bands = steps > 0 ? std::min(steps, height) : height;
+    for (int band = 0; band < bands; ++band) {
+        const int y0 = rect.top + MulDiv(band, height, bands);
+        const int y1 = rect.top + MulDiv(band + 1, height, bands);
+        const int span = bands > 1 ? bands - 1 : 1;
+        auto mix = [&](int a, int b) { return a + (b - a) * band / span; };
+        const COLORREF colour = RGB(mix(GetRValue(top), GetRValue(bottom)), mix(GetGValue(top), GetGValue(bottom)),
+                                    mix(GetBValue(top), GetBValue(bottom)));
+        HBRUSH brush = CreateSolidBrush(colour);
+        const RECT part{rect.left, y0, rect.right, y1};
+        FillRect(dc, &part, brush);
+        DeleteObject(brush);
+    }
+}
+
+HICON ResourceIcon(int resourceId, int size)
+{
+    return static_cast<HICON>(
+        LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(resourceId), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+namespace {
+const wchar_t* ClassOf(ControlKind kind)
+{
+    switch (kind) {
+    case ControlKind::Edit:
+    case ControlKind::ReadOnlyEdit:
+        return WC_EDITW;
+    case ControlKind::CheckBox:
+    case ControlKind::FlatButton:
+    case ControlKind::PushButton:
+    case ControlKind::Frame:
+        return WC_BUTTONW;
+    case ControlKind::Label:
+    case ControlKind::Picture:
+        return WC_STATICW;
+    }
+    return WC_STATICW;
+}
+
+DWORD StyleOf(ControlKind kind, DWORD align)
+{
+    const DWORD base = WS_CHILD | WS_VISIBLE;
+    switch (kind) {
+    case ControlKind::Edit:
+        return base | WS_TABSTOP | ES_AUTOHSCROLL | align;
+    case ControlKind::ReadOnlyEdit:
+        return base | WS_TABSTOP | ES_AUTOHSCROLL | ES_READONLY | align;
+    case ControlKind::CheckBox:
+        return base | WS_TABSTOP | BS_AUTOCHECKBOX;
+    case ControlKind::FlatButton:
+        return base | WS_TABSTOP | BS_OWNERDRAW;
+    case ControlKind::PushButton:
+        return base | WS_TABSTOP | BS_PUSHBUTTON;
+    case ControlKind::Frame:
+        return base | BS_GROUPBOX;
+    case ControlKind::Label:
+        return base | SS_NOPREFIX | SS_NOTIFY | align;
+    case ControlKind::Picture:
+        return base | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY | SS_REALSIZECONTROL;
+    }
+    return base;
+}
+} // namespace
+
+HWND ControlSet::Add(const char* name, int id, ControlKind kind, int x, int y, int width, int height,
+                     const ControlLook& look, HWND parent)
+{
+    Control control;
+    control.name = name;
+    control.kind = kind;
+    control.design = RECT{x, y, width, height};
+    control.autoSize = kind == ControlKind::Label && (width == 0 || height == 0);
+    control.look = look;
+    const DWORD exStyle = (kind == ControlKind::Edit || kind == ControlKind::ReadOnlyEdit) ? WS_EX_CLIENTEDGE : 0;
+    control.hwnd = CreateWindowExW(
+        exStyle, ClassOf(kind), L"", StyleOf(kind, look.align), 0, 0, 1, 1, parent != nullptr ? parent : m_owner,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    if (look.background != CLR_INVALID) control.brush = CreateSolidBrush(look.background);
+    m_controls.push_back(std::move(control));
+    Control& added = m_controls.back();
+    if (look.iconResource != 0) SetButtonIcon(name, look.iconResource);
+    const UINT dpi = WindowDpi(m_owner);
+    SendMessageW(added.hwnd, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(DesignFont(look.font, look.points, dpi, look.underline)), FALSE);
+    SetWindowPos(added.hwnd, nullptr, Scale(x, dpi), Scale(y, dpi), Scale(std::max(width, 1), dpi),
+                 Scale(std::max(height, 1), dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    return added.hwnd;
+}
+
+void ControlSet::SetButtonIcon(std::string_view name, int iconResource)
+{
+    Control* control = Lookup(name);
+    if (control == nullptr) return;
+    control->look.iconResource = iconResource;
+    const UINT dpi = WindowDpi(m_owner);
+    control->icon = ResourceIcon(iconResource, Scale(control->look.iconSize, dpi));
+    if (control->kind == ControlKind::Picture) {
+        SendMessageW(control->hwnd, STM_SETICON, reinterpret_cast<WPARAM>(control->icon), 0);
+    }
+    InvalidateRect(control->hwnd, nullptr, TRUE);
+}
+
+HWND ControlSet::Find(std::string_view name) const
+{
+    const Control* control = Lookup(name);
+    return control != nullptr ? control->hwnd : nullptr;
+}
+
+ControlSet::Control* ControlSet::Lookup(std::string_view name)
+{
+    for (Control& control : m_controls) {
+        if (control.name == name) return &control;
+    }
+    return nullptr;
+}
+
+const ControlSet::Control* ControlSet::Lookup(std::string_view name) const
+{
+    for (const Control& control : m_controls) {
+        if (control.name == name) return &control;
+    }
+    return nullptr;
+}
+
+ControlSet::Control* ControlSet::Lookup(HWND hwnd)
+{
+    for (Control& control : m_controls) {
+        if (control.hwnd == hwnd) return &control;
+    }
+    return nullptr;
+}
+
+void ControlSet::FitToText(Control& control)
+{
+    const int length = GetWindowTextLengthW(control.hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(control.hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    HDC dc = GetDC(control.hwnd);
+    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control.hwnd, WM_GETFONT, 0, 0)));
+    RECT box{0, 0, 0, 0};
+    DrawTextW(dc, text.empty() ? L" " : text.c_str(), -1, &box, DT_CALCRECT | DT_NOPREFIX | DT_SINGLELINE);
+    SelectObject(dc, old);
+    ReleaseDC(control.hwnd, dc);
+    SetWindowPos(control.hwnd, nullptr, 0, 0, text.empty() ? 1 : box.right + 1, box.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    InvalidateRect(m_owner, nullptr, TRUE);
+}
+
+void ControlSet::Relayout()
+{
+    const UINT dpi = WindowDpi(m_owner);
+    for (Control& control : m_controls) {
+        SendMessageW(
+            control.hwnd, WM_SETFONT,
+            reinterpret_cast<WPARAM>(DesignFont(control.look.font, control.look.points, dpi, control.look.underline)),
+            FALSE);
+        SetWindowPos(control.hwnd, nullptr, Scale(control.design.left, dpi), Scale(control.design.top, dpi),
+                     Scale(std::max<LONG>(control.design.right, 1), dpi),
+                     Scale(std::max<LONG>(control.design.bottom, 1), dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        if (control.autoSize) FitToText(control);
+        if (control.look.iconResource != 0) SetButtonIcon(control.name, control.look.iconResource);
+    }
+}
+
+bool ControlSet::ControlColor(HDC dc, HWND hwnd, LRESULT& brush)
+{
+    Control* control = Lookup(hwnd);
+    if (control == nullptr) return false;
+    if (control->look.text != CLR_INVALID) SetTextColor(dc, control->look.text);
+    if (control->brush != nullptr) {
+        SetBkColor(dc, control->look.background);
+        brush = reinterpret_cast<LRESULT>(control->brush);
+        return true;
+    }
+    if (control->kind == ControlKind::Edit || control->kind == ControlKind::ReadOnlyEdit) {
+        SetBkColor(dc, GetSysColor(COLOR_WINDOW));
+        brush = reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_WINDOW));
+        return true;
+    }
+    // Labels, check boxes and pictures show what the window paints below them.
+    SetBkMode(dc, TRANSPARENT);
+    brush = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    return true;
+}
+
+bool ControlSet::DrawItem(const DRAWITEMSTRUCT& item)
+{
+    Control* control = Lookup(item.hwndItem);
+    if (control == nullptr || control->kind != ControlKind::FlatButton) return false;
+    const RECT& rect = item.rcItem;
+    if (m_background) {
+        RECT inParent = rect;
+        MapWindowPoints(item.hwndItem, GetParent(item.hwndItem), reinterpret_cast<POINT*>(&inParent), 2);
+        const int saved = SaveDC(item.hDC);
+        SetViewportOrgEx(item.hDC, -inParent.left, -inParent.top, nullptr);
+        m_background(item.hDC, inParent);
+        RestoreDC(item.hDC, saved);
+    } else {
+        FillRect(item.hDC, &rect, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    const bool pressed = (item.itemState & ODS_SELECTED) != 0;
+    if (pressed) {
+        RECT edge = rect;
+        DrawEdge(item.hDC, &edge, BDR_SUNKENOUTER, BF_RECT);
+    } else if ((item.itemState & ODS_FOCUS) != 0) {
+        RECT edge = rect;
+        DrawEdge(item.hDC, &edge, BDR_RAISEDINNER, BF_RECT);
+    }
+    const int offset = pressed ? 1 : 0;
+    if (control->icon != nullptr) {
+        const int size = Scale(control->look.iconSize, WindowDpi(m_owner));
+        DrawIconEx(item.hDC, (rect.right - rect.left - size) / 2 + offset, (rect.bottom - rect.top - size) / 2 + offset,
+                   control->icon, size, size, 0, nullptr, DI_NORMAL);
+    } else {
+        wchar_t text[128] = {};
+        GetWindowTextW(item.hwndItem, text, 128);
+        RECT box = rect;
+        OffsetRect(&box, offset, offset);
+        SetBkMode(item.hDC, TRANSPARENT);
+        DrawTextW(item.hDC, text, -1, &box, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    }
+    return true;
+}
+
+std::string ControlSet::Text(std::string_view name) const
+{
+    HWND hwnd = name.empty() ? m_owner : Find(name);
+    if (hwnd == nullptr) return {};
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    return Utf8(text);
+}
+
+void ControlSet::SetText(std::string_view name, std::string_view text)
+{
+    Control* control = Lookup(name);
+    HWND hwnd = control != nullptr ? control->hwnd : (name.empty() ? m_owner : nullptr);
+    if (hwnd == nullptr) return;
+    SetWindowTextW(hwnd, Wide(text).c_str());
+    if (control != nullptr && control->autoSize) FitToText(*control);
+    if (control != nullptr && control->kind == ControlKind::Label) {
+        // A transparent label leaves its old text behind unless the parent repaints there.
+        RECT area;
+        GetWindowRect(hwnd, &area);
+        MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&area), 2);
+        InvalidateRect(GetParent(hwnd), &area, TRUE);
+    }
+}
+
+void ControlSet::SetHint(std::string_view name, std::string_view text)
+{
+    Control* control = Lookup(name);
+    if (control == nullptr) return;
+    if (m_tooltip == nullptr) {
+        m_tooltip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX,
+                                    CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_owner, nullptr,
+                                    GetModuleHandleW(nullptr), nullptr);
+    }
+    const bool known = !control->hint.empty();
+    control->hint = Wide(text);
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = GetParent(control->hwnd);
+    tool.uId = reinterpret_cast<UINT_PTR>(control->hwnd);
+    tool.lpszText = control->hint.data();
+    SendMessageW(m_tooltip, known ? TTM_UPDATETIPTEXTW : TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+bool ControlSet::Checked(std::string_view name) const
+{
+    HWND hwnd = Find(name);
+    return hwnd != nullptr && SendMessageW(hwnd, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void ControlSet::SetChecked(std::string_view name, bool checked)
+{
+    if (HWND hwnd = Find(name)) SendMessageW(hwnd, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool ControlSet::Shown(std::string_view name) const
+{
+    HWND hwnd = Find(name);
+    return hwnd != nullptr && (GetWindowLongW(hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void ControlSet::SetShown(std::string_view name, bool shown)
+{
+    HWND hwnd = Find(name);
+    if (hwnd == nullptr) return;
+    ShowWindow(hwnd, shown ? SW_SHOWNA : SW_HIDE);
+    RECT area;
+    GetWindowRect(hwnd, &area);
+    MapWindowPoints(nullptr, GetParent(hwnd), reinterpret_cast<POINT*>(&area), 2);
+    InvalidateRect(GetParent(hwnd), &area, TRUE);
+}
+
+void ControlSet::SetEnabled(std::string_view name, bool enabled)
+{
+    if (HWND hwnd = Find(name)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+MsgAnswer ControlSet::ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons)
+{
+    UINT flags = buttons == MsgButtons::YesNo ? MB_YESNO : MB_OK;
+    switch (icon) {
+    case MsgIcon::Information:
+        flags |= MB_ICONINFORMATION;
+        break;
+    case MsgIcon::Warning:
+        flags |= MB_ICONWARNING;
+        break;
+    case MsgIcon::Error:
+        flags |= MB_ICONERROR;
+        break;
+    case MsgIcon::Question:
+        flags |= MB_ICONQUESTION;
+        break;
+    case MsgIcon::None:
+        break;
+    }
+    const int result = MessageBoxW(m_owner, Wide(text).c_str(), Wide(caption).c_str(), flags);
+    if (buttons == MsgButtons::Ok) return MsgAnswer::Ok;
+    return result == IDYES ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+std::optional<std::string> ControlSet::InputBox(std::string_view caption, std::string_view prompt,
+                                                std::string_view initial)
+{
+    const std::optional<std::wstring> text = ShowInputBox(m_owner, Wide(caption), Wide(prompt), Wide(initial));
+    if (!text) return std::nullopt;
+    return Utf8(*text);
+}
+
+// ---- Input box: a dialog from a template built in memory ----
+
+namespace {
+class TemplateWriter {
+public:
+    void Align()
+    {
+        while (m_bytes.size() % 4 != 0)
+            m_bytes.push_back(0);
+    }
+    template <typename T> void Put(const T& value)
+    {
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(&value);
+        m_bytes.insert(m_bytes.end(), bytes, bytes + sizeof(T));
+    }
+    void PutText(const std::wstring& text)
+    {
+        for (wchar_t c : text)
+            Put(static_cast<WORD>(c));
+        Put(static_cast<WORD>(0));
+    }
+    void Item(DWORD style, short x, short y, short cx, short cy, WORD id, WORD classAtom, const std::wstring& text)
+    {
+        Align();
+        DLGITEMTEMPLATE item{};
+        item.style = style | WS_CHILD | WS_VISIBLE;
+        item.x = x;
+        item.y = y;
+        item.cx = cx;
+        item.cy = cy;
+        item.id = id;
+        Put(item);
+        Put(static_cast<WORD>(0xFFFF));
+        Put(classAtom);
+        PutText(text);
+        Put(static_cast<WORD>(0));
+    }
+    std::vector<std::uint8_t>& Bytes() { return m_bytes; }
+
+private:
+    std::vector<std::uint8_t> m_bytes;
+};
+
+struct InputState {
+    std::wstring initial;
+    std::wstring result;
+};
+
+INT_PTR CALLBACK InputProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* state = reinterpret_cast<InputState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    switch (message) {
+    case WM_INITDIALOG:
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        state = reinterpret_cast<InputState*>(lParam);
+        SetDlgItemTextW(dialog, IdInputEdit, state->initial.c_str());
+        SendDlgItemMessageW(dialog, IdInputEdit, EM_SETSEL, 0, -1);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            HWND edit = GetDlgItem(dialog, IdInputEdit);
+            const int length = GetWindowTextLengthW(edit);
+            std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+            GetWindowTextW(edit, text.data(), length + 1);
+            text.resize(static_cast<std::size_t>(length));
+            state->result = text;
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+} // namespace
+
+std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& caption, const std::wstring& prompt,
+                                         const std::wstring& initial)
+{
+    TemplateWriter writer;
+    DLGTEMPLATE dialog{};
+    dialog.style = DS_MODALFRAME | DS_CENTER | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+    dialog.cdit = 4;
+    dialog.cx = 180;
+    dialog.cy = 64;
+    writer.Put(dialog);
+    writer.Put(static_cast<WORD>(0)); // no menu
+    writer.Put(static_cast<WORD>(0)); // the dialog class
+    writer.PutText(caption);
+    writer.Put(static_cast<WORD>(8));
+    writer.PutText(L"MS Shell Dlg");
+    writer.Item(SS_LEFT | SS_NOPREFIX, 7, 7, 166, 10, IdInputPrompt, 0x0082, prompt);
+    writer.Item(WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 20, 166, 12, IdInputEdit, 0x0081, L"");
+    writer.Item(WS_TABSTOP | BS_DEFPUSHBUTTON, 69, 42, 50, 14, IDOK, 0x0080, L"OK");
+    writer.Item(WS_TABSTOP | BS_PUSHBUTTON, 123, 42, 50, 14, IDCANCEL, 0x0080, L"Cancel");
+    InputState state{initial, {}};
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<DLGTEMPLATE*>(writer.Bytes().data()), owner,
+                                InputProc, reinterpret_cast<LPARAM>(&state));
+    if (result != IDOK) return std::nullopt;
+    return state.result;
+}
+
+void RunGuarded(IWindowView& view, const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        view.ErrorBox(error.what());
+    }
+}
+
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, UINT style, COLORREF background)
+{
+    WNDCLASSEXW windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = style | CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    windowClass.hbrBackground =
+        background == CLR_INVALID ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : CreateSolidBrush(background);
+    windowClass.lpszClassName = name;
+    RegisterClassExW(&windowClass);
+}
+
+SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UINT dpi)
+{
+    RECT rect{0, 0, Scale(clientWidth, dpi), Scale(clientHeight, dpi)};
+    AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, dpi);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+} // namespace velmora::win32ui

@@ -1,0 +1,132 @@
+#pragma once
+// What every Win32 window of the program shares: controls placed at design pixels (96 dpi)
+// and scaled to the window's monitor, the fonts of the design, gradients, owner-drawn flat
+// picture buttons, and the window logic's view (IWindowView) over the controls.
+#include "common/WindowView.h"
+
+// windows.h first: the Windows headers below need its types.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velmora::win32ui {
+
+std::wstring Wide(std::string_view utf8);
+std::string Utf8(std::wstring_view wide);
+
+// Design pixels at 96 dpi to pixels at the window's dpi.
+int Scale(int value, UINT dpi);
+UINT WindowDpi(HWND window);
+
+// A font of the design ("Arial" 8 pt, "MS Sans Serif" 8 pt, or a pixel height when
+// points is negative), made once per dpi and kept for the program's life.
+HFONT DesignFont(const wchar_t* face, int points, UINT dpi, bool underline = false);
+
+// Fills rect with a vertical gradient from top to bottom; steps 0 draws it smoothly.
+void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom, int steps = 0);
+
+// An icon from the program's resources at a size in pixels (nullptr when there is none).
+HICON ResourceIcon(int resourceId, int size);
+
+enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame };
+
+struct ControlLook {
+    const wchar_t* font = L"MS Sans Serif";
+    int points = 8;
+    COLORREF text = CLR_INVALID;       // CLR_INVALID: the system's
+    COLORREF background = CLR_INVALID; // CLR_INVALID: the parent's (transparent for labels)
+    DWORD align = 0;                   // ES_RIGHT, ES_CENTER, SS_CENTER
+    int iconResource = 0;              // picture of a flat button or picture
+    int iconSize = 22;
+    bool underline = false;
+};
+
+// One window's controls: created at design positions, reachable by name and ID, kept at
+// the right size when the dpi changes.
+class ControlSet final : public IWindowView {
+public:
+    explicit ControlSet(HWND owner) : m_owner(owner) {}
+    void SetOwner(HWND owner) { m_owner = owner; }
+    HWND Owner() const { return m_owner; }
+
+    // width or height 0: a label sized to its text.
+    HWND Add(const char* name, int id, ControlKind kind, int x, int y, int width, int height,
+             const ControlLook& look = {}, HWND parent = nullptr);
+    HWND Find(std::string_view name) const;
+    // Re-places and re-fonts every control for the window's current dpi.
+    void Relayout();
+    // The background the parent paints below a control (for transparent labels and flat buttons).
+    using BackgroundPainter = std::function<void(HDC dc, const RECT& inParent)>;
+    void SetBackgroundPainter(BackgroundPainter painter) { m_background = std::move(painter); }
+    // WM_CTLCOLOR* and WM_DRAWITEM answers; false when the control is not one of this set.
+    bool ControlColor(HDC dc, HWND control, LRESULT& brush);
+    bool DrawItem(const DRAWITEMSTRUCT& item);
+    void SetButtonIcon(std::string_view name, int iconResource);
+
+    std::string Text(std::string_view control) const override;
+    void SetText(std::string_view control, std::string_view text) override;
+    void SetHint(std::string_view control, std::string_view text) override;
+    bool Checked(std::string_view control) const override;
+    void SetChecked(std::string_view control, bool checked) override;
+    bool Shown(std::string_view control) const override;
+    void SetShown(std::string_view control, bool shown) override;
+    void SetEnabled(std::string_view control, bool enabled) override;
+    MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons) override;
+    std::optional<std::string> InputBox(std::string_view caption, std::string_view prompt,
+                                        std::string_view initial) override;
+
+private:
+    struct Control {
+        std::string name;
+        HWND hwnd = nullptr;
+        ControlKind kind = ControlKind::Label;
+        RECT design{}; // left, top, width, height in design pixels
+        bool autoSize = false;
+        ControlLook look;
+        HBRUSH brush = nullptr;
+        HICON icon = nullptr;
+        std::wstring hint;
+    };
+    Control* Lookup(std::string_view name);
+    const Control* Lookup(std::string_view name) const;
+    Control* Lookup(HWND hwnd);
+    void FitToText(Control& control);
+
+    HWND m_owner;
+    HWND m_tooltip = nullptr;
+    std::vector<Control> m_controls;
+    BackgroundPainter m_background;
+};
+
+// A modal text input box (caption, prompt, an edit field, OK and Cancel); nullopt when cancelled.
+std::optional<std::wstring> ShowInputBox(HWND owner, const std::wstring& caption, const std::wstring& prompt,
+                                         const std::wstring& initial);
+
+// Runs a handler of a window; an error it throws is shown in the standard error box.
+void RunGuarded(IWindowView& view, const std::function<void()>& handler);
+
+// Registers a window class whose window procedure forwards to the object stored at creation.
+template <typename Window> LRESULT CALLBACK ForwardingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    Window* self = reinterpret_cast<Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_NCCREATE) {
+        self = static_cast<Window*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->AttachHandle(hwnd);
+    }
+    if (self == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, UINT style = 0, COLORREF background = CLR_INVALID);
+
+// A window's outer size for a client area of design pixels.
+SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UINT dpi);
+
+} // namespace velmora::win32ui

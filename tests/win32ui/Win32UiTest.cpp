@@ -1,0 +1,363 @@
+// Drives velmora.exe through its controls, as a user would, in a second process: finds
+// the windows and controls by class and ID, types with WM_SETTEXT, clicks with BM_CLICK,
+// answers the message boxes and reads what they say, and checks the files afterwards.
+//   Win32UiTest.exe PATH\velmora.exe
+//   Win32UiTest.exe --appears PATH\velmora.exe FILE   (the installed program shows FILE)
+#include "win32ui/ControlIds.h"
+
+// windows.h first: the Windows headers below need its types.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace velmora::win32ui;
+namespace fs = std::filesystem;
+
+namespace {
+int g_failures = 0;
+
+void Check(bool ok, const std::string& what)
+{
+    std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+    std::fflush(stdout);
+    if (!ok) ++g_failures;
+}
+
+std::string Narrow(const std::wstring& wide)
+{
+    if (wide.empty()) return {};
+    const int n =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(n), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::wstring TextOf(HWND hwnd)
+{
+    wchar_t buffer[4096] = {};
+    SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, nullptr);
+    return buffer;
+}
+
+template <typename Predicate> bool WaitFor(Predicate predicate, int milliseconds = 20000)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    while (std::chrono::steady_clock::now() < end) {
+        if (predicate()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return predicate();
+}
+
+struct Program {
+    PROCESS_INFORMATION process{};
+    HWND main = nullptr;
+
+    HWND Item(int id) const { return GetDlgItem(main, id); }
+    std::wstring Text(int id) const { return TextOf(Item(id)); }
+    void SetText(int id, const std::wstring& text) const
+    {
+        SendMessageW(Item(id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    // Posted, so a message box the click opens does not block the test.
+    void Click(int id) const { PostMessageW(Item(id), BM_CLICK, 0, 0); }
+    bool Checked(int id) const { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
+    bool Visible(int id) const { return (GetWindowLongW(Item(id), GWL_STYLE) & WS_VISIBLE) != 0; }
+    void Key(int id, WPARAM key) const { PostMessageW(Item(id), WM_KEYDOWN, key, 0); }
+    // The control's place in the client area.
+    RECT Place(int id) const
+    {
+        RECT rect;
+        GetWindowRect(Item(id), &rect);
+        MapWindowPoints(nullptr, main, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+};
+
+// A dialog (message box or input box) of the program, shown and enabled.
+HWND FindDialog(const Program& program, const std::wstring& caption = L"")
+{
+    struct Search {
+        DWORD pid;
+        std::wstring caption;
+        HWND found;
+    } search{program.process.dwProcessId, caption, nullptr};
+    EnumWindows(
+        [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(data);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(hwnd, &pid);
+            wchar_t cls[64] = {};
+            GetClassNameW(hwnd, cls, 64);
+            if (pid == s->pid && std::wstring(cls) == L"#32770" && IsWindowVisible(hwnd) &&
+                (s->caption.empty() || TextOf(hwnd) == s->caption)) {
+                s->found = hwnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The message text of a message box: its longest static text.
+std::wstring MessageText(HWND box)
+{
+    std::wstring best;
+    EnumChildWindows(
+        box,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* out = reinterpret_cast<std::wstring*>(data);
+            wchar_t cls[64] = {};
+            GetClassNameW(child, cls, 64);
+            const std::wstring text = TextOf(child);
+            if (_wcsicmp(cls, L"Static") == 0 && text.size() > out->size()) *out = text;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&best));
+    return best;
+}
+
+struct Message {
+    std::wstring caption;
+    std::wstring text;
+};
+
+// Waits for the next message box, reads it and answers with the button.
+Message Answer(const Program& program, int button = IDOK)
+{
+    HWND box = nullptr;
+    WaitFor([&] { return (box = FindDialog(program)) != nullptr; }, 15000);
+    if (box == nullptr) return {L"<none>", L"<none>"};
+    Message message{TextOf(box), MessageText(box)};
+    HWND target = GetDlgItem(box, button);
+    if (target == nullptr && button == IDOK) target = GetDlgItem(box, IDCANCEL);
+    PostMessageW(target, BM_CLICK, 0, 0);
+    WaitFor([&] { return !IsWindow(box) || !IsWindowVisible(box); }, 5000);
+    return message;
+}
+
+Program Start(const std::wstring& exe, const std::wstring& file)
+{
+    Program program;
+    std::wstring command = L"\"" + exe + L"\"";
+    if (!file.empty()) command += L" \"" + file + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program.process)) {
+        Check(false, "velmora.exe starts");
+        return program;
+    }
+    // The start screen shows first (about seven seconds), then the main window.
+    Check(WaitFor(
+              [&] {
+                  program.main = FindWindowW(kMainWindowClass, nullptr);
+                  return program.main != nullptr && IsWindowVisible(program.main);
+              },
+              40000),
+          "the main window appears after the start screen");
+    return program;
+}
+
+void Stop(Program& program, const std::string& language)
+{
+    program.Click(IdButtonClose);
+    Check(WaitForSingleObject(program.process.hProcess, 15000) == WAIT_OBJECT_0,
+          language + ": the close button ends the program");
+    CloseHandle(program.process.hProcess);
+    CloseHandle(program.process.hThread);
+}
+
+fs::path AppDataFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, 0, path);
+    return fs::path(path) / L"tessaly";
+}
+
+void WriteSettings(int language)
+{
+    fs::create_directories(AppDataFolder());
+    std::ofstream(AppDataFolder() / L"tessaly.ini", std::ios::binary) << language << "\r\n";
+}
+
+std::string ReadFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+FILETIME OldTime()
+{
+    SYSTEMTIME old{2001, 2, 0, 3, 4, 5, 6, 0};
+    FILETIME time;
+    SystemTimeToFileTime(&old, &time);
+    return time;
+}
+
+struct LanguageCase {
+    int number;
+    std::string name;
+    std::wstring label1;
+    std::wstring archive;
+    std::wstring close;
+    std::wstring attributesChanged;
+    std::wstring datePrompt;
+};
+
+// One run of the program in one language: texts, places, attributes, file date, the
+// language switch and the settings written at the end.
+void RunMainWindow(const std::wstring& exe, const fs::path& work, const LanguageCase& lang)
+{
+    const fs::path file = work / (L"Größe " + std::to_wstring(lang.number) + L".txt");
+    std::ofstream(file, std::ios::binary) << std::string(3000, 'x');
+    SetFileAttributesW(file.c_str(), FILE_ATTRIBUTE_ARCHIVE);
+    {
+        HANDLE handle = CreateFileW(file.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+        const FILETIME old = OldTime();
+        SetFileTime(handle, nullptr, nullptr, &old);
+        CloseHandle(handle);
+    }
+    WriteSettings(lang.number);
+    Program program = Start(exe, file.wstring());
+    if (program.main == nullptr) return;
+    const std::string n = lang.name + ": ";
+
+    Check(TextOf(program.main) == L"Velmora", n + "caption Velmora");
+    Check(program.Text(IdLabel1) == lang.label1, n + "instruction text");
+    Check(program.Text(IdCheckBox2) == lang.archive, n + "Archive box");
+    Check(program.Text(IdCheckBox5) == L"System", n + "System box in both languages");
+    Check(program.Text(IdButtonClose) == lang.close, n + "close button");
+    RECT client;
+    GetClientRect(program.main, &client);
+    Check(client.right == 454 && client.bottom == 386, n + "client area 454 x 386");
+    const struct {
+        int id;
+        RECT rect;
+    } places[] = {{IdEdit1, {26, 63, 414, 84}},         {IdEditLApp, {26, 115, 414, 136}},
+                  {IdEditDefApp, {26, 160, 414, 181}},  {IdEditGr, {26, 205, 176, 226}},
+                  {IdEditDate1, {26, 250, 176, 271}},   {IdEditDate2, {25, 295, 175, 316}},
+                  {IdCheckBox3, {232, 238, 337, 255}},  {IdSpeedButton4, {416, 112, 444, 141}},
+                  {IdToolButton6, {90, 0, 122, 30}},    {IdToolButtonInfo, {282, 0, 314, 30}},
+                  {IdButtonClose, {100, 330, 350, 360}}};
+    for (const auto& place : places) {
+        const RECT got = program.Place(place.id);
+        Check(EqualRect(&got, &place.rect) != FALSE, n + "control " + std::to_string(place.id) + " at its place");
+    }
+
+    // The file named on the command line is shown as a drop of it would be.
+    Check(program.Text(IdEdit1) == file.wstring(), n + "path of the file in Edit1");
+    Check(program.Text(IdEditGr) == L"3" && program.Text(IdLabelBytes) == L" KB", n + "size 3 KB");
+    Check(program.Checked(IdCheckBox2) && !program.Checked(IdCheckBox4), n + "Archive ticked, Hidden not");
+    Check(program.Visible(IdImage1) && program.Visible(IdLabelIcon), n + "file icon shown");
+    Check(!program.Visible(IdImageJa3), n + "no in-use mark for a free file");
+
+    // Hidden ticked and saved: the file is hidden on disk and the message says so.
+    program.Click(IdCheckBox4);
+    WaitFor([&] { return program.Checked(IdCheckBox4); }, 3000);
+    program.Click(IdToolButton4);
+    const Message saved = Answer(program);
+    Check(saved.caption == L"ZaDI" && saved.text == lang.attributesChanged, n + "attributes saved message");
+    Check((GetFileAttributesW(file.c_str()) & FILE_ATTRIBUTE_HIDDEN) != 0, n + "the file is hidden on disk");
+
+    // A new file date: the prompt proposes now; OK stores it.
+    program.Click(IdCheckBox4);
+    program.Click(IdSpeedButton3);
+    HWND prompt = nullptr;
+    WaitFor([&] { return (prompt = FindDialog(program, lang.datePrompt)) != nullptr; }, 10000);
+    Check(prompt != nullptr, n + "date prompt titled in the language");
+    if (prompt != nullptr) {
+        PostMessageW(GetDlgItem(prompt, IDOK), BM_CLICK, 0, 0);
+        WaitFor([&] { return !IsWindow(prompt); }, 5000);
+        WaitFor([&] { return !program.Text(IdEditDate1).empty(); }, 5000);
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data);
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        const auto ticks = [](FILETIME t) {
+            return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+        };
+        WaitFor(
+            [&] {
+                GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data);
+                return ticks(now) - ticks(data.ftLastWriteTime) < 120ULL * 10000000ULL;
+            },
+            5000);
+        Check(ticks(now) - ticks(data.ftLastWriteTime) < 120ULL * 10000000ULL,
+              n + "the file's modification time is now the entered one");
+    }
+
+    // Typed path, "New" empties the view.
+    program.Click(IdToolButton6);
+    WaitFor([&] { return program.Text(IdEdit1).empty(); }, 3000);
+    Check(program.Text(IdEdit1).empty() && !program.Visible(IdImage1), n + "New empties the view");
+
+    // F2 switches the language; F3 tells the release.
+    const std::wstring before = program.Text(IdLabel1);
+    program.Key(IdEdit1, VK_F2);
+    WaitFor([&] { return program.Text(IdLabel1) != before; }, 3000);
+    Check(program.Text(IdLabel1) != before && !program.Text(IdLabel1).empty(), n + "F2 switches the language");
+    program.Key(IdEdit1, VK_F3);
+    Check(Answer(program).text == L"Release 2.0", n + "F3 shows the release");
+
+    Stop(program, lang.name);
+    // The switched language is what the settings file keeps.
+    Check(ReadFile(AppDataFolder() / L"tessaly.ini") == (lang.number == 1 ? "0\r\n" : "1\r\n"),
+          n + "settings file holds the switched language");
+}
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: Win32UiTest velmora.exe\n");
+        return 2;
+    }
+    if (std::wstring(argv[1]) == L"--appears" && argc == 4) {
+        Program program = Start(argv[2], argv[3]);
+        if (program.main != nullptr) {
+            Check(program.Text(IdEdit1) == argv[3], "the installed program shows the file it was started on");
+            Stop(program, "installed");
+        }
+        return g_failures == 0 ? 0 : 1;
+    }
+    const std::wstring exe = fs::absolute(argv[1]).wstring();
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path work = fs::path(temp) / (L"velmora-ui-" + std::to_wstring(GetCurrentProcessId()));
+    fs::create_directories(work);
+
+    const LanguageCase english{1,
+                               "English",
+                               L"Drag and drop file here to get file infos or use OPEN FILE button",
+                               L"Archive",
+                               L"Quit",
+                               L"Attributes changed",
+                               L"New file date"};
+    const LanguageCase german{0,
+                              "German",
+                              L"Datei per Drag and Drop hierher ziehen oder mit Dateidialog öffnen",
+                              L"Archiv",
+                              L"Schliessen",
+                              L"Attribute geändert",
+                              L"Neues Dateidatum"};
+    for (const LanguageCase& lang : {english, german})
+        RunMainWindow(exe, work, lang);
+
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    std::printf("%d failure(s)\n", g_failures);
+    return g_failures == 0 ? 0 : 1;
+}
