@@ -320,6 +320,7 @@ struct RunState {
     // Folders of this run held open, by path: every file and folder below the target is
     // made through them, so a folder replaced by a link part way is never written through.
     std::map<fs::path, std::shared_ptr<FolderHandle>> heldFolders;
+    std::set<fs::path> madeLinks; // links this run made, by path (target/relative)
     std::vector<FolderMode> folderModes;
 };
 
@@ -336,6 +337,10 @@ std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& r
         if (const auto held = state.heldFolders.find(current); held != state.heldFolders.end()) {
             folder = held->second;
             continue;
+        }
+        if (state.madeLinks.count(current)) {
+            error = ExtractError{ErrorKind::Link, Utf8FromPath(current), 0, "is a link; nothing is written through it"};
+            return nullptr;
         }
         // A file this run writes there may not have its name yet.
         if (state.claimed.count(Utf8FromPath(current))) {
@@ -527,6 +532,10 @@ private:
         if (!ClaimOutput(i, relative, output)) return;
         EntryJob job;
         if (!PlanJob(i, output, job)) return;
+        if (IsSymlinkEntry(m_index.entries[i]) && output.folder) {
+            MakeLinkEntry(i, job, relative);
+            return;
+        }
         job.keepUnnamed = m_request.kept && relative == m_request.keptName;
         Dispatch(i, std::move(job), std::move(relative));
     }
@@ -540,7 +549,10 @@ private:
         const Mode mode = m_request.mode;
         bool isDirectory = false;
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
-        if (!safe || IsSymlinkEntry(e) || m_duplicate[i]) {
+        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && m_request.flatVerify);
+        // Links are made only where folders are kept; a verification reads them as data.
+        const bool refusedLink = IsSymlinkEntry(e) && mode == Mode::Flatten;
+        if (!safe || refusedLink || m_duplicate[i]) {
             m_result.rejected.push_back(e.name);
             Fail({!safe            ? ErrorKind::UnsafeName
                   : m_duplicate[i] ? ErrorKind::Damaged
@@ -548,7 +560,6 @@ private:
                   e.name, 0, m_duplicate[i] ? "shares its data with another entry" : ""});
             return false;
         }
-        const bool flat = mode == Mode::Flatten || (mode == Mode::Verify && m_request.flatVerify);
         if (isDirectory && flat) return false;
         relative = flat ? Utf8FromPath(PathFromUtf8(*safe).filename()) : *safe;
         if (mode == Mode::Verify) {
@@ -587,6 +598,127 @@ private:
             return false;
         }
         return true;
+    }
+
+    // A link entry: its target is its data, decoded and checked like a file's, and it
+    // becomes a link as the policy allows; the others are told as warnings. Entries
+    // before it that are still being written go first, so the order of failures holds.
+    void MakeLinkEntry(std::size_t i, const EntryJob& job, const std::string& relative)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        const fs::path path = m_request.target / PathFromUtf8(relative);
+        constexpr std::uint64_t kLongestTarget = 4095;
+        std::string target;
+        JobResult result;
+        Guarded(result, [&] {
+            if (job.plainSize > kLongestTarget) throw LayerFailure(ErrorKind::Damaged, "the link's target is too long");
+            std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
+            target.resize(static_cast<std::size_t>(job.plainSize) + 1);
+            std::size_t got = 0;
+            for (std::size_t n;
+                 got < target.size() &&
+                 (n = source->Read(reinterpret_cast<unsigned char*>(target.data()) + got, target.size() - got)) > 0;) {
+                got += n;
+            }
+            if (got != job.plainSize) throw LayerFailure(ErrorKind::Damaged, "the link's target has the wrong size");
+            source->Finish();
+            target.resize(got);
+            if (job.checkCrc && Crc32(0, target.data(), target.size()) != job.crc32) {
+                throw LayerFailure(ErrorKind::Damaged, "CRC-32 mismatch");
+            }
+        });
+        if (result.error) {
+            if (result.error->path.empty()) result.error->path = e.name;
+            Fail(*result.error);
+            return;
+        }
+        const std::string shown = "'" + Utf8FromPath(path) + "' -> '" + target + "'";
+        if (const std::string refusal = LinkRefusal(relative, target); !refusal.empty()) {
+            m_result.warnings.push_back(shown + ": link not made, " + refusal);
+            return;
+        }
+        const fs::path name = job.output.name;
+        FolderHandle& folder = *job.output.folder;
+        int error = folder.MakeLink(name, target);
+        if (error == EEXIST) {
+            // Something is there already: replaced under the rules that files follow, in one step.
+            try {
+                CheckedSink::CommitRules rules;
+                rules.notOver = m_request.notOver.empty() ? m_request.archive : m_request.notOver;
+                CheckOutputSlot(job.output, rules);
+            } catch (const LayerFailure& failure) {
+                Fail(failure.Error());
+                return;
+            }
+            const fs::path temp = PathFromUtf8(".velmora-link-" + std::to_string(i));
+            folder.RemoveTree(temp);
+            error = folder.MakeLink(temp, target);
+            if (error == 0) error = folder.Move(temp, folder, name);
+            if (error != 0) folder.RemoveTree(temp);
+        }
+        if (error == ENOSYS) {
+            m_result.warnings.push_back(shown + ": link not made, links are not made on this system");
+            return;
+        }
+        if (error != 0) {
+            Fail({ErrorKind::Io, Utf8FromPath(path), error, "Making the link"});
+            return;
+        }
+        m_state.madeLinks.insert(path);
+        ++m_result.filesWritten;
+        ++m_result.entriesPassed;
+    }
+
+    // Why a link at relative (below the target) to target may not be made under the policy;
+    // empty when it may. Inside: the target is relative, climbs ("..") only at its start and
+    // no higher than the target folder, and passes through no link but those this run made
+    // (whose own targets kept to the same rule), so it resolves inside the target folder.
+    std::string LinkRefusal(const std::string& relative, const std::string& target)
+    {
+        if (m_options.links == LinkPolicy::Skip) return "links are skipped";
+        if (target.empty() || target.find('\0') != std::string::npos) return "its target is empty or not a name";
+        if (m_options.links == LinkPolicy::All) return {};
+        if (target.front() == '/') return "it points outside the folder";
+        std::vector<std::string> parts;
+        for (std::size_t at = 0; at <= target.size();) {
+            const std::size_t slash = std::min(target.find('/', at), target.size());
+            parts.push_back(target.substr(at, slash - at));
+            at = slash + 1;
+        }
+        std::vector<fs::path> folder;
+        for (const fs::path& part : PathFromUtf8(relative).parent_path())
+            folder.push_back(part);
+        std::size_t k = 0;
+        for (; k < parts.size() && (parts[k] == ".." || parts[k] == "." || parts[k].empty()); ++k) {
+            if (parts[k] != "..") continue;
+            if (folder.empty()) return "it points outside the folder";
+            folder.pop_back();
+        }
+        fs::path at;
+        for (const fs::path& part : folder)
+            at /= part;
+        int error = 0;
+        std::shared_ptr<FolderHandle> walk = OpenFolderBeneath(m_root, at, error);
+        for (; k < parts.size(); ++k) {
+            if (parts[k] == "..") return "its target climbs back up after going down";
+            if (parts[k] == "." || parts[k].empty()) continue;
+            const fs::path part = PathFromUtf8(parts[k]);
+            at /= part;
+            if (!walk) continue; // missing on the way: nothing to pass through yet
+            FolderItem item;
+            if (walk->Look(part, item) != 0 || item.kind == FolderItem::Kind::Missing) {
+                walk.reset();
+            } else if (item.kind == FolderItem::Kind::Link) {
+                if (!m_state.madeLinks.count(m_request.target / at))
+                    return "it passes through a link that was there already";
+                walk.reset(); // a link of this run: its target kept to the rule
+            } else if (item.kind == FolderItem::Kind::Folder) {
+                walk = walk->Child(part, FolderHandle::ChildMode::Open, nullptr, error);
+            } else {
+                walk.reset();
+            }
+        }
+        return {};
     }
 
     // The method, the data's place and the cipher of entry i; false when the entry fails.

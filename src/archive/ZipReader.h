@@ -1,7 +1,8 @@
 #pragma once
 // Reads ZIP archives (stored and deflate, traditional PKWARE encryption, Zip64).
 // Every entry is checked before anything is written: names that are absolute, carry a
-// drive letter or leave the target through ".." are refused, links are never created,
+// drive letter or leave the target through ".." are refused, links are made only as the
+// link policy allows and never written through,
 // each entry's CRC-32 and size are verified, output beyond the declared size is refused
 // (bounds archive bombs), and an entry that fails part way is removed, not left truncated.
 #include "archive/ArchiveCommon.h"
@@ -50,6 +51,11 @@ struct ZipListing {
 // Reads the central directory only.
 ZipListing ListZipArchive(const std::filesystem::path& archive);
 
+// What becomes of entries that are symbolic links (made on Unix): none are made; those
+// whose target stays inside the folder extracted into; or all of them. Nothing is ever
+// written through a link, whichever is chosen.
+enum class LinkPolicy { Skip, Inside, All };
+
 struct ZipExtractOptions {
     ProgressCallback progress; // bytes of entry data done / total
     CancelFlag cancel = nullptr;
@@ -61,6 +67,8 @@ struct ZipExtractOptions {
     bool restoreTimes = true;
     // UnZipFile: the password for encrypted entries (trimmed); without one they fail.
     std::optional<std::string> password;
+    // UnZipFile: which link entries become links (the others are skipped with a warning).
+    LinkPolicy links = LinkPolicy::Inside;
     // Called on the reading thread before entry i (central-directory order) is looked at;
     // tests change the target there, as another process could.
     std::function<void(std::size_t i)> beforeEntry;
@@ -83,7 +91,8 @@ struct ZipExtractResult {
 // a write elsewhere (the entries that would pass through it fail); an output path is never the
 // archive itself (device and inode) and never one that an earlier entry of the same run
 // wrote (such an entry fails, and so does the run); recorded Unix permission bits are
-// restored exactly, never setuid, setgid or sticky; links are never created.
+// restored exactly, never setuid, setgid or sticky; a link entry becomes a link only as the
+// link policy allows, and no later entry is ever written through it.
 //
 // Extracts every entry below target keeping folder parts (folders are created as
 // needed). Encrypted entries need options.password. Unsafe entries are skipped and make

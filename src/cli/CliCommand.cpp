@@ -24,10 +24,12 @@ const std::vector<CliCommand>& Commands()
          RunZip},
         {"protect", "protect FOLDER ARCHIVE --password P", "replace a folder by a password-protected archive",
          RunProtect},
-        {"unzip", "unzip ARCHIVE FOLDER [--password P]",
+        {"unzip", "unzip ARCHIVE FOLDER [--password P] [--links=inside|all|skip]",
          "extract a ZIP archive with its folders, encrypted or not. Entries may be stored or compressed\n"
          "      with Deflate, Deflate64, BZip2, LZMA, XZ, Zstandard or PPMd, and encrypted with the traditional\n"
-         "      ZIP encryption or AES",
+         "      ZIP encryption or AES. Symbolic links become links when their target stays inside FOLDER\n"
+         "      (--links=inside, the default), always (all) or never (skip); the others are named in a\n"
+         "      warning. Nothing is ever written through a link",
          RunUnzip},
         {"restore", "restore ARCHIVE FOLDER --password P", "restore a protected folder (its files flat into FOLDER)",
          RunRestore},

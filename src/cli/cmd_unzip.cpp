@@ -16,6 +16,7 @@ struct ExtractArgs {
     std::filesystem::path archive;
     std::filesystem::path folder;
     std::optional<std::string> password;
+    LinkPolicy links = LinkPolicy::Inside;
 };
 
 // ARCHIVE FOLDER [--password P]; returns an exit code when the arguments are not usable.
@@ -29,6 +30,23 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
             parsed.password = args[i];
         } else if (args[i].rfind("--password=", 0) == 0) {
             parsed.password = args[i].substr(11);
+        } else if (command == "unzip" && (args[i] == "--links" || args[i].rfind("--links=", 0) == 0)) {
+            std::string value;
+            if (args[i] == "--links") {
+                if (++i >= args.size()) return UsageError(command, "--links needs a value", context);
+                value = args[i];
+            } else {
+                value = args[i].substr(8);
+            }
+            if (value == "inside") {
+                parsed.links = LinkPolicy::Inside;
+            } else if (value == "all") {
+                parsed.links = LinkPolicy::All;
+            } else if (value == "skip") {
+                parsed.links = LinkPolicy::Skip;
+            } else {
+                return UsageError(command, "--links takes inside, all or skip", context);
+            }
         } else if (args[i].rfind("--", 0) == 0) {
             return UsageError(command, "unknown option '" + args[i] + "'", context);
         } else {
@@ -58,6 +76,7 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
     ProgressLine progress(context);
     options.progress = progress.Callback();
     options.password = parsed.password;
+    options.links = parsed.links;
     const ZipExtractResult result = UnZipFile(parsed.archive, parsed.folder, options);
     progress.Finish();
     return ReportExtraction("unzip", parsed.archive, result, context);

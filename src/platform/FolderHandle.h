@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace velmora {
@@ -61,6 +62,9 @@ public:
     // folder entered through its open handle and no link ever followed. 0 (also when
     // nothing is there), or the errno value of the first failure.
     virtual int RemoveTree(const std::filesystem::path& name) = 0;
+    // Makes a symbolic link `name` holding target (never followed here): 0, or an errno
+    // value (EEXIST when anything is there; ENOSYS where links are not made).
+    virtual int MakeLink(const std::filesystem::path& name, const std::string& target) = 0;
     // Sets this folder's own permission bits (0777 at most): 0, or an errno value.
     virtual int SetMode(unsigned mode) = 0;
     // The names in this folder (without "." and ".."): 0, or an errno value.

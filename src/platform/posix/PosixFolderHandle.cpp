@@ -356,6 +356,11 @@ public:
         return unlinkat(m_fd, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
     }
 
+    int MakeLink(const fs::path& name, const std::string& target) override
+    {
+        return symlinkat(target.c_str(), m_fd, name.c_str()) == 0 ? 0 : errno;
+    }
+
     int SetMode(unsigned mode) override { return fchmod(m_fd, static_cast<mode_t>(mode & 0777u)) == 0 ? 0 : errno; }
 
     int List(std::vector<fs::path>& names) override

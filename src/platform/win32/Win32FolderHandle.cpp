@@ -282,6 +282,9 @@ public:
 
     int RemoveTree(const fs::path& name) override { return RemovePath(Path() / name); }
 
+    // Links need rights most users lack on Windows: none are made.
+    int MakeLink(const fs::path&, const std::string&) override { return ENOSYS; }
+
     int SetMode(unsigned mode) override
     {
         SetReadOnly(Path(), (mode & 0222u) == 0);
