@@ -790,7 +790,7 @@ void TFormLock::TimerUpdateTimer()
 {
     const QString notice = QString::fromUtf8(Pick(Language, kUpdateNoticeText));
     const std::string localVersion = ProgramVersionText(Language);
-    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion)) {
+    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion, Language)) {
     case UpdateTickResult::KeepPolling:
         return;
     case UpdateTickResult::StopPolling:

@@ -259,3 +259,33 @@ TEST_F(FileHolders, AnotherUserSeesLockersAndIsToldWhatItCannotCheck)
     EXPECT_NE(out.find("POSIX write lock"), std::string::npos) << out;
     EXPECT_NE(out.find("could not be checked; run as administrator to see them"), std::string::npos) << out;
 }
+
+// A process that maps the file and keeps no descriptor, its mapping listed far down a
+// long /proc/PID/maps: found for the file and for its folder, as lsof finds it.
+TEST_F(FileHolders, AMappingFarDownALongMapsListIsFoundAsLsofFindsIt)
+{
+    if (Shell("command -v lsof").first != 0) GTEST_FAIL() << "lsof is needed as the peer";
+    test::HolderChild child(m_dir.path(), m_file, {"mmap-far"});
+    ASSERT_TRUE(child.Ready());
+    const std::string pid = std::to_string(child.Id());
+    const std::string folder = std::filesystem::path(m_file).parent_path().string();
+
+    // lsof's answer in the same run: the process, for the file and for the folder.
+    const auto [fileCode, byFile] = Shell("lsof -t '" + m_file + "' 2>/dev/null");
+    EXPECT_NE(("\n" + byFile).find("\n" + pid + "\n"), std::string::npos) << byFile;
+    const auto [folderCode, byFolder] = Shell("lsof -t +D '" + folder + "' 2>/dev/null");
+    EXPECT_NE(("\n" + byFolder).find("\n" + pid + "\n"), std::string::npos) << byFolder;
+
+    for (const std::string& path : {m_file, folder}) {
+        SCOPED_TRACE(path);
+        const HolderList list = Services().holders->ListHolders(path);
+        const FileHolder* holder = Find(list, child.Id());
+        ASSERT_NE(holder, nullptr);
+        const std::vector<FileHold> expected{{HoldKind::MemoryMapped, HoldAccess::None, LockKind::None, m_file}};
+        EXPECT_EQ(holder->holds, expected);
+        const CliRun run = RunCli({"holders", path});
+        EXPECT_EQ(run.code, cli::kExitOk);
+        EXPECT_NE(run.out.find(pid), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("memory-mapped"), std::string::npos) << run.out;
+    }
+}

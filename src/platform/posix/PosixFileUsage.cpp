@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileUsage.h"
 
-#include "platform/posix/PosixFiles.h"
+#include "common/RetryOnInterrupt.h"
+#include "platform/SmallFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -160,7 +161,7 @@ bool IsOpenInOtherProcess(const std::string& canonicalPath, std::chrono::millise
 bool IsListedAsLocked(unsigned long devMajor, unsigned long devMinor, unsigned long long inode)
 {
     std::string content;
-    if (!ReadSmallFile("/proc/locks", content, 16u << 20)) {
+    if (!ReadSmallRegularFile("/proc/locks", content, 16u << 20)) {
         return false;
     }
     // "1: POSIX  ADVISORY  WRITE 1234 08:01:1234567 0 EOF"; waiting locks have "->" after
