@@ -3,11 +3,17 @@
 
 #include "common/Errors.h"
 #include "common/Utf.h"
+#include "common/Utf8Path.h"
 #include "inspect/Inspection.h"
 #include "platform/IAssociations.h"
+#include "platform/IFileUsage.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -45,10 +51,30 @@ std::string AttributeText(const InspectedFile& r)
     return text.empty() ? "none" : text;
 }
 
-void PrintJson(const InspectedFile& r, std::ostream& out)
+// The in-use line: "yes" only where another process holds the file or a lock refuses
+// us, "no" only where the file was taken for exclusive use; otherwise why no test was made.
+std::string UsageText(const UsageCheck& check)
+{
+    switch (check.state) {
+    case UsageCheck::State::InUse:
+        return "yes";
+    case UsageCheck::State::Free:
+        return "no";
+    case UsageCheck::State::Unchecked:
+        break;
+    }
+    if (check.folder) return "not checked: a folder cannot be opened for exclusive use";
+    if (check.readOnly) return "not checked: the file is read-only, so it cannot be opened for writing; no holder seen";
+    return std::string("not checked: it cannot be opened for writing (") + std::strerror(check.reason) +
+           "); no holder seen";
+}
+
+void PrintJson(const InspectedFile& r, const UsageCheck& usage, std::ostream& out)
 {
     out << "{\"path\":" << JsonString(r.path) << ",\"extension\":" << JsonString(r.extension)
-        << ",\"inUse\":" << Bool(r.inUse) << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
+        << ",\"inUse\":" << Bool(usage.state == UsageCheck::State::InUse)
+        << ",\"inUseChecked\":" << Bool(usage.state != UsageCheck::State::Unchecked)
+        << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
         << ",\"defaultApplication\":" << JsonString(r.defaultApplicationName)
         << ",\"sizeNumber\":" << JsonString(r.sizeNumber) << ",\"sizeUnit\":" << JsonString(r.sizeUnit)
         << ",\"modified\":" << JsonString(IsoText(r.modified))
@@ -57,11 +83,11 @@ void PrintJson(const InspectedFile& r, std::ostream& out)
         << "}\n";
 }
 
-void PrintText(const InspectedFile& r, std::ostream& out)
+void PrintText(const InspectedFile& r, const UsageCheck& usage, std::ostream& out)
 {
     out << "Path:                " << r.path << "\n"
         << "Extension:           " << r.extension << "\n"
-        << "In use:              " << (r.inUse ? "yes" : "no") << "\n"
+        << "In use:              " << UsageText(usage) << "\n"
         << "Application:         " << r.userChoiceApplication << "\n"
         << "Default application: " << r.defaultApplicationName << "\n"
         << "Size:                " << r.sizeNumber << r.sizeUnit << "\n"
@@ -95,6 +121,17 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
         return UsageError("inspect", paths.empty() ? "missing PATH" : "only one PATH is inspected", context);
     }
 
+    // A path that names nothing is a failure with its reason, and no record claims
+    // anything about it.
+    const std::string& path = paths.front();
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
+    if (path.empty() || ec || status.type() == std::filesystem::file_type::not_found) {
+        const int err = !path.empty() && ec ? ec.value() : ENOENT;
+        context.err << "velmora-cli inspect: " << SystemErrorText("cannot inspect", path, err) << "\n";
+        return kExitFailed;
+    }
+
     InspectedFile record;
     try {
         record = GatherInspection(paths.front(), context.platform);
@@ -109,13 +146,14 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
     } else if (record.lookupCode == kFindBadFormat) {
         context.err << "Invalid Executable\n";
     }
+    const UsageCheck usage = context.platform.usage->CheckUsage(path);
     if (json) {
-        PrintJson(record, context.out);
+        PrintJson(record, usage, context.out);
     } else {
-        PrintText(record, context.out);
+        PrintText(record, usage, context.out);
 #if !defined(_WIN32)
         // The Linux in-use test cannot see every holder; the Windows one is exact.
-        if (!record.inUse && geteuid() != 0) {
+        if (usage.state != UsageCheck::State::InUse && geteuid() != 0) {
             context.err
                 << "note: where the file system grants no leases, files that other users' processes hold open are "
                    "only seen when run as root\n";
