@@ -1,6 +1,10 @@
 #include "cli/CliCommand.h"
 
+#include "common/Utf8Path.h"
+
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 namespace velmora::cli {
 
@@ -85,6 +89,19 @@ int UsageError(const std::string& name, const std::string& message, CliContext& 
     context.err << "velmora-cli " << name << ": " << message << "\n";
     if (const CliCommand* c = Find(name)) context.err << "Usage: velmora-cli " << c->synopsis << "\n";
     return kExitUsage;
+}
+
+std::string WhyNotA(const std::string& path, PathKind wanted)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(PathFromUtf8(path), ec);
+    if (status.type() == fs::file_type::not_found)
+        return std::make_error_code(std::errc::no_such_file_or_directory).message();
+    if (ec) return ec.message();
+    if (fs::is_directory(status)) return wanted == PathKind::Folder ? std::string() : "it is a folder";
+    if (wanted == PathKind::Folder) return "it is not a folder";
+    return fs::is_regular_file(status) ? std::string() : "it is not a regular file";
 }
 
 int NotAvailableYet(const std::string& name, CliContext& context)

@@ -24,7 +24,7 @@ int RunAttrib(const std::vector<std::string>& args, CliContext& context)
     IFileAttributes* attributes = context.platform.attributes;
     if (attributes == nullptr) throw VelmoraError("attributes are not supported on this system");
     if (!IsExistingFile(path)) {
-        context.err << "velmora-cli attrib: '" << path << "' is no file\n";
+        context.err << "velmora-cli attrib: '" << path << "' is no file: " << WhyNotA(path, PathKind::File) << "\n";
         return kExitFailed;
     }
     if (wanted && attributes->RefusalFor(path, *wanted) == AttributeRefusal::NameAlwaysHidden) {

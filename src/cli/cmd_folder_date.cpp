@@ -29,7 +29,8 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::error_code ec;
         if (!std::filesystem::is_directory(PathFromUtf8(args[i]), ec)) {
-            context.err << "velmora-cli folder-date: Folder not found! '" << args[i] << "'\n";
+            context.err << "velmora-cli folder-date: Folder not found! '" << args[i] << "'\n"
+                        << "velmora-cli folder-date: " << WhyNotA(args[i], PathKind::Folder) << "\n";
             return kExitFailed;
         }
     }

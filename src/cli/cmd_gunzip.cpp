@@ -14,7 +14,8 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
     const std::filesystem::path file = PathFromUtf8(args[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        context.err << "velmora-cli gunzip: file not found: '" << Utf8FromPath(file) << "'\n";
+        context.err << "velmora-cli gunzip: cannot read '" << Utf8FromPath(file)
+                    << "': " << WhyNotA(Utf8FromPath(file), PathKind::File) << "\n";
         return kExitFailed;
     }
     GunzipOptions options;

@@ -131,7 +131,9 @@ int RunHolders(const std::vector<std::string>& args, CliContext& context)
     }
     const HolderList list = context.platform.holders->ListHolders(paths.front());
     if (!list.exists) {
-        context.err << "velmora-cli holders: '" << paths.front() << "' names no file or folder\n";
+        const std::string why = WhyNotA(paths.front(), PathKind::Folder);
+        context.err << "velmora-cli holders: cannot look at '" << paths.front()
+                    << "': " << (why.empty() || why == "it is not a folder" ? "it cannot be examined" : why) << "\n";
         return kExitFailed;
     }
     const std::string canonical = Canonical(paths.front());

@@ -27,7 +27,8 @@ int RunTest(const std::vector<std::string>& args, CliContext& context)
     const std::filesystem::path archive = PathFromUtf8(positional[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archive, ec)) {
-        context.err << "velmora-cli test: Zip file not found! '" << Utf8FromPath(archive) << "'\n";
+        context.err << "velmora-cli test: Zip file not found! '" << Utf8FromPath(archive) << "'\n"
+                    << "velmora-cli test: " << WhyNotA(Utf8FromPath(archive), PathKind::File) << "\n";
         return kExitFailed;
     }
     // Every entry is read to its end and checked; nothing is written.

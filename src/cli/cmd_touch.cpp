@@ -30,7 +30,7 @@ int RunTouch(const std::vector<std::string>& args, CliContext& context)
     }
     Platform& platform = context.platform;
     if (!IsExistingFile(path)) {
-        context.err << "velmora-cli touch: '" << path << "' is no file\n";
+        context.err << "velmora-cli touch: '" << path << "' is no file: " << WhyNotA(path, PathKind::File) << "\n";
         return kExitFailed;
     }
     const FileDateOutcome outcome =

@@ -41,7 +41,9 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
     if (parsed.folder.empty()) return UsageError(command, "FOLDER must not be empty", context);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(parsed.archive, ec)) {
-        context.err << "velmora-cli " << command << ": Zip file not found! '" << Utf8FromPath(parsed.archive) << "'\n";
+        context.err << "velmora-cli " << command << ": Zip file not found! '" << Utf8FromPath(parsed.archive) << "'\n"
+                    << "velmora-cli " << command << ": " << WhyNotA(Utf8FromPath(parsed.archive), PathKind::File)
+                    << "\n";
         return kExitFailed;
     }
     return std::nullopt;
