@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 
 #include "common/Utf8Path.h"
 
@@ -122,7 +123,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
     }
     const CliCommand* command = Find(args[0]);
     if (command == nullptr) {
-        context.err << "velmora-cli: unknown command '" << args[0] << "'\n\n";
+        context.err << "velmora-cli: unknown command " << QuotedInText(args[0]) << "\n\n";
         PrintOverview(context.err);
         return kExitUsage;
     }

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/QuotedName.h"
 
 #include "common/Errors.h"
 #include "common/Utf.h"
@@ -85,11 +86,11 @@ void PrintJson(const InspectedFile& r, const UsageCheck& usage, std::ostream& ou
 
 void PrintText(const InspectedFile& r, const UsageCheck& usage, std::ostream& out)
 {
-    out << "Path:                " << r.path << "\n"
-        << "Extension:           " << r.extension << "\n"
+    out << "Path:                " << QuotedName(r.path) << "\n"
+        << "Extension:           " << QuotedName(r.extension) << "\n"
         << "In use:              " << UsageText(usage) << "\n"
-        << "Application:         " << r.userChoiceApplication << "\n"
-        << "Default application: " << r.defaultApplicationName << "\n"
+        << "Application:         " << QuotedName(r.userChoiceApplication) << "\n"
+        << "Default application: " << QuotedName(r.defaultApplicationName) << "\n"
         << "Size:                " << r.sizeNumber << r.sizeUnit << "\n"
         << "Modified:            " << r.modifiedText << "\n"
         << "Last access:         " << r.lastAccessText << "\n"
@@ -112,7 +113,7 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return UsageError("inspect", "unknown option '" + arg + "'", context);
+            return UsageError("inspect", "unknown option " + QuotedInText(arg), context);
         } else {
             paths.push_back(arg);
         }
@@ -140,9 +141,9 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     if (record.lookupCode == kFindFileNotFound) {
-        context.err << "File not found: \"" << record.lookupFile << "\" .\n";
+        context.err << "File not found: \"" << QuotedName(record.lookupFile) << "\" .\n";
     } else if (record.lookupCode == kFindPathNotFound) {
-        context.err << "Path \"" << record.lookupFolder << "\" not found.\n";
+        context.err << "Path \"" << QuotedName(record.lookupFolder) << "\" not found.\n";
     } else if (record.lookupCode == kFindBadFormat) {
         context.err << "Invalid Executable\n";
     }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <sstream>
 
 namespace velmora {
@@ -63,6 +65,31 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
     test::ExpectPeersAccept(zip, "pw");
 }
+
+#if !defined(_WIN32) // such names cannot exist on Windows
+// Entry names with a newline or a terminal escape: quoted in the plain listing, one
+// line per entry; exact (JSON-escaped) in --json.
+TEST(ArchiveCli, ListQuotesControlCharactersInPlainTextOnly)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "f");
+    WriteFile(dir / "f" / "a\nb.txt", "1");
+    WriteFile(dir / "f" / "\x1b[31mred", "2");
+    const std::string archive = (dir / "f.zip").string();
+    ASSERT_EQ(RunArgs({"zip", (dir / "f").string(), archive}).code, cli::kExitOk);
+
+    const CliRun plain = RunArgs({"list", archive});
+    EXPECT_EQ(plain.code, cli::kExitOk) << plain.err;
+    EXPECT_NE(plain.out.find("  $'a\\nb.txt'\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("  $'\\033[31mred'\n"), std::string::npos) << plain.out;
+    EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 4); // header, two entries, total
+
+    const CliRun json = RunArgs({"list", "--json", archive});
+    EXPECT_NE(json.out.find("\"name\":\"a\\nb.txt\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"name\":\"\\u001b[31mred\""), std::string::npos) << json.out;
+}
+#endif
 
 } // namespace
 } // namespace velmora

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -288,4 +289,29 @@ TEST_F(FileHolders, AMappingFarDownALongMapsListIsFoundAsLsofFindsIt)
         EXPECT_NE(run.out.find(pid), std::string::npos) << run.out;
         EXPECT_NE(run.out.find("memory-mapped"), std::string::npos) << run.out;
     }
+}
+
+// A held item whose name holds a newline: quoted in both languages and in the table, so
+// each holder stays on one line; JSON keeps the exact name.
+TEST_F(FileHolders, NamesWithControlCharactersAreQuoted)
+{
+    const std::filesystem::path folder = m_dir / "box";
+    std::filesystem::create_directories(folder);
+    const std::string inside = (folder / "a\nb\x1b[1m").string();
+    test::WriteFile(inside, "x");
+    test::HolderChild child(m_dir.path(), inside, {"r"});
+    ASSERT_TRUE(child.Ready());
+    const std::string canonicalFolder = std::filesystem::canonical(folder).string();
+    const HolderList list = Services().holders->ListHolders(folder.string());
+    const FileHolder* holder = Find(list, child.Id());
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(DescribeHolds(*holder, canonicalFolder, kEnglish), "open for reading ($'a\\nb\\033[1m')");
+    EXPECT_EQ(DescribeHolds(*holder, canonicalFolder, kGerman), "zum Lesen geöffnet ($'a\\nb\\033[1m')");
+
+    const CliRun table = RunCli({"holders", folder.string()});
+    EXPECT_EQ(table.code, cli::kExitOk);
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 2) << table.out; // heading and one holder
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    const CliRun json = RunCli({"holders", "--json", folder.string()});
+    EXPECT_NE(json.out.find("box/a\\nb\\u001b[1m\""), std::string::npos) << json.out;
 }

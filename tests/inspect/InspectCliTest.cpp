@@ -126,5 +126,25 @@ TEST(InspectCli, InUseOnlyWhereSomeoneHoldsIt)
     waitpid(holder, nullptr, 0);
 }
 
+// A name with a tab and a terminal escape is quoted in the record and in messages.
+TEST(InspectCli, ControlCharactersInTheNameAreQuoted)
+{
+    test::TempDir dir;
+    const fs::path file = dir / "x\ty\x1b]0;title\x07";
+    test::WriteFile(file, "x");
+    const CliRun run = Cli("inspect \"$(printf 'x\\ty\\033]0;title\\007')\"", dir / "err");
+    EXPECT_EQ(run.code, 1); // the quoted shell word above is relative: run from elsewhere, it names nothing
+    const std::string err = test::ReadFile(dir / "err");
+    EXPECT_EQ(err, "velmora-cli inspect: cannot inspect $'x\\ty\\033]0;title\\a': No such file or directory\n");
+
+    const CliRun found =
+        Cli("inspect \"$(printf '" + dir.path().string() + "/x\\ty\\033]0;title\\007')\"", dir / "err");
+    EXPECT_EQ(found.code, 0) << test::ReadFile(dir / "err");
+    EXPECT_NE(found.out.find("Path:                $'" + dir.path().string() + "/x\\ty\\033]0;title\\a'\n"),
+              std::string::npos)
+        << found.out;
+    EXPECT_EQ(found.out.find('\x1b'), std::string::npos);
+}
+
 } // namespace
 } // namespace velmora
