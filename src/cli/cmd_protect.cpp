@@ -70,6 +70,8 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.progress = progress.Callback();
     const ProtectResult result = ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(archive), options);
     progress.Finish();
+    for (const std::string& leftover : result.leftovers)
+        context.err << "velmora-cli protect: warning: " << leftover << "\n";
     switch (result.status) {
     case ProtectStatus::Ok:
         context.out << "Protected folder created\n";

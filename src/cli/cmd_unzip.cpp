@@ -78,6 +78,8 @@ int RunRestore(const std::vector<std::string>& args, CliContext& context)
     const UnprotectResult result =
         UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
     progress.Finish();
+    for (const std::string& leftover : result.leftovers)
+        context.err << "velmora-cli restore: warning: " << leftover << "\n";
     if (!result.ok) {
         context.err << "velmora-cli restore: Unzip error/invalid password! " << QuotedName(result.error) << "\n";
         if (result.wrongPassword) context.err << "velmora-cli restore: nothing was changed\n";

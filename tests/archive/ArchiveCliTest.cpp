@@ -6,7 +6,19 @@
 
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include <algorithm>
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
 
 #include <sstream>
 
@@ -88,6 +100,108 @@ TEST(ArchiveCli, ListQuotesControlCharactersInPlainTextOnly)
     const CliRun json = RunArgs({"list", "--json", archive});
     EXPECT_NE(json.out.find("\"name\":\"a\\nb.txt\""), std::string::npos) << json.out;
     EXPECT_NE(json.out.find("\"name\":\"\\u001b[31mred\""), std::string::npos) << json.out;
+}
+
+// A real protect ended by kill -9 at several moments (work folder just made, subfolder
+// archives being written, the inner archive, the encrypted one): the folder stays whole,
+// the work folder it leaves is private, and the next restore or protect beside it
+// removes it, so no unencrypted copy survives.
+TEST(ArchiveCli, AProtectKilledAtAnyMomentLeavesNoCopyBehind)
+{
+    // The program is built into bin/ of the build folder, two levels above this test.
+    const char* bin = std::getenv("VELMORA_BIN_DIR");
+    const std::string cli =
+        (bin && *bin
+             ? std::filesystem::path(bin)
+             : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
+        "velmora-cli";
+    TempDir dir;
+    std::mt19937 generator(7);
+    std::filesystem::create_directories(dir / "G");
+    for (const char* sub : {"a", "b", "c"}) {
+        std::filesystem::create_directories(dir / "F" / sub);
+        std::string bytes(2u << 20, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(generator());
+        WriteFile(dir / "F" / sub / "data.bin", bytes);
+    }
+    WriteFile(dir / "F" / "top.txt", "top");
+    WriteFile(dir / "G" / "g.txt", "g");
+    // The built program, run to its end: exit code and standard error.
+    const auto run = [&](const std::vector<std::string>& args) {
+        std::string command = "'" + cli + "'";
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        command += " 2>'" + (dir / "err.txt").string() + "' >/dev/null";
+        const int status = std::system(command.c_str());
+        return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", test::ReadFile(dir / "err.txt")};
+    };
+    const CliRun first = run({"protect", (dir / "G").string(), (dir / "G.zip").string(), "--password", "pw"});
+    ASSERT_EQ(first.code, cli::kExitOk) << first.err;
+
+    const auto workFolders = [&] {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind(".F.zip.protect-", 0) == 0) found.push_back(entry.path());
+        }
+        return found;
+    };
+    const auto holds = [](const std::filesystem::path& folder, const char* sub) {
+        std::error_code ec;
+        return std::filesystem::exists(folder / sub, ec) && !std::filesystem::is_empty(folder / sub, ec);
+    };
+    // Each moment: when to kill, seen from outside in the newest work folder.
+    const std::vector<std::function<bool(const std::filesystem::path&)>> moments = {
+        [](const std::filesystem::path&) { return true; },
+        [&](const std::filesystem::path& w) { return holds(w, "nested"); },
+        [&](const std::filesystem::path& w) { return holds(w, "inner"); },
+        [&](const std::filesystem::path& w) { return holds(w, "outer"); },
+    };
+    const auto killAt = [&](const std::function<bool(const std::filesystem::path&)>& moment) {
+        const std::vector<std::filesystem::path> before = workFolders();
+        const pid_t child = fork();
+        if (child == 0) {
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            execl(cli.c_str(), cli.c_str(), "protect", (dir / "F").c_str(), (dir / "F.zip").c_str(), "--password", "pw",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        bool hit = false;
+        for (int i = 0; i < 20000 && !hit; ++i) {
+            for (const std::filesystem::path& w : workFolders()) {
+                if (std::find(before.begin(), before.end(), w) == before.end() && moment(w)) hit = true;
+            }
+            if (!hit) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (waitpid(child, nullptr, WNOHANG) == child) break; // finished before the moment
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return hit;
+    };
+
+    for (std::size_t m = 0; m < moments.size(); ++m) {
+        SCOPED_TRACE("moment " + std::to_string(m));
+        ASSERT_TRUE(killAt(moments[m]));
+        EXPECT_EQ(test::ReadFile(dir / "F" / "top.txt"), "top"); // the folder is whole
+        for (const std::filesystem::path& w : workFolders()) {
+            struct stat st {};
+            ASSERT_EQ(lstat(w.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << w;
+        }
+        if (m == 2) {
+            // A restore beside them removes them.
+            const CliRun restored =
+                run({"restore", (dir / "G.zip").string(), (dir / "R").string(), "--password", "pw"});
+            EXPECT_EQ(restored.code, cli::kExitOk) << restored.err;
+            EXPECT_TRUE(workFolders().empty());
+        }
+    }
+    EXPECT_FALSE(workFolders().empty());
+    const CliRun done = run({"protect", (dir / "F").string(), (dir / "F.zip").string(), "--password", "pw"});
+    EXPECT_EQ(done.code, cli::kExitOk) << done.err;
+    EXPECT_TRUE(workFolders().empty());
 }
 #endif
 
