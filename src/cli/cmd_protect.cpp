@@ -1,8 +1,10 @@
+#include "archive/ProtectRefusals.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
@@ -38,7 +40,9 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
         CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(archive),
                            GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
-        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n"
+                    << "velmora-cli protect: "
+                    << InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(archive), kEnglish) << "\n";
         return kExitFailed;
     }
     if (check.status != ProtectStatus::Ok) {
@@ -82,7 +86,9 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
                     << "\n";
         return kExitFailed;
     case ProtectStatus::InvalidInput:
-        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n"
+                    << "velmora-cli protect: "
+                    << InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(archive), kEnglish) << "\n";
         break;
     case ProtectStatus::NameNotStorable:
         context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedInText(result.error)

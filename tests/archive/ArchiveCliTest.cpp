@@ -1,8 +1,10 @@
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
 #include "PeerGate.h"
+#include "archive/ProtectRefusals.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "common/LanguageText.h"
 
 #include <gtest/gtest.h>
 
@@ -202,6 +204,35 @@ TEST(ArchiveCli, AProtectKilledAtAnyMomentLeavesNoCopyBehind)
     const CliRun done = run({"protect", (dir / "F").string(), (dir / "F.zip").string(), "--password", "pw"});
     EXPECT_EQ(done.code, cli::kExitOk) << done.err;
     EXPECT_TRUE(workFolders().empty());
+}
+
+// Refusals of a protect request name their reason below the system's own text.
+TEST(ArchiveCli, ProtectRefusalsSayWhy)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "F");
+    WriteFile(dir / "F" / "one.txt", "one");
+    std::filesystem::create_directory_symlink(dir / "F", dir / "L");
+    const std::string head = "velmora-cli protect: Foldewr not found or invalid output name!\nvelmora-cli protect: ";
+    const struct {
+        std::string folder, archive, reason;
+    } cases[] = {
+        {(dir / "F").string(), (dir / "F" / "in.zip").string(), "The archive would lie inside the folder it replaces."},
+        {(dir / "L").string(), (dir / "L.zip").string(), "The folder is a symbolic link; links are not followed."},
+        {(dir / "none").string(), (dir / "none.zip").string(), "The folder does not exist."},
+        {(dir / "F" / "one.txt").string(), (dir / "one.zip").string(), "The path is not a folder."},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunArgs({"protect", c.folder, c.archive, "--password", "pw"});
+        EXPECT_EQ(run.code, cli::kExitFailed) << c.folder;
+        EXPECT_EQ(run.err, head + c.reason + "\n");
+    }
+    EXPECT_EQ(InvalidProtectReason(dir / "F", dir / "F" / "x.zip", kGerman),
+              "Das Archiv läge in dem Ordner, den es ersetzt.");
+    EXPECT_EQ(InvalidProtectReason(dir / "L", dir / "L.zip", kGerman),
+              "Der Ordner ist eine symbolische Verknüpfung; Verknüpfungen werden nicht verfolgt.");
+    EXPECT_EQ(InvalidProtectReason(dir / "F", dir / "F.zip", kEnglish), "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "F" / "one.txt"));
 }
 #endif
 
