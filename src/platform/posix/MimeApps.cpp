@@ -22,7 +22,7 @@ constexpr std::uintmax_t kMaxListBytes = 8u << 20;
 std::optional<std::string> ReadText(const fs::path& path)
 {
     std::string text;
-    if (!ReadSmallRegularFile(path.string(), text, kMaxListBytes)) {
+    if (!ReadSmallRegularFile(Utf8FromPath(path), text, kMaxListBytes)) {
         return std::nullopt;
     }
     return text;
