@@ -53,28 +53,4 @@ echo "/proc scan (no-lease file systems): ${scan} ms median"
 echo "fuser on the same file:       ${peer} ms median (process start included)"
 awk -v a="$scan" -v b="$peer" 'BEGIN { printf "ratio /proc scan / fuser:     %.2f\n", a / b }'
 
-# Who holds the file: velmora-cli holders against fuser -v and lsof, each a whole command
-# run (process start included), alternated run by run. One helper holds the file open,
-# so every command has one holder to report.
-cli=build/bin/velmora-cli
-ninja -C build velmora-cli >/dev/null
-command -v lsof >/dev/null || { echo "lsof is needed for the peer figure" >&2; exit 1; }
-sleep 600 <"$file" &
-pids+=("$!")
-"$cli" holders "$file" | grep -q "^$! " || { echo "velmora-cli holders did not list the holder $!" >&2; exit 1; }
-t_ours=() t_fuser=() t_lsof=()
-now_us() { echo $(($(date +%s%N) / 1000)); }
-for ((i = 0; i < runs; i++)); do
-    a=$(now_us); "$cli" holders "$file" >/dev/null 2>&1; b=$(now_us); t_ours+=($((b - a)))
-    a=$(now_us); fuser -v "$file" >/dev/null 2>&1 || true; b=$(now_us); t_fuser+=($((b - a)))
-    a=$(now_us); lsof "$file" >/dev/null 2>&1 || true; b=$(now_us); t_lsof+=($((b - a)))
-done
-median_ms() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'; }
-h_ours=$(median_ms "${t_ours[@]}")
-h_fuser=$(median_ms "${t_fuser[@]}")
-h_lsof=$(median_ms "${t_lsof[@]}")
-echo "velmora-cli holders FILE:     ${h_ours} ms median"
-echo "fuser -v FILE:                ${h_fuser} ms median"
-echo "lsof FILE:                    ${h_lsof} ms median"
-awk -v a="$h_ours" -v b="$h_fuser" 'BEGIN { printf "ratio holders / fuser -v:     %.2f (budget 0.50)\n", a / b }'
-awk -v a="$h_ours" -v b="$h_lsof" 'BEGIN { printf "ratio holders / lsof:         %.2f (budget 0.50)\n", a / b }'
+# Who holds the file, against fuser -v and lsof: bench/holders.sh.

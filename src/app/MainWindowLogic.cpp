@@ -363,7 +363,7 @@ void MainWindowLogic::ButtonDefaultsClick()
 void MainWindowLogic::TimerUpdateTimer()
 {
     const std::string localVersion = ProgramVersionText(Language);
-    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion)) {
+    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion, Language)) {
     case UpdateTickResult::KeepPolling:
         return;
     case UpdateTickResult::StopPolling:

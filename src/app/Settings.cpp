@@ -4,6 +4,7 @@
 #include "common/TextFile.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
+#include "platform/SmallFile.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -76,18 +77,17 @@ std::int32_t LanguageFromSettingsBytes(std::string_view bytes)
 
 void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
 {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    // A missing file, a link to nothing, or a folder of that name, leaves the language as
-    // it is. Anything else that cannot be read (no permission, a link loop) is an error.
-    if (fs::status(PathFromUtf8(settingsFile), ec).type() == fs::file_type::not_found) return;
-    if (fs::is_directory(PathFromUtf8(settingsFile), ec)) return;
-    std::ifstream in(PathFromUtf8(settingsFile), std::ios::binary);
-    if (!in) throw VelmoraError(SystemErrorText("Cannot open file", settingsFile, errno));
-    std::ostringstream content;
-    content << in.rdbuf();
-    if (in.bad()) throw VelmoraError(SystemErrorText("Cannot read file", settingsFile, errno));
-    language = LanguageFromSettingsBytes(content.str());
+    // A missing file, a link to nothing, a folder, pipe or device of that name, or a file
+    // far too large to be a settings file, counts as no settings: the language stays as
+    // it is. Only what cannot be read for another reason (no permission, a link loop) is
+    // an error. A pipe is opened without waiting and never read.
+    std::string content;
+    int error = 0;
+    if (!ReadSmallRegularFile(settingsFile, content, kSettingsReadLimit, &error)) {
+        if (error == ENOENT || error == ENOTDIR || error == EINVAL || error == EFBIG) return;
+        throw VelmoraError(SystemErrorText("Cannot open file", settingsFile, error));
+    }
+    language = LanguageFromSettingsBytes(content);
 }
 
 void SaveSettingsFile(const std::string& settingsFile, std::int32_t language)

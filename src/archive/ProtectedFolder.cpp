@@ -1,5 +1,6 @@
 #include "archive/ProtectedFolder.h"
 
+#include "archive/WorkFolders.h"
 #include "archive/ZipNames.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
@@ -124,29 +125,13 @@ private:
     std::uint64_t m_reported = 0;
 };
 
-// The work folder beside the zip path: our own, removed with everything in it at the end.
+// The work folder beside the zip path: our own (private, marked), removed with everything
+// in it at the end.
 class WorkFolder {
 public:
     explicit WorkFolder(const fs::path& zipPath)
     {
-        std::random_device device;
-        std::mt19937_64 generator(
-            device() ^ static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
-        const fs::path parent = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            const fs::path candidate = parent / PathFromUtf8("." + Utf8FromPath(zipPath.filename()) + ".protect-" +
-                                                             std::to_string(generator() % 1000000007));
-            std::error_code ec;
-            if (fs::create_directory(candidate, ec)) {
-                m_path = candidate;
-                return;
-            }
-            if (ec && ec != std::errc::file_exists) {
-                m_error = SystemErrorText("Creating work folder", Utf8FromPath(candidate), ec.value());
-                return;
-            }
-        }
-        m_error = "Creating a work folder beside '" + Utf8FromPath(zipPath) + "' failed";
+        if (auto created = CreateWorkFolder(zipPath, m_error)) m_path = *created;
     }
     ~WorkFolder()
     {
@@ -170,39 +155,9 @@ private:
     std::string m_error;
 };
 
-// Work folders of runs that were killed hold only copies in archive form; they are
-// recognised by their name and their exact shape and removed before a new run.
-void RemoveStaleWorkFolders(const fs::path& zipPath)
-{
-    const fs::path parent = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
-    const std::string prefix = "." + Utf8FromPath(zipPath.filename()) + ".protect-";
-    std::error_code ec;
-    std::vector<fs::path> stale;
-    for (fs::directory_iterator it(parent, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = Utf8FromPath(it->path().filename());
-        if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size()) continue;
-        if (!std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                         [](char c) { return c >= '0' && c <= '9'; })) {
-            continue;
-        }
-        if (!IsFolderItself(it->path())) continue;
-        bool ours = true;
-        for (fs::directory_iterator sub(it->path(), ec); ours && !ec && sub != end; sub.increment(ec)) {
-            const std::string part = Utf8FromPath(sub->path().filename());
-            ours = (part == "nested" || part == "inner" || part == "outer") && IsFolderItself(sub->path());
-            for (fs::directory_iterator file(sub->path(), ec); ours && !ec && file != end; file.increment(ec)) {
-                ours = file->is_regular_file(ec) && !file->is_symlink(ec);
-            }
-        }
-        if (ours && !ec) stale.push_back(it->path());
-    }
-    for (const fs::path& path : stale)
-        fs::remove_all(path, ec);
-}
-
 ProtectResult Fail(ProtectStatus status, std::string error)
 {
-    return {status, std::move(error)};
+    return {status, std::move(error), {}};
 }
 
 std::string SkippedText(const std::vector<ZipSkipped>& skipped)
@@ -327,7 +282,6 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
         subfolders.push_back(name);
     std::sort(subfolders.begin(), subfolders.end(), LessIgnoringCase);
 
-    RemoveStaleWorkFolders(zipPath);
     WorkFolder work(zipPath);
     if (!work.ok()) return Fail(ProtectStatus::ArchiveFailed, work.error());
     const fs::path nestedFolder = work.Make("nested");
@@ -423,9 +377,8 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     return {};
 }
 
-} // namespace
-
-ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
+// Packs, then removes the folder.
+ProtectResult ProtectWithWorkFolder(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
 {
     if (ProtectResult packed = PackIntoPlace(folder, zipPath, options); packed.status != ProtectStatus::Ok) {
         return packed;
@@ -435,13 +388,27 @@ ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zip
     return {};
 }
 
+} // namespace
+
+ProtectResult ProtectFolderToArchive(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
+{
+    // Work folders of killed runs beside the zip path hold unencrypted copies: removed
+    // where provably stale, reported otherwise.
+    std::vector<std::string> leftovers = RemoveStaleWorkFolders(zipPath.parent_path());
+    ProtectResult result = ProtectWithWorkFolder(folder, zipPath, options);
+    result.leftovers = std::move(leftovers);
+    return result;
+}
+
 UnprotectResult UnprotectArchive(const fs::path& archive, const fs::path& target, const std::string& password,
                                  const ProgressCallback& progress)
 {
+    std::vector<std::string> leftovers = RemoveStaleWorkFolders(archive.parent_path());
     ZipExtractOptions options;
     options.progress = progress;
     const ZipExtractResult result = RestoreProtected(archive, target, password, options);
-    return {result.ok, result.error, result.failure && result.failure->kind == archive::ErrorKind::WrongPassword};
+    return {result.ok, result.error, result.failure && result.failure->kind == archive::ErrorKind::WrongPassword,
+            std::move(leftovers)};
 }
 
 } // namespace velmora

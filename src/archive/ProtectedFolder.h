@@ -69,6 +69,9 @@ struct ProtectOptions {
 struct ProtectResult {
     ProtectStatus status = ProtectStatus::Ok;
     std::string error;
+    // Work folders of earlier runs beside the zip path that look left behind but could not
+    // be removed (one line each, to be shown to the user whatever the status).
+    std::vector<std::string> leftovers;
 };
 
 // Protects folder into zipPath (after CheckProtectFolder and the user's consent to what
@@ -80,6 +83,7 @@ struct UnprotectResult {
     bool ok = false;
     std::string error;
     bool wrongPassword = false;
+    std::vector<std::string> leftovers; // as for ProtectResult, beside the archive
 };
 
 // The path below the folder that an entry stored under name comes back as, after the name

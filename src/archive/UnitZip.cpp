@@ -1,6 +1,7 @@
 #include "archive/UnitZip.h"
 
 #include "archive/GzipReader.h"
+#include "archive/ProtectRefusals.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipTexts.h"
@@ -398,7 +399,9 @@ void TFormZip::ProtectFolder()
         CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(zipPath),
                            GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
-        ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
+        ShowMessageDialog(this, DialogKind::Error,
+                          Text(ZipTexts::kFolderOrNameInvalid) + QStringLiteral("\n") +
+                              Q(InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(zipPath), Sprache)));
         EndCommand();
         return;
     }
@@ -428,7 +431,7 @@ void TFormZip::ProtectFolder()
                 ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), withProgress);
             return Outcome{result.status == ProtectStatus::Ok, static_cast<int>(result.status), result.error, false};
         },
-        [this, zipPath](const Outcome& outcome) {
+        [this, folder, zipPath](const Outcome& outcome) {
             const auto status = static_cast<ProtectStatus>(outcome.status);
             const QString zipFolder = Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath));
             switch (status) {
@@ -441,7 +444,9 @@ void TFormZip::ProtectFolder()
                 }
                 break;
             case ProtectStatus::InvalidInput:
-                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
+                ShowMessageDialog(this, DialogKind::Error,
+                                  Text(ZipTexts::kFolderOrNameInvalid) + QStringLiteral("\n") +
+                                      Q(InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(zipPath), Sprache)));
                 break;
             case ProtectStatus::NameNotStorable:
                 ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kNameNotStorable) + Q(outcome.error));

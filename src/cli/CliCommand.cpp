@@ -1,6 +1,11 @@
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 
+#include "common/Utf8Path.h"
+
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 namespace velmora::cli {
 
@@ -89,6 +94,19 @@ int UsageError(const std::string& name, const std::string& message, CliContext& 
     return kExitUsage;
 }
 
+std::string WhyNotA(const std::string& path, PathKind wanted)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(PathFromUtf8(path), ec);
+    if (status.type() == fs::file_type::not_found)
+        return std::make_error_code(std::errc::no_such_file_or_directory).message();
+    if (ec) return ec.message();
+    if (fs::is_directory(status)) return wanted == PathKind::Folder ? std::string() : "it is a folder";
+    if (wanted == PathKind::Folder) return "it is not a folder";
+    return fs::is_regular_file(status) ? std::string() : "it is not a regular file";
+}
+
 int NotAvailableYet(const std::string& name, CliContext& context)
 {
     context.err << "velmora-cli " << name << ": not available yet\n";
@@ -107,7 +125,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
     }
     const CliCommand* command = Find(args[0]);
     if (command == nullptr) {
-        context.err << "velmora-cli: unknown command '" << args[0] << "'\n\n";
+        context.err << "velmora-cli: unknown command " << QuotedInText(args[0]) << "\n\n";
         PrintOverview(context.err);
         return kExitUsage;
     }

@@ -42,6 +42,12 @@ int PrintCommandHelp(const std::string& name, CliContext& context);
 int UsageError(const std::string& name, const std::string& message, CliContext& context);
 int NotAvailableYet(const std::string& name, CliContext& context);
 
+// Why path is not the regular file (or folder) a command needs, as seen now: the system's
+// reason when it cannot be looked at ("No such file or directory", "Permission denied"),
+// "it is a folder", "it is not a regular file" or "it is not a folder"; empty when it is.
+enum class PathKind { File, Folder };
+std::string WhyNotA(const std::string& path, PathKind wanted);
+
 // Command entry points, one file each.
 int RunInspect(const std::vector<std::string>& args, CliContext& context);
 int RunAttrib(const std::vector<std::string>& args, CliContext& context);

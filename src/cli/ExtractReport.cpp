@@ -1,6 +1,7 @@
 #include "cli/ExtractReport.h"
 
 #include "archive/EntryDecoder.h"
+#include "common/QuotedName.h"
 
 #include <map>
 #include <ostream>
@@ -83,19 +84,19 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
 {
     const std::string prefix = "velmora-cli " + command + ": ";
     for (const std::string& warning : result.warnings) {
-        context.err << prefix << "warning: " << warning << "\n";
+        context.err << prefix << "warning: " << QuotedName(warning) << "\n";
     }
     const ZipListing listing = ListZipArchive(archive);
     if (!listing.ok) {
         // The archive itself could not be read: nothing was extracted.
-        context.err << prefix << (result.error.empty() ? listing.error : result.error) << "\n";
+        context.err << prefix << QuotedName((result.error.empty() ? listing.error : result.error)) << "\n";
         return kExitFailed;
     }
     const std::set<std::string> rejected(result.rejected.begin(), result.rejected.end());
     for (const std::string& name : result.rejected) {
         const ZipEntryInfo* entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
-        context.err << prefix << "'" << name << "' skipped: "
+        context.err << prefix << QuotedInText(name) << " skipped: "
                     << (link ? "links are not extracted" : "unsafe name (absolute, or leaves the folder)") << "\n";
     }
     std::size_t failed = 0;
@@ -107,10 +108,10 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
             if (rejected.count(name)) {
                 continue;
             }
-            context.err << prefix << "'" << name << "' " << ExplainEntryFailure(FindEntry(listing, name), cause)
+            context.err << prefix << QuotedInText(name) << " " << ExplainEntryFailure(FindEntry(listing, name), cause)
                         << "\n";
         } else {
-            context.err << prefix << text << "\n";
+            context.err << prefix << QuotedName(text) << "\n";
         }
         ++failed;
     }

@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 
 #include "common/Errors.h"
 #include "fileops/AttributeEdit.h"
@@ -17,19 +18,21 @@ int RunAttrib(const std::vector<std::string>& args, CliContext& context)
     if (args.size() == 2) {
         wanted = ParseAttributeLetters(args[1]);
         if (!wanted) {
-            return UsageError("attrib", "LETTERS are taken from A, R, H and S, or '-' for none, not '" + args[1] + "'",
+            return UsageError("attrib",
+                              "LETTERS are taken from A, R, H and S, or '-' for none, not " + QuotedInText(args[1]),
                               context);
         }
     }
     IFileAttributes* attributes = context.platform.attributes;
     if (attributes == nullptr) throw VelmoraError("attributes are not supported on this system");
     if (!IsExistingFile(path)) {
-        context.err << "velmora-cli attrib: '" << path << "' is no file\n";
+        context.err << "velmora-cli attrib: " << QuotedInText(path) << " is no file: " << WhyNotA(path, PathKind::File)
+                    << "\n";
         return kExitFailed;
     }
     if (wanted && attributes->RefusalFor(path, *wanted) == AttributeRefusal::NameAlwaysHidden) {
-        context.err << "velmora-cli attrib: '" << path
-                    << "': Hidden cannot be cleared: a name that begins with a dot is always hidden; nothing was "
+        context.err << "velmora-cli attrib: " << QuotedInText(path)
+                    << ": Hidden cannot be cleared: a name that begins with a dot is always hidden; nothing was "
                        "changed\n";
         return kExitFailed;
     }
@@ -49,7 +52,8 @@ int RunAttrib(const std::vector<std::string>& args, CliContext& context)
     context.out << AttributeLetters(shown) << "\n";
     if (wanted && shown != *wanted) {
         // A name that starts with a dot is hidden whatever its attributes say.
-        context.err << "velmora-cli attrib: note: '" << path << "' reads back as " << AttributeLetters(shown) << "\n";
+        context.err << "velmora-cli attrib: note: " << QuotedInText(path) << " reads back as "
+                    << AttributeLetters(shown) << "\n";
     }
     return kExitOk;
 }

@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 #include "common/DateTimeText.h"
 #include "common/FolderSafety.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
@@ -18,7 +19,7 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     if (args.size() < 2) return UsageError("folder-date", "expected DATE and at least one FOLDER", context);
     const std::optional<TDateTime> parsed = ParseDateTimeText(args[0], IsoStyleFormats());
     if (!parsed || !IsMidnight(*parsed)) {
-        return UsageError("folder-date", "'" + args[0] + "' is no date of the form YYYY-MM-DD", context);
+        return UsageError("folder-date", QuotedInText(args[0]) + " is no date of the form YYYY-MM-DD", context);
     }
     if (!FitsFolderDate(*parsed)) {
         context.err << "velmora-cli folder-date: " << args[0]
@@ -29,7 +30,8 @@ int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
     for (std::size_t i = 1; i < args.size(); ++i) {
         std::error_code ec;
         if (!std::filesystem::is_directory(PathFromUtf8(args[i]), ec)) {
-            context.err << "velmora-cli folder-date: Folder not found! '" << args[i] << "'\n";
+            context.err << "velmora-cli folder-date: Folder not found! " << QuotedInText(args[i]) << "\n"
+                        << "velmora-cli folder-date: " << WhyNotA(args[i], PathKind::Folder) << "\n";
             return kExitFailed;
         }
     }

@@ -1,6 +1,7 @@
 #include "archive/GzipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
 
@@ -14,7 +15,8 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
     const std::filesystem::path file = PathFromUtf8(args[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        context.err << "velmora-cli gunzip: file not found: '" << Utf8FromPath(file) << "'\n";
+        context.err << "velmora-cli gunzip: cannot read " << QuotedInText(Utf8FromPath(file)) << ": "
+                    << WhyNotA(Utf8FromPath(file), PathKind::File) << "\n";
         return kExitFailed;
     }
     GunzipOptions options;
@@ -30,7 +32,8 @@ int RunGunzip(const std::vector<std::string>& args, CliContext& context)
     const GunzipResult result = GUnzipToFile(file, options);
     progress.Finish();
     if (!result.ok) {
-        context.err << "velmora-cli gunzip: '" << Utf8FromPath(file) << "': " << result.error << "\n";
+        context.err << "velmora-cli gunzip: " << QuotedInText(Utf8FromPath(file)) << ": " << QuotedName(result.error)
+                    << "\n";
         return kExitFailed;
     }
     context.out << Utf8FromPath(result.output) << "\n";

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/QuotedName.h"
 
 #include "fileops/FileHolders.h"
 #include "platform/IFileHolders.h"
@@ -83,14 +84,14 @@ void PrintTable(const std::string& canonical, const HolderList& list, std::ostre
 {
     std::size_t programWidth = 7, userWidth = 4;
     for (const FileHolder& h : list.holders) {
-        programWidth = std::max(programWidth, h.program.size());
-        userWidth = std::max(userWidth, h.user.size());
+        programWidth = std::max(programWidth, QuotedName(h.program).size());
+        userWidth = std::max(userWidth, QuotedName(h.user).size());
     }
     auto pad = [](const std::string& text, std::size_t width) { return text + std::string(width - text.size(), ' '); };
     out << pad("PID", 8) << "  " << pad("USER", userWidth) << "  " << pad("PROGRAM", programWidth) << "  HOW\n";
     for (const FileHolder& h : list.holders) {
-        out << pad(std::to_string(h.id), 8) << "  " << pad(h.user, userWidth) << "  " << pad(h.program, programWidth)
-            << "  " << DescribeHolds(h, canonical, kEnglish) << "\n";
+        out << pad(std::to_string(h.id), 8) << "  " << pad(QuotedName(h.user), userWidth) << "  "
+            << pad(QuotedName(h.program), programWidth) << "  " << DescribeHolds(h, canonical, kEnglish) << "\n";
     }
 }
 
@@ -121,7 +122,7 @@ int RunHolders(const std::vector<std::string>& args, CliContext& context)
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return UsageError("holders", "unknown option '" + arg + "'", context);
+            return UsageError("holders", "unknown option " + QuotedInText(arg), context);
         } else {
             paths.push_back(arg);
         }
@@ -131,7 +132,9 @@ int RunHolders(const std::vector<std::string>& args, CliContext& context)
     }
     const HolderList list = context.platform.holders->ListHolders(paths.front());
     if (!list.exists) {
-        context.err << "velmora-cli holders: '" << paths.front() << "' names no file or folder\n";
+        const std::string why = WhyNotA(paths.front(), PathKind::Folder);
+        context.err << "velmora-cli holders: cannot look at " << QuotedInText(paths.front()) << ": "
+                    << (why.empty() || why == "it is not a folder" ? "it cannot be examined" : why) << "\n";
         return kExitFailed;
     }
     const std::string canonical = Canonical(paths.front());

@@ -1,13 +1,20 @@
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/QuotedName.h"
 
 #include "common/Errors.h"
 #include "common/Utf.h"
+#include "common/Utf8Path.h"
 #include "inspect/Inspection.h"
 #include "platform/IAssociations.h"
+#include "platform/IFileUsage.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
 #include <ostream>
+#include <system_error>
 
 #if !defined(_WIN32)
 #include <unistd.h>
@@ -45,10 +52,30 @@ std::string AttributeText(const InspectedFile& r)
     return text.empty() ? "none" : text;
 }
 
-void PrintJson(const InspectedFile& r, std::ostream& out)
+// The in-use line: "yes" only where another process holds the file or a lock refuses
+// us, "no" only where the file was taken for exclusive use; otherwise why no test was made.
+std::string UsageText(const UsageCheck& check)
+{
+    switch (check.state) {
+    case UsageCheck::State::InUse:
+        return "yes";
+    case UsageCheck::State::Free:
+        return "no";
+    case UsageCheck::State::Unchecked:
+        break;
+    }
+    if (check.folder) return "not checked: a folder cannot be opened for exclusive use";
+    if (check.readOnly) return "not checked: the file is read-only, so it cannot be opened for writing; no holder seen";
+    return std::string("not checked: it cannot be opened for writing (") + std::strerror(check.reason) +
+           "); no holder seen";
+}
+
+void PrintJson(const InspectedFile& r, const UsageCheck& usage, std::ostream& out)
 {
     out << "{\"path\":" << JsonString(r.path) << ",\"extension\":" << JsonString(r.extension)
-        << ",\"inUse\":" << Bool(r.inUse) << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
+        << ",\"inUse\":" << Bool(usage.state == UsageCheck::State::InUse)
+        << ",\"inUseChecked\":" << Bool(usage.state != UsageCheck::State::Unchecked)
+        << ",\"userChoiceApplication\":" << JsonString(r.userChoiceApplication)
         << ",\"defaultApplication\":" << JsonString(r.defaultApplicationName)
         << ",\"sizeNumber\":" << JsonString(r.sizeNumber) << ",\"sizeUnit\":" << JsonString(r.sizeUnit)
         << ",\"modified\":" << JsonString(IsoText(r.modified))
@@ -57,13 +84,13 @@ void PrintJson(const InspectedFile& r, std::ostream& out)
         << "}\n";
 }
 
-void PrintText(const InspectedFile& r, std::ostream& out)
+void PrintText(const InspectedFile& r, const UsageCheck& usage, std::ostream& out)
 {
-    out << "Path:                " << r.path << "\n"
-        << "Extension:           " << r.extension << "\n"
-        << "In use:              " << (r.inUse ? "yes" : "no") << "\n"
-        << "Application:         " << r.userChoiceApplication << "\n"
-        << "Default application: " << r.defaultApplicationName << "\n"
+    out << "Path:                " << QuotedName(r.path) << "\n"
+        << "Extension:           " << QuotedName(r.extension) << "\n"
+        << "In use:              " << UsageText(usage) << "\n"
+        << "Application:         " << QuotedName(r.userChoiceApplication) << "\n"
+        << "Default application: " << QuotedName(r.defaultApplicationName) << "\n"
         << "Size:                " << r.sizeNumber << r.sizeUnit << "\n"
         << "Modified:            " << r.modifiedText << "\n"
         << "Last access:         " << r.lastAccessText << "\n"
@@ -86,13 +113,24 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return UsageError("inspect", "unknown option '" + arg + "'", context);
+            return UsageError("inspect", "unknown option " + QuotedInText(arg), context);
         } else {
             paths.push_back(arg);
         }
     }
     if (paths.size() != 1) {
         return UsageError("inspect", paths.empty() ? "missing PATH" : "only one PATH is inspected", context);
+    }
+
+    // A path that names nothing is a failure with its reason, and no record claims
+    // anything about it.
+    const std::string& path = paths.front();
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
+    if (path.empty() || ec || status.type() == std::filesystem::file_type::not_found) {
+        const int err = !path.empty() && ec ? ec.value() : ENOENT;
+        context.err << "velmora-cli inspect: " << SystemErrorText("cannot inspect", path, err) << "\n";
+        return kExitFailed;
     }
 
     InspectedFile record;
@@ -103,19 +141,20 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     if (record.lookupCode == kFindFileNotFound) {
-        context.err << "File not found: \"" << record.lookupFile << "\" .\n";
+        context.err << "File not found: \"" << QuotedName(record.lookupFile) << "\" .\n";
     } else if (record.lookupCode == kFindPathNotFound) {
-        context.err << "Path \"" << record.lookupFolder << "\" not found.\n";
+        context.err << "Path \"" << QuotedName(record.lookupFolder) << "\" not found.\n";
     } else if (record.lookupCode == kFindBadFormat) {
         context.err << "Invalid Executable\n";
     }
+    const UsageCheck usage = context.platform.usage->CheckUsage(path);
     if (json) {
-        PrintJson(record, context.out);
+        PrintJson(record, usage, context.out);
     } else {
-        PrintText(record, context.out);
+        PrintText(record, usage, context.out);
 #if !defined(_WIN32)
         // The Linux in-use test cannot see every holder; the Windows one is exact.
-        if (!record.inUse && geteuid() != 0) {
+        if (usage.state != UsageCheck::State::InUse && geteuid() != 0) {
             context.err
                 << "note: where the file system grants no leases, files that other users' processes hold open are "
                    "only seen when run as root\n";

@@ -3,6 +3,7 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 
 #include <cstdio>
@@ -55,7 +56,7 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
         if (arg == "--json") {
             json = true;
         } else if (arg.rfind("--", 0) == 0) {
-            return UsageError("list", "unknown option '" + arg + "'", context);
+            return UsageError("list", "unknown option " + QuotedInText(arg), context);
         } else {
             positional.push_back(arg);
         }
@@ -63,7 +64,7 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
     if (positional.size() != 1) return UsageError("list", "expected ARCHIVE", context);
     const ZipListing listing = ListZipArchive(PathFromUtf8(positional[0]));
     if (!listing.ok) {
-        context.err << "velmora-cli list: " << listing.error << "\n";
+        context.err << "velmora-cli list: " << QuotedName(listing.error) << "\n";
         return kExitFailed;
     }
     if (json) {
@@ -93,7 +94,7 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
                       static_cast<unsigned long long>(e.uncompressedSize),
                       static_cast<unsigned long long>(e.compressedSize), row.method.c_str(),
                       row.encryption.empty() ? "-" : row.encryption.c_str(), DosText(e.dosDateTime).c_str());
-        context.out << line << e.name << "\n";
+        context.out << line << QuotedName(e.name) << "\n";
         size += e.uncompressedSize;
         packed += e.compressedSize;
     }

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "common/AsciiText.h"
+#include "common/QuotedName.h"
 #include "shortcut/LinkRequest.h"
 #include "shortcut/ShellLinkWriter.h"
 
@@ -26,7 +27,7 @@ int RunLnk(const std::vector<std::string>& args, CliContext& context)
         } else if (a.rfind("--args=", 0) == 0) {
             parameter = a.substr(7);
         } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError("lnk", "unknown option '" + a + "'", context);
+            return UsageError("lnk", "unknown option " + QuotedInText(a), context);
         } else {
             positional.push_back(a);
         }
@@ -38,12 +39,13 @@ int RunLnk(const std::vector<std::string>& args, CliContext& context)
     if (target.empty() || link.empty()) return UsageError("lnk", "TARGET and LINK must not be empty", context);
 
     if (InspectLinkPath(link) == LinkPathState::OtherFile) {
-        context.err << "velmora-cli lnk: '" << link << "' exists and is not a shortcut; it was not replaced\n";
+        context.err << "velmora-cli lnk: " << QuotedInText(link)
+                    << " exists and is not a shortcut; it was not replaced\n";
         return kExitFailed;
     }
     const std::string parameterText = parameter.value_or(std::string());
     SaveShellLink(link, target, LinkArguments(TrimBlanks(parameterText)));
-    context.out << "Link created: " << link << "\n";
+    context.out << "Link created: " << QuotedName(link) << "\n";
     return kExitOk;
 }
 

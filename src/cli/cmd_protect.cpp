@@ -1,8 +1,11 @@
+#include "archive/ProtectRefusals.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
+#include "common/LanguageText.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
@@ -22,7 +25,7 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
         } else if (args[i].rfind("--password=", 0) == 0) {
             password = args[i].substr(11);
         } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("protect", "unknown option '" + args[i] + "'", context);
+            return UsageError("protect", "unknown option " + QuotedInText(args[i]), context);
         } else {
             positional.push_back(args[i]);
         }
@@ -37,17 +40,20 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
         CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(archive),
                            GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
     if (check.status == ProtectStatus::InvalidInput) {
-        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n"
+                    << "velmora-cli protect: "
+                    << InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(archive), kEnglish) << "\n";
         return kExitFailed;
     }
     if (check.status != ProtectStatus::Ok) {
-        context.err << "velmora-cli protect: the folder cannot be protected: " << check.error << "\n";
+        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedName(check.error) << "\n";
         return kExitFailed;
     }
     if (!check.replaced.empty()) {
         // Nobody can be asked here: a file that would be replaced ends the command.
         for (const auto& path : check.replaced) {
-            context.err << "velmora-cli protect: '" << Utf8FromPath(path) << "' already exists; nothing was changed\n";
+            context.err << "velmora-cli protect: " << QuotedInText(Utf8FromPath(path))
+                        << " already exists; nothing was changed\n";
         }
         return kExitFailed;
     }
@@ -68,34 +74,39 @@ int RunProtect(const std::vector<std::string>& args, CliContext& context)
     options.progress = progress.Callback();
     const ProtectResult result = ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(archive), options);
     progress.Finish();
+    for (const std::string& leftover : result.leftovers)
+        context.err << "velmora-cli protect: warning: " << leftover << "\n";
     switch (result.status) {
     case ProtectStatus::Ok:
         context.out << "Protected folder created\n";
         return kExitOk;
     case ProtectStatus::FolderNotRemoved:
         context.out << "Protected folder created\n";
-        context.err << "velmora-cli protect: the folder could not be removed completely: " << result.error << "\n";
+        context.err << "velmora-cli protect: the folder could not be removed completely: " << QuotedName(result.error)
+                    << "\n";
         return kExitFailed;
     case ProtectStatus::InvalidInput:
-        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n";
+        context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n"
+                    << "velmora-cli protect: "
+                    << InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(archive), kEnglish) << "\n";
         break;
     case ProtectStatus::NameNotStorable:
-        context.err << "velmora-cli protect: the folder cannot be protected: '" << result.error
-                    << "': this name would not come back unchanged from the archive (it holds \\, a control "
+        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedInText(result.error)
+                    << ": this name would not come back unchanged from the archive (it holds \\, a control "
                        "character or bytes that are not UTF-8, or is too long); rename it first\n";
         break;
     case ProtectStatus::Refused:
-        context.err << "velmora-cli protect: the folder cannot be protected: " << result.error << "\n";
+        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedName(result.error) << "\n";
         break;
     case ProtectStatus::ArchiveFailed:
-        context.err << "velmora-cli protect: Error creating archive! " << result.error << "\n";
+        context.err << "velmora-cli protect: Error creating archive! " << QuotedName(result.error) << "\n";
         break;
     case ProtectStatus::VerifyFailed:
         context.err << "velmora-cli protect: the archive did not match the folder when read back: " << result.error
                     << "\n";
         break;
     case ProtectStatus::ReplaceFailed:
-        context.err << "velmora-cli protect: Error file operation. " << result.error << "\n";
+        context.err << "velmora-cli protect: Error file operation. " << QuotedName(result.error) << "\n";
         break;
     }
     context.err << "velmora-cli protect: the folder was left as it was\n";

@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 
 #include "fileops/FileHolders.h"
 #include "fileops/ProcessTermination.h"
@@ -16,7 +17,7 @@ int TerminateById(const std::string& text, CliContext& context)
     std::int64_t id = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), id);
     if (error != std::errc() || end != text.data() + text.size() || id <= 0) {
-        return UsageError("terminate", "--pid expects a process number, not '" + text + "'", context);
+        return UsageError("terminate", "--pid expects a process number, not " + QuotedInText(text), context);
     }
     IProcesses& processes = *context.platform.processes;
     FileHolder chosen;
@@ -43,16 +44,16 @@ int RunTerminate(const std::vector<std::string>& args, CliContext& context)
     if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
     const std::string name = context.platform.environment->Paths().FileName(args[0]);
     if (IsLauncherProgram(name)) {
-        context.err << "velmora-cli terminate: '" << name
-                    << "' is a shell, interpreter or launcher that runs many other programs, so it is not ended by "
+        context.err << "velmora-cli terminate: " << QuotedInText(name)
+                    << " is a shell, interpreter or launcher that runs many other programs, so it is not ended by "
                        "name; nothing was ended\n";
         return kExitFailed;
     }
     const int result =
         TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), args[0]);
     if (result == 0) {
-        context.err << "velmora-cli terminate: no process of '" << args[0]
-                    << "' could be ended (none runs, or the last one refused)\n";
+        context.err << "velmora-cli terminate: no process of " << QuotedInText(args[0])
+                    << " could be ended (none runs, or the last one refused)\n";
         return kExitFailed;
     }
     context.out << "Application terminated\n";

@@ -1,5 +1,6 @@
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 
 #include <filesystem>
@@ -18,7 +19,7 @@ int RunTest(const std::vector<std::string>& args, CliContext& context)
         } else if (args[i].rfind("--password=", 0) == 0) {
             password = args[i].substr(11);
         } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("test", "unknown option '" + args[i] + "'", context);
+            return UsageError("test", "unknown option " + QuotedInText(args[i]), context);
         } else {
             positional.push_back(args[i]);
         }
@@ -27,13 +28,14 @@ int RunTest(const std::vector<std::string>& args, CliContext& context)
     const std::filesystem::path archive = PathFromUtf8(positional[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archive, ec)) {
-        context.err << "velmora-cli test: Zip file not found! '" << Utf8FromPath(archive) << "'\n";
+        context.err << "velmora-cli test: Zip file not found! " << QuotedInText(Utf8FromPath(archive)) << "\n"
+                    << "velmora-cli test: " << WhyNotA(Utf8FromPath(archive), PathKind::File) << "\n";
         return kExitFailed;
     }
     // Every entry is read to its end and checked; nothing is written.
     const ZipExtractResult result = VerifyZipArchive(archive, password);
     for (const std::string& failure : result.failures) {
-        context.err << "velmora-cli test: " << failure << "\n";
+        context.err << "velmora-cli test: " << QuotedName(failure) << "\n";
     }
     if (!result.ok) {
         context.out << result.entriesPassed << " entries passed, " << result.failures.size() << " failed\n";

@@ -1,4 +1,5 @@
 #include "cli/CliCommand.h"
+#include "common/QuotedName.h"
 
 #include "common/Errors.h"
 #include "fileops/FileDateEdit.h"
@@ -26,11 +27,12 @@ int RunTouch(const std::vector<std::string>& args, CliContext& context)
     const std::string& path = args[0];
     const std::optional<TDateTime> value = ParseIsoDateTime(args[1]);
     if (!value) {
-        return UsageError("touch", "'" + args[1] + "' is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
+        return UsageError("touch", QuotedInText(args[1]) + " is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
     }
     Platform& platform = context.platform;
     if (!IsExistingFile(path)) {
-        context.err << "velmora-cli touch: '" << path << "' is no file\n";
+        context.err << "velmora-cli touch: " << QuotedInText(path) << " is no file: " << WhyNotA(path, PathKind::File)
+                    << "\n";
         return kExitFailed;
     }
     const FileDateOutcome outcome =
@@ -41,13 +43,13 @@ int RunTouch(const std::vector<std::string>& args, CliContext& context)
         context.out << (outcome.readBack ? IsoText(*outcome.readBack) : IsoText(*StorableFileDate(*value))) << "\n";
         return kExitOk;
     case FileDateResult::OutOfRange:
-        problem = "only dates from 1980 to 2107 can be stored; '" + path + "' is unchanged";
+        problem = "only dates from 1980 to 2107 can be stored; " + QuotedInText(path) + " is unchanged";
         break;
     case FileDateResult::ReadOnly:
-        problem = "'" + path + "' is read-only; its date is unchanged";
+        problem = QuotedInText(path) + " is read-only; its date is unchanged";
         break;
     case FileDateResult::InUse:
-        problem = "'" + path + "' is in use by another program; its date is unchanged";
+        problem = QuotedInText(path) + " is in use by another program; its date is unchanged";
         break;
     case FileDateResult::WriteFailed:
         problem = SystemErrorText("cannot set the modification time of", path, outcome.savedErrno);

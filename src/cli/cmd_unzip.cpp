@@ -3,6 +3,7 @@
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
 #include "cli/ProgressLine.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 
 #include <optional>
@@ -48,7 +49,7 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
                 return UsageError(command, "--links takes inside, all or skip", context);
             }
         } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError(command, "unknown option '" + args[i] + "'", context);
+            return UsageError(command, "unknown option " + QuotedInText(args[i]), context);
         } else {
             positional.push_back(args[i]);
         }
@@ -59,7 +60,10 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
     if (parsed.folder.empty()) return UsageError(command, "FOLDER must not be empty", context);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(parsed.archive, ec)) {
-        context.err << "velmora-cli " << command << ": Zip file not found! '" << Utf8FromPath(parsed.archive) << "'\n";
+        context.err << "velmora-cli " << command << ": Zip file not found! "
+                    << QuotedInText(Utf8FromPath(parsed.archive)) << "\n"
+                    << "velmora-cli " << command << ": " << WhyNotA(Utf8FromPath(parsed.archive), PathKind::File)
+                    << "\n";
         return kExitFailed;
     }
     return std::nullopt;
@@ -93,8 +97,10 @@ int RunRestore(const std::vector<std::string>& args, CliContext& context)
     const UnprotectResult result =
         UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
     progress.Finish();
+    for (const std::string& leftover : result.leftovers)
+        context.err << "velmora-cli restore: warning: " << leftover << "\n";
     if (!result.ok) {
-        context.err << "velmora-cli restore: Unzip error/invalid password! " << result.error << "\n";
+        context.err << "velmora-cli restore: Unzip error/invalid password! " << QuotedName(result.error) << "\n";
         if (result.wrongPassword) context.err << "velmora-cli restore: nothing was changed\n";
         return kExitFailed;
     }

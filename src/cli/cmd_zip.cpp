@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/AsciiText.h"
+#include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
@@ -47,7 +48,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
         } else if (args[i].rfind("--password=", 0) == 0) {
             password = args[i].substr(11);
         } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("zip", "unknown option '" + args[i] + "'", context);
+            return UsageError("zip", "unknown option " + QuotedInText(args[i]), context);
         } else {
             positional.push_back(args[i]);
         }
@@ -58,13 +59,14 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
     password = std::string(TrimBlanks(password));
     if (aes && password.empty()) return UsageError("zip", "--aes needs --password", context);
     if (!IsZipArchiveName(archive)) {
-        context.err << "velmora-cli zip: Error creating archive! '" << Utf8FromPath(archive)
-                    << "' does not end in .zip or .jar\n";
+        context.err << "velmora-cli zip: Error creating archive! " << QuotedInText(Utf8FromPath(archive))
+                    << " does not end in .zip or .jar\n";
         return kExitFailed;
     }
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(archive, ec)) && !overwrite) {
-        context.err << "velmora-cli zip: '" << Utf8FromPath(archive) << "' already exists (use --overwrite)\n";
+        context.err << "velmora-cli zip: " << QuotedInText(Utf8FromPath(archive))
+                    << " already exists (use --overwrite)\n";
         return kExitFailed;
     }
     ZipWriteOptions options;
@@ -86,11 +88,12 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
         WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
     progress.Finish();
     if (!result.ok) {
-        context.err << "velmora-cli zip: Error creating archive! " << result.error << "\n";
+        context.err << "velmora-cli zip: Error creating archive! " << QuotedName(result.error) << "\n";
         return kExitFailed;
     }
     for (const ZipSkipped& s : result.skipped) {
-        context.err << "velmora-cli zip: left out '" << Utf8FromPath(s.path) << "': " << s.reason << "\n";
+        context.err << "velmora-cli zip: left out " << QuotedInText(Utf8FromPath(s.path)) << ": "
+                    << QuotedName(s.reason) << "\n";
     }
     const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
     if (subfolders > 0) {
@@ -98,7 +101,7 @@ int RunZip(const std::vector<std::string>& args, CliContext& context)
                     << " left out (the zip tool packs a folder's own files; --recursive packs the whole tree)\n";
     }
     context.err << "velmora-cli zip: " << result.entries << (result.entries == 1 ? " entry" : " entries")
-                << " written to '" << Utf8FromPath(archive) << "'\n";
+                << " written to " << QuotedInText(Utf8FromPath(archive)) << "\n";
     return kExitOk;
 }
 

@@ -57,8 +57,17 @@ FileDateOutcome ApplyFileDate(const std::string& path, TDateTime value, FileDate
         outcome.savedErrno = ENOENT;
     } else if ((*attributes & kAttributeReadOnly) != 0) {
         outcome.result = FileDateResult::ReadOnly;
-    } else if (services.usage.IsFileLocked(path)) {
-        outcome.result = FileDateResult::InUse;
+    } else if (const UsageCheck usage = services.usage.CheckUsage(path); usage.state != UsageCheck::State::Free) {
+        // Held by another process, or not to be opened for writing at all (a read-only
+        // mount, no permission): in the second case the system's reason is the result.
+        if (usage.state == UsageCheck::State::InUse) {
+            outcome.result = FileDateResult::InUse;
+        } else if (usage.readOnly) {
+            outcome.result = FileDateResult::ReadOnly;
+        } else {
+            outcome.result = FileDateResult::WriteFailed;
+            outcome.savedErrno = usage.reason;
+        }
     } else if (services.times.SetModificationTime(path, *storable, &outcome.savedErrno)) {
         outcome.result = FileDateResult::Stored;
         outcome.savedErrno = 0;

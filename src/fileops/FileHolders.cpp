@@ -1,5 +1,7 @@
 #include "fileops/FileHolders.h"
 
+#include "common/QuotedName.h"
+
 namespace velmora {
 
 namespace {
@@ -70,7 +72,7 @@ std::string DescribeHolds(const FileHolder& holder, const std::string& canonical
         if (hold.path != canonicalPath && !hold.path.empty()) {
             const std::string prefix = canonicalPath == "/" ? "/" : canonicalPath + "/";
             const std::string item = hold.path.starts_with(prefix) ? hold.path.substr(prefix.size()) : hold.path;
-            text += " (" + item + ")";
+            text += " (" + QuotedName(item) + ")";
         }
     }
     return text;
@@ -104,8 +106,8 @@ std::string HoldersSummary(const HolderList& list, const std::string& canonicalP
             break;
         }
         const FileHolder& h = list.holders[i];
-        text +=
-            std::to_string(h.id) + " " + h.program + " (" + h.user + "): " + DescribeHolds(h, canonicalPath, language);
+        text += std::to_string(h.id) + " " + QuotedName(h.program) + " (" + QuotedName(h.user) +
+                "): " + DescribeHolds(h, canonicalPath, language);
         if (i + 1 < list.holders.size()) text += "\n";
     }
     const std::string note = UncheckedNote(list.uncheckedProcesses, language);
@@ -129,9 +131,9 @@ std::string EndFailureText(const EndOutcome& outcome, std::int32_t language)
 {
     if (outcome.ended) return {};
     const std::string id = std::to_string(outcome.id);
-    if (outcome.ownProcess) return Fill(Pick(language, HolderTexts::kOwnProcess), {id, outcome.program});
+    if (outcome.ownProcess) return Fill(Pick(language, HolderTexts::kOwnProcess), {id, QuotedName(outcome.program)});
     return Fill(Pick(language, HolderTexts::kNotEnded),
-                {id, outcome.program, Pick(language, HolderTexts::kNotEndedReason)});
+                {id, QuotedName(outcome.program), Pick(language, HolderTexts::kNotEndedReason)});
 }
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include "common/Utf.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
+#include "platform/SmallFile.h"
 
 #include <algorithm>
 #include <array>
@@ -377,10 +378,10 @@ LinkPathState InspectLinkPath(const std::string& linkPath)
     if (status.type() == std::filesystem::file_type::not_found) return LinkPathState::Missing;
     if (status.type() == std::filesystem::file_type::directory) return LinkPathState::Directory;
     if (ec) return LinkPathState::Missing; // unreadable: the write reports the reason
-    std::ifstream in(PathFromUtf8(linkPath), std::ios::binary);
-    char head[20];
-    in.read(head, sizeof head);
-    if (in.gcount() == sizeof head && HasShellLinkHeader(std::string_view(head, sizeof head))) {
+    // Only the head of a regular file is read; a pipe or device there is some other file.
+    std::string head;
+    if (ReadSmallRegularFile(linkPath, head, 20, nullptr, LongerFile::TakeHead) && head.size() == 20 &&
+        HasShellLinkHeader(head)) {
         return LinkPathState::ShellLink;
     }
     return LinkPathState::OtherFile;

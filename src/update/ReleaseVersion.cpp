@@ -4,13 +4,16 @@
 #include "common/LanguageText.h"
 #include "common/TextFile.h"
 #include "common/Utf8Path.h"
+#include "platform/SmallFile.h"
 #include "update/UpdateTexts.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <limits>
 #include <system_error>
+#include <vector>
 
 namespace velmora {
 
@@ -32,14 +35,39 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-std::string WithoutDots(std::string_view text)
+std::string WithPath(const char* pattern, std::string_view value)
 {
-    std::string result;
-    result.reserve(text.size());
-    for (char c : text) {
-        if (c != '.') result.push_back(c);
+    std::string text(pattern);
+    const std::size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, value);
+    return text;
+}
+
+// The dot-separated fields of a version text, each taken as a number.
+std::vector<std::int32_t> VersionFields(std::string_view text, std::int32_t language)
+{
+    std::vector<std::int32_t> fields;
+    std::string_view rest = text;
+    for (;;) {
+        const std::size_t dot = rest.find('.');
+        try {
+            fields.push_back(ParseVersionNumber(rest.substr(0, dot), language));
+        } catch (const VelmoraError&) {
+            throw VelmoraError(WithPath(Pick(language, kReleaseNotANumber), text)); // the whole text named
+        }
+        if (dot == std::string_view::npos) break;
+        rest.remove_prefix(dot + 1);
     }
-    return result;
+    return fields;
+}
+
+// Nothing but dots and blanks: no version at all.
+bool IsEmptyVersion(std::string_view text)
+{
+    for (char c : text) {
+        if (c != '.' && !IsBlankOrControl(c)) return false;
+    }
+    return true;
 }
 } // namespace
 
@@ -49,65 +77,52 @@ std::string ProgramVersionText(std::int32_t language, std::string_view buildVers
     return std::string(buildVersion);
 }
 
-std::string ReadReleaseVersion(const std::string& releaseFile)
+std::string ReadReleaseVersion(const std::string& releaseFile, std::int32_t language)
 {
-    // A pipe or device in place of the file would block or never end; only plain files are read.
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(releaseFile), ec);
-    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-        throw VelmoraError("Datei kann nicht geöffnet werden '" + releaseFile + "': keine gewöhnliche Datei");
+    // A pipe or device in place of the file would block or never end; only a regular file
+    // is read, opened without waiting, and no more of it than the first line can need.
+    std::string bytes;
+    bool truncated = false;
+    int error = 0;
+    if (!ReadSmallRegularFile(releaseFile, bytes, kReleaseReadLimit, &error, LongerFile::TakeHead, &truncated)) {
+        if (error == EINVAL) {
+            throw VelmoraError(std::string(Pick(language, kReleaseCannotOpen)) + " '" + releaseFile +
+                               "': " + Pick(language, kReleaseNotRegular));
+        }
+        throw VelmoraError(SystemErrorText(Pick(language, kReleaseCannotOpen), releaseFile, error));
     }
-    std::ifstream in(PathFromUtf8(releaseFile), std::ios::binary);
-    if (!in) throw VelmoraError(SystemErrorText("Datei kann nicht geöffnet werden", releaseFile, errno));
-    std::string bytes(kReleaseReadLimit + 1, '\0');
-    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (in.bad()) throw VelmoraError(SystemErrorText("Datei kann nicht gelesen werden", releaseFile, errno));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    const bool truncated = bytes.size() > kReleaseReadLimit;
-    if (truncated) bytes.resize(kReleaseReadLimit);
 
     const std::string text = DecodeTextFile(bytes);
     const std::size_t lineEnd = text.find_first_of("\r\n");
     if (truncated && lineEnd == std::string::npos) {
-        throw VelmoraError("Die erste Zeile der Datei '" + releaseFile + "' ist zu lang");
+        throw VelmoraError(WithPath(Pick(language, kReleaseLineTooLong), releaseFile));
     }
     return std::string(Trimmed(std::string_view(text).substr(0, lineEnd)));
 }
 
-std::int32_t ParseVersionNumber(std::string_view digits)
+std::int32_t ParseVersionNumber(std::string_view digits, std::int32_t language)
 {
-    std::string_view rest = digits;
-    bool negative = false;
-    if (!rest.empty() && (rest.front() == '+' || rest.front() == '-')) {
-        negative = rest.front() == '-';
-        rest.remove_prefix(1);
-    }
-    const auto invalid = [&] { return VelmoraError("'" + std::string(digits) + "' ist kein gültiger Integerwert"); };
-    if (rest.empty()) throw invalid();
-    // Accumulated as a negative number, which reaches the full 32-bit range on both sides.
+    const auto invalid = [&] { return VelmoraError(WithPath(Pick(language, kReleaseNotANumber), digits)); };
+    if (digits.empty()) throw invalid();
     std::int64_t value = 0;
-    for (char c : rest) {
+    for (char c : digits) {
         if (c < '0' || c > '9') throw invalid();
-        value = value * 10 - (c - '0');
-        if (value < std::int64_t{std::numeric_limits<std::int32_t>::min()}) throw invalid();
-    }
-    if (!negative) {
-        value = -value;
+        value = value * 10 + (c - '0');
         if (value > std::numeric_limits<std::int32_t>::max()) throw invalid();
     }
     return static_cast<std::int32_t>(value);
 }
 
-ReleaseVerdict CompareReleases(std::string_view localVersion, std::string_view onlineVersion)
+ReleaseVerdict CompareReleases(std::string_view localVersion, std::string_view onlineVersion, std::int32_t language)
 {
-    const std::string local = WithoutDots(localVersion);
-    std::string online = WithoutDots(onlineVersion);
-    if (Trimmed(local).empty() || Trimmed(online).empty()) return ReleaseVerdict::Unusable;
-    // 1.4 against 1.3.0.0 means 1400 against 1300: the online number is padded, never the local one.
-    if (online.size() < local.size()) online.append(local.size() - online.size(), '0');
-    const std::int32_t localNumber = ParseVersionNumber(local);
-    const std::int32_t onlineNumber = ParseVersionNumber(online);
-    return localNumber < onlineNumber ? ReleaseVerdict::Newer : ReleaseVerdict::NotNewer;
+    if (IsEmptyVersion(localVersion) || IsEmptyVersion(onlineVersion)) return ReleaseVerdict::Unusable;
+    std::vector<std::int32_t> local = VersionFields(localVersion, language);
+    std::vector<std::int32_t> online = VersionFields(onlineVersion, language);
+    // 1.4 against 1.3.0.0 is 1.4.0.0 against 1.3.0.0: missing fields are zeros.
+    const std::size_t count = std::max(local.size(), online.size());
+    local.resize(count, 0);
+    online.resize(count, 0);
+    return local < online ? ReleaseVerdict::Newer : ReleaseVerdict::NotNewer;
 }
 
 } // namespace velmora

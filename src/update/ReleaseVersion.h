@@ -13,8 +13,10 @@ std::string ProgramVersionText(std::int32_t language, std::string_view buildVers
 
 // The release file's first line without blanks and control characters at either end;
 // empty for an empty file. The encoding follows a byte-order mark, Windows-1252 without
-// one. Throws VelmoraError when the file cannot be opened or read.
-std::string ReadReleaseVersion(const std::string& releaseFile);
+// one. Only a regular file is read, opened without waiting. Throws VelmoraError (text in
+// the language) when the file cannot be opened or read, is not a regular file, or its
+// first line does not end within the read limit.
+std::string ReadReleaseVersion(const std::string& releaseFile, std::int32_t language = 1);
 
 enum class ReleaseVerdict {
     Newer,    // the online release is newer than the running one
@@ -22,12 +24,14 @@ enum class ReleaseVerdict {
     Unusable, // a version text without any digits: stop looking
 };
 
-// Compares the two dotted version texts as whole numbers once their dots are removed;
-// a shorter online number is padded with zeros on the right to the local one's length.
-// Throws VelmoraError when a number is not a 32-bit decimal integer.
-ReleaseVerdict CompareReleases(std::string_view localVersion, std::string_view onlineVersion);
+// Compares the two dotted version texts field by field, each field a decimal number, so
+// 1.2.10.0 is older than 1.3.0.0; a missing field counts as 0 (1.3 equals 1.3.0.0).
+// Throws VelmoraError (text in the language) when a field is empty, holds anything but
+// digits or lies beyond the 32-bit range.
+ReleaseVerdict CompareReleases(std::string_view localVersion, std::string_view onlineVersion,
+                               std::int32_t language = 1);
 
-// A whole 32-bit signed decimal number (optional sign, digits only), else VelmoraError.
-std::int32_t ParseVersionNumber(std::string_view digits);
+// One field of a version: decimal digits only, at most 2147483647, else VelmoraError.
+std::int32_t ParseVersionNumber(std::string_view digits, std::int32_t language = 1);
 
 } // namespace velmora

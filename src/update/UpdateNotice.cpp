@@ -18,13 +18,14 @@ bool ReleaseFileExists(const std::string& path)
 }
 } // namespace
 
-UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion)
+UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion,
+                            std::int32_t language)
 {
     ++tickCount;
     if (tickCount > kUpdateTickLimit) return UpdateTickResult::StopPolling;
     if (!ReleaseFileExists(releaseFile)) return UpdateTickResult::KeepPolling;
-    const std::string onlineVersion = ReadReleaseVersion(releaseFile);
-    switch (CompareReleases(localVersion, onlineVersion)) {
+    const std::string onlineVersion = ReadReleaseVersion(releaseFile, language);
+    switch (CompareReleases(localVersion, onlineVersion, language)) {
     case ReleaseVerdict::Newer:
         return UpdateTickResult::ShowNotice;
     case ReleaseVerdict::Unusable:

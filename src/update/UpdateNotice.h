@@ -16,7 +16,8 @@ enum class UpdateTickResult {
 
 // Raises tickCount, then reads the release file (when it exists) and compares its
 // version with localVersion. Errors reading the file or converting a version text
-// are thrown as VelmoraError; the timer stays on in that case.
-UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion);
+// are thrown as VelmoraError, in the language; the timer stays on in that case.
+UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion,
+                            std::int32_t language = 1);
 
 } // namespace velmora

@@ -4,6 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 using namespace velmora;
 using velmora::test::TempDir;
 
@@ -77,6 +85,42 @@ TEST(Settings, LoadKeepsTheLanguageWithoutAFileAndFailsOnAnUnreadableOne)
     std::filesystem::create_symlink("loop.ini", dir / "loop.ini");
     EXPECT_THROW(LoadSettingsFile((dir / "loop.ini").string(), language), VelmoraError);
 }
+
+#if !defined(_WIN32)
+// A pipe at the settings path (no writer would ever come) and a huge file both count as no
+// settings: the start goes on at once with the language it had.
+TEST(Settings, APipeOrAHugeFileCountsAsNoSettings)
+{
+    TempDir dir;
+    const std::string pipe = (dir / "pipe.ini").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::int32_t language = 0;
+    auto load = std::async(std::launch::async, [&] { LoadSettingsFile(pipe, language); });
+    if (load.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+        // Let the waiting reader go, so that the failure does not hang the run.
+        const int writer = open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0) close(writer);
+        load.wait();
+        FAIL() << "reading the settings waited for a writer of the pipe";
+    }
+    load.get();
+    EXPECT_EQ(language, 0);
+
+    // Sparse: large to the reader, nothing on the disk. Its first line would be invalid,
+    // which would give English; it must not be read at all.
+    const std::filesystem::path huge = dir / "huge.ini";
+    test::WriteFile(huge, "");
+    std::filesystem::resize_file(huge, std::uintmax_t{256} << 20);
+    LoadSettingsFile(huge.string(), language);
+    EXPECT_EQ(language, 0);
+
+    // A file at the limit is still read.
+    const std::filesystem::path full = dir / "full.ini";
+    test::WriteFile(full, "1\r\n" + std::string(kSettingsReadLimit - 3, ' '));
+    LoadSettingsFile(full.string(), language);
+    EXPECT_EQ(language, 1);
+}
+#endif
 
 TEST(Settings, SaveWritesOneLineWithCrLfAndReplacesMoreLines)
 {

@@ -1,10 +1,26 @@
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
 #include "PeerGate.h"
+#include "archive/ProtectRefusals.h"
 #include "archive/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "common/LanguageText.h"
 
 #include <gtest/gtest.h>
+
+#if !defined(_WIN32)
+#include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <random>
+#include <thread>
 
 #include <sstream>
 
@@ -63,6 +79,162 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
     test::ExpectPeersAccept(zip, "pw");
 }
+
+#if !defined(_WIN32) // such names cannot exist on Windows
+// Entry names with a newline or a terminal escape: quoted in the plain listing, one
+// line per entry; exact (JSON-escaped) in --json.
+TEST(ArchiveCli, ListQuotesControlCharactersInPlainTextOnly)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "f");
+    WriteFile(dir / "f" / "a\nb.txt", "1");
+    WriteFile(dir / "f" / "\x1b[31mred", "2");
+    const std::string archive = (dir / "f.zip").string();
+    ASSERT_EQ(RunArgs({"zip", (dir / "f").string(), archive}).code, cli::kExitOk);
+
+    const CliRun plain = RunArgs({"list", archive});
+    EXPECT_EQ(plain.code, cli::kExitOk) << plain.err;
+    EXPECT_NE(plain.out.find("  $'a\\nb.txt'\n"), std::string::npos) << plain.out;
+    EXPECT_NE(plain.out.find("  $'\\033[31mred'\n"), std::string::npos) << plain.out;
+    EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
+    EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 4); // header, two entries, total
+
+    const CliRun json = RunArgs({"list", "--json", archive});
+    EXPECT_NE(json.out.find("\"name\":\"a\\nb.txt\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"name\":\"\\u001b[31mred\""), std::string::npos) << json.out;
+}
+
+// A real protect ended by kill -9 at several moments (work folder just made, subfolder
+// archives being written, the inner archive, the encrypted one): the folder stays whole,
+// the work folder it leaves is private, and the next restore or protect beside it
+// removes it, so no unencrypted copy survives.
+TEST(ArchiveCli, AProtectKilledAtAnyMomentLeavesNoCopyBehind)
+{
+    // The program is built into bin/ of the build folder, two levels above this test.
+    const char* bin = std::getenv("VELMORA_BIN_DIR");
+    const std::string cli =
+        (bin && *bin
+             ? std::filesystem::path(bin)
+             : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
+        "velmora-cli";
+    TempDir dir;
+    std::mt19937 generator(7);
+    std::filesystem::create_directories(dir / "G");
+    for (const char* sub : {"a", "b", "c"}) {
+        std::filesystem::create_directories(dir / "F" / sub);
+        std::string bytes(2u << 20, '\0');
+        for (char& c : bytes)
+            c = static_cast<char>(generator());
+        WriteFile(dir / "F" / sub / "data.bin", bytes);
+    }
+    WriteFile(dir / "F" / "top.txt", "top");
+    WriteFile(dir / "G" / "g.txt", "g");
+    // The built program, run to its end: exit code and standard error.
+    const auto run = [&](const std::vector<std::string>& args) {
+        std::string command = "'" + cli + "'";
+        for (const std::string& arg : args)
+            command += " '" + arg + "'";
+        command += " 2>'" + (dir / "err.txt").string() + "' >/dev/null";
+        const int status = std::system(command.c_str());
+        return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", test::ReadFile(dir / "err.txt")};
+    };
+    const CliRun first = run({"protect", (dir / "G").string(), (dir / "G.zip").string(), "--password", "pw"});
+    ASSERT_EQ(first.code, cli::kExitOk) << first.err;
+
+    const auto workFolders = [&] {
+        std::vector<std::filesystem::path> found;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
+            if (entry.path().filename().string().rfind(".F.zip.protect-", 0) == 0) found.push_back(entry.path());
+        }
+        return found;
+    };
+    const auto holds = [](const std::filesystem::path& folder, const char* sub) {
+        std::error_code ec;
+        return std::filesystem::exists(folder / sub, ec) && !std::filesystem::is_empty(folder / sub, ec);
+    };
+    // Each moment: when to kill, seen from outside in the newest work folder.
+    const std::vector<std::function<bool(const std::filesystem::path&)>> moments = {
+        [](const std::filesystem::path&) { return true; },
+        [&](const std::filesystem::path& w) { return holds(w, "nested"); },
+        [&](const std::filesystem::path& w) { return holds(w, "inner"); },
+        [&](const std::filesystem::path& w) { return holds(w, "outer"); },
+    };
+    const auto killAt = [&](const std::function<bool(const std::filesystem::path&)>& moment) {
+        const std::vector<std::filesystem::path> before = workFolders();
+        const pid_t child = fork();
+        if (child == 0) {
+            const int devNull = open("/dev/null", O_WRONLY);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+            execl(cli.c_str(), cli.c_str(), "protect", (dir / "F").c_str(), (dir / "F.zip").c_str(), "--password", "pw",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        bool hit = false;
+        for (int i = 0; i < 20000 && !hit; ++i) {
+            for (const std::filesystem::path& w : workFolders()) {
+                if (std::find(before.begin(), before.end(), w) == before.end() && moment(w)) hit = true;
+            }
+            if (!hit) std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (waitpid(child, nullptr, WNOHANG) == child) break; // finished before the moment
+        }
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+        return hit;
+    };
+
+    for (std::size_t m = 0; m < moments.size(); ++m) {
+        SCOPED_TRACE("moment " + std::to_string(m));
+        ASSERT_TRUE(killAt(moments[m]));
+        EXPECT_EQ(test::ReadFile(dir / "F" / "top.txt"), "top"); // the folder is whole
+        for (const std::filesystem::path& w : workFolders()) {
+            struct stat st {};
+            ASSERT_EQ(lstat(w.c_str(), &st), 0);
+            EXPECT_EQ(st.st_mode & 07777, 0700u) << w;
+        }
+        if (m == 2) {
+            // A restore beside them removes them.
+            const CliRun restored =
+                run({"restore", (dir / "G.zip").string(), (dir / "R").string(), "--password", "pw"});
+            EXPECT_EQ(restored.code, cli::kExitOk) << restored.err;
+            EXPECT_TRUE(workFolders().empty());
+        }
+    }
+    EXPECT_FALSE(workFolders().empty());
+    const CliRun done = run({"protect", (dir / "F").string(), (dir / "F.zip").string(), "--password", "pw"});
+    EXPECT_EQ(done.code, cli::kExitOk) << done.err;
+    EXPECT_TRUE(workFolders().empty());
+}
+
+// Refusals of a protect request name their reason below the system's own text.
+TEST(ArchiveCli, ProtectRefusalsSayWhy)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "F");
+    WriteFile(dir / "F" / "one.txt", "one");
+    std::filesystem::create_directory_symlink(dir / "F", dir / "L");
+    const std::string head = "velmora-cli protect: Foldewr not found or invalid output name!\nvelmora-cli protect: ";
+    const struct {
+        std::string folder, archive, reason;
+    } cases[] = {
+        {(dir / "F").string(), (dir / "F" / "in.zip").string(), "The archive would lie inside the folder it replaces."},
+        {(dir / "L").string(), (dir / "L.zip").string(), "The folder is a symbolic link; links are not followed."},
+        {(dir / "none").string(), (dir / "none.zip").string(), "The folder does not exist."},
+        {(dir / "F" / "one.txt").string(), (dir / "one.zip").string(), "The path is not a folder."},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = RunArgs({"protect", c.folder, c.archive, "--password", "pw"});
+        EXPECT_EQ(run.code, cli::kExitFailed) << c.folder;
+        EXPECT_EQ(run.err, head + c.reason + "\n");
+    }
+    EXPECT_EQ(InvalidProtectReason(dir / "F", dir / "F" / "x.zip", kGerman),
+              "Das Archiv läge in dem Ordner, den es ersetzt.");
+    EXPECT_EQ(InvalidProtectReason(dir / "L", dir / "L.zip", kGerman),
+              "Der Ordner ist eine symbolische Verknüpfung; Verknüpfungen werden nicht verfolgt.");
+    EXPECT_EQ(InvalidProtectReason(dir / "F", dir / "F.zip", kEnglish), "");
+    EXPECT_TRUE(std::filesystem::exists(dir / "F" / "one.txt"));
+}
+#endif
 
 } // namespace
 } // namespace velmora

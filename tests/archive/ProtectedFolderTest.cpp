@@ -4,6 +4,7 @@
 #include "archive/ZipWriter.h"
 #include "folders/FolderTools.h"
 #include "platform/IRandomSource.h"
+#include "platform/PrivateFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -225,23 +226,66 @@ TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone
     EXPECT_EQ(test::ReadFile(dir / "T" / "folder.zip"), "mine, not an archive");
 }
 
-TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndNothingElse)
+// Work folders beside the zip path: private from creation and named for the process that
+// made them. The next protect or restore there removes those whose process has ended,
+// leaves those of runs still going, and reports what it cannot prove to be its own.
+TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndTheRestReported)
 {
     test::TempDir dir;
-    fs::create_directories(dir / "F");
+    fs::create_directories(dir / "F" / "Sub");
     test::WriteFile(dir / "F" / "one.txt", "one");
-    fs::create_directories(dir / ".F.zip.protect-123" / "nested");
-    fs::create_directories(dir / ".F.zip.protect-123" / "outer");
-    test::WriteFile(dir / ".F.zip.protect-123" / "nested" / "Sub.zip", "PK");
-    fs::create_directories(dir / ".F.zip.protect-456");
-    test::WriteFile(dir / ".F.zip.protect-456" / "mine.txt", "not ours");
-    fs::create_directories(dir / ".F.zip.protect-789" / "nested" / "deeper");
+    test::WriteFile(dir / "F" / "Sub" / "two.txt", "two");
+    const auto plant = [&](const std::string& name) {
+        fs::create_directories(dir / name / "nested");
+        test::WriteFile(dir / name / "nested" / "Sub.zip", "PK unencrypted");
+    };
+    // No process 999999999 (above the kernel's largest id); our id with a start time that
+    // is not ours (the id reused by a later process); ourselves, a run still going.
+    std::string self = OwnProcessIdentity();
+    self[self.find(':')] = '-';
+    const std::string ownId = self.substr(0, self.find('-'));
+    plant(".F.zip.protect-999999999-5-123");
+    plant(".G.zip.protect-" + ownId + "-1-7"); // another zip name in the same folder
+    plant(".F.zip.protect-456");               // an older version's: no owner in the name
+    plant(".F.zip.protect-" + self + "-789");
+    test::WriteFile(dir / ".F.zip.protect-1-2-3", "a file, not a folder");
 
     Protect protect;
-    ASSERT_EQ(protect.Run(dir / "F", dir / "F.zip").status, ProtectStatus::Ok);
-    EXPECT_FALSE(fs::exists(dir / ".F.zip.protect-123"));
-    EXPECT_EQ(test::ReadFile(dir / ".F.zip.protect-456" / "mine.txt"), "not ours");
-    EXPECT_TRUE(fs::exists(dir / ".F.zip.protect-789" / "nested" / "deeper"));
+    ProtectOptions options;
+    options.password = "pw";
+    options.random = &protect.random;
+    std::vector<std::string> seen; // work folders of this run, as the progress saw them
+    fs::perms mode{};
+    options.progress = [&](std::uint64_t, std::uint64_t) {
+        for (const auto& entry : fs::directory_iterator(dir.path())) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind(".F.zip.protect-" + self + "-", 0) == 0 && name != ".F.zip.protect-" + self + "-789") {
+                seen.push_back(name);
+                mode = fs::symlink_status(entry.path()).permissions();
+            }
+        }
+    };
+    const ProtectResult result = ProtectFolderToArchive(dir / "F", dir / "F.zip", options);
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(mode, fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(dir / seen.front())); // removed at the end of the run
+
+    EXPECT_FALSE(fs::exists(dir / ".F.zip.protect-999999999-5-123"));
+    EXPECT_FALSE(fs::exists(dir / (".G.zip.protect-" + ownId + "-1-7")));
+    EXPECT_TRUE(fs::exists(dir / ".F.zip.protect-456" / "nested" / "Sub.zip"));
+    EXPECT_TRUE(fs::exists(dir / (".F.zip.protect-" + self + "-789") / "nested" / "Sub.zip"));
+    EXPECT_TRUE(fs::is_regular_file(dir / ".F.zip.protect-1-2-3"));
+    ASSERT_EQ(result.leftovers.size(), 1u);
+    EXPECT_NE(result.leftovers[0].find(".F.zip.protect-456'"), std::string::npos) << result.leftovers[0];
+    EXPECT_NE(result.leftovers[0].find("unencrypted"), std::string::npos) << result.leftovers[0];
+
+    // A restore in that folder removes a stale one as well.
+    plant(".H.zip.protect-999999999-5-8");
+    const UnprotectResult restored = UnprotectArchive(dir / "F.zip", dir / "R", "pw");
+    EXPECT_TRUE(restored.ok) << restored.error;
+    EXPECT_FALSE(fs::exists(dir / ".H.zip.protect-999999999-5-8"));
+    EXPECT_EQ(restored.leftovers.size(), 1u);
 }
 
 // A restore killed part way can leave its hidden work folder in the target; the next

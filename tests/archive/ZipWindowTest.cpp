@@ -149,10 +149,11 @@ private slots:
         f.window->show();
         f.window->Edit1->setText(f.Path("F"));
 
-        // A zip path inside the folder.
+        // A zip path inside the folder: the system's text, and the reason below it.
         f.window->Edit3->setText(f.Path("F/inside.zip"));
         f.window->ToolButtonZip->click();
-        QCOMPARE(LastText(), QStringLiteral("Foldewr not found or invalid output name!"));
+        QCOMPARE(LastText(), QStringLiteral("Foldewr not found or invalid output name!\n"
+                                            "The archive would lie inside the folder it replaces."));
         QCOMPARE(DialogHook::Shown().back().caption, QStringLiteral("Fehler"));
         QVERIFY(!f.window->IsBusy());
         QVERIFY(f.window->LabelTask->text().isEmpty());

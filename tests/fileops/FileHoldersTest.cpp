@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -258,4 +259,59 @@ TEST_F(FileHolders, AnotherUserSeesLockersAndIsToldWhatItCannotCheck)
     EXPECT_NE(out.find(std::to_string(child.Id())), std::string::npos) << out;
     EXPECT_NE(out.find("POSIX write lock"), std::string::npos) << out;
     EXPECT_NE(out.find("could not be checked; run as administrator to see them"), std::string::npos) << out;
+}
+
+// A process that maps the file and keeps no descriptor, its mapping listed far down a
+// long /proc/PID/maps: found for the file and for its folder, as lsof finds it.
+TEST_F(FileHolders, AMappingFarDownALongMapsListIsFoundAsLsofFindsIt)
+{
+    if (Shell("command -v lsof").first != 0) GTEST_FAIL() << "lsof is needed as the peer";
+    test::HolderChild child(m_dir.path(), m_file, {"mmap-far"});
+    ASSERT_TRUE(child.Ready());
+    const std::string pid = std::to_string(child.Id());
+    const std::string folder = std::filesystem::path(m_file).parent_path().string();
+
+    // lsof's answer in the same run: the process, for the file and for the folder.
+    const auto [fileCode, byFile] = Shell("lsof -t '" + m_file + "' 2>/dev/null");
+    EXPECT_NE(("\n" + byFile).find("\n" + pid + "\n"), std::string::npos) << byFile;
+    const auto [folderCode, byFolder] = Shell("lsof -t +D '" + folder + "' 2>/dev/null");
+    EXPECT_NE(("\n" + byFolder).find("\n" + pid + "\n"), std::string::npos) << byFolder;
+
+    for (const std::string& path : {m_file, folder}) {
+        SCOPED_TRACE(path);
+        const HolderList list = Services().holders->ListHolders(path);
+        const FileHolder* holder = Find(list, child.Id());
+        ASSERT_NE(holder, nullptr);
+        const std::vector<FileHold> expected{{HoldKind::MemoryMapped, HoldAccess::None, LockKind::None, m_file}};
+        EXPECT_EQ(holder->holds, expected);
+        const CliRun run = RunCli({"holders", path});
+        EXPECT_EQ(run.code, cli::kExitOk);
+        EXPECT_NE(run.out.find(pid), std::string::npos) << run.out;
+        EXPECT_NE(run.out.find("memory-mapped"), std::string::npos) << run.out;
+    }
+}
+
+// A held item whose name holds a newline: quoted in both languages and in the table, so
+// each holder stays on one line; JSON keeps the exact name.
+TEST_F(FileHolders, NamesWithControlCharactersAreQuoted)
+{
+    const std::filesystem::path folder = m_dir / "box";
+    std::filesystem::create_directories(folder);
+    const std::string inside = (folder / "a\nb\x1b[1m").string();
+    test::WriteFile(inside, "x");
+    test::HolderChild child(m_dir.path(), inside, {"r"});
+    ASSERT_TRUE(child.Ready());
+    const std::string canonicalFolder = std::filesystem::canonical(folder).string();
+    const HolderList list = Services().holders->ListHolders(folder.string());
+    const FileHolder* holder = Find(list, child.Id());
+    ASSERT_NE(holder, nullptr);
+    EXPECT_EQ(DescribeHolds(*holder, canonicalFolder, kEnglish), "open for reading ($'a\\nb\\033[1m')");
+    EXPECT_EQ(DescribeHolds(*holder, canonicalFolder, kGerman), "zum Lesen geöffnet ($'a\\nb\\033[1m')");
+
+    const CliRun table = RunCli({"holders", folder.string()});
+    EXPECT_EQ(table.code, cli::kExitOk);
+    EXPECT_EQ(std::count(table.out.begin(), table.out.end(), '\n'), 2) << table.out; // heading and one holder
+    EXPECT_EQ(table.out.find('\x1b'), std::string::npos);
+    const CliRun json = RunCli({"holders", "--json", folder.string()});
+    EXPECT_NE(json.out.find("box/a\\nb\\u001b[1m\""), std::string::npos) << json.out;
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 #include <fcntl.h>
@@ -135,7 +137,7 @@ TEST(FileOpsCli, TouchStoresTheDateInTwoSecondStepsOrChangesNothing)
         {{"touch", p, "1979-12-31 23:59:59"}, kExitFailed, "only dates from 1980 to 2107"},
         {{"touch", p, "2108-01-01"}, kExitFailed, "only dates from 1980 to 2107"},
         {{"touch", p, "abc"}, kExitUsage, "'abc' is no date"},
-        {{"touch", (dir / "missing").string(), "2024-05-17"}, kExitFailed, "is no file"},
+        {{"touch", (dir / "missing").string(), "2024-05-17"}, kExitFailed, "is no file: No such file or directory"},
         {{"touch", p}, kExitUsage, "expects PATH and a date"},
     };
     for (const auto& r : refusals) {
@@ -212,4 +214,35 @@ TEST(FileOpsCli, ClearingHiddenOnADotNameFailsAndChangesNothing)
     const CliRun kept = RunCommand({"attrib", file, "AH"});
     EXPECT_EQ(kept.code, 0) << kept.err;
     EXPECT_EQ(kept.out, "AH\n");
+}
+
+// On a read-only file system (a tmpfs mounted read-only in a mount namespace of our own)
+// touch and attrib name the system's reason; nobody holds the file, so "in use" would be
+// a cause that was never seen.
+TEST(FileOpsCli, AReadOnlyFileSystemIsNamedAsTheCause)
+{
+    if (std::system("unshare -rm true 2>/dev/null") != 0) GTEST_SKIP() << "no user and mount namespaces here";
+    test::TempDir dir;
+    const std::filesystem::path mountPoint = dir / "ro";
+    std::filesystem::create_directory(mountPoint);
+    const char* binDir = std::getenv("VELMORA_BIN_DIR");
+    const std::string cli =
+        (binDir && *binDir
+             ? std::filesystem::path(binDir)
+             : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
+        "velmora-cli";
+    const std::string m = mountPoint.string();
+    const std::string script = "mount -t tmpfs none '" + m + "' && echo x > '" + m + "/f' && mount -o remount,ro '" +
+                               m + "' && '" + cli + "' touch '" + m + "/f' 2024-05-17; echo \"exit $?\"";
+    test::WriteFile(dir / "run.sh", script + "\n");
+    std::string output;
+    if (FILE* pipe = popen(("unshare -rm sh '" + (dir / "run.sh").string() + "' 2>&1").c_str(), "r")) {
+        char buffer[512];
+        while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            output.append(buffer, n);
+        pclose(pipe);
+    }
+    EXPECT_NE(output.find("Read-only file system"), std::string::npos) << output;
+    EXPECT_EQ(output.find("in use"), std::string::npos) << output;
+    EXPECT_NE(output.find("exit 1"), std::string::npos) << output;
 }

@@ -14,8 +14,10 @@
 namespace velmora::test {
 
 // Ways: r, w, rw (open), posix-r, posix-w, ofd-w, flock-sh, flock-ex (open and lock),
-// mmap (mapped, the descriptor closed again), cwd:FOLDER (work in FOLDER).
-inline constexpr const char* kHolderScript = R"(import fcntl, mmap, os, struct, sys, time
+// mmap (mapped, Python's own copy of the descriptor kept), mmap-far (mapped by the C
+// library with no descriptor left, behind a few hundred other mappings so that its line
+// in /proc/PID/maps lies well past the first pages), cwd:FOLDER (work in FOLDER).
+inline constexpr const char* kHolderScript = R"(import ctypes, fcntl, mmap, os, struct, sys, time
 path, ready = sys.argv[1], sys.argv[2]
 keep = []
 def opened(flags):
@@ -35,6 +37,18 @@ for way in sys.argv[3:]:
         fd = os.open(path, os.O_RDONLY)
         keep.append(mmap.mmap(fd, 0, prot=mmap.PROT_READ))
         os.close(fd)
+    elif way == 'mmap-far':
+        libc = ctypes.CDLL(None, use_errno=True)
+        libc.mmap.restype = ctypes.c_void_p
+        libc.mmap.argtypes = [ctypes.c_void_p, ctypes.c_size_t, ctypes.c_int, ctypes.c_int, ctypes.c_int, ctypes.c_long]
+        page = mmap.PAGESIZE
+        # Low addresses, listed first: 400 separate anonymous pages, then the file.
+        for i in range(400): libc.mmap(0x10000000 + i * 2 * page, page, mmap.PROT_READ, 0x22, -1, 0)
+        fd = os.open(path, os.O_RDONLY)
+        if libc.mmap(0x20000000, page, mmap.PROT_READ, mmap.MAP_SHARED, fd, 0) in (None, 2**64 - 1): sys.exit('mmap failed')
+        os.close(fd)
+        with open('/proc/self/maps') as maps:
+            if maps.read().find(os.path.realpath(path)) < 16384: sys.exit('the mapping is listed too early')
     elif way.startswith('cwd:'): os.chdir(way[4:])
     else: sys.exit('unknown way ' + way)
 open(ready, 'w').close()

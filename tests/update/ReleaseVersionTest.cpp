@@ -1,6 +1,7 @@
 #include "update/ReleaseVersion.h"
 #include "TestSupport.h"
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "update/UpdateNotice.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +9,7 @@
 #include <sys/stat.h>
 #endif
 
+#include <functional>
 #include <optional>
 
 using namespace velmora;
@@ -32,35 +34,71 @@ std::optional<UpdateTickResult> FirstTick(const std::string& bytes, std::string*
 }
 } // namespace
 
-TEST(ReleaseVersion, ComparesDigitStringsAsWholeNumbers)
+TEST(ReleaseVersion, ComparesVersionsFieldByField)
 {
     using R = UpdateTickResult;
     const struct {
         const char* firstLine;
         std::optional<R> expected;
     } cases[] = {
-        {"1.4", R::ShowNotice},         // 1400 > 1300
+        {"1.4", R::ShowNotice},         // 1.4.0.0 > 1.3.0.0
         {" \t1.4 \x01", R::ShowNotice}, // blanks and controls around it are ignored
-        {"1.3", R::KeepPolling},        // 1300: equal
+        {"1.3", R::KeepPolling},        // missing fields are zeros: equal
         {"1.3.0.0", R::KeepPolling},
-        {"1.2.9", R::KeepPolling},              // 1290
-        {"1.3.0.0.1", R::ShowNotice},           // 13001: the local text is never padded
-        {"1.2.10.0", R::ShowNotice},            // 12100 > 1300
-        {"2.1.4.7.4.8.3.6.4.7", R::ShowNotice}, // 2147483647, the largest 32-bit number
+        {"1.2.9", R::KeepPolling},
+        {"1.3.0.0.1", R::ShowNotice},
+        {"1.2.10.0", R::KeepPolling}, // older: the second field decides
+        {"1.10", R::ShowNotice},      // ten is more than three
+        {"1.3.0.10", R::ShowNotice},
+        {"2147483647", R::ShowNotice}, // the largest field
         {"", R::StopPolling},
         {"   ", R::StopPolling},
         {"...", R::StopPolling}, // no digits at all
         {"1.4a", std::nullopt},
         {"1. 4", std::nullopt}, // an inner blank
         {"0x1.4", std::nullopt},
-        {"2.1.4.7.4.8.3.6.4.8", std::nullopt}, // beyond 32 bits
+        {"1..4", std::nullopt}, // an empty field
+        {"+1.4", std::nullopt},
+        {"2147483648.0", std::nullopt}, // beyond 32 bits
         {"99999999999999999999", std::nullopt},
     };
     for (const auto& c : cases) {
         std::string error;
         EXPECT_EQ(FirstTick(std::string(c.firstLine) + "\r\n9.9.9.9\r\n", &error), c.expected) << c.firstLine;
         if (!c.expected) {
-            EXPECT_NE(error.find("ist kein gültiger Integerwert"), std::string::npos) << error;
+            EXPECT_NE(error.find("is not a valid version number"), std::string::npos) << error;
+        }
+    }
+    // The local version is compared the same way in either order.
+    EXPECT_EQ(CompareReleases("1.2.10.0", "1.3.0.0"), ReleaseVerdict::Newer);
+    EXPECT_EQ(CompareReleases("1.3.0.0", "1.2.10.0"), ReleaseVerdict::NotNewer);
+}
+
+// The texts of every failure follow the language: English and German.
+TEST(ReleaseVersion, ErrorsSpeakTheUsersLanguage)
+{
+    test::TempDir dir;
+    const std::string missing = (dir / "missing" / "velmora.dat").string();
+    const std::string longLine = (dir / "long.dat").string();
+    test::WriteFile(longLine, std::string(200000, '1'));
+    const struct {
+        std::function<void()> run;
+        const char* expected;
+    } cases[] = {
+        {[&] { ParseVersionNumber("1a", kEnglish); }, "'1a' is not a valid version number"},
+        {[&] { ParseVersionNumber("1a", kGerman); }, "'1a' ist kein gültiger Integerwert"},
+        {[&] { CompareReleases("1.3.0.0", "1.x", kGerman); }, "'1.x' ist kein gültiger Integerwert"},
+        {[&] { ReadReleaseVersion(missing, kEnglish); }, "Cannot open file '"},
+        {[&] { ReadReleaseVersion(missing, kGerman); }, "Datei kann nicht geöffnet werden '"},
+        {[&] { ReadReleaseVersion(longLine, kEnglish); }, "The first line of the file '"},
+        {[&] { ReadReleaseVersion(longLine, kGerman); }, "Die erste Zeile der Datei '"},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.run();
+            ADD_FAILURE() << "no error";
+        } catch (const VelmoraError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
         }
     }
 }

@@ -2,6 +2,7 @@
 
 #include "common/AsciiText.h"
 #include "common/Utf8Path.h"
+#include "platform/SmallFile.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -16,19 +17,15 @@ namespace fs = std::filesystem;
 
 constexpr std::uintmax_t kMaxListBytes = 8u << 20;
 
+// A list or desktop file: a regular file of at most kMaxListBytes, opened without waiting
+// (a pipe put in its place must not stop the lookup).
 std::optional<std::string> ReadText(const fs::path& path)
 {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) > kMaxListBytes || ec) {
+    std::string text;
+    if (!ReadSmallRegularFile(Utf8FromPath(path), text, kMaxListBytes)) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return text;
 }
 
 std::vector<std::string> SplitPaths(const std::string& value)

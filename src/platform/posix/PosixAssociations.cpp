@@ -1,10 +1,11 @@
 #include "platform/posix/PosixAssociations.h"
 
+#include "common/RetryOnInterrupt.h"
 #include "inspect/ExecLauncher.h"
+#include "platform/SmallFile.h"
 #include "platform/posix/MimeApps.h"
 #include "platform/posix/OsRelease.h"
 #include "platform/posix/PosixEnvironment.h"
-#include "platform/posix/PosixFiles.h"
 
 #include <QMimeDatabase>
 
@@ -164,7 +165,7 @@ std::string PosixAssociations::ProductName()
 {
     for (const std::string& file : m_osReleaseFiles) {
         std::string content;
-        if (ReadSmallFile(file, content, 1 << 16)) {
+        if (ReadSmallRegularFile(file, content, 1 << 16)) {
             return OsReleaseValue(content, "PRETTY_NAME");
         }
     }

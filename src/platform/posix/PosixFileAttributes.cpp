@@ -1,9 +1,10 @@
 #include "platform/posix/PosixFileAttributes.h"
 
+#include "common/RetryOnInterrupt.h"
 #include "platform/FileDurability.h"
+#include "platform/SmallFile.h"
 #include "platform/posix/DosAttributeBlob.h"
 #include "platform/posix/HiddenList.h"
-#include "platform/posix/PosixFiles.h"
 
 #include <cerrno>
 #include <chrono>
@@ -220,7 +221,7 @@ bool IsDotName(const std::string& name)
 bool ListedInHiddenFile(const std::string& folder, const std::string& name)
 {
     std::string content;
-    if (name.empty() || name == "." || name == ".." || !ReadSmallFile(folder + "/.hidden", content, 1 << 20)) {
+    if (name.empty() || name == "." || name == ".." || !ReadSmallRegularFile(folder + "/.hidden", content, 1 << 20)) {
         return false;
     }
     return HiddenListContains(content, name);
@@ -230,7 +231,7 @@ bool UpdateHiddenFile(const std::string& folder, const std::string& name, bool h
 {
     const std::string listPath = folder + "/.hidden";
     std::string content;
-    if (!ReadSmallFile(listPath, content, 1 << 20)) {
+    if (!ReadSmallRegularFile(listPath, content, 1 << 20)) {
         if (errno != ENOENT) {
             err = errno;
             return false;
@@ -350,7 +351,7 @@ bool PosixFileAttributes::ListFolder(const std::string& folder, bool followLinks
     const auto listedHidden = [&](const std::string& name) {
         if (!hiddenList) {
             std::string content;
-            hiddenList = ReadSmallFile(prefix + ".hidden", content, 1 << 20) ? content : std::string();
+            hiddenList = ReadSmallRegularFile(prefix + ".hidden", content, 1 << 20) ? content : std::string();
         }
         return HiddenListContains(*hiddenList, name);
     };

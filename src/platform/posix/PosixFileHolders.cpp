@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileHolders.h"
 
-#include "platform/posix/PosixFiles.h"
+#include "common/RetryOnInterrupt.h"
+#include "platform/SmallFile.h"
 
 #include <climits>
 #include <cstdlib>
@@ -83,23 +84,24 @@ std::string_view ReadLinkAt(int folderFd, const char* name, char (&buffer)[PATH_
 }
 
 // The whole content of a /proc file relative to folderFd; false when it cannot be read.
-// /proc files fill a read as far as their text goes, so a read that leaves more than a
-// page of the buffer unused has reached the end.
+// Many /proc files hand out at most one page per read (maps, smaps), so a short read
+// says nothing about the end: only a read that returns nothing does. Content beyond the
+// limit is cut off.
 bool ReadProcFile(int folderFd, const char* name, std::string& content, std::size_t limit = 64u << 20)
 {
     const int fd = openat(folderFd, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
-    constexpr std::size_t kChunk = 65536;
+    char chunk[16384];
     content.clear();
-    for (;;) {
-        const std::size_t used = content.size();
-        content.resize(used + kChunk);
-        const ssize_t n = RetryOnInterrupt([&] { return read(fd, content.data() + used, kChunk); });
-        content.resize(used + static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-        if (n <= 0 || static_cast<std::size_t>(n) + 4096 < kChunk || content.size() > limit) break;
+    bool ok = true;
+    while (content.size() < limit) {
+        const ssize_t n = RetryOnInterrupt([&] { return read(fd, chunk, sizeof chunk); });
+        if (n < 0) ok = !content.empty(); // the process may have ended between two reads
+        if (n <= 0) break;
+        content.append(chunk, static_cast<std::size_t>(n));
     }
     close(fd);
-    return true;
+    return ok;
 }
 
 LockKind LockKindOf(std::string_view word)
@@ -290,7 +292,7 @@ std::map<std::int64_t, std::vector<FileHold>> ListedLocks(const Target& target)
 {
     std::map<std::int64_t, std::vector<FileHold>> locks;
     std::string content;
-    if (!ReadSmallFile("/proc/locks", content, 64u << 20)) return locks;
+    if (!ReadSmallRegularFile("/proc/locks", content, 64u << 20)) return locks;
     std::istringstream lines(content);
     std::string line;
     while (std::getline(lines, line)) {

@@ -1,6 +1,7 @@
 #include "platform/posix/PosixFileUsage.h"
 
-#include "platform/posix/PosixFiles.h"
+#include "common/RetryOnInterrupt.h"
+#include "platform/SmallFile.h"
 
 #include <cerrno>
 #include <climits>
@@ -160,7 +161,7 @@ bool IsOpenInOtherProcess(const std::string& canonicalPath, std::chrono::millise
 bool IsListedAsLocked(unsigned long devMajor, unsigned long devMinor, unsigned long long inode)
 {
     std::string content;
-    if (!ReadSmallFile("/proc/locks", content, 16u << 20)) {
+    if (!ReadSmallRegularFile("/proc/locks", content, 16u << 20)) {
         return false;
     }
     // "1: POSIX  ADVISORY  WRITE 1234 08:01:1234567 0 EOF"; waiting locks have "->" after
@@ -224,6 +225,68 @@ bool PosixFileUsage::IsFileInUse(const std::string& path)
     const std::string canonical(resolved);
     std::free(resolved);
     return IsOpenInOtherProcess(canonical, m_scanBudget);
+}
+
+UsageCheck PosixFileUsage::CheckUsage(const std::string& path)
+{
+    using State = UsageCheck::State;
+    UsageCheck check;
+    struct stat st {};
+    if (path.empty() || stat(path.c_str(), &st) != 0) {
+        check.reason = path.empty() ? ENOENT : errno;
+        return check;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        check.folder = true;
+        check.reason = EISDIR;
+        return check;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        check.reason = EINVAL; // devices, pipes and sockets are not opened
+        return check;
+    }
+    const auto word = m_attributes.ReadAttributes(path);
+    const bool readOnly =
+        (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || (word && (*word & kAttributeReadOnly) != 0);
+    int fd = -1;
+    int openError = 0;
+    if (!readOnly) {
+        fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+        if (fd < 0) openError = errno;
+        if (fd < 0 && openError == ETXTBSY) {
+            check.state = State::InUse; // a running program
+            return check;
+        }
+    }
+    // Without write access the file is still looked at through a reading descriptor:
+    // another process's lock or open descriptor is seen all the same.
+    const bool exclusive = fd >= 0;
+    if (fd < 0) fd = RetryOnInterrupt([&] { return open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC); });
+    std::optional<bool> openElsewhere;
+    if (fd >= 0) {
+        openElsewhere = HasConflictingLock(fd) ? std::optional<bool>(true) : OpenElsewhereByLease(fd);
+        close(fd);
+    }
+    bool held = openElsewhere.value_or(false);
+    if (!openElsewhere) {
+        held = IsListedAsLocked(major(st.st_dev), minor(st.st_dev), st.st_ino);
+        if (!held) {
+            if (char* resolved = realpath(path.c_str(), nullptr)) {
+                const std::string canonical(resolved);
+                std::free(resolved);
+                held = IsOpenInOtherProcess(canonical, m_scanBudget);
+            }
+        }
+    }
+    if (held) {
+        check.state = State::InUse;
+    } else if (exclusive) {
+        check.state = State::Free;
+    } else {
+        check.readOnly = readOnly;
+        check.reason = readOnly ? EACCES : openError;
+    }
+    return check;
 }
 
 bool PosixFileUsage::IsFileLocked(const std::string& path)

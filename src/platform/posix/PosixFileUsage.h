@@ -18,6 +18,7 @@ public:
     {}
     bool IsFileInUse(const std::string& path) override;
     bool IsFileLocked(const std::string& path) override;
+    UsageCheck CheckUsage(const std::string& path) override;
 
 private:
     IFileAttributes& m_attributes;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <cerrno>
+
 namespace velmora {
 
 namespace {
@@ -25,6 +27,38 @@ bool CannotOpenExclusively(const std::string& path, DWORD access)
 bool Win32FileUsage::IsFileInUse(const std::string& path)
 {
     return CannotOpenExclusively(path, GENERIC_READ | GENERIC_WRITE);
+}
+
+UsageCheck Win32FileUsage::CheckUsage(const std::string& path)
+{
+    UsageCheck check;
+    const std::wstring wide = win32::Widen(path);
+    const DWORD attributes = path.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        check.reason = path.empty() ? ENOENT : win32::ErrnoFromWin32(GetLastError());
+        return check;
+    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        check.folder = true;
+        check.reason = EISDIR;
+        return check;
+    }
+    const win32::Handle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.Valid()) {
+        check.state = UsageCheck::State::Free;
+        return check;
+    }
+    // Only a share mode or a lock of another process says "in use"; anything else (the
+    // read-only attribute, no permission, a read-only medium) is why no test was made.
+    const DWORD error = GetLastError();
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        check.state = UsageCheck::State::InUse;
+        return check;
+    }
+    check.readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    check.reason = win32::ErrnoFromWin32(error);
+    return check;
 }
 
 bool Win32FileUsage::IsFileLocked(const std::string& path)

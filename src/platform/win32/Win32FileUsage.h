@@ -8,6 +8,7 @@ class Win32FileUsage final : public IFileUsage {
 public:
     bool IsFileInUse(const std::string& path) override;
     bool IsFileLocked(const std::string& path) override;
+    UsageCheck CheckUsage(const std::string& path) override;
 };
 
 } // namespace velmora
