@@ -281,6 +281,15 @@ TEST_F(PeerArchives, FailuresNameTheirCauseAndWhatWasExtracted)
          1,
          {"'s/../../up' skipped: unsafe name: the name leaves the folder through '..'",
           "4 files extracted, 1 entry skipped"}},
+        {"last name holds the Zip64 locator's signature right before the end record",
+         "python3",
+         "python3 -c 'import zipfile; z = zipfile.ZipFile(\"t.zip\", \"w\"); z.writestr(\"a.txt\", \"a\"); "
+         "z.writestr(\"xPK\\x06\\x07abcdefghijklmnop\", \"b\"); z.close()'",
+         nullptr,
+         {"a.txt", "xPK\x06\x07"
+                   "abcdefghijklmnop"},
+         0,
+         {}},
         {"zip -P with a wrong --password",
          "zip",
          "(cd src && zip -q -P pw ../t.zip a.txt b.txt)",

@@ -141,6 +141,10 @@ namespace {
 // methods refuses it by name.
 bool NeedsMissingLibrary(const std::string& name)
 {
+#ifdef _WIN32
+    // A drive letter is only a name on POSIX systems.
+    if (name.rfind("ok_posix_", 0) == 0) return true;
+#endif
 #ifdef VELMORA_LIBRARY_METHODS
     (void)name;
     return false;
