@@ -69,7 +69,7 @@ def zips():
     write(ZIP_DIR, "bad_traversal_nested.zip", build_zip([{"name": b"a/../../evil.txt", "data": b"x"}]))
     write(ZIP_DIR, "bad_backslash.zip", build_zip([{"name": b"..\\evil.txt", "data": b"x"}]))
     write(ZIP_DIR, "bad_absolute.zip", build_zip([{"name": b"/tmp/velmora-evil.txt", "data": b"x"}]))
-    write(ZIP_DIR, "bad_drive.zip", build_zip([{"name": b"C:/evil.txt", "data": b"x"}]))
+    write(ZIP_DIR, "ok_posix_drive.zip", build_zip([{"name": b"C:/evil.txt", "data": b"x"}]))
     write(ZIP_DIR, "ok_symlink_outside.zip", build_zip([{"name": b"link", "data": b"/etc/passwd", "made_by": 0x0314,
                                                    "attrs": (0o120777 << 16)}]))
     write(ZIP_DIR, "bad_crc.zip", build_zip([{"name": b"a.txt", "data": text, "method": 8, "crc": 0x12345678}]))
@@ -91,11 +91,12 @@ def zips():
     # Zip64 extra field that announces values it does not hold.
     write(ZIP_DIR, "bad_zip64_extra.zip", build_zip([{"name": b"a.txt", "data": b"x", "cusize": 0xFFFFFFFF,
                                                       "cextra": struct.pack("<HH", 1, 0)}]))
-    # Zip64 locator pointing past the file.
+    # Zip64 locator pointing past the file: the classic end record, which holds real
+    # values, is read instead.
     plain = build_zip([{"name": b"a.txt", "data": b"x"}])
     eocd = plain[-22:]
     locator = struct.pack("<IIQI", 0x07064B50, 0, 0xFFFFFFF0, 1)
-    write(ZIP_DIR, "bad_zip64_locator.zip", plain[:-22] + locator + eocd)
+    write(ZIP_DIR, "ok_zip64_locator_unfounded.zip", plain[:-22] + locator + eocd)
     write(ZIP_DIR, "bad_method.zip", build_zip([{"name": b"a.txt", "data": b"x", "method": 12}]))
     write(ZIP_DIR, "bad_encrypted.zip", build_zip([{"name": b"a.txt", "data": b"x" * 20, "flags": 1}]))
     write(ZIP_DIR, "bad_empty_name.zip", build_zip([{"name": b"", "data": b"x"}]))

@@ -2,6 +2,9 @@
 
 #include "archive/Deflate64.h"
 #include "archive/PpmdDecoder.h"
+#include "archive/codecs/Implode.h"
+#include "archive/codecs/Reduce.h"
+#include "archive/codecs/Shrink.h"
 
 #include <zlib.h>
 
@@ -418,6 +421,15 @@ std::unique_ptr<ByteSource> MakeMethodDecoder(std::uint16_t method, std::uint16_
         return std::make_unique<StoredDecoder>(packed, declaredSize);
     case kDeflate:
         return std::make_unique<InflateDecoder>(packed, declaredSize);
+    case kShrink:
+        return MakeShrinkDecoder(packed, declaredSize);
+    case kReduce1:
+    case kReduce2:
+    case kReduce3:
+    case kReduce4:
+        return MakeReduceDecoder(method - kShrink, packed, declaredSize);
+    case kImplode:
+        return MakeImplodeDecoder(flags, packed, declaredSize);
     case kDeflate64:
         return MakeDeflate64Decoder(packed, declaredSize);
     case kPpmd:

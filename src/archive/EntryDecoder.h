@@ -1,9 +1,9 @@
 #pragma once
 // The compression methods an entry's data may use, each a pull source of plain bytes
 // reading from a source of packed bytes (the entry's byte range, after any cipher).
-// Stored, deflate, Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd are read; any other method
-// is refused by name before a byte is produced. No decoder ever hands out more than the
-// entry's declared size.
+// Stored, Shrink, Reduce, Implode, deflate, Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd
+// are read; any other method is refused by name before a byte is produced. No decoder ever
+// hands out more than the entry's declared size.
 #include "archive/EntryLayers.h"
 #include "common/Errors.h"
 
@@ -17,6 +17,12 @@ namespace velmora {
 // ZIP compression method numbers.
 namespace zipmethod {
 inline constexpr std::uint16_t kStored = 0;
+inline constexpr std::uint16_t kShrink = 1;
+inline constexpr std::uint16_t kReduce1 = 2; // Reduce with compression factor 1; 3-5 are factors 2-4
+inline constexpr std::uint16_t kReduce2 = 3;
+inline constexpr std::uint16_t kReduce3 = 4;
+inline constexpr std::uint16_t kReduce4 = 5;
+inline constexpr std::uint16_t kImplode = 6;
 inline constexpr std::uint16_t kDeflate = 8;
 inline constexpr std::uint16_t kDeflate64 = 9;
 inline constexpr std::uint16_t kBzip2 = 12;

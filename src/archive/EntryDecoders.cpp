@@ -110,7 +110,7 @@ private:
     bool m_ended = false;
 };
 
-// Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd: the decoders of EntryDecoder.h, holding the
+// Shrink, Reduce, Implode, Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd: the decoders of EntryDecoder.h, holding the
 // layer they read from and reporting their faults as the layers do.
 class MethodDecoder final : public ByteSource {
 public:
@@ -168,6 +168,12 @@ constexpr DecoderRow kDecoders[] = {
      [](std::unique_ptr<ByteSource> packed, const DecoderParams& params) -> std::unique_ptr<ByteSource> {
          return std::make_unique<InflateDecoder>(std::move(packed), params);
      }},
+    {zipmethod::kShrink, MakeMethodLayer},
+    {zipmethod::kReduce1, MakeMethodLayer},
+    {zipmethod::kReduce2, MakeMethodLayer},
+    {zipmethod::kReduce3, MakeMethodLayer},
+    {zipmethod::kReduce4, MakeMethodLayer},
+    {zipmethod::kImplode, MakeMethodLayer},
     {zipmethod::kDeflate64, MakeMethodLayer},
     {zipmethod::kBzip2, MakeMethodLayer},
     {zipmethod::kLzma, MakeMethodLayer},

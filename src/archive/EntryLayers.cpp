@@ -1,6 +1,7 @@
 #include "archive/EntryLayers.h"
 
 #include "archive/WinZipAes.h"
+#include "archive/ZipNames.h"
 
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
@@ -31,7 +32,7 @@ const char* KindText(ErrorKind kind)
     case ErrorKind::WrongPassword:
         return "wrong or missing password";
     case ErrorKind::UnsafeName:
-        return "unsafe name (absolute, drive letter or leaves the folder)";
+        return "unsafe name";
     case ErrorKind::Link:
         return "links are not extracted";
     case ErrorKind::Clash:
@@ -54,7 +55,13 @@ std::string DescribeError(const ExtractError& error)
 {
     std::string text;
     if (!error.path.empty()) text = "'" + error.path + "': ";
-    text += error.detail.empty() ? KindText(error.kind) : error.detail;
+    if (!error.detail.empty()) {
+        text += error.detail;
+    } else if (error.kind == ErrorKind::UnsafeName && !UnsafeNameReason(error.path).empty()) {
+        text += "unsafe name: " + UnsafeNameReason(error.path);
+    } else {
+        text += KindText(error.kind);
+    }
     if (error.kind == ErrorKind::Io && error.savedErrno != 0) {
         text += ": ";
         text += std::strerror(error.savedErrno);

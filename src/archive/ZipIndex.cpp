@@ -142,25 +142,52 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     std::uint64_t recordsStart = endPos;
     bool haveZip64 = false;
     unsigned char locator[kLocatorSize];
+    std::optional<std::uint64_t> found;
+    unsigned char rec[kEnd64Size];
     if (endPos >= kLocatorSize && ReadAt(file, endPos - kLocatorSize, locator, sizeof locator) &&
         Get32(locator) == kLocator64Sig) {
         // The Zip64 end record: where the locator says, or, when data in front of the
-        // archive moved everything, directly before the locator.
+        // archive moved everything, directly before the locator. A candidate counts only
+        // when it holds together: its signature, a record size that ends it before the
+        // locator, entry counts and a directory size that fit, and a central directory
+        // where it says (or moved by the same data in front). Bytes that merely look like
+        // a locator (inside an entry's name, say) then leave the classic record in charge.
         const std::uint64_t locatorPos = endPos - kLocatorSize;
         const std::uint64_t stated = Get64(locator + 8);
         const std::uint64_t adjacent = locatorPos >= kEnd64Size ? locatorPos - kEnd64Size : locatorPos;
-        unsigned char rec[kEnd64Size];
-        std::optional<std::uint64_t> found;
+        const auto holdsTogether = [&](std::uint64_t at) {
+            const std::uint64_t recordSize = Get64(rec + 4);
+            const std::uint64_t onDisk = Get64(rec + 24);
+            const std::uint64_t total = Get64(rec + 32);
+            const std::uint64_t size = Get64(rec + 40);
+            const std::uint64_t offset = Get64(rec + 48);
+            if (recordSize < kEnd64Size - 12 || recordSize > locatorPos - at - 12 || onDisk > total || size > at ||
+                total > size / 46) {
+                return false;
+            }
+            if (size == 0) return total == 0;
+            unsigned char sig[4];
+            const auto centralAt = [&](std::uint64_t where) {
+                return ReadAt(file, where, sig, 4) && Get32(sig) == kCentralSig;
+            };
+            return (offset <= at - size && centralAt(offset)) || centralAt(at - size);
+        };
         for (const std::uint64_t at : {stated, adjacent}) {
             if (at <= locatorPos && locatorPos - at >= kEnd64Size && ReadAt(file, at, rec, sizeof rec) &&
-                Get32(rec) == kEnd64Sig) {
+                Get32(rec) == kEnd64Sig && holdsTogether(at)) {
                 found = at;
                 break;
             }
         }
-        if (!found) {
+        // Without a Zip64 record the classic one must carry real values.
+        if (!found && (count == 0xFFFF || cdSize == 0xFFFFFFFFu || cdOffset == 0xFFFFFFFFu)) {
             return Fail(archive, "damaged Zip64 end record");
         }
+        if (!found) {
+            index.warnings.push_back("ignored a Zip64 locator that leads to no Zip64 end record");
+        }
+    }
+    if (found) {
         if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0) {
             return Fail(archive, "spanned archives are not supported");
         }

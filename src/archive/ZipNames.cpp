@@ -77,14 +77,29 @@ std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_
     return DecodeCodePage(CodePage::Oem437, stored);
 }
 
-std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory)
+namespace {
+
+bool IsDriveLetter(std::string_view name)
+{
+    return name.size() >= 2 && name[1] == ':' &&
+           ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+}
+
+// The checks of SafeRelativeName; reason says why a name is refused.
+std::optional<std::string> CheckName(std::string_view name, bool& isDirectory, NameRules rules, std::string& reason)
 {
     isDirectory = !name.empty() && (name.back() == '/' || name.back() == '\\');
-    if (name.empty() || name.front() == '/' || name.front() == '\\') {
+    if (name.empty()) {
+        reason = "the name is empty";
         return std::nullopt;
     }
-    if (name.size() >= 2 && name[1] == ':' &&
-        ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'))) {
+    if (name.front() == '/' || name.front() == '\\') {
+        reason = "absolute name";
+        return std::nullopt;
+    }
+    const bool windows = rules == NameRules::Windows;
+    if (windows && IsDriveLetter(name)) {
+        reason = "absolute name (drive letter)";
         return std::nullopt;
     }
     std::vector<std::string_view> parts;
@@ -92,7 +107,18 @@ std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirec
     for (std::size_t i = 0; i <= name.size(); ++i) {
         if (i < name.size()) {
             const unsigned char c = static_cast<unsigned char>(name[i]);
-            if (c < 0x20 || c == 0x7F) {
+            if (c == 0) {
+                reason = "the name holds a NUL character";
+                return std::nullopt;
+            }
+            if (windows && (c < 0x20 || c == 0x7F)) {
+                static const char kHex[] = "0123456789ABCDEF";
+                reason = std::string("the control character 0x") + kHex[c >> 4] + kHex[c & 15] +
+                         " is not allowed in names on Windows";
+                return std::nullopt;
+            }
+            if (windows && std::string_view("<>:\"|?*").find(static_cast<char>(c)) != std::string_view::npos) {
+                reason = std::string("the character '") + static_cast<char>(c) + "' is not allowed in names on Windows";
                 return std::nullopt;
             }
             if (c != '/' && c != '\\') {
@@ -106,6 +132,7 @@ std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirec
         }
         if (part == "..") {
             if (parts.empty()) {
+                reason = "the name leaves the folder through '..'";
                 return std::nullopt;
             }
             parts.pop_back();
@@ -114,6 +141,7 @@ std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirec
         parts.push_back(part);
     }
     if (parts.empty()) {
+        reason = "the name is empty";
         return std::nullopt;
     }
     std::string result;
@@ -124,6 +152,22 @@ std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirec
         result.append(part);
     }
     return result;
+}
+
+} // namespace
+
+std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory, NameRules rules)
+{
+    std::string reason;
+    return CheckName(name, isDirectory, rules, reason);
+}
+
+std::string UnsafeNameReason(std::string_view name, NameRules rules)
+{
+    std::string reason;
+    bool isDirectory = false;
+    CheckName(name, isDirectory, rules, reason);
+    return reason;
 }
 
 } // namespace velmora::archive

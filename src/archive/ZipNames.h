@@ -27,10 +27,24 @@ EncodedName Utf8EntryName(std::string_view utf8Name);
 // (host 3) or macOS (host 19) store the system's own name bytes, which are UTF-8 there.
 std::string DecodeEntryName(std::string_view stored, bool utf8Flag, std::string_view extra, unsigned hostSystem);
 
+// Whose file names an entry name must make: on Linux (and other POSIX systems) any byte
+// but "/" and NUL may be in a name; Windows also refuses a drive letter, control
+// characters and < > : " | ? *.
+enum class NameRules { Posix, Windows };
+#ifdef _WIN32
+inline constexpr NameRules kHostNameRules = NameRules::Windows;
+#else
+inline constexpr NameRules kHostNameRules = NameRules::Posix;
+#endif
+
 // The entry name as a relative path with "/" separators and no "." parts, or nullopt
-// when it is unsafe: empty, absolute, with a drive letter, with a NUL or control
-// character, or leaving its base through "..". "\" counts as a separator too.
-// isDirectory is set for names ending in a separator.
-std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory);
+// when it is unsafe or not a name under rules: empty, absolute, with a NUL, leaving its
+// base through "..", or (Windows) with a character Windows names cannot hold. "\"
+// counts as a separator too. isDirectory is set for names ending in a separator.
+std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirectory, NameRules rules = kHostNameRules);
+
+// Why SafeRelativeName refuses name, for messages ("absolute name", "the character '|'
+// is not allowed in names on Windows", ...); empty when it does not.
+std::string UnsafeNameReason(std::string_view name, NameRules rules = kHostNameRules);
 
 } // namespace velmora::archive

@@ -40,6 +40,11 @@ namespace {
 struct DataSpan {
     std::uint64_t start = 0;
     bool descriptorFlag = false; // bit 3 of the local header
+    // The local header's own CRC-32 and sizes, when it holds them (no bit 3, no Zip64).
+    bool localSizes = false;
+    std::uint32_t localCrc = 0;
+    std::uint64_t localPacked = 0;
+    std::uint64_t localPlain = 0;
 };
 
 std::string LocateData(SharedArchive& file, const ZipIndex& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
@@ -52,6 +57,10 @@ std::string LocateData(SharedArchive& file, const ZipIndex& index, const ZipEntr
     }
     span.descriptorFlag = (Get16(h + 6) & 0x0008) != 0;
     span.start = e.localHeaderOffset + 30 + Get16(h + 26) + Get16(h + 28);
+    span.localCrc = Get32(h + 14);
+    span.localPacked = Get32(h + 18);
+    span.localPlain = Get32(h + 22);
+    span.localSizes = !span.descriptorFlag && span.localPacked != 0xFFFFFFFFu && span.localPlain != 0xFFFFFFFFu;
     if (span.start > nextOffset || e.compressedSize > nextOffset - span.start) {
         return "entry data overlaps other entries or runs past its end";
     }
@@ -751,7 +760,10 @@ private:
         }
         job.commit.notOver = m_request.notOver.empty() ? m_request.archive : m_request.notOver;
         DataSpan span;
-        if (std::string error = LocateData(*m_archive, m_index, e, m_next[i], span); !error.empty()) {
+        const std::string error = LocateData(*m_archive, m_index, e, m_next[i], span);
+        const bool disagree = span.localSizes && (span.localCrc != e.crc32 || span.localPacked != e.compressedSize ||
+                                                  span.localPlain != e.uncompressedSize);
+        if (!error.empty() && !(disagree && span.start <= m_next[i])) {
             Fail({ErrorKind::Damaged, e.name, 0, error});
             return false;
         }
@@ -761,8 +773,53 @@ private:
         job.stream.decoder.method = aes ? aes->method : e.method;
         job.stream.decoder.flags = e.flags;
         job.stream.decoder.plainSize = e.uncompressedSize;
+        if (disagree && !ReconcileRecords(i, span, error.empty(), job)) return false;
         if (e.encrypted) return PlanCipher(i, span, aes, job);
         return true;
+    }
+
+    // The central and local records of entry i disagree on its CRC-32 or sizes. The entry
+    // is read by whichever record the data bears out (its stream ends within that
+    // record's size and gives that size and CRC-32), never reaching past the next entry's
+    // data, with a warning naming the fields; when neither does, it fails. Encrypted
+    // entries keep the central record: their data cannot be tried without the password.
+    bool ReconcileRecords(std::size_t i, const DataSpan& span, bool centralFits, EntryJob& job)
+    {
+        const ZipEntryInfo& e = m_index.entries[i];
+        std::string fields;
+        const auto field = [&](bool differs, const char* name) {
+            if (differs) fields += (fields.empty() ? "" : ", ") + std::string(name);
+        };
+        field(span.localPacked != e.compressedSize, "compressed size");
+        field(span.localPlain != e.uncompressedSize, "size");
+        field(span.localCrc != e.crc32, "CRC-32");
+        const bool localFits = span.localPacked <= m_next[i] - span.start;
+        const auto bornOut = [&](std::uint64_t packed, std::uint64_t plain, std::uint32_t crc) {
+            EntryJob trial = job;
+            trial.output.clear();
+            trial.keepUnnamed = false;
+            trial.stream.dataLength = packed;
+            trial.stream.decoder.plainSize = plain;
+            trial.plainSize = plain;
+            trial.crc32 = crc;
+            return !RunEntryJob(trial).error;
+        };
+        const std::string disagreement = "the central and local records disagree on the " + fields;
+        if (!e.encrypted && centralFits && bornOut(e.compressedSize, e.uncompressedSize, e.crc32)) {
+            m_result.warnings.push_back("'" + e.name + "': " + disagreement + "; the central record matches the data");
+            return true;
+        }
+        if (!e.encrypted && localFits && bornOut(span.localPacked, span.localPlain, span.localCrc)) {
+            m_result.warnings.push_back("'" + e.name + "': " + disagreement + "; the local record matches the data");
+            job.stream.dataLength = span.localPacked;
+            job.stream.decoder.plainSize = span.localPlain;
+            job.plainSize = span.localPlain;
+            job.crc32 = span.localCrc;
+            return true;
+        }
+        if (e.encrypted && centralFits) return true; // checked as before
+        Fail({ErrorKind::Damaged, e.name, 0, disagreement + ", and the data matches neither"});
+        return false;
     }
 
     // Checks the password against the entry's header; a wrong one stops the run.

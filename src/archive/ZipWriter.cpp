@@ -264,6 +264,9 @@ private:
     };
     // The large entry whose pieces are being written.
     struct OpenEntry {
+        // Provided rather than defaulted: clang decides whether std::optional can make an
+        // OpenEntry before it has read the member initializers of the enclosing class.
+        OpenEntry() {}
         std::size_t plan = 0;
         std::uint64_t start = 0;
         std::uint64_t doneBefore = 0;

@@ -1,6 +1,7 @@
 #include "cli/ExtractReport.h"
 
 #include "archive/EntryDecoder.h"
+#include "archive/ZipNames.h"
 #include "common/QuotedName.h"
 
 #include <map>
@@ -29,6 +30,24 @@ bool SplitEntryText(const std::string& text, std::string& name, std::string& cau
     name = text.substr(1, close - 1);
     cause = text.substr(close + 3);
     return true;
+}
+
+// Why a refused entry was skipped: the name rule it breaks, or else the reader's own
+// text for it (an entry sharing its data with another).
+std::string RefusalText(const std::string& name, const std::vector<std::string>& failures)
+{
+    const std::string reason = archive::UnsafeNameReason(name);
+    if (!reason.empty()) {
+        return "unsafe name: " + reason;
+    }
+    for (const std::string& text : failures) {
+        std::string failed;
+        std::string cause;
+        if (SplitEntryText(text, failed, cause) && failed == name) {
+            return cause;
+        }
+    }
+    return "refused";
 }
 
 const ZipEntryInfo* FindEntry(const ZipListing& listing, const std::string& name)
@@ -96,8 +115,9 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
     for (const std::string& name : result.rejected) {
         const ZipEntryInfo* entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
-        context.err << prefix << QuotedInText(name) << " skipped: "
-                    << (link ? "links are not extracted" : "unsafe name (absolute, or leaves the folder)") << "\n";
+        context.err << prefix << QuotedInText(name)
+                    << " skipped: " << (link ? "links are not extracted" : RefusalText(name, result.failures)) << "
+";
     }
     std::size_t failed = 0;
     const std::size_t skipped = result.rejected.size();

@@ -67,6 +67,9 @@ int RunList(const std::vector<std::string>& args, CliContext& context)
         context.err << "velmora-cli list: " << QuotedName(listing.error) << "\n";
         return kExitFailed;
     }
+    for (const std::string& warning : listing.warnings) {
+        context.err << "velmora-cli list: warning: " << warning << "\n";
+    }
     if (json) {
         context.out << "[";
         bool first = true;

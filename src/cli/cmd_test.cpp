@@ -34,6 +34,9 @@ int RunTest(const std::vector<std::string>& args, CliContext& context)
     }
     // Every entry is read to its end and checked; nothing is written.
     const ZipExtractResult result = VerifyZipArchive(archive, password);
+    for (const std::string& warning : result.warnings) {
+        context.err << "velmora-cli test: warning: " << warning << "\n";
+    }
     for (const std::string& failure : result.failures) {
         context.err << "velmora-cli test: " << QuotedName(failure) << "\n";
     }

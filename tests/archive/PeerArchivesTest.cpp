@@ -60,6 +60,7 @@ std::set<std::string> Tree(const fs::path& root)
 //   eocd OFFSET FORMAT VALUE...  fields of the last end record (struct format, offset in it)
 //   entry NAME FIELD VALUE       flags |= VALUE or method = VALUE in both headers of NAME
 //   flip NAME                    inverts the last data byte of NAME
+//   field NAME local|central crc|csize|usize DELTA   adds DELTA to that field of one record
 constexpr const char* kPatcher = R"(import struct, sys, zipfile
 path, what = sys.argv[1], sys.argv[2]
 d = bytearray(open(path, 'rb').read())
@@ -78,6 +79,10 @@ else:
     elif what == 'entry' and sys.argv[4] == 'method':
         for at in (local + 8, c + 10):
             struct.pack_into('<H', d, at, int(sys.argv[5], 0))
+    elif what == 'field':
+        base = local if sys.argv[4] == 'local' else c
+        at = base + {'crc': 14, 'csize': 18, 'usize': 22}[sys.argv[5]] + (0 if sys.argv[4] == 'local' else 2)
+        struct.pack_into('<I', d, at, (struct.unpack_from('<I', d, at)[0] + int(sys.argv[6], 0)) % (1 << 32))
     elif what == 'flip':
         n, x = struct.unpack_from('<HH', d, local + 26)
         d[local + 30 + n + x + info.compress_size - 1] ^= 0xFF
@@ -233,6 +238,57 @@ TEST_F(PeerArchives, WeOpenWhatThePeersOpen)
     }
 }
 
+// Local and central records that disagree: the entry comes out by the record the data
+// bears out, with a warning naming the field, as Info-ZIP unzip extracts it; when neither
+// record fits the data it fails. a.txt is followed by b.txt, whose data a central size
+// too large would reach into.
+TEST_F(PeerArchives, DisagreeingRecordsAreReadByTheRecordTheDataBearsOut)
+{
+    ASSERT_TRUE(test::HaveTool("zip") && test::HaveTool("unzip"));
+    const std::string zip = "(cd src && zip -q ../t.zip a.txt b.txt); ";
+    const struct {
+        const char* name;
+        std::string patch;
+        bool extracted; // a.txt comes out
+        const char* message;
+    } cases[] = {
+        {"central compressed size 1000 too large", kPatch + "field a.txt central csize 1000", true,
+         "disagree on the compressed size; the local record matches the data"},
+        {"central CRC-32 wrong", kPatch + "field a.txt central crc 1", true,
+         "disagree on the CRC-32; the local record matches the data"},
+        {"local CRC-32 wrong", kPatch + "field a.txt local crc 1", true,
+         "disagree on the CRC-32; the central record matches the data"},
+        {"local sizes wrong", kPatch + "field a.txt local csize 3; " + kPatch + "field a.txt local usize 3", true,
+         "disagree on the compressed size, size; the central record matches the data"},
+        {"both CRC-32 wrong, differently", kPatch + "field a.txt central crc 1; " + kPatch + "field a.txt local crc 2",
+         false, "disagree on the CRC-32, and the data matches neither"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(m_dir / "t.zip");
+        fs::remove_all(m_dir / "out");
+        fs::remove_all(m_dir / "peer");
+        const std::string in = "cd " + ShellQuote(m_dir.path().string()) + " && ";
+        ASSERT_EQ(RunShell(in + "set -e; " + zip + c.patch).code, 0);
+        const CliRun run = Cli({"unzip", (m_dir / "t.zip").string(), (m_dir / "out").string()});
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(ReadFile(m_dir / "out" / "b.txt"), std::string(3000, 'b'));
+        EXPECT_EQ(fs::exists(m_dir / "out" / "a.txt"), c.extracted) << run.err;
+        if (c.extracted) {
+            EXPECT_EQ(ReadFile(m_dir / "out" / "a.txt"), "alpha\n");
+            // Where unzip extracts without a complaint, it gives the same bytes. (With
+            // the local sizes too large it takes them for a stored entry, and fails its
+            // CRC check.)
+            if (RunShell(in + "unzip -qo t.zip -d peer").code == 0) {
+                EXPECT_EQ(ReadFile(m_dir / "out" / "a.txt"), ReadFile(m_dir / "peer" / "a.txt"));
+            }
+        }
+        const CliRun tested = Cli({"test", (m_dir / "t.zip").string()});
+        EXPECT_EQ(tested.code == 0, c.extracted) << tested.out << tested.err;
+        EXPECT_NE(tested.err.find(c.message), std::string::npos) << tested.err;
+    }
+}
+
 TEST_F(PeerArchives, FailuresNameTheirCauseAndWhatWasExtracted)
 {
     const Row rows[] = {
@@ -279,6 +335,24 @@ TEST_F(PeerArchives, FailuresNameTheirCauseAndWhatWasExtracted)
          {"a.txt"},
          0,
          {"abs' -> '/etc/hostname': link not made, it points outside the folder", "1 file extracted"}},
+        {"names with characters only Windows reserves, and one leaving the folder",
+         "zip python3",
+         "mkdir n && cd n && touch 'a|b' 'c:d' 'e?f*g' 'h\"i<j>' && zip -q ../t.zip * && cd .. && python3 -c "
+         "'import zipfile; zipfile.ZipFile(\"t.zip\", \"a\").writestr(\"s/../../up\", \"x\")'",
+         nullptr,
+         {"a|b", "c:d", "e?f*g", "h\"i<j>"},
+         1,
+         {"'s/../../up' skipped: unsafe name: the name leaves the folder through '..'",
+          "4 files extracted, 1 entry skipped"}},
+        {"last name holds the Zip64 locator's signature right before the end record",
+         "python3",
+         "python3 -c 'import zipfile; z = zipfile.ZipFile(\"t.zip\", \"w\"); z.writestr(\"a.txt\", \"a\"); "
+         "z.writestr(\"xPK\\x06\\x07abcdefghijklmnop\", \"b\"); z.close()'",
+         nullptr,
+         {"a.txt", "xPK\x06\x07"
+                   "abcdefghijklmnop"},
+         0,
+         {"ignored a Zip64 locator that leads to no Zip64 end record", "2 files extracted"}},
         {"zip -P with a wrong --password",
          "zip",
          "(cd src && zip -q -P pw ../t.zip a.txt b.txt)",

@@ -91,14 +91,10 @@ private:
 
     bool IsOdd(const std::string& name, bool folder, int depth)
     {
-        for (unsigned char c : name) {
-            if (c == '\\' || c < 0x20 || c == 0x7f) return true;
-        }
+        // "\\" reads as a separator; control characters and "x:" at the start are names on
+        // Linux, as on the peers.
+        if (name.find('\\') != std::string::npos) return true;
         if (!IsValidUtf8(name)) return true;
-        // "x:y" reads as a drive letter when it starts an entry name: in the inner archive
-        // or in a first-level subfolder's archive.
-        if (depth <= 1 && name.size() >= 2 && name[1] == ':' && std::isalpha(static_cast<unsigned char>(name[0])))
-            return true;
         return folder && depth == 0 && name.size() + 4 > 255; // "<name>.zip" would be too long
     }
 
