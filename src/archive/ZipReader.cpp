@@ -796,7 +796,7 @@ private:
         const bool localFits = span.localPacked <= m_next[i] - span.start;
         const auto bornOut = [&](std::uint64_t packed, std::uint64_t plain, std::uint32_t crc) {
             EntryJob trial = job;
-            trial.output.clear();
+            trial.output = OutputSlot{};
             trial.keepUnnamed = false;
             trial.stream.dataLength = packed;
             trial.stream.decoder.plainSize = plain;

@@ -116,8 +116,7 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
         const ZipEntryInfo* entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
         context.err << prefix << QuotedInText(name)
-                    << " skipped: " << (link ? "links are not extracted" : RefusalText(name, result.failures)) << "
-";
+                    << " skipped: " << (link ? "links are not extracted" : RefusalText(name, result.failures)) << "\n";
     }
     std::size_t failed = 0;
     const std::size_t skipped = result.rejected.size();
