@@ -385,6 +385,7 @@ struct ExtractRequest {
     fs::path notOver;                // never written over (default: archive)
     fs::path target;
     std::shared_ptr<FolderHandle> targetFolder; // target, held open (opened here when not given)
+    bool targetMadeHere = false;                // this run made target: it may not be a link
     Mode mode = Mode::KeepFolders;
     bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
     const std::string* password = nullptr;
@@ -504,7 +505,8 @@ private:
         m_root = m_request.targetFolder;
         if (m_root) return true;
         int error = 0;
-        m_root = OpenFolderHandle(m_request.target, error);
+        m_root = OpenFolderHandle(m_request.target, error,
+                                  m_request.targetMadeHere ? LastPartLink::Refused : LastPartLink::AsFound);
         if (!m_root) Fail({ErrorKind::Io, Utf8FromPath(m_request.target), error, "Opening folder"});
         return m_root != nullptr;
     }
@@ -1139,7 +1141,8 @@ ZipExtractResult Failed(ExtractError error)
 ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, const ZipExtractOptions& options)
 {
     std::error_code ec;
-    if (!fs::is_directory(target, ec)) {
+    const bool made = !fs::is_directory(target, ec);
+    if (made) {
         fs::create_directories(target, ec);
         if (ec) return Failed({ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating folder"});
     }
@@ -1148,6 +1151,7 @@ ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, cons
     ExtractRequest request;
     request.archive = archive;
     request.target = target;
+    request.targetMadeHere = made;
     request.mode = Mode::KeepFolders;
     request.password = password ? &*password : nullptr;
     request.options = &options;
@@ -1158,7 +1162,8 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
                                   const ZipExtractOptions& options)
 {
     std::error_code ec;
-    if (!fs::is_directory(target, ec)) {
+    const bool made = !fs::is_directory(target, ec);
+    if (made) {
         if (!fs::create_directory(target, ec) && ec) {
             throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
         }
@@ -1167,6 +1172,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
     ExtractRequest request;
     request.archive = archive;
     request.target = target;
+    request.targetMadeHere = made;
     request.mode = Mode::Flatten;
     request.password = &trimmed;
     request.options = &options;
@@ -1555,7 +1561,8 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
         }
     }
     int error = 0;
-    context.folder = OpenFolderHandle(target, error);
+    context.folder =
+        OpenFolderHandle(target, error, context.targetExisted ? LastPartLink::AsFound : LastPartLink::Refused);
     if (!context.folder) return Failed({ErrorKind::Io, Utf8FromPath(target), error, "Opening folder"});
     if (context.targetExisted) RemoveStaleRestoreFolders(*context.folder);
     if (std::optional<ZipExtractResult> result = RestoreThroughUnnamedInner(context)) return std::move(*result);

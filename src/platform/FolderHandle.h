@@ -84,9 +84,19 @@ inline bool IsDotOrDotDot(const std::filesystem::path& name)
     return (text.size() == 1 && text[0] == '.') || (text.size() == 2 && text[0] == '.' && text[1] == '.');
 }
 
-// Opens the folder at path and holds it. Links in path itself are followed (the caller
-// chose it); below it nothing is. nullptr with error set (ENOTDIR: not a folder).
-std::shared_ptr<FolderHandle> OpenFolderHandle(const std::filesystem::path& path, int& error);
+// Whether the last part of a path to open may be a link.
+enum class LastPartLink {
+    // Followed only when it is a link at the first look (the caller chose a link); one
+    // swapped in for a folder after that look is refused (ELOOP).
+    AsFound,
+    // Never followed: for a folder this run has just made.
+    Refused
+};
+
+// Opens the folder at path and holds it; below it nothing is ever followed. nullptr with
+// error set (ENOTDIR: not a folder; ELOOP: a link where none may be).
+std::shared_ptr<FolderHandle> OpenFolderHandle(const std::filesystem::path& path, int& error,
+                                               LastPartLink link = LastPartLink::AsFound);
 
 // Opens the folder `relative` below root (several parts, each opened without following a
 // link, "" or "." for root itself). nullptr with error set; failedPart receives the path

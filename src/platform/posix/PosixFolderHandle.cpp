@@ -412,10 +412,13 @@ unsigned ReadNewFileMode()
 
 } // namespace
 
-std::shared_ptr<FolderHandle> OpenFolderHandle(const fs::path& path, int& error)
+std::shared_ptr<FolderHandle> OpenFolderHandle(const fs::path& path, int& error, LastPartLink link)
 {
     const char* where = path.empty() ? "." : path.c_str();
-    const int fd = RetryOnInterrupt([&] { return open(where, O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+    int flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    struct stat st;
+    if (link == LastPartLink::Refused || lstat(where, &st) != 0 || !S_ISLNK(st.st_mode)) flags |= O_NOFOLLOW;
+    const int fd = RetryOnInterrupt([&] { return open(where, flags); });
     if (fd < 0) {
         error = errno;
         return nullptr;

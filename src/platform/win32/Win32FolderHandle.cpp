@@ -360,10 +360,13 @@ int TemporaryFile::PutInPlace(const fs::path& name, DWORD flags)
 
 } // namespace
 
-std::shared_ptr<FolderHandle> OpenFolderHandle(const fs::path& path, int& error)
+std::shared_ptr<FolderHandle> OpenFolderHandle(const fs::path& path, int& error, LastPartLink link)
 {
     static const fs::path here(L".");
-    return WinFolderHandle::Open(path.empty() ? here : path, true, error);
+    const fs::path& where = path.empty() ? here : path;
+    const DWORD attributes = GetFileAttributesW(where.c_str());
+    const bool isLink = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    return WinFolderHandle::Open(where, link == LastPartLink::AsFound && isLink, error);
 }
 
 bool FileIdentity(const fs::path& path, std::uint64_t& device, std::uint64_t& inode)
