@@ -5,7 +5,7 @@
 #include "FuzzSandbox.h"
 #include "archive/Deflate64.h"
 #include "archive/EntryDecoder.h"
-#include "archive/WinZipAes.h"
+#include "archive/crypto/WinZipAes.h"
 
 #include <zlib.h>
 

@@ -2,10 +2,10 @@
 
 #include "archive/ArchiveIo.h"
 #include "archive/DeflateBlocks.h"
-#include "archive/PkwareCipher.h"
-#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"

@@ -1,6 +1,6 @@
 #include "archive/EntryDecoder.h"
-#include "archive/WinZipAes.h"
 #include "archive/ZipReader.h"
+#include "archive/crypto/WinZipAes.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
 #include "common/QuotedName.h"

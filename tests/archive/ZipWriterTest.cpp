@@ -3,8 +3,8 @@
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
 #include "archive/DeflateBlocks.h"
-#include "archive/PkwareCipher.h"
 #include "archive/ZipReader.h"
+#include "archive/crypto/PkwareCipher.h"
 #include "common/Utf8Path.h"
 
 #include <gtest/gtest.h>

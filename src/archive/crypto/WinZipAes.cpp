@@ -1,4 +1,4 @@
-#include "archive/WinZipAes.h"
+#include "archive/crypto/WinZipAes.h"
 
 #include <algorithm>
 #include <cstring>

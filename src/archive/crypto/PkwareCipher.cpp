@@ -1,4 +1,4 @@
-#include "archive/PkwareCipher.h"
+#include "archive/crypto/PkwareCipher.h"
 
 #include "common/CodePages.h"
 
