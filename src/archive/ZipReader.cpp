@@ -1,11 +1,11 @@
 #include "archive/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/EntryDecoder.h"
 #include "archive/EntryLayers.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipIndex.h"
 #include "archive/ZipNames.h"
+#include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "archive/crypto/WinZipAes.h"
 #include "common/AsciiText.h"

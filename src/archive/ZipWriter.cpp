@@ -1,9 +1,9 @@
 #include "archive/ZipWriter.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/DeflateBlocks.h"
 #include "archive/WorkerPool.h"
 #include "archive/ZipNames.h"
+#include "archive/codecs/DeflateBlocks.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "archive/crypto/WinZipAes.h"
 #include "common/AsciiText.h"

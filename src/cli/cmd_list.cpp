@@ -1,5 +1,5 @@
-#include "archive/EntryDecoder.h"
 #include "archive/ZipReader.h"
+#include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/WinZipAes.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"

@@ -1,7 +1,7 @@
 // The method decoders and the AES layer on their own: round trips through the
 // libraries' encoders, damaged and truncated data, and the declared-size bound.
-#include "archive/EntryDecoder.h"
-#include "archive/Deflate64.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/codecs/Deflate64.h"
 #include "archive/crypto/CryptoPrimitives.h"
 #include "archive/crypto/WinZipAes.h"
 

@@ -2,8 +2,8 @@
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
-#include "archive/DeflateBlocks.h"
 #include "archive/ZipReader.h"
+#include "archive/codecs/DeflateBlocks.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "common/Utf8Path.h"
 

@@ -1,6 +1,6 @@
-#include "archive/DeflateBlocks.h"
+#include "archive/codecs/DeflateBlocks.h"
 
-#include "archive/DeflateCodec.h"
+#include "archive/codecs/DeflateCodec.h"
 
 #include <zlib.h>
 
