@@ -1,12 +1,12 @@
 #include "archive/UnitZip.h"
 
-#include "archive/GzipReader.h"
 #include "archive/ProtectRefusals.h"
 #include "archive/ProtectedFolder.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipTexts.h"
 #include "archive/ZipToolRules.h"
 #include "archive/ZipWriter.h"
+#include "archive/gzip/GzipReader.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
 #include "common/Utf8Path.h"
