@@ -1,4 +1,4 @@
-#include "archive/ProtectedFolder.h"
+#include "archive/protect/ProtectedFolder.h"
 #include "TestSupport.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"

@@ -1,4 +1,4 @@
-#include "archive/ProtectRefusals.h"
+#include "archive/protect/ProtectRefusals.h"
 
 #include "common/FolderSafety.h"
 #include "common/LanguageText.h"

@@ -1,4 +1,4 @@
-#include "archive/WorkFolders.h"
+#include "archive/protect/WorkFolders.h"
 
 #include "common/Errors.h"
 #include "common/QuotedName.h"

@@ -1,9 +1,9 @@
-#include "archive/ProtectedFolder.h"
+#include "archive/protect/ProtectedFolder.h"
 
-#include "archive/WorkFolders.h"
 #include "archive/ZipNames.h"
 #include "archive/ZipReader.h"
 #include "archive/ZipWriter.h"
+#include "archive/protect/WorkFolders.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
