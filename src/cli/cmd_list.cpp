@@ -1,6 +1,6 @@
-#include "archive/ZipReader.h"
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
 #include "common/QuotedName.h"

@@ -2,7 +2,7 @@
 // compared with what Info-ZIP makes of the same archive.
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 #include <gtest/gtest.h>
 
@@ -50,8 +50,8 @@ TEST(LinkEntries, ATreeOfZipRyComesBackWithItsInsideLinksAsInfoZipMakesThem)
     test::WriteFile(tree / "a.txt", "a");
     test::WriteFile(tree / "sub" / "b.txt", "b");
     const std::map<std::string, std::string> inside = {
-        {"rel", "a.txt"},          {"sub/up", "../a.txt"},   {"sub/deep/up2", "../../sub/b.txt"},
-        {"dirlink", "sub"},        {"dangling", "missing"},  {"chain", "dirlink/b.txt"},
+        {"rel", "a.txt"},   {"sub/up", "../a.txt"},  {"sub/deep/up2", "../../sub/b.txt"},
+        {"dirlink", "sub"}, {"dangling", "missing"}, {"chain", "dirlink/b.txt"},
     };
     const std::map<std::string, std::string> outside = {
         {"abs", "/etc/hostname"}, {"sub/esc", "../../outside"}, {"back", "sub/../../x"}};

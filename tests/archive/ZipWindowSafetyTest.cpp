@@ -7,8 +7,8 @@
 #include "TestSupport.h"
 #include "TreeSnapshot.h"
 #include "archive/UnitZip.h"
-#include "archive/ZipTexts.h"
 #include "archive/protect/ProtectedFolder.h"
+#include "archive/zip/ZipTexts.h"
 #include "platform/IRandomSource.h"
 #include "ui/Messages.h"
 

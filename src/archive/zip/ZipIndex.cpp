@@ -1,6 +1,6 @@
-#include "archive/ZipIndex.h"
+#include "archive/zip/ZipIndex.h"
 
-#include "archive/ZipNames.h"
+#include "archive/zip/ZipNames.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
 

@@ -1,4 +1,4 @@
-#include "archive/ZipNames.h"
+#include "archive/zip/ZipNames.h"
 
 #include "archive/ArchiveIo.h"
 #include "common/CodePages.h"

@@ -1,11 +1,11 @@
-#include "archive/ZipWriter.h"
+#include "archive/zip/ZipWriter.h"
 
 #include "archive/ArchiveIo.h"
 #include "archive/WorkerPool.h"
-#include "archive/ZipNames.h"
 #include "archive/codecs/DeflateBlocks.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
