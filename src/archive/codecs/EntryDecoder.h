@@ -4,7 +4,7 @@
 // Stored, Shrink, Reduce, Implode, deflate, Deflate64, bzip2, LZMA, XZ, Zstandard and PPMd
 // are read; any other method is refused by name before a byte is produced. No decoder ever
 // hands out more than the entry's declared size.
-#include "archive/zip/EntryLayers.h"
+#include "archive/EntryLayers.h"
 #include "common/Errors.h"
 
 #include <cstddef>

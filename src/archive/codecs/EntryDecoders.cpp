@@ -1,7 +1,7 @@
 // The decoder layer: one ByteSource per compression method, chosen from the table at the
 // end of this file.
+#include "archive/EntryLayers.h"
 #include "archive/codecs/DeflateCodec.h"
-#include "archive/zip/EntryLayers.h"
 
 #include "archive/codecs/EntryDecoder.h"
 

@@ -1,7 +1,7 @@
 #include "archive/gzip/GzipReader.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/zip/EntryLayers.h"
+#include "archive/EntryLayers.h"
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"

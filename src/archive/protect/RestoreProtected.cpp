@@ -3,11 +3,11 @@
 #include "archive/zip/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/EntryLayers.h"
 #include "archive/WorkerPool.h"
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "archive/crypto/WinZipAes.h"
-#include "archive/zip/EntryLayers.h"
 #include "archive/zip/Extraction.h"
 #include "archive/zip/ZipIndex.h"
 #include "archive/zip/ZipNames.h"

@@ -2,11 +2,11 @@
 // decoded on helper threads, the writer batches of small entries and the password checks.
 #include "archive/zip/Extraction.h"
 
+#include "archive/EntryLayers.h"
 #include "archive/WorkerPool.h"
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/PkwareCipher.h"
 #include "archive/crypto/WinZipAes.h"
-#include "archive/zip/EntryLayers.h"
 #include "archive/zip/ZipIndex.h"
 #include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"

@@ -2,7 +2,7 @@
 // One extraction run over one ZIP archive, shared by the reader's entry points and the
 // protected-folder restore: the request, the state that spans the archives of a restore,
 // and the helpers both need. Internal to src/archive.
-#include "archive/zip/EntryLayers.h"
+#include "archive/EntryLayers.h"
 #include "archive/zip/ZipReader.h"
 #include "platform/FolderHandle.h"
 #include "platform/UnnamedFile.h"

@@ -6,7 +6,7 @@
 // each entry's CRC-32 and size are verified, output beyond the declared size is refused
 // (bounds archive bombs), and an entry that fails part way is removed, not left truncated.
 #include "archive/ArchiveCommon.h"
-#include "archive/zip/EntryLayers.h"
+#include "archive/EntryLayers.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "archive/zip/EntryLayers.h"
+#include "archive/EntryLayers.h"
 
 #include "archive/crypto/WinZipAes.h"
 #include "archive/zip/ZipNames.h"
