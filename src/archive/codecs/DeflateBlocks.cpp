@@ -1,3 +1,4 @@
+// Deflate compression of whole buffers and of the pieces of one long stream.
 #include "archive/codecs/DeflateBlocks.h"
 
 #include "archive/codecs/DeflateCodec.h"

@@ -1,3 +1,4 @@
+// The library decoders (stored, deflate, bzip2, LZMA, XZ, Zstandard) and the table of compression methods.
 #include "archive/codecs/EntryDecoder.h"
 
 #include "archive/codecs/Deflate64.h"

@@ -1,3 +1,4 @@
+// The traditional PKWARE stream cipher of ZIP entries.
 #include "archive/crypto/PkwareCipher.h"
 
 #include "common/CodePages.h"

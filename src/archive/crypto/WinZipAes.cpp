@@ -1,3 +1,4 @@
+// AES encryption of ZIP entries: key derivation, the password verifier, CTR mode and the authentication code.
 #include "archive/crypto/WinZipAes.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// Extracts a gzip file member by member into its own folder.
 #include "archive/gzip/GzipReader.h"
 
 #include "archive/ArchiveIo.h"

@@ -1,3 +1,4 @@
+// Protecting a folder: replacing it by a password-protected archive of everything it holds.
 #include "archive/protect/ProtectedFolder.h"
 
 #include "archive/protect/WorkFolders.h"

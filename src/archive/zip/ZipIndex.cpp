@@ -1,3 +1,4 @@
+// Reads the end records and the central directory of a ZIP archive.
 #include "archive/zip/ZipIndex.h"
 
 #include "archive/zip/ZipNames.h"

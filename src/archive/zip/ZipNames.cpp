@@ -1,3 +1,4 @@
+// Entry names: the stored encoding when writing, decoding and making them safe when reading.
 #include "archive/zip/ZipNames.h"
 
 #include "archive/ArchiveIo.h"

@@ -1,34 +1,16 @@
+// The reader's entry points: listing an archive, extracting, extracting flat and verifying.
 #include "archive/zip/ZipReader.h"
 
 #include "archive/ArchiveIo.h"
-#include "archive/EntryLayers.h"
-#include "archive/WorkerPool.h"
-#include "archive/codecs/EntryDecoder.h"
-#include "archive/crypto/PkwareCipher.h"
-#include "archive/crypto/WinZipAes.h"
 #include "archive/zip/Extraction.h"
 #include "archive/zip/ZipIndex.h"
-#include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
-#include "platform/FolderHandle.h"
-#include "platform/UnnamedFile.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
-#include <condition_variable>
-#include <cstring>
-#include <deque>
-#include <functional>
-#include <future>
-#include <map>
-#include <memory>
-#include <mutex>
 #include <optional>
-#include <random>
-#include <set>
+#include <string>
 
 namespace velmora {
 

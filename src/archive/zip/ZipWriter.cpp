@@ -1,3 +1,4 @@
+// The writer's entry points: planning each entry and writing the archive through a temporary file.
 #include "archive/zip/ZipWriter.h"
 
 #include "archive/ArchiveIo.h"
