@@ -4,7 +4,7 @@
 // declared size (up to 1 MiB); the rest is the entry's data. Whatever the input, the
 // decoder hands out no more than the declared size, and exactly that much when it succeeds.
 #include "FuzzSandbox.h"
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 #include <algorithm>
 #include <cstdio>

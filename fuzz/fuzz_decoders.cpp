@@ -3,9 +3,9 @@
 // inflater is also run on plain deflate beside zlib: whatever zlib accepts it must
 // accept, with the same output.
 #include "FuzzSandbox.h"
-#include "archive/Deflate64.h"
-#include "archive/EntryDecoder.h"
-#include "archive/WinZipAes.h"
+#include "archive/codecs/Deflate64.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/crypto/WinZipAes.h"
 
 #include <zlib.h>
 

@@ -1,7 +1,7 @@
 // Extracts the input as a gzip file; the output must stay beside it and no partial
 // output may remain after a failure.
 #include "FuzzSandbox.h"
-#include "archive/GzipReader.h"
+#include "archive/gzip/GzipReader.h"
 
 #include <cstdlib>
 

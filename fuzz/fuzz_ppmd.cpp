@@ -3,7 +3,7 @@
 // symbols. The model memory asked for is cut to 1-4 MiB so that each run stays quick;
 // the model fills up and restores itself all the same.
 #include "FuzzSandbox.h"
-#include "archive/PpmdDecoder.h"
+#include "archive/codecs/PpmdDecoder.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // dropped, encrypted entries decrypted, an inner "folder.zip" unpacked) and checks that
 // nothing escaped the target.
 #include "FuzzSandbox.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

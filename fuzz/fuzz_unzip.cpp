@@ -1,7 +1,7 @@
 // Lists the input as a ZIP archive, extracts it with its folder structure and verifies
 // it, and checks that nothing was written outside the target.
 #include "FuzzSandbox.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

@@ -1,7 +1,10 @@
 # Fails when an include runs against the layering of src/:
 #  - only the programs (app/, and win32ui/ on Windows) include app/ headers;
 #  - folders/ and archive/ do not include each other (they share common/FolderSafety);
-#  - common/ includes nothing but common/.
+#  - common/ includes nothing but common/;
+#  - inside archive/ the parts build upward: codecs/ on the shared headers at the top of
+#    archive/, crypto/ and gzip/ also on codecs/, zip/ on those but not on protect/ or
+#    gzip/; protect/ and the zip tool window at the top may use every part.
 file(GLOB_RECURSE sources "${SOURCE_DIR}/*.h" "${SOURCE_DIR}/*.cpp")
 set(failures "")
 foreach(file IN LISTS sources)
@@ -18,6 +21,24 @@ foreach(file IN LISTS sources)
       string(APPEND failures "${rel}: ${line} (folders/ and archive/ do not include each other)\n")
     elseif(folder STREQUAL "common" AND NOT target STREQUAL "common")
       string(APPEND failures "${rel}: ${line} (common/ includes only common/)\n")
+    elseif(folder STREQUAL "archive" AND target STREQUAL "archive")
+      string(REGEX MATCH "^archive/([^/]+)/" part_match "${rel}")
+      set(part "${CMAKE_MATCH_1}")
+      string(REGEX MATCH "^archive/([^/]+)/" used_match "${header}")
+      set(used "${CMAKE_MATCH_1}")
+      set(allowed "")
+      if(part STREQUAL "codecs")
+        set(allowed "codecs")
+      elseif(part STREQUAL "crypto")
+        set(allowed "codecs|crypto")
+      elseif(part STREQUAL "gzip")
+        set(allowed "codecs|gzip")
+      elseif(part STREQUAL "zip")
+        set(allowed "codecs|crypto|zip")
+      endif()
+      if(allowed AND used AND NOT used MATCHES "^(${allowed})$")
+        string(APPEND failures "${rel}: ${line} (archive/${part}/ does not include archive/${used}/)\n")
+      endif()
     endif()
   endforeach()
 endforeach()

@@ -2,7 +2,7 @@
 // Small building blocks of the archive code: little-endian fields, files that close
 // themselves, temporary names beside a destination, and MS-DOS time conversion.
 #include "archive/ArchiveCommon.h"
-#include "archive/DeflateCodec.h"
+#include "archive/codecs/DeflateCodec.h"
 
 #include <cstdint>
 #include <cstdio>

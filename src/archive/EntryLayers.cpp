@@ -1,7 +1,7 @@
 #include "archive/EntryLayers.h"
 
-#include "archive/WinZipAes.h"
-#include "archive/ZipNames.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipNames.h"
 
 #include "common/Errors.h"
 #include "common/Utf8Path.h"

@@ -18,7 +18,7 @@
 // trailer in Finish(); BuildEntryPipeline decides when it is used.
 #include "archive/ArchiveCommon.h"
 #include "archive/ArchiveIo.h"
-#include "archive/PkwareCipher.h"
+#include "archive/crypto/PkwareCipher.h"
 #include "platform/FolderHandle.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "cli/ExtractReport.h"
 
-#include "archive/EntryDecoder.h"
-#include "archive/ZipNames.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/zip/ZipNames.h"
 #include "common/QuotedName.h"
 
 #include <map>

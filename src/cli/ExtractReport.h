@@ -2,7 +2,7 @@
 // What `velmora-cli unzip` says after an extraction: the damage of the archive that was
 // tolerated, the real cause of each entry that failed or was skipped, and how many files
 // were extracted. (The window keeps the system's one message for every failure.)
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "archive/GzipReader.h"
+#include "archive/gzip/GzipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/QuotedName.h"

@@ -1,6 +1,6 @@
-#include "archive/ProtectRefusals.h"
-#include "archive/ProtectedFolder.h"
 #include "archive/ZipToolRules.h"
+#include "archive/protect/ProtectRefusals.h"
+#include "archive/protect/ProtectedFolder.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"

@@ -1,4 +1,4 @@
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"

@@ -1,5 +1,5 @@
-#include "archive/ProtectedFolder.h"
-#include "archive/ZipReader.h"
+#include "archive/protect/ProtectedFolder.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
 #include "cli/ProgressLine.h"

@@ -1,4 +1,4 @@
-#include "archive/ZipWriter.h"
+#include "archive/zip/ZipWriter.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/AsciiText.h"

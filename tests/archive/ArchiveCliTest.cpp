@@ -1,8 +1,8 @@
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
 #include "PeerGate.h"
-#include "archive/ProtectRefusals.h"
-#include "archive/ZipReader.h"
+#include "archive/protect/ProtectRefusals.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "common/LanguageText.h"
 

@@ -1,9 +1,9 @@
 // The method decoders and the AES layer on their own: round trips through the
 // libraries' encoders, damaged and truncated data, and the declared-size bound.
-#include "archive/EntryDecoder.h"
-#include "archive/CryptoPrimitives.h"
-#include "archive/Deflate64.h"
-#include "archive/WinZipAes.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/codecs/Deflate64.h"
+#include "archive/crypto/CryptoPrimitives.h"
+#include "archive/crypto/WinZipAes.h"
 
 #include <gtest/gtest.h>
 

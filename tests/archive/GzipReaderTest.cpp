@@ -1,4 +1,4 @@
-#include "archive/GzipReader.h"
+#include "archive/gzip/GzipReader.h"
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveIo.h"
 

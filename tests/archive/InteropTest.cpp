@@ -2,9 +2,9 @@
 // Each case is skipped when its tool is not installed.
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
-#include "archive/ProtectedFolder.h"
-#include "archive/ZipReader.h"
-#include "archive/ZipWriter.h"
+#include "archive/protect/ProtectedFolder.h"
+#include "archive/zip/ZipReader.h"
+#include "archive/zip/ZipWriter.h"
 
 #include <gtest/gtest.h>
 

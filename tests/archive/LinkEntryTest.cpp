@@ -2,7 +2,7 @@
 // compared with what Info-ZIP makes of the same archive.
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // tools at test time and read back by our readers byte for byte. A missing tool skips
 // its test and says so.
 #include "ArchiveTestSupport.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
 #include "PeerGate.h"
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>

@@ -5,7 +5,7 @@
 #include "ArchiveTestSupport.h"
 #include "FakePlatform.h"
 #include "PeerGate.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>

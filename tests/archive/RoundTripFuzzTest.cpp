@@ -4,8 +4,8 @@
 // the tree is untouched. VELMORA_ROUNDTRIP_RUNS and VELMORA_ROUNDTRIP_SEED give longer
 // runs by hand.
 #include "ArchiveTestSupport.h"
-#include "archive/ProtectedFolder.h"
-#include "archive/ZipReader.h"
+#include "archive/protect/ProtectedFolder.h"
+#include "archive/zip/ZipReader.h"
 #include "common/Utf.h"
 #include "platform/Platform.h"
 

@@ -2,8 +2,8 @@
 // process with write access to it could: nothing may be written, read or deleted through
 // a link swapped in.
 #include "ArchiveTestSupport.h"
-#include "archive/ZipReader.h"
-#include "archive/ZipWriter.h"
+#include "archive/zip/ZipReader.h"
+#include "archive/zip/ZipWriter.h"
 #include "platform/FolderRemoval.h"
 
 #include <gtest/gtest.h>

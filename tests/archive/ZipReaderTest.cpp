@@ -1,8 +1,8 @@
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
-#include "archive/ZipNames.h"
-#include "archive/ZipWriter.h"
+#include "archive/zip/ZipNames.h"
+#include "archive/zip/ZipWriter.h"
 #include "common/Errors.h"
 
 #include <gtest/gtest.h>

@@ -6,9 +6,9 @@
 #include "FakePlatform.h"
 #include "TestSupport.h"
 #include "TreeSnapshot.h"
-#include "archive/ProtectedFolder.h"
 #include "archive/UnitZip.h"
-#include "archive/ZipTexts.h"
+#include "archive/protect/ProtectedFolder.h"
+#include "archive/zip/ZipTexts.h"
 #include "platform/IRandomSource.h"
 #include "ui/Messages.h"
 

@@ -1,7 +1,7 @@
 #include "FakePlatform.h"
 #include "TestSupport.h"
 #include "archive/UnitZip.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 #include "ui/Messages.h"
 
 #include <QSignalSpy>

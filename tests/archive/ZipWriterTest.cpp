@@ -1,10 +1,10 @@
-#include "archive/ZipWriter.h"
+#include "archive/zip/ZipWriter.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
-#include "archive/DeflateBlocks.h"
-#include "archive/PkwareCipher.h"
-#include "archive/ZipReader.h"
+#include "archive/codecs/DeflateBlocks.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/zip/ZipReader.h"
 #include "common/Utf8Path.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // selects the 8 KiB window (7 plain low distance bits instead of 6); flag bit 2 says a
 // tree codes the literals (otherwise they are plain bytes), which raises the shortest
 // match from 2 to 3 bytes.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 namespace velmora {
 

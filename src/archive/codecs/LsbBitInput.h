@@ -2,7 +2,7 @@
 // Bits of a packed source, least significant bit of each byte first, as the oldest ZIP
 // methods store them. Bytes are taken from the source only as bits are asked for, so a
 // stream that ends on its last code never needs a byte it does not have.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 #include <cstddef>
 #include <cstdint>

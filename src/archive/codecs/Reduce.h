@@ -2,7 +2,7 @@
 // Methods 2-5, Reduce with compression factor 1-4: a run of repeated strings (a DLE byte,
 // 144, starts a length and a distance of up to 4 KiB; DLE 0 is the byte itself), each
 // byte of which is coded against a set of up to 32 likely followers of the byte before.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 namespace velmora {
 

@@ -3,7 +3,7 @@
 // 0-255 are bytes; code 256 escapes a command: 1 widens the codes by one bit, 2 frees
 // every entry that no other entry extends (a partial clear), whose numbers are then
 // given out again from the lowest up.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 namespace velmora {
 

@@ -7,7 +7,7 @@
 //
 // This file is compiled with -fno-strict-aliasing: a unit of the arena is read as a
 // context, a pair of states or a free-list node depending on what the model keeps there.
-#include "archive/PpmdDecoder.h"
+#include "archive/codecs/PpmdDecoder.h"
 
 #include <algorithm>
 #include <array>

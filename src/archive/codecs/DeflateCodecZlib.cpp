@@ -1,5 +1,5 @@
 // The deflate codec on zlib (builds without libdeflate, such as the Windows one).
-#include "archive/DeflateCodec.h"
+#include "archive/codecs/DeflateCodec.h"
 
 #include <zlib.h>
 

@@ -1,4 +1,5 @@
-#include "archive/GzipReader.h"
+// Extracts a gzip file member by member into its own folder.
+#include "archive/gzip/GzipReader.h"
 
 #include "archive/ArchiveIo.h"
 #include "archive/EntryLayers.h"

@@ -1,4 +1,5 @@
-#include "archive/PkwareCipher.h"
+// The traditional PKWARE stream cipher of ZIP entries.
+#include "archive/crypto/PkwareCipher.h"
 
 #include "common/CodePages.h"
 

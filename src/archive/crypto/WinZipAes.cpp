@@ -1,4 +1,5 @@
-#include "archive/WinZipAes.h"
+// AES encryption of ZIP entries: key derivation, the password verifier, CTR mode and the authentication code.
+#include "archive/crypto/WinZipAes.h"
 
 #include <algorithm>
 #include <cstring>

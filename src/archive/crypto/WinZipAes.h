@@ -6,8 +6,8 @@
 // is AES in counter mode with a little-endian counter starting at 1. The real
 // compression method sits in the 0x9901 extra field; AE-2 entries store no CRC, so
 // the HMAC is their only integrity check.
-#include "archive/CryptoPrimitives.h"
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/crypto/CryptoPrimitives.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,5 @@
-#include "archive/ZipNames.h"
+// Entry names: the stored encoding when writing, decoding and making them safe when reading.
+#include "archive/zip/ZipNames.h"
 
 #include "archive/ArchiveIo.h"
 #include "common/CodePages.h"

@@ -1,6 +1,7 @@
-#include "archive/ZipIndex.h"
+// Reads the end records and the central directory of a ZIP archive.
+#include "archive/zip/ZipIndex.h"
 
-#include "archive/ZipNames.h"
+#include "archive/zip/ZipNames.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
 

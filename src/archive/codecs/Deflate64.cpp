@@ -2,7 +2,7 @@
 // Deflate64 differs from deflate in three places only: a 64 KiB window, length code
 // 285 meaning 3 + a 16-bit extra value instead of 258, and distance codes 30 and 31
 // (32769 and 49153, each with 14 extra bits).
-#include "archive/Deflate64.h"
+#include "archive/codecs/Deflate64.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,9 @@
-#include "archive/EntryDecoder.h"
+// The library decoders (stored, deflate, bzip2, LZMA, XZ, Zstandard) and the table of compression methods.
+#include "archive/codecs/EntryDecoder.h"
 
-#include "archive/Deflate64.h"
-#include "archive/PpmdDecoder.h"
+#include "archive/codecs/Deflate64.h"
 #include "archive/codecs/Implode.h"
+#include "archive/codecs/PpmdDecoder.h"
 #include "archive/codecs/Reduce.h"
 #include "archive/codecs/Shrink.h"
 

@@ -1,9 +1,9 @@
 // The decoder layer: one ByteSource per compression method, chosen from the table at the
 // end of this file.
-#include "archive/DeflateCodec.h"
 #include "archive/EntryLayers.h"
+#include "archive/codecs/DeflateCodec.h"
 
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 #include <zlib.h>
 

@@ -1,13 +1,14 @@
-#include "archive/ZipReader.h"
+// The extraction of a ZIP archive: the run over the central directory, the entry jobs
+// decoded on helper threads, the writer batches of small entries and the password checks.
+#include "archive/zip/Extraction.h"
 
-#include "archive/ArchiveIo.h"
-#include "archive/EntryDecoder.h"
 #include "archive/EntryLayers.h"
-#include "archive/PkwareCipher.h"
-#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
-#include "archive/ZipIndex.h"
-#include "archive/ZipNames.h"
+#include "archive/codecs/EntryDecoder.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipIndex.h"
+#include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
@@ -29,10 +30,9 @@
 #include <random>
 #include <set>
 
-namespace velmora {
+namespace velmora::extraction {
 
 using namespace archive;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -302,36 +302,19 @@ bool MatchTraditionalPassword(const unsigned char* header, unsigned char expecte
     return false;
 }
 
+} // namespace
+
 bool IsSymlinkEntry(const ZipEntryInfo& e)
 {
     const unsigned host = e.versionMadeBy >> 8;
     return (host == 3 || host == 19) && ((e.externalAttributes >> 16) & 0170000u) == 0120000u;
 }
 
-enum class Mode { KeepFolders, Flatten, Verify };
-
-// A folder mode recorded in the archive, applied once everything inside is written.
-struct FolderMode {
-    fs::path path;     // under the target, as named in messages
-    fs::path relative; // below the target's held folder
-    unsigned mode = 0;
-};
+namespace {
 
 // Folders held open at most per run; beyond it they are let go and opened again, part by
 // part from a held parent, when needed.
 constexpr std::size_t kHeldFolders = 128;
-
-// State that outlives one archive: a protected restore reads two archives into one target
-// and the clash rule spans both.
-struct RunState {
-    std::set<std::string> claimed;     // output paths written (or being written)
-    std::set<fs::path> createdFolders; // folders this run made
-    // Folders of this run held open, by path: every file and folder below the target is
-    // made through them, so a folder replaced by a link part way is never written through.
-    std::map<fs::path, std::shared_ptr<FolderHandle>> heldFolders;
-    std::set<fs::path> madeLinks; // links this run made, by path (target/relative)
-    std::vector<FolderMode> folderModes;
-};
 
 // Opens, and creates where missing, the folders of relative below the held target folder,
 // one part at a time, never through a link and never over a file; the folders it made are
@@ -379,28 +362,8 @@ std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& r
     return folder;
 }
 
-struct ExtractRequest {
-    fs::path archive;
-    SharedArchive* opened = nullptr; // read through this handle instead of opening archive
-    fs::path notOver;                // never written over (default: archive)
-    fs::path target;
-    std::shared_ptr<FolderHandle> targetFolder; // target, held open (opened here when not given)
-    bool targetMadeHere = false;                // this run made target: it may not be a link
-    Mode mode = Mode::KeepFolders;
-    bool flatVerify = false; // Verify: compare with the paths a flat extraction writes
-    const std::string* password = nullptr;
-    const ZipExtractOptions* options = nullptr;
-    const std::vector<ZipSource>* sources = nullptr;
-    RunState* state = nullptr;
-    // When given: a file entry that extracts to keptName is checked but not given a name;
-    // its unnamed file is handed over here.
-    std::unique_ptr<UnnamedFile>* kept = nullptr;
-    std::string keptName;
-};
+} // namespace
 
-// Applies the recorded modes of the folders this run created, deepest first, so a folder
-// without write permission is closed only after everything inside it is written. Each
-// folder is reached from the held target without following a link.
 void ApplyFolderModes(RunState& state, const std::shared_ptr<FolderHandle>& root)
 {
     state.heldFolders.clear();
@@ -415,6 +378,8 @@ void ApplyFolderModes(RunState& state, const std::shared_ptr<FolderHandle>& root
     }
     state.folderModes.clear();
 }
+
+namespace {
 
 // Entries whose packed and plain data together stay below this are decoded on the reading
 // thread: for them a handoff to a helper thread costs more than the work. Bigger ones are
@@ -1088,44 +1053,12 @@ private:
     std::map<std::string, std::pair<std::uint32_t, std::uint64_t>> m_verified;
 };
 
+} // namespace
+
 ZipExtractResult Extract(const ExtractRequest& request)
 {
     return Extraction(request).Run();
 }
-
-} // namespace
-
-FileMode RecordedMode(const ZipEntryInfo& e)
-{
-    const unsigned host = e.versionMadeBy >> 8;
-    const unsigned high = e.externalAttributes >> 16;
-    if (high == 0) return std::nullopt;
-    const unsigned type = high & 0170000u;
-    const unsigned expected = e.isDirectory ? 0040000u : 0100000u;
-    // Archives made on Unix or macOS store the mode there; from other hosts it counts only
-    // in the form that names the entry's own kind (as this writer and Info-ZIP's store it).
-    if ((host == 3 || host == 19) ? (type != 0 && type != expected) : type != expected) return std::nullopt;
-    return high & 0777u;
-}
-
-ZipListing ListZipArchive(const fs::path& archive)
-{
-    ZipListing listing;
-    StdFile file;
-    if (!file.Open(archive, "rb")) {
-        listing.error = SystemErrorText("Opening archive", Utf8FromPath(archive), errno);
-        return listing;
-    }
-    ZipIndex index;
-    listing.error = ReadZipIndex(file, archive, index);
-    listing.ok = listing.error.empty();
-    listing.entries = std::move(index.entries);
-    listing.zip64 = index.zip64;
-    listing.warnings = std::move(index.warnings);
-    return listing;
-}
-
-namespace {
 
 ZipExtractResult Failed(ExtractError error)
 {
@@ -1136,453 +1069,4 @@ ZipExtractResult Failed(ExtractError error)
     return result;
 }
 
-} // namespace
-
-ZipExtractResult UnZipFile(const fs::path& archive, const fs::path& target, const ZipExtractOptions& options)
-{
-    std::error_code ec;
-    const bool made = !fs::is_directory(target, ec);
-    if (made) {
-        fs::create_directories(target, ec);
-        if (ec) return Failed({ErrorKind::Io, Utf8FromPath(target), ec.value(), "Creating folder"});
-    }
-    std::optional<std::string> password;
-    if (options.password) password = std::string(TrimBlanks(*options.password));
-    ExtractRequest request;
-    request.archive = archive;
-    request.target = target;
-    request.targetMadeHere = made;
-    request.mode = Mode::KeepFolders;
-    request.password = password ? &*password : nullptr;
-    request.options = &options;
-    return Extract(request);
-}
-
-ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archive, std::string_view password,
-                                  const ZipExtractOptions& options)
-{
-    std::error_code ec;
-    const bool made = !fs::is_directory(target, ec);
-    if (made) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
-        }
-    }
-    const std::string trimmed(TrimBlanks(password));
-    ExtractRequest request;
-    request.archive = archive;
-    request.target = target;
-    request.targetMadeHere = made;
-    request.mode = Mode::Flatten;
-    request.password = &trimmed;
-    request.options = &options;
-    return Extract(request);
-}
-
-namespace {
-
-constexpr const char* kInnerName = "folder.zip";
-constexpr const char* kRestorePrefix = ".velmora-restore-";
-// Inside a restore's work folder: the marker that says the folder is ours, and the folder
-// the outer archive's files are extracted into.
-constexpr const char* kRestoreMarker = "owner";
-constexpr const char* kRestoreFiles = "files";
-constexpr const char* kRestoreMarkerText = "work folder of a protected-folder restore\n";
-
-bool IsKind(const FolderHandle& folder, const fs::path& name, FolderItem::Kind kind)
-{
-    FolderItem item;
-    return folder.Look(name, item) == 0 && item.kind == kind;
-}
-
-// True when the marker file in folder holds our text.
-bool HoldsOurMarker(FolderHandle& folder)
-{
-    int error = 0;
-    std::FILE* handle = folder.OpenForReading(PathFromUtf8(kRestoreMarker), error);
-    if (!handle) return false;
-    StdFile marker;
-    marker.Adopt(handle);
-    char text[64] = {};
-    return marker.Read(text, sizeof text - 1) > 0 && std::string(text) == kRestoreMarkerText;
-}
-
-// A work folder left by a restore that was killed part way: named by us, and either empty
-// (killed before the marker was written) or holding the marker with its text and nothing
-// but the flat files a restore extracts.
-bool IsStaleRestoreFolder(FolderHandle& target, const fs::path& name)
-{
-    const std::string text = Utf8FromPath(name);
-    const std::string prefix = kRestorePrefix;
-    if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0) return false;
-    if (!std::all_of(text.begin() + static_cast<std::ptrdiff_t>(prefix.size()), text.end(),
-                     [](char c) { return c >= '0' && c <= '9'; })) {
-        return false;
-    }
-    int error = 0;
-    const std::shared_ptr<FolderHandle> folder = target.Child(name, FolderHandle::ChildMode::Open, nullptr, error);
-    std::vector<fs::path> names;
-    if (!folder || folder->List(names) != 0) return false;
-    bool marked = false;
-    for (const fs::path& part : names) {
-        if (part == PathFromUtf8(kRestoreMarker) && IsKind(*folder, part, FolderItem::Kind::File)) {
-            marked = HoldsOurMarker(*folder);
-            if (!marked) return false;
-        } else if (part == PathFromUtf8(kRestoreFiles)) {
-            const std::shared_ptr<FolderHandle> files =
-                folder->Child(part, FolderHandle::ChildMode::Open, nullptr, error);
-            std::vector<fs::path> inside;
-            if (!files || files->List(inside) != 0) return false;
-            for (const fs::path& file : inside) {
-                if (!IsKind(*files, file, FolderItem::Kind::File)) return false;
-            }
-        } else {
-            return false;
-        }
-    }
-    return marked || names.empty();
-}
-
-void RemoveStaleRestoreFolders(FolderHandle& target)
-{
-    std::vector<fs::path> names;
-    if (target.List(names) != 0) return;
-    for (const fs::path& name : names) {
-        if (IsStaleRestoreFolder(target, name)) target.RemoveTree(name);
-    }
-}
-
-// What both ways of restoring share.
-struct RestoreContext {
-    fs::path archive;
-    fs::path target;
-    std::shared_ptr<FolderHandle> folder; // the target, held open
-    std::string password;
-    const ZipExtractOptions* options = nullptr;
-    bool targetExisted = true;
-
-    void DropTargetIfNew()
-    {
-        if (targetExisted) return;
-        // Only an empty folder goes; the handle is let go of first (Windows cannot remove
-        // a folder that is held).
-        std::vector<fs::path> names;
-        if (folder->List(names) != 0 || !names.empty()) return;
-        std::error_code ignored;
-        folder.reset();
-        fs::remove(target, ignored);
-    }
-    // The outer archive is the first half of the progress, the inner one the second.
-    ZipExtractOptions FirstHalf() const
-    {
-        ZipExtractOptions half = *options;
-        if (options->progress) {
-            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
-                progress(done, total * 2);
-            };
-        }
-        return half;
-    }
-    ZipExtractOptions SecondHalf() const
-    {
-        ZipExtractOptions half = *options;
-        if (options->progress) {
-            half.progress = [progress = options->progress](std::uint64_t done, std::uint64_t total) {
-                progress(total + done, total * 2);
-            };
-        }
-        return half;
-    }
-    // A target made here gets the protected folder's mode, which the inner archive
-    // carries as its read and write bits; each read bit also gives the search bit.
-    void GiveTargetItsMode(RunState& state, unsigned innerBits) const
-    {
-        if (targetExisted) return;
-        const unsigned bits = innerBits & 0666u;
-        state.folderModes.push_back({target, fs::path(), bits | ((bits & 0444u) >> 2)});
-        state.createdFolders.insert(target);
-    }
-};
-
-// True when the archive has the protected form: one file, which extracts to folder.zip;
-// innerMode is the mode that file records.
-bool HoldsOnlyTheInnerArchive(const ZipIndex& index, FileMode& innerMode)
-{
-    int files = 0;
-    bool inner = false;
-    for (const ZipEntryInfo& e : index.entries) {
-        bool isDirectory = false;
-        const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
-        if (!safe || IsSymlinkEntry(e)) return false;
-        if (isDirectory) continue;
-        ++files;
-        inner = PathFromUtf8(*safe).filename() == PathFromUtf8(kInnerName);
-        innerMode = RecordedMode(e);
-    }
-    return files == 1 && inner;
-}
-
-// The protected form, where the file system keeps unnamed files: the inner archive is
-// decrypted into an unnamed file in the target, checked, and read from there through the
-// same handle. It never gets a name, so nothing but its entries can reach the target,
-// and a killed run leaves nothing behind. nullopt: the archive has another form or the
-// file system no unnamed files; the work folder serves then.
-std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
-{
-    std::optional<SharedArchive> outerFile;
-    try {
-        outerFile.emplace(c.archive);
-    } catch (const LayerFailure&) {
-        return std::nullopt; // reported by the general way
-    }
-    ZipIndex index;
-    FileMode innerMode;
-    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index, innerMode)) {
-        return std::nullopt;
-    }
-    int probeError = 0;
-    if (!c.folder->NewFile(true, probeError)) return std::nullopt;
-
-    std::unique_ptr<UnnamedFile> inner;
-    const ZipExtractOptions first = c.FirstHalf();
-    RunState outerState;
-    ExtractRequest outerRequest;
-    outerRequest.archive = c.archive;
-    outerRequest.opened = &*outerFile;
-    outerRequest.target = c.target;
-    outerRequest.targetFolder = c.folder;
-    outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &c.password;
-    outerRequest.options = &first;
-    outerRequest.state = &outerState;
-    outerRequest.kept = &inner;
-    outerRequest.keptName = kInnerName;
-    ZipExtractResult outer = Extract(outerRequest);
-    outerRequest.targetFolder.reset(); // the target is let go of only through c.folder
-    if (!outer.ok) {
-        c.DropTargetIfNew();
-        return outer;
-    }
-    const fs::path innerPath = c.target / PathFromUtf8(kInnerName); // named in messages only
-    std::FILE* handle = inner ? inner->OpenForReading() : nullptr;
-    if (!handle) return Failed({ErrorKind::Io, Utf8FromPath(innerPath), inner ? errno : 0, "Reading"});
-    StdFile innerHandle;
-    innerHandle.Adopt(handle);
-    SharedArchive innerArchive(std::move(innerHandle), innerPath);
-
-    const ZipExtractOptions second = c.SecondHalf();
-    RunState state;
-    c.GiveTargetItsMode(state, innerMode ? *innerMode : NewFileMode());
-    ExtractRequest innerRequest;
-    innerRequest.archive = innerPath;
-    innerRequest.opened = &innerArchive;
-    innerRequest.notOver = c.archive;
-    innerRequest.target = c.target;
-    innerRequest.targetFolder = c.folder;
-    innerRequest.mode = Mode::Flatten;
-    innerRequest.password = &c.password;
-    innerRequest.options = &second;
-    innerRequest.state = &state;
-    ZipExtractResult result = Extract(innerRequest);
-    ApplyFolderModes(state, c.folder);
-    return result;
-}
-
-// Any other form, or a file system without unnamed files: the outer archive goes into a
-// work folder of our own inside the target first, so nothing of the target changes
-// before the password has proved right and the data is checked. The work folder is made,
-// filled, emptied and removed through its held handle.
-ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
-{
-    fs::path workName;
-    std::shared_ptr<FolderHandle> work;
-    int error = 0;
-    {
-        std::mt19937_64 generator{std::random_device{}()};
-        for (int attempt = 0; attempt < 50 && !work; ++attempt) {
-            workName = PathFromUtf8(kRestorePrefix + std::to_string(generator() % 1000000007u));
-            work = c.folder->Child(workName, FolderHandle::ChildMode::CreateNew, nullptr, error);
-            if (!work && error != EEXIST) break;
-        }
-    }
-    if (!work) {
-        c.DropTargetIfNew();
-        return Failed({ErrorKind::Io, Utf8FromPath(c.target), error, "Creating a work folder in"});
-    }
-    std::shared_ptr<FolderHandle> staging;
-    // Removes the work folder with everything in it; held handles are let go of first.
-    const auto removeWork = [&] {
-        staging.reset();
-        work.reset();
-        if (!workName.empty()) c.folder->RemoveTree(workName);
-        workName.clear();
-    };
-    struct WorkGuard {
-        const std::function<void()> remove;
-        ~WorkGuard() { remove(); }
-    } guard{removeWork};
-    // The marker lets a later restore remove the folder when this one is killed.
-    {
-        const std::string text = kRestoreMarkerText;
-        std::unique_ptr<UnnamedFile> marker = work->NewFile(false, error);
-        if (marker && (!marker->Write(text.data(), text.size()) || !marker->SetModeAndTime(0600, std::nullopt))) {
-            error = errno;
-            marker.reset();
-        }
-        if (marker) error = marker->Place(PathFromUtf8(kRestoreMarker));
-        if (marker && error == 0) {
-            staging = work->Child(PathFromUtf8(kRestoreFiles), FolderHandle::ChildMode::CreateNew, nullptr, error);
-        }
-        if (!marker || error != 0 || !staging) {
-            removeWork();
-            c.DropTargetIfNew();
-            return Failed({ErrorKind::Io, Utf8FromPath(c.target), error, "Creating a work folder in"});
-        }
-    }
-    const fs::path stagingPath = staging->Path();
-
-    const ZipExtractOptions first = c.FirstHalf();
-    RunState outerState;
-    ExtractRequest outerRequest;
-    outerRequest.archive = c.archive;
-    outerRequest.target = stagingPath;
-    outerRequest.targetFolder = staging;
-    outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &c.password;
-    outerRequest.options = &first;
-    outerRequest.state = &outerState;
-    ZipExtractResult outer = Extract(outerRequest);
-    outerRequest.targetFolder.reset(); // the work folder is let go of only through staging
-    // What failed is named by the path it would have taken in the target, not in the work
-    // folder, which is gone when the user reads the message.
-    const auto inTarget = [&](std::string& text) {
-        const std::string from = Utf8FromPath(stagingPath);
-        const std::string to = Utf8FromPath(c.target);
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
-    };
-    if (outer.failure) inTarget(outer.failure->path);
-    inTarget(outer.error);
-    for (std::string& text : outer.failures)
-        inTarget(text);
-    if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
-        removeWork();
-        c.DropTargetIfNew();
-        return outer;
-    }
-
-    RunState state;
-    ZipExtractResult result = outer;
-    const fs::path innerName = PathFromUtf8(kInnerName);
-    bool innerUnpacked = false;
-    FolderItem innerItem;
-    const bool innerIsFile =
-        outer.ok && staging->Look(innerName, innerItem) == 0 && innerItem.kind == FolderItem::Kind::File;
-    if (innerIsFile) c.GiveTargetItsMode(state, innerItem.mode);
-    if (innerIsFile) {
-        // Written by this run from the archive and checked: the plain archive is unpacked
-        // into the target, read through the work folder's handle, and then removed.
-        std::FILE* handle = staging->OpenForReading(innerName, error);
-        if (!handle) {
-            ApplyFolderModes(state, c.folder);
-            return Failed({ErrorKind::Io, Utf8FromPath(c.target / innerName), error, "Reading"});
-        }
-        StdFile innerHandle;
-        innerHandle.Adopt(handle);
-        SharedArchive innerArchive(std::move(innerHandle), stagingPath / innerName);
-        const ZipExtractOptions second = c.SecondHalf();
-        ExtractRequest innerRequest;
-        innerRequest.archive = stagingPath / innerName;
-        innerRequest.opened = &innerArchive;
-        innerRequest.notOver = c.archive; // the inner archive lies in the work folder, out of reach
-        innerRequest.target = c.target;
-        innerRequest.targetFolder = c.folder;
-        innerRequest.mode = Mode::Flatten;
-        innerRequest.password = &c.password;
-        innerRequest.options = &second;
-        innerRequest.state = &state;
-        result = Extract(innerRequest);
-        result.filesWritten += outer.filesWritten - 1;
-        innerUnpacked = true;
-        if (!result.ok) {
-            ApplyFolderModes(state, c.folder);
-            return result;
-        }
-    }
-    // The outer archive's other files (all of them when it held no inner archive) move into
-    // the target under the same clash rule, from the work folder's handle to the target's.
-    std::vector<fs::path> staged;
-    staging->List(staged);
-    std::sort(staged.begin(), staged.end());
-    for (const fs::path& name : staged) {
-        if (innerUnpacked && name == innerName) continue;
-        const fs::path to = c.target / name;
-        try {
-            if (!state.claimed.insert(Utf8FromPath(to)).second) {
-                throw LayerFailure(ErrorKind::Clash, {}, Utf8FromPath(to));
-            }
-            CheckedSink::CommitRules rules;
-            rules.notOver = c.archive;
-            CheckOutputSlot(OutputSlot{c.folder, name, to}, rules);
-            if (!IsKind(*staging, name, FolderItem::Kind::File)) {
-                throw LayerFailure(ErrorKind::Damaged, "is not a file", Utf8FromPath(to));
-            }
-            if (const int moveError = staging->Move(name, *c.folder, name)) {
-                throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(to), moveError);
-            }
-        } catch (const LayerFailure& failure) {
-            if (!result.failure) {
-                result.failure = failure.Error();
-                result.error = DescribeError(failure.Error());
-                result.ok = false;
-            }
-        }
-    }
-    if (!innerUnpacked) result.filesWritten = outer.filesWritten;
-    ApplyFolderModes(state, c.folder);
-    return result;
-}
-
-} // namespace
-
-ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& target, std::string_view password,
-                                  const ZipExtractOptions& options)
-{
-    std::error_code ec;
-    RestoreContext context;
-    context.archive = archive;
-    context.target = target;
-    context.password = std::string(TrimBlanks(password));
-    context.options = &options;
-    context.targetExisted = fs::is_directory(target, ec);
-    if (!context.targetExisted) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
-        }
-    }
-    int error = 0;
-    context.folder =
-        OpenFolderHandle(target, error, context.targetExisted ? LastPartLink::AsFound : LastPartLink::Refused);
-    if (!context.folder) return Failed({ErrorKind::Io, Utf8FromPath(target), error, "Opening folder"});
-    if (context.targetExisted) RemoveStaleRestoreFolders(*context.folder);
-    if (std::optional<ZipExtractResult> result = RestoreThroughUnnamedInner(context)) return std::move(*result);
-    return RestoreThroughWorkFolder(context);
-}
-
-ZipExtractResult VerifyZipArchive(const fs::path& archive, std::string_view password,
-                                  const std::vector<ZipSource>* sources, bool flattened)
-{
-    const std::string copy(password);
-    ZipExtractOptions options;
-    options.restoreTimes = false;
-    ExtractRequest request;
-    request.archive = archive;
-    request.mode = Mode::Verify;
-    request.flatVerify = flattened;
-    request.password = &copy;
-    request.options = &options;
-    request.sources = sources;
-    return Extract(request);
-}
-
-} // namespace velmora
+} // namespace velmora::extraction

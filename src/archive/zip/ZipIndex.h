@@ -3,7 +3,7 @@
 // entries. Nothing here reads entry data; the readers locate each entry's data from the
 // offsets found here.
 #include "archive/ArchiveIo.h"
-#include "archive/ZipReader.h"
+#include "archive/zip/ZipReader.h"
 
 #include <cstdint>
 #include <filesystem>

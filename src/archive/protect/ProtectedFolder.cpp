@@ -1,9 +1,10 @@
-#include "archive/ProtectedFolder.h"
+// Protecting a folder: replacing it by a password-protected archive of everything it holds.
+#include "archive/protect/ProtectedFolder.h"
 
-#include "archive/WorkFolders.h"
-#include "archive/ZipNames.h"
-#include "archive/ZipReader.h"
-#include "archive/ZipWriter.h"
+#include "archive/protect/WorkFolders.h"
+#include "archive/zip/ZipNames.h"
+#include "archive/zip/ZipReader.h"
+#include "archive/zip/ZipWriter.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"

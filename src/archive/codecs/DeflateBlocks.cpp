@@ -1,6 +1,7 @@
-#include "archive/DeflateBlocks.h"
+// Deflate compression of whole buffers and of the pieces of one long stream.
+#include "archive/codecs/DeflateBlocks.h"
 
-#include "archive/DeflateCodec.h"
+#include "archive/codecs/DeflateCodec.h"
 
 #include <zlib.h>
 

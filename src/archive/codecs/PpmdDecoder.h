@@ -3,7 +3,7 @@
 // reads: the entry's data starts with a 2-byte parameter word (model order, model memory
 // in MiB, what to do when that memory is full), then the range-coded symbols, closed by
 // an end marker.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 namespace velmora {
 

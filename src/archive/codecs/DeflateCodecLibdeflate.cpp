@@ -1,5 +1,5 @@
 // The deflate codec on libdeflate.
-#include "archive/DeflateCodec.h"
+#include "archive/codecs/DeflateCodec.h"
 
 #include <libdeflate.h>
 

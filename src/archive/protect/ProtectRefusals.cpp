@@ -1,4 +1,5 @@
-#include "archive/ProtectRefusals.h"
+// The texts that say why a protect request names no folder or no place for its archive.
+#include "archive/protect/ProtectRefusals.h"
 
 #include "common/FolderSafety.h"
 #include "common/LanguageText.h"

@@ -1,11 +1,13 @@
-#include "archive/ZipWriter.h"
+// The archive builder of the ZIP writer: small files compressed in batches and large ones
+// in pieces by helper threads, written in order with their encryption, descriptors, Zip64
+// records and the central directory.
+#include "archive/zip/WriterParts.h"
 
-#include "archive/ArchiveIo.h"
-#include "archive/DeflateBlocks.h"
-#include "archive/PkwareCipher.h"
-#include "archive/WinZipAes.h"
 #include "archive/WorkerPool.h"
-#include "archive/ZipNames.h"
+#include "archive/codecs/DeflateBlocks.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
@@ -22,7 +24,7 @@
 #include <memory>
 #include <optional>
 
-namespace velmora {
+namespace velmora::writer {
 
 using namespace archive;
 namespace fs = std::filesystem;
@@ -46,60 +48,6 @@ constexpr std::size_t kAheadTasks = 64;
 // The input of a large entry is kept up to this size, so that an entry that does not
 // shrink is stored from memory instead of being read a second time.
 constexpr std::uint64_t kKeptInput = 32u << 20;
-
-// The engine's own rule where no attribute word is known: the name decides hidden, a
-// mode without any write bit read-only.
-std::uint32_t FallbackAttributes(const fs::path& path, bool isDirectory, fs::perms perms)
-{
-    std::uint32_t attributes = DefaultAttributes(path, isDirectory);
-    if (perms != fs::perms::unknown &&
-        (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
-        attributes |= kAttrReadOnly;
-    }
-    return attributes;
-}
-
-std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
-{
-    if (reader) {
-        if (auto value = reader(path)) {
-            return *value;
-        }
-    }
-    std::error_code ec;
-    const auto perms = fs::status(path, ec).permissions();
-    return FallbackAttributes(path, isDirectory, ec ? fs::perms::unknown : perms);
-}
-
-// The Unix file type and permission bits (0777 at most) for the high half of the external
-// attributes, with the host byte left as the name rule sets it: Unix readers restore them
-// (Info-ZIP's unzip all but the execute bits from an MS-DOS host, 7-Zip when 0x8000 marks
-// the high half as a Unix mode); Windows readers look at the low attribute bits only.
-constexpr std::uint32_t kUnixExtension = 0x8000;
-std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
-{
-    if (perms == fs::perms::unknown) return 0;
-    return (isDirectory ? 0040000u : 0100000u) | (static_cast<std::uint32_t>(perms) & 0777u);
-}
-
-bool SameFile(const fs::path& a, const fs::path& b)
-{
-    std::error_code ec;
-    if (fs::equivalent(a, b, ec) && !ec) {
-        return true;
-    }
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
-
-// What is known about an entry before its data is written.
-struct EntryPlan {
-    ZipSource source;
-    EncodedName name;
-    std::uint32_t dosTime = 0;
-    std::uint32_t attributes = 0;
-    std::uint64_t size = 0;                 // at listing time
-    std::array<unsigned char, 16> random{}; // 11 for the traditional header, 16 for an AES salt
-};
 
 // How entries are encrypted: not at all, traditionally (Windows-1252 password bytes) or
 // with AES-256 (UTF-8 password bytes).
@@ -907,335 +855,15 @@ void ArchiveBuilder::Finish()
     WriteBytes(end);
 }
 
-EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
-{
-    EntryPlan plan;
-    plan.source = source;
-    ok = false;
-    auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
-    if (!name || source.name.empty()) {
-        reason = "The name is not valid UTF-8";
-        return plan;
-    }
-    if (name->bytes.size() > 0xFFFF - 64) {
-        reason = "The name is too long for an archive entry";
-        return plan;
-    }
-    if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
-        // Encrypted entries carry a data descriptor. Debian's unzip 6.0 takes any entry
-        // with a Unicode Path field for a Zip64 entry and then skips 8 bytes too many
-        // after the descriptor, which it reports as overlapping entries (a zip bomb).
-        // Such names are stored in UTF-8 instead, which every reader takes from bit 11.
-        *name = Utf8EntryName(source.name);
-    }
-    plan.name = std::move(*name);
-    fs::perms permissions = fs::perms::unknown;
-    if (source.status) {
-        // The walk has just asked: its status holds.
-        const ZipSourceStatus& status = *source.status;
-        permissions = status.permissions;
-        plan.size = source.isDirectory ? 0 : status.size;
-        plan.dosTime = FileTimeToDos(status.modified);
-        plan.attributes = (status.attributes ? *status.attributes
-                                             : FallbackAttributes(source.path, source.isDirectory, permissions)) &
-                          0xFFFFu;
-    } else {
-        std::error_code ec;
-        const auto status = fs::status(source.path, ec);
-        if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
-            reason = ec ? SystemErrorText("Reading", Utf8FromPath(source.path), ec.value()) : "Not a regular file";
-            return plan;
-        }
-        permissions = status.permissions();
-        plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
-        const auto time = fs::last_write_time(source.path, ec);
-        plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
-        plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
-    }
-    if (const std::uint32_t mode = UnixModeWord(permissions, source.isDirectory)) {
-        plan.attributes |= (mode << 16) | kUnixExtension;
-    }
-    ok = true;
-    return plan;
-}
-
-// The archive being written, when it exists already (an archive written over): it is
-// never packed into itself. Only a file of its size can be it, so the others cost nothing.
-class ArchiveIdentity {
-public:
-    explicit ArchiveIdentity(const fs::path& archive)
-    {
-        std::error_code ec;
-        if (archive.empty() || !fs::is_regular_file(fs::status(archive, ec))) return;
-        m_size = fs::file_size(archive, ec);
-        if (!ec) m_archive = archive;
-    }
-    bool Is(const fs::path& path, std::uint64_t size) const
-    {
-        return !m_archive.empty() && size == m_size && SameFile(path, m_archive);
-    }
-
-private:
-    fs::path m_archive;
-    std::uint64_t m_size = 0;
-};
-
-ZipSourceStatus StatusOf(const FolderEntry& entry)
-{
-    return {entry.size, entry.modified, entry.permissions, entry.attributes};
-}
-
-// The walk over the platform's folder listings: one listing per folder, whose status and
-// attribute words the writer uses as they are.
-template <typename Skip>
-void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection selection,
-                const ArchiveIdentity& archive, const std::shared_ptr<FolderHandle>& root,
-                std::vector<ZipSource>& sources, Skip& skip)
-{
-    std::vector<FolderEntry> entries;
-    const auto list = [&](const fs::path& folder, bool followLinks) {
-        int error = 0;
-        entries.clear();
-        if (!folders(folder, followLinks, entries, error)) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(folder), error ? error : EIO));
-        }
-    };
-    if (selection == ZipSelection::OwnVisibleFiles) {
-        list(base, true); // links are followed to their target
-        for (const FolderEntry& entry : entries) {
-            const fs::path path = base / PathFromUtf8(entry.name);
-            if (entry.kind == FolderEntry::Kind::Folder) {
-                continue;
-            }
-            if (entry.kind != FolderEntry::Kind::File) {
-                skip(path, "Not a readable regular file");
-                continue;
-            }
-            const std::uint32_t word =
-                entry.attributes ? *entry.attributes : FallbackAttributes(path, false, entry.permissions);
-            if ((word & (kAttrHidden | kAttrSystem)) || archive.Is(path, entry.size)) {
-                continue;
-            }
-            sources.push_back({path, entry.name, false, StatusOf(entry)});
-        }
-        return;
-    }
-    // Depth first, every folder before its contents, in the listing order of each folder.
-    struct Level {
-        fs::path folder;
-        std::string prefix; // relative name with a trailing "/", empty for the base
-        std::vector<FolderEntry> entries;
-        std::size_t next = 0;
-    };
-    std::vector<Level> stack;
-    list(base, false);
-    stack.push_back({base, {}, std::move(entries), 0});
-    while (!stack.empty()) {
-        Level& level = stack.back();
-        if (level.next == level.entries.size()) {
-            stack.pop_back();
-            continue;
-        }
-        const FolderEntry& entry = level.entries[level.next++];
-        const fs::path path = level.folder / PathFromUtf8(entry.name);
-        const std::string name = level.prefix + entry.name;
-        switch (entry.kind) {
-        case FolderEntry::Kind::Link:
-            skip(path, "Symbolic links are not archived");
-            break;
-        case FolderEntry::Kind::Folder: {
-            sources.push_back({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
-            list(path, false);
-            // The reference into the stack ends here: push_back may move the levels.
-            stack.push_back({path, name + "/", std::move(entries), 0});
-            break;
-        }
-        case FolderEntry::Kind::File:
-            if (!archive.Is(path, entry.size)) {
-                sources.push_back({path, name, false, StatusOf(entry), root, PathFromUtf8(name)});
-            }
-            break;
-        default:
-            skip(path, "Not a regular file");
-            break;
-        }
-    }
-}
-
 } // namespace
 
-bool IsZipArchiveName(const fs::path& archive)
+std::uint64_t BuildArchive(const ZipWriteOptions& options, StdFile& file, const fs::path& tempPath,
+                           std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
 {
-    const std::string ext = AsciiLower(Utf8FromPath(archive.extension()));
-    return ext == ".zip" || ext == ".jar";
+    ArchiveBuilder builder(options, file, tempPath);
+    builder.Run(plans, skipped);
+    builder.Finish();
+    return builder.Entries();
 }
 
-std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes, const fs::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
-{
-    std::error_code ec;
-    if (!fs::is_directory(base, ec)) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
-    }
-    std::vector<ZipSource> sources;
-    const auto skip = [&](const fs::path& path, std::string reason) {
-        if (skipped) {
-            skipped->push_back({path, std::move(reason)});
-        }
-    };
-    // A whole tree is read through the folder held open here: what is read must lie below
-    // it, whatever is renamed or replaced by a link in the meantime.
-    std::shared_ptr<FolderHandle> root;
-    if (selection == ZipSelection::WholeTree) {
-        int error = 0;
-        root = OpenFolderHandle(base, error);
-        if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
-    }
-    if (folders) {
-        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, sources, skip);
-        return sources;
-    }
-    const auto isArchive = [&](const fs::path& path) {
-        return !excludeArchive.empty() && SameFile(path, excludeArchive);
-    };
-
-    if (selection == ZipSelection::OwnVisibleFiles) {
-        fs::directory_iterator it(base, ec);
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
-        }
-        for (; it != fs::directory_iterator(); it.increment(ec)) {
-            const fs::path path = it->path();
-            std::error_code statError;
-            const auto status = fs::status(path, statError); // links are followed to their target
-            if (fs::is_directory(status)) {
-                continue;
-            }
-            if (statError || !fs::is_regular_file(status)) {
-                skip(path, "Not a readable regular file");
-                continue;
-            }
-            if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
-                continue;
-            }
-            sources.push_back({path, Utf8FromPath(path.filename()), false});
-        }
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
-        }
-        return sources;
-    }
-
-    fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
-    if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
-    }
-    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
-        const fs::path path = it->path();
-        const std::string name = GenericUtf8FromPath(fs::relative(path, base, ec));
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(path), ec.value()));
-        }
-        std::error_code statError;
-        const auto status = fs::symlink_status(path, statError);
-        if (fs::is_symlink(status)) {
-            skip(path, "Symbolic links are not archived");
-        } else if (fs::is_directory(status)) {
-            sources.push_back({path, name, true, std::nullopt, root, PathFromUtf8(name)});
-        } else if (fs::is_regular_file(status)) {
-            if (!isArchive(path)) {
-                sources.push_back({path, name, false, std::nullopt, root, PathFromUtf8(name)});
-            }
-        } else {
-            skip(path, "Not a regular file");
-        }
-    }
-    if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
-    }
-    return sources;
-}
-
-ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::path& archive,
-                               const ZipWriteOptions& options)
-{
-    ZipWriteResult result;
-    if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
-        return result;
-    }
-    if (!options.password.empty() && !options.random) {
-        result.error = "No random source for the encryption header";
-        return result;
-    }
-    fs::path tempPath;
-    StdFile file;
-    try {
-        std::vector<EntryPlan> plans;
-        plans.reserve(sources.size());
-        for (const ZipSource& source : sources) {
-            bool ok = false;
-            std::string reason;
-            EntryPlan plan = PlanFor(source, options, ok, reason);
-            if (!ok) {
-                result.skipped.push_back({source.path, reason});
-                continue;
-            }
-            if (!options.password.empty() && !source.isDirectory) {
-                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
-            }
-            plans.push_back(std::move(plan));
-        }
-        tempPath = CreateTempBeside(archive, file);
-        std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
-        {
-            ArchiveBuilder builder(options, file, tempPath);
-            builder.Run(plans, result.skipped);
-            builder.Finish();
-            result.entries = builder.Entries();
-        }
-        if (!file.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(tempPath), errno));
-        }
-        std::error_code ec;
-        fs::rename(tempPath, archive, ec);
-        if (ec) {
-            throw VelmoraError(SystemErrorText("Creating archive", Utf8FromPath(archive), ec.value()));
-        }
-        result.ok = true;
-    } catch (const std::exception& error) {
-        file.Close();
-        if (!tempPath.empty()) {
-            std::error_code ec;
-            fs::remove(tempPath, ec);
-        }
-        result.ok = false;
-        result.error = error.what();
-        result.entries = 0;
-    }
-    return result;
-}
-
-ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, const ZipWriteOptions& options,
-                               ZipSelection selection)
-{
-    ZipWriteResult result;
-    if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
-        return result;
-    }
-    std::vector<ZipSkipped> skipped;
-    std::vector<ZipSource> sources;
-    try {
-        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped, options.folders);
-    } catch (const std::exception& error) {
-        result.error = error.what();
-        return result;
-    }
-    result = WriteZipEntries(sources, archive, options);
-    result.skipped.insert(result.skipped.begin(), skipped.begin(), skipped.end());
-    return result;
-}
-
-} // namespace velmora
+} // namespace velmora::writer

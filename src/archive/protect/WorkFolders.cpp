@@ -1,4 +1,5 @@
-#include "archive/WorkFolders.h"
+// The protect command's work folders beside the zip path, and removing those a killed run left.
+#include "archive/protect/WorkFolders.h"
 
 #include "common/Errors.h"
 #include "common/QuotedName.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Our own inflater: Deflate64 (inflate with a 64 KiB window, length code 285 carrying
 // 16 extra bits, distance codes 30 and 31), which no packaged library reads.
-#include "archive/EntryDecoder.h"
+#include "archive/codecs/EntryDecoder.h"
 
 namespace velmora {
 

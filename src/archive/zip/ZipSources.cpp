@@ -1,0 +1,237 @@
+// The folder walk of the ZIP writer: the files and folders below a base folder, in the
+// order they are packed, without the archive being written and, where asked, hidden items.
+#include "archive/zip/ZipWriter.h"
+
+#include "archive/WorkerPool.h"
+#include "archive/codecs/DeflateBlocks.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/WriterParts.h"
+#include "archive/zip/ZipNames.h"
+#include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
+#include "platform/IFileAttributes.h"
+#include "platform/IRandomSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+using namespace archive;
+using writer::AttributesOf;
+using writer::FallbackAttributes;
+namespace fs = std::filesystem;
+
+namespace {
+
+bool SameFile(const fs::path& a, const fs::path& b)
+{
+    std::error_code ec;
+    if (fs::equivalent(a, b, ec) && !ec) {
+        return true;
+    }
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+// The archive being written, when it exists already (an archive written over): it is
+// never packed into itself. Only a file of its size can be it, so the others cost nothing.
+class ArchiveIdentity {
+public:
+    explicit ArchiveIdentity(const fs::path& archive)
+    {
+        std::error_code ec;
+        if (archive.empty() || !fs::is_regular_file(fs::status(archive, ec))) return;
+        m_size = fs::file_size(archive, ec);
+        if (!ec) m_archive = archive;
+    }
+    bool Is(const fs::path& path, std::uint64_t size) const
+    {
+        return !m_archive.empty() && size == m_size && SameFile(path, m_archive);
+    }
+
+private:
+    fs::path m_archive;
+    std::uint64_t m_size = 0;
+};
+
+ZipSourceStatus StatusOf(const FolderEntry& entry)
+{
+    return {entry.size, entry.modified, entry.permissions, entry.attributes};
+}
+
+// The walk over the platform's folder listings: one listing per folder, whose status and
+// attribute words the writer uses as they are.
+template <typename Skip>
+void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection selection,
+                const ArchiveIdentity& archive, const std::shared_ptr<FolderHandle>& root,
+                std::vector<ZipSource>& sources, Skip& skip)
+{
+    std::vector<FolderEntry> entries;
+    const auto list = [&](const fs::path& folder, bool followLinks) {
+        int error = 0;
+        entries.clear();
+        if (!folders(folder, followLinks, entries, error)) {
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(folder), error ? error : EIO));
+        }
+    };
+    if (selection == ZipSelection::OwnVisibleFiles) {
+        list(base, true); // links are followed to their target
+        for (const FolderEntry& entry : entries) {
+            const fs::path path = base / PathFromUtf8(entry.name);
+            if (entry.kind == FolderEntry::Kind::Folder) {
+                continue;
+            }
+            if (entry.kind != FolderEntry::Kind::File) {
+                skip(path, "Not a readable regular file");
+                continue;
+            }
+            const std::uint32_t word =
+                entry.attributes ? *entry.attributes : FallbackAttributes(path, false, entry.permissions);
+            if ((word & (kAttrHidden | kAttrSystem)) || archive.Is(path, entry.size)) {
+                continue;
+            }
+            sources.push_back({path, entry.name, false, StatusOf(entry)});
+        }
+        return;
+    }
+    // Depth first, every folder before its contents, in the listing order of each folder.
+    struct Level {
+        fs::path folder;
+        std::string prefix; // relative name with a trailing "/", empty for the base
+        std::vector<FolderEntry> entries;
+        std::size_t next = 0;
+    };
+    std::vector<Level> stack;
+    list(base, false);
+    stack.push_back({base, {}, std::move(entries), 0});
+    while (!stack.empty()) {
+        Level& level = stack.back();
+        if (level.next == level.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const FolderEntry& entry = level.entries[level.next++];
+        const fs::path path = level.folder / PathFromUtf8(entry.name);
+        const std::string name = level.prefix + entry.name;
+        switch (entry.kind) {
+        case FolderEntry::Kind::Link:
+            skip(path, "Symbolic links are not archived");
+            break;
+        case FolderEntry::Kind::Folder: {
+            sources.push_back({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
+            list(path, false);
+            // The reference into the stack ends here: push_back may move the levels.
+            stack.push_back({path, name + "/", std::move(entries), 0});
+            break;
+        }
+        case FolderEntry::Kind::File:
+            if (!archive.Is(path, entry.size)) {
+                sources.push_back({path, name, false, StatusOf(entry), root, PathFromUtf8(name)});
+            }
+            break;
+        default:
+            skip(path, "Not a regular file");
+            break;
+        }
+    }
+}
+
+} // namespace
+
+std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
+                                         const AttributeReader& attributes, const fs::path& excludeArchive,
+                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
+{
+    std::error_code ec;
+    if (!fs::is_directory(base, ec)) {
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
+    }
+    std::vector<ZipSource> sources;
+    const auto skip = [&](const fs::path& path, std::string reason) {
+        if (skipped) {
+            skipped->push_back({path, std::move(reason)});
+        }
+    };
+    // A whole tree is read through the folder held open here: what is read must lie below
+    // it, whatever is renamed or replaced by a link in the meantime.
+    std::shared_ptr<FolderHandle> root;
+    if (selection == ZipSelection::WholeTree) {
+        int error = 0;
+        root = OpenFolderHandle(base, error);
+        if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
+    }
+    if (folders) {
+        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, sources, skip);
+        return sources;
+    }
+    const auto isArchive = [&](const fs::path& path) {
+        return !excludeArchive.empty() && SameFile(path, excludeArchive);
+    };
+
+    if (selection == ZipSelection::OwnVisibleFiles) {
+        fs::directory_iterator it(base, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        }
+        for (; it != fs::directory_iterator(); it.increment(ec)) {
+            const fs::path path = it->path();
+            std::error_code statError;
+            const auto status = fs::status(path, statError); // links are followed to their target
+            if (fs::is_directory(status)) {
+                continue;
+            }
+            if (statError || !fs::is_regular_file(status)) {
+                skip(path, "Not a readable regular file");
+                continue;
+            }
+            if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
+                continue;
+            }
+            sources.push_back({path, Utf8FromPath(path.filename()), false});
+        }
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        }
+        return sources;
+    }
+
+    fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
+    if (ec) {
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+    }
+    for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path path = it->path();
+        const std::string name = GenericUtf8FromPath(fs::relative(path, base, ec));
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(path), ec.value()));
+        }
+        std::error_code statError;
+        const auto status = fs::symlink_status(path, statError);
+        if (fs::is_symlink(status)) {
+            skip(path, "Symbolic links are not archived");
+        } else if (fs::is_directory(status)) {
+            sources.push_back({path, name, true, std::nullopt, root, PathFromUtf8(name)});
+        } else if (fs::is_regular_file(status)) {
+            if (!isArchive(path)) {
+                sources.push_back({path, name, false, std::nullopt, root, PathFromUtf8(name)});
+            }
+        } else {
+            skip(path, "Not a regular file");
+        }
+    }
+    if (ec) {
+        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+    }
+    return sources;
+}
+
+} // namespace velmora

@@ -1,0 +1,210 @@
+// The writer's entry points: planning each entry and writing the archive through a temporary file.
+#include "archive/zip/ZipWriter.h"
+
+#include "archive/ArchiveIo.h"
+#include "archive/WorkerPool.h"
+#include "archive/codecs/DeflateBlocks.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/WriterParts.h"
+#include "archive/zip/ZipNames.h"
+#include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
+#include "platform/IFileAttributes.h"
+#include "platform/IRandomSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+
+namespace velmora {
+
+using namespace archive;
+namespace fs = std::filesystem;
+using namespace writer;
+
+namespace writer {
+
+// The engine's own rule where no attribute word is known: the name decides hidden, a
+// mode without any write bit read-only.
+std::uint32_t FallbackAttributes(const fs::path& path, bool isDirectory, fs::perms perms)
+{
+    std::uint32_t attributes = DefaultAttributes(path, isDirectory);
+    if (perms != fs::perms::unknown &&
+        (perms & (fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write)) == fs::perms::none) {
+        attributes |= kAttrReadOnly;
+    }
+    return attributes;
+}
+
+std::uint32_t AttributesOf(const AttributeReader& reader, const fs::path& path, bool isDirectory)
+{
+    if (reader) {
+        if (auto value = reader(path)) {
+            return *value;
+        }
+    }
+    std::error_code ec;
+    const auto perms = fs::status(path, ec).permissions();
+    return FallbackAttributes(path, isDirectory, ec ? fs::perms::unknown : perms);
+}
+
+} // namespace writer
+
+namespace {
+
+// The Unix file type and permission bits (0777 at most) for the high half of the external
+// attributes, with the host byte left as the name rule sets it: Unix readers restore them
+// (Info-ZIP's unzip all but the execute bits from an MS-DOS host, 7-Zip when 0x8000 marks
+// the high half as a Unix mode); Windows readers look at the low attribute bits only.
+constexpr std::uint32_t kUnixExtension = 0x8000;
+std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
+{
+    if (perms == fs::perms::unknown) return 0;
+    return (isDirectory ? 0040000u : 0100000u) | (static_cast<std::uint32_t>(perms) & 0777u);
+}
+
+EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+{
+    EntryPlan plan;
+    plan.source = source;
+    ok = false;
+    auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
+    if (!name || source.name.empty()) {
+        reason = "The name is not valid UTF-8";
+        return plan;
+    }
+    if (name->bytes.size() > 0xFFFF - 64) {
+        reason = "The name is too long for an archive entry";
+        return plan;
+    }
+    if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
+        // Encrypted entries carry a data descriptor. Debian's unzip 6.0 takes any entry
+        // with a Unicode Path field for a Zip64 entry and then skips 8 bytes too many
+        // after the descriptor, which it reports as overlapping entries (a zip bomb).
+        // Such names are stored in UTF-8 instead, which every reader takes from bit 11.
+        *name = Utf8EntryName(source.name);
+    }
+    plan.name = std::move(*name);
+    fs::perms permissions = fs::perms::unknown;
+    if (source.status) {
+        // The walk has just asked: its status holds.
+        const ZipSourceStatus& status = *source.status;
+        permissions = status.permissions;
+        plan.size = source.isDirectory ? 0 : status.size;
+        plan.dosTime = FileTimeToDos(status.modified);
+        plan.attributes = (status.attributes ? *status.attributes
+                                             : FallbackAttributes(source.path, source.isDirectory, permissions)) &
+                          0xFFFFu;
+    } else {
+        std::error_code ec;
+        const auto status = fs::status(source.path, ec);
+        if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
+            reason = ec ? SystemErrorText("Reading", Utf8FromPath(source.path), ec.value()) : "Not a regular file";
+            return plan;
+        }
+        permissions = status.permissions();
+        plan.size = source.isDirectory ? 0 : fs::file_size(source.path, ec);
+        const auto time = fs::last_write_time(source.path, ec);
+        plan.dosTime = ec ? 0x00210000u : FileTimeToDos(time);
+        plan.attributes = AttributesOf(options.attributes, source.path, source.isDirectory) & 0xFFFFu;
+    }
+    if (const std::uint32_t mode = UnixModeWord(permissions, source.isDirectory)) {
+        plan.attributes |= (mode << 16) | kUnixExtension;
+    }
+    ok = true;
+    return plan;
+}
+
+} // namespace
+
+bool IsZipArchiveName(const fs::path& archive)
+{
+    const std::string ext = AsciiLower(Utf8FromPath(archive.extension()));
+    return ext == ".zip" || ext == ".jar";
+}
+
+ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::path& archive,
+                               const ZipWriteOptions& options)
+{
+    ZipWriteResult result;
+    if (!IsZipArchiveName(archive)) {
+        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        return result;
+    }
+    if (!options.password.empty() && !options.random) {
+        result.error = "No random source for the encryption header";
+        return result;
+    }
+    fs::path tempPath;
+    StdFile file;
+    try {
+        std::vector<EntryPlan> plans;
+        plans.reserve(sources.size());
+        for (const ZipSource& source : sources) {
+            bool ok = false;
+            std::string reason;
+            EntryPlan plan = PlanFor(source, options, ok, reason);
+            if (!ok) {
+                result.skipped.push_back({source.path, reason});
+                continue;
+            }
+            if (!options.password.empty() && !source.isDirectory) {
+                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
+            }
+            plans.push_back(std::move(plan));
+        }
+        tempPath = CreateTempBeside(archive, file);
+        std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
+        result.entries = BuildArchive(options, file, tempPath, plans, result.skipped);
+        if (!file.Close()) {
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(tempPath), errno));
+        }
+        std::error_code ec;
+        fs::rename(tempPath, archive, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Creating archive", Utf8FromPath(archive), ec.value()));
+        }
+        result.ok = true;
+    } catch (const std::exception& error) {
+        file.Close();
+        if (!tempPath.empty()) {
+            std::error_code ec;
+            fs::remove(tempPath, ec);
+        }
+        result.ok = false;
+        result.error = error.what();
+        result.entries = 0;
+    }
+    return result;
+}
+
+ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, const ZipWriteOptions& options,
+                               ZipSelection selection)
+{
+    ZipWriteResult result;
+    if (!IsZipArchiveName(archive)) {
+        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        return result;
+    }
+    std::vector<ZipSkipped> skipped;
+    std::vector<ZipSource> sources;
+    try {
+        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped, options.folders);
+    } catch (const std::exception& error) {
+        result.error = error.what();
+        return result;
+    }
+    result = WriteZipEntries(sources, archive, options);
+    result.skipped.insert(result.skipped.begin(), skipped.begin(), skipped.end());
+    return result;
+}
+
+} // namespace velmora
