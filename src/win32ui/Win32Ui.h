@@ -34,7 +34,7 @@ void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF botto
 // An icon from the program's resources at a size in pixels (nullptr when there is none).
 HICON ResourceIcon(int resourceId, int size);
 
-enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame };
+enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame, List, Progress };
 
 struct ControlLook {
     const wchar_t* font = L"MS Sans Serif";
@@ -54,6 +54,8 @@ public:
     explicit ControlSet(HWND owner) : m_owner(owner) {}
     void SetOwner(HWND owner) { m_owner = owner; }
     HWND Owner() const { return m_owner; }
+    // The window's own name: its caption is the text of that name (and of "").
+    void SetOwnerName(std::string name) { m_ownerName = std::move(name); }
 
     // width or height 0: a label sized to its text.
     HWND Add(const char* name, int id, ControlKind kind, int x, int y, int width, int height,
@@ -68,6 +70,8 @@ public:
     bool ControlColor(HDC dc, HWND control, LRESULT& brush);
     bool DrawItem(const DRAWITEMSTRUCT& item);
     void SetButtonIcon(std::string_view name, int iconResource);
+    // The column widths of a list, in design pixels, for the columns SetColumns names.
+    void SetColumnWidths(std::string_view name, std::vector<int> widths);
 
     std::string Text(std::string_view control) const override;
     void SetText(std::string_view control, std::string_view text) override;
@@ -77,6 +81,15 @@ public:
     bool Shown(std::string_view control) const override;
     void SetShown(std::string_view control, bool shown) override;
     void SetEnabled(std::string_view control, bool enabled) override;
+    void SetReadOnly(std::string_view control, bool readOnly) override;
+    void SetFocus(std::string_view control) override;
+    void SetColumns(std::string_view control, const std::vector<std::string>& titles) override;
+    int RowCount(std::string_view control) const override;
+    std::string Cell(std::string_view control, int row, int column) const override;
+    void SetCell(std::string_view control, int row, int column, std::string_view text) override;
+    void AddRow(std::string_view control, const std::vector<std::string>& cells) override;
+    void ClearRows(std::string_view control) override;
+    bool RowSelected(std::string_view control, int row) const override;
     MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons) override;
     std::optional<std::string> InputBox(std::string_view caption, std::string_view prompt,
                                         std::string_view initial) override;
@@ -92,13 +105,16 @@ private:
         HBRUSH brush = nullptr;
         HICON icon = nullptr;
         std::wstring hint;
+        std::vector<int> columnWidths;
     };
     Control* Lookup(std::string_view name);
     const Control* Lookup(std::string_view name) const;
     Control* Lookup(HWND hwnd);
     void FitToText(Control& control);
+    HWND Named(std::string_view name) const;
 
     HWND m_owner;
+    std::string m_ownerName;
     HWND m_tooltip = nullptr;
     std::vector<Control> m_controls;
     BackgroundPainter m_background;
