@@ -82,8 +82,8 @@ bool FolderToolsLogic::DeleteFolderPermanently(const std::string& path)
 {
     const std::filesystem::path folder = PathFromUtf8(path);
     // Never the root, nor a folder that holds the running program or the user's home.
-    if (IsGuardedFolder(folder,
-                        GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
+    if (IsGuardedFolder(
+            folder, GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
         return false;
     }
     return velmora::DeleteFolderPermanently(folder);
@@ -173,8 +173,8 @@ void FolderToolsLogic::ToolButtonDelClick()
         m_view.MessageDialog(DialogKind::Error, Text(FolderTexts::kFolderNotFound));
         return;
     }
-    if (IsGuardedFolder(path,
-                        GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
+    if (IsGuardedFolder(
+            path, GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
         m_view.MessageDialog(DialogKind::Error, Text(FolderTexts::kDeleteGuarded));
         return;
     }
