@@ -145,4 +145,44 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, UINT style = 0,
 // A window's outer size for a client area of design pixels.
 SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UINT dpi);
 
+// A window the main window opens modally: its owner is disabled while it shows, F1 goes
+// to the window wherever the focus is inside it, and the controls are coloured, drawn
+// and re-placed for the dpi by its control set.
+class ToolWindow {
+public:
+    virtual ~ToolWindow() = default;
+
+    void AttachHandle(HWND hwnd)
+    {
+        m_hwnd = hwnd;
+        m_controls.SetOwner(hwnd);
+    }
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    HWND Handle() const { return m_hwnd; }
+
+protected:
+    // Creates the window hidden, with a client area of design pixels, centred over the
+    // owner's window (the desktop when there is none).
+    void CreateToolWindow(const wchar_t* windowClass, HWND owner, int clientWidth, int clientHeight,
+                          DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, DWORD exStyle = WS_EX_DLGMODALFRAME);
+    // Shows the window and runs its messages until it is closed.
+    void RunModal();
+    // Closes the window, whatever CanClose says.
+    void Close();
+
+    virtual void OnCommand(int id, int code) = 0;
+    virtual void PaintBackground(HDC dc, const RECT& area);
+    virtual void OnHelpKey() {}
+    // False keeps the window open when the user closes it.
+    virtual bool CanClose() { return true; }
+    // Other messages; true when handled, with the result in result.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void Guarded(const std::function<void()>& handler) { RunGuarded(m_controls, handler); }
+
+    HWND m_hwnd = nullptr;
+    HWND m_owner = nullptr;
+    ControlSet m_controls{nullptr};
+    bool m_open = false;
+};
+
 } // namespace velmora::win32ui
