@@ -173,8 +173,8 @@ void FolderToolsLogic::ToolButtonDelClick()
         m_view.MessageDialog(DialogKind::Error, Text(FolderTexts::kFolderNotFound));
         return;
     }
-    if (IsGuardedFolder(
-            path, GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
+    if (IsGuardedFolder(PathFromUtf8(path), GuardedPaths(m_platform.environment->ProgramFilePath(),
+                                                         m_platform.environment->HomeFolder()))) {
         m_view.MessageDialog(DialogKind::Error, Text(FolderTexts::kDeleteGuarded));
         return;
     }
