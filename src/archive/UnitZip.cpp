@@ -1,20 +1,10 @@
 #include "archive/UnitZip.h"
 
-#include "archive/ZipToolRules.h"
 #include "archive/gzip/GzipReader.h"
-#include "archive/protect/ProtectRefusals.h"
-#include "archive/protect/ProtectedFolder.h"
-#include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipTexts.h"
-#include "archive/zip/ZipWriter.h"
-#include "common/Errors.h"
-#include "common/FolderSafety.h"
 #include "common/Utf8Path.h"
-#include "platform/FileDurability.h"
-#include "platform/IFileAttributes.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
-#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -24,17 +14,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 
-#include <cstdlib>
-#include <filesystem>
+#include <algorithm>
 
 namespace velmora {
 
-namespace fs = std::filesystem;
-
 namespace {
-constexpr int kProtectImage = 0;
-constexpr int kZipImage = 3;
-
 QFont ArialFont(int points)
 {
     QFont font(QStringLiteral("Arial"), points);
@@ -74,26 +58,12 @@ QLabel* MakeLabel(QWidget* parent, const char* name, QPoint at)
     return label;
 }
 
-std::string Trimmed(const QLineEdit* edit)
-{
-    const std::string text = edit->text().toStdString();
-    return std::string(TrimBlanks(text));
-}
-QString Q(const std::string& text)
-{
-    return QString::fromStdString(text);
-}
-
-bool IsFolder(const std::string& path)
-{
-    std::error_code ec;
-    return !path.empty() && fs::is_directory(PathFromUtf8(path), ec);
-}
 } // namespace
 
-TFormZip::TFormZip(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
+TFormZip::TFormZip(AppContext context, QWidget* parent)
+    : QDialog(parent), m_context(context), m_logic(context.platform, m_view, *this)
 {
-    setObjectName(QStringLiteral("FormZip"));
+    setObjectName(QString::fromLatin1(ZipToolLogic::kWindow));
     setFixedSize(492, 198);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0xF2, 0xEE, 0xEB));
@@ -101,8 +71,8 @@ TFormZip::TFormZip(AppContext context, QWidget* parent) : QDialog(parent), m_con
     setFont(ArialFont(8));
     BuildControls();
     EditPass->setText(QString::fromLatin1(ZipTexts::kDefaultPassword));
-    EditPassChange();
-    ApplyLanguage();
+    m_logic.EditPassChange();
+    m_logic.ApplyLanguage();
 }
 
 TFormZip::~TFormZip()
@@ -165,33 +135,6 @@ void TFormZip::BuildControls()
     connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormZip::BitBtn4Click));
 }
 
-QString TFormZip::Text(const TextPair& pair) const
-{
-    return QString::fromUtf8(Pick(Sprache, pair));
-}
-
-QString TFormZip::HelpFile() const
-{
-    return QString::fromStdString(HelpFilePath(*m_context.platform.environment, Sprache));
-}
-
-void TFormZip::ApplyLanguage()
-{
-    setWindowTitle(Text(ZipTexts::kCaption));
-    Label1->setText(Text(ZipTexts::kPasswordLabel));
-    Label2->setText(Text(ZipTexts::kDirectoryLabel));
-    Label3->setText(Text(ZipTexts::kZipNameLabel));
-    for (QLabel* label : {Label1, Label2, Label3})
-        label->adjustSize();
-    ToolButtonNew->setToolTip(Text(ZipTexts::kNewHint));
-    ToolButtonZip->setToolTip(Text(ZipTexts::kProtectHint));
-    ToolButtonDel->setToolTip(Text(ZipTexts::kUnzipHint));
-    SpeedButton2->setToolTip(Text(ZipTexts::kSelectFolderHint));
-    SpeedButton4->setToolTip(Text(ZipTexts::kSelectZipHint));
-    SpeedButtonPass->setToolTip(Text(ZipTexts::kDeletePasswordHint));
-    ButtonClose->setText(Text(ZipTexts::kClose));
-}
-
 void TFormZip::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -211,7 +154,7 @@ void TFormZip::keyPressEvent(QKeyEvent* event)
 void TFormZip::closeEvent(QCloseEvent* event)
 {
     // The window stays while a command works; it closes when the command has ended.
-    if (m_busy) {
+    if (m_logic.IsBusy()) {
         event->ignore();
         return;
     }
@@ -220,7 +163,7 @@ void TFormZip::closeEvent(QCloseEvent* event)
 
 void TFormZip::reject()
 {
-    if (!m_busy) QDialog::reject();
+    if (!m_logic.IsBusy()) QDialog::reject();
 }
 
 bool TFormZip::eventFilter(QObject* watched, QEvent* event)
@@ -229,243 +172,41 @@ bool TFormZip::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormZip::FormShow()
-{
-    LabelTask->clear();
-    ApplyLanguage();
-}
-
 void TFormZip::FormKeyDown(int key)
 {
-    if (key == Qt::Key_F1) m_context.platform.shell->OpenHelp(HelpFile().toStdString(), 2);
-}
-
-void TFormZip::ButtonNewClick()
-{
-    Edit1->clear();
-    Edit3->clear();
-}
-
-void TFormZip::SpeedButton1Click()
-{
-    ChooseFolder();
+    if (key == Qt::Key_F1) m_logic.HelpKey();
 }
 
 void TFormZip::ShowForFolder(const std::optional<QString>& folder, std::int32_t language)
 {
-    if (folder) {
-        Edit1->setText(*folder);
-        Edit3->setText(*folder + QStringLiteral(".zip"));
-    }
-    Sprache = language;
+    std::optional<std::string> path;
+    if (folder) path = folder->toStdString();
+    m_logic.ForFolder(path, language);
     exec();
 }
 
-void TFormZip::ChooseFolder()
+std::optional<std::string> TFormZip::ChooseFolder(const std::string& caption, const std::string& start)
 {
-    const std::string current = Trimmed(Edit1);
     // Linux has one tree: the root stands for "all drives".
-    const QString start = IsFolder(current) ? Q(current) : QStringLiteral("/");
-    const std::optional<QString> chosen = ShowFolderDialog(this, Text(ZipTexts::kSelectFolderHint), start, true);
-    if (!chosen || !IsFolder(chosen->toStdString())) return;
-    const QString folder = Q(WithoutTrailingSeparator(chosen->toStdString()));
-    Edit1->setText(folder);
-    Edit3->setText(folder + QStringLiteral(".zip"));
+    const QString from = start.empty() ? QStringLiteral("/") : QString::fromStdString(start);
+    const std::optional<QString> chosen = ShowFolderDialog(this, QString::fromStdString(caption), from, true);
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
 }
 
-void TFormZip::SpeedButton3Click()
+std::optional<std::string> TFormZip::ChooseArchive(const std::string& caption, const std::string& initial)
 {
-    const std::string zipName = Trimmed(Edit3);
-    const PathRules& rules = m_context.platform.environment->Paths();
-    const QString initial = zipName.empty() ? QStringLiteral("/") : Q(rules.FolderWithSeparator(zipName));
-    const std::optional<QString> chosen = ShowOpenFileDialog(this, Text(ZipTexts::kSelectZipHint), initial);
-    if (!chosen) return;
-    Edit3->setText(*chosen);
-    const std::string folder = WithoutFirstZip(chosen->toStdString());
-    if (Trimmed(Edit1).empty()) Edit1->setText(Q(std::string(TrimBlanks(folder))));
+    const QString from = initial.empty() ? QStringLiteral("/") : QString::fromStdString(initial);
+    const std::optional<QString> chosen = ShowOpenFileDialog(this, QString::fromStdString(caption), from);
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
 }
 
-void TFormZip::SpeedButtonPassClick()
+void TFormZip::SetZipImage(int imageIndex)
 {
-    EditPass->clear();
-}
-
-void TFormZip::EditPassChange()
-{
-    m_zipImage = Trimmed(EditPass).empty() ? kZipImage : kProtectImage;
-    ToolButtonZip->setIcon(QIcon(m_zipImage == kProtectImage ? QStringLiteral(":/archive/protect.svg")
-                                                             : QStringLiteral(":/archive/zip.svg")));
-    ToolButtonZip->setProperty("imageIndex", m_zipImage);
-}
-
-void TFormZip::ToolButtonZipMouseEnter()
-{
-    ToolButtonZip->setToolTip(Text(m_zipImage != kProtectImage ? ZipTexts::kZipHint : ZipTexts::kProtectHint));
-}
-
-void TFormZip::BitBtn4Click()
-{
-    close();
-}
-
-void TFormZip::ButtonarchivClick()
-{
-    if (m_busy) return;
-    if (Trimmed(EditPass).empty()) {
-        PackFolder();
-    } else {
-        ProtectFolder();
-    }
-}
-
-void TFormZip::EndCommand()
-{
-    LabelTask->clear();
-}
-
-void TFormZip::ShowFolderAsAdmin(const QString& folder)
-{
-    // Linux needs no elevation to show a folder; the result is not looked at.
-    if (IsFolder(folder.toStdString())) m_context.platform.shell->ShowFolder(folder.toStdString());
-}
-
-namespace {
-// The platform's attribute service decides what counts as hidden or system.
-AttributeReader AttributesOf(Platform& platform)
-{
-    IFileAttributes* service = platform.attributes;
-    if (service == nullptr) return {};
-    return [service](const fs::path& path) { return service->ReadAttributes(Utf8FromPath(path)); };
-}
-} // namespace
-
-void TFormZip::PackFolder()
-{
-    LabelTask->setText(Text(ZipTexts::kWorking));
-    const std::string folder = Trimmed(Edit1);
-    const std::string zipPath = Trimmed(Edit3);
-    if (folder.empty()) {
-        ChooseFolder();
-        EndCommand();
-        return;
-    }
-    if (zipPath.empty()) {
-        ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
-        EndCommand();
-        return;
-    }
-    std::error_code ec;
-    if (fs::exists(fs::symlink_status(PathFromUtf8(zipPath), ec)) &&
-        ShowMessageBox(this, QStringLiteral("Velmora"), Q(zipPath) + Text(ZipTexts::kExistsSuffix), MsgIcon::Question,
-                       MsgButtons::YesNo) != MsgAnswer::Yes) {
-        EndCommand();
-        return;
-    }
-    const AttributeReader attributes = AttributesOf(m_context.platform);
-    const FolderLister folders = FolderListerOf(m_context.platform.attributes);
-    RunInBackground(
-        [folder, zipPath, attributes, folders](const auto& progress) {
-            ZipWriteOptions options;
-            options.attributes = attributes;
-            options.folders = folders;
-            options.progress = progress;
-            const ZipWriteResult result = WriteZipArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), options);
-            return Outcome{result.ok, 0, result.error, false};
-        },
-        [this, zipPath](const Outcome& outcome) {
-            if (!outcome.ok) {
-                ShowMessageBox(this, QStringLiteral("Velmora"), Text(ZipTexts::kArchiveError), MsgIcon::Error);
-            } else {
-                ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kArchiveCreated));
-                ShowFolderAsAdmin(Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath)));
-            }
-            EndCommand();
-        });
-}
-
-void TFormZip::ProtectFolder()
-{
-    LabelTask->setText(Text(ZipTexts::kWorking));
-    const std::string folder = WithoutTrailingSeparator(Trimmed(Edit1));
-    const std::string zipPath = Trimmed(Edit3);
-    const std::string password = Trimmed(EditPass);
-    if (folder.empty()) {
-        ChooseFolder();
-        EndCommand();
-        return;
-    }
-    const IEnvironment& environment = *m_context.platform.environment;
-    const ProtectCheck check =
-        CheckProtectFolder(PathFromUtf8(folder), PathFromUtf8(zipPath),
-                           GuardedPaths(environment.ProgramFilePath(), environment.HomeFolder()));
-    if (check.status == ProtectStatus::InvalidInput) {
-        ShowMessageDialog(this, DialogKind::Error,
-                          Text(ZipTexts::kFolderOrNameInvalid) + QStringLiteral("\n") +
-                              Q(InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(zipPath), Sprache)));
-        EndCommand();
-        return;
-    }
-    if (check.status != ProtectStatus::Ok) {
-        ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kProtectRefused) + Q(check.error));
-        EndCommand();
-        return;
-    }
-    for (const fs::path& replaced : check.replaced) {
-        if (ShowMessageBox(this, QStringLiteral("Velmora"), Q(Utf8FromPath(replaced)) + Text(ZipTexts::kExistsSuffix),
-                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes) {
-            EndCommand();
-            return;
-        }
-    }
-    ProtectOptions options;
-    options.password = password;
-    options.random = m_context.platform.random;
-    options.attributes = AttributesOf(m_context.platform);
-    options.folders = FolderListerOf(m_context.platform.attributes);
-    options.flushToDisk = [](const fs::path& path) { return FlushToDisk(Utf8FromPath(path)); };
-    RunInBackground(
-        [folder, zipPath, options](const auto& progress) {
-            ProtectOptions withProgress = options;
-            withProgress.progress = progress;
-            const ProtectResult result =
-                ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), withProgress);
-            return Outcome{result.status == ProtectStatus::Ok, static_cast<int>(result.status), result.error, false};
-        },
-        [this, folder, zipPath](const Outcome& outcome) {
-            const auto status = static_cast<ProtectStatus>(outcome.status);
-            const QString zipFolder = Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath));
-            switch (status) {
-            case ProtectStatus::Ok:
-            case ProtectStatus::FolderNotRemoved:
-                ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kProtectedCreated));
-                ShowFolderAsAdmin(zipFolder);
-                if (status == ProtectStatus::FolderNotRemoved) {
-                    ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderNotRemoved) + Q(outcome.error));
-                }
-                break;
-            case ProtectStatus::InvalidInput:
-                ShowMessageDialog(this, DialogKind::Error,
-                                  Text(ZipTexts::kFolderOrNameInvalid) + QStringLiteral("\n") +
-                                      Q(InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(zipPath), Sprache)));
-                break;
-            case ProtectStatus::NameNotStorable:
-                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kNameNotStorable) + Q(outcome.error));
-                break;
-            case ProtectStatus::Refused:
-                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kProtectRefused) + Q(outcome.error));
-                break;
-            case ProtectStatus::ArchiveFailed:
-                ShowMessageBox(this, QStringLiteral("Velmora"), Text(ZipTexts::kArchiveError), MsgIcon::Error);
-                break;
-            case ProtectStatus::VerifyFailed:
-                ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kVerifyFailed) + Q(outcome.error));
-                break;
-            case ProtectStatus::ReplaceFailed:
-                ShowMessageDialog(this, DialogKind::Warning, Text(ZipTexts::kMoveFailed));
-                break;
-            }
-            EndCommand();
-        });
+    ToolButtonZip->setIcon(QIcon(imageIndex == ZipToolLogic::kProtectImage ? QStringLiteral(":/archive/protect.svg")
+                                                                           : QStringLiteral(":/archive/zip.svg")));
+    ToolButtonZip->setProperty("imageIndex", imageIndex);
 }
 
 bool TFormZip::GUnzipToFile(const QString& filename)
@@ -473,119 +214,15 @@ bool TFormZip::GUnzipToFile(const QString& filename)
     return velmora::GUnzipToFile(PathFromUtf8(filename.toStdString())).ok;
 }
 
-void TFormZip::BitBtn3Click()
+void TFormZip::SetProgress(int value)
 {
-    if (m_busy) return;
-    const std::string zipPath = Trimmed(Edit3);
-    if (zipPath.empty()) return;
-    const std::string folder = Trimmed(Edit1);
-    const std::string password = Trimmed(EditPass);
-    const bool gzip = IsGzipName(zipPath);
-    std::error_code ec;
-    if (!fs::is_regular_file(PathFromUtf8(zipPath), ec)) {
-        ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kZipNotFound));
-        return;
-    }
-    // Without a folder the extraction would land in the working folder.
-    if (folder.empty() && !gzip) {
-        ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kFolderOrNameInvalid));
-        return;
-    }
-    if (IsFolder(folder) && ShowMessageDialog(this, DialogKind::Information, Q(folder) + Text(ZipTexts::kExistsSuffix),
-                                              MsgButtons::YesNo) != MsgAnswer::Yes) {
-        return;
-    }
-    if (ShowMessageDialog(this, DialogKind::Information,
-                          Q(zipPath) + Text(ZipTexts::kUnzipTo) + Q(folder) +
-                              QString::fromLatin1(ZipTexts::kQuestionEnd),
-                          MsgButtons::YesNo) != MsgAnswer::Yes) {
-        return;
-    }
-    const QString zipFolder = Q(m_context.platform.environment->Paths().FolderWithSeparator(zipPath));
-    if (gzip) {
-        RunInBackground(
-            [zipPath, attributes = AttributesOf(m_context.platform),
-             service = m_context.platform.attributes](const auto& progress) {
-                GunzipOptions options;
-                options.progress = progress;
-                options.attributes = attributes;
-                // As the command line does: the output file keeps none of the four attributes.
-                if (service != nullptr) {
-                    options.clearAttributes = [service](const fs::path& path) {
-                        service->WriteAttributes(Utf8FromPath(path), 0);
-                    };
-                }
-                const GunzipResult result = velmora::GUnzipToFile(PathFromUtf8(zipPath), options);
-                return Outcome{result.ok, 0, result.error, false};
-            },
-            [this, zipFolder](const Outcome& outcome) {
-                // A failure names its cause: without it a kept read-only file of the output
-                // name would look like the extracted one.
-                if (outcome.ok) {
-                    ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kUnzipped));
-                    ShowFolderAsAdmin(zipFolder);
-                } else {
-                    ShowMessageDialog(this, DialogKind::Error, Text(ZipTexts::kGunzipFailed) + Q(outcome.error));
-                }
-                EndCommand();
-            });
-        return;
-    }
-    // The extraction uses the folder field as it stands, not trimmed.
-    const std::string target = Edit1->text().toStdString();
-    RunInBackground(
-        [zipPath, target, password](const auto& progress) {
-            // The cause of a failure is shown below the message, except for a wrong
-            // password, which the message names already.
-            if (!password.empty()) {
-                const UnprotectResult result =
-                    UnprotectArchive(PathFromUtf8(zipPath), PathFromUtf8(target), password, progress);
-                return Outcome{result.ok, 0, result.wrongPassword ? std::string() : result.error, false};
-            }
-            // A target that cannot be created is reported with the system's text in the
-            // standard error box, not as a wrong password.
-            std::error_code ec;
-            if (!fs::is_directory(PathFromUtf8(target), ec)) {
-                fs::create_directories(PathFromUtf8(target), ec);
-                if (ec) throw VelmoraError(SystemErrorText("Creating folder", target, ec.value()));
-            }
-            ZipExtractOptions options;
-            options.progress = progress;
-            const ZipExtractResult result = UnZipFile(PathFromUtf8(zipPath), PathFromUtf8(target), options);
-            const bool wrongPassword = result.failure && result.failure->kind == archive::ErrorKind::WrongPassword;
-            return Outcome{result.ok, 0, wrongPassword ? std::string() : result.error, false};
-        },
-        [this, target](const Outcome& outcome) {
-            if (outcome.ok) {
-                ShowMessageDialog(this, DialogKind::Information, Text(ZipTexts::kUnzipped));
-                ShowFolderAsAdmin(Q(target));
-            } else {
-                QString text = Text(ZipTexts::kUnzipError);
-                if (!outcome.error.empty()) text += QStringLiteral("\n") + Q(outcome.error);
-                ShowMessageDialog(this, DialogKind::Error, text);
-            }
-            EndCommand();
-        });
+    ProgressBar->setValue(value);
 }
 
-void TFormZip::SetBusy(bool busy)
-{
-    m_busy = busy;
-    for (QWidget* w : std::initializer_list<QWidget*>{ToolButtonNew, ToolButtonZip, ToolButtonDel, SpeedButton2,
-                                                      SpeedButton4, SpeedButtonPass, ButtonClose}) {
-        w->setEnabled(!busy);
-    }
-    for (QLineEdit* edit : {Edit1, Edit3, EditPass})
-        edit->setReadOnly(busy);
-    ProgressBar->setValue(0);
-    ProgressBar->setVisible(busy);
-}
-
-void TFormZip::RunInBackground(Work work, std::function<void(const Outcome&)> done)
+void TFormZip::StartWork(ZipToolWork work)
 {
     if (m_worker.joinable()) m_worker.join();
-    SetBusy(true);
-    m_worker = std::thread([this, work = std::move(work), done = std::move(done)]() {
+    m_worker = std::thread([this, work = std::move(work)]() {
         int lastValue = -1;
         const auto progress = [this, &lastValue](std::uint64_t value, std::uint64_t total) {
             const int scaled = total == 0 ? 0 : static_cast<int>(std::min<std::uint64_t>(value, total) * 1000 / total);
@@ -594,23 +231,12 @@ void TFormZip::RunInBackground(Work work, std::function<void(const Outcome&)> do
             QMetaObject::invokeMethod(
                 this, [this, scaled] { ProgressBar->setValue(scaled); }, Qt::QueuedConnection);
         };
-        Outcome outcome;
-        try {
-            outcome = work(progress);
-        } catch (const std::exception& error) {
-            outcome = Outcome{false, 0, error.what(), true};
-        }
+        const ZipToolOutcome outcome = work(progress);
         QMetaObject::invokeMethod(
             this,
-            [this, outcome, done] {
+            [this, outcome] {
                 if (m_worker.joinable()) m_worker.join();
-                SetBusy(false);
-                if (outcome.thrown) {
-                    ShowErrorBox(this, Q(outcome.error));
-                    EndCommand();
-                    return;
-                }
-                RunGuarded(this, [&] { done(outcome); });
+                m_logic.WorkEnded(outcome);
             },
             Qt::QueuedConnection);
     });

@@ -1,7 +1,8 @@
 #pragma once
 // The zip tool window: packs and protects folders, extracts archives.
-#include "common/LanguageText.h"
+#include "archive/ZipToolLogic.h"
 #include "ui/AppContext.h"
+#include "ui/QtWindowView.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -11,25 +12,28 @@
 #include <QToolButton>
 
 #include <cstdint>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 
 namespace velmora {
 
-class TFormZip : public QDialog {
+class TFormZip : public QDialog, private IZipToolActions {
     Q_OBJECT
+    // The window's logic, reading and writing the controls below by their names.
+    QtWindowView m_view{this};
+    AppContext m_context;
+    ZipToolLogic m_logic;
+
 public:
     explicit TFormZip(AppContext context, QWidget* parent = nullptr);
     ~TFormZip() override;
 
-    std::int32_t Sprache = 1;
+    std::int32_t& Sprache = m_logic.Sprache;
 
     // Operations other code calls.
-    void ApplyLanguage();
-    void ChooseFolder();
+    void ApplyLanguage() { m_logic.ApplyLanguage(); }
+    void ChooseFolder() { m_logic.ChooseFolder(); }
     // Shows the tool modally in the language; a given folder fills the folder field and
     // the archive beside it ("<folder>.zip"), without one both fields stay as they are.
     void ShowForFolder(const std::optional<QString>& folder, std::int32_t language);
@@ -37,24 +41,24 @@ public:
     bool GUnzipToFile(const QString& filename);
 
     // Handlers.
-    void FormShow();
+    void FormShow() { m_logic.FormShow(); }
     void FormKeyDown(int key);
-    void ButtonNewClick();
-    void SpeedButton1Click();
-    void SpeedButton3Click();
-    void SpeedButtonPassClick();
-    void EditPassChange();
-    void ToolButtonZipMouseEnter();
-    void ButtonarchivClick();
-    void PackFolder();
-    void ProtectFolder();
-    void BitBtn3Click();
-    void BitBtn4Click();
+    void ButtonNewClick() { m_logic.ButtonNewClick(); }
+    void SpeedButton1Click() { m_logic.SpeedButton1Click(); }
+    void SpeedButton3Click() { m_logic.SpeedButton3Click(); }
+    void SpeedButtonPassClick() { m_logic.SpeedButtonPassClick(); }
+    void EditPassChange() { m_logic.EditPassChange(); }
+    void ToolButtonZipMouseEnter() { m_logic.ToolButtonZipMouseEnter(); }
+    void ButtonarchivClick() { m_logic.ButtonarchivClick(); }
+    void PackFolder() { m_logic.PackFolder(); }
+    void ProtectFolder() { m_logic.ProtectFolder(); }
+    void BitBtn3Click() { m_logic.BitBtn3Click(); }
+    void BitBtn4Click() { m_logic.BitBtn4Click(); }
 
     // The picture of ToolButtonZip: 0 Protect folder, 3 Zip folder.
-    int ZipImageIndex() const { return m_zipImage; }
+    int ZipImageIndex() const { return m_logic.ZipImageIndex(); }
     // True while a command works in the background; no other command starts then.
-    bool IsBusy() const { return m_busy; }
+    bool IsBusy() const { return m_logic.IsBusy(); }
 
     // Controls, named as the object names they carry.
     QWidget* ToolBar1 = nullptr;
@@ -85,27 +89,15 @@ public slots:
     void reject() override;
 
 private:
-    // What a background step hands back to the window.
-    struct Outcome {
-        bool ok = false;
-        int status = 0;      // a command's own status code
-        std::string error;   // a failure's text
-        bool thrown = false; // the error was thrown: shown in the standard error box
-    };
-    using Work = std::function<Outcome(const std::function<void(std::uint64_t, std::uint64_t)>& progress)>;
-
     void BuildControls();
-    QString Text(const TextPair& pair) const;
-    QString HelpFile() const;
-    void SetBusy(bool busy);
-    // Runs work on a worker thread; done runs on the window's thread when it ends.
-    void RunInBackground(Work work, std::function<void(const Outcome&)> done);
-    void ShowFolderAsAdmin(const QString& folder);
-    void EndCommand();
 
-    AppContext m_context;
-    int m_zipImage = 0;
-    bool m_busy = false;
+    std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& start) override;
+    std::optional<std::string> ChooseArchive(const std::string& caption, const std::string& initial) override;
+    void SetZipImage(int imageIndex) override;
+    void StartWork(ZipToolWork work) override;
+    void SetProgress(int value) override;
+    void CloseWindow() override { close(); }
+
     std::thread m_worker;
 };
 

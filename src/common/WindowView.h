@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -60,6 +61,26 @@ public:
     virtual bool Shown(std::string_view control) const = 0;
     virtual void SetShown(std::string_view control, bool shown) = 0;
     virtual void SetEnabled(std::string_view control, bool enabled) = 0;
+    // An edit box that shows its text but takes no typing.
+    virtual void SetReadOnly(std::string_view control, bool readOnly) = 0;
+    virtual void SetFocus(std::string_view control) = 0;
+
+    // A list of rows of texts (a report-style list view); rows count from 0.
+    virtual void SetColumns(std::string_view control, const std::vector<std::string>& titles) = 0;
+    virtual int RowCount(std::string_view control) const = 0;
+    virtual std::string Cell(std::string_view control, int row, int column) const = 0;
+    virtual void SetCell(std::string_view control, int row, int column, std::string_view text) = 0;
+    virtual void AddRow(std::string_view control, const std::vector<std::string>& cells) = 0;
+    virtual void ClearRows(std::string_view control) = 0;
+    virtual bool RowSelected(std::string_view control, int row) const = 0;
+    // Whether each row is selected, in list order.
+    std::vector<bool> SelectedRows(std::string_view control) const
+    {
+        std::vector<bool> selected;
+        for (int row = 0; row < RowCount(control); ++row)
+            selected.push_back(RowSelected(control, row));
+        return selected;
+    }
 
     // A message box with its own caption; a message dialog, captioned by its kind.
     virtual MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon,

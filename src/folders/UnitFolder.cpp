@@ -1,15 +1,8 @@
 #include "folders/UnitFolder.h"
 
-#include "common/Errors.h"
-#include "common/Utf8Path.h"
-#include "folders/FolderDates.h"
 #include "folders/FolderTexts.h"
-#include "folders/FolderTools.h"
-#include "platform/FileMetadata.h"
-#include "platform/FolderRemoval.h"
 #include "ui/ButtonPanel.h"
 #include "ui/GradientPanel.h"
-#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -18,9 +11,6 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
-
-#include <cstring>
-#include <filesystem>
 
 namespace velmora {
 
@@ -38,10 +28,11 @@ QToolButton* MakeToolButton(QWidget* parent, const char* name, const char* theme
 
 } // namespace
 
-TFormFolder::TFormFolder(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
+TFormFolder::TFormFolder(AppContext context, QWidget* parent)
+    : QDialog(parent), m_context(context), m_logic(context.platform, m_view, *this)
 {
-    setObjectName(QStringLiteral("FormFolder"));
-    setWindowTitle(Text(FolderTexts::kCaption));
+    setObjectName(QString::fromLatin1(FolderToolsLogic::kWindow));
+    setWindowTitle(QString::fromUtf8(Pick(MyLanguage, FolderTexts::kCaption)));
     setFixedSize(553, 351);
     QPalette palette = this->palette();
     palette.setColor(QPalette::Window, QColor(0xF2, 0xEE, 0xEB));
@@ -117,32 +108,11 @@ void TFormFolder::BuildControls()
     connect(ButtonClose, &QPushButton::clicked, this, Guarded(this, &TFormFolder::ButtonCloseClick));
 }
 
-QString TFormFolder::Text(const TextPair& pair) const
+void TFormFolder::TextsApplied()
 {
-    return QString::fromUtf8(Pick(MyLanguage, pair));
-}
-
-QString TFormFolder::HelpFile() const
-{
-    return QString::fromStdString(HelpFilePath(*m_context.platform.environment, MyLanguage));
-}
-
-void TFormFolder::ApplyLanguage()
-{
-    setWindowTitle(Text(FolderTexts::kCaption));
-    ToolButtonNew->setToolTip(Text(FolderTexts::kNewHint));
-    ToolButtonOpen->setToolTip(Text(FolderTexts::kOpenHint));
-    ToolButtonDate->setToolTip(Text(FolderTexts::kDateHint));
-    ToolButtonDel->setToolTip(Text(FolderTexts::kDelHint));
-    ToolButtonZip->setToolTip(Text(FolderTexts::kZipHint));
-    LabelDirectories->setText(Text(FolderTexts::kFolderList));
-    LabelDirectories->adjustSize();
-    DirectoryList->setHeaderLabels({QString(), Text(FolderTexts::kPathColumn), Text(FolderTexts::kDateColumn)});
-    LabelDate->setText(Text(FolderTexts::kNewDate));
-    LabelDate->adjustSize();
+    // The date label ends just left of the date field, centred on its height.
     LabelDate->move(EditDate->x() - LabelDate->width() - 4,
                     EditDate->y() + (EditDate->height() - LabelDate->height()) / 2);
-    ButtonClose->setText(Text(FolderTexts::kClose));
 }
 
 void TFormFolder::showEvent(QShowEvent* event)
@@ -164,174 +134,25 @@ void TFormFolder::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void TFormFolder::FormShow()
-{
-    ToolButtonNewClick();
-    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
-    ApplyLanguage();
-}
-
 void TFormFolder::FormKeyDown(int key)
 {
-    if (key == Qt::Key_F1) m_context.platform.shell->OpenHelp(HelpFile().toStdString(), 2);
+    if (key == Qt::Key_F1) m_logic.HelpKey();
 }
 
-void TFormFolder::ToolButtonNewClick()
+std::vector<std::string> TFormFolder::ChooseFolders(const std::string& caption)
 {
-    EditDate->clear();
-    DirectoryList->clear();
-    EditDate->setText(ShortDateText(TodayLocal(*m_context.platform.times)));
+    std::vector<std::string> folders;
+    for (const QString& path : ShowFoldersDialog(this, QString::fromStdString(caption), QString()))
+        folders.push_back(path.toStdString());
+    return folders;
 }
 
-QString TFormFolder::ShortDateText(TDateTime value) const
-{
-    return QString::fromStdString(FolderDateText(*m_context.platform.localeFormats, value));
-}
-
-TDateTime TFormFolder::FolderDate(const QString& path)
-{
-    return velmora::FolderDate(*m_context.platform.times, WithoutTrailingSeparator(path.toStdString()));
-}
-
-bool TFormFolder::NT_SetDateTime(const QString& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
-                                 TDateTime dtLastWriteTime)
-{
-    return SetFolderTimes(*m_context.platform.times, fileName.toStdString(), dtCreation, dtLastAccessTime,
-                          dtLastWriteTime);
-}
-
-bool TFormFolder::DeleteFolderPermanently(const QString& path)
-{
-    const std::filesystem::path folder = PathFromUtf8(path.toStdString());
-    // Never the root, nor a folder that holds the running program or the user's home.
-    if (IsGuardedFolder(folder, GuardedPaths(m_context.platform.environment->ProgramFilePath(),
-                                             m_context.platform.environment->HomeFolder()))) {
-        return false;
-    }
-    return velmora::DeleteFolderPermanently(folder);
-}
-
-void TFormFolder::ExploreFolderAsAdmin(const QString& folder)
-{
-    if (!m_context.platform.shell->ShowFolder(folder.toStdString())) {
-        ShowMessageBox(this, QStringLiteral("ZaDI"), Text(FolderTexts::kExplorerFailed), MsgIcon::Information);
-    }
-}
-
-void TFormFolder::SpeedButton1Click()
-{
-    const QStringList chosen = ShowFoldersDialog(this, Text(FolderTexts::kOpenHint), QString());
-    for (const QString& path : chosen) {
-        auto* row = new QTreeWidgetItem(DirectoryList);
-        row->setText(1, path);
-        row->setText(2, ShortDateText(FolderDate(path)));
-    }
-}
-
-std::optional<int> TFormFolder::TargetRow() const
-{
-    std::vector<bool> selected;
-    for (int i = 0; i < DirectoryList->topLevelItemCount(); ++i) {
-        selected.push_back(DirectoryList->topLevelItem(i)->isSelected());
-    }
-    const std::optional<std::size_t> row = velmora::TargetRow(selected);
-    if (!row) return std::nullopt;
-    return static_cast<int>(*row);
-}
-
-void TFormFolder::ButtonSetDateClick()
-{
-    const int rows = DirectoryList->topLevelItemCount();
-    if (rows == 0) return;
-    const QString entered = EditDate->text();
-    const std::optional<TDateTime> newDate = ParseFolderDate(*m_context.platform.localeFormats, entered.toStdString());
-    if (!newDate) {
-        QString message = QString::fromUtf8(FolderTexts::kInvalidDateFormat);
-        message.replace(QStringLiteral("%s"), entered);
-        throw VelmoraError(message.toStdString());
-    }
-    if (!FitsFolderDate(*newDate)) {
-        ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDateOutOfRange));
-        return;
-    }
-    const auto keep =
-        GuardedPaths(m_context.platform.environment->ProgramFilePath(), m_context.platform.environment->HomeFolder());
-    // A folder whose times cannot be set is never taken over: it is re-created only when
-    // it is busy, and only by a copy that keeps everything; each refusal says why.
-    QStringList refusals;
-    for (int i = 0; i < rows; ++i) {
-        QTreeWidgetItem* row = DirectoryList->topLevelItem(i);
-        const QString path = row->text(1);
-        const FolderDateResult result = ApplyFolderDate(*m_context.platform.times, path.toStdString(), *newDate, keep,
-                                                        {CopyMetadata, SameMetadata});
-        QString refusal;
-        switch (result.outcome) {
-        case FolderDateOutcome::Set:
-        case FolderDateOutcome::Recreated:
-            row->setText(2, ShortDateText(*newDate));
-            continue;
-        case FolderDateOutcome::NotPermitted:
-            refusal = Text(FolderTexts::kDateNotPermitted);
-            break;
-        case FolderDateOutcome::Failed:
-            refusal = Text(FolderTexts::kDateFailed)
-                          .replace(QStringLiteral("%2"), QString::fromLocal8Bit(std::strerror(result.error)));
-            break;
-        case FolderDateOutcome::NotRecreated:
-            refusal = Text(FolderTexts::kDateNotRecreated)
-                          .replace(QStringLiteral("%2"), QString::fromStdString(result.detail));
-            break;
-        }
-        refusals << refusal.replace(QStringLiteral("%1"), path);
-    }
-    if (!refusals.isEmpty()) {
-        ShowMessageDialog(this, DialogKind::Error, refusals.join(QStringLiteral("\n\n")));
-    }
-    const std::string last = WithoutTrailingSeparator(DirectoryList->topLevelItem(rows - 1)->text(1).toStdString());
-    ExploreFolderAsAdmin(QString::fromStdString(m_context.platform.environment->Paths().FolderWithSeparator(last)));
-}
-
-void TFormFolder::ToolButtonDelClick()
-{
-    if (DirectoryList->topLevelItemCount() == 0) return;
-    const std::optional<int> target = TargetRow();
-    if (!target) {
-        ShowMessageDialog(this, DialogKind::Information, Text(FolderTexts::kNoDirectory));
-        return;
-    }
-    const QString path = DirectoryList->topLevelItem(*target)->text(1);
-    std::error_code ec;
-    if (!std::filesystem::is_directory(PathFromUtf8(path.toStdString()), ec)) {
-        ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kFolderNotFound));
-        return;
-    }
-    if (IsGuardedFolder(path.toStdString(), GuardedPaths(m_context.platform.environment->ProgramFilePath(),
-                                                         m_context.platform.environment->HomeFolder()))) {
-        ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDeleteGuarded));
-        return;
-    }
-    if (ShowMessageBox(this, QStringLiteral("DarEzez"), Text(FolderTexts::kDeleteQuestion), MsgIcon::Question,
-                       MsgButtons::YesNo) != MsgAnswer::Yes) {
-        return;
-    }
-    if (DeleteFolderPermanently(path)) {
-        ShowMessageDialog(this, DialogKind::Information, Text(FolderTexts::kDeleted));
-    } else {
-        ShowMessageDialog(this, DialogKind::Error, Text(FolderTexts::kDeleteFailed));
-    }
-}
-
-void TFormFolder::Packen1Click()
+void TFormFolder::OpenZipTool(const std::optional<std::string>& folder, std::int32_t language)
 {
     if (!m_zipHandOff) return;
-    std::optional<QString> folder;
-    if (const std::optional<int> target = TargetRow()) folder = DirectoryList->topLevelItem(*target)->text(1);
-    m_zipHandOff(folder, MyLanguage);
-}
-
-void TFormFolder::ButtonCloseClick()
-{
-    close();
+    std::optional<QString> chosen;
+    if (folder) chosen = QString::fromStdString(*folder);
+    m_zipHandOff(chosen, language);
 }
 
 } // namespace velmora

@@ -2,8 +2,9 @@
 // The folder tools window: folders picked by the user, one date for all, deletion,
 // and the hand-off to the zip tool.
 #include "common/DateTime.h"
-#include "common/LanguageText.h"
+#include "folders/FolderToolsLogic.h"
 #include "ui/AppContext.h"
+#include "ui/QtWindowView.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -15,12 +16,19 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace velmora {
 
-class TFormFolder : public QDialog {
+class TFormFolder : public QDialog, private IFolderToolsActions {
     Q_OBJECT
+    // The window's logic, reading and writing the controls below by their names.
+    QtWindowView m_view{this};
+    AppContext m_context;
+    FolderToolsLogic m_logic;
+
 public:
     explicit TFormFolder(AppContext context, QWidget* parent = nullptr);
     // Opens the zip tool modally in the given language, on the folder of the target row
@@ -28,31 +36,34 @@ public:
     using ZipHandOff = std::function<void(const std::optional<QString>& folder, std::int32_t language)>;
     void SetZipHandOff(ZipHandOff handOff) { m_zipHandOff = std::move(handOff); }
 
-    std::int32_t MyLanguage = 1;
+    std::int32_t& MyLanguage = m_logic.MyLanguage;
 
     // Operations other code calls.
-    void ApplyLanguage();
+    void ApplyLanguage() { m_logic.ApplyLanguage(); }
     // Sets the three times of a file or folder; on Linux the creation time cannot be
     // set, so access and modification time are set.
     bool NT_SetDateTime(const QString& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
-                        TDateTime dtLastWriteTime);
+                        TDateTime dtLastWriteTime)
+    {
+        return m_logic.NT_SetDateTime(fileName.toStdString(), dtCreation, dtLastAccessTime, dtLastWriteTime);
+    }
     // The folder's last-write time as a local date-time, 0 when it cannot be found.
-    TDateTime FolderDate(const QString& path);
-    bool DeleteFolderPermanently(const QString& path);
-    void ExploreFolderAsAdmin(const QString& folder);
+    TDateTime FolderDate(const QString& path) { return m_logic.FolderDate(path.toStdString()); }
+    bool DeleteFolderPermanently(const QString& path) { return m_logic.DeleteFolderPermanently(path.toStdString()); }
+    void ExploreFolderAsAdmin(const QString& folder) { m_logic.ExploreFolderAsAdmin(folder.toStdString()); }
 
     // Handlers.
-    void FormShow();
+    void FormShow() { m_logic.FormShow(); }
     void FormKeyDown(int key);
-    void ToolButtonNewClick();
-    void SpeedButton1Click();
-    void ButtonSetDateClick();
-    void ToolButtonDelClick();
-    void Packen1Click();
-    void ButtonCloseClick();
+    void ToolButtonNewClick() { m_logic.ToolButtonNewClick(); }
+    void SpeedButton1Click() { m_logic.SpeedButton1Click(); }
+    void ButtonSetDateClick() { m_logic.ButtonSetDateClick(); }
+    void ToolButtonDelClick() { m_logic.ToolButtonDelClick(); }
+    void Packen1Click() { m_logic.Packen1Click(); }
+    void ButtonCloseClick() { m_logic.ButtonCloseClick(); }
 
     // The row the commands act on, if any.
-    std::optional<int> TargetRow() const;
+    std::optional<int> TargetRow() const { return m_logic.TargetRow(); }
 
     // Controls, named as the object names they carry.
     QWidget* ToolBar1 = nullptr;
@@ -74,11 +85,12 @@ protected:
 
 private:
     void BuildControls();
-    QString Text(const TextPair& pair) const;
-    QString ShortDateText(TDateTime value) const;
-    QString HelpFile() const;
 
-    AppContext m_context;
+    std::vector<std::string> ChooseFolders(const std::string& caption) override;
+    void OpenZipTool(const std::optional<std::string>& folder, std::int32_t language) override;
+    void CloseWindow() override { close(); }
+    void TextsApplied() override;
+
     ZipHandOff m_zipHandOff;
 };
 

@@ -1,7 +1,6 @@
 #include "info/Reabout.h"
 
 #include "info/InfoTexts.h"
-#include "info/ProductLinks.h"
 #include "ui/GradientPanel.h"
 
 #include <QHBoxLayout>
@@ -49,6 +48,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& place, const Q
     label->setAttribute(Qt::WA_TranslucentBackground);
     if (place.width() > 0) {
         label->setGeometry(place);
+        label->setProperty("fixedBox", true);
     } else {
         label->move(place.topLeft());
     }
@@ -65,9 +65,10 @@ QLabel* MakePicture(QWidget* parent, const char* name, const QRect& place, const
 }
 } // namespace
 
-TAboutBox::TAboutBox(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
+TAboutBox::TAboutBox(AppContext context, QWidget* parent)
+    : QDialog(parent), m_context(context), m_logic(context.platform, m_view, *this)
 {
-    setObjectName(QStringLiteral("AboutBox"));
+    setObjectName(QString::fromLatin1(AboutLogic::kWindow));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setFixedSize(286, 338);
     QPalette palette = this->palette();
@@ -126,20 +127,10 @@ TAboutBox::TAboutBox(AppContext context, QWidget* parent) : QDialog(parent), m_c
     ButtonClose->setObjectName(QStringLiteral("ButtonClose"));
     ButtonClose->setFlat(true);
     layout->addWidget(ButtonClose);
-    connect(ButtonClose, &QPushButton::clicked, this, &TAboutBox::SpeedButton1Click);
+    connect(ButtonClose, &QPushButton::clicked, this, [this] { SpeedButton1Click(); });
 
     for (QLabel* link : {Image2, Label5, Image1, Image3})
         link->installEventFilter(this);
-}
-
-QString TAboutBox::ProductPage() const
-{
-    return QString::fromUtf8(Pick(ALanguage, kProductPage));
-}
-
-QString TAboutBox::DonationPage() const
-{
-    return QString::fromStdString(velmora::DonationPage(ALanguage, Pick(ALanguage, kProductPage)));
 }
 
 void TAboutBox::showEvent(QShowEvent* event)
@@ -154,36 +145,6 @@ void TAboutBox::showEvent(QShowEvent* event)
     }
     m_shownBefore = true;
     FormShow();
-}
-
-void TAboutBox::FormShow()
-{
-    const bool english = IsEnglish(ALanguage);
-    setWindowTitle(QString::fromUtf8(Pick(ALanguage, kAboutCaption)));
-    Image1->setVisible(english);
-    Image3->setVisible(!english);
-    Label5->setText(QString::fromStdString(HostName(Pick(ALanguage, kProductPage))));
-}
-
-void TAboutBox::Label5Click()
-{
-    OpenUrl(ProductPage());
-}
-
-void TAboutBox::Image1Click()
-{
-    OpenUrl(DonationPage());
-}
-
-void TAboutBox::SpeedButton1Click()
-{
-    close();
-}
-
-void TAboutBox::OpenUrl(const QString& url)
-{
-    m_context.platform.shell->OpenUrl(url.toStdString());
-    if (isVisible()) close();
 }
 
 bool TAboutBox::eventFilter(QObject* watched, QEvent* event)

@@ -1,12 +1,7 @@
 #include "shortcut/UnitLink.h"
 
-#include "common/Errors.h"
-#include "common/Utf8Path.h"
-#include "shortcut/LinkRequest.h"
 #include "shortcut/LinkTexts.h"
-#include "shortcut/ShellLinkWriter.h"
 #include "ui/GradientPanel.h"
-#include "ui/HelpFile.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
@@ -18,14 +13,9 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <filesystem>
-#include <system_error>
-
 namespace velmora {
 
 namespace {
-
-constexpr int kHelpContext = 3;
 
 QLineEdit* MakeEdit(QWidget* parent, const char* name, int x, int y)
 {
@@ -42,6 +32,7 @@ QLabel* MakeEditLabel(QWidget* parent, const char* name, QLineEdit* edit)
     label->setObjectName(QLatin1String(name));
     label->setGeometry(edit->x(), edit->y() - 17, edit->width(), 15);
     label->setBuddy(edit);
+    label->setProperty("fixedBox", true);
     return label;
 }
 
@@ -79,21 +70,9 @@ QPushButton* MakePanelButton(QWidget* parent, const char* panelName, const char*
     return button;
 }
 
-std::string ToUtf8(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
-
-std::string CurrentFolder()
-{
-    std::error_code ec;
-    const std::filesystem::path folder = std::filesystem::current_path(ec);
-    return ec ? std::string() : Utf8FromPath(folder);
-}
-
 // The save dialog without an overwrite question: the shortcut path is only chosen here,
 // and the name gets the ".lnk" extension afterwards anyway.
-std::optional<QString> ChooseLinkFile(QWidget* parent, const QString& startPath)
+std::optional<QString> ChooseLinkPath(QWidget* parent, const QString& startPath)
 {
     if (DialogHook::IsEnabled()) return ShowSaveFileDialog(parent, QString(), startPath);
     const QString path = QFileDialog::getSaveFileName(parent, QString(), startPath, QString(), nullptr,
@@ -104,9 +83,10 @@ std::optional<QString> ChooseLinkFile(QWidget* parent, const QString& startPath)
 
 } // namespace
 
-TFormLink::TFormLink(AppContext context, QWidget* parent) : QDialog(parent), m_context(context)
+TFormLink::TFormLink(AppContext context, QWidget* parent)
+    : QDialog(parent), m_context(context), m_logic(context.platform, m_view, *this)
 {
-    setObjectName(QStringLiteral("FormLink"));
+    setObjectName(QString::fromLatin1(LinkWindowLogic::kWindow));
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(394, 212);
@@ -152,24 +132,6 @@ TFormLink::~TFormLink()
     qApp->removeEventFilter(this);
 }
 
-QString TFormLink::Text(const TextPair& pair) const
-{
-    return QString::fromUtf8(Pick(CurLanguage, pair));
-}
-
-void TFormLink::ApplyLanguage()
-{
-    setWindowTitle(Text(LinkTexts::kCaption));
-    EditProgLabel->setText(Text(LinkTexts::kLabelProg));
-    EditLinkFolderLabel->setText(Text(LinkTexts::kLabelLinkFolder));
-    EditParameterLabel->setText(Text(LinkTexts::kLabelParameter));
-    ButtonCreateLink->setText(Text(LinkTexts::kButtonCreateLink));
-    ButtonCancel->setText(Text(LinkTexts::kButtonCancel));
-    ButtonOpen->setToolTip(Text(LinkTexts::kHintOpen));
-    ButtonSaveLink->setToolTip(Text(LinkTexts::kHintSaveLink));
-    ButtonParam->setToolTip(Text(LinkTexts::kHintParam));
-}
-
 void TFormLink::showEvent(QShowEvent* event)
 {
     // Centred on the desktop.
@@ -180,85 +142,18 @@ void TFormLink::showEvent(QShowEvent* event)
     if (!event->spontaneous()) RunGuarded(this, [this] { FormShow(); });
 }
 
-void TFormLink::FormShow()
-{
-    ApplyLanguage();
-    EditParameter->clear();
-    EditLinkFolder->clear();
-    const QString target = EditProg->text().trimmed();
-    if (!target.isEmpty()) {
-        EditLinkFolder->setText(
-            QString::fromStdString(ProposedLinkPath(ToUtf8(target), m_context.platform.environment->Paths())));
-    }
-    EditProg->setFocus();
-}
-
-void TFormLink::ButtonOpenClick(QObject* sender)
+std::optional<std::string> TFormLink::ChooseFile()
 {
     const std::optional<QString> chosen = ShowOpenFileDialog(this, QString(), QString());
-    if (!chosen) return;
-    if (sender == ButtonOpen) {
-        EditProg->setText(*chosen);
-        EditLinkFolder->setText(
-            QString::fromStdString(ProposedLinkPath(ToUtf8(*chosen), m_context.platform.environment->Paths())));
-    } else {
-        EditParameter->setText(*chosen);
-    }
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
 }
 
-void TFormLink::ButtonSaveLinkClick()
+std::optional<std::string> TFormLink::ChooseLinkFile(const std::string& startPath)
 {
-    // An empty field starts the dialog wherever it likes; otherwise in the link's
-    // folder with the link's name.
-    const QString link = EditLinkFolder->text().trimmed();
-    const std::optional<QString> chosen = ChooseLinkFile(this, link);
-    if (!chosen) return;
-    EditLinkFolder->setText(
-        QString::fromStdString(ProposedLinkPath(ToUtf8(*chosen), m_context.platform.environment->Paths())));
-}
-
-void TFormLink::ButtonCreateLinkClick()
-{
-    const QString link = EditLinkFolder->text().trimmed();
-    const QString target = EditProg->text().trimmed();
-    const QString parameter = EditParameter->text().trimmed();
-    const QString arguments = QString::fromStdString(LinkArguments(ToUtf8(parameter)));
-    if (target.isEmpty() || link.isEmpty()) {
-        ShowMessageDialog(this, DialogKind::Error, Text(LinkTexts::kMissingInformation));
-        return;
-    }
-    // A shortcut in the way is replaced silently; any other file only when the user agrees.
-    if (InspectLinkPath(ToUtf8(link)) == LinkPathState::OtherFile) {
-        const QString question = Text(LinkTexts::kReplaceOtherFile) + QStringLiteral("\n\n") + link;
-        if (ShowMessageDialog(this, DialogKind::Confirmation, question, MsgButtons::YesNo) != MsgAnswer::Yes) return;
-    }
-    if (!CreateShellLink(target, arguments, link)) return;
-    ShowMessageDialog(this, DialogKind::Information, Text(LinkTexts::kLinkCreated));
-    ShowFolderInExplorer(
-        QString::fromStdString(FolderToShow(ToUtf8(link), m_context.platform.environment->Paths(), CurrentFolder())));
-}
-
-bool TFormLink::CreateShellLink(const QString& target, const QString& arguments, const QString& link)
-{
-    try {
-        SaveShellLink(ToUtf8(link), ToUtf8(target), ToUtf8(arguments));
-        return true;
-    } catch (const VelmoraError& error) {
-        ShowMessageDialog(this, DialogKind::Error,
-                          Text(LinkTexts::kSaveFailed) + QLatin1Char('\n') + QString::fromUtf8(error.what()));
-        return false;
-    }
-}
-
-void TFormLink::ShowFolderInExplorer(const QString& folder)
-{
-    // Whether the file manager came up is not examined.
-    m_context.platform.shell->ShowFolder(ToUtf8(folder));
-}
-
-void TFormLink::ButtonCancelClick()
-{
-    close();
+    const std::optional<QString> chosen = ChooseLinkPath(this, QString::fromStdString(startPath));
+    if (!chosen) return std::nullopt;
+    return chosen->toStdString();
 }
 
 bool TFormLink::eventFilter(QObject* watched, QEvent* event)
@@ -275,9 +170,7 @@ bool TFormLink::eventFilter(QObject* watched, QEvent* event)
 
 void TFormLink::FormKeyDown(int key)
 {
-    if (key != Qt::Key_F1) return;
-    // The same help file as the main window's: the one of the window's language.
-    m_context.platform.shell->OpenHelp(HelpFilePath(*m_context.platform.environment, CurLanguage), kHelpContext);
+    if (key == Qt::Key_F1) m_logic.HelpKey();
 }
 
 } // namespace velmora

@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTreeWidget>
 #include <QWidget>
 
 namespace velmora {
@@ -81,6 +82,73 @@ void QtWindowView::SetShown(std::string_view control, bool shown)
 void QtWindowView::SetEnabled(std::string_view control, bool enabled)
 {
     if (QWidget* widget = Find(control)) widget->setEnabled(enabled);
+}
+
+void QtWindowView::SetReadOnly(std::string_view control, bool readOnly)
+{
+    if (auto* edit = qobject_cast<QLineEdit*>(Find(control))) edit->setReadOnly(readOnly);
+}
+
+void QtWindowView::SetFocus(std::string_view control)
+{
+    if (QWidget* widget = Find(control)) widget->setFocus();
+}
+
+QTreeWidget* QtWindowView::List(std::string_view control) const
+{
+    return qobject_cast<QTreeWidget*>(Find(control));
+}
+
+void QtWindowView::SetColumns(std::string_view control, const std::vector<std::string>& titles)
+{
+    QTreeWidget* list = List(control);
+    if (list == nullptr) return;
+    QStringList labels;
+    for (const std::string& title : titles)
+        labels << QString::fromStdString(title);
+    list->setHeaderLabels(labels);
+}
+
+int QtWindowView::RowCount(std::string_view control) const
+{
+    const QTreeWidget* list = List(control);
+    return list != nullptr ? list->topLevelItemCount() : 0;
+}
+
+std::string QtWindowView::Cell(std::string_view control, int row, int column) const
+{
+    const QTreeWidget* list = List(control);
+    const QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    return item != nullptr ? item->text(column).toStdString() : std::string();
+}
+
+void QtWindowView::SetCell(std::string_view control, int row, int column, std::string_view text)
+{
+    const QTreeWidget* list = List(control);
+    if (QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr) {
+        item->setText(column, FromView(text));
+    }
+}
+
+void QtWindowView::AddRow(std::string_view control, const std::vector<std::string>& cells)
+{
+    QTreeWidget* list = List(control);
+    if (list == nullptr) return;
+    auto* item = new QTreeWidgetItem(list);
+    for (std::size_t column = 0; column < cells.size(); ++column)
+        item->setText(static_cast<int>(column), QString::fromStdString(cells[column]));
+}
+
+void QtWindowView::ClearRows(std::string_view control)
+{
+    if (QTreeWidget* list = List(control)) list->clear();
+}
+
+bool QtWindowView::RowSelected(std::string_view control, int row) const
+{
+    const QTreeWidget* list = List(control);
+    const QTreeWidgetItem* item = list != nullptr ? list->topLevelItem(row) : nullptr;
+    return item != nullptr && item->isSelected();
 }
 
 MsgAnswer QtWindowView::ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons)

@@ -4,6 +4,7 @@
 // test hook).
 #include "common/WindowView.h"
 
+class QTreeWidget;
 class QWidget;
 
 namespace velmora {
@@ -20,6 +21,15 @@ public:
     bool Shown(std::string_view control) const override;
     void SetShown(std::string_view control, bool shown) override;
     void SetEnabled(std::string_view control, bool enabled) override;
+    void SetReadOnly(std::string_view control, bool readOnly) override;
+    void SetFocus(std::string_view control) override;
+    void SetColumns(std::string_view control, const std::vector<std::string>& titles) override;
+    int RowCount(std::string_view control) const override;
+    std::string Cell(std::string_view control, int row, int column) const override;
+    void SetCell(std::string_view control, int row, int column, std::string_view text) override;
+    void AddRow(std::string_view control, const std::vector<std::string>& cells) override;
+    void ClearRows(std::string_view control) override;
+    bool RowSelected(std::string_view control, int row) const override;
     MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons) override;
     std::optional<std::string> InputBox(std::string_view caption, std::string_view prompt,
                                         std::string_view initial) override;
@@ -28,6 +38,8 @@ public:
     QWidget* Find(std::string_view control) const;
 
 private:
+    QTreeWidget* List(std::string_view control) const;
+
     QWidget* m_window;
 };
 

@@ -6,6 +6,10 @@ namespace velmora::win32ui {
 inline constexpr const wchar_t* kMainWindowClass = L"VelmoraMainWindow";
 inline constexpr const wchar_t* kStartScreenClass = L"VelmoraStartScreen";
 inline constexpr const wchar_t* kAboutClass = L"VelmoraAboutBox";
+inline constexpr const wchar_t* kFolderToolsClass = L"VelmoraFolderTools";
+inline constexpr const wchar_t* kZipToolClass = L"VelmoraZipTool";
+inline constexpr const wchar_t* kLinkWindowClass = L"VelmoraLinkWindow";
+inline constexpr const wchar_t* kHeldByClass = L"VelmoraHeldBy";
 
 enum MainControlId : int {
     IdToolButton6 = 101,
@@ -56,6 +60,65 @@ enum AboutControlId : int {
     IdAboutProduct = 301,
     IdAboutRelease,
     IdAboutClose,
+    IdAboutLogo,
+    IdAboutReleaseLabel,
+    IdAboutFreeware,
+    IdAboutHost,
+    IdAboutDonateEnglish,
+    IdAboutDonateGerman,
+};
+
+enum FolderControlId : int {
+    IdFolderNew = 501,
+    IdFolderOpen,
+    IdFolderDate,
+    IdFolderDelete,
+    IdFolderZip,
+    IdFolderListLabel,
+    IdFolderList,
+    IdFolderDateLabel,
+    IdFolderDateEdit,
+    IdFolderClose,
+};
+
+enum ZipControlId : int {
+    IdZipNew = 601,
+    IdZipZip,
+    IdZipUnzip,
+    IdZipPasswordLabel,
+    IdZipFolderLabel,
+    IdZipNameLabel,
+    IdZipFolder,
+    IdZipName,
+    IdZipPassword,
+    IdZipChooseFolder,
+    IdZipChooseZip,
+    IdZipClearPassword,
+    IdZipTask,
+    IdZipProgress,
+    IdZipClose,
+};
+
+enum LinkControlId : int {
+    IdLinkProgLabel = 701,
+    IdLinkProg,
+    IdLinkOpen,
+    IdLinkFolderLabel,
+    IdLinkFolder,
+    IdLinkSave,
+    IdLinkParameterLabel,
+    IdLinkParameter,
+    IdLinkParam,
+    IdLinkCreate,
+    IdLinkCancel,
+};
+
+enum HeldByControlId : int {
+    IdHeldPath = 801,
+    IdHeldList,
+    IdHeldNote,
+    IdHeldEnd,
+    IdHeldClose,
 };
 
 // The input box's controls.

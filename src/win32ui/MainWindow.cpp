@@ -1,7 +1,11 @@
 #include "win32ui/MainWindow.h"
 
 #include "app/MainTexts.h"
+#include "win32ui/AboutBox.h"
 #include "win32ui/ControlIds.h"
+#include "win32ui/FolderToolsWindow.h"
+#include "win32ui/HeldByWindow.h"
+#include "win32ui/LinkWindow.h"
 #include "win32ui/Resources.h"
 #include "win32ui/StartScreen.h"
 
@@ -395,14 +399,26 @@ std::optional<std::string> MainWindow::ChooseFile()
     return Utf8(buffer);
 }
 
-void MainWindow::OpenFolderTools(std::int32_t)
+void MainWindow::OpenFolderTools(std::int32_t language)
 {
-    // The folder tools window is not part of this build yet.
+    FolderToolsWindow window(m_platform);
+    window.ShowModal(m_hwnd, language);
 }
 
-void MainWindow::OpenLinkWindow(std::int32_t, const std::string&) {}
+void MainWindow::OpenLinkWindow(std::int32_t language, const std::string& program)
+{
+    LinkWindow window(m_platform);
+    window.ShowModal(m_hwnd, language, program);
+}
 
-void MainWindow::OpenAbout(std::int32_t) {}
+void MainWindow::OpenAbout(std::int32_t language)
+{
+    RECT corner{};
+    GetWindowRect(m_hwnd, &corner);
+    const UINT dpi = WindowDpi(m_hwnd);
+    AboutBox box(m_platform);
+    box.ShowModal(m_hwnd, language, corner.left + Scale(90, dpi), corner.top + Scale(50, dpi));
+}
 
 void MainWindow::ShowStartScreen(std::int32_t language)
 {
@@ -410,7 +426,11 @@ void MainWindow::ShowStartScreen(std::int32_t language)
     screen.ShowModal(m_hwnd, language, "Velmora");
 }
 
-void MainWindow::OpenHeldBy(std::int32_t, const std::string&) {}
+void MainWindow::OpenHeldBy(std::int32_t language, const std::string& path)
+{
+    HeldByWindow window(m_platform, m_waiter);
+    window.ShowModal(m_hwnd, language, path, [this, path] { m_logic.RefreshInUseMark(path); });
+}
 
 void MainWindow::StartNoticeTimer()
 {

@@ -14,3 +14,9 @@
 #define IDI_GEARS 20
 #define IDI_CLOCK 21
 #define IDI_TICK 22
+#define IDI_DELETE 23
+#define IDI_FOLDER_ZIP 24
+#define IDI_PROTECT 25
+#define IDI_ZIP 26
+#define IDI_UNZIP 27
+#define IDI_CLEAR 28

@@ -85,6 +85,10 @@ const wchar_t* ClassOf(ControlKind kind)
     case ControlKind::Label:
     case ControlKind::Picture:
         return WC_STATICW;
+    case ControlKind::List:
+        return WC_LISTVIEWW;
+    case ControlKind::Progress:
+        return PROGRESS_CLASSW;
     }
     return WC_STATICW;
 }
@@ -109,6 +113,10 @@ DWORD StyleOf(ControlKind kind, DWORD align)
         return base | SS_NOPREFIX | SS_NOTIFY | align;
     case ControlKind::Picture:
         return base | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY | SS_REALSIZECONTROL;
+    case ControlKind::List:
+        return base | WS_TABSTOP | LVS_REPORT | LVS_SHOWSELALWAYS;
+    case ControlKind::Progress:
+        return base;
     }
     return base;
 }
@@ -123,13 +131,20 @@ HWND ControlSet::Add(const char* name, int id, ControlKind kind, int x, int y, i
     control.design = RECT{x, y, width, height};
     control.autoSize = kind == ControlKind::Label && (width == 0 || height == 0);
     control.look = look;
-    const DWORD exStyle = (kind == ControlKind::Edit || kind == ControlKind::ReadOnlyEdit) ? WS_EX_CLIENTEDGE : 0;
+    const DWORD exStyle = (kind == ControlKind::Edit || kind == ControlKind::ReadOnlyEdit || kind == ControlKind::List)
+                              ? WS_EX_CLIENTEDGE
+                              : 0;
     control.hwnd = CreateWindowExW(
         exStyle, ClassOf(kind), L"", StyleOf(kind, look.align), 0, 0, 1, 1, parent != nullptr ? parent : m_owner,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (look.background != CLR_INVALID) control.brush = CreateSolidBrush(look.background);
     m_controls.push_back(std::move(control));
     Control& added = m_controls.back();
+    if (kind == ControlKind::List) {
+        // Grid lines and whole-row selection; the selection stays visible without the focus.
+        SendMessageW(added.hwnd, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT,
+                     LVS_EX_GRIDLINES | LVS_EX_FULLROWSELECT);
+    }
     if (look.iconResource != 0) SetButtonIcon(name, look.iconResource);
     const UINT dpi = WindowDpi(m_owner);
     SendMessageW(added.hwnd, WM_SETFONT,
@@ -150,6 +165,12 @@ void ControlSet::SetButtonIcon(std::string_view name, int iconResource)
         SendMessageW(control->hwnd, STM_SETICON, reinterpret_cast<WPARAM>(control->icon), 0);
     }
     InvalidateRect(control->hwnd, nullptr, TRUE);
+}
+
+HWND ControlSet::Named(std::string_view name) const
+{
+    if (name.empty() || name == m_ownerName) return m_owner;
+    return Find(name);
 }
 
 HWND ControlSet::Find(std::string_view name) const
@@ -277,7 +298,7 @@ bool ControlSet::DrawItem(const DRAWITEMSTRUCT& item)
 
 std::string ControlSet::Text(std::string_view name) const
 {
-    HWND hwnd = name.empty() ? m_owner : Find(name);
+    HWND hwnd = Named(name);
     if (hwnd == nullptr) return {};
     const int length = GetWindowTextLengthW(hwnd);
     std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -289,7 +310,7 @@ std::string ControlSet::Text(std::string_view name) const
 void ControlSet::SetText(std::string_view name, std::string_view text)
 {
     Control* control = Lookup(name);
-    HWND hwnd = control != nullptr ? control->hwnd : (name.empty() ? m_owner : nullptr);
+    HWND hwnd = control != nullptr ? control->hwnd : Named(name);
     if (hwnd == nullptr) return;
     SetWindowTextW(hwnd, Wide(text).c_str());
     if (control != nullptr && control->autoSize) FitToText(*control);
@@ -353,6 +374,96 @@ void ControlSet::SetShown(std::string_view name, bool shown)
 void ControlSet::SetEnabled(std::string_view name, bool enabled)
 {
     if (HWND hwnd = Find(name)) EnableWindow(hwnd, enabled ? TRUE : FALSE);
+}
+
+void ControlSet::SetReadOnly(std::string_view name, bool readOnly)
+{
+    if (HWND hwnd = Find(name)) SendMessageW(hwnd, EM_SETREADONLY, readOnly ? TRUE : FALSE, 0);
+}
+
+void ControlSet::SetFocus(std::string_view name)
+{
+    if (HWND hwnd = Find(name)) ::SetFocus(hwnd);
+}
+
+void ControlSet::SetColumnWidths(std::string_view name, std::vector<int> widths)
+{
+    if (Control* control = Lookup(name)) control->columnWidths = std::move(widths);
+}
+
+void ControlSet::SetColumns(std::string_view name, const std::vector<std::string>& titles)
+{
+    Control* control = Lookup(name);
+    if (control == nullptr) return;
+    HWND header = reinterpret_cast<HWND>(SendMessageW(control->hwnd, LVM_GETHEADER, 0, 0));
+    const int existing = header != nullptr ? static_cast<int>(SendMessageW(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
+    const UINT dpi = WindowDpi(m_owner);
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        std::wstring title = Wide(titles[i]);
+        LVCOLUMNW column{};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = title.data();
+        column.cx = Scale(i < control->columnWidths.size() ? control->columnWidths[i] : 100, dpi);
+        const int index = static_cast<int>(i);
+        SendMessageW(control->hwnd, index < existing ? LVM_SETCOLUMNW : LVM_INSERTCOLUMNW, i,
+                     reinterpret_cast<LPARAM>(&column));
+    }
+}
+
+int ControlSet::RowCount(std::string_view name) const
+{
+    HWND hwnd = Find(name);
+    return hwnd != nullptr ? static_cast<int>(SendMessageW(hwnd, LVM_GETITEMCOUNT, 0, 0)) : 0;
+}
+
+std::string ControlSet::Cell(std::string_view name, int row, int column) const
+{
+    HWND hwnd = Find(name);
+    if (hwnd == nullptr) return {};
+    std::wstring buffer(32768, L'\0');
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = buffer.data();
+    item.cchTextMax = static_cast<int>(buffer.size());
+    const auto length = SendMessageW(hwnd, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+    buffer.resize(static_cast<std::size_t>(length));
+    return Utf8(buffer);
+}
+
+void ControlSet::SetCell(std::string_view name, int row, int column, std::string_view text)
+{
+    HWND hwnd = Find(name);
+    if (hwnd == nullptr) return;
+    std::wstring wide = Wide(text);
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = wide.data();
+    SendMessageW(hwnd, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+}
+
+void ControlSet::AddRow(std::string_view name, const std::vector<std::string>& cells)
+{
+    HWND hwnd = Find(name);
+    if (hwnd == nullptr) return;
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = RowCount(name);
+    std::wstring first = cells.empty() ? std::wstring() : Wide(cells.front());
+    item.pszText = first.data();
+    const int row = static_cast<int>(SendMessageW(hwnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    for (std::size_t column = 1; column < cells.size(); ++column)
+        SetCell(name, row, static_cast<int>(column), cells[column]);
+}
+
+void ControlSet::ClearRows(std::string_view name)
+{
+    if (HWND hwnd = Find(name)) SendMessageW(hwnd, LVM_DELETEALLITEMS, 0, 0);
+}
+
+bool ControlSet::RowSelected(std::string_view name, int row) const
+{
+    HWND hwnd = Find(name);
+    return hwnd != nullptr && (SendMessageW(hwnd, LVM_GETITEMSTATE, row, LVIS_SELECTED) & LVIS_SELECTED) != 0;
 }
 
 MsgAnswer ControlSet::ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons)
@@ -524,6 +635,121 @@ SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UI
     RECT rect{0, 0, Scale(clientWidth, dpi), Scale(clientHeight, dpi)};
     AdjustWindowRectExForDpi(&rect, style, FALSE, exStyle, dpi);
     return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// ---- Modal tool windows ----
+
+void ToolWindow::CreateToolWindow(const wchar_t* windowClass, HWND owner, int clientWidth, int clientHeight,
+                                  DWORD style, DWORD exStyle)
+{
+    RegisterWindowClass(windowClass, ForwardingProc<ToolWindow>);
+    m_owner = owner;
+    const UINT dpi = owner != nullptr ? WindowDpi(owner) : GetDpiForSystem();
+    const SIZE outer = OuterSize(style, exStyle, clientWidth, clientHeight, dpi);
+    RECT over{};
+    if (owner != nullptr) {
+        GetWindowRect(owner, &over);
+    } else {
+        SystemParametersInfoW(SPI_GETWORKAREA, 0, &over, 0);
+    }
+    const int x = over.left + (over.right - over.left - outer.cx) / 2;
+    const int y = over.top + (over.bottom - over.top - outer.cy) / 2;
+    CreateWindowExW(exStyle, windowClass, L"", style, x, y, outer.cx, outer.cy, owner, nullptr,
+                    GetModuleHandleW(nullptr), this);
+    m_controls.SetBackgroundPainter([this](HDC dc, const RECT& area) { PaintBackground(dc, area); });
+}
+
+void ToolWindow::RunModal()
+{
+    m_open = true;
+    if (m_owner != nullptr) EnableWindow(m_owner, FALSE);
+    ShowWindow(m_hwnd, SW_SHOW);
+    UpdateWindow(m_hwnd);
+    MSG message;
+    while (m_open && GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_KEYDOWN && message.wParam == VK_F1 &&
+            (message.hwnd == m_hwnd || IsChild(m_hwnd, message.hwnd))) {
+            Guarded([this] { OnHelpKey(); });
+            continue;
+        }
+        if (IsDialogMessageW(m_hwnd, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    if (message.message == WM_QUIT) PostQuitMessage(static_cast<int>(message.wParam));
+}
+
+void ToolWindow::Close()
+{
+    if (!m_open) return;
+    m_open = false;
+    // The owner is enabled before the window goes, so that it gets the activation back.
+    if (m_owner != nullptr) EnableWindow(m_owner, TRUE);
+    DestroyWindow(m_hwnd);
+}
+
+void ToolWindow::PaintBackground(HDC dc, const RECT& area)
+{
+    FillRect(dc, &area, GetSysColorBrush(COLOR_BTNFACE));
+}
+
+bool ToolWindow::OnMessage(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return false;
+}
+
+LRESULT ToolWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = 0;
+    if (OnMessage(message, wParam, lParam, result)) return result;
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(m_hwnd, &paint);
+        RECT client;
+        GetClientRect(m_hwnd, &client);
+        PaintBackground(dc, client);
+        EndPaint(m_hwnd, &paint);
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORBTN: {
+        LRESULT brush = 0;
+        if (m_controls.ControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), brush)) return brush;
+        break;
+    }
+    case WM_DRAWITEM:
+        if (m_controls.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
+        break;
+    case WM_COMMAND: {
+        const int id = LOWORD(wParam);
+        const int code = HIWORD(wParam);
+        // Escape, through the dialog keys, closes the window as its close box does.
+        if (id == IDCANCEL && lParam == 0) {
+            if (CanClose()) Close();
+            return 0;
+        }
+        Guarded([&] { OnCommand(id, code); });
+        return 0;
+    }
+    case WM_DPICHANGED: {
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+        m_controls.Relayout();
+        InvalidateRect(m_hwnd, nullptr, TRUE);
+        return 0;
+    }
+    case WM_CLOSE:
+        if (CanClose()) Close();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
 } // namespace velmora::win32ui

@@ -34,7 +34,7 @@ void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF botto
 // An icon from the program's resources at a size in pixels (nullptr when there is none).
 HICON ResourceIcon(int resourceId, int size);
 
-enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame };
+enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame, List, Progress };
 
 struct ControlLook {
     const wchar_t* font = L"MS Sans Serif";
@@ -54,6 +54,8 @@ public:
     explicit ControlSet(HWND owner) : m_owner(owner) {}
     void SetOwner(HWND owner) { m_owner = owner; }
     HWND Owner() const { return m_owner; }
+    // The window's own name: its caption is the text of that name (and of "").
+    void SetOwnerName(std::string name) { m_ownerName = std::move(name); }
 
     // width or height 0: a label sized to its text.
     HWND Add(const char* name, int id, ControlKind kind, int x, int y, int width, int height,
@@ -68,6 +70,8 @@ public:
     bool ControlColor(HDC dc, HWND control, LRESULT& brush);
     bool DrawItem(const DRAWITEMSTRUCT& item);
     void SetButtonIcon(std::string_view name, int iconResource);
+    // The column widths of a list, in design pixels, for the columns SetColumns names.
+    void SetColumnWidths(std::string_view name, std::vector<int> widths);
 
     std::string Text(std::string_view control) const override;
     void SetText(std::string_view control, std::string_view text) override;
@@ -77,6 +81,15 @@ public:
     bool Shown(std::string_view control) const override;
     void SetShown(std::string_view control, bool shown) override;
     void SetEnabled(std::string_view control, bool enabled) override;
+    void SetReadOnly(std::string_view control, bool readOnly) override;
+    void SetFocus(std::string_view control) override;
+    void SetColumns(std::string_view control, const std::vector<std::string>& titles) override;
+    int RowCount(std::string_view control) const override;
+    std::string Cell(std::string_view control, int row, int column) const override;
+    void SetCell(std::string_view control, int row, int column, std::string_view text) override;
+    void AddRow(std::string_view control, const std::vector<std::string>& cells) override;
+    void ClearRows(std::string_view control) override;
+    bool RowSelected(std::string_view control, int row) const override;
     MsgAnswer ShowMessage(std::string_view caption, std::string_view text, MsgIcon icon, MsgButtons buttons) override;
     std::optional<std::string> InputBox(std::string_view caption, std::string_view prompt,
                                         std::string_view initial) override;
@@ -92,13 +105,16 @@ private:
         HBRUSH brush = nullptr;
         HICON icon = nullptr;
         std::wstring hint;
+        std::vector<int> columnWidths;
     };
     Control* Lookup(std::string_view name);
     const Control* Lookup(std::string_view name) const;
     Control* Lookup(HWND hwnd);
     void FitToText(Control& control);
+    HWND Named(std::string_view name) const;
 
     HWND m_owner;
+    std::string m_ownerName;
     HWND m_tooltip = nullptr;
     std::vector<Control> m_controls;
     BackgroundPainter m_background;
@@ -128,5 +144,45 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, UINT style = 0,
 
 // A window's outer size for a client area of design pixels.
 SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UINT dpi);
+
+// A window the main window opens modally: its owner is disabled while it shows, F1 goes
+// to the window wherever the focus is inside it, and the controls are coloured, drawn
+// and re-placed for the dpi by its control set.
+class ToolWindow {
+public:
+    virtual ~ToolWindow() = default;
+
+    void AttachHandle(HWND hwnd)
+    {
+        m_hwnd = hwnd;
+        m_controls.SetOwner(hwnd);
+    }
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    HWND Handle() const { return m_hwnd; }
+
+protected:
+    // Creates the window hidden, with a client area of design pixels, centred over the
+    // owner's window (the desktop when there is none).
+    void CreateToolWindow(const wchar_t* windowClass, HWND owner, int clientWidth, int clientHeight,
+                          DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU, DWORD exStyle = WS_EX_DLGMODALFRAME);
+    // Shows the window and runs its messages until it is closed.
+    void RunModal();
+    // Closes the window, whatever CanClose says.
+    void Close();
+
+    virtual void OnCommand(int id, int code) = 0;
+    virtual void PaintBackground(HDC dc, const RECT& area);
+    virtual void OnHelpKey() {}
+    // False keeps the window open when the user closes it.
+    virtual bool CanClose() { return true; }
+    // Other messages; true when handled, with the result in result.
+    virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    void Guarded(const std::function<void()>& handler) { RunGuarded(m_controls, handler); }
+
+    HWND m_hwnd = nullptr;
+    HWND m_owner = nullptr;
+    ControlSet m_controls{nullptr};
+    bool m_open = false;
+};
 
 } // namespace velmora::win32ui

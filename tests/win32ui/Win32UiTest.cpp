@@ -1,7 +1,9 @@
 // Drives velmora.exe through its controls, as a user would, in a second process: finds
 // the windows and controls by class and ID, types with WM_SETTEXT, clicks with BM_CLICK,
 // answers the message boxes and reads what they say, and checks the files afterwards.
-//   Win32UiTest.exe PATH\velmora.exe
+//   Win32UiTest.exe PATH\velmora.exe [KEEP_FOLDER]
+//     (the archives and shortcuts the windows made are left in KEEP_FOLDER, for the
+//     Linux tools that read them back)
 //   Win32UiTest.exe --appears PATH\velmora.exe FILE   (the installed program shows FILE)
 #include "win32ui/ControlIds.h"
 
@@ -10,6 +12,7 @@
 
 #include <shlobj.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -317,6 +320,142 @@ void RunMainWindow(const std::wstring& exe, const fs::path& work, const Language
     Check(ReadFile(AppDataFolder() / L"tessaly.ini") == (lang.number == 1 ? "0\r\n" : "1\r\n"),
           n + "settings file holds the switched language");
 }
+// A top-level window of the program's class, shown.
+HWND WaitForWindow(const wchar_t* windowClass)
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        found = FindWindowW(windowClass, nullptr);
+        return found != nullptr && IsWindowVisible(found);
+    });
+    return found;
+}
+
+void SetItemText(HWND window, int id, const std::wstring& text)
+{
+    SendMessageW(GetDlgItem(window, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void ClickItem(HWND window, int id)
+{
+    PostMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
+}
+
+// Every file and folder below root with the contents of the files, as one text.
+std::string TreeText(const fs::path& root)
+{
+    std::vector<std::string> lines;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        std::string line = Narrow(fs::relative(entry.path(), root).wstring());
+        if (entry.is_regular_file()) line += "=" + ReadFile(entry.path());
+        lines.push_back(line);
+    }
+    std::sort(lines.begin(), lines.end());
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+struct ToolTexts {
+    std::wstring linkCaption;
+    std::wstring linkCreated;
+    std::wstring folderCaption;
+    std::wstring zipCaption;
+    std::wstring archiveCreated;
+    std::wstring protectedCreated;
+    std::wstring unzipped;
+    std::wstring host;
+};
+
+// The windows the main window's toolbar opens, each driven through its controls on
+// real files: a shortcut, an archive, a protected folder restored again, About.
+void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::path& keep, const LanguageCase& lang,
+                    const ToolTexts& texts)
+{
+    WriteSettings(lang.number);
+    Program program = Start(exe, L"");
+    if (program.main == nullptr) return;
+    const std::string n = lang.name + ": ";
+    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+
+    // The shortcut window: a shortcut to a program with one parameter.
+    program.Click(IdToolButtonLink);
+    HWND link = WaitForWindow(kLinkWindowClass);
+    Check(link != nullptr && TextOf(link) == texts.linkCaption, n + "the shortcut window opens, captioned");
+    if (link != nullptr) {
+        RECT client;
+        GetClientRect(link, &client);
+        Check(client.right == 394 && client.bottom == 212, n + "shortcut window 394 x 212");
+        wchar_t windows[MAX_PATH] = {};
+        GetWindowsDirectoryW(windows, MAX_PATH);
+        const fs::path lnk = keep / (L"Verknüpfung " + tag + L".lnk");
+        SetItemText(link, IdLinkProg, fs::path(windows) / L"notepad.exe");
+        SetItemText(link, IdLinkFolder, lnk.wstring());
+        SetItemText(link, IdLinkParameter, L"Größe.txt");
+        ClickItem(link, IdLinkCreate);
+        const Message created = Answer(program);
+        Check(created.text == texts.linkCreated, n + "the shortcut window says the shortcut was made");
+        Check(fs::is_regular_file(lnk), n + "the shortcut file is on disk");
+        ClickItem(link, IdLinkCancel);
+        Check(WaitFor([&] { return !IsWindow(link); }, 5000), n + "Cancel closes the shortcut window");
+    }
+
+    // The folder tools hand over to the zip tool, which packs, protects and restores.
+    const fs::path source = work / (L"Quelle " + tag);
+    // Files only: a protected folder keeps each subfolder as an archive of its own.
+    fs::create_directories(source);
+    std::ofstream(source / L"eins.txt", std::ios::binary) << "one\r\n";
+    std::ofstream(source / L"zwei ä.txt", std::ios::binary) << std::string(5000, 'z');
+    const std::string tree = TreeText(source);
+    program.Click(IdToolButtonDir);
+    HWND folders = WaitForWindow(kFolderToolsClass);
+    Check(folders != nullptr && TextOf(folders) == texts.folderCaption, n + "the folder tools open, captioned");
+    if (folders != nullptr) {
+        RECT client;
+        GetClientRect(folders, &client);
+        Check(client.right == 553 && client.bottom == 351, n + "folder tools 553 x 351");
+        ClickItem(folders, IdFolderZip);
+        HWND zip = WaitForWindow(kZipToolClass);
+        Check(zip != nullptr && TextOf(zip) == texts.zipCaption, n + "Protect/Zip opens the zip tool, captioned");
+        if (zip != nullptr) {
+            const fs::path packed = keep / (L"gepackt " + tag + L".zip");
+            SetItemText(zip, IdZipFolder, source.wstring());
+            SetItemText(zip, IdZipName, packed.wstring());
+            ClickItem(zip, IdZipClearPassword);
+            WaitFor([&] { return TextOf(GetDlgItem(zip, IdZipPassword)).empty(); }, 3000);
+            ClickItem(zip, IdZipZip);
+            Check(Answer(program).text == texts.archiveCreated, n + "the zip tool says the archive was made");
+            Check(fs::is_regular_file(packed), n + "the archive is on disk");
+
+            const fs::path protectedZip = work / (L"geschützt " + tag + L".zip");
+            SetItemText(zip, IdZipPassword, L"geheim");
+            SetItemText(zip, IdZipName, protectedZip.wstring());
+            ClickItem(zip, IdZipZip);
+            Check(Answer(program).text == texts.protectedCreated, n + "the zip tool says the folder is protected");
+            Check(fs::is_regular_file(protectedZip) && !fs::exists(source), n + "protected: archive made, folder gone");
+            ClickItem(zip, IdZipUnzip);
+            Answer(program, IDYES); // unzip to the folder?
+            Check(Answer(program).text == texts.unzipped, n + "the zip tool says the archive was unzipped");
+            const std::string restored = fs::is_directory(source) ? TreeText(source) : std::string("<none>");
+            Check(restored == tree, n + "protect then restore gives the same tree");
+            ClickItem(zip, IdZipClose);
+            Check(WaitFor([&] { return !IsWindow(zip); }, 5000), n + "Close closes the zip tool");
+        }
+        ClickItem(folders, IdFolderClose);
+        Check(WaitFor([&] { return !IsWindow(folders); }, 5000), n + "Close closes the folder tools");
+    }
+
+    // About: the product page's host in the language; its button closes it.
+    program.Click(IdToolButtonInfo);
+    HWND about = WaitForWindow(kAboutClass);
+    Check(about != nullptr && TextOf(GetDlgItem(about, IdAboutHost)) == texts.host, n + "About shows the host");
+    if (about != nullptr) {
+        ClickItem(about, IdAboutClose);
+        Check(WaitFor([&] { return !IsWindow(about); }, 5000), n + "About closes");
+    }
+    Stop(program, lang.name);
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -355,6 +494,22 @@ int wmain(int argc, wchar_t** argv)
                               L"Neues Dateidatum"};
     for (const LanguageCase& lang : {english, german})
         RunMainWindow(exe, work, lang);
+
+    const fs::path keep = argc > 2 ? fs::path(argv[2]) : work;
+    const ToolTexts englishTools{L"Link",
+                                 L"Link created",
+                                 L"Folder tools",
+                                 L"Protect/Zip folder",
+                                 L"Archive created.",
+                                 L"Protected folder created",
+                                 L"Archive unzipped.",
+                                 L"www.velmora-tools.com"};
+    const ToolTexts germanTools{L"Verknüpfung",      L"Verknüpfung erstellt",
+                                L"Ordner-Tools",     L"Ordner schützen/packen",
+                                L"Archiv erstellt.", L"Geschütztes Verzeichnis erstellt.",
+                                L"Archiv entpackt.", L"www.velmora-tools.de"};
+    RunToolWindows(exe, work, keep, english, englishTools);
+    RunToolWindows(exe, work, keep, german, germanTools);
 
     std::error_code ec;
     fs::remove_all(work, ec);

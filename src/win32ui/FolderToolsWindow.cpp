@@ -1,0 +1,103 @@
+#include "win32ui/FolderToolsWindow.h"
+
+#include "win32ui/ControlIds.h"
+#include "win32ui/Dialogs.h"
+#include "win32ui/Resources.h"
+#include "win32ui/ZipToolWindow.h"
+
+namespace velmora::win32ui {
+
+namespace {
+constexpr int kClientWidth = 553;
+constexpr int kClientHeight = 351;
+} // namespace
+
+void FolderToolsWindow::ShowModal(HWND owner, std::int32_t language)
+{
+    CreateToolWindow(kFolderToolsClass, owner, kClientWidth, kClientHeight);
+    m_controls.SetOwnerName(FolderToolsLogic::kWindow);
+    ControlSet& c = m_controls;
+    const struct {
+        const char* name;
+        int id;
+        int icon;
+    } tools[] = {{"ToolButtonNew", IdFolderNew, IDI_NEW},
+                 {"ToolButtonOpen", IdFolderOpen, IDI_OPEN_FOLDER},
+                 {"ToolButtonDate", IdFolderDate, IDI_CLOCK},
+                 {"ToolButtonDel", IdFolderDelete, IDI_DELETE},
+                 {"ToolButtonZip", IdFolderZip, IDI_FOLDER_ZIP}};
+    int x = 205;
+    for (const auto& tool : tools) {
+        ControlLook look;
+        look.iconResource = tool.icon;
+        look.iconSize = 25;
+        c.Add(tool.name, tool.id, ControlKind::FlatButton, x, 0, 32, 30, look);
+        x += 32;
+    }
+    const ControlLook tahoma{L"Tahoma", 8};
+    c.Add("LabelDirectories", IdFolderListLabel, ControlKind::Label, 40, 41, 0, 0, tahoma);
+    c.Add("DirectoryList", IdFolderList, ControlKind::List, 32, 60, 490, 189, tahoma);
+    c.SetColumnWidths("DirectoryList", {2, 360, 120});
+    // The date label ends just left of the date field.
+    ControlLook right = tahoma;
+    right.align = SS_RIGHT;
+    c.Add("LabelDate", IdFolderDateLabel, ControlKind::Label, 101, 258, 136, 15, right);
+    ControlLook centred = tahoma;
+    centred.align = ES_CENTER;
+    c.Add("EditDate", IdFolderDateEdit, ControlKind::Edit, 241, 255, 100, 21, centred);
+    // PanelButton (32, 301, 490 x 30) holds ButtonClose, which fills it.
+    c.Add("ButtonClose", IdFolderClose, ControlKind::PushButton, 32, 301, 490, 30, tahoma);
+
+    m_logic.MyLanguage = language;
+    Guarded([this] { m_logic.FormShow(); });
+    RunModal();
+}
+
+void FolderToolsWindow::PaintBackground(HDC dc, const RECT&)
+{
+    const UINT dpi = WindowDpi(m_hwnd);
+    const RECT toolbar{0, 0, Scale(kClientWidth, dpi), Scale(30, dpi)};
+    FillVerticalGradient(dc, toolbar, RGB(226, 226, 226), RGB(140, 140, 140));
+    const RECT lower{0, Scale(30, dpi), Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
+    FillVerticalGradient(dc, lower, RGB(0xF5, 0xF1, 0xEE), RGB(0xAA, 0xAA, 0xAA), 200);
+}
+
+void FolderToolsWindow::OnCommand(int id, int code)
+{
+    if (code != BN_CLICKED) return;
+    switch (id) {
+    case IdFolderNew:
+        m_logic.ToolButtonNewClick();
+        break;
+    case IdFolderOpen:
+        m_logic.SpeedButton1Click();
+        break;
+    case IdFolderDate:
+        m_logic.ButtonSetDateClick();
+        break;
+    case IdFolderDelete:
+        m_logic.ToolButtonDelClick();
+        break;
+    case IdFolderZip:
+        m_logic.Packen1Click();
+        break;
+    case IdFolderClose:
+        m_logic.ButtonCloseClick();
+        break;
+    default:
+        break;
+    }
+}
+
+std::vector<std::string> FolderToolsWindow::ChooseFolders(const std::string& caption)
+{
+    return ChooseFoldersDialog(m_hwnd, caption, "", true);
+}
+
+void FolderToolsWindow::OpenZipTool(const std::optional<std::string>& folder, std::int32_t language)
+{
+    ZipToolWindow zip(m_platform);
+    zip.ShowModal(m_hwnd, folder, language);
+}
+
+} // namespace velmora::win32ui

@@ -1,0 +1,49 @@
+#include "win32ui/HeldByWindow.h"
+
+#include "win32ui/ControlIds.h"
+
+namespace velmora::win32ui {
+
+void HeldByWindow::ShowModal(HWND owner, std::int32_t language, const std::string& path,
+                             std::function<void()> refreshed)
+{
+    CreateToolWindow(kHeldByClass, owner, 560, 260);
+    m_controls.SetOwnerName(HeldByLogic::kWindow);
+    ControlSet& c = m_controls;
+    c.Add("LabelPath", IdHeldPath, ControlKind::Label, 10, 10, 540, 16);
+    c.Add("ListHolders", IdHeldList, ControlKind::List, 10, 30, 540, 160);
+    c.SetColumnWidths("ListHolders", {70, 200, 100, 166});
+    c.Add("LabelNote", IdHeldNote, ControlKind::Label, 10, 195, 540, 28);
+    c.Add("ButtonEnd", IdHeldEnd, ControlKind::PushButton, 10, 228, 120, 24);
+    c.Add("ButtonCloseList", IdHeldClose, ControlKind::PushButton, 430, 228, 120, 24);
+
+    m_logic.Language = language;
+    m_logic.Path = path;
+    m_logic.Refreshed = std::move(refreshed);
+    Guarded([this] {
+        m_logic.ApplyLanguage();
+        m_logic.RefreshList();
+    });
+    RunModal();
+}
+
+void HeldByWindow::OnCommand(int id, int code)
+{
+    if (code != BN_CLICKED) return;
+    if (id == IdHeldEnd) m_logic.ButtonEndClick();
+    if (id == IdHeldClose) Close();
+}
+
+bool HeldByWindow::OnMessage(UINT message, WPARAM, LPARAM lParam, LRESULT& result)
+{
+    if (message != WM_NOTIFY) return false;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->idFrom == IdHeldList && header->code == LVN_ITEMCHANGED) {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+        if ((change->uChanged & LVIF_STATE) != 0) Guarded([this] { m_logic.SelectionChanged(); });
+    }
+    result = 0;
+    return true;
+}
+
+} // namespace velmora::win32ui
