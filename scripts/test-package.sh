@@ -40,8 +40,12 @@ expected=(
     /usr/share/velmora/help/tessalye.html
 )
 for size in 16 22 24 32 48 64 128 256; do expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/$id.png"); done
-printf '%s\n' "${expected[@]}" | sort >"$work/expected"
 dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./|/|' | grep -v '/$' | sort >"$work/listed"
+# velmora-cli's desktop module, in the library folder of the configured layout.
+module=$(grep -E '^/usr/lib/([^/]+/)?velmora/velmora-desktop\.so$' "$work/listed" || true)
+[ -n "$module" ] || { echo "test-package: the package lacks velmora-cli's desktop module" >&2; exit 1; }
+expected+=("$module")
+printf '%s\n' "${expected[@]}" | sort >"$work/expected"
 diff -u "$work/expected" "$work/listed" || { echo "test-package: the package holds other files than expected" >&2; exit 1; }
 
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -58,6 +62,10 @@ $SUDO dpkg -i "$deb" >/dev/null
 installed=1
 [ "$(command -v velmora-cli)" = /usr/bin/velmora-cli ] || { echo "test-package: velmora-cli is not run from /usr/bin" >&2; exit 1; }
 /usr/bin/velmora-cli --help | grep -q 'holders PATH' || { echo "test-package: velmora-cli --help lacks holders" >&2; exit 1; }
+/usr/bin/velmora-cli inspect /usr/bin/velmora-cli 2>"$work/inspect-errors" | grep -q '^Modified:' ||
+    { echo "test-package: velmora-cli inspect failed" >&2; exit 1; }
+[ ! -s "$work/inspect-errors" ] ||
+    { echo "test-package: velmora-cli did not find its desktop module: $(cat "$work/inspect-errors")" >&2; exit 1; }
 man -w velmora-cli >/dev/null 2>&1 || [ -s /usr/share/man/man1/velmora-cli.1.gz ]
 
 # The window on a virtual display, started on a file as a file manager's "Open With" does,

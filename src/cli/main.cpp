@@ -1,15 +1,13 @@
 // velmora-cli: the command-line companion.
 #include "cli/CliCommand.h"
 
-#include <QCoreApplication>
-
 #include <iostream>
 #include <unistd.h>
 
 int main(int argc, char** argv)
 {
-    // Qt's MIME database and D-Bus need an application object; nothing here shows a window.
-    QCoreApplication app(argc, argv);
+    // No Qt here: the desktop services (MIME types, locale formats) are loaded the first
+    // time a command asks for them.
     const std::unique_ptr<velmora::PlatformBackend> backend = velmora::CreateNativePlatform();
     velmora::cli::CliContext context{backend->Services(), std::cout, std::cerr, isatty(STDERR_FILENO) == 1};
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,7 +1,7 @@
 #include "platform/posix/PosixDesktopSettings.h"
 
 #include "platform/posix/DefaultAppsChoice.h"
-#include "platform/posix/PosixShell.h"
+#include "platform/posix/SpawnDetached.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

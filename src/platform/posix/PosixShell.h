@@ -1,5 +1,6 @@
 #pragma once
 #include "platform/IShell.h"
+#include "platform/posix/SpawnDetached.h"
 
 namespace velmora {
 
@@ -12,9 +13,5 @@ public:
     bool OpenHelp(const std::string& helpFile, int context) override;
     bool ShowFolder(const std::string& folder) override;
 };
-
-// Starts a program detached (its own session, stdin/stdout/stderr on /dev/null),
-// searching PATH when the name has no slash. True when exec succeeded.
-bool SpawnDetached(const std::string& program, const std::vector<std::string>& arguments);
 
 } // namespace velmora
