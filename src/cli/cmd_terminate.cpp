@@ -1,9 +1,9 @@
 #include "cli/CliCommand.h"
 #include "common/QuotedName.h"
 
+#include "common/ExecLauncher.h"
 #include "fileops/FileHolders.h"
 #include "fileops/ProcessTermination.h"
-#include "inspect/ExecLauncher.h"
 
 #include <charconv>
 #include <ostream>

@@ -1,6 +1,6 @@
 #include "fileops/ProcessTermination.h"
 
-#include "inspect/ExecLauncher.h"
+#include "common/ExecLauncher.h"
 
 #include <chrono>
 

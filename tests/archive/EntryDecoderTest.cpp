@@ -2,8 +2,8 @@
 // libraries' encoders, damaged and truncated data, and the declared-size bound.
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/codecs/Deflate64.h"
-#include "archive/crypto/CryptoPrimitives.h"
 #include "archive/crypto/WinZipAes.h"
+#include "platform/CryptoPrimitives.h"
 
 #include <gtest/gtest.h>
 

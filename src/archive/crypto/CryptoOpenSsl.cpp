@@ -7,7 +7,7 @@
 // functions are marked deprecated in OpenSSL 3 but stay the fastest way to reuse a hash
 // state.
 #define OPENSSL_SUPPRESS_DEPRECATED
-#include "archive/crypto/CryptoPrimitives.h"
+#include "platform/CryptoPrimitives.h"
 
 #include <openssl/core_names.h>
 #include <openssl/evp.h>

@@ -7,7 +7,7 @@
 // compression method sits in the 0x9901 extra field; AE-2 entries store no CRC, so
 // the HMAC is their only integrity check.
 #include "archive/codecs/EntryDecoder.h"
-#include "archive/crypto/CryptoPrimitives.h"
+#include "platform/CryptoPrimitives.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "platform/posix/PosixAssociations.h"
 
+#include "common/ExecLauncher.h"
 #include "common/RetryOnInterrupt.h"
-#include "inspect/ExecLauncher.h"
 #include "platform/SmallFile.h"
 #include "platform/posix/MimeApps.h"
 #include "platform/posix/OsRelease.h"

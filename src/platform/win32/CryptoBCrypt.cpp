@@ -1,5 +1,5 @@
 // The cryptographic primitives of the AES entries from the system's own BCrypt.
-#include "archive/crypto/CryptoPrimitives.h"
+#include "platform/CryptoPrimitives.h"
 
 // windows.h first: the Windows headers below need its types.
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "inspect/ExecLauncher.h"
+#include "common/ExecLauncher.h"
 #include "platform/posix/DesktopEntry.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "inspect/ExecLauncher.h"
+#include "common/ExecLauncher.h"
 
 #include <algorithm>
 #include <array>
