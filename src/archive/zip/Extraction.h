@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -62,6 +63,13 @@ struct ExtractRequest {
     std::unique_ptr<UnnamedFile>* kept = nullptr;
     std::string keptName;
 };
+
+// Opens, and creates where missing, the folders of relative below the held target folder,
+// one part at a time, never through a link and never over a file; the folders it made are
+// added to state.createdFolders. Returns the innermost folder, or nullptr with error set.
+std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& root, const fs::path& target,
+                                          const fs::path& relative, RunState& state,
+                                          std::optional<ExtractError>& error);
 
 // Applies the recorded modes of the folders this run created, deepest first, so a folder
 // without write permission is closed only after everything inside it is written. Each

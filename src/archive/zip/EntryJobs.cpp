@@ -1,0 +1,99 @@
+#include "archive/zip/EntryJobs.h"
+
+#include "archive/codecs/EntryDecoder.h"
+
+#include <algorithm>
+#include <set>
+
+namespace velmora::extraction {
+
+std::string LocateData(SharedArchive& file, const ZipIndex& index, const ZipEntryInfo& e, std::uint64_t nextOffset,
+                       DataSpan& span)
+{
+    unsigned char h[30];
+    if (e.localHeaderOffset > index.centralOffset || index.centralOffset - e.localHeaderOffset < 30 ||
+        !file.ReadAt(e.localHeaderOffset, h, sizeof h) || Get32(h) != kLocalSig) {
+        return "damaged local header";
+    }
+    span.descriptorFlag = (Get16(h + 6) & 0x0008) != 0;
+    span.start = e.localHeaderOffset + 30 + Get16(h + 26) + Get16(h + 28);
+    span.localCrc = Get32(h + 14);
+    span.localPacked = Get32(h + 18);
+    span.localPlain = Get32(h + 22);
+    span.localSizes = !span.descriptorFlag && span.localPacked != 0xFFFFFFFFu && span.localPlain != 0xFFFFFFFFu;
+    if (span.start > nextOffset || e.compressedSize > nextOffset - span.start) {
+        return "entry data overlaps other entries or runs past its end";
+    }
+    return {};
+}
+
+std::vector<std::uint64_t> NextOffsets(const ZipIndex& index, std::vector<bool>& duplicate)
+{
+    std::vector<std::uint64_t> offsets;
+    offsets.reserve(index.entries.size());
+    for (const ZipEntryInfo& e : index.entries) {
+        offsets.push_back(e.localHeaderOffset);
+    }
+    std::vector<std::uint64_t> sorted = offsets;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::uint64_t> next(offsets.size());
+    duplicate.assign(offsets.size(), false);
+    std::set<std::uint64_t> seen;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        auto it = std::upper_bound(sorted.begin(), sorted.end(), offsets[i]);
+        next[i] = it == sorted.end() ? index.centralOffset : std::min(*it, index.centralOffset);
+        duplicate[i] = !seen.insert(offsets[i]).second;
+    }
+    return next;
+}
+
+void DecodeAndCheck(const EntryJob& job, CheckedSink& sink, JobResult& result)
+{
+    try {
+        std::unique_ptr<ByteSource> source = BuildEntryPipeline(job.stream);
+        sink.SetLimit(job.plainSize);
+        sink.Pump(*source, job.cancel);
+        sink.Check(job.checkCrc ? job.crc32 : sink.Crc(), job.plainSize);
+    } catch (const LayerFailure& failure) {
+        // Traditional encryption checks the password against one byte only, so one wrong
+        // password in 256 gets through that check and the data then fails to decode or
+        // to match its CRC. Told as damage, the user would think the archive broken.
+        const ErrorKind kind = failure.Error().kind;
+        if (!job.stream.encrypted || (kind != ErrorKind::Damaged && kind != ErrorKind::TooLarge)) throw;
+        ExtractError error = failure.Error();
+        error.kind = ErrorKind::WrongPassword;
+        error.detail = "wrong password, or damaged data";
+        throw LayerFailure(std::move(error));
+    }
+    result.crc = sink.Crc();
+    result.size = sink.Count();
+}
+
+JobResult RunEntryJob(const EntryJob& job)
+{
+    JobResult result;
+    Guarded(result, [&] {
+        CheckedSink sink(job.output, job.keepUnnamed ? CheckedSink::Keep::Unnamed : CheckedSink::Keep::Named);
+        DecodeAndCheck(job, sink, result);
+        if (job.keepUnnamed) {
+            result.unnamed = sink.TakeUnnamed();
+        } else {
+            sink.Commit(job.commit);
+        }
+    });
+    if (result.error) result.crc = result.size = 0;
+    return result;
+}
+
+void CommitBatch(WriteBatch& batch, const CancelFlag& cancel)
+{
+    for (std::size_t i = 0; i < batch.sinks.size(); ++i) {
+        Guarded(batch.results[i], [&] {
+            if (cancel && cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
+            batch.sinks[i]->Commit(batch.rules[i]);
+        });
+        batch.sinks[i].reset(); // closes the file (or removes what a failure left) here
+    }
+}
+
+} // namespace velmora::extraction
