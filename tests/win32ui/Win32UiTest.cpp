@@ -6,6 +6,9 @@
 //     Linux tools that read them back)
 //   Win32UiTest.exe --appears PATH\velmora.exe FILE   (the installed program shows FILE)
 //   Win32UiTest.exe --hold FILE   (holds FILE open, sharing nothing, for a minute)
+//   Win32UiTest.exe --tour PATH\velmora.exe FOLDER   (opens every window in both languages
+//     for scripts/screenshots-windows.sh: writes FOLDER\NAME.ready with the window's place
+//     "x y width height" and waits for FOLDER\NAME.done before it goes on)
 #include "win32ui/ControlIds.h"
 
 // windows.h first: the Windows headers below need its types.
@@ -655,6 +658,126 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
     }
     Stop(program, lang.name);
 }
+// ---- The tour for the screenshots ----
+
+// Hands the window's client area to the screenshot script and waits until it has its picture.
+void Shoot(const fs::path& folder, const std::wstring& name, HWND window)
+{
+    if (window == nullptr) {
+        std::printf("no window for %s\n", Narrow(name).c_str());
+        return;
+    }
+    Sleep(400); // painted
+    // The client area: without a window manager on the virtual display nobody draws the
+    // caption and frame.
+    RECT place;
+    GetClientRect(window, &place);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&place), 2);
+    const fs::path done = folder / (name + L".done");
+    {
+        std::ofstream ready(folder / (name + L".ready.part"));
+        ready << place.left << ' ' << place.top << ' ' << place.right - place.left << ' ' << place.bottom - place.top
+              << '\n';
+    }
+    fs::rename(folder / (name + L".ready.part"), folder / (name + L".ready"));
+    WaitFor([&] { return fs::exists(done); }, 30000);
+    std::error_code ec;
+    fs::remove(done, ec);
+}
+
+HWND WaitForStartScreen()
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        found = FindWindowW(kStartScreenClass, nullptr);
+        return found != nullptr && IsWindowVisible(found);
+    });
+    return found;
+}
+
+void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, const LanguageCase& lang)
+{
+    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+    WriteSettings(lang.number);
+    const fs::path documents = work / (lang.number == 1 ? L"Documents" : L"Dokumente");
+    const std::vector<fs::path> folders = {documents / (lang.number == 1 ? L"Photos 2024" : L"Fotos 2024"),
+                                           documents / (lang.number == 1 ? L"Invoices" : L"Rechnungen")};
+    for (const fs::path& folder : folders)
+        fs::create_directories(folder);
+    const fs::path file = documents / (lang.number == 1 ? L"report.txt" : L"Bericht.txt");
+    std::ofstream(file, std::ios::binary) << std::string(18000, 'x');
+    // A newer release in the release file: the update notice follows the main window.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    std::ofstream(fs::path(temp) / L"velmora.dat", std::ios::binary) << "9.9.0.0\r\nupdate\r\n";
+    PROCESS_INFORMATION holder = StartHolder(file);
+
+    Program program;
+    std::wstring command = L"\"" + exe + L"\" \"" + file.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program.process)) {
+        return;
+    }
+    Shoot(shots, L"start-screen-" + tag, WaitForStartScreen());
+    WaitFor(
+        [&] {
+            program.main = FindWindowW(kMainWindowClass, nullptr);
+            return program.main != nullptr && IsWindowVisible(program.main);
+        },
+        40000);
+    WaitFor([&] { return program.Visible(IdImageJa3); }, 5000);
+    Shoot(shots, L"main-window-" + tag, program.main);
+    HWND notice = nullptr;
+    WaitFor([&] { return (notice = FindDialog(program)) != nullptr; }, 15000);
+    Shoot(shots, L"update-notice-" + tag, notice);
+    if (notice != nullptr) Answer(program);
+    Sleep(1000);
+    // Whatever opening the product page brought up of the program's own (none expected).
+    while (FindDialog(program) != nullptr)
+        Answer(program);
+
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    HWND held = WaitForWindow(kHeldByClass);
+    Shoot(shots, L"held-by-" + tag, held);
+    ClickItem(held, IdHeldClose);
+    WaitFor([&] { return !IsWindow(held); }, 5000);
+
+    program.Click(IdToolButtonDir);
+    HWND tools = WaitForWindow(kFolderToolsClass);
+    CopyToClipboard(folders);
+    PostMessageW(GetDlgItem(tools, IdFolderList), WM_PASTE, 0, 0);
+    const RemoteList list(program, GetDlgItem(tools, IdFolderList));
+    WaitFor([&] { return list.Rows() == 2; }, 5000);
+    list.Select(0);
+    Shoot(shots, L"folder-tools-" + tag, tools);
+    ClickItem(tools, IdFolderZip);
+    HWND zip = WaitForWindow(kZipToolClass);
+    Shoot(shots, L"zip-tool-" + tag, zip);
+    ClickItem(zip, IdZipClose);
+    WaitFor([&] { return !IsWindow(zip); }, 5000);
+    ClickItem(tools, IdFolderClose);
+    WaitFor([&] { return !IsWindow(tools); }, 5000);
+
+    program.Click(IdToolButtonLink);
+    HWND link = WaitForWindow(kLinkWindowClass);
+    Shoot(shots, L"shortcut-" + tag, link);
+    ClickItem(link, IdLinkCancel);
+    WaitFor([&] { return !IsWindow(link); }, 5000);
+
+    program.Click(IdToolButtonInfo);
+    HWND about = WaitForWindow(kAboutClass);
+    Shoot(shots, L"about-" + tag, about);
+    ClickItem(about, IdAboutClose);
+    WaitFor([&] { return !IsWindow(about); }, 5000);
+
+    TerminateProcess(holder.hProcess, 0);
+    CloseHandle(holder.hProcess);
+    CloseHandle(holder.hThread);
+    Stop(program, lang.name);
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -697,6 +820,14 @@ int wmain(int argc, wchar_t** argv)
                               L"Schliessen",
                               L"Attribute geändert",
                               L"Neues Dateidatum"};
+    if (std::wstring(argv[1]) == L"--tour" && argc == 4) {
+        for (const LanguageCase& lang : {english, german})
+            Tour(fs::absolute(argv[2]).wstring(), argv[3], work, lang);
+        std::error_code ec;
+        fs::remove_all(work, ec);
+        std::ofstream(fs::path(argv[3]) / L"tour.end") << "end\n";
+        return 0;
+    }
     for (const LanguageCase& lang : {english, german})
         RunMainWindow(exe, work, lang);
 
