@@ -709,7 +709,8 @@ void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, 
     // A newer release in the release file: the update notice follows the main window.
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    std::ofstream(fs::path(temp) / L"velmora.dat", std::ios::binary) << "9.9.0.0\r\nupdate\r\n";
+    const fs::path release = fs::path(temp) / L"velmora.dat";
+    std::ofstream(release, std::ios::binary) << "9.9.0.0\r\nupdate\r\n";
     PROCESS_INFORMATION holder = StartHolder(file);
 
     Program program;
@@ -733,6 +734,9 @@ void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, 
     WaitFor([&] { return (notice = FindDialog(program)) != nullptr; }, 15000);
     Shoot(shots, L"update-notice-" + tag, notice);
     if (notice != nullptr) Answer(program);
+    // Gone again, so that no later run of the program in this prefix shows the notice.
+    std::error_code ec;
+    fs::remove(release, ec);
     Sleep(1000);
     // Whatever opening the product page brought up of the program's own (none expected).
     while (FindDialog(program) != nullptr)
