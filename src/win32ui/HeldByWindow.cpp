@@ -15,6 +15,8 @@ void HeldByWindow::ShowModal(HWND owner, std::int32_t language, const std::strin
     c.Add("LabelPath", IdHeldPath, ControlKind::Label, 10, 10, 540, 16);
     c.Add("ListHolders", IdHeldList, ControlKind::List, 10, 30, 540, 160);
     c.SetColumnWidths("ListHolders", {70, 200, 100, 166});
+    // A plain list, without the grid lines of the design's lists.
+    SendMessageW(c.Find("ListHolders"), LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_GRIDLINES, 0);
     c.Add("LabelNote", IdHeldNote, ControlKind::Label, 10, 195, 540, 28);
     c.Add("ButtonEnd", IdHeldEnd, ControlKind::PushButton, 10, 228, 120, 24);
     c.Add("ButtonCloseList", IdHeldClose, ControlKind::PushButton, 430, 228, 120, 24);
