@@ -1,60 +1,45 @@
 #!/usr/bin/env bash
-# Takes pictures of the Win32 windows under Wine on a virtual display (Xvfb), in English
-# and in German, into screenshots/windows/: the start screen and the main window showing
-# a file. Needs the cross build (build-win/bin/velmora.exe).
-#   scripts/screenshots-windows.sh [BUILD_WIN_DIR]
+# Takes a picture of every Win32 window under Wine on a virtual display (Xvfb), in English
+# and in German, into docs/windows/ (or OUT_FOLDER): the start screen, the main window,
+# the update notice, "Held by", the folder tools, the zip tool, the shortcut window and
+# About. The UI test program's tour (win32_ui_test.exe --tour) opens each window and
+# says where it is; this script crops the screen there. Needs the cross build.
+#   scripts/screenshots-windows.sh [BUILD_WIN_DIR] [OUT_FOLDER]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-win}
+out=${2:-docs/windows}
 exe="$build/bin/velmora.exe"
-[ -f "$exe" ] || { echo "Cross-build first: $exe is missing" >&2; exit 1; }
-out=screenshots/windows
+tour="$build/bin/win32_ui_test.exe"
+for f in "$exe" "$tour"; do [ -f "$f" ] || { echo "Cross-build first: $f is missing" >&2; exit 1; }; done
+command -v import >/dev/null || { echo "ImageMagick (import, convert) is missing" >&2; exit 1; }
 mkdir -p "$out"
 export WINEPREFIX=${WINEPREFIX:-$PWD/$build/wineprefix}
 display=95
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
-trap 'kill "$xvfb" 2>/dev/null || true; WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true' EXIT
+shots=$(mktemp -d)
+trap 'kill "$xvfb" 2>/dev/null || true; WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true; rm -rf "$shots"' EXIT
 for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
 export VELMORA_WINE_DISPLAY=":$display"
 
-# Waits until the X11 window of that title and size (Wine gives each top-level window its
-# own) is viewable, then writes the screen's part under it.
-shoot() { # title size file
-  local id="" geometry=""
-  for _ in $(seq 1 300); do
-    id=$(DISPLAY=":$display" xwininfo -root -tree 2>/dev/null |
-      awk -v t="\"$1\"" -v s="$2+" 'index($0, t) && index($0, s) { print $1; exit }')
-    if [ -n "$id" ] && DISPLAY=":$display" xwininfo -id "$id" | grep -q IsViewable; then break; fi
-    id=""
-    sleep 0.1
+cmake/wine-run.sh "$tour" --tour "$exe" "Z:${shots//\//\\}" &
+program=$!
+count=0
+while [ ! -e "$shots/tour.end" ] && kill -0 "$program" 2>/dev/null; do
+  for ready in "$shots"/*.ready; do
+    [ -e "$ready" ] || continue
+    name=$(basename "$ready" .ready)
+    read -r x y width height < "$ready"
+    DISPLAY=":$display" import -window root -crop "${width}x${height}+${x}+${y}" +repage -strip \
+      -define png:compression-level=9 "$out/$name.png"
+    echo "$out/$name.png (${width} x ${height})"
+    count=$((count + 1))
+    rm -f "$ready"
+    touch "$shots/$name.done"
   done
-  [ -n "$id" ] || { echo "no window \"$1\" of $2" >&2; return 1; }
-  sleep 0.5
-  geometry=$(DISPLAY=":$display" xwininfo -id "$id" | awk '/-geometry/ { print $2 }')
-  local size=${geometry%%+*} x y
-  x=$(DISPLAY=":$display" xwininfo -id "$id" | awk '/Absolute upper-left X/ { print $4 }')
-  y=$(DISPLAY=":$display" xwininfo -id "$id" | awk '/Absolute upper-left Y/ { print $4 }')
-  DISPLAY=":$display" import -window root -crop "$size+$x+$y" +repage "$3"
-  echo "$3"
-}
-
-sample=$(mktemp -d)
-printf 'Velmora sample\r\n' > "$sample/sample.txt"
-sample_win=$(WINEDEBUG=-all wine winepath -w "$sample/sample.txt" 2>/dev/null | tr -d '\r')
-appdata=$(WINEDEBUG=-all wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
-appdata_unix=$(WINEDEBUG=-all wine winepath -u "$appdata" 2>/dev/null | tr -d '\r')
-for lang in en de; do
-  mkdir -p "$appdata_unix/tessaly"
-  if [ "$lang" = de ]; then printf '0\r\n' > "$appdata_unix/tessaly/tessaly.ini"; else printf '1\r\n' > "$appdata_unix/tessaly/tessaly.ini"; fi
-  cmake/wine-run.sh "$exe" "$sample_win" &
-  program=$!
-  shoot Velmora 340x180 "$out/start-screen-$lang.png"
-  # The main window appears when the start screen's bar is full.
-  sleep 7
-  shoot Velmora 454x386 "$out/main-window-$lang.png"
-  WINEPREFIX=$WINEPREFIX wineserver -k 2>/dev/null || true
-  wait "$program" 2>/dev/null || true
+  sleep 0.1
 done
-rm -rf "$sample"
+wait "$program" || true
+echo "$count pictures"

@@ -103,6 +103,24 @@ void FolderToolsLogic::SpeedButton1Click()
     }
 }
 
+void FolderToolsLogic::AddFolders(const std::vector<std::string>& paths)
+{
+    for (std::string path : paths) {
+        const std::size_t first = path.find_first_not_of(" \t\r\n");
+        const std::size_t last = path.find_last_not_of(" \t\r\n");
+        path = first == std::string::npos ? std::string() : path.substr(first, last - first + 1);
+        if (path.size() >= 2 && path.front() == '"' && path.back() == '"') path = path.substr(1, path.size() - 2);
+        std::error_code ec;
+        if (path.empty() || !std::filesystem::is_directory(PathFromUtf8(path), ec)) continue;
+        // As the picker names a folder: without a trailing separator, except a root ("/", "C:\\").
+        while (path.size() > 1 && (path.back() == '/' || path.back() == '\\') &&
+               !(path.size() == 3 && path[1] == ':')) {
+            path.pop_back();
+        }
+        m_view.AddRow(kList, {"", path, ShortDateText(FolderDate(path))});
+    }
+}
+
 std::optional<int> FolderToolsLogic::TargetRow() const
 {
     const std::optional<std::size_t> row = velmora::TargetRow(m_view.SelectedRows(kList));

@@ -53,6 +53,10 @@ public:
     void HelpKey();
     void ToolButtonNewClick();
     void SpeedButton1Click();
+    // Folders given to the list another way than through the picker (dropped on the
+    // window, pasted): each is trimmed of blanks and enclosing quotes, and added as the
+    // picker would add it when it names an existing folder; anything else is passed over.
+    void AddFolders(const std::vector<std::string>& paths);
     void ButtonSetDateClick();
     void ToolButtonDelClick();
     void Packen1Click();

@@ -17,11 +17,10 @@ void AboutBox::ShowModal(HWND owner, std::int32_t language, int x, int y)
     SetWindowPos(m_hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     m_controls.SetOwnerName(AboutLogic::kWindow);
     ControlSet& c = m_controls;
-    // The logo: the program's picture, centred in the logo's place.
+    // The logo and the donation pictures act as links.
     ControlLook logo;
-    logo.iconResource = IDI_VELMORA;
-    logo.iconSize = 64;
-    c.Add("Image2", IdAboutLogo, ControlKind::Picture, 5, 8, 272, 72, logo);
+    logo.pictureResource = IDB_LOGO;
+    c.Add("Image2", IdAboutLogo, ControlKind::Picture, 5, 0, 272, 87, logo);
     ControlLook title{L"Century Gothic", -21};
     title.align = SS_CENTER;
     c.Add("Label1", IdAboutProduct, ControlKind::Label, 5, 91, 272, 30, title);
@@ -39,11 +38,12 @@ void AboutBox::ShowModal(HWND owner, std::int32_t language, int x, int y)
     link.underline = true;
     link.text = RGB(0, 0, 255);
     c.Add("Label5", IdAboutHost, ControlKind::Label, 5, 182, 252, 15, link);
-    // The donation links of the two languages share a place; the logic shows one.
-    c.Add("Image1", IdAboutDonateEnglish, ControlKind::Label, 51, 215, 152, 20, link);
-    c.SetText("Image1", "Donate");
-    c.Add("Image3", IdAboutDonateGerman, ControlKind::Label, 76, 215, 104, 20, link);
-    c.SetText("Image3", "Spenden");
+    // The donation pictures of the two languages share a place; the logic shows one.
+    ControlLook donate;
+    donate.pictureResource = IDB_DONATE_EN;
+    c.Add("Image1", IdAboutDonateEnglish, ControlKind::Picture, 51, 207, 152, 58, donate);
+    donate.pictureResource = IDB_DONATE_DE;
+    c.Add("Image3", IdAboutDonateGerman, ControlKind::Picture, 76, 207, 104, 51, donate);
     // Panel3 (32, 281, 200 x 30) holds ButtonClose, which fills it.
     c.Add("ButtonClose", IdAboutClose, ControlKind::PushButton, 32, 281, 200, 30);
     c.SetText("ButtonClose", kAboutCloseText);

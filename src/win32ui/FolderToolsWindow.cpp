@@ -5,6 +5,10 @@
 #include "win32ui/Resources.h"
 #include "win32ui/ZipToolWindow.h"
 
+#include <shellapi.h>
+
+#include <algorithm>
+
 namespace velmora::win32ui {
 
 namespace {
@@ -48,6 +52,9 @@ void FolderToolsWindow::ShowModal(HWND owner, std::int32_t language)
     // PanelButton (32, 301, 490 x 30) holds ButtonClose, which fills it.
     c.Add("ButtonClose", IdFolderClose, ControlKind::PushButton, 32, 301, 490, 30, tahoma);
 
+    DragAcceptFiles(m_hwnd, TRUE);
+    SetWindowSubclass(c.Find("DirectoryList"), ListProc, 0, reinterpret_cast<DWORD_PTR>(this));
+
     m_logic.MyLanguage = language;
     Guarded([this] { m_logic.FormShow(); });
     RunModal();
@@ -87,6 +94,66 @@ void FolderToolsWindow::OnCommand(int id, int code)
     default:
         break;
     }
+}
+
+namespace {
+std::vector<std::string> DroppedPaths(HDROP drop)
+{
+    std::vector<std::string> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        std::wstring path(length + 1, L'\0');
+        DragQueryFileW(drop, i, path.data(), length + 1);
+        path.resize(length);
+        paths.push_back(Utf8(path));
+    }
+    return paths;
+}
+} // namespace
+
+bool FolderToolsWindow::OnMessage(UINT message, WPARAM wParam, LPARAM, LRESULT& result)
+{
+    if (message != WM_DROPFILES) return false;
+    const auto drop = reinterpret_cast<HDROP>(wParam);
+    const std::vector<std::string> paths = DroppedPaths(drop);
+    DragFinish(drop);
+    Guarded([&] { m_logic.AddFolders(paths); });
+    result = 0;
+    return true;
+}
+
+void FolderToolsWindow::Paste()
+{
+    if (!OpenClipboard(m_hwnd)) return;
+    std::vector<std::string> paths;
+    if (HANDLE files = GetClipboardData(CF_HDROP)) {
+        paths = DroppedPaths(static_cast<HDROP>(files));
+    } else if (HANDLE text = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* wide = static_cast<const wchar_t*>(GlobalLock(text))) {
+            const std::string all = Utf8(wide);
+            GlobalUnlock(text);
+            for (std::size_t start = 0; start <= all.size();) {
+                const std::size_t end = std::min(all.find('\n', start), all.size());
+                paths.push_back(all.substr(start, end - start));
+                start = end + 1;
+            }
+        }
+    }
+    CloseClipboard();
+    Guarded([&] { m_logic.AddFolders(paths); });
+}
+
+LRESULT CALLBACK FolderToolsWindow::ListProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self)
+{
+    const bool controlV = message == WM_KEYDOWN && wParam == 'V' && (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+    if (message == WM_PASTE || controlV) {
+        reinterpret_cast<FolderToolsWindow*>(self)->Paste();
+        return 0;
+    }
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(hwnd, ListProc, 0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 std::vector<std::string> FolderToolsWindow::ChooseFolders(const std::string& caption)

@@ -17,6 +17,7 @@ public:
 private:
     void OnCommand(int id, int code) override;
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    void RowsFilled() override;
 
     HeldByLogic m_logic;
 };

@@ -1,5 +1,6 @@
 #pragma once
-// Resource IDs of velmora.exe: the program icon and the pictures of the buttons.
+// Resource IDs of velmora.exe: the program icon, the pictures of the buttons (icons) and
+// the pictures that are not square (PNG).
 #define IDI_VELMORA 1
 #define IDI_NEW 10
 #define IDI_SAVE 11
@@ -20,3 +21,7 @@
 #define IDI_ZIP 26
 #define IDI_UNZIP 27
 #define IDI_CLEAR 28
+#define IDB_LOGO 40
+#define IDB_DONATE_EN 41
+#define IDB_DONATE_DE 42
+#define IDB_STARTSCREEN 43

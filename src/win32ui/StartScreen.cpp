@@ -5,6 +5,7 @@
 #include "info/ProductLinks.h"
 #include "info/StartProgress.h"
 #include "win32ui/ControlIds.h"
+#include "win32ui/Resources.h"
 
 namespace velmora::win32ui {
 
@@ -69,8 +70,16 @@ void StartScreen::ShowModal(HWND owner, std::int32_t language, const std::string
 void StartScreen::PaintBackground(HDC dc, const RECT& area)
 {
     const UINT dpi = WindowDpi(m_hwnd);
-    // A dark picture behind everything: here a dark gradient.
-    FillVerticalGradient(dc, area, RGB(70, 70, 78), RGB(20, 20, 26));
+    // The dark picture behind everything, from the top-left corner (a dark gradient when
+    // the program was built without its pictures).
+    if (const Picture* picture = ResourcePicture(IDB_STARTSCREEN)) {
+        HBRUSH dark = CreateSolidBrush(RGB(32, 32, 40));
+        FillRect(dc, &area, dark);
+        DeleteObject(dark);
+        DrawPicture(dc, *picture, 0, 0, dpi);
+    } else {
+        FillVerticalGradient(dc, area, RGB(70, 70, 78), RGB(20, 20, 26));
+    }
     const RECT frame{Scale(kFrame.left, dpi), Scale(kFrame.top, dpi), Scale(kFrame.right, dpi),
                      Scale(kFrame.bottom, dpi)};
     FillVerticalGradient(dc, frame, RGB(255, 255, 255), RGB(147, 147, 147));

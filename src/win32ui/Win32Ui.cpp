@@ -3,6 +3,9 @@
 #include "platform/win32/WinText.h"
 #include "win32ui/ControlIds.h"
 
+#include <shlwapi.h>
+#include <wincodec.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <exception>
@@ -71,6 +74,80 @@ HICON ResourceIcon(int resourceId, int size)
 }
 
 namespace {
+template <typename T> void Release(T*& object)
+{
+    if (object != nullptr) object->Release();
+    object = nullptr;
+}
+
+Picture DecodePicture(int resourceId)
+{
+    Picture picture;
+    HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(resourceId), MAKEINTRESOURCEW(10)); // RT_RCDATA
+    HGLOBAL loaded = found != nullptr ? LoadResource(nullptr, found) : nullptr;
+    const auto* bytes = loaded != nullptr ? static_cast<const BYTE*>(LockResource(loaded)) : nullptr;
+    if (bytes == nullptr) return picture;
+    IWICImagingFactory* factory = nullptr;
+    IWICStream* stream = nullptr;
+    IWICBitmapDecoder* decoder = nullptr;
+    IWICBitmapFrameDecode* frame = nullptr;
+    IWICFormatConverter* converter = nullptr;
+    UINT width = 0;
+    UINT height = 0;
+    if (SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                   reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateStream(&stream)) &&
+        SUCCEEDED(stream->InitializeFromMemory(const_cast<BYTE*>(bytes), SizeofResource(nullptr, found))) &&
+        SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
+        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0,
+                                        WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->GetSize(&width, &height)) && width > 0 && height > 0) {
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(info.bmiHeader);
+        info.bmiHeader.biWidth = static_cast<LONG>(width);
+        info.bmiHeader.biHeight = -static_cast<LONG>(height); // top-down, as WIC writes the rows
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* bits = nullptr;
+        HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        if (bitmap != nullptr &&
+            SUCCEEDED(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(bits)))) {
+            picture = Picture{bitmap, static_cast<int>(width), static_cast<int>(height)};
+        } else if (bitmap != nullptr) {
+            DeleteObject(bitmap);
+        }
+    }
+    Release(converter);
+    Release(frame);
+    Release(decoder);
+    Release(stream);
+    Release(factory);
+    return picture;
+}
+} // namespace
+
+const Picture* ResourcePicture(int resourceId)
+{
+    static std::map<int, Picture> pictures;
+    auto found = pictures.find(resourceId);
+    if (found == pictures.end()) found = pictures.emplace(resourceId, DecodePicture(resourceId)).first;
+    return found->second.bitmap != nullptr ? &found->second : nullptr;
+}
+
+void DrawPicture(HDC dc, const Picture& picture, int x, int y, UINT dpi)
+{
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(source, picture.bitmap);
+    const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    AlphaBlend(dc, x, y, Scale(picture.width, dpi), Scale(picture.height, dpi), source, 0, 0, picture.width,
+               picture.height, blend);
+    SelectObject(source, old);
+    DeleteDC(source);
+}
+
+namespace {
 const wchar_t* ClassOf(ControlKind kind)
 {
     switch (kind) {
@@ -134,9 +211,13 @@ HWND ControlSet::Add(const char* name, int id, ControlKind kind, int x, int y, i
     const DWORD exStyle = (kind == ControlKind::Edit || kind == ControlKind::ReadOnlyEdit || kind == ControlKind::List)
                               ? WS_EX_CLIENTEDGE
                               : 0;
-    control.hwnd = CreateWindowExW(
-        exStyle, ClassOf(kind), L"", StyleOf(kind, look.align), 0, 0, 1, 1, parent != nullptr ? parent : m_owner,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
+    // A PNG picture is drawn by the window (WM_DRAWITEM) over what the window paints below.
+    const DWORD style = kind == ControlKind::Picture && look.pictureResource != 0
+                            ? WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY
+                            : StyleOf(kind, look.align);
+    control.hwnd =
+        CreateWindowExW(exStyle, ClassOf(kind), L"", style, 0, 0, 1, 1, parent != nullptr ? parent : m_owner,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
     if (look.background != CLR_INVALID) control.brush = CreateSolidBrush(look.background);
     m_controls.push_back(std::move(control));
     Control& added = m_controls.back();
@@ -260,7 +341,8 @@ bool ControlSet::ControlColor(HDC dc, HWND hwnd, LRESULT& brush)
 bool ControlSet::DrawItem(const DRAWITEMSTRUCT& item)
 {
     Control* control = Lookup(item.hwndItem);
-    if (control == nullptr || control->kind != ControlKind::FlatButton) return false;
+    const bool picture = control != nullptr && control->look.pictureResource != 0;
+    if (control == nullptr || (control->kind != ControlKind::FlatButton && !picture)) return false;
     const RECT& rect = item.rcItem;
     if (m_background) {
         RECT inParent = rect;
@@ -271,6 +353,12 @@ bool ControlSet::DrawItem(const DRAWITEMSTRUCT& item)
         RestoreDC(item.hDC, saved);
     } else {
         FillRect(item.hDC, &rect, GetSysColorBrush(COLOR_BTNFACE));
+    }
+    if (picture) {
+        if (const Picture* found = ResourcePicture(control->look.pictureResource)) {
+            DrawPicture(item.hDC, *found, rect.left, rect.top, WindowDpi(m_owner));
+        }
+        return true;
     }
     const bool pressed = (item.itemState & ODS_SELECTED) != 0;
     if (pressed) {

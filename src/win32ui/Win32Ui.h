@@ -34,6 +34,18 @@ void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF botto
 // An icon from the program's resources at a size in pixels (nullptr when there is none).
 HICON ResourceIcon(int resourceId, int size);
 
+// A PNG picture of the program's resources, decoded once (WIC) to premultiplied 32-bit
+// pixels; nullptr when there is none.
+struct Picture {
+    HBITMAP bitmap = nullptr;
+    int width = 0; // pixels, the design size at 96 dpi
+    int height = 0;
+};
+const Picture* ResourcePicture(int resourceId);
+// Draws the picture with its transparency, its top-left corner at (x, y), at its design
+// size scaled to the dpi.
+void DrawPicture(HDC dc, const Picture& picture, int x, int y, UINT dpi);
+
 enum class ControlKind { Label, Edit, ReadOnlyEdit, CheckBox, FlatButton, PushButton, Picture, Frame, List, Progress };
 
 struct ControlLook {
@@ -44,6 +56,7 @@ struct ControlLook {
     DWORD align = 0;                   // ES_RIGHT, ES_CENTER, SS_CENTER
     int iconResource = 0;              // picture of a flat button or picture
     int iconSize = 22;
+    int pictureResource = 0; // PNG picture of a picture control, at its top-left corner
     bool underline = false;
 };
 

@@ -5,16 +5,22 @@
 //     (the archives and shortcuts the windows made are left in KEEP_FOLDER, for the
 //     Linux tools that read them back)
 //   Win32UiTest.exe --appears PATH\velmora.exe FILE   (the installed program shows FILE)
+//   Win32UiTest.exe --hold FILE   (holds FILE open, sharing nothing, for a minute)
+//   Win32UiTest.exe --tour PATH\velmora.exe FOLDER   (opens every window in both languages
+//     for scripts/screenshots-windows.sh: writes FOLDER\NAME.ready with the window's place
+//     "x y width height" and waits for FOLDER\NAME.done before it goes on)
 #include "win32ui/ControlIds.h"
 
 // windows.h first: the Windows headers below need its types.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -357,6 +363,111 @@ std::string TreeText(const fs::path& root)
     return text;
 }
 
+// A list view of the program read and selected through memory in its process: list
+// messages carry pointers, which the system does not copy between processes.
+class RemoteList {
+public:
+    RemoteList(const Program& program, HWND list) : m_list(list)
+    {
+        m_process =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, program.process.dwProcessId);
+        if (m_process != nullptr)
+            m_memory = VirtualAllocEx(m_process, nullptr, kSize, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    }
+    ~RemoteList()
+    {
+        if (m_memory != nullptr) VirtualFreeEx(m_process, m_memory, 0, MEM_RELEASE);
+        if (m_process != nullptr) CloseHandle(m_process);
+    }
+    RemoteList(const RemoteList&) = delete;
+    RemoteList& operator=(const RemoteList&) = delete;
+
+    int Rows() const { return static_cast<int>(SendMessageW(m_list, LVM_GETITEMCOUNT, 0, 0)); }
+    std::wstring Cell(int row, int column) const
+    {
+        if (m_memory == nullptr) return L"<no memory>";
+        auto* base = static_cast<char*>(m_memory);
+        LVITEMW item{};
+        item.iSubItem = column;
+        item.pszText = reinterpret_cast<wchar_t*>(base + sizeof(LVITEMW));
+        item.cchTextMax = static_cast<int>((kSize - sizeof(LVITEMW)) / sizeof(wchar_t));
+        WriteProcessMemory(m_process, base, &item, sizeof(item), nullptr);
+        const auto length = SendMessageW(m_list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(base));
+        std::wstring text(static_cast<std::size_t>(length), L'\0');
+        ReadProcessMemory(m_process, base + sizeof(LVITEMW), text.data(), text.size() * sizeof(wchar_t), nullptr);
+        return text;
+    }
+    // Selects the row alone, as a click on it would.
+    void Select(int row) const
+    {
+        LVITEMW item{};
+        item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+        item.state = LVIS_SELECTED | LVIS_FOCUSED;
+        WriteProcessMemory(m_process, m_memory, &item, sizeof(item), nullptr);
+        SendMessageW(m_list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(m_memory));
+    }
+
+private:
+    static constexpr SIZE_T kSize = 65536;
+    HWND m_list;
+    HANDLE m_process = nullptr;
+    void* m_memory = nullptr;
+};
+
+// Puts files and folders on the clipboard as the file manager's "Copy" does (CF_HDROP).
+bool CopyToClipboard(const std::vector<fs::path>& items)
+{
+    std::wstring names;
+    for (const fs::path& item : items)
+        names += item.wstring() + L'\0';
+    names += L'\0';
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    const bool placed = SetClipboardData(CF_HDROP, memory) != nullptr;
+    CloseClipboard();
+    return placed;
+}
+
+// A folder's last-write time as a local date and time.
+SYSTEMTIME LocalWriteTime(const fs::path& folder)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(folder.c_str(), GetFileExInfoStandard, &data);
+    FILETIME local;
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    SYSTEMTIME time{};
+    FileTimeToSystemTime(&local, &time);
+    return time;
+}
+
+// A child process of this test that holds the file open, sharing nothing.
+PROCESS_INFORMATION StartHolder(const fs::path& file)
+{
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --hold \"" + file.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(self, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return {};
+    // Held once nobody can open it for reading any more.
+    WaitFor([&] {
+        HANDLE probe = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+        if (probe == INVALID_HANDLE_VALUE) return true;
+        CloseHandle(probe);
+        return false;
+    });
+    return process;
+}
+
 struct ToolTexts {
     std::wstring linkCaption;
     std::wstring linkCreated;
@@ -366,7 +477,90 @@ struct ToolTexts {
     std::wstring protectedCreated;
     std::wstring unzipped;
     std::wstring host;
+    std::wstring heldCaption;
+    std::wstring nobody;
 };
+
+// The "Held by" list, opened from the main window's in-use mark on a file a child of
+// this test holds: it names the child, whose row ends it after a Yes.
+void RunHeldBy(const Program& program, const fs::path& held, PROCESS_INFORMATION& holder, const std::string& n,
+               const ToolTexts& texts)
+{
+    // The file named on the command line is shown once the window is up.
+    WaitFor([&] { return program.Visible(IdImageJa3); }, 5000);
+    Check(program.Visible(IdImageJa3), n + "the in-use mark shows for the held file");
+    // A click on the mark (a static control that notifies its clicks).
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    HWND window = WaitForWindow(kHeldByClass);
+    Check(window != nullptr && TextOf(window) == texts.heldCaption, n + "a click on the mark opens \"Held by\"");
+    if (window == nullptr) return;
+    Check(TextOf(GetDlgItem(window, IdHeldPath)) == held.wstring(), n + "the list names the held file");
+    const RemoteList list(program, GetDlgItem(window, IdHeldList));
+    int row = -1;
+    for (int i = 0; i < list.Rows(); ++i) {
+        if (list.Cell(i, 0) == std::to_wstring(holder.dwProcessId)) row = i;
+    }
+    Check(row >= 0, n + "the list shows the child that holds the file");
+    if (row >= 0) {
+        const std::wstring programPath = list.Cell(row, 1);
+        Check(programPath.ends_with(L"win32_ui_test.exe"), n + "with its program " + Narrow(programPath));
+        Check(!IsWindowEnabled(GetDlgItem(window, IdHeldEnd)), n + "End waits for a chosen row");
+        list.Select(row);
+        WaitFor([&] { return IsWindowEnabled(GetDlgItem(window, IdHeldEnd)) != FALSE; }, 3000);
+        ClickItem(window, IdHeldEnd);
+        const Message question = Answer(program, IDYES);
+        Check(question.text.find(std::to_wstring(holder.dwProcessId)) != std::wstring::npos,
+              n + "the question names the process to end");
+        Check(WaitForSingleObject(holder.hProcess, 10000) == WAIT_OBJECT_0, n + "End ends the child");
+        WaitFor([&] { return list.Rows() == 0; }, 5000);
+        Check(list.Rows() == 0 && TextOf(GetDlgItem(window, IdHeldNote)) == texts.nobody,
+              n + "the list is read again: nobody holds the file");
+        WaitFor([&] { return !program.Visible(IdImageJa3); }, 5000);
+        Check(!program.Visible(IdImageJa3), n + "the main window's in-use mark is gone");
+    }
+    ClickItem(window, IdHeldClose);
+    Check(WaitFor([&] { return !IsWindow(window); }, 5000), n + "Close closes \"Held by\"");
+}
+
+// Folder dates: folders pasted into the list (as copied in the file manager; a file
+// among them is passed over) get the entered date, on disk and in the list.
+void RunFolderDates(const Program& program, HWND folders, const fs::path& work, const LanguageCase& lang,
+                    const std::string& n)
+{
+    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+    const std::vector<fs::path> dated = {work / (L"Datum " + tag), work / (L"Datum " + tag) / L"Unterordner ä"};
+    fs::create_directories(dated[1]);
+    const fs::path notAFolder = work / (L"keine Mappe " + tag + L".txt");
+    std::ofstream(notAFolder) << "file";
+    Check(CopyToClipboard({dated[0], notAFolder, dated[1]}), n + "folders on the clipboard");
+    const RemoteList list(program, GetDlgItem(folders, IdFolderList));
+    PostMessageW(GetDlgItem(folders, IdFolderList), WM_PASTE, 0, 0);
+    WaitFor([&] { return list.Rows() == 2; }, 5000);
+    Check(list.Rows() == 2 && list.Cell(0, 1) == dated[0].wstring() && list.Cell(1, 1) == dated[1].wstring(),
+          n + "pasting lists the two folders, not the file");
+
+    SYSTEMTIME day{};
+    day.wYear = lang.number == 1 ? 2003 : 1999;
+    day.wMonth = lang.number == 1 ? 4 : 12;
+    day.wDay = lang.number == 1 ? 5 : 31;
+    wchar_t text[64] = {};
+    GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &day, nullptr, text, 64, nullptr);
+    SetItemText(folders, IdFolderDateEdit, text);
+    ClickItem(folders, IdFolderDate);
+    const auto onDay = [&](const fs::path& folder) {
+        const SYSTEMTIME got = LocalWriteTime(folder);
+        return got.wYear == day.wYear && got.wMonth == day.wMonth && got.wDay == day.wDay && got.wHour == 0 &&
+               got.wMinute == 0 && got.wSecond == 0;
+    };
+    WaitFor([&] { return onDay(dated[0]) && onDay(dated[1]) && list.Cell(1, 2) == text; }, 10000);
+    Check(onDay(dated[0]) && onDay(dated[1]), n + "both folders dated " + Narrow(text) + " 00:00 on disk");
+    Check(list.Cell(0, 2) == text && list.Cell(1, 2) == text, n + "the list shows the new date");
+
+    ClickItem(folders, IdFolderNew);
+    WaitFor([&] { return list.Rows() == 0; }, 3000);
+    Check(list.Rows() == 0, n + "New empties the folder list");
+}
 
 // The windows the main window's toolbar opens, each driven through its controls on
 // real files: a shortcut, an archive, a protected folder restored again, About.
@@ -374,10 +568,17 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
                     const ToolTexts& texts)
 {
     WriteSettings(lang.number);
-    Program program = Start(exe, L"");
+    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+    const fs::path held = work / (L"gehalten " + tag + L".txt");
+    std::ofstream(held) << "held";
+    PROCESS_INFORMATION holder = StartHolder(held);
+    Program program = Start(exe, held.wstring());
     if (program.main == nullptr) return;
     const std::string n = lang.name + ": ";
-    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+    RunHeldBy(program, held, holder, n, texts);
+    TerminateProcess(holder.hProcess, 0);
+    CloseHandle(holder.hProcess);
+    CloseHandle(holder.hThread);
 
     // The shortcut window: a shortcut to a program with one parameter.
     program.Click(IdToolButtonLink);
@@ -415,6 +616,7 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
         RECT client;
         GetClientRect(folders, &client);
         Check(client.right == 553 && client.bottom == 351, n + "folder tools 553 x 351");
+        RunFolderDates(program, folders, work, lang, n);
         ClickItem(folders, IdFolderZip);
         HWND zip = WaitForWindow(kZipToolClass);
         Check(zip != nullptr && TextOf(zip) == texts.zipCaption, n + "Protect/Zip opens the zip tool, captioned");
@@ -456,6 +658,130 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
     }
     Stop(program, lang.name);
 }
+// ---- The tour for the screenshots ----
+
+// Hands the window's client area to the screenshot script and waits until it has its picture.
+void Shoot(const fs::path& folder, const std::wstring& name, HWND window)
+{
+    if (window == nullptr) {
+        std::printf("no window for %s\n", Narrow(name).c_str());
+        return;
+    }
+    Sleep(400); // painted
+    // The client area: without a window manager on the virtual display nobody draws the
+    // caption and frame.
+    RECT place;
+    GetClientRect(window, &place);
+    MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&place), 2);
+    const fs::path done = folder / (name + L".done");
+    {
+        std::ofstream ready(folder / (name + L".ready.part"));
+        ready << place.left << ' ' << place.top << ' ' << place.right - place.left << ' ' << place.bottom - place.top
+              << '\n';
+    }
+    fs::rename(folder / (name + L".ready.part"), folder / (name + L".ready"));
+    WaitFor([&] { return fs::exists(done); }, 30000);
+    std::error_code ec;
+    fs::remove(done, ec);
+}
+
+HWND WaitForStartScreen()
+{
+    HWND found = nullptr;
+    WaitFor([&] {
+        found = FindWindowW(kStartScreenClass, nullptr);
+        return found != nullptr && IsWindowVisible(found);
+    });
+    return found;
+}
+
+void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, const LanguageCase& lang)
+{
+    const std::wstring tag = lang.number == 1 ? L"en" : L"de";
+    WriteSettings(lang.number);
+    const fs::path documents = work / (lang.number == 1 ? L"Documents" : L"Dokumente");
+    const std::vector<fs::path> folders = {documents / (lang.number == 1 ? L"Photos 2024" : L"Fotos 2024"),
+                                           documents / (lang.number == 1 ? L"Invoices" : L"Rechnungen")};
+    for (const fs::path& folder : folders)
+        fs::create_directories(folder);
+    const fs::path file = documents / (lang.number == 1 ? L"report.txt" : L"Bericht.txt");
+    std::ofstream(file, std::ios::binary) << std::string(18000, 'x');
+    // A newer release in the release file: the update notice follows the main window.
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const fs::path release = fs::path(temp) / L"velmora.dat";
+    std::ofstream(release, std::ios::binary) << "9.9.0.0\r\nupdate\r\n";
+    PROCESS_INFORMATION holder = StartHolder(file);
+
+    Program program;
+    std::wstring command = L"\"" + exe + L"\" \"" + file.wstring() + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &program.process)) {
+        return;
+    }
+    Shoot(shots, L"start-screen-" + tag, WaitForStartScreen());
+    WaitFor(
+        [&] {
+            program.main = FindWindowW(kMainWindowClass, nullptr);
+            return program.main != nullptr && IsWindowVisible(program.main);
+        },
+        40000);
+    WaitFor([&] { return program.Visible(IdImageJa3); }, 5000);
+    Shoot(shots, L"main-window-" + tag, program.main);
+    HWND notice = nullptr;
+    WaitFor([&] { return (notice = FindDialog(program)) != nullptr; }, 15000);
+    Shoot(shots, L"update-notice-" + tag, notice);
+    if (notice != nullptr) Answer(program);
+    // Gone again, so that no later run of the program in this prefix shows the notice.
+    std::error_code ec;
+    fs::remove(release, ec);
+    Sleep(1000);
+    // Whatever opening the product page brought up of the program's own (none expected).
+    while (FindDialog(program) != nullptr)
+        Answer(program);
+
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(program.Item(IdImageJa3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    HWND held = WaitForWindow(kHeldByClass);
+    Shoot(shots, L"held-by-" + tag, held);
+    ClickItem(held, IdHeldClose);
+    WaitFor([&] { return !IsWindow(held); }, 5000);
+
+    program.Click(IdToolButtonDir);
+    HWND tools = WaitForWindow(kFolderToolsClass);
+    CopyToClipboard(folders);
+    PostMessageW(GetDlgItem(tools, IdFolderList), WM_PASTE, 0, 0);
+    const RemoteList list(program, GetDlgItem(tools, IdFolderList));
+    WaitFor([&] { return list.Rows() == 2; }, 5000);
+    list.Select(0);
+    Shoot(shots, L"folder-tools-" + tag, tools);
+    ClickItem(tools, IdFolderZip);
+    HWND zip = WaitForWindow(kZipToolClass);
+    Shoot(shots, L"zip-tool-" + tag, zip);
+    ClickItem(zip, IdZipClose);
+    WaitFor([&] { return !IsWindow(zip); }, 5000);
+    ClickItem(tools, IdFolderClose);
+    WaitFor([&] { return !IsWindow(tools); }, 5000);
+
+    program.Click(IdToolButtonLink);
+    HWND link = WaitForWindow(kLinkWindowClass);
+    Shoot(shots, L"shortcut-" + tag, link);
+    ClickItem(link, IdLinkCancel);
+    WaitFor([&] { return !IsWindow(link); }, 5000);
+
+    program.Click(IdToolButtonInfo);
+    HWND about = WaitForWindow(kAboutClass);
+    Shoot(shots, L"about-" + tag, about);
+    ClickItem(about, IdAboutClose);
+    WaitFor([&] { return !IsWindow(about); }, 5000);
+
+    TerminateProcess(holder.hProcess, 0);
+    CloseHandle(holder.hProcess);
+    CloseHandle(holder.hThread);
+    Stop(program, lang.name);
+}
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -463,6 +789,12 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 2) {
         std::fprintf(stderr, "usage: Win32UiTest velmora.exe\n");
         return 2;
+    }
+    if (std::wstring(argv[1]) == L"--hold" && argc == 3) {
+        HANDLE file = CreateFileW(argv[2], GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 1;
+        Sleep(60000);
+        return 0;
     }
     if (std::wstring(argv[1]) == L"--appears" && argc == 4) {
         Program program = Start(argv[2], argv[3]);
@@ -492,6 +824,14 @@ int wmain(int argc, wchar_t** argv)
                               L"Schliessen",
                               L"Attribute geändert",
                               L"Neues Dateidatum"};
+    if (std::wstring(argv[1]) == L"--tour" && argc == 4) {
+        for (const LanguageCase& lang : {english, german})
+            Tour(fs::absolute(argv[2]).wstring(), argv[3], work, lang);
+        std::error_code ec;
+        fs::remove_all(work, ec);
+        std::ofstream(fs::path(argv[3]) / L"tour.end") << "end\n";
+        return 0;
+    }
     for (const LanguageCase& lang : {english, german})
         RunMainWindow(exe, work, lang);
 
@@ -503,11 +843,14 @@ int wmain(int argc, wchar_t** argv)
                                  L"Archive created.",
                                  L"Protected folder created",
                                  L"Archive unzipped.",
-                                 L"www.velmora-tools.com"};
+                                 L"www.velmora-tools.com",
+                                 L"Held by",
+                                 L"No process holds it."};
     const ToolTexts germanTools{L"Verknüpfung",      L"Verknüpfung erstellt",
                                 L"Ordner-Tools",     L"Ordner schützen/packen",
                                 L"Archiv erstellt.", L"Geschütztes Verzeichnis erstellt.",
-                                L"Archiv entpackt.", L"www.velmora-tools.de"};
+                                L"Archiv entpackt.", L"www.velmora-tools.de",
+                                L"Verwendet von",    L"Kein Prozess verwendet sie."};
     RunToolWindows(exe, work, keep, english, englishTools);
     RunToolWindows(exe, work, keep, german, germanTools);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace velmora {
@@ -71,6 +72,164 @@ bool SameTime(const FILETIME& a, const FILETIME& b)
     return a.dwLowDateTime == b.dwLowDateTime && a.dwHighDateTime == b.dwHighDateTime;
 }
 
+// The holder's full program path and owner; false when the process has ended.
+bool Describe(HANDLE process, FileHolder& holder)
+{
+    DWORD code = 0;
+    if (GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) return false;
+    wchar_t image[MAX_PATH * 4];
+    DWORD size = static_cast<DWORD>(std::size(image));
+    if (QueryFullProcessImageNameW(process, 0, image, &size) && size > 0) {
+        holder.program = win32::Narrow(std::wstring_view(image, size));
+    }
+    holder.user = OwnerOf(process);
+    return true;
+}
+
+// The name of an open file on a disk as the system gives it, without the "\\?\" prefix;
+// "" for anything else. Pipes and devices are never asked their name: on a pipe that
+// question can block.
+std::wstring FinalName(HANDLE file)
+{
+    if (GetFileType(file) != FILE_TYPE_DISK) return {};
+    std::wstring name(1024, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+    if (length >= name.size()) {
+        name.assign(length + 1, L'\0');
+        length = GetFinalPathNameByHandleW(file, name.data(), static_cast<DWORD>(name.size()), 0);
+    }
+    if (length == 0 || length >= name.size()) return {};
+    name.resize(length);
+    if (name.starts_with(L"\\\\?\\UNC\\")) return L"\\" + name.substr(7);
+    if (name.starts_with(L"\\\\?\\")) return name.substr(4);
+    return name;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b)
+{
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(), static_cast<int>(b.size()), TRUE) ==
+           CSTR_EQUAL;
+}
+
+// One entry of the system's handle table (SystemExtendedHandleInformation).
+struct SystemHandle {
+    PVOID object;
+    ULONG_PTR process;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT backTraceIndex;
+    USHORT typeIndex;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct SystemHandles {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    SystemHandle handles[1];
+};
+constexpr ULONG kSystemExtendedHandleInformation = 64;
+constexpr LONG kInfoLengthMismatch = static_cast<LONG>(0xC0000004);
+
+// The processes with an open handle on target (or, for a folder, on anything inside
+// it), found in the system's handle table: used where the Restart Manager names nobody
+// although the file is in use (Wine's Restart Manager names no process at all), and for
+// folders whose holders have no file open in them.
+std::vector<FileHolder> HoldersFromHandleTable(const std::wstring& target, bool folder, const std::string& heldPath)
+{
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    if (query == nullptr) return {};
+    // A file handle of our own tells which type number the table gives files.
+    wchar_t own[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, own, static_cast<DWORD>(std::size(own)));
+    const win32::Handle probe(CreateFileW(own, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+    if (!probe.Valid()) return {};
+    std::vector<unsigned char> buffer(1 << 20);
+    LONG status = 0;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        ULONG needed = 0;
+        status = query(kSystemExtendedHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+        if (status != kInfoLengthMismatch) break;
+        buffer.resize(std::max<std::size_t>(buffer.size() * 2, needed + 65536));
+    }
+    if (status < 0) return {};
+    const auto* table = reinterpret_cast<const SystemHandles*>(buffer.data());
+    const DWORD self = GetCurrentProcessId();
+    const SystemHandle* mine = std::find_if(table->handles, table->handles + table->count, [&](const SystemHandle& h) {
+        return h.process == self && h.handle == reinterpret_cast<ULONG_PTR>(probe.Get());
+    });
+    if (mine == table->handles + table->count) return {};
+    const USHORT fileType = mine->typeIndex;
+
+    std::vector<FileHolder> holders;
+    DWORD openedFor = 0;
+    std::optional<win32::Handle> owner;
+    for (const SystemHandle* entry = table->handles; entry != table->handles + table->count; ++entry) {
+        const auto id = static_cast<DWORD>(entry->process);
+        if (entry->typeIndex != fileType || id == self || id <= 4) continue;
+        if (id != openedFor) {
+            owner.emplace(OpenProcess(PROCESS_DUP_HANDLE, FALSE, id));
+            openedFor = id;
+        }
+        if (!owner->Valid()) continue;
+        HANDLE copy = nullptr;
+        if (!DuplicateHandle(owner->Get(), reinterpret_cast<HANDLE>(entry->handle), GetCurrentProcess(), &copy, 0,
+                             FALSE, DUPLICATE_SAME_ACCESS)) {
+            continue;
+        }
+        const win32::Handle duplicate(copy);
+        const std::wstring name = FinalName(duplicate.Get());
+        const bool inside = folder && name.size() > target.size() + 1 &&
+                            SameText(std::wstring_view(name).substr(0, target.size()), target) &&
+                            name[target.size()] == L'\\';
+        if (name.empty() || !(SameText(name, target) || inside)) continue;
+        const bool reads = (entry->access & FILE_READ_DATA) != 0;
+        const bool writes = (entry->access & (FILE_WRITE_DATA | FILE_APPEND_DATA)) != 0;
+        const FileHold hold{HoldKind::Open,
+                            reads && writes ? HoldAccess::ReadWrite
+                            : writes        ? HoldAccess::Write
+                            : reads         ? HoldAccess::Read
+                                            : HoldAccess::None,
+                            LockKind::None, inside ? win32::Narrow(name) : heldPath};
+        auto holder = std::find_if(holders.begin(), holders.end(), [id](const FileHolder& h) { return h.id == id; });
+        if (holder == holders.end()) {
+            FileHolder added;
+            added.id = id;
+            const win32::Handle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+            if (process.Valid() && !Describe(process.Get(), added)) continue;
+            holders.push_back(std::move(added));
+            holder = holders.end() - 1;
+        }
+        if (std::find(holder->holds.begin(), holder->holds.end(), hold) == holder->holds.end()) {
+            holder->holds.push_back(hold);
+        }
+    }
+    std::sort(holders.begin(), holders.end(), [](const FileHolder& a, const FileHolder& b) { return a.id < b.id; });
+    return holders;
+}
+
+// The system's name of a path, as open handles on it are named.
+std::wstring SystemName(const std::wstring& path)
+{
+    const win32::Handle item(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    std::wstring name = item.Valid() ? FinalName(item.Get()) : std::wstring();
+    if (!name.empty()) return name;
+    wchar_t full[MAX_PATH * 4] = {};
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr);
+    return length > 0 && length < std::size(full) ? std::wstring(full, length) : path;
+}
+
+// True when some process has the file open in a way that keeps others out.
+bool HeldAgainstExclusiveUse(const std::wstring& path)
+{
+    const win32::Handle file(
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return !file.Valid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 } // namespace
 
 namespace win32 {
@@ -126,14 +285,7 @@ std::vector<FileHolder> HoldersFromRestartManager(const std::vector<RM_PROCESS_I
                 !SameTime(created, info.Process.ProcessStartTime)) {
                 continue;
             }
-            DWORD code = 0;
-            if (GetExitCodeProcess(process.Get(), &code) && code != STILL_ACTIVE) continue;
-            wchar_t image[MAX_PATH * 4];
-            DWORD size = static_cast<DWORD>(std::size(image));
-            if (QueryFullProcessImageNameW(process.Get(), 0, image, &size) && size > 0) {
-                holder.program = Narrow(std::wstring_view(image, size));
-            }
-            holder.user = OwnerOf(process.Get());
+            if (!Describe(process.Get(), holder)) continue;
         }
         // The Restart Manager tells that a process uses the file, not how.
         holder.holds.push_back({HoldKind::Open, HoldAccess::None, LockKind::None, heldPath});
@@ -164,13 +316,16 @@ HolderList Win32FileHolders::ListHolders(const std::string& path)
              it.increment(ec)) {
             if (it->is_regular_file(ec)) files.push_back(it->path().native());
         }
-        if (files.empty()) return list;
     } else {
         files.push_back(wide);
     }
     std::vector<RM_PROCESS_INFO> processes;
-    if (win32::QueryRestartManager(files, processes) == ERROR_SUCCESS) {
+    if (!files.empty() && win32::QueryRestartManager(files, processes) == ERROR_SUCCESS) {
         list.holders = win32::HoldersFromRestartManager(processes, path, GetCurrentProcessId());
+    }
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (list.holders.empty() && (folder || HeldAgainstExclusiveUse(wide))) {
+        list.holders = HoldersFromHandleTable(SystemName(wide), folder, path);
     }
     return list;
 }

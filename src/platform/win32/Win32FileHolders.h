@@ -1,5 +1,7 @@
 #pragma once
-// Who holds a file on Windows: the Restart Manager, the system's service for exactly this.
+// Who holds a file on Windows: the Restart Manager, the system's service for exactly this;
+// where it names nobody although the file is in use, and for folders, the system's table
+// of open handles.
 #include "platform/IFileHolders.h"
 
 // windows.h first: the Windows headers below need its types.
