@@ -1,4 +1,5 @@
 #include "archive/zip/ZipWriter.h"
+#include "ArchiveBuilders.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
@@ -11,7 +12,6 @@
 
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 
 namespace velmora {
@@ -24,14 +24,7 @@ using test::TempDir;
 using test::WriteFile;
 using namespace archive;
 
-std::string RandomBytes(std::size_t n, unsigned seed = 7)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
+using test::RandomBytes;
 
 const ZipEntryInfo* Find(const ZipListing& listing, const std::string& name)
 {
@@ -409,11 +402,7 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
 TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
 {
     TempDir dir;
-    WriteFile(dir / "one.txt", "1");
-    std::vector<ZipSource> sources;
-    for (int i = 0; i < 70000; ++i)
-        sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
+    ASSERT_EQ(test::MakeManyEntries(dir / "many.zip", 70000), "");
     const auto listing = ListZipArchive(dir / "many.zip");
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_TRUE(listing.zip64);
