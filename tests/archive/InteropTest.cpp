@@ -81,11 +81,8 @@ TEST(Interop, ToolsAcceptOurEncryptedArchives)
     TempDir dir;
     const fs::path base = MakeFolder(dir, false); // names in all three encodings
     const fs::path archive = dir / "secret.zip";
-    test::CountingRandom random;
-    ZipWriteOptions options;
-    options.password = "Pass word7";
-    options.random = &random;
-    ASSERT_TRUE(WriteZipArchive(base, archive, options).ok);
+    const test::Encrypted encrypted("Pass word7");
+    ASSERT_TRUE(WriteZipArchive(base, archive, encrypted.options).ok);
     test::ExpectPeersAccept(archive, "Pass word7");
     if (HaveTool("unzip")) {
         EXPECT_NE(Shell("unzip -t -P wrong " + Quote(archive)), 0);

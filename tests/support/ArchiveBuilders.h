@@ -45,6 +45,21 @@ inline const char* MakerName(Maker maker)
     return "?";
 }
 
+// Options for our writer that encrypt with password, the random bytes counting up (so the
+// archive comes out the same in every run); kept together so the source outlives the call.
+struct Encrypted {
+    CountingRandom random;
+    ZipWriteOptions options;
+    explicit Encrypted(const std::string& password, bool aes = false)
+    {
+        options.password = password;
+        options.aes = aes;
+        options.random = &random;
+    }
+    Encrypted(const Encrypted&) = delete;
+    Encrypted& operator=(const Encrypted&) = delete;
+};
+
 // Packs what spec names below `from` into archive. The peers update an archive that is
 // there already, as they do (so one archive can take entries under two passwords); ours
 // replaces it. Returns "" when the archive was made, else what went wrong.
@@ -60,11 +75,7 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
     std::string command;
     switch (maker) {
     case Maker::Ours: {
-        CountingRandom random;
-        ZipWriteOptions options;
-        options.password = spec.password;
-        options.aes = spec.options == "aes";
-        options.random = &random;
+        const Encrypted encrypted(spec.password, spec.options == "aes");
         std::vector<ZipSource> sources = CollectZipSources(from, ZipSelection::WholeTree, {}, archive);
         if (!spec.names.empty()) {
             std::erase_if(sources, [&](const ZipSource& source) {
@@ -74,7 +85,7 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
                 return true;
             });
         }
-        const ZipWriteResult written = WriteZipEntries(sources, archive, options);
+        const ZipWriteResult written = WriteZipEntries(sources, archive, encrypted.options);
         return written.ok ? std::string() : "our writer: " + written.error;
     }
     case Maker::InfoZip:
