@@ -136,7 +136,7 @@ inline std::string TargetDiff(const Tree& before, const Tree& after, const std::
     const Tree inside = target == "." ? after : Inside(after, target);
     const Tree insideBefore = target == "." ? before : Inside(before, target);
     const std::string diff = TreeDiff(want, inside, insideBefore);
-    return diff.empty() ? diff : target + " holds what it should not:\n" + diff;
+    return diff.empty() ? diff : target + " differs from what it should hold:\n" + diff;
 }
 
 // A file with the given content and permission bits, its folders made as needed.
