@@ -1,5 +1,4 @@
-#include "ArchiveTestSupport.h"
-#include "FakePlatform.h"
+#include "CliRunner.h"
 #include "PeerGate.h"
 #include "archive/protect/ProtectRefusals.h"
 #include "archive/zip/ZipReader.h"
@@ -22,31 +21,14 @@
 #include <random>
 #include <thread>
 
-#include <sstream>
-
 namespace velmora {
 namespace {
 
+using test::Cli;
+using test::CliRun;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun RunArgs(const std::vector<std::string>& args)
-{
-    test::CountingRandom random;
-    test::FakePlatform platform;
-    platform.random = &random;
-    std::ostringstream out, err;
-    cli::CliContext context{platform, out, err, false};
-    const int code = cli::RunCli(args, context);
-    return {code, out.str(), err.str()};
-}
 
 TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
 {
@@ -72,7 +54,7 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
         {{"gunzip", zip}, cli::kExitFailed},
     };
     for (const Case& c : cases) {
-        const CliRun run = RunArgs(c.args);
+        const CliRun run = Cli(c.args);
         EXPECT_EQ(run.code, c.code) << c.args[0] << " " << c.args.back() << ": " << run.err;
     }
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
@@ -90,16 +72,16 @@ TEST(ArchiveCli, ListQuotesControlCharactersInPlainTextOnly)
     WriteFile(dir / "f" / "a\nb.txt", "1");
     WriteFile(dir / "f" / "\x1b[31mred", "2");
     const std::string archive = (dir / "f.zip").string();
-    ASSERT_EQ(RunArgs({"zip", (dir / "f").string(), archive}).code, cli::kExitOk);
+    ASSERT_EQ(Cli({"zip", (dir / "f").string(), archive}).code, cli::kExitOk);
 
-    const CliRun plain = RunArgs({"list", archive});
+    const CliRun plain = Cli({"list", archive});
     EXPECT_EQ(plain.code, cli::kExitOk) << plain.err;
     EXPECT_NE(plain.out.find("  $'a\\nb.txt'\n"), std::string::npos) << plain.out;
     EXPECT_NE(plain.out.find("  $'\\033[31mred'\n"), std::string::npos) << plain.out;
     EXPECT_EQ(plain.out.find('\x1b'), std::string::npos);
     EXPECT_EQ(std::count(plain.out.begin(), plain.out.end(), '\n'), 4); // header, two entries, total
 
-    const CliRun json = RunArgs({"list", "--json", archive});
+    const CliRun json = Cli({"list", "--json", archive});
     EXPECT_NE(json.out.find("\"name\":\"a\\nb.txt\""), std::string::npos) << json.out;
     EXPECT_NE(json.out.find("\"name\":\"\\u001b[31mred\""), std::string::npos) << json.out;
 }
@@ -110,34 +92,18 @@ TEST(ArchiveCli, ListQuotesControlCharactersInPlainTextOnly)
 // removes it, so no unencrypted copy survives.
 TEST(ArchiveCli, AProtectKilledAtAnyMomentLeavesNoCopyBehind)
 {
-    // The program is built into bin/ of the build folder, two levels above this test.
-    const char* bin = std::getenv("VELMORA_BIN_DIR");
-    const std::string cli =
-        (bin && *bin
-             ? std::filesystem::path(bin)
-             : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
-        "velmora-cli";
+    const std::string cli = test::BuiltCli().string();
     TempDir dir;
     std::mt19937 generator(7);
     std::filesystem::create_directories(dir / "G");
     for (const char* sub : {"a", "b", "c"}) {
         std::filesystem::create_directories(dir / "F" / sub);
-        std::string bytes(2u << 20, '\0');
-        for (char& c : bytes)
-            c = static_cast<char>(generator());
-        WriteFile(dir / "F" / sub / "data.bin", bytes);
+        WriteFile(dir / "F" / sub / "data.bin", test::RandomBytes(generator, 2u << 20));
     }
     WriteFile(dir / "F" / "top.txt", "top");
     WriteFile(dir / "G" / "g.txt", "g");
     // The built program, run to its end: exit code and standard error.
-    const auto run = [&](const std::vector<std::string>& args) {
-        std::string command = "'" + cli + "'";
-        for (const std::string& arg : args)
-            command += " '" + arg + "'";
-        command += " 2>'" + (dir / "err.txt").string() + "' >/dev/null";
-        const int status = std::system(command.c_str());
-        return CliRun{WIFEXITED(status) ? WEXITSTATUS(status) : -1, "", test::ReadFile(dir / "err.txt")};
-    };
+    const auto run = [&](const std::vector<std::string>& args) { return test::RunBuiltCli(args, dir / "err.txt"); };
     const CliRun first = run({"protect", (dir / "G").string(), (dir / "G.zip").string(), "--password", "pw"});
     ASSERT_EQ(first.code, cli::kExitOk) << first.err;
 
@@ -223,7 +189,7 @@ TEST(ArchiveCli, ProtectRefusalsSayWhy)
         {(dir / "F" / "one.txt").string(), (dir / "one.zip").string(), "The path is not a folder."},
     };
     for (const auto& c : cases) {
-        const CliRun run = RunArgs({"protect", c.folder, c.archive, "--password", "pw"});
+        const CliRun run = Cli({"protect", c.folder, c.archive, "--password", "pw"});
         EXPECT_EQ(run.code, cli::kExitFailed) << c.folder;
         EXPECT_EQ(run.err, head + c.reason + "\n");
     }

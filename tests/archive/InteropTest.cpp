@@ -1,16 +1,13 @@
 // Our archives against the common tools, and the tools' archives against our readers.
 // Each case is skipped when its tool is not installed.
-#include "ArchiveTestSupport.h"
+#include "ArchiveBuilders.h"
 #include "PeerGate.h"
-#include "archive/protect/ProtectedFolder.h"
+#include "TreeSnapshot.h"
 #include "archive/zip/ZipReader.h"
-#include "archive/zip/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <fstream>
-#include <random>
 
 namespace velmora {
 namespace {
@@ -20,19 +17,19 @@ using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
-bool Have(const char* tool)
-{
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
+using test::HaveTool;
+using test::MakeArchive;
+using test::Maker;
 
+// The exit code of a sh command line.
 int Shell(const std::string& command)
 {
-    return std::system((command + " >/dev/null 2>&1").c_str());
+    return test::RunShell(command).code;
 }
 
 std::string Quote(const fs::path& p)
 {
-    return "'" + p.string() + "'";
+    return test::ShellQuote(p.string());
 }
 
 // A folder of small files: text, random bytes, empty, and names in all three encodings.
@@ -40,10 +37,7 @@ fs::path MakeFolder(const TempDir& dir, bool asciiOnly)
 {
     const fs::path base = dir / "src";
     fs::create_directories(base);
-    std::mt19937 gen(11);
-    std::string noise(70000, '\0');
-    for (char& c : noise)
-        c = static_cast<char>(gen());
+    const std::string noise = test::RandomBytes(70000, 11);
     WriteFile(base / "text.txt", std::string(30000, 'a') + "velmora\n");
     WriteFile(base / "noise.bin", noise);
     WriteFile(base / "empty.txt", "");
@@ -61,18 +55,7 @@ fs::path MakeFolder(const TempDir& dir, bool asciiOnly)
 
 void ExpectSameFiles(const fs::path& expected, const fs::path& actual)
 {
-    std::size_t count = 0;
-    for (const auto& e : fs::recursive_directory_iterator(expected)) {
-        if (e.is_directory()) continue;
-        const fs::path rel = fs::relative(e.path(), expected);
-        ASSERT_TRUE(fs::exists(actual / rel)) << rel;
-        EXPECT_TRUE(ReadFile(e.path()) == ReadFile(actual / rel)) << rel;
-        ++count;
-    }
-    std::size_t actualCount = 0;
-    for (const auto& e : fs::recursive_directory_iterator(actual))
-        actualCount += !e.is_directory();
-    EXPECT_EQ(count, actualCount);
+    EXPECT_EQ(test::TreeDiff(test::Files(expected), test::Files(actual)), "");
 }
 
 TEST(Interop, ToolsAcceptOurPlainArchivesAndExtractTheNames)
@@ -82,11 +65,11 @@ TEST(Interop, ToolsAcceptOurPlainArchivesAndExtractTheNames)
     const fs::path archive = dir / "ours.zip";
     ASSERT_TRUE(WriteZipArchive(base, archive, {}).ok);
     test::ExpectPeersAccept(archive);
-    if (Have("7zz")) {
+    if (HaveTool("7zz")) {
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && 7zz x -y -oby7z " + Quote(archive)), 0);
         ExpectSameFiles(base, dir / "by7z"); // all three name encodings come back
     }
-    if (Have("unzip")) {
+    if (HaveTool("unzip")) {
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && LC_ALL=C.UTF-8 unzip -q " + Quote(archive) + " -d byunzip"),
                   0);
         ExpectSameFiles(base, dir / "byunzip");
@@ -98,20 +81,17 @@ TEST(Interop, ToolsAcceptOurEncryptedArchives)
     TempDir dir;
     const fs::path base = MakeFolder(dir, false); // names in all three encodings
     const fs::path archive = dir / "secret.zip";
-    test::CountingRandom random;
-    ZipWriteOptions options;
-    options.password = "Pass word7";
-    options.random = &random;
-    ASSERT_TRUE(WriteZipArchive(base, archive, options).ok);
+    const test::Encrypted encrypted("Pass word7");
+    ASSERT_TRUE(WriteZipArchive(base, archive, encrypted.options).ok);
     test::ExpectPeersAccept(archive, "Pass word7");
-    if (Have("unzip")) {
+    if (HaveTool("unzip")) {
         EXPECT_NE(Shell("unzip -t -P wrong " + Quote(archive)), 0);
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && LC_ALL=C.UTF-8 unzip -q -P 'Pass word7' " + Quote(archive) +
                         " -d byunzip"),
                   0);
         ExpectSameFiles(base, dir / "byunzip");
     }
-    if (Have("7zz")) {
+    if (HaveTool("7zz")) {
         EXPECT_EQ(Shell("7zz t '-pPass word7' " + Quote(archive)), 0);
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && 7zz x -y '-pPass word7' -oby7z " + Quote(archive)), 0);
         ExpectSameFiles(base, dir / "by7z");
@@ -125,29 +105,23 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
     fs::create_directories(base / "sub");
     WriteFile(base / "sub" / "inner.txt", std::string(5000, 'i'));
     struct Case {
-        const char* tool;
+        Maker maker;
         const char* name;
-        std::string command;
-        const char* password;
+        test::ArchiveSpec spec;
     } cases[] = {
-        {"zip", "infozip.zip", "zip -q -r ../infozip.zip .", nullptr},
-        {"zip", "infozip-p.zip", "zip -q -r -P s3cret ../infozip-p.zip .", "s3cret"},
-        {"7zz", "sevenzip.zip", "7zz a -tzip ../sevenzip.zip .", nullptr},
-        {"7zz", "sevenzip-p.zip", "7zz a -tzip -mem=ZipCrypto -ps3cret ../sevenzip-p.zip .", "s3cret"},
-        {"python3", "python.zip",
-         "python3 -c \"import zipfile,os\nwith zipfile.ZipFile('../python.zip','w',zipfile.ZIP_DEFLATED) as z:\n"
-         " [z.write(os.path.join(r,f),os.path.relpath(os.path.join(r,f))) for r,_,fs in os.walk('.') for f in fs]\"",
-         nullptr},
+        {Maker::InfoZip, "infozip.zip", {}},   {Maker::InfoZip, "infozip-p.zip", {{}, "s3cret"}},
+        {Maker::SevenZip, "sevenzip.zip", {}}, {Maker::SevenZip, "sevenzip-p.zip", {{}, "s3cret", "-mem=ZipCrypto"}},
+        {Maker::Python, "python.zip", {}},
     };
     for (const Case& c : cases) {
-        if (!Have(c.tool)) continue;
+        if (!HaveTool(test::MakerName(c.maker))) continue;
         const fs::path archive = dir / c.name;
-        ASSERT_EQ(Shell("cd " + Quote(base) + " && " + c.command), 0) << c.name;
+        ASSERT_EQ(MakeArchive(c.maker, base, archive, c.spec), "") << c.name;
         const fs::path out = dir / (std::string("out-") + c.name);
-        if (c.password) {
+        if (!c.spec.password.empty()) {
             EXPECT_FALSE(UnZipFile(archive, out).ok) << c.name; // encrypted entries need the protected path
             fs::remove_all(out);
-            const auto result = ExtractProtected(out, archive, c.password);
+            const auto result = ExtractProtected(out, archive, c.spec.password);
             ASSERT_TRUE(result.ok) << c.name << ": " << result.error;
             EXPECT_TRUE(ReadFile(out / "inner.txt") == ReadFile(base / "sub" / "inner.txt")) << c.name;
             fs::remove(out / "inner.txt");
@@ -193,7 +167,7 @@ TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
     TempDir dir;
     fs::create_directories(dir / "src");
     WriteFile(dir / "src" / "text.txt", std::string(30000, 'a') + "velmora\n");
-    ASSERT_EQ(Shell("cd " + Quote(dir / "src") + " && zip -q -P right ../infozip.zip text.txt"), 0);
+    ASSERT_EQ(MakeArchive(Maker::InfoZip, dir / "src", dir / "infozip.zip", {{"text.txt"}, "right"}), "");
     const std::string wrong = PasswordPassingTheCheckByte(dir / "infozip.zip");
     ASSERT_FALSE(wrong.empty());
     ZipExtractOptions options;
@@ -204,11 +178,7 @@ TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
     EXPECT_EQ(plain.failure->kind, archive::ErrorKind::WrongPassword) << plain.error;
     EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
 
-    test::CountingRandom random;
-    ProtectOptions protect;
-    protect.password = "right";
-    protect.random = &random;
-    ASSERT_EQ(ProtectFolderToArchive(dir / "src", dir / "P.zip", protect).status, ProtectStatus::Ok);
+    ASSERT_EQ(test::MakeProtected(dir / "src", dir / "P.zip", "right"), "");
     const std::string protectedBytes = ReadFile(dir / "P.zip");
     const std::string wrongForProtected = PasswordPassingTheCheckByte(dir / "P.zip");
     ASSERT_FALSE(wrongForProtected.empty());
@@ -223,7 +193,7 @@ TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
 
 TEST(Interop, Zip64ByEntryCountFromPython)
 {
-    if (!Have("python3")) GTEST_SKIP() << "python3 missing";
+    if (!HaveTool("python3")) GTEST_SKIP() << "python3 missing";
     TempDir dir;
     const fs::path archive = dir / "many.zip";
     ASSERT_EQ(Shell("python3 -c \"import zipfile,sys\nwith zipfile.ZipFile(sys.argv[1],'w') as z:\n"
@@ -240,11 +210,7 @@ TEST(Interop, Zip64ByEntryCountFromPython)
 TEST(Interop, OurArchiveOf70000FilesOpensInTheTools)
 {
     TempDir dir;
-    WriteFile(dir / "one.txt", "1");
-    std::vector<ZipSource> sources;
-    for (int i = 0; i < 70000; ++i)
-        sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
+    ASSERT_EQ(test::MakeManyEntries(dir / "many.zip", 70000), "");
     test::ExpectPeersAccept(dir / "many.zip");
 }
 
@@ -268,7 +234,7 @@ TEST(Interop, Zip64BySizeInBothDirections)
     EXPECT_EQ(listing.entries[0].versionNeeded, 45);
     EXPECT_LT(fs::file_size(dir / "huge.zip"), 16u << 20);
     test::ExpectPeersAccept(dir / "huge.zip");
-    if (Have("python3")) {
+    if (HaveTool("python3")) {
         EXPECT_EQ(Shell("python3 -c \"import zipfile,sys; i=zipfile.ZipFile(sys.argv[1]).infolist()[0]; "
                         "sys.exit(i.file_size != " +
                         std::to_string(kSize) + ")\" " + Quote(dir / "huge.zip")),
@@ -276,7 +242,7 @@ TEST(Interop, Zip64BySizeInBothDirections)
     }
     // The other direction: a Zip64 archive of the same file built by Python (raw deflate of
     // zeros, full-flushed pieces repeated), read back and verified by our reader.
-    if (!Have("python3")) return;
+    if (!HaveTool("python3")) return;
     const fs::path peer = dir / "peer.zip";
     const std::string script =
         "import struct,zlib,sys\n"

@@ -1,36 +1,25 @@
 // Archives that other tools write with the further methods and with AES, made by those
 // tools at test time and read back by our readers byte for byte. A missing tool skips
 // its test and says so.
-#include "ArchiveTestSupport.h"
+#include "ArchiveBuilders.h"
+#include "PeerGate.h"
+#include "TreeSnapshot.h"
 #include "archive/zip/ZipReader.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <random>
 
 namespace velmora {
 namespace {
 
+using test::Files;
+using test::MakeArchive;
+using test::Maker;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
-
-bool Have(const std::string& tool)
-{
-    return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-int Shell(const std::string& command)
-{
-    return std::system((command + " >/dev/null 2>&1").c_str());
-}
-
-std::string Quote(const fs::path& p)
-{
-    return "'" + p.string() + "'";
-}
 
 // Text whose repeats reach further back than 32 KiB (so Deflate64 uses its long
 // distances and lengths), random bytes, an empty file and a tiny one.
@@ -39,9 +28,7 @@ fs::path MakeFolder(const TempDir& dir, bool withSubfolder)
     const fs::path base = dir / "src";
     fs::create_directories(base);
     std::mt19937 gen(5);
-    std::string noise(40000, '\0');
-    for (char& c : noise)
-        c = static_cast<char>(gen());
+    const std::string noise = test::RandomBytes(gen, 40000);
     std::string text;
     const std::string words[] = {"archive ", "method ", "window\n", "distance, ", "entry; "};
     while (text.size() < 200000)
@@ -58,29 +45,10 @@ fs::path MakeFolder(const TempDir& dir, bool withSubfolder)
     return base;
 }
 
+// The files below actual are those below expected, byte for byte.
 void ExpectSameFiles(const fs::path& expected, const fs::path& actual, const std::string& what)
 {
-    std::size_t count = 0;
-    for (const auto& e : fs::recursive_directory_iterator(expected)) {
-        if (e.is_directory()) continue;
-        const fs::path rel = fs::relative(e.path(), expected);
-        ASSERT_TRUE(fs::exists(actual / rel)) << what << ": " << rel;
-        EXPECT_TRUE(ReadFile(e.path()) == ReadFile(actual / rel)) << what << ": " << rel;
-        ++count;
-    }
-    std::size_t actualCount = 0;
-    for (const auto& e : fs::recursive_directory_iterator(actual))
-        actualCount += !e.is_directory();
-    EXPECT_EQ(count, actualCount) << what;
-}
-
-std::size_t FileCount(const fs::path& folder)
-{
-    std::size_t n = 0;
-    std::error_code ec;
-    for (const auto& e : fs::recursive_directory_iterator(folder, ec))
-        n += !e.is_directory();
-    return n;
+    EXPECT_EQ(test::TreeDiff(Files(expected), Files(actual)), "") << what;
 }
 
 // Python builds a stored archive, then each entry's data is replaced by what the zstd
@@ -113,42 +81,40 @@ TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
     TempDir dir;
     const fs::path base = MakeFolder(dir, true);
     WriteFile(dir / "zstd.py", kZstdScript);
-    const std::string py = "python3 -c \"import zipfile,os\nwith zipfile.ZipFile('../NAME','w',zipfile.ZIP_METHOD) as "
-                           "z:\n [z.write(os.path.join(r,f),os.path.relpath(os.path.join(r,f))) for r,_,fs in "
-                           "os.walk('.') for f in fs]\"";
-    const auto python = [&](const std::string& name, const std::string& method) {
-        std::string s = py;
-        s.replace(s.find("NAME"), 4, name);
-        s.replace(s.find("METHOD"), 6, method);
-        return s;
-    };
-    struct Case {
-        std::string tool;
+    const struct Case {
         std::string name;
-        std::string command;
+        Maker maker;
+        std::string options;
+        std::string command; // instead of a maker: sh commands run in the source folder
     } cases[] = {
-        {"7zz", "7z-deflate64.zip", "7zz a -tzip -mm=Deflate64 ../7z-deflate64.zip ."},
-        {"7zz", "7z-deflate64-max.zip", "7zz a -tzip -mm=Deflate64 -mx=9 ../7z-deflate64-max.zip ."},
-        {"7zz", "7z-bzip2.zip", "7zz a -tzip -mm=BZip2 ../7z-bzip2.zip ."},
-        {"7zz", "7z-lzma.zip", "7zz a -tzip -mm=LZMA ../7z-lzma.zip ."},
-        {"7zz", "7z-lzma-eos.zip", "7zz a -tzip -mm=LZMA:eos ../7z-lzma-eos.zip ."},
-        {"7zz", "7z-xz.zip", "7zz a -tzip -mm=XZ ../7z-xz.zip ."},
-        {"7zz", "7z-ppmd.zip", "7zz a -tzip -mm=PPMd ../7z-ppmd.zip ."},
-        {"7zz", "7z-ppmd-max.zip", "7zz a -tzip -mm=PPMd -mx=9 ../7z-ppmd-max.zip ."},
+        {"7z-deflate64.zip", Maker::SevenZip, "-mm=Deflate64"},
+        {"7z-deflate64-max.zip", Maker::SevenZip, "-mm=Deflate64 -mx=9"},
+        {"7z-bzip2.zip", Maker::SevenZip, "-mm=BZip2"},
+        {"7z-lzma.zip", Maker::SevenZip, "-mm=LZMA"},
+        {"7z-lzma-eos.zip", Maker::SevenZip, "-mm=LZMA:eos"},
+        {"7z-xz.zip", Maker::SevenZip, "-mm=XZ"},
+        {"7z-ppmd.zip", Maker::SevenZip, "-mm=PPMd"},
+        {"7z-ppmd-max.zip", Maker::SevenZip, "-mm=PPMd -mx=9"},
         // A model memory smaller than the text, once restarted and once cut back when full.
-        {"7zz", "7z-ppmd-restart.zip", "7zz a -tzip -mm=PPMd:mem=1m:o=16 ../7z-ppmd-restart.zip ."},
-        {"7zz", "7z-ppmd-cutoff.zip", "7zz a -tzip -mx=9 -mm=PPMd:mem=1m:o=2 ../7z-ppmd-cutoff.zip ."},
-        {"zip", "infozip-bzip2.zip", "zip -q -r -Z bzip2 ../infozip-bzip2.zip ."},
-        {"python3", "python-bzip2.zip", python("python-bzip2.zip", "BZIP2")},
-        {"python3", "python-lzma.zip", python("python-lzma.zip", "LZMA")},
-        {"zstd", "zstd.zip", "python3 ../zstd.py ../zstd.zip"},
+        {"7z-ppmd-restart.zip", Maker::SevenZip, "-mm=PPMd:mem=1m:o=16"},
+        {"7z-ppmd-cutoff.zip", Maker::SevenZip, "-mx=9 -mm=PPMd:mem=1m:o=2"},
+        {"infozip-bzip2.zip", Maker::InfoZip, "-Z bzip2"},
+        {"python-bzip2.zip", Maker::Python, "ZIP_BZIP2"},
+        {"python-lzma.zip", Maker::Python, "ZIP_LZMA"},
+        {"zstd.zip", Maker::Python, "", "python3 ../zstd.py ../zstd.zip"},
     };
     for (const Case& c : cases) {
-        if (!Have(c.tool)) {
-            ADD_FAILURE() << c.tool << " is missing: " << c.name << " not checked";
+        const std::string tool = c.command.empty() ? test::MakerName(c.maker) : "zstd";
+        if (const std::string missing = test::MissingPeers({tool}); !missing.empty()) {
+            ADD_FAILURE() << missing << ": " << c.name << " not checked";
             continue;
         }
-        ASSERT_EQ(Shell("cd " + Quote(base) + " && " + c.command), 0) << c.name;
+        if (c.command.empty()) {
+            ASSERT_EQ(MakeArchive(c.maker, base, dir / c.name, {{}, "", c.options}), "");
+        } else {
+            const test::ShellResult made = test::RunShell("cd " + test::ShellQuote(base.string()) + " && " + c.command);
+            ASSERT_EQ(made.code, 0) << c.name << ": " << made.output;
+        }
         const fs::path out = dir / ("out-" + c.name);
         const ZipExtractResult result = UnZipFile(dir / c.name, out);
         EXPECT_TRUE(result.ok) << c.name << ": " << result.error;
@@ -159,18 +125,14 @@ TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
 // A method we cannot read fails that entry only, by name, and leaves no partial file.
 TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
 {
-    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    VELMORA_SKIP_WITHOUT_PEERS("7zz");
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
     // 7-Zip stores what does not shrink, so noise.bin stays readable; text.txt is marked as
     // WavPack, which we do not read.
-    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mm=PPMd ../ppmd.zip ."), 0);
+    ASSERT_EQ(MakeArchive(Maker::SevenZip, base, dir / "ppmd.zip", {{}, "", "-mm=PPMd"}), "");
     std::string bytes = ReadFile(dir / "ppmd.zip");
-    test::ForEachEntry(bytes, [&](const std::string& name, std::size_t central, std::size_t local) {
-        if (name != "text.txt") return;
-        test::PutLe16(bytes, central + 10, 97);
-        test::PutLe16(bytes, local + 8, 97);
-    });
+    test::SetEntryMethod(bytes, "text.txt", 97);
     WriteFile(dir / "wavpack.zip", bytes);
     const ZipExtractResult result = UnZipFile(dir / "wavpack.zip", dir / "out");
     EXPECT_FALSE(result.ok);
@@ -181,17 +143,15 @@ TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
 
 TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
 {
-    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    VELMORA_SKIP_WITHOUT_PEERS("7zz");
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
     for (const char* strength : {"AES128", "AES192", "AES256"}) {
         for (const char* method : {"Copy", "Deflate", "Deflate64", "BZip2", "LZMA", "XZ", "PPMd"}) {
             const std::string name = std::string(strength) + "-" + method;
             const fs::path archive = dir / (name + ".zip");
-            ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=" + strength + " -mm=" + method +
-                            " '-pK3y pass!' " + Quote(archive) + " ."),
-                      0)
-                << name;
+            const std::string options = std::string("-mem=") + strength + " -mm=" + method;
+            ASSERT_EQ(MakeArchive(Maker::SevenZip, base, archive, {{}, "K3y pass!", options}), "") << name;
             const fs::path out = dir / ("out-" + name);
             const ZipExtractResult good = ExtractProtected(out, archive, "K3y pass!");
             EXPECT_TRUE(good.ok) << name << ": " << good.error;
@@ -201,7 +161,7 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
             const ZipExtractResult wrong = ExtractProtected(wrongOut, archive, "K3y pass?");
             EXPECT_FALSE(wrong.ok) << name;
             EXPECT_NE(wrong.error.find("password"), std::string::npos) << name << ": " << wrong.error;
-            EXPECT_EQ(FileCount(wrongOut), 0u) << name;
+            EXPECT_EQ(Files(wrongOut).size(), 0u) << name;
             EXPECT_FALSE(UnZipFile(archive, dir / ("nopass-" + name)).ok) << name;
         }
     }
@@ -213,18 +173,17 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
 // when the password asked for is switched back and forth.
 TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
 {
-    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    VELMORA_SKIP_WITHOUT_PEERS("7zz");
     TempDir dir;
     const fs::path base = dir / "src";
     fs::create_directories(base);
     const std::vector<std::string> names = {"a1", "a2", "a3", "b", "c1", "c2"};
     for (const std::string& name : names)
         WriteFile(base / (name + ".txt"), "content of " + name + std::string(3000, name[0]));
-    const std::string zip = Quote(dir / "mixed.zip");
-    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=AES256 -pfirst " + zip + " a1.txt a2.txt a3.txt" +
-                    " && 7zz a -tzip -mem=AES128 -psecond " + zip + " b.txt && 7zz a -tzip -mem=AES192 -pfirst " + zip +
-                    " c1.txt c2.txt"),
-              0);
+    const fs::path zip = dir / "mixed.zip";
+    ASSERT_EQ(MakeArchive(Maker::SevenZip, base, zip, {{"a1.txt", "a2.txt", "a3.txt"}, "first", "-mem=AES256"}), "");
+    ASSERT_EQ(MakeArchive(Maker::SevenZip, base, zip, {{"b.txt"}, "second", "-mem=AES128"}), "");
+    ASSERT_EQ(MakeArchive(Maker::SevenZip, base, zip, {{"c1.txt", "c2.txt"}, "first", "-mem=AES192"}), "");
 
     const ZipExtractResult stopped = UnZipFile(dir / "mixed.zip", dir / "stop", [] {
         ZipExtractOptions options;
@@ -235,7 +194,7 @@ TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
     ASSERT_TRUE(stopped.failure);
     EXPECT_EQ(stopped.failure->kind, archive::ErrorKind::WrongPassword);
     EXPECT_NE(stopped.error.find("b.txt"), std::string::npos) << stopped.error;
-    EXPECT_EQ(FileCount(dir / "stop"), 3u);
+    EXPECT_EQ(Files(dir / "stop").size(), 3u);
     EXPECT_FALSE(fs::exists(dir / "stop" / "b.txt"));
 
     std::vector<std::string> asked;
@@ -256,15 +215,15 @@ TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
 // entries of 20 bytes and more, AE-2 for smaller ones.
 TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
 {
-    if (!Have("bsdtar")) GTEST_SKIP() << "bsdtar (libarchive-tools) is missing";
+    VELMORA_SKIP_WITHOUT_PEERS("bsdtar");
     TempDir dir;
     const fs::path base = MakeFolder(dir, true);
     for (const char* strength : {"aes128", "aes256"}) {
         const fs::path archive = dir / (std::string(strength) + ".zip");
-        ASSERT_EQ(Shell("cd " + Quote(base) + " && bsdtar --format zip --options zip:encryption=" + strength +
-                        " --passphrase 'K3y pass!' -cf " + Quote(archive) + " text.txt noise.bin tiny.txt sub"),
-                  0)
-            << strength;
+        const test::ShellResult made = test::RunShell(
+            "cd " + test::ShellQuote(base.string()) + " && bsdtar --format zip --options zip:encryption=" + strength +
+            " --passphrase 'K3y pass!' -cf " + test::ShellQuote(archive.string()) + " text.txt noise.bin tiny.txt sub");
+        ASSERT_EQ(made.code, 0) << strength << ": " << made.output;
         // The archive really holds AE-1 entries: vendor version 1 in the 0x9901 field.
         const std::string bytes = ReadFile(archive);
         unsigned ae1 = 0;
@@ -290,7 +249,7 @@ TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
         const ZipExtractResult wrong = UnZipFile(archive, wrongOut, options);
         EXPECT_FALSE(wrong.ok) << strength;
         EXPECT_NE(wrong.error.find("password"), std::string::npos) << strength << ": " << wrong.error;
-        EXPECT_EQ(FileCount(wrongOut), 0u) << strength;
+        EXPECT_EQ(Files(wrongOut).size(), 0u) << strength;
     }
 }
 
@@ -298,12 +257,12 @@ TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
 // file is put in place, with the right password.
 TEST(MethodInterop, TamperedAesDataLeavesNoFile)
 {
-    if (!Have("7zz")) GTEST_SKIP() << "7zz is missing";
+    VELMORA_SKIP_WITHOUT_PEERS("7zz");
     TempDir dir;
     const fs::path base = dir / "src";
     fs::create_directories(base);
     WriteFile(base / "one.bin", std::string(20000, 'x'));
-    ASSERT_EQ(Shell("cd " + Quote(base) + " && 7zz a -tzip -mem=AES256 -mm=Copy -psecret ../t.zip one.bin"), 0);
+    ASSERT_EQ(MakeArchive(Maker::SevenZip, base, dir / "t.zip", {{"one.bin"}, "secret", "-mem=AES256 -mm=Copy"}), "");
     std::string bytes = ReadFile(dir / "t.zip");
     // Local header (30) + name (7) + extra, then salt (16) and verifier (2): flip a data byte.
     const std::size_t dataStart = 30 + 7 + test::Le16(bytes, 28) + 18;
@@ -312,7 +271,7 @@ TEST(MethodInterop, TamperedAesDataLeavesNoFile)
     const ZipExtractResult result = ExtractProtected(dir / "out", dir / "t.zip", "secret");
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.error.find("authentication code"), std::string::npos) << result.error;
-    EXPECT_EQ(FileCount(dir / "out"), 0u);
+    EXPECT_EQ(Files(dir / "out").size(), 0u);
 }
 
 } // namespace

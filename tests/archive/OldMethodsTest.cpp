@@ -5,52 +5,28 @@
 // before the first byte. `velmora-cli unzip` must give back the samples, byte for byte
 // what Info-ZIP unzip gives (unzip here is built without Reduce, so Reduce is checked
 // against the samples alone); `test` and `list` read the same entries.
-#include "ArchiveTestSupport.h"
-#include "FakePlatform.h"
+#include "CliRunner.h"
 #include "PeerGate.h"
+#include "TreeSnapshot.h"
 #include "archive/codecs/EntryDecoder.h"
-#include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 
 namespace velmora {
 namespace {
 
+using test::Cli;
+using test::CliRun;
+using test::Files;
 using test::ReadFile;
 using test::RunShell;
 using test::ShellQuote;
 using test::TempDir;
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args)
-{
-    test::FakePlatform platform;
-    std::ostringstream out, err;
-    cli::CliContext context{platform, out, err, false};
-    const int code = cli::RunCli(args, context);
-    return {code, out.str(), err.str()};
-}
-
-// Relative path -> contents of every file below root.
-std::map<std::string, std::string> Files(const fs::path& root)
-{
-    std::map<std::string, std::string> files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), root).generic_string()] = ReadFile(entry.path());
-    }
-    return files;
-}
 
 class OldMethods : public ::testing::Test {
 protected:
@@ -59,7 +35,7 @@ protected:
         s_dir = new TempDir;
         const char* source = std::getenv("VELMORA_SOURCE_DIR");
         ASSERT_NE(source, nullptr) << "VELMORA_SOURCE_DIR is not set";
-        ASSERT_TRUE(test::HaveTool("python3"));
+        VELMORA_REQUIRE_PEERS("python3");
         const test::ShellResult made =
             RunShell("python3 " + ShellQuote(std::string(source) + "/tests/archive/old_methods.py") + " " +
                      ShellQuote(s_dir->path().string()));
@@ -88,7 +64,7 @@ TempDir* OldMethods::s_dir = nullptr;
 
 TEST_F(OldMethods, ShrinkAndImplodeComeOutAsInfoZipUnzipsThem)
 {
-    ASSERT_TRUE(test::HaveTool("unzip")) << "unzip is not installed (scripts/install-deps.sh)";
+    VELMORA_REQUIRE_PEERS("unzip");
     for (const std::string stem : {"shrink", "implode"}) {
         SCOPED_TRACE(stem);
         const fs::path peer = Dir() / "peer" / stem;

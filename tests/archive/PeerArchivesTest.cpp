@@ -2,9 +2,9 @@
 // of them then appended to or patched the way real files come damaged, run through
 // `velmora-cli unzip`; and our own archives run through the peers. One row per case:
 // how it is made, the entries that come out, the exit code and the message.
-#include "ArchiveTestSupport.h"
-#include "FakePlatform.h"
+#include "CliRunner.h"
 #include "PeerGate.h"
+#include "TreeSnapshot.h"
 #include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 
@@ -19,42 +19,14 @@
 namespace velmora {
 namespace {
 
+using test::Cli;
+using test::CliRun;
 using test::ReadFile;
 using test::RunShell;
 using test::ShellQuote;
 using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::vector<std::string>& args)
-{
-    test::CountingRandom random;
-    test::FakePlatform platform;
-    platform.random = &random;
-    std::ostringstream out, err;
-    cli::CliContext context{platform, out, err, false};
-    const int code = cli::RunCli(args, context);
-    return {code, out.str(), err.str()};
-}
-
-// Everything below root: files by relative path, folders with a trailing "/".
-std::set<std::string> Tree(const fs::path& root)
-{
-    std::set<std::string> names;
-    std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        const std::string name = it->path().lexically_relative(root).generic_string();
-        names.insert(it->is_directory() ? name + "/" : name);
-    }
-    return names;
-}
 
 // Patches a ZIP file in place, as damaged or unusual files come:
 //   eocd OFFSET FORMAT VALUE...  fields of the last end record (struct format, offset in it)
@@ -110,24 +82,33 @@ protected:
         WriteFile(m_dir / "patch.py", kPatcher);
     }
 
+    // Runs the sh commands that make t.zip in the test folder, from a clean start.
+    void Make(const std::string& commands)
+    {
+        fs::remove(m_dir / "t.zip");
+        fs::remove_all(m_dir / "out");
+        fs::remove_all(m_dir / "peer");
+        const test::ShellResult made = RunShell("cd " + ShellQuote(m_dir.path().string()) + " && set -e; " + commands);
+        ASSERT_EQ(made.code, 0) << commands << "\n" << made.output;
+    }
+
     void RunRow(const Row& row)
     {
         SCOPED_TRACE(row.name);
-        std::istringstream tools(row.tools);
-        for (std::string tool; tools >> tool;) {
-            ASSERT_TRUE(test::HaveTool(tool)) << tool << " is not installed (scripts/install-deps.sh)";
-        }
-        fs::remove(m_dir / "t.zip");
-        fs::remove_all(m_dir / "out");
-        const test::ShellResult made = RunShell("cd " + ShellQuote(m_dir.path().string()) + " && set -e; " + row.make);
-        ASSERT_EQ(made.code, 0) << made.output;
+        std::istringstream words(row.tools);
+        std::vector<std::string> tools;
+        for (std::string tool; words >> tool;)
+            tools.push_back(tool);
+        VELMORA_REQUIRE_PEERS(tools);
+        Make(row.make);
+        if (HasFatalFailure()) return;
         std::vector<std::string> args = {"unzip", (m_dir / "t.zip").string(), (m_dir / "out").string()};
         if (row.password) {
             args.insert(args.end(), {"--password", row.password});
         }
         const CliRun run = Cli(args);
         EXPECT_EQ(run.code, row.exit) << run.err;
-        EXPECT_EQ(Tree(m_dir / "out"), row.entries) << run.err;
+        EXPECT_EQ(test::Names(m_dir / "out"), row.entries) << run.err;
         EXPECT_EQ(run.err.find("invalid password!"), std::string::npos) << run.err;
         for (const std::string& message : row.messages) {
             EXPECT_NE(run.err.find(message), std::string::npos) << "expected '" << message << "' in:\n" << run.err;
@@ -244,7 +225,7 @@ TEST_F(PeerArchives, WeOpenWhatThePeersOpen)
 // too large would reach into.
 TEST_F(PeerArchives, DisagreeingRecordsAreReadByTheRecordTheDataBearsOut)
 {
-    ASSERT_TRUE(test::HaveTool("zip") && test::HaveTool("unzip"));
+    VELMORA_REQUIRE_PEERS("zip", "unzip");
     const std::string zip = "(cd src && zip -q ../t.zip a.txt b.txt); ";
     const struct {
         const char* name;
@@ -265,11 +246,8 @@ TEST_F(PeerArchives, DisagreeingRecordsAreReadByTheRecordTheDataBearsOut)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        fs::remove(m_dir / "t.zip");
-        fs::remove_all(m_dir / "out");
-        fs::remove_all(m_dir / "peer");
+        ASSERT_NO_FATAL_FAILURE(Make(zip + c.patch));
         const std::string in = "cd " + ShellQuote(m_dir.path().string()) + " && ";
-        ASSERT_EQ(RunShell(in + "set -e; " + zip + c.patch).code, 0);
         const CliRun run = Cli({"unzip", (m_dir / "t.zip").string(), (m_dir / "out").string()});
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_EQ(ReadFile(m_dir / "out" / "b.txt"), std::string(3000, 'b'));
@@ -402,10 +380,8 @@ TEST_F(PeerArchives, TimesComeFromTheUtcFieldsWithTheMsDosTimeAsFallback)
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        ASSERT_TRUE(test::HaveTool(row.tool)) << row.tool << " is not installed";
-        fs::remove(m_dir / "t.zip");
-        fs::remove_all(m_dir / "out");
-        ASSERT_EQ(RunShell("cd " + ShellQuote(m_dir.path().string()) + " && " + row.make).code, 0);
+        VELMORA_REQUIRE_PEERS(row.tool);
+        ASSERT_NO_FATAL_FAILURE(Make(row.make));
         const CliRun run = Cli({"unzip", (m_dir / "t.zip").string(), (m_dir / "out").string()});
         ASSERT_EQ(run.code, 0) << run.err;
         const auto written = file_clock::to_sys(fs::last_write_time(m_dir / "out" / "a.txt"));
@@ -460,7 +436,7 @@ TEST_F(PeerArchives, ThePeersOpenWhatWeWrite)
         ASSERT_EQ(run.code, 0) << run.err;
         EXPECT_NE(run.err.find(row.message), std::string::npos) << run.err;
         test::ExpectPeersAccept(archive, row.password);
-        ASSERT_TRUE(test::HaveTool("unzip"));
+        VELMORA_REQUIRE_PEERS("unzip");
         const fs::path out = dir / ("u" + std::to_string(n));
         const std::string pass = *row.password ? "-P " + ShellQuote(row.password) + " " : "";
         const auto unzip = RunShell("LC_ALL=C.UTF-8 unzip -q " + pass + ShellQuote(archive.string()) + " -d " +
@@ -471,7 +447,7 @@ TEST_F(PeerArchives, ThePeersOpenWhatWeWrite)
             expected = {names.begin(), names.end()};
             expected.insert({"Sub/", "Sub/deep.txt"});
         }
-        EXPECT_EQ(Tree(out), expected);
+        EXPECT_EQ(test::Names(out), expected);
     }
 }
 

@@ -1,6 +1,4 @@
-#include "FakePlatform.h"
-#include "TestSupport.h"
-#include "archive/UnitZip.h"
+#include "ZipWindowFixture.h"
 #include "archive/zip/ZipReader.h"
 #include "ui/Messages.h"
 
@@ -15,26 +13,7 @@ namespace fs = std::filesystem;
 class ZipWindowTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::TempDir dir;
-        test::FakeEnvironment env;
-        test::RecordingShell shell;
-        std::unique_ptr<PlatformBackend> native = CreateNativePlatform();
-        test::FakePlatform platform;
-        NoWaiter waiter;
-        std::unique_ptr<TFormZip> window;
-
-        Fixture()
-        {
-            env.program = (dir / "bin" / "velmora").string();
-            platform.environment = &env;
-            platform.shell = &shell;
-            platform.random = native->Services().random;
-            platform.attributes = native->Services().attributes;
-            window = std::make_unique<TFormZip>(AppContext{platform, waiter});
-        }
-        QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
-    };
+    using Fixture = test::ZipWindowFixture;
 
     // A gzip file whose header stores the given name.
     static void WriteGzip(const fs::path& path, const char* storedName, const std::string& data)

@@ -1,4 +1,5 @@
 #include "archive/zip/ZipWriter.h"
+#include "ArchiveBuilders.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
@@ -11,7 +12,6 @@
 
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 
 namespace velmora {
@@ -24,14 +24,7 @@ using test::TempDir;
 using test::WriteFile;
 using namespace archive;
 
-std::string RandomBytes(std::size_t n, unsigned seed = 7)
-{
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s)
-        c = static_cast<char>(gen());
-    return s;
-}
+using test::RandomBytes;
 
 const ZipEntryInfo* Find(const ZipListing& listing, const std::string& name)
 {
@@ -113,11 +106,8 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     std::filesystem::create_directories(base);
     const std::string content(5000, 'q');
     WriteFile(base / "q.txt", content);
-    test::CountingRandom random;
-    ZipWriteOptions options;
-    options.password = "geheim";
-    options.random = &random;
-    ASSERT_TRUE(WriteZipArchive(base, dir / "p.zip", options).ok);
+    test::Encrypted encrypted("geheim");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "p.zip", encrypted.options).ok);
     const auto listing = ListZipArchive(dir / "p.zip");
     ASSERT_EQ(listing.entries.size(), 1u);
     const ZipEntryInfo& e = listing.entries[0];
@@ -145,8 +135,8 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     test::ExpectPeersAccept(dir / "p.zip", "geheim");
 
     // The same options without the password write no encryption at all.
-    options.password.clear();
-    ASSERT_TRUE(WriteZipArchive(base, dir / "plain.zip", options).ok);
+    encrypted.options.password.clear();
+    ASSERT_TRUE(WriteZipArchive(base, dir / "plain.zip", encrypted.options).ok);
     EXPECT_EQ(ListZipArchive(dir / "plain.zip").entries[0].flags, 0);
 }
 
@@ -195,11 +185,8 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
 
     // Encrypted entries have a data descriptor, which Debian's unzip misreads after a
     // Unicode Path field: names that would need one are stored in UTF-8 instead.
-    test::CountingRandom random;
-    ZipWriteOptions options;
-    options.password = "pw";
-    options.random = &random;
-    ASSERT_TRUE(WriteZipArchive(base, dir / "e.zip", options).ok);
+    const test::Encrypted withPassword("pw");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "e.zip", withPassword.options).ok);
     const auto encrypted = ListZipArchive(dir / "e.zip");
     for (const Case& c : cases) {
         const ZipEntryInfo* e = Find(encrypted, c.name);
@@ -390,11 +377,8 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
     WriteFile(base / "Sub" / "three.txt", "3");
     std::vector<ZipSkipped> skipped;
     const auto sources = CollectZipSources(base, ZipSelection::WholeTree, {}, {}, &skipped);
-    test::CountingRandom random;
-    ZipWriteOptions options;
-    options.password = "pw";
-    options.random = &random;
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", options).ok);
+    const test::Encrypted encrypted("pw");
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", encrypted.options).ok);
     EXPECT_TRUE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
     test::ExpectPeersAccept(dir / "t.zip", "pw");
     WriteFile(base / "Sub" / "three.txt", "changed");
@@ -409,11 +393,7 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
 TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
 {
     TempDir dir;
-    WriteFile(dir / "one.txt", "1");
-    std::vector<ZipSource> sources;
-    for (int i = 0; i < 70000; ++i)
-        sources.push_back({dir / "one.txt", "f" + std::to_string(i), false});
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "many.zip", {}).ok);
+    ASSERT_EQ(test::MakeManyEntries(dir / "many.zip", 70000), "");
     const auto listing = ListZipArchive(dir / "many.zip");
     ASSERT_TRUE(listing.ok) << listing.error;
     EXPECT_TRUE(listing.zip64);

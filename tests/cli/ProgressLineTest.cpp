@@ -1,7 +1,6 @@
 // The progress line of long archive runs: what it shows, when, and that it cleans up.
 #include "cli/ProgressLine.h"
-#include "TestSupport.h"
-#include "cli/CliCommand.h"
+#include "CliRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -63,11 +62,10 @@ TEST(ProgressLine, QuietIsAcceptedByEveryArchiveCommandAndSilencesIt)
         {"unzip", archive, (dir / "out").string(), "--quiet"},
     };
     for (const auto& args : runs) {
-        std::ostringstream out, err;
-        CliContext context{backend->Services(), out, err, true};
-        EXPECT_EQ(RunCli(args, context), kExitOk) << err.str();
-        EXPECT_FALSE(context.progressToTerminal);
-        EXPECT_EQ(err.str().find('\r'), std::string::npos) << err.str();
+        const test::CliRun run = test::Cli(args, backend->Services(), true);
+        EXPECT_EQ(run.code, kExitOk) << run.err;
+        EXPECT_FALSE(run.progressToTerminal);
+        EXPECT_EQ(run.err.find('\r'), std::string::npos) << run.err;
     }
     EXPECT_EQ(test::ReadFile(dir / "out" / "a.txt"), std::string(1000, 'a'));
 }

@@ -2,6 +2,7 @@
 // and the commands that list and end them.
 #include "HolderChild.h"
 
+#include "CliRunner.h"
 #include "cli/CliCommand.h"
 #include "fileops/FileHolders.h"
 #include "platform/IFileHolders.h"
@@ -171,16 +172,10 @@ TEST(HolderTexts, UncheckedNoteAndSummary)
 }
 
 namespace {
-struct CliRun {
-    int code;
-    std::string out, err;
-};
+using test::CliRun;
 CliRun RunCli(const std::vector<std::string>& args)
 {
-    std::ostringstream out, err;
-    cli::CliContext context{Services(), out, err, false};
-    const int code = cli::RunCli(args, context);
-    return {code, out.str(), err.str()};
+    return test::Cli(args, Services());
 }
 
 // Runs a shell command line and gives its standard output and exit code.
@@ -240,13 +235,7 @@ TEST_F(FileHolders, AnotherUserSeesLockersAndIsToldWhatItCannotCheck)
 {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to run the command as another user";
     if (Shell("command -v setpriv").first != 0) GTEST_FAIL() << "setpriv (util-linux) is needed";
-    // The program is built into bin/ of the build folder, two levels above this test.
-    const char* binDir = std::getenv("VELMORA_BIN_DIR");
-    const std::string bin =
-        binDir && *binDir
-            ? std::string(binDir)
-            : (std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin")
-                  .string();
+    const std::string bin = test::BuiltCli().parent_path().string();
     std::filesystem::permissions(m_dir.path(), std::filesystem::perms::all, std::filesystem::perm_options::add);
     chmod(m_file.c_str(), 0644);
     test::HolderChild child(m_dir.path(), m_file, {"posix-w"});

@@ -1,13 +1,10 @@
-#include "cli/CliCommand.h"
-
 #include "ChildProcess.h"
-#include "TestSupport.h"
+#include "CliRunner.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,19 +13,13 @@ using namespace velmora;
 using namespace velmora::cli;
 
 namespace {
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
+// The commands on the real platform.
 CliRun RunCommand(const std::vector<std::string>& args)
 {
     static const std::unique_ptr<PlatformBackend> backend = CreateNativePlatform();
-    std::ostringstream out, err;
-    CliContext context{backend->Services(), out, err, false};
-    const int code = RunCli(args, context);
-    return {code, out.str(), err.str()};
+    return test::Cli(args, backend->Services());
 }
 } // namespace
 
@@ -225,12 +216,7 @@ TEST(FileOpsCli, AReadOnlyFileSystemIsNamedAsTheCause)
     test::TempDir dir;
     const std::filesystem::path mountPoint = dir / "ro";
     std::filesystem::create_directory(mountPoint);
-    const char* binDir = std::getenv("VELMORA_BIN_DIR");
-    const std::string cli =
-        (binDir && *binDir
-             ? std::filesystem::path(binDir)
-             : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
-        "velmora-cli";
+    const std::string cli = test::BuiltCli().string();
     const std::string m = mountPoint.string();
     const std::string script = "mount -t tmpfs none '" + m + "' && echo x > '" + m + "/f' && mount -o remount,ro '" +
                                m + "' && '" + cli + "' touch '" + m + "/f' 2024-05-17; echo \"exit $?\"";

@@ -60,11 +60,7 @@ std::string Quoted(const std::string& text)
 
 std::string Cli(const std::string& arguments)
 {
-    const char* bin = std::getenv("VELMORA_BIN_DIR");
-    const fs::path folder = bin && *bin
-                                ? fs::path(bin)
-                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
-    return Quoted((folder / "velmora-cli").string()) + " " + arguments;
+    return Quoted(test::BuiltCli().string()) + " " + arguments;
 }
 
 bool OnPath(const std::string& program)

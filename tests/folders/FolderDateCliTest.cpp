@@ -1,10 +1,8 @@
-#include "TestSupport.h"
+#include "CliRunner.h"
 #include "cli/CliCommand.h"
 #include "platform/IFileTimes.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -37,9 +35,8 @@ TEST(FolderDateCli, DateTable)
         const TDateTime before = *platform.times->ModificationTime((dir / "A").string());
         std::vector<std::string> args{"folder-date", c.date, (dir / "A").string(), (dir / ".B").string() + "/"};
         if (c.includeMissing) args.push_back((dir / "missing").string());
-        std::ostringstream out, err;
-        cli::CliContext context{platform, out, err, false};
-        EXPECT_EQ(cli::RunCli(args, context), c.code) << c.date << ": " << err.str();
+        const test::CliRun run = test::Cli(args, platform);
+        EXPECT_EQ(run.code, c.code) << c.date << ": " << run.err;
         for (const char* name : {"A", ".B"}) {
             const std::string path = (dir / name).string();
             if (c.code == cli::kExitOk) {
@@ -69,12 +66,7 @@ TEST(FolderDateCli, AnotherUsersFolderIsLeftAsItIsAndTheMessageSaysWhy)
     const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
     ASSERT_EQ(utimensat(AT_FDCWD, (dir / "shared" / "Roots").c_str(), old, 0), 0);
 
-    const char* bin = std::getenv("VELMORA_BIN_DIR");
-    // The program is built into bin/ of the build folder, two levels above this test.
-    const fs::path cli =
-        (bin && *bin ? fs::path(bin)
-                     : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin") /
-        "velmora-cli";
+    const fs::path cli = test::BuiltCli();
     const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups '" + cli.string() +
                                 "' folder-date 2021-03-01 '" + (dir / "shared" / "Roots").string() + "' 2>'" +
                                 (dir / "err").string() + "'";

@@ -1,6 +1,6 @@
 #include "platform/posix/PosixFileTimes.h"
 
-#include "TestSupport.h"
+#include "CliRunner.h"
 
 #include <gtest/gtest.h>
 
@@ -18,32 +18,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int code = -1;
-    std::string out;
-};
-
-// Runs the built program; stderr goes to a file beside the output.
-CliRun Cli(const std::string& arguments, const fs::path& errFile)
-{
-    // The program is built into bin/ of the build folder, two levels above this test.
-    const char* bin = std::getenv("VELMORA_BIN_DIR");
-    const fs::path folder = bin && *bin
-                                ? fs::path(bin)
-                                : fs::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
-    const std::string command =
-        "'" + (folder / "velmora-cli").string() + "' " + arguments + " 2>'" + errFile.string() + "'";
-    CliRun run;
-    if (FILE* pipe = popen(command.c_str(), "r")) {
-        char buffer[512];
-        while (fgets(buffer, sizeof buffer, pipe)) {
-            run.out += buffer;
-        }
-        const int status = pclose(pipe);
-        run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    return run;
-}
+using test::CliRun;
+using test::RunBuiltCli;
 
 TEST(InspectCli, PrintsTheRecordAsJson)
 {
@@ -55,7 +31,7 @@ TEST(InspectCli, PrintsTheRecordAsJson)
     fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);
 
-    const CliRun run = Cli("inspect --json '" + file.string() + "'", dir / "err");
+    const CliRun run = RunBuiltCli("inspect --json '" + file.string() + "'", dir / "err");
     EXPECT_EQ(run.code, 0) << test::ReadFile(dir / "err");
     // Read-only: it cannot be taken for writing, which says nothing about other holders.
     const std::string expectedStart =
@@ -75,7 +51,7 @@ TEST(InspectCli, MissingPathsFailAndUsageErrorsExitTwo)
     // no record that could claim the file is in use.
     for (const fs::path& missing : {dir / "x.txt", dir / "none" / "x.txt"}) {
         for (const char* json : {"", "--json "}) {
-            const CliRun run = Cli(std::string("inspect ") + json + "'" + missing.string() + "'", dir / "err");
+            const CliRun run = RunBuiltCli(std::string("inspect ") + json + "'" + missing.string() + "'", dir / "err");
             EXPECT_EQ(run.code, 1) << missing;
             EXPECT_EQ(run.out, "") << missing;
             EXPECT_EQ(test::ReadFile(dir / "err"),
@@ -83,9 +59,9 @@ TEST(InspectCli, MissingPathsFailAndUsageErrorsExitTwo)
         }
     }
 
-    EXPECT_EQ(Cli("inspect", dir / "err").code, 2);
-    EXPECT_EQ(Cli("inspect --xml x", dir / "err").code, 2);
-    EXPECT_EQ(Cli("inspect a b", dir / "err").code, 2);
+    EXPECT_EQ(RunBuiltCli("inspect", dir / "err").code, 2);
+    EXPECT_EQ(RunBuiltCli("inspect --xml x", dir / "err").code, 2);
+    EXPECT_EQ(RunBuiltCli("inspect a b", dir / "err").code, 2);
 }
 
 // "In use" only where another process holds the file; a file that cannot be opened for
@@ -96,7 +72,7 @@ TEST(InspectCli, InUseOnlyWhereSomeoneHoldsIt)
     const fs::path file = dir / "data.txt";
     test::WriteFile(file, "x");
     const auto inUseLine = [&](const fs::path& path) {
-        const CliRun run = Cli("inspect '" + path.string() + "'", dir / "err");
+        const CliRun run = RunBuiltCli("inspect '" + path.string() + "'", dir / "err");
         const std::size_t at = run.out.find("In use:");
         return at == std::string::npos ? run.out : run.out.substr(at, run.out.find('\n', at) - at);
     };
@@ -132,13 +108,13 @@ TEST(InspectCli, ControlCharactersInTheNameAreQuoted)
     test::TempDir dir;
     const fs::path file = dir / "x\ty\x1b]0;title\x07";
     test::WriteFile(file, "x");
-    const CliRun run = Cli("inspect \"$(printf 'x\\ty\\033]0;title\\007')\"", dir / "err");
+    const CliRun run = RunBuiltCli("inspect \"$(printf 'x\\ty\\033]0;title\\007')\"", dir / "err");
     EXPECT_EQ(run.code, 1); // the quoted shell word above is relative: run from elsewhere, it names nothing
     const std::string err = test::ReadFile(dir / "err");
     EXPECT_EQ(err, "velmora-cli inspect: cannot inspect $'x\\ty\\033]0;title\\a': No such file or directory\n");
 
     const CliRun found =
-        Cli("inspect \"$(printf '" + dir.path().string() + "/x\\ty\\033]0;title\\007')\"", dir / "err");
+        RunBuiltCli("inspect \"$(printf '" + dir.path().string() + "/x\\ty\\033]0;title\\007')\"", dir / "err");
     EXPECT_EQ(found.code, 0) << test::ReadFile(dir / "err");
     EXPECT_NE(found.out.find("Path:                $'" + dir.path().string() + "/x\\ty\\033]0;title\\a'\n"),
               std::string::npos)

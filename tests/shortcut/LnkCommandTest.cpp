@@ -1,30 +1,18 @@
-#include "FakePlatform.h"
+#include "CliRunner.h"
 #include "LnkInfo.h"
-#include "TestSupport.h"
-#include "cli/CliCommand.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 using namespace velmora;
 using namespace velmora::cli;
 
 namespace {
-struct CliRun {
-    int code;
-    std::string out;
-    std::string err;
-};
+using test::CliRun;
 
 CliRun Lnk(std::vector<std::string> args)
 {
-    test::FakePlatform platform;
-    std::ostringstream out, err;
-    CliContext context{platform, out, err, false};
     args.insert(args.begin(), "lnk");
-    const int code = RunCli(args, context);
-    return {code, out.str(), err.str()};
+    return test::Cli(args);
 }
 } // namespace
 

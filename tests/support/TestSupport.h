@@ -1,5 +1,6 @@
 #pragma once
 // Small helpers shared by the test suites: throw-away folders and files.
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -53,6 +54,17 @@ public:
 private:
     std::filesystem::path m_path;
 };
+
+// The built command-line program: in bin/ of the build folder (VELMORA_BIN_DIR, or two
+// levels above the running test).
+inline std::filesystem::path BuiltCli()
+{
+    const char* bin = std::getenv("VELMORA_BIN_DIR");
+    const std::filesystem::path folder =
+        bin && *bin ? std::filesystem::path(bin)
+                    : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() / "bin";
+    return folder / "velmora-cli";
+}
 
 inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 {

@@ -1,63 +1,27 @@
 #pragma once
-// The gate every archive our tests write must pass: Debian's unzip -t (with -P when a
-// password is given), 7-Zip's "t" and Python's ZipFile.testzip(). A missing tool fails
-// the test that asked, naming the tool; nothing passes unchecked.
+// The peer gates of the GoogleTest suites, in one place.
+// - VELMORA_SKIP_WITHOUT_PEERS("7zz", ...): a test that only adds cover where the peer
+//   exists is skipped without it, naming what is missing.
+// - VELMORA_REQUIRE_PEERS("zip", ...): a test whose cases must be checked fails without it.
+// - ExpectPeersAccept(archive): every archive our tests write must pass Debian's
+//   unzip -t (with -P when a password is given), 7-Zip's "t" and Python's
+//   ZipFile.testzip(). A missing tool fails the test that asked; nothing passes unchecked.
+#include "Peers.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#define VELMORA_SKIP_WITHOUT_PEERS(...)                                                                                \
+    if (const std::string velmoraMissing = ::velmora::test::MissingPeers({__VA_ARGS__}); !velmoraMissing.empty())      \
+    GTEST_SKIP() << velmoraMissing
+
+#define VELMORA_REQUIRE_PEERS(...)                                                                                     \
+    if (const std::string velmoraMissing = ::velmora::test::MissingPeers({__VA_ARGS__}); !velmoraMissing.empty())      \
+    GTEST_FAIL() << velmoraMissing
+
 namespace velmora::test {
-
-// The string in single quotes for /bin/sh.
-inline std::string ShellQuote(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            quoted += "'\\''";
-        } else {
-            quoted += c;
-        }
-    }
-    return quoted + "'";
-}
-
-struct ShellResult {
-    int code = -1;
-    std::string output; // stdout and stderr together
-};
-
-inline ShellResult RunShell(const std::string& command)
-{
-    ShellResult result;
-#if defined(_WIN32)
-    std::FILE* pipe = ::_popen((command + " 2>&1").c_str(), "r");
-#else
-    std::FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-#endif
-    if (!pipe) {
-        return result;
-    }
-    std::array<char, 4096> buffer{};
-    for (std::size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;) {
-        result.output.append(buffer.data(), n);
-    }
-#if defined(_WIN32)
-    result.code = ::_pclose(pipe);
-#else
-    const int status = ::pclose(pipe);
-    result.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    return result;
-}
-
-inline bool HaveTool(const std::string& tool)
-{
-    return RunShell("command -v " + tool).code == 0;
-}
 
 // Each peer must test the archive without a complaint (exit 0).
 inline void ExpectPeersAccept(const std::filesystem::path& archive, const std::string& password = {})
@@ -85,8 +49,8 @@ inline void ExpectPeersAccept(const std::filesystem::path& archive, const std::s
                         " " + path + " " + ShellQuote(password)},
     };
     for (const auto& peer : peers) {
-        if (!HaveTool(peer.tool)) {
-            ADD_FAILURE() << "peer gate: '" << peer.tool << "' is not installed (scripts/install-deps.sh)";
+        if (const std::string missing = MissingPeers({peer.tool}); !missing.empty()) {
+            ADD_FAILURE() << "peer gate: " << missing;
             continue;
         }
         ShellResult result = RunShell(peer.command);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <random>
 #include <string>
 
 namespace velmora::test {
@@ -21,6 +22,21 @@ public:
 private:
     std::uint8_t m_next = 0x11;
 };
+
+// n bytes from gen, which goes on from where they end (so one generator can fill several
+// files of a fixture in turn).
+inline std::string RandomBytes(std::mt19937& gen, std::size_t n)
+{
+    std::string bytes(n, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(gen());
+    return bytes;
+}
+inline std::string RandomBytes(std::size_t n, unsigned seed = 7)
+{
+    std::mt19937 gen(seed);
+    return RandomBytes(gen, n);
+}
 
 inline std::uint16_t Le16(const std::string& s, std::size_t at)
 {
@@ -53,6 +69,17 @@ inline void ForEachEntry(const std::string& zip,
         visit(zip.substr(at + 46, nameLength), at, Le32(zip, at + 42));
         at += 46 + nameLength + Le16(zip, at + 30) + Le16(zip, at + 32);
     }
+}
+
+// Marks the entry name of a small archive (as ForEachEntry reads it) as compressed with
+// method, in its local and its central header.
+inline void SetEntryMethod(std::string& zip, const std::string& name, std::uint16_t method)
+{
+    ForEachEntry(zip, [&](const std::string& entry, std::size_t central, std::size_t local) {
+        if (entry != name) return;
+        PutLe16(zip, central + 10, method);
+        PutLe16(zip, local + 8, method);
+    });
 }
 
 } // namespace velmora::test
