@@ -2,6 +2,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CommandSpec.h"
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -29,8 +30,7 @@ std::string Join(const std::vector<const char*>& words, const char* separator)
 // The first clause of a help text, for the one-line descriptions shells show.
 std::string Brief(const std::string& help)
 {
-    const std::size_t end = help.find_first_of(";:(");
-    std::string text = help.substr(0, end);
+    const std::string text = help.substr(0, std::min(help.find_first_of(";:("), help.find(". ")));
     while (!text.empty() && text.back() == ' ')
         text.pop_back();
     return text;
