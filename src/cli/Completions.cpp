@@ -31,9 +31,7 @@ std::string Join(const std::vector<const char*>& words, const char* separator)
 std::string Brief(const std::string& help)
 {
     const std::string text = help.substr(0, std::min(help.find_first_of(";:("), help.find(". ")));
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
 // text inside single quotes, for bash, zsh and fish alike.
