@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-gtk-platformtheme
-  zlib1g-dev libdeflate-dev libbz2-dev liblzma-dev libzstd-dev libssl-dev libgtest-dev libgmock-dev
+  zlib1g-dev libdeflate-dev libbz2-dev liblzma-dev libzstd-dev libssl-dev libgtest-dev libgmock-dev libcli11-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth imagemagick x11-utils
   fonts-liberation fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info

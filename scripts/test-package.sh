@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package from a configured build folder, checks its file list, its
 # dependencies, desktop entry and metainfo, installs it, runs the installed programs from
-# /usr/bin (the window on a virtual display, started on a file) and removes it again.
+# /usr/bin (the window on a virtual display, started on a file; velmora-cli --version, a
+# command's --help and its bash completion) and removes it again.
 # Usage: scripts/test-package.sh [BUILD_DIR]   (needs root or sudo; CI runs it as root)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +37,9 @@ expected=(
     /usr/share/metainfo/$id.metainfo.xml
     /usr/share/icons/hicolor/scalable/apps/$id.svg
     /usr/share/man/man1/velmora-cli.1.gz
+    /usr/share/bash-completion/completions/velmora-cli
+    /usr/share/zsh/vendor-completions/_velmora-cli
+    /usr/share/fish/vendor_completions.d/velmora-cli.fish
     /usr/share/velmora/help/tessalyd.html
     /usr/share/velmora/help/tessalye.html
 )
@@ -67,6 +71,13 @@ installed=1
 [ ! -s "$work/inspect-errors" ] ||
     { echo "test-package: velmora-cli did not find its desktop module: $(cat "$work/inspect-errors")" >&2; exit 1; }
 man -w velmora-cli >/dev/null 2>&1 || [ -s /usr/share/man/man1/velmora-cli.1.gz ]
+version=$(/usr/bin/velmora-cli --version)
+[ "$version" = "velmora-cli $(dpkg-deb -f "$deb" Version)" ] || { echo "test-package: velmora-cli --version says '$version'" >&2; exit 1; }
+/usr/bin/velmora-cli zip --help | grep -q -- '--overwrite' || { echo "test-package: velmora-cli zip --help lacks --overwrite" >&2; exit 1; }
+# Tab after "velmora-cli zi" in bash, as the installed completion answers it.
+completed=$(bash -c 'source /usr/share/bash-completion/completions/velmora-cli
+COMP_WORDS=(velmora-cli zi); COMP_CWORD=1; _velmora_cli; echo "${COMPREPLY[*]}"')
+[ "$completed" = zip ] || { echo "test-package: bash completes 'velmora-cli zi' to '$completed'" >&2; exit 1; }
 
 # The window on a virtual display, started on a file as a file manager's "Open With" does,
 # with a throw-away settings folder: it must come up as the main window (after the start
@@ -96,7 +107,7 @@ CHECK
 chmod +x "$work/check"
 xvfb-run -a -s "-screen 0 800x600x24" "$work/check" ||
     { echo "test-package: the installed velmora showed no main window" >&2; exit 1; }
-echo "test-package: the installed velmora showed its main window; velmora-cli --help ran from /usr/bin"
+echo "test-package: the installed velmora showed its main window; velmora-cli --help, --version, zip --help and its bash completion ran from /usr/bin"
 
 $SUDO dpkg -r velmora >/dev/null
 installed=0

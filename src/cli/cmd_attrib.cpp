@@ -10,16 +10,16 @@
 
 namespace velmora::cli {
 
-int RunAttrib(const std::vector<std::string>& args, CliContext& context)
+int RunAttrib(const CommandArgs& args, CliContext& context)
 {
-    if (args.empty() || args.size() > 2) return UsageError("attrib", "expects PATH and optionally LETTERS", context);
-    const std::string& path = args[0];
+    const std::string& path = args.arguments[0];
     std::optional<std::uint32_t> wanted;
-    if (args.size() == 2) {
-        wanted = ParseAttributeLetters(args[1]);
+    if (args.arguments.size() == 2) {
+        wanted = ParseAttributeLetters(args.arguments[1]);
         if (!wanted) {
             return UsageError("attrib",
-                              "LETTERS are taken from A, R, H and S, or '-' for none, not " + QuotedInText(args[1]),
+                              "LETTERS are taken from A, R, H and S, or '-' for none, not " +
+                                  QuotedInText(args.arguments[1]),
                               context);
         }
     }

@@ -14,9 +14,9 @@
 
 namespace velmora::cli {
 
-int RunFolderDate(const std::vector<std::string>& args, CliContext& context)
+int RunFolderDate(const CommandArgs& commandArgs, CliContext& context)
 {
-    if (args.size() < 2) return UsageError("folder-date", "expected DATE and at least one FOLDER", context);
+    const std::vector<std::string>& args = commandArgs.arguments;
     const std::optional<TDateTime> parsed = ParseDateTimeText(args[0], IsoStyleFormats());
     if (!parsed || !IsMidnight(*parsed)) {
         return UsageError("folder-date", QuotedInText(args[0]) + " is no date of the form YYYY-MM-DD", context);

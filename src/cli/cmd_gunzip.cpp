@@ -9,10 +9,9 @@
 
 namespace velmora::cli {
 
-int RunGunzip(const std::vector<std::string>& args, CliContext& context)
+int RunGunzip(const CommandArgs& args, CliContext& context)
 {
-    if (args.size() != 1 || args[0].rfind("--", 0) == 0) return UsageError("gunzip", "expected one FILE", context);
-    const std::filesystem::path file = PathFromUtf8(args[0]);
+    const std::filesystem::path file = PathFromUtf8(args.arguments[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         context.err << "velmora-cli gunzip: cannot read " << QuotedInText(Utf8FromPath(file)) << ": "

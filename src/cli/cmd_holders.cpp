@@ -111,33 +111,18 @@ std::string Canonical(const std::string& path)
 
 } // namespace
 
-int RunHolders(const std::vector<std::string>& args, CliContext& context)
+int RunHolders(const CommandArgs& args, CliContext& context)
 {
-    bool json = false;
-    std::vector<std::string> paths;
-    bool optionsEnded = false;
-    for (const std::string& arg : args) {
-        if (!optionsEnded && arg == "--json") {
-            json = true;
-        } else if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return UsageError("holders", "unknown option " + QuotedInText(arg), context);
-        } else {
-            paths.push_back(arg);
-        }
-    }
-    if (paths.size() != 1) {
-        return UsageError("holders", paths.empty() ? "missing PATH" : "only one PATH at a time", context);
-    }
-    const HolderList list = context.platform.holders->ListHolders(paths.front());
+    const bool json = args.Has("--json");
+    const std::string& path = args.arguments.front();
+    const HolderList list = context.platform.holders->ListHolders(path);
     if (!list.exists) {
-        const std::string why = WhyNotA(paths.front(), PathKind::Folder);
-        context.err << "velmora-cli holders: cannot look at " << QuotedInText(paths.front()) << ": "
+        const std::string why = WhyNotA(path, PathKind::Folder);
+        context.err << "velmora-cli holders: cannot look at " << QuotedInText(path) << ": "
                     << (why.empty() || why == "it is not a folder" ? "it cannot be examined" : why) << "\n";
         return kExitFailed;
     }
-    const std::string canonical = Canonical(paths.front());
+    const std::string canonical = Canonical(path);
     if (json) {
         PrintJson(canonical, list, context.out);
     } else if (list.holders.empty()) {

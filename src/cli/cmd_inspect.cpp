@@ -99,32 +99,13 @@ void PrintText(const InspectedFile& r, const UsageCheck& usage, std::ostream& ou
 
 } // namespace
 
-int RunInspect(const std::vector<std::string>& args, CliContext& context)
+int RunInspect(const CommandArgs& args, CliContext& context)
 {
-    if (WantsHelp(args)) {
-        return PrintCommandHelp("inspect", context);
-    }
-    bool json = false;
-    std::vector<std::string> paths;
-    bool optionsEnded = false;
-    for (const std::string& arg : args) {
-        if (!optionsEnded && arg == "--json") {
-            json = true;
-        } else if (!optionsEnded && arg == "--") {
-            optionsEnded = true;
-        } else if (!optionsEnded && arg.size() > 1 && arg.front() == '-') {
-            return UsageError("inspect", "unknown option " + QuotedInText(arg), context);
-        } else {
-            paths.push_back(arg);
-        }
-    }
-    if (paths.size() != 1) {
-        return UsageError("inspect", paths.empty() ? "missing PATH" : "only one PATH is inspected", context);
-    }
+    const bool json = args.Has("--json");
 
     // A path that names nothing is a failure with its reason, and no record claims
     // anything about it.
-    const std::string& path = paths.front();
+    const std::string& path = args.arguments.front();
     std::error_code ec;
     const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
     if (path.empty() || ec || status.type() == std::filesystem::file_type::not_found) {
@@ -135,7 +116,7 @@ int RunInspect(const std::vector<std::string>& args, CliContext& context)
 
     InspectedFile record;
     try {
-        record = GatherInspection(paths.front(), context.platform);
+        record = GatherInspection(path, context.platform);
     } catch (const VelmoraError& error) {
         context.err << "velmora-cli inspect: " << error.what() << "\n";
         return kExitFailed;

@@ -48,21 +48,10 @@ Row Describe(const ZipEntryInfo& e)
 
 } // namespace
 
-int RunList(const std::vector<std::string>& args, CliContext& context)
+int RunList(const CommandArgs& args, CliContext& context)
 {
-    std::vector<std::string> positional;
-    bool json = false;
-    for (const std::string& arg : args) {
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.rfind("--", 0) == 0) {
-            return UsageError("list", "unknown option " + QuotedInText(arg), context);
-        } else {
-            positional.push_back(arg);
-        }
-    }
-    if (positional.size() != 1) return UsageError("list", "expected ARCHIVE", context);
-    const ZipListing listing = ListZipArchive(PathFromUtf8(positional[0]));
+    const bool json = args.Has("--json");
+    const ZipListing listing = ListZipArchive(PathFromUtf8(args.arguments[0]));
     if (!listing.ok) {
         context.err << "velmora-cli list: " << QuotedName(listing.error) << "\n";
         return kExitFailed;

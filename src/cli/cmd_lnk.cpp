@@ -10,32 +10,12 @@
 
 namespace velmora::cli {
 
-int RunLnk(const std::vector<std::string>& args, CliContext& context)
+int RunLnk(const CommandArgs& args, CliContext& context)
 {
-    std::vector<std::string> positional;
-    std::optional<std::string> parameter;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsEnded) {
-            positional.push_back(a);
-        } else if (a == "--") {
-            optionsEnded = true;
-        } else if (a == "--args") {
-            if (i + 1 >= args.size()) return UsageError("lnk", "--args needs a value", context);
-            parameter = args[++i];
-        } else if (a.rfind("--args=", 0) == 0) {
-            parameter = a.substr(7);
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError("lnk", "unknown option " + QuotedInText(a), context);
-        } else {
-            positional.push_back(a);
-        }
-    }
-    if (positional.size() != 2) return UsageError("lnk", "expects TARGET and LINK", context);
+    const std::optional<std::string> parameter = args.Value("--args");
     // The fields are trimmed of blanks at both ends, as the shortcut window trims its edit fields.
-    const std::string target(TrimBlanks(positional[0]));
-    const std::string link(TrimBlanks(positional[1]));
+    const std::string target(TrimBlanks(args.arguments[0]));
+    const std::string link(TrimBlanks(args.arguments[1]));
     if (target.empty() || link.empty()) return UsageError("lnk", "TARGET and LINK must not be empty", context);
 
     if (InspectLinkPath(link) == LinkPathState::OtherFile) {

@@ -14,26 +14,12 @@
 
 namespace velmora::cli {
 
-int RunProtect(const std::vector<std::string>& args, CliContext& context)
+int RunProtect(const CommandArgs& args, CliContext& context)
 {
-    std::vector<std::string> positional;
-    std::optional<std::string> password;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--password") {
-            if (++i >= args.size()) return UsageError("protect", "--password needs a value", context);
-            password = args[i];
-        } else if (args[i].rfind("--password=", 0) == 0) {
-            password = args[i].substr(11);
-        } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("protect", "unknown option " + QuotedInText(args[i]), context);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 2) return UsageError("protect", "expected FOLDER and ARCHIVE", context);
+    const std::optional<std::string> password = args.Value("--password");
     if (!password || TrimBlanks(*password).empty()) return UsageError("protect", "a password is needed", context);
-    const std::string folder = WithoutTrailingSeparator(TrimBlanks(positional[0]));
-    const std::string archive(TrimBlanks(positional[1]));
+    const std::string folder = WithoutTrailingSeparator(TrimBlanks(args.arguments[0]));
+    const std::string archive(TrimBlanks(args.arguments[1]));
 
     const IEnvironment& environment = *context.platform.environment;
     const ProtectCheck check =

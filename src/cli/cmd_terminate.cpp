@@ -35,14 +35,16 @@ int TerminateById(const std::string& text, CliContext& context)
 }
 } // namespace
 
-int RunTerminate(const std::vector<std::string>& args, CliContext& context)
+int RunTerminate(const CommandArgs& args, CliContext& context)
 {
-    if (!args.empty() && args[0] == "--pid") {
-        if (args.size() != 2) return UsageError("terminate", "--pid expects one process number", context);
-        return TerminateById(args[1], context);
+    if (const std::optional<std::string> pid = args.Value("--pid")) {
+        if (!args.arguments.empty()) return UsageError("terminate", "--pid expects one process number", context);
+        return TerminateById(*pid, context);
     }
-    if (args.size() != 1 || args[0].empty()) return UsageError("terminate", "expects one program NAME", context);
-    const std::string name = context.platform.environment->Paths().FileName(args[0]);
+    if (args.arguments.size() != 1 || args.arguments[0].empty())
+        return UsageError("terminate", "expects one program NAME", context);
+    const std::string& program = args.arguments[0];
+    const std::string name = context.platform.environment->Paths().FileName(program);
     if (IsLauncherProgram(name)) {
         context.err << "velmora-cli terminate: " << QuotedInText(name)
                     << " is a shell, interpreter or launcher that runs many other programs, so it is not ended by "
@@ -50,9 +52,9 @@ int RunTerminate(const std::vector<std::string>& args, CliContext& context)
         return kExitFailed;
     }
     const int result =
-        TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), args[0]);
+        TerminateProcessByName(*context.platform.processes, context.platform.environment->Paths(), program);
     if (result == 0) {
-        context.err << "velmora-cli terminate: no process of " << QuotedInText(args[0])
+        context.err << "velmora-cli terminate: no process of " << QuotedInText(program)
                     << " could be ended (none runs, or the last one refused)\n";
         return kExitFailed;
     }

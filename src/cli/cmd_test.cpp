@@ -8,24 +8,10 @@
 
 namespace velmora::cli {
 
-int RunTest(const std::vector<std::string>& args, CliContext& context)
+int RunTest(const CommandArgs& args, CliContext& context)
 {
-    std::vector<std::string> positional;
-    std::string password;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--password") {
-            if (++i >= args.size()) return UsageError("test", "--password needs a value", context);
-            password = args[i];
-        } else if (args[i].rfind("--password=", 0) == 0) {
-            password = args[i].substr(11);
-        } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("test", "unknown option " + QuotedInText(args[i]), context);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 1) return UsageError("test", "expected ARCHIVE", context);
-    const std::filesystem::path archive = PathFromUtf8(positional[0]);
+    const std::string password = args.Value("--password").value_or(std::string());
+    const std::filesystem::path archive = PathFromUtf8(args.arguments[0]);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(archive, ec)) {
         context.err << "velmora-cli test: Zip file not found! " << QuotedInText(Utf8FromPath(archive)) << "\n"

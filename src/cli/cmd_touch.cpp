@@ -21,13 +21,13 @@ std::string IsoText(TDateTime value)
 }
 } // namespace
 
-int RunTouch(const std::vector<std::string>& args, CliContext& context)
+int RunTouch(const CommandArgs& args, CliContext& context)
 {
-    if (args.size() != 2) return UsageError("touch", "expects PATH and a date", context);
-    const std::string& path = args[0];
-    const std::optional<TDateTime> value = ParseIsoDateTime(args[1]);
+    const std::string& path = args.arguments[0];
+    const std::string& date = args.arguments[1];
+    const std::optional<TDateTime> value = ParseIsoDateTime(date);
     if (!value) {
-        return UsageError("touch", QuotedInText(args[1]) + " is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
+        return UsageError("touch", QuotedInText(date) + " is no date of the form YYYY-MM-DD[ HH:MM[:SS]]", context);
     }
     Platform& platform = context.platform;
     if (!IsExistingFile(path)) {

@@ -20,43 +20,15 @@ struct ExtractArgs {
     LinkPolicy links = LinkPolicy::Inside;
 };
 
-// ARCHIVE FOLDER [--password P]; returns an exit code when the arguments are not usable.
-std::optional<int> ParseExtractArgs(const std::string& command, const std::vector<std::string>& args,
-                                    CliContext& context, ExtractArgs& parsed)
+// ARCHIVE FOLDER [--password P] [--links=HOW]; returns an exit code when the arguments are not usable.
+std::optional<int> ReadExtractArgs(const std::string& command, const CommandArgs& args, CliContext& context,
+                                   ExtractArgs& parsed)
 {
-    std::vector<std::string> positional;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--password") {
-            if (++i >= args.size()) return UsageError(command, "--password needs a value", context);
-            parsed.password = args[i];
-        } else if (args[i].rfind("--password=", 0) == 0) {
-            parsed.password = args[i].substr(11);
-        } else if (command == "unzip" && (args[i] == "--links" || args[i].rfind("--links=", 0) == 0)) {
-            std::string value;
-            if (args[i] == "--links") {
-                if (++i >= args.size()) return UsageError(command, "--links needs a value", context);
-                value = args[i];
-            } else {
-                value = args[i].substr(8);
-            }
-            if (value == "inside") {
-                parsed.links = LinkPolicy::Inside;
-            } else if (value == "all") {
-                parsed.links = LinkPolicy::All;
-            } else if (value == "skip") {
-                parsed.links = LinkPolicy::Skip;
-            } else {
-                return UsageError(command, "--links takes inside, all or skip", context);
-            }
-        } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError(command, "unknown option " + QuotedInText(args[i]), context);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 2) return UsageError(command, "expected ARCHIVE and FOLDER", context);
-    parsed.archive = PathFromUtf8(positional[0]);
-    parsed.folder = PathFromUtf8(positional[1]);
+    parsed.password = args.Value("--password");
+    const std::string links = args.Value("--links").value_or("inside");
+    parsed.links = links == "all" ? LinkPolicy::All : links == "skip" ? LinkPolicy::Skip : LinkPolicy::Inside;
+    parsed.archive = PathFromUtf8(args.arguments[0]);
+    parsed.folder = PathFromUtf8(args.arguments[1]);
     if (parsed.folder.empty()) return UsageError(command, "FOLDER must not be empty", context);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(parsed.archive, ec)) {
@@ -72,10 +44,10 @@ std::optional<int> ParseExtractArgs(const std::string& command, const std::vecto
 } // namespace
 
 // Extracts with the archive's folders kept, encrypted or not.
-int RunUnzip(const std::vector<std::string>& args, CliContext& context)
+int RunUnzip(const CommandArgs& args, CliContext& context)
 {
     ExtractArgs parsed;
-    if (auto exit = ParseExtractArgs("unzip", args, context, parsed)) return *exit;
+    if (auto exit = ReadExtractArgs("unzip", args, context, parsed)) return *exit;
     ZipExtractOptions options;
     ProgressLine progress(context);
     options.progress = progress.Callback();
@@ -88,10 +60,10 @@ int RunUnzip(const std::vector<std::string>& args, CliContext& context)
 
 // The protected-folder restore: the archive's files and the plain archive "folder.zip"
 // inside it go flat into the folder; the archive itself is never touched.
-int RunRestore(const std::vector<std::string>& args, CliContext& context)
+int RunRestore(const CommandArgs& args, CliContext& context)
 {
     ExtractArgs parsed;
-    if (auto exit = ParseExtractArgs("restore", args, context, parsed)) return *exit;
+    if (auto exit = ReadExtractArgs("restore", args, context, parsed)) return *exit;
     if (!parsed.password) return UsageError("restore", "a password is needed", context);
     ProgressLine progress(context);
     const UnprotectResult result =

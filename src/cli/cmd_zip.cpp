@@ -28,35 +28,15 @@ std::size_t CountSubfolders(const std::filesystem::path& folder)
 }
 } // namespace
 
-int RunZip(const std::vector<std::string>& args, CliContext& context)
+int RunZip(const CommandArgs& args, CliContext& context)
 {
-    std::vector<std::string> positional;
-    std::string password;
-    bool overwrite = false;
-    bool aes = false;
-    bool recursive = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--overwrite") {
-            overwrite = true;
-        } else if (args[i] == "--recursive") {
-            recursive = true;
-        } else if (args[i] == "--aes") {
-            aes = true;
-        } else if (args[i] == "--password") {
-            if (++i >= args.size()) return UsageError("zip", "--password needs a value", context);
-            password = args[i];
-        } else if (args[i].rfind("--password=", 0) == 0) {
-            password = args[i].substr(11);
-        } else if (args[i].rfind("--", 0) == 0) {
-            return UsageError("zip", "unknown option " + QuotedInText(args[i]), context);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (positional.size() != 2) return UsageError("zip", "expected FOLDER and ARCHIVE", context);
-    const std::filesystem::path folder = PathFromUtf8(positional[0]);
-    const std::filesystem::path archive = PathFromUtf8(positional[1]);
-    password = std::string(TrimBlanks(password));
+    const std::filesystem::path folder = PathFromUtf8(args.arguments[0]);
+    const std::filesystem::path archive = PathFromUtf8(args.arguments[1]);
+    const std::string given = args.Value("--password").value_or(std::string());
+    const std::string password(TrimBlanks(given));
+    const bool overwrite = args.Has("--overwrite");
+    const bool aes = args.Has("--aes");
+    const bool recursive = args.Has("--recursive");
     if (aes && password.empty()) return UsageError("zip", "--aes needs --password", context);
     if (!IsZipArchiveName(archive)) {
         context.err << "velmora-cli zip: Error creating archive! " << QuotedInText(Utf8FromPath(archive))
