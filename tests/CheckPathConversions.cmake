@@ -53,6 +53,12 @@ else()
     foreach(hit IN LISTS hits)
       # "archive.a:member.obj: address type symbol" -> the member
       string(REGEX REPLACE "^[^:]*:([^:]*):.*" "\\1" member "${hit}")
+      # The command-line parser's object carries CLI11's config-file reader, which opens a
+      # file by a narrow name; the program never gives the parser a config file, so that
+      # code never runs. Nothing else of ours may appear here.
+      if(member STREQUAL "CommandParser.cpp.obj" AND hit MATCHES "basic_filebufIcSt11char_traitsIcEE4openEPKc")
+        continue()
+      endif()
       string(APPEND failures "${member}\n")
     endforeach()
     math(EXPR count "${count} + 1")
