@@ -57,7 +57,8 @@ int main(int argc, char** argv)
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(5);
     libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
     static inflate_state state;
-    std::printf("| plain size | libdeflate MB/s | ISA-L whole MB/s | ISA-L streamed MB/s | streamed / libdeflate time |\n");
+    std::printf(
+        "| plain size | libdeflate MB/s | ISA-L whole MB/s | ISA-L streamed MB/s | streamed / libdeflate time |\n");
     std::printf("|---|---|---|---|---|\n");
     for (std::size_t size = 512; size <= (16u << 20); size *= 4) {
         std::vector<unsigned char> plain(size);
