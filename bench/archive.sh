@@ -5,21 +5,24 @@
 #
 #   bench/archive.sh [BUILD_DIR]      (default: build)
 # Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
-# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big; small-zip, small-unzip
+# separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big; unzip-7z (against
+# 7zz x), gunzip-igzip and gunzip-libdeflate (against igzip -dc and libdeflate-gunzip -c);
+# small-zip, small-unzip
 # and small-protect on 20,000 files of 40-60 bytes, the last being protect plus restore against
 # zip -r -P plus unzip -P; and the method
 # cases m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256, which extract an archive of
 # the flat folder made by 7zz with that method against `7zz x`; 7zz writes no Zstandard
 # entries, so m-zstd's archive is made by the zstd tool in a zipfile container), CORPUS_READY=1
 # to skip the corpus check. Every method and small-file case line ends with the load average
-# at its end.
+# at its end. Cases with a budget print PASS or FAIL against it (wall time ours/peer, and
+# archive size ours/Info-ZIP's for zip and zip-big).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 cli="$PWD/$build/bin/velmora-cli"
 corpus=${CORPUS:-/tmp/velmora-bench}
 runs=${RUNS:-5}
-cases=${CASES:-"zip zip-pw unzip unzip-pw gunzip zip-big unzip-big small-zip small-unzip small-protect m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256"}
+cases=${CASES:-"zip zip-pw unzip unzip-7z unzip-pw gunzip gunzip-igzip gunzip-libdeflate zip-big unzip-big small-zip small-unzip small-protect m-deflate64 m-bzip2 m-lzma m-xz m-zstd m-ppmd m-aes256"}
 work="$corpus/work"
 pw="bench-Pass7"
 
@@ -44,14 +47,21 @@ median() {  # column number, file
   sort -n -k"$1" "$2" | awk -v c="$1" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'
 }
 
-report() {  # case, our label, peer label, extra text
-  local c=$1 o=$2 p=$3 extra=${4:-}
+report() {  # case, our label, peer label, extra text, wall-time budget (ours/peer, optional)
+  local c=$1 o=$2 p=$3 extra=${4:-} budget=${5:-}
   local ow ou orss pw_ pu prss
   ow=$(median 1 "$work/$o.times"); ou=$(median 2 "$work/$o.times"); orss=$(median 3 "$work/$o.times")
   pw_=$(median 1 "$work/$p.times"); pu=$(median 2 "$work/$p.times"); prss=$(median 3 "$work/$p.times")
   awk -v c="$c" -v ow="$ow" -v ou="$ou" -v orss="$orss" -v pw="$pw_" -v pu="$pu" -v prss="$prss" -v x="$extra" \
-    'BEGIN { printf "| %-10s | %7.2f | %7.2f | %6.0f | %7.2f | %7.2f | %6.0f | %5.2f | %5.2f | %s\n",
-             c, ow, ou, orss/1024, pw, pu, prss/1024, ow/pw, (pu > 0 ? ou/pu : 0), x }' | tee -a "$work/results.md"
+    -v b="$budget" \
+    'BEGIN { v = ""; if (b != "") v = sprintf("%s (<= %s) ", (ow / pw <= b ? "PASS" : "FAIL"), b);
+             printf "| %-10s | %7.2f | %7.2f | %6.0f | %7.2f | %7.2f | %6.0f | %5.2f | %5.2f | %s%s\n",
+             c, ow, ou, orss/1024, pw, pu, prss/1024, ow/pw, (pu > 0 ? ou/pu : 0), v, x }' | tee -a "$work/results.md"
+}
+
+size_check() {  # our archive, peer's archive: the size ratio and its budget (<= 1.000)
+  awk -v a="$(stat -c %s "$1")" -v b="$(stat -c %s "$2")" \
+    'BEGIN { printf "size x%.4f %s", a / b, (a <= b ? "PASS (<= 1.000)" : "FAIL (<= 1.000)") }'
 }
 
 run_case() {  # case, our prep, our command, peer prep, peer command
@@ -86,7 +96,7 @@ for c in $cases; do
   zip)
     run_case zip "rm -f '$work/o.zip'" "'$cli' zip '$flat' '$work/o.zip'" \
       "rm -f '$work/p.zip'" "cd '$flat' && zip -q -j -6 '$work/p.zip' ./*"
-    report zip zip-ours zip-peer "size ×$(awk -v a="$(stat -c %s "$work/o.zip")" -v b="$(stat -c %s "$work/p.zip")" 'BEGIN{printf "%.3f", a/b}')"
+    report zip zip-ours zip-peer "$(size_check "$work/o.zip" "$work/p.zip")" 0.25
     ;;
   zip-pw)
     run_case zip-pw "rm -f '$work/o.zip'" "'$cli' zip '$flat' '$work/o.zip' --password '$pw'" \
@@ -97,7 +107,7 @@ for c in $cases; do
     run_case unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
       "rm -rf '$work/px'" "unzip -q -o '$work/peer-flat.zip' -d '$work/px'"
     diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
-    report unzip unzip-ours unzip-peer "$check"
+    report unzip unzip-ours unzip-peer "$check" 0.30
     rm -rf "$work/ox" "$work/px"
     ;;
   unzip-pw)
@@ -116,10 +126,31 @@ for c in $cases; do
     report gunzip gunzip-ours gunzip-peer "$check"
     rm -f "$work/gz/gzsrc.bin" "$work/gz/peer.bin"
     ;;
+  gunzip-igzip | gunzip-libdeflate)
+    # The same gzip file against the fastest single-stream inflaters' own tools.
+    if [ "$c" = gunzip-igzip ]; then peer="igzip -dc"; budget=0.9; else peer="libdeflate-gunzip -c"; budget=0.75; fi
+    command -v "${peer%% *}" >/dev/null || { echo "missing ${peer%% *} for $c" >&2; exit 2; }
+    mkdir -p "$work/gz"
+    ln -f "$corpus/text.gz" "$work/gz/text.gz" 2>/dev/null || cp "$corpus/text.gz" "$work/gz/text.gz"
+    run_case "$c" "rm -f '$work/gz/gzsrc.bin'" "'$cli' gunzip '$work/gz/text.gz'" \
+      "rm -f '$work/gz/peer.bin'" "$peer '$work/gz/text.gz' > '$work/gz/peer.bin'"
+    cmp -s "$work/gz/gzsrc.bin" "$work/gz/peer.bin" && check=identical || check=DIFFERENT
+    report "$c" "$c-ours" "$c-peer" "$check, load $(cut -d' ' -f1-3 /proc/loadavg)" "$budget"
+    rm -f "$work/gz/gzsrc.bin" "$work/gz/peer.bin"
+    ;;
+  unzip-7z)
+    # The Info-ZIP archive of the flat folder extracted by 7-Zip.
+    command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }
+    run_case unzip-7z "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "7zz x -y -o'$work/px' '$work/peer-flat.zip'"
+    diff -rq "$work/ox" "$work/px" >/dev/null && diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    report unzip-7z unzip-7z-ours unzip-7z-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)" 0.35
+    rm -rf "$work/ox" "$work/px"
+    ;;
   zip-big)
     run_case zip-big "rm -f '$work/ob.zip'" "'$cli' zip '$big' '$work/ob.zip'" \
       "rm -f '$work/pb.zip'" "zip -q -j -6 '$work/pb.zip' '$big/big.bin'"
-    report zip-big zip-big-ours zip-big-peer "size ×$(awk -v a="$(stat -c %s "$work/ob.zip")" -v b="$(stat -c %s "$work/pb.zip")" 'BEGIN{printf "%.3f", a/b}')"
+    report zip-big zip-big-ours zip-big-peer "$(size_check "$work/ob.zip" "$work/pb.zip")" 0.25
     ;;
   unzip-big)
     [ -f "$work/pb.zip" ] || zip -q -j -6 "$work/pb.zip" "$big/big.bin"

@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libqt6svg6 qt6-gtk-platformtheme
-  zlib1g-dev libdeflate-dev libbz2-dev liblzma-dev libzstd-dev libssl-dev libgtest-dev libgmock-dev libcli11-dev
+  zlib1g-dev libdeflate-dev libisal-dev libbz2-dev liblzma-dev libzstd-dev libssl-dev libgtest-dev libgmock-dev libcli11-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth imagemagick x11-utils
   fonts-liberation fonts-dejavu-core adwaita-icon-theme hicolor-icon-theme shared-mime-info
   xdg-utils desktop-file-utils dbus dbus-x11
-  zip unzip 7zip python3 zstd liblnk-utils libarchive-tools
+  zip unzip 7zip python3 zstd isal libdeflate-tools liblnk-utils libarchive-tools
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine wine64
   appstream dpkg-dev psmisc lsof
   samba smbclient wine wine64 util-linux

@@ -1,25 +1,35 @@
 #include "archive/BackgroundWriter.h"
 
-#include "common/Errors.h"
-
-#include <cerrno>
-
 namespace velmora::archive {
 
-BackgroundWriter::BackgroundWriter(StdFile* file) : m_file(file), m_thread([this] { Run(); }) {}
+BackgroundWriter::BackgroundWriter(Consumer consume, std::size_t depth)
+    : m_consume(std::move(consume)), m_depth(depth), m_thread([this] { Run(); })
+{}
 
 BackgroundWriter::~BackgroundWriter()
 {
-    Finish();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_queue.clear();
+    }
+    m_changed.notify_all();
+    m_thread.join();
 }
 
-void BackgroundWriter::Push(std::vector<unsigned char>& buffer)
+void BackgroundWriter::RethrowLocked()
+{
+    if (m_failure) {
+        std::exception_ptr failure = m_failure;
+        std::rethrow_exception(failure);
+    }
+}
+
+void BackgroundWriter::Push(WriteBuffer& buffer)
 {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_queue.size() < 3 || m_failed; });
-    if (m_failed) {
-        throw VelmoraError(SystemErrorText("Writing", "output", m_errno));
-    }
+    m_changed.wait(lock, [this] { return m_queue.size() < m_depth || m_failure; });
+    RethrowLocked();
     m_queue.push_back(std::move(buffer));
     buffer = {};
     if (!m_spare.empty()) {
@@ -29,41 +39,37 @@ void BackgroundWriter::Push(std::vector<unsigned char>& buffer)
     m_changed.notify_all();
 }
 
-bool BackgroundWriter::Finish()
+void BackgroundWriter::Drain()
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_done = true;
-    }
-    m_changed.notify_all();
-    if (m_thread.joinable()) {
-        m_thread.join();
-    }
-    errno = m_errno;
-    return !m_failed;
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failure; });
+    RethrowLocked();
 }
 
 void BackgroundWriter::Run()
 {
     for (;;) {
-        std::vector<unsigned char> item;
+        WriteBuffer item;
         {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_queue.empty() || m_done; });
-            if (m_queue.empty()) {
-                return;
-            }
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_stop; });
+            if (m_stop) return;
             item = std::move(m_queue.front());
             m_queue.pop_front();
+            m_busy = true;
         }
-        m_crc = Crc32(m_crc, item.data(), item.size());
-        const bool ok = m_failed || !m_file || m_file->Write(item.data(), item.size());
+        std::exception_ptr failure;
+        if (!m_failure) {
+            try {
+                m_consume(item.data.get(), item.size);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+        }
         std::lock_guard lock(m_mutex);
-        if (!ok && !m_failed) {
-            m_failed = true;
-            m_errno = errno;
-        }
-        item.clear();
+        m_busy = false;
+        if (failure && !m_failure) m_failure = failure;
+        item.size = 0;
         m_spare.push_back(std::move(item));
         m_changed.notify_all();
     }

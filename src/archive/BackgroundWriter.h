@@ -1,45 +1,61 @@
 #pragma once
-// Hands filled buffers to a second thread that computes their CRC-32 and writes them,
-// so decompressing and the kernel's write work overlap. At most three buffers wait.
-#include "archive/ArchiveIo.h"
-
+// Hands filled buffers to a second thread that consumes them (checksums and writes them),
+// so decoding the next buffer and the kernel's write work overlap. At most `depth` buffers
+// wait; memory stays at (depth + 2) buffers.
 #include <condition_variable>
-#include <cstdint>
+#include <cstddef>
 #include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 namespace velmora::archive {
 
+// A buffer of bytes that is not cleared when made or reused.
+struct WriteBuffer {
+    std::unique_ptr<unsigned char[]> data;
+    std::size_t size = 0;
+    std::size_t capacity = 0;
+    // Makes room for at least n bytes (the content is kept only when there was room).
+    void Reserve(std::size_t n)
+    {
+        if (capacity >= n) return;
+        data.reset(new unsigned char[n]);
+        capacity = n;
+        size = 0;
+    }
+};
+
 class BackgroundWriter {
 public:
-    // file may be null: then the buffers are only checksummed.
-    explicit BackgroundWriter(StdFile* file);
-    ~BackgroundWriter();
+    using Consumer = std::function<void(const unsigned char* data, std::size_t size)>;
+    explicit BackgroundWriter(Consumer consume, std::size_t depth = 3);
+    ~BackgroundWriter(); // stops the thread; what is still queued is dropped
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
 
-    // Takes the buffer's content and gives back an empty buffer (with capacity) to fill
-    // next. Throws VelmoraError when an earlier write failed.
-    void Push(std::vector<unsigned char>& buffer);
-    // Waits for every write; false with errno set when one failed.
-    bool Finish();
-    // The CRC-32 of everything pushed (valid after Finish).
-    std::uint32_t Crc() const { return m_crc; }
+    // Takes the buffer's content and gives back an empty buffer (with capacity when one
+    // is spare) to fill next. Rethrows what the consumer threw on an earlier buffer.
+    void Push(WriteBuffer& buffer);
+    // Waits until every pushed buffer has been consumed; rethrows what the consumer threw.
+    void Drain();
 
 private:
     void Run();
+    void RethrowLocked();
 
-    StdFile* m_file;
+    Consumer m_consume;
+    std::size_t m_depth;
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::vector<unsigned char>> m_queue;
-    std::vector<std::vector<unsigned char>> m_spare;
-    bool m_done = false;
-    bool m_failed = false;
-    int m_errno = 0;
-    std::uint32_t m_crc = 0;
+    std::deque<WriteBuffer> m_queue;
+    std::vector<WriteBuffer> m_spare;
+    bool m_busy = false; // the thread is consuming a buffer
+    bool m_stop = false;
+    std::exception_ptr m_failure;
     std::thread m_thread;
 };
 

@@ -79,6 +79,31 @@ TEST(Gzip, ExtractsEveryMemberBesideTheGzipFile)
     EXPECT_EQ(ReadFile(dir / "unknown"), "anonymous");
 }
 
+// Members of many sizes, so that member ends and trailers fall at every place within the
+// reader's input buffers and the inflater's read-ahead reaches across them; one member
+// large enough to span several output buffers.
+TEST(Gzip, MemberBoundariesAnywhereInTheInput)
+{
+    TempDir dir;
+    std::string expected;
+    std::string file;
+    std::uint32_t seed = 7;
+    for (int i = 0; i < 700; ++i) {
+        std::string data;
+        const std::size_t size = i == 350 ? (3u << 20) : 900 + static_cast<std::size_t>(i) * 3;
+        for (std::size_t k = 0; k < size; ++k) {
+            seed = seed * 1103515245u + 12345u;
+            data.push_back(k % 7 == 0 ? static_cast<char>(seed >> 24) : static_cast<char>('a' + (k + i) % 13));
+        }
+        expected += data;
+        file += Gzip(data, nullptr);
+    }
+    WriteFile(dir / "many.gz", file);
+    const auto result = GUnzipToFile(dir / "many.gz");
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(ReadFile(dir / "unknown") == expected);
+}
+
 TEST(Gzip, FailuresLeaveNoOutput)
 {
     TempDir dir;

@@ -1,7 +1,7 @@
 #pragma once
 // Whole-buffer raw deflate, raw inflate and CRC-32. One implementation is built: libdeflate
-// where it is available (the faster one), zlib elsewhere. Streaming inflate of large
-// entries always uses zlib (RawInflateStream).
+// where it is available (the faster one), zlib elsewhere. Large entries and gzip members
+// stream through StreamInflate.h instead.
 #include <cstddef>
 #include <cstdint>
 

@@ -2,10 +2,9 @@
 // end of this file.
 #include "archive/EntryLayers.h"
 #include "archive/codecs/DeflateCodec.h"
+#include "archive/codecs/StreamInflate.h"
 
 #include "archive/codecs/EntryDecoder.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -27,22 +26,19 @@ private:
     std::unique_ptr<ByteSource> m_packed;
 };
 
-// Entries whose packed and plain sizes together stay below this are inflated in one call;
-// larger ones stream.
-constexpr std::uint64_t kWholeInflateLimit = 40ull << 20;
-
-// Method 8: raw deflate. Small entries are read whole and inflated in one call; large ones
-// stream through zlib with bounded memory. Either way no more than the declared plain size
-// is produced (one byte more is reported as TooLarge by the sink).
+// Method 8: raw deflate. Entries that one whole-buffer call decodes faster are read whole
+// and inflated at once; larger ones stream through the streaming inflater with bounded
+// memory. Either way no more than the declared plain size is produced (one byte more is
+// reported as TooLarge by the sink).
 class InflateDecoder final : public ByteSource {
 public:
     InflateDecoder(std::unique_ptr<ByteSource> packed, const DecoderParams& params)
-        : m_packed(std::move(packed)), m_params(params)
+        : m_packed(std::move(packed)), m_params(params),
+          m_whole(PreferWholeInflate(params.packedSize, params.plainSize))
     {}
     std::size_t Read(unsigned char* data, std::size_t size) override
     {
-        if (m_params.packedSize + m_params.plainSize <= kWholeInflateLimit) return ReadWhole(data, size);
-        return ReadStreamed(data, size);
+        return m_whole ? ReadWhole(data, size) : ReadStreamed(data, size);
     }
     void Finish() override { m_packed->Finish(); }
 
@@ -77,36 +73,47 @@ private:
     std::size_t ReadStreamed(unsigned char* data, std::size_t size)
     {
         if (!m_stream) {
-            m_stream = std::make_unique<RawInflateStream>();
+            m_stream = MakeStreamInflater();
             m_in.resize(1u << 18);
         }
-        z_stream& zs = m_stream->Stream();
-        zs.next_out = data;
-        zs.avail_out = static_cast<uInt>(std::min<std::size_t>(size, 1u << 30));
-        while (!m_ended && zs.avail_out > 0) {
-            if (zs.avail_in == 0) {
-                const std::size_t n = m_packed->Read(m_in.data(), m_in.size());
-                if (n == 0) throw LayerFailure(ErrorKind::Damaged, "damaged compressed data (ends early)");
-                zs.next_in = m_in.data();
-                zs.avail_in = static_cast<uInt>(n);
+        std::size_t made = 0;
+        while (!m_ended && made < size) {
+            if (m_inPos == m_inEnd && !m_sourceEnded) {
+                m_inPos = 0;
+                m_inEnd = m_packed->Read(m_in.data(), m_in.size());
+                m_sourceEnded = m_inEnd == 0;
             }
-            const int rc = inflate(&zs, Z_NO_FLUSH);
-            if (rc == Z_STREAM_END) {
+            std::size_t used = 0;
+            std::size_t out = 0;
+            const auto status =
+                m_stream->Inflate(m_in.data() + m_inPos, m_inEnd - m_inPos, data + made, size - made, used, out);
+            m_inPos += used;
+            made += out;
+            if (status == StreamInflater::Status::Damaged) {
+                throw LayerFailure(ErrorKind::Damaged, "damaged compressed data");
+            }
+            if (status == StreamInflater::Status::End) {
                 m_ended = true;
-            } else if (rc != Z_OK) {
+            } else if (used == 0 && out == 0 && m_inPos == m_inEnd && m_sourceEnded) {
+                throw LayerFailure(ErrorKind::Damaged, "damaged compressed data (ends early)");
+            } else if (used == 0 && out == 0 && m_inPos < m_inEnd) {
                 throw LayerFailure(ErrorKind::Damaged, "damaged compressed data");
             }
         }
-        return static_cast<std::size_t>(zs.next_out - data);
+        return made;
     }
 
     std::unique_ptr<ByteSource> m_packed;
     DecoderParams m_params;
+    bool m_whole;
     bool m_inflated = false;
     std::vector<unsigned char> m_plain;
     std::size_t m_pos = 0;
-    std::unique_ptr<RawInflateStream> m_stream;
+    std::unique_ptr<StreamInflater> m_stream;
     std::vector<unsigned char> m_in;
+    std::size_t m_inPos = 0;
+    std::size_t m_inEnd = 0;
+    bool m_sourceEnded = false;
     bool m_ended = false;
 };
 

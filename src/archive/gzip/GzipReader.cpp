@@ -2,15 +2,18 @@
 #include "archive/gzip/GzipReader.h"
 
 #include "archive/ArchiveIo.h"
+#include "archive/BackgroundWriter.h"
 #include "archive/EntryLayers.h"
+#include "archive/codecs/StreamInflate.h"
 #include "common/CodePages.h"
 #include "common/Errors.h"
 #include "common/Utf.h"
 #include "common/Utf8Path.h"
 
-#include <zlib.h>
-
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -67,6 +70,18 @@ public:
     }
     // Gives back the byte Byte returned last.
     void PutBack() { --m_pos; }
+    // Puts bytes that were taken from the input back in front of what is left of it.
+    void Unread(const unsigned char* data, std::size_t n)
+    {
+        if (n == 0) return;
+        if (m_pos < n) {
+            m_buffer.insert(m_buffer.begin() + static_cast<std::ptrdiff_t>(m_pos), n - m_pos, 0);
+            m_end += n - m_pos;
+            m_pos = n;
+        }
+        m_pos -= n;
+        std::memcpy(m_buffer.data() + m_pos, data, n);
+    }
     unsigned char* Data() { return m_buffer.data() + m_pos; }
     std::size_t Available() const { return m_end - m_pos; }
     void Consume(std::size_t n) { m_pos += n; }
@@ -120,31 +135,47 @@ std::string ReadMemberHeader(BufferedInput& in, MemberHeader& member)
     return {};
 }
 
-// Inflates one member's deflate stream into sink and checks its trailer.
-void InflateMember(BufferedInput& in, z_stream& zs, CheckedSink& sink, const GunzipOptions& options,
-                   std::uint64_t fileSize)
+// The output is decoded into buffers of this size, which a writer thread checksums and
+// writes while the next one is decoded.
+constexpr std::size_t kOutBuffer = 256u << 10;
+
+// Inflates one member's deflate stream, hands the output to writer (which feeds sink), and
+// checks the member's trailer once its output has all reached the sink.
+void InflateMember(BufferedInput& in, StreamInflater& inflater, BackgroundWriter& writer, CheckedSink& sink,
+                   WriteBuffer& out, const GunzipOptions& options, std::uint64_t fileSize)
 {
-    thread_local std::vector<unsigned char> chunk;
-    constexpr std::size_t kChunk = 1u << 20;
-    chunk.resize(kChunk);
-    sink.RestartCount();
-    if (inflateReset(&zs) != Z_OK) throw LayerFailure(ErrorKind::Damaged, "The compressed data is damaged");
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END) {
+    inflater.Reset();
+    bool inputEnded = false;
+    for (;;) {
         if (options.cancel && options.cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
-        if (in.Available() == 0 && !in.Fill()) throw LayerFailure(ErrorKind::Damaged, "The compressed data ends early");
-        zs.next_in = in.Data();
-        zs.avail_in = static_cast<uInt>(in.Available());
-        zs.next_out = chunk.data();
-        zs.avail_out = static_cast<uInt>(kChunk);
-        rc = inflate(&zs, Z_NO_FLUSH);
-        if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) {
+        if (in.Available() == 0 && !inputEnded) {
+            inputEnded = !in.Fill();
+            if (options.progress) options.progress(std::min(in.TotalRead(), fileSize), fileSize);
+        }
+        out.Reserve(kOutBuffer);
+        std::size_t used = 0;
+        std::size_t made = 0;
+        const auto status =
+            inflater.Inflate(in.Data(), in.Available(), out.data.get() + out.size, kOutBuffer - out.size, used, made);
+        in.Consume(used);
+        out.size += made;
+        if (status == StreamInflater::Status::Damaged) {
             throw LayerFailure(ErrorKind::Damaged, "The compressed data is damaged");
         }
-        in.Consume(in.Available() - zs.avail_in);
-        sink.Write(chunk.data(), kChunk - zs.avail_out);
-        if (options.progress) options.progress(std::min(in.TotalRead(), fileSize), fileSize);
+        if (status == StreamInflater::Status::End) {
+            unsigned char ahead[StreamInflater::kMaxReadAhead];
+            in.Unread(ahead, inflater.TakeReadAhead(ahead));
+            break;
+        }
+        if (out.size == kOutBuffer) {
+            writer.Push(out);
+        } else if (used == 0 && made == 0 && (inputEnded || in.Available() > 0)) {
+            throw LayerFailure(ErrorKind::Damaged,
+                               inputEnded ? "The compressed data ends early" : "The compressed data is damaged");
+        }
     }
+    if (out.size > 0) writer.Push(out);
+    writer.Drain();
     unsigned char trailer[8];
     for (unsigned char& b : trailer) {
         if (!in.Byte(b)) throw LayerFailure(ErrorKind::Damaged, "The gzip trailer is missing");
@@ -153,6 +184,7 @@ void InflateMember(BufferedInput& in, z_stream& zs, CheckedSink& sink, const Gun
     if (Get32(trailer + 4) != static_cast<std::uint32_t>(sink.Count() & 0xFFFFFFFFu)) {
         throw LayerFailure(ErrorKind::Damaged, "Length mismatch");
     }
+    sink.RestartCount();
 }
 
 } // namespace
@@ -207,11 +239,13 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
     try {
         CheckOutputSlot(slot, rules);
         CheckedSink sink(slot);
-        RawInflateStream inflater;
+        const std::unique_ptr<StreamInflater> inflater = MakeStreamInflater();
+        WriteBuffer out;
+        BackgroundWriter writer([&sink](const unsigned char* data, std::size_t size) { sink.Write(data, size); });
         // Every member in turn, each with its own CRC-32 and length; the output is their
         // concatenation. Any damage fails the whole file.
         for (bool more = true; more;) {
-            InflateMember(in, inflater.Stream(), sink, options, fileSize);
+            InflateMember(in, *inflater, writer, sink, out, options, fileSize);
             unsigned char next;
             if (!in.Byte(next)) break;
             if (next == 0) {

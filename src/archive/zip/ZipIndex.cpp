@@ -227,6 +227,9 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
         return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
     }
     const auto* c = reinterpret_cast<const unsigned char*>(cd.data());
+    // Room for the counted entries at once (no copies while the vector grows), never more
+    // than the directory's size can hold.
+    index.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, cdSize / 46)));
     std::uint64_t pos = 0;
     for (std::uint64_t n = 0; pos < cdSize; ++n) {
         if (pos + 4 <= cdSize && Get32(c + pos) == kDigitalSignatureSig) {
