@@ -1,0 +1,230 @@
+#pragma once
+// The archive builder of the ZIP writer: small files compressed in batches and large ones
+// in pieces by helper threads, written in order with their encryption, descriptors, Zip64
+// records and the central directory. Its entries' records and large entries are written
+// in ArchiveBuilder.cpp, the run over the plans and the central directory in
+// ArchiveBuilderRun.cpp, and the compression of small files and pieces in
+// EntryPreparation.cpp. Internal to src/archive.
+#include "archive/zip/WriterParts.h"
+
+#include "archive/WorkerPool.h"
+#include "archive/codecs/DeflateBlocks.h"
+#include "archive/crypto/PkwareCipher.h"
+#include "archive/crypto/WinZipAes.h"
+#include "archive/zip/ZipNames.h"
+#include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/Utf8Path.h"
+#include "platform/FolderHandle.h"
+#include "platform/IFileAttributes.h"
+#include "platform/IRandomSource.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <deque>
+#include <future>
+#include <memory>
+#include <optional>
+
+namespace velmora::writer {
+
+using namespace archive;
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kMax32 = 0xFFFFFFFFull;
+
+// Files up to this size are read and compressed whole, many of them by one task (a
+// batch), so that a small file costs no handoff between threads of its own. Larger files
+// are cut into pieces that the helper threads compress while earlier ones are written.
+constexpr std::size_t kBatchEntryLimit = 256u << 10;
+constexpr std::size_t kBatchBytes = 1u << 20;
+constexpr std::size_t kBatchEntries = 256;
+constexpr std::size_t kPieceSize = 2u << 20;
+// A file of a batch that has grown beyond this since it was listed goes the piece way.
+constexpr std::size_t kWholeLimit = 4u << 20;
+// Input read ahead of the writer: at most this many bytes and tasks wait to be written.
+constexpr std::uint64_t kAheadBytes = 32u << 20;
+constexpr std::size_t kAheadTasks = 64;
+// The input of a large entry is kept up to this size, so that an entry that does not
+// shrink is stored from memory instead of being read a second time.
+constexpr std::uint64_t kKeptInput = 32u << 20;
+
+// How entries are encrypted: not at all, traditionally (Windows-1252 password bytes) or
+// with AES-256 (UTF-8 password bytes).
+struct Encryption {
+    std::string passwordBytes;
+    bool aes = false;
+    bool On() const { return !passwordBytes.empty(); }
+    // Bytes the encryption adds to an entry's data.
+    std::size_t Overhead() const { return !On() ? 0 : aes ? AesOverhead(kAesStrength) : 12; }
+    static constexpr std::uint8_t kAesStrength = 3;
+};
+
+// The AES entry's salt and verifier; the cipher is ready for the data.
+std::string StartAes(const EntryPlan& plan, const Encryption& encryption, std::optional<WinZipAesCipher>& cipher);
+
+std::string FinishAes(WinZipAesCipher& cipher);
+
+// An entry's data made ready by a helper thread (small files).
+struct Prepared {
+    bool readable = true;
+    bool tooLarge = false; // grew beyond the whole-file limit: handled in pieces
+    std::string reason;
+    std::uint32_t crc = 0;
+    std::uint64_t size = 0;
+    std::uint16_t method = 0;
+    std::string data; // encryption header included when encrypted
+};
+
+struct CentralEntry {
+    EncodedName name;
+    std::uint16_t flags = 0;
+    std::uint16_t method = 0;
+    std::uint16_t versionNeeded = 10;
+    std::uint32_t dosTime = 0;
+    std::uint32_t crc = 0;
+    std::uint32_t attributes = 0;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0;
+    std::uint64_t offset = 0;
+    bool zip64Local = false;
+    std::string aesExtra; // the 0x9901 field of an AES entry
+};
+
+std::string EncryptionHeader(const EntryPlan& plan);
+
+Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int level);
+
+// One piece of a large entry, compressed by a helper thread.
+struct CompressedPiece {
+    std::string data;
+    std::uint32_t crc = 0; // of the input
+};
+
+CompressedPiece CompressPiece(const std::string& input, int level);
+
+class ArchiveBuilder {
+public:
+    ArchiveBuilder(const ZipWriteOptions& options, StdFile& file, fs::path tempPath)
+        : m_options(options), m_file(file),
+          m_tempPath(std::move(tempPath)), m_encryption{options.password.empty() ? std::string()
+                                                        : options.aes            ? options.password
+                                                                                 : PasswordBytes(options.password),
+                                                        options.aes},
+          m_pool(WorkerPool::DefaultThreads(options.threads))
+    {}
+
+    void Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void Finish();
+    std::uint64_t Entries() const { return m_central.size(); }
+
+private:
+    // One step of the ordered work: what the writer takes next. Batches and pieces are
+    // compressed by the helper threads; the writer waits for them in this order.
+    struct Task {
+        enum class Kind { Directory, Batch, Begin, Piece, End, Skip } kind = Kind::Directory;
+        std::size_t plan = 0;                       // every kind but Batch
+        std::vector<std::size_t> plans = {};        // Batch
+        std::future<std::vector<Prepared>> batch{}; // Batch
+        std::shared_ptr<const std::string> input{}; // Piece
+        std::future<CompressedPiece> piece{};       // Piece
+        std::uint64_t inputBytes = 0;               // Batch, Piece
+        std::string failure = {};                   // Skip; End after a failed read
+    };
+    // The large entry whose pieces are being written.
+    struct OpenEntry {
+        // Provided rather than defaulted: clang decides whether std::optional can make an
+        // OpenEntry before it has read the member initializers of the enclosing class.
+        OpenEntry() {}
+        std::size_t plan = 0;
+        std::uint64_t start = 0;
+        std::uint64_t doneBefore = 0;
+        bool zip64 = false;
+        CentralEntry entry;
+        std::optional<PkwareCipher> cipher;
+        std::optional<WinZipAesCipher> aes;
+        std::uint32_t crc = 0;
+        std::uint64_t size = 0;
+        std::vector<std::shared_ptr<const std::string>> kept; // the input, while it all fits
+        std::uint64_t keptBytes = 0;
+        bool keptAll = true;
+    };
+
+    bool Encrypting() const { return m_encryption.On(); }
+    void CheckCancel() const
+    {
+        if (m_options.cancel && m_options.cancel->load()) {
+            throw VelmoraError("Archive creation cancelled");
+        }
+    }
+    void Report(std::uint64_t bytes)
+    {
+        m_done += bytes;
+        // A file written again (stored after all, or with Zip64) does not move progress back.
+        if (m_options.progress && m_done > m_reported) {
+            m_reported = m_done;
+            m_options.progress(m_done, m_total);
+        }
+    }
+    void WriteBytes(const void* data, std::size_t size)
+    {
+        if (!m_file.Write(data, size)) {
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+        }
+        m_offset += size;
+    }
+    void WriteBytes(const std::string& data) { WriteBytes(data.data(), data.size()); }
+    void SeekTo(std::uint64_t offset)
+    {
+        if (std::fflush(m_file.Handle()) != 0 || !m_file.Seek(offset)) {
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+        }
+        m_offset = offset;
+    }
+    void TruncateTo(std::uint64_t offset)
+    {
+        if (std::fflush(m_file.Handle()) != 0) {
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+        }
+        std::error_code ec;
+        fs::resize_file(m_tempPath, offset, ec);
+        if (ec) {
+            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), ec.value()));
+        }
+        SeekTo(offset);
+    }
+
+    CentralEntry StartEntry(const EntryPlan& plan, std::uint16_t method, bool zip64Local);
+    std::string LocalHeader(const CentralEntry& entry) const;
+    void WriteDescriptor(const CentralEntry& entry);
+    void WritePrepared(const EntryPlan& plan, Prepared& prepared);
+    void WriteDirectory(const EntryPlan& plan);
+    // Streams a large file; returns false when it could not be read (entry dropped).
+    bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped);
+    bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped, bool stored, bool zip64);
+    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure);
+    // Writes the local header and the encryption header of a large entry.
+    void BeginData(OpenEntry& open, const EntryPlan& plan, std::uint16_t method);
+    // Encrypts (when encrypting) and writes data of the open entry.
+    void EmitData(OpenEntry& open, std::string& data);
+    // Completes the open entry: the final header, the descriptor, the central record.
+    void CloseData(OpenEntry& open);
+    void WriteTask(Task& task, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped);
+
+    const ZipWriteOptions& m_options;
+    StdFile& m_file;
+    fs::path m_tempPath;
+    Encryption m_encryption;
+    WorkerPool m_pool;
+    std::vector<CentralEntry> m_central;
+    std::uint64_t m_offset = 0;
+    std::uint64_t m_done = 0;
+    std::uint64_t m_reported = 0;
+    std::uint64_t m_total = 0;
+    std::optional<OpenEntry> m_open;
+};
+
+} // namespace velmora::writer

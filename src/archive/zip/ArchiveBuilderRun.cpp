@@ -1,0 +1,243 @@
+// The archive builder's run: the plans handed out as tasks to the helper threads and
+// written in order, and the central directory and end records at the finish.
+#include "archive/zip/ArchiveBuilder.h"
+
+namespace velmora::writer {
+
+void ArchiveBuilder::WriteTask(Task& task, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
+{
+    switch (task.kind) {
+    case Task::Kind::Directory:
+        WriteDirectory(plans[task.plan]);
+        return;
+    case Task::Kind::Skip:
+        skipped.push_back({plans[task.plan].source.path, task.failure});
+        return;
+    case Task::Kind::Batch: {
+        std::vector<Prepared> prepared = task.batch.get();
+        for (std::size_t i = 0; i < prepared.size(); ++i) {
+            const EntryPlan& plan = plans[task.plans[i]];
+            if (prepared[i].tooLarge) {
+                WriteLarge(plan, skipped);
+            } else if (!prepared[i].readable) {
+                skipped.push_back({plan.source.path, prepared[i].reason});
+            } else {
+                WritePrepared(plan, prepared[i]);
+            }
+        }
+        return;
+    }
+    case Task::Kind::Begin: {
+        const EntryPlan& plan = plans[task.plan];
+        m_open.emplace();
+        m_open->plan = task.plan;
+        m_open->start = m_offset;
+        m_open->doneBefore = m_done;
+        m_open->zip64 = plan.size + m_encryption.Overhead() >= kMax32;
+        BeginData(*m_open, plan, 8);
+        return;
+    }
+    case Task::Kind::Piece: {
+        OpenEntry& open = *m_open;
+        CompressedPiece piece = task.piece.get();
+        const std::uint64_t length = task.input->size();
+        open.crc = static_cast<std::uint32_t>(crc32_combine(open.crc, piece.crc, static_cast<z_off_t>(length)));
+        open.size += length;
+        if (open.keptAll && open.keptBytes + length <= kKeptInput) {
+            open.kept.push_back(std::move(task.input));
+            open.keptBytes += length;
+        } else {
+            open.keptAll = false;
+            open.kept.clear();
+        }
+        EmitData(open, piece.data);
+        Report(length);
+        return;
+    }
+    case Task::Kind::End:
+        EndLarge(plans[task.plan], task.failure, skipped);
+        return;
+    }
+}
+
+void ArchiveBuilder::Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
+{
+    for (const EntryPlan& plan : plans) {
+        m_total += plan.size;
+    }
+    // The reading side runs ahead of the writing side by a bounded amount: it forms the
+    // batches of small files, reads the pieces of large ones and hands both to the helper
+    // threads; the writer takes the results in order.
+    std::deque<Task> tasks;
+    std::uint64_t aheadBytes = 0;
+    std::size_t next = 0;
+    Task batch{Task::Kind::Batch};
+    StdFile reading; // the large file being read
+    std::size_t readingPlan = 0;
+    const Encryption& encryption = m_encryption;
+    const int level = m_options.level;
+
+    const auto submitBatch = [&] {
+        if (batch.plans.empty()) return;
+        const std::vector<std::size_t> indices = batch.plans;
+        batch.batch = m_pool.Submit([&plans, indices, &encryption, level] {
+            std::vector<Prepared> prepared;
+            prepared.reserve(indices.size());
+            for (const std::size_t index : indices) {
+                prepared.push_back(PrepareSmall(plans[index], encryption, level));
+            }
+            return prepared;
+        });
+        aheadBytes += batch.inputBytes;
+        tasks.push_back(std::move(batch));
+        batch = Task{Task::Kind::Batch};
+    };
+    const auto readPiece = [&] {
+        auto input = std::make_shared<std::string>();
+        input->resize(kPieceSize);
+        const std::size_t got = reading.Read(input->data(), input->size());
+        if (reading.Error() || got == 0) {
+            Task end{Task::Kind::End, readingPlan};
+            if (reading.Error()) {
+                end.failure = SystemErrorText("Reading", Utf8FromPath(plans[readingPlan].source.path), errno);
+            }
+            tasks.push_back(std::move(end));
+            reading.Close();
+            return;
+        }
+        input->resize(got);
+        Task task{Task::Kind::Piece, readingPlan};
+        task.inputBytes = got;
+        task.piece = m_pool.Submit([input, level] { return CompressPiece(*input, level); });
+        task.input = std::move(input);
+        aheadBytes += got;
+        tasks.push_back(std::move(task));
+    };
+    const auto fill = [&] {
+        while (aheadBytes < kAheadBytes && tasks.size() < kAheadTasks) {
+            if (reading.IsOpen()) {
+                readPiece();
+                continue;
+            }
+            if (next == plans.size()) {
+                submitBatch();
+                return;
+            }
+            const std::size_t index = next++;
+            const EntryPlan& plan = plans[index];
+            if (!plan.source.isDirectory && plan.size <= kBatchEntryLimit) {
+                batch.plans.push_back(index);
+                batch.inputBytes += plan.size;
+                if (batch.plans.size() >= kBatchEntries || batch.inputBytes >= kBatchBytes) {
+                    submitBatch();
+                }
+                continue;
+            }
+            submitBatch();
+            if (plan.source.isDirectory) {
+                tasks.push_back(Task{Task::Kind::Directory, index});
+            } else if (!OpenSource(plan.source, reading)) {
+                Task skip{Task::Kind::Skip, index};
+                skip.failure = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
+                tasks.push_back(std::move(skip));
+            } else {
+                std::setvbuf(reading.Handle(), nullptr, _IONBF, 0);
+                readingPlan = index;
+                tasks.push_back(Task{Task::Kind::Begin, index});
+            }
+        }
+    };
+
+    for (;;) {
+        CheckCancel();
+        fill();
+        if (tasks.empty()) {
+            break;
+        }
+        Task task = std::move(tasks.front());
+        tasks.pop_front();
+        aheadBytes -= task.inputBytes;
+        WriteTask(task, plans, skipped);
+    }
+}
+
+void ArchiveBuilder::Finish()
+{
+    const std::uint64_t cdOffset = m_offset;
+    std::string cd;
+    for (const CentralEntry& e : m_central) {
+        const bool bigSize = e.zip64Local || e.size >= kMax32;
+        const bool bigCompressed = e.zip64Local || e.compressedSize >= kMax32;
+        const bool bigOffset = e.offset >= kMax32;
+        std::string zip64;
+        if (bigSize || bigCompressed || bigOffset) {
+            std::string values;
+            if (bigSize) Put64(values, e.size);
+            if (bigCompressed) Put64(values, e.compressedSize);
+            if (bigOffset) Put64(values, e.offset);
+            Put16(zip64, 0x0001);
+            Put16(zip64, static_cast<std::uint16_t>(values.size()));
+            zip64.append(values);
+        }
+        const std::uint16_t needed = zip64.empty() ? e.versionNeeded : std::max<std::uint16_t>(e.versionNeeded, 45);
+        Put32(cd, kCentralSig);
+        Put16(cd, static_cast<std::uint16_t>((e.name.host << 8) | std::max<std::uint16_t>(needed, 20)));
+        Put16(cd, needed);
+        Put16(cd, e.flags);
+        Put16(cd, e.method);
+        Put16(cd, static_cast<std::uint16_t>(e.dosTime & 0xFFFF));
+        Put16(cd, static_cast<std::uint16_t>(e.dosTime >> 16));
+        Put32(cd, e.aesExtra.empty() ? e.crc : 0);
+        Put32(cd, bigCompressed ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.compressedSize));
+        Put32(cd, bigSize ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.size));
+        Put16(cd, static_cast<std::uint16_t>(e.name.bytes.size()));
+        Put16(cd, static_cast<std::uint16_t>(zip64.size() + e.name.unicodeExtra.size() + e.aesExtra.size()));
+        Put16(cd, 0); // comment
+        Put16(cd, 0); // disk
+        Put16(cd, 0); // internal attributes
+        Put32(cd, e.attributes);
+        Put32(cd, bigOffset ? 0xFFFFFFFFu : static_cast<std::uint32_t>(e.offset));
+        cd.append(e.name.bytes);
+        cd.append(zip64);
+        cd.append(e.name.unicodeExtra);
+        cd.append(e.aesExtra);
+        if (cd.size() >= (1u << 20)) {
+            WriteBytes(cd);
+            cd.clear();
+        }
+    }
+    WriteBytes(cd);
+    const std::uint64_t cdSize = m_offset - cdOffset;
+    const std::uint64_t count = m_central.size();
+    std::string end;
+    const bool needs64 = count >= 0xFFFF || cdSize >= kMax32 || cdOffset >= kMax32;
+    if (needs64) {
+        const std::uint64_t end64Offset = m_offset;
+        Put32(end, kEnd64Sig);
+        Put64(end, 44);
+        Put16(end, 45);
+        Put16(end, 45);
+        Put32(end, 0);
+        Put32(end, 0);
+        Put64(end, count);
+        Put64(end, count);
+        Put64(end, cdSize);
+        Put64(end, cdOffset);
+        Put32(end, kLocator64Sig);
+        Put32(end, 0);
+        Put64(end, end64Offset);
+        Put32(end, 1);
+    }
+    Put32(end, kEndSig);
+    Put16(end, 0);
+    Put16(end, 0);
+    const std::uint16_t count16 = count >= 0xFFFF ? 0xFFFF : static_cast<std::uint16_t>(count);
+    Put16(end, count16);
+    Put16(end, count16);
+    Put32(end, cdSize >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(cdSize));
+    Put32(end, cdOffset >= kMax32 ? 0xFFFFFFFFu : static_cast<std::uint32_t>(cdOffset));
+    Put16(end, 0);
+    WriteBytes(end);
+}
+
+} // namespace velmora::writer
