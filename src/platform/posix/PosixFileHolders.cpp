@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <sstream>
 #include <string_view>
@@ -276,13 +277,19 @@ void ScanProcess(int procFd, const std::string& pid, const Target& target, ScanR
     result.found.push_back(std::move(found));
 }
 
-void ScanShare(int procFd, const std::vector<std::string>& pids, std::size_t begin, std::size_t step,
-               const Target& target, ScanResult& result)
+// Scans processes until none is left; the scanners take them in small runs from one
+// counter, so one that meets a process with a long list of maps does not hold the rest up.
+void ScanShare(int procFd, const std::vector<std::string>& pids, std::atomic<std::size_t>& next, const Target& target,
+               ScanResult& result)
 {
+    constexpr std::size_t kRun = 16;
     std::string scratch;
     scratch.reserve(1u << 16);
-    for (std::size_t i = begin; i < pids.size(); i += step)
-        ScanProcess(procFd, pids[i], target, result, scratch);
+    for (std::size_t begin; (begin = next.fetch_add(kRun)) < pids.size();) {
+        const std::size_t end = std::min(pids.size(), begin + kRun);
+        for (std::size_t i = begin; i < end; ++i)
+            ScanProcess(procFd, pids[i], target, result, scratch);
+    }
 }
 
 // Locks that /proc/locks lists on the file for the given processes ("1: POSIX  ADVISORY
@@ -353,13 +360,14 @@ HolderList PosixFileHolders::ListHolders(const std::string& path)
 
     // Two scanners share the processes.
     ScanResult results[2];
+    std::atomic<std::size_t> next{0};
     const unsigned cores = std::max(1u, std::min(2u, std::thread::hardware_concurrency()));
     if (cores > 1 && pids.size() > 64) {
-        std::thread helper([&] { ScanShare(procFd, pids, 1, 2, target, results[1]); });
-        ScanShare(procFd, pids, 0, 2, target, results[0]);
+        std::thread helper([&] { ScanShare(procFd, pids, next, target, results[1]); });
+        ScanShare(procFd, pids, next, target, results[0]);
         helper.join();
     } else {
-        ScanShare(procFd, pids, 0, 1, target, results[0]);
+        ScanShare(procFd, pids, next, target, results[0]);
     }
 
     std::map<uid_t, std::string> users;
