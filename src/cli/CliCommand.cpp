@@ -13,7 +13,7 @@ namespace velmora::cli {
 int UsageError(const std::string& name, const std::string& message, CliContext& context)
 {
     context.err << "velmora-cli " << name << ": " << message << "\n";
-    if (const CommandSpec* c = FindCommand(name)) context.err << "Usage: velmora-cli " << c->synopsis << "\n";
+    if (const CommandDefinition* c = FindCommand(name)) context.err << "Usage: velmora-cli " << c->synopsis << "\n";
     return kExitUsage;
 }
 
@@ -44,7 +44,7 @@ int RunCli(const std::vector<std::string>& args, CliContext& context)
         context.out << "velmora-cli " << VELMORA_VERSION_TEXT << "\n";
         return kExitOk;
     }
-    const CommandSpec* command = FindCommand(args[0]);
+    const CommandDefinition* command = FindCommand(args[0]);
     if (command == nullptr) {
         context.err << "velmora-cli: unknown command " << QuotedInText(args[0]) << "\n\n";
         PrintOverview(context.err);

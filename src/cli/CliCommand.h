@@ -1,7 +1,7 @@
 #pragma once
 // The command-line companion's commands: same operations, same rules, no windows.
 // Exit codes: 0 success, 1 the operation failed, 2 usage error. Messages in English on stderr.
-#include "cli/CommandSpec.h"
+#include "cli/CommandDefinition.h"
 #include "platform/Platform.h"
 
 #include <iosfwd>

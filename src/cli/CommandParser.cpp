@@ -36,24 +36,25 @@ constexpr const char* kQuiet = "--quiet";
 // arguments beyond the named ones count towards the command's number of arguments.
 class CommandApp : public CLI::App {
 public:
-    explicit CommandApp(const CommandSpec& spec) : CLI::App(spec.summary, spec.name)
+    explicit CommandApp(const CommandDefinition& definition) : CLI::App(definition.summary, definition.name)
     {
         allow_extras(true);
         // "/name" is a path, on Windows too.
         allow_windows_style_options(false);
         set_help_flag("-h,--help", "print this help and exit");
-        formatter(MakeHelpFormatter(spec));
-        for (const ArgumentSpec& argument : spec.arguments) {
+        formatter(MakeHelpFormatter(definition));
+        for (const ArgumentDefinition& argument : definition.arguments) {
             m_arguments.push_back(add_option(argument.name, argument.help));
         }
-        for (const OptionSpec& option : spec.options) {
+        for (const OptionDefinition& option : definition.options) {
             CLI::Option* added = option.valueName ? add_option(option.name, option.help)
                                                         ->type_name(option.valueName)
                                                         ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)
                                                   : add_flag(option.name)->description(option.help);
             m_options.push_back(added);
         }
-        m_quiet = add_flag(kQuiet)->description(spec.showsProgress ? "show no progress line, even on a terminal"
+        m_quiet =
+            add_flag(kQuiet)->description(definition.showsProgress ? "show no progress line, even on a terminal"
                                                                    : "accepted and ignored: this command shows no "
                                                                      "progress line");
     }
@@ -87,12 +88,12 @@ private:
     CLI::Option* m_quiet = nullptr;
 };
 
-std::string MissingValueText(const OptionSpec& option)
+std::string MissingValueText(const OptionDefinition& option)
 {
     return *option.missingValue ? option.missingValue : std::string(option.name) + " needs a value";
 }
 
-std::string ChoicesText(const OptionSpec& option)
+std::string ChoicesText(const OptionDefinition& option)
 {
     std::string text = std::string(option.name) + " takes ";
     for (std::size_t i = 0; i < option.choices.size(); ++i) {
@@ -104,10 +105,10 @@ std::string ChoicesText(const OptionSpec& option)
 
 } // namespace
 
-std::optional<int> ParseCommand(const CommandSpec& spec, const std::vector<std::string>& words, CliContext& context,
-                                CommandArgs& parsed)
+std::optional<int> ParseCommand(const CommandDefinition& definition, const std::vector<std::string>& words,
+                                CliContext& context, CommandArgs& parsed)
 {
-    CommandApp app(spec);
+    CommandApp app(definition);
     std::vector<std::string> reversed(words.rbegin(), words.rend());
     try {
         app.parse(reversed);
@@ -116,28 +117,30 @@ std::optional<int> ParseCommand(const CommandSpec& spec, const std::vector<std::
         return kExitOk;
     } catch (const CLI::ArgumentMismatch& error) {
         // An option runs out of values only as the last word ("--password" or "--password=").
-        for (const OptionSpec& option : spec.options) {
+        for (const OptionDefinition& option : definition.options) {
             const std::string& last = words.back();
             if (option.valueName && (last == option.name || last == std::string(option.name) + "="))
-                return UsageError(spec.name, MissingValueText(option), context);
+                return UsageError(definition.name, MissingValueText(option), context);
         }
-        return UsageError(spec.name, error.what(), context);
+        return UsageError(definition.name, error.what(), context);
     } catch (const CLI::ParseError& error) {
-        return UsageError(spec.name, error.what(), context);
+        return UsageError(definition.name, error.what(), context);
     }
     if (const std::optional<std::string> unknown = app.UnknownOption())
-        return UsageError(spec.name, "unknown option " + QuotedInText(*unknown), context);
+        return UsageError(definition.name, "unknown option " + QuotedInText(*unknown), context);
 
     for (const CLI::Option* argument : app.Arguments()) {
         if (argument->count() > 0) parsed.arguments.push_back(argument->results().back());
     }
     for (std::string& extra : app.ExtraArguments())
         parsed.arguments.push_back(std::move(extra));
-    if (parsed.arguments.size() < spec.minArguments) return UsageError(spec.name, spec.tooFewArguments, context);
-    if (parsed.arguments.size() > spec.maxArguments) return UsageError(spec.name, spec.tooManyArguments, context);
+    if (parsed.arguments.size() < definition.minArguments)
+        return UsageError(definition.name, definition.tooFewArguments, context);
+    if (parsed.arguments.size() > definition.maxArguments)
+        return UsageError(definition.name, definition.tooManyArguments, context);
 
-    for (std::size_t i = 0; i < spec.options.size(); ++i) {
-        const OptionSpec& option = spec.options[i];
+    for (std::size_t i = 0; i < definition.options.size(); ++i) {
+        const OptionDefinition& option = definition.options[i];
         const CLI::Option* given = app.Options()[i];
         if (given->count() == 0) continue;
         if (!option.valueName) {
@@ -147,7 +150,7 @@ std::optional<int> ParseCommand(const CommandSpec& spec, const std::vector<std::
         const std::string value = given->results().back();
         if (!option.choices.empty() &&
             std::find(option.choices.begin(), option.choices.end(), value) == option.choices.end()) {
-            return UsageError(spec.name, ChoicesText(option), context);
+            return UsageError(definition.name, ChoicesText(option), context);
         }
         parsed.Set(option.name, value);
     }

@@ -1,6 +1,6 @@
 // The table of velmora-cli's commands: what each takes, its help texts and its usage errors.
 #include "cli/CliCommand.h"
-#include "cli/CommandSpec.h"
+#include "cli/CommandDefinition.h"
 
 namespace velmora::cli {
 
@@ -11,9 +11,9 @@ constexpr WordKind kFolder = WordKind::Folder;
 constexpr WordKind kPath = WordKind::Path;
 } // namespace
 
-const std::vector<CommandSpec>& Commands()
+const std::vector<CommandDefinition>& Commands()
 {
-    static const std::vector<CommandSpec> commands = {
+    static const std::vector<CommandDefinition> commands = {
         {"inspect",
          "inspect [--json] PATH",
          "show what the main window shows about a file",
@@ -216,9 +216,9 @@ const std::vector<CommandSpec>& Commands()
     return commands;
 }
 
-const CommandSpec* FindCommand(std::string_view name)
+const CommandDefinition* FindCommand(std::string_view name)
 {
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (name == c.name) return &c;
     }
     return nullptr;

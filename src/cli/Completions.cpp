@@ -1,6 +1,6 @@
 #include "cli/Completions.h"
 #include "cli/CliCommand.h"
-#include "cli/CommandSpec.h"
+#include "cli/CommandDefinition.h"
 
 #include <algorithm>
 #include <ostream>
@@ -11,9 +11,9 @@ namespace velmora::cli {
 namespace {
 
 // Every option a command takes, as the parser adds them.
-std::vector<OptionSpec> AllOptions(const CommandSpec& command)
+std::vector<OptionDefinition> AllOptions(const CommandDefinition& command)
 {
-    std::vector<OptionSpec> options = command.options;
+    std::vector<OptionDefinition> options = command.options;
     options.push_back({"--quiet", nullptr, command.showsProgress ? "show no progress line" : "accepted and ignored"});
     options.push_back({"--help", nullptr, "print this help and exit"});
     return options;
@@ -61,7 +61,7 @@ const char* KindName(WordKind kind)
 void WriteBash(std::ostream& out)
 {
     std::string names;
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (!c.hidden) names += std::string(names.empty() ? "" : " ") + c.name;
     }
     out << "# bash completion for velmora-cli; made by 'velmora-cli completions bash'.\n"
@@ -79,18 +79,18 @@ void WriteBash(std::ostream& out)
            "    fi\n"
            "    local options='' valued='' kinds='' repeats=0 choices=''\n"
            "    case ${COMP_WORDS[1]} in\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (c.hidden) continue;
         std::vector<const char*> options, valued, kinds;
-        for (const OptionSpec& o : AllOptions(c)) {
+        for (const OptionDefinition& o : AllOptions(c)) {
             options.push_back(o.name);
             if (o.valueName) valued.push_back(o.name);
         }
-        for (const ArgumentSpec& a : c.arguments)
+        for (const ArgumentDefinition& a : c.arguments)
             kinds.push_back(KindName(a.kind));
         out << "    " << c.name << ")\n        options='" << Join(options, " ") << "' valued='" << Join(valued, " ")
             << "' kinds='" << Join(kinds, " ") << "' repeats=" << (c.maxArguments > c.arguments.size() ? 1 : 0) << "\n";
-        for (const OptionSpec& o : c.options) {
+        for (const OptionDefinition& o : c.options) {
             if (!o.choices.empty())
                 out << "        [[ $prev == " << o.name << " ]] && choices='" << Join(o.choices, " ") << "'\n";
         }
@@ -149,7 +149,7 @@ std::string ZshAction(WordKind kind)
     return " ";
 }
 
-// Brackets and colons end a field of an _arguments spec.
+// Brackets and colons end a field of an _arguments definition.
 std::string ZshEscaped(const std::string& text)
 {
     std::string escaped;
@@ -167,7 +167,7 @@ void WriteZsh(std::ostream& out)
            "_velmora-cli() {\n"
            "    local -a commands\n"
            "    commands=(\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (!c.hidden) out << "        " << Quoted(std::string(c.name) + ":" + Brief(c.summary)) << "\n";
     }
     out << "    )\n"
@@ -180,25 +180,26 @@ void WriteZsh(std::ostream& out)
            "    shift words\n"
            "    ((CURRENT--))\n"
            "    case $command in\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (c.hidden) continue;
         out << "    " << c.name << ")\n        _arguments -S";
-        for (const OptionSpec& o : AllOptions(c)) {
-            std::string spec = std::string(o.name) + (o.valueName ? "=" : "") + "[" + ZshEscaped(Brief(o.help)) + "]";
+        for (const OptionDefinition& o : AllOptions(c)) {
+            std::string definition =
+                std::string(o.name) + (o.valueName ? "=" : "") + "[" + ZshEscaped(Brief(o.help)) + "]";
             if (o.valueName) {
-                spec += ":" + ZshEscaped(o.valueName) + ":";
-                spec += o.choices.empty() ? " " : "(" + Join(o.choices, " ") + ")";
+                definition += ":" + ZshEscaped(o.valueName) + ":";
+                definition += o.choices.empty() ? " " : "(" + Join(o.choices, " ") + ")";
             }
-            out << " \\\n            " << Quoted(spec);
+            out << " \\\n            " << Quoted(definition);
         }
         for (std::size_t i = 0; i < c.arguments.size(); ++i) {
-            const ArgumentSpec& a = c.arguments[i];
+            const ArgumentDefinition& a = c.arguments[i];
             const bool repeats = i + 1 == c.arguments.size() && c.maxArguments > c.arguments.size();
             const bool optional = i >= c.minArguments;
-            std::string spec = std::string(repeats ? "*" : optional ? "::" : ":");
-            if (repeats) spec += ":";
-            spec += ZshEscaped(a.name) + ":" + ZshAction(a.kind);
-            out << " \\\n            " << Quoted(spec);
+            std::string definition = std::string(repeats ? "*" : optional ? "::" : ":");
+            if (repeats) definition += ":";
+            definition += ZshEscaped(a.name) + ":" + ZshAction(a.kind);
+            out << " \\\n            " << Quoted(definition);
         }
         out << "\n        ;;\n";
     }
@@ -213,20 +214,20 @@ void WriteFish(std::ostream& out)
            "complete -c velmora-cli -f\n"
            "complete -c velmora-cli -n __fish_use_subcommand -l help -d 'list the commands'\n"
            "complete -c velmora-cli -n __fish_use_subcommand -l version -d 'print the version'\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (c.hidden) continue;
         const std::string name = c.name;
         out << "complete -c velmora-cli -n __fish_use_subcommand -a " << name << " -d " << Quoted(Brief(c.summary))
             << "\n";
         const std::string when = " -n '__fish_seen_subcommand_from " + name + "'";
-        for (const OptionSpec& o : AllOptions(c)) {
+        for (const OptionDefinition& o : AllOptions(c)) {
             out << "complete -c velmora-cli" << when << " -l " << std::string(o.name).substr(2);
             if (o.valueName) out << " -x";
             if (!o.choices.empty()) out << " -a " << Quoted(Join(o.choices, " "));
             out << " -d " << Quoted(Brief(o.help)) << "\n";
         }
         bool files = false, folders = false;
-        for (const ArgumentSpec& a : c.arguments) {
+        for (const ArgumentDefinition& a : c.arguments) {
             files = files || a.kind == WordKind::File || a.kind == WordKind::Path;
             folders = folders || a.kind == WordKind::Folder;
         }

@@ -14,7 +14,7 @@ constexpr std::size_t kLineWidth = 100;
 
 class HelpFormatter : public CLI::FormatterBase {
 public:
-    explicit HelpFormatter(const CommandSpec& spec) : m_spec(spec) {}
+    explicit HelpFormatter(const CommandDefinition& definition) : m_spec(definition) {}
 
     std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode) const override
     {
@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    const CommandSpec& m_spec;
+    const CommandDefinition& m_spec;
 };
 
 } // namespace
@@ -85,7 +85,7 @@ void PrintOverview(std::ostream& out)
            "Shows and changes the properties of files, packs and extracts archives,\n"
            "and writes shortcut files. Exit status: 0 success, 1 failure, 2 usage error.\n\n"
            "Commands:\n";
-    for (const CommandSpec& c : Commands()) {
+    for (const CommandDefinition& c : Commands()) {
         if (c.hidden) continue;
         out << "  velmora-cli " << c.synopsis << "\n      " << Wrapped(c.summary, 6, kLineWidth - 6) << "\n";
     }
@@ -94,9 +94,9 @@ void PrintOverview(std::ostream& out)
            "Run 'velmora-cli COMMAND --help' for one command, 'velmora-cli --version' for the version.\n";
 }
 
-std::shared_ptr<CLI::FormatterBase> MakeHelpFormatter(const CommandSpec& spec)
+std::shared_ptr<CLI::FormatterBase> MakeHelpFormatter(const CommandDefinition& definition)
 {
-    return std::make_shared<HelpFormatter>(spec);
+    return std::make_shared<HelpFormatter>(definition);
 }
 
 } // namespace velmora::cli

@@ -1,7 +1,7 @@
 #pragma once
 // What velmora-cli prints for --help: the overview of every command, and one command's
 // page (synopsis, what it does, each argument and option with its description).
-#include "cli/CommandSpec.h"
+#include "cli/CommandDefinition.h"
 
 #include <iosfwd>
 #include <memory>
@@ -17,7 +17,7 @@ namespace velmora::cli {
 void PrintOverview(std::ostream& out);
 
 // The formatter that writes a command's help page from its CLI11 application.
-std::shared_ptr<CLI::FormatterBase> MakeHelpFormatter(const CommandSpec& spec);
+std::shared_ptr<CLI::FormatterBase> MakeHelpFormatter(const CommandDefinition& definition);
 
 // text broken into lines of at most width characters (longer words stay whole), every
 // line after the first indented by indent spaces.

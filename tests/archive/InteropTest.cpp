@@ -107,7 +107,7 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
     struct Case {
         Maker maker;
         const char* name;
-        test::ArchiveSpec spec;
+        test::ArchiveRecipe recipe;
     } cases[] = {
         {Maker::InfoZip, "infozip.zip", {}},   {Maker::InfoZip, "infozip-p.zip", {{}, "s3cret"}},
         {Maker::SevenZip, "sevenzip.zip", {}}, {Maker::SevenZip, "sevenzip-p.zip", {{}, "s3cret", "-mem=ZipCrypto"}},
@@ -116,12 +116,12 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
     for (const Case& c : cases) {
         if (!HaveTool(test::MakerName(c.maker))) continue;
         const fs::path archive = dir / c.name;
-        ASSERT_EQ(MakeArchive(c.maker, base, archive, c.spec), "") << c.name;
+        ASSERT_EQ(MakeArchive(c.maker, base, archive, c.recipe), "") << c.name;
         const fs::path out = dir / (std::string("out-") + c.name);
-        if (!c.spec.password.empty()) {
+        if (!c.recipe.password.empty()) {
             EXPECT_FALSE(UnZipFile(archive, out).ok) << c.name; // encrypted entries need the protected path
             fs::remove_all(out);
-            const auto result = ExtractProtected(out, archive, c.spec.password);
+            const auto result = ExtractProtected(out, archive, c.recipe.password);
             ASSERT_TRUE(result.ok) << c.name << ": " << result.error;
             EXPECT_TRUE(ReadFile(out / "inner.txt") == ReadFile(base / "sub" / "inner.txt")) << c.name;
             fs::remove(out / "inner.txt");

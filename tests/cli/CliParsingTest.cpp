@@ -3,7 +3,7 @@
 #include "FakePlatform.h"
 #include "TestSupport.h"
 #include "cli/CliCommand.h"
-#include "cli/CommandSpec.h"
+#include "cli/CommandDefinition.h"
 
 #include <gtest/gtest.h>
 
@@ -120,15 +120,15 @@ TEST(CliParsing, VersionAndHelpPagesDescribeEverything)
     EXPECT_EQ(version.code, kExitOk);
     EXPECT_EQ(version.out, std::string("velmora-cli ") + VELMORA_VERSION_TEXT + "\n");
 
-    for (const CommandSpec& command : Commands()) {
+    for (const CommandDefinition& command : Commands()) {
         const CliRun help = RunWords({command.name, "--help"});
         EXPECT_EQ(help.code, kExitOk) << command.name;
         EXPECT_EQ(help.out.rfind(std::string("Usage: velmora-cli ") + command.synopsis + "\n", 0), 0u) << help.out;
         // Each argument and option on its own line, followed by its description.
         std::vector<std::string> names = {"--help", "--quiet"};
-        for (const ArgumentSpec& a : command.arguments)
+        for (const ArgumentDefinition& a : command.arguments)
             names.push_back(a.name);
-        for (const OptionSpec& o : command.options)
+        for (const OptionDefinition& o : command.options)
             names.push_back(o.name);
         for (const std::string& name : names) {
             const std::size_t at = help.out.find("\n  " + name);

@@ -22,7 +22,7 @@ enum class Maker {
     Python,   // zipfile.ZipFile(..., 'w', zipfile.<options>), files only; options default ZIP_DEFLATED
 };
 
-struct ArchiveSpec {
+struct ArchiveRecipe {
     // Files and folders below the source folder, each folder with everything in it;
     // empty: all of the source folder.
     std::vector<std::string> names;
@@ -60,14 +60,14 @@ struct Encrypted {
     Encrypted& operator=(const Encrypted&) = delete;
 };
 
-// Packs what spec names below `from` into archive. The peers update an archive that is
+// Packs what recipe names below `from` into archive. The peers update an archive that is
 // there already, as they do (so one archive can take entries under two passwords); ours
 // replaces it. Returns "" when the archive was made, else what went wrong.
 inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, const std::filesystem::path& archive,
-                               const ArchiveSpec& spec = {})
+                               const ArchiveRecipe& recipe = {})
 {
     std::string names;
-    for (const std::string& name : spec.names)
+    for (const std::string& name : recipe.names)
         names += " " + ShellQuote(name);
     if (names.empty()) names = " .";
     const std::string in = "cd " + ShellQuote(from.string()) + " && ";
@@ -75,11 +75,11 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
     std::string command;
     switch (maker) {
     case Maker::Ours: {
-        const Encrypted encrypted(spec.password, spec.options == "aes");
+        const Encrypted encrypted(recipe.password, recipe.options == "aes");
         std::vector<ZipSource> sources = CollectZipSources(from, ZipSelection::WholeTree, {}, archive);
-        if (!spec.names.empty()) {
+        if (!recipe.names.empty()) {
             std::erase_if(sources, [&](const ZipSource& source) {
-                for (const std::string& name : spec.names) {
+                for (const std::string& name : recipe.names) {
                     if (source.name == name || source.name.rfind(name + "/", 0) == 0) return false;
                 }
                 return true;
@@ -89,15 +89,15 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
         return written.ok ? std::string() : "our writer: " + written.error;
     }
     case Maker::InfoZip:
-        command = in + "zip -q -r " + (spec.password.empty() ? "" : "-P " + ShellQuote(spec.password) + " ") +
-                  spec.options + to + names;
+        command = in + "zip -q -r " + (recipe.password.empty() ? "" : "-P " + ShellQuote(recipe.password) + " ") +
+                  recipe.options + to + names;
         break;
     case Maker::SevenZip:
-        command = in + "7zz a -bd -tzip " + (spec.password.empty() ? "" : ShellQuote("-p" + spec.password) + " ") +
-                  spec.options + to + names + " >/dev/null";
+        command = in + "7zz a -bd -tzip " + (recipe.password.empty() ? "" : ShellQuote("-p" + recipe.password) + " ") +
+                  recipe.options + to + names + " >/dev/null";
         break;
     case Maker::Python:
-        if (!spec.password.empty()) return "python3: zipfile writes no encrypted archives";
+        if (!recipe.password.empty()) return "python3: zipfile writes no encrypted archives";
         command = in + "python3 -c " +
                   ShellQuote("import os,sys,zipfile\n"
                              "with zipfile.ZipFile(sys.argv[1],'w',getattr(zipfile,sys.argv[2])) as z:\n"
@@ -105,7 +105,7 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
                              "  if os.path.isfile(top): z.write(top,os.path.relpath(top))\n"
                              "  for r,_,fs in os.walk(top):\n"
                              "   for f in fs: z.write(os.path.join(r,f),os.path.relpath(os.path.join(r,f)))\n") +
-                  to + " " + (spec.options.empty() ? "ZIP_DEFLATED" : spec.options) + names;
+                  to + " " + (recipe.options.empty() ? "ZIP_DEFLATED" : recipe.options) + names;
         break;
     }
     const ShellResult made = RunShell(command);

@@ -18,11 +18,11 @@ using Setup = std::function<std::string(const std::filesystem::path& s)>;
 
 // Two files of the same name in two folders, a/x and b/x, packed into s/archive by maker.
 inline std::string TwoX(const std::filesystem::path& s, const std::string& archive, Maker maker,
-                        const ArchiveSpec& spec = {})
+                        const ArchiveRecipe& recipe = {})
 {
     MakeFile(s / "src" / "a" / "x", "ax");
     MakeFile(s / "src" / "b" / "x", "bx");
-    ArchiveSpec both = spec;
+    ArchiveRecipe both = recipe;
     both.names = {"a", "b"};
     const std::string made = MakeArchive(maker, s / "src", s / archive, both);
     std::filesystem::remove_all(s / "src");
@@ -60,14 +60,14 @@ inline std::string BackslashName(const std::filesystem::path& s)
 // SD/self.zip holds an entry named self.zip beside f0.txt ... f19.txt.
 inline std::string EntryNamedLikeTheArchive(const std::filesystem::path& s)
 {
-    ArchiveSpec spec{{"self.zip"}};
+    ArchiveRecipe recipe{{"self.zip"}};
     for (int i = 0; i < 20; ++i) {
         MakeFile(s / "src" / ("f" + std::to_string(i) + ".txt"), std::to_string(i));
-        spec.names.push_back("f" + std::to_string(i) + ".txt");
+        recipe.names.push_back("f" + std::to_string(i) + ".txt");
     }
     MakeFile(s / "src" / "self.zip", "inner bytes");
     std::filesystem::create_directories(s / "SD");
-    const std::string made = MakeArchive(Maker::InfoZip, s / "src", s / "SD" / "self.zip", spec);
+    const std::string made = MakeArchive(Maker::InfoZip, s / "src", s / "SD" / "self.zip", recipe);
     std::filesystem::remove_all(s / "src");
     return made;
 }

@@ -20,13 +20,13 @@ enum class WordKind {
     Path,   // a file or a folder, existing or to be made
 };
 
-struct ArgumentSpec {
+struct ArgumentDefinition {
     const char* name; // "FOLDER"
     const char* help;
     WordKind kind;
 };
 
-struct OptionSpec {
+struct OptionDefinition {
     const char* name;      // "--password"
     const char* valueName; // "P"; nullptr for a flag
     const char* help;
@@ -54,12 +54,12 @@ private:
 
 using CommandFunction = int (*)(const CommandArgs& args, CliContext& context);
 
-struct CommandSpec {
+struct CommandDefinition {
     const char* name;
     const char* synopsis; // "NAME ARGS", shown in the overview and on the help page
     const char* summary;  // what it does, one paragraph
-    std::vector<ArgumentSpec> arguments;
-    std::vector<OptionSpec> options;
+    std::vector<ArgumentDefinition> arguments;
+    std::vector<OptionDefinition> options;
     // How many arguments it takes (the last one repeats when maxArguments exceeds the
     // named ones), and the usage errors for too few and too many.
     std::size_t minArguments;
@@ -74,7 +74,7 @@ struct CommandSpec {
 inline constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
 
 // Every command, in the order the overview lists them.
-const std::vector<CommandSpec>& Commands();
-const CommandSpec* FindCommand(std::string_view name);
+const std::vector<CommandDefinition>& Commands();
+const CommandDefinition* FindCommand(std::string_view name);
 
 } // namespace velmora::cli
