@@ -1,11 +1,11 @@
 #include "app/AppWindows.h"
 
 #include "app/unlockpas.h"
-#include "archive/UnitZip.h"
 #include "folders/UnitFolder.h"
 #include "info/Reabout.h"
 #include "info/UnitStartscreen.h"
 #include "shortcut/UnitLink.h"
+#include "ziptool/UnitZip.h"
 
 #include <QUrl>
 

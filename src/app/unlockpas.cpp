@@ -4,7 +4,6 @@
 #include "app/HeldBy.h"
 #include "app/MainTexts.h"
 #include "app/Settings.h"
-#include "archive/UnitZip.h"
 #include "common/AsciiText.h"
 #include "common/DateTimeText.h"
 #include "common/Errors.h"
@@ -39,6 +38,7 @@
 #include "update/ReleaseVersion.h"
 #include "update/UpdateNotice.h"
 #include "update/UpdateTexts.h"
+#include "ziptool/UnitZip.h"
 
 #include <QApplication>
 #include <QCloseEvent>

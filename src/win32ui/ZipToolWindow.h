@@ -1,8 +1,8 @@
 #pragma once
 // The zip tool on Win32: creates the controls at their design places, forwards every
 // event to the shared zip tool logic and runs its long steps on a worker thread.
-#include "archive/ZipToolLogic.h"
 #include "win32ui/Win32Ui.h"
+#include "ziptool/ZipToolLogic.h"
 
 #include <thread>
 

@@ -1,8 +1,8 @@
 #include "FakePlatform.h"
 #include "TestSupport.h"
-#include "archive/UnitZip.h"
 #include "folders/UnitFolder.h"
 #include "ui/Messages.h"
+#include "ziptool/UnitZip.h"
 
 #include <QScrollBar>
 #include <QTimer>

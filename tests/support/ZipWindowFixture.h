@@ -4,7 +4,7 @@
 // (the window writes real archives), and no waiting.
 #include "FakePlatform.h"
 #include "TestSupport.h"
-#include "archive/UnitZip.h"
+#include "ziptool/UnitZip.h"
 
 #include <QString>
 #include <QtTest>

@@ -1,8 +1,8 @@
 #pragma once
 // The zip tool window: packs and protects folders, extracts archives.
-#include "archive/ZipToolLogic.h"
 #include "ui/AppContext.h"
 #include "ui/QtWindowView.h"
+#include "ziptool/ZipToolLogic.h"
 
 #include <QDialog>
 #include <QLabel>

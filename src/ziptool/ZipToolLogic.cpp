@@ -1,4 +1,4 @@
-#include "archive/ZipToolLogic.h"
+#include "ziptool/ZipToolLogic.h"
 
 #include "archive/ZipToolRules.h"
 #include "archive/gzip/GzipReader.h"

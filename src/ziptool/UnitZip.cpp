@@ -1,4 +1,4 @@
-#include "archive/UnitZip.h"
+#include "ziptool/UnitZip.h"
 
 #include "archive/gzip/GzipReader.h"
 #include "archive/zip/ZipTexts.h"
