@@ -21,23 +21,11 @@ void FolderToolsWindow::ShowModal(HWND owner, std::int32_t language)
     CreateToolWindow(kFolderToolsClass, owner, kClientWidth, kClientHeight);
     m_controls.SetOwnerName(FolderToolsLogic::kWindow);
     ControlSet& c = m_controls;
-    const struct {
-        const char* name;
-        int id;
-        int icon;
-    } tools[] = {{"ToolButtonNew", IdFolderNew, IDI_NEW},
-                 {"ToolButtonOpen", IdFolderOpen, IDI_OPEN_FOLDER},
-                 {"ToolButtonDate", IdFolderDate, IDI_CLOCK},
-                 {"ToolButtonDel", IdFolderDelete, IDI_DELETE},
-                 {"ToolButtonZip", IdFolderZip, IDI_FOLDER_ZIP}};
-    int x = 205;
-    for (const auto& tool : tools) {
-        ControlLook look;
-        look.iconResource = tool.icon;
-        look.iconSize = 25;
-        c.Add(tool.name, tool.id, ControlKind::FlatButton, x, 0, 32, 30, look);
-        x += 32;
-    }
+    c.AddToolbar(205, {{"ToolButtonNew", IdFolderNew, IDI_NEW},
+                       {"ToolButtonOpen", IdFolderOpen, IDI_OPEN_FOLDER},
+                       {"ToolButtonDate", IdFolderDate, IDI_CLOCK},
+                       {"ToolButtonDel", IdFolderDelete, IDI_DELETE},
+                       {"ToolButtonZip", IdFolderZip, IDI_FOLDER_ZIP}});
     const ControlLook tahoma{L"Tahoma", 8};
     c.Add("LabelDirectories", IdFolderListLabel, ControlKind::Label, 40, 41, 0, 0, tahoma);
     c.Add("DirectoryList", IdFolderList, ControlKind::List, 32, 60, 490, 189, tahoma);
@@ -62,11 +50,7 @@ void FolderToolsWindow::ShowModal(HWND owner, std::int32_t language)
 
 void FolderToolsWindow::PaintBackground(HDC dc, const RECT&)
 {
-    const UINT dpi = WindowDpi(m_hwnd);
-    const RECT toolbar{0, 0, Scale(kClientWidth, dpi), Scale(30, dpi)};
-    FillVerticalGradient(dc, toolbar, RGB(226, 226, 226), RGB(140, 140, 140));
-    const RECT lower{0, Scale(30, dpi), Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-    FillVerticalGradient(dc, lower, RGB(0xF5, 0xF1, 0xEE), RGB(0xAA, 0xAA, 0xAA), 200);
+    PaintToolbarWindow(dc, WindowDpi(m_hwnd), {kClientWidth, kClientHeight}, RGB(226, 226, 226), RGB(140, 140, 140));
 }
 
 void FolderToolsWindow::OnCommand(int id, int code)

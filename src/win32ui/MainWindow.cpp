@@ -80,27 +80,13 @@ void MainWindow::SetDragAndDropOnSystemsWIthUAC(HWND window, bool enabled)
 void MainWindow::BuildControls()
 {
     ControlSet& c = m_controls;
-    struct Tool {
-        const char* name;
-        int id;
-        int icon;
-    };
-    const Tool tools[] = {{"ToolButton6", IdToolButton6, IDI_NEW},
-                          {"ToolButton4", IdToolButton4, IDI_SAVE},
-                          {"ToolButtonDir", IdToolButtonDir, IDI_FOLDER_TOOLS},
-                          {"ToolButtonLink", IdToolButtonLink, IDI_LINK},
-                          {"ToolButtonLang", IdToolButtonLang, IDI_FLAG_GB},
-                          {"ToolButtonUpdate", IdToolButtonUpdate, IDI_UPDATE},
-                          {"ToolButtonInfo", IdToolButtonInfo, IDI_INFO}};
-    int x = 90;
-    for (const Tool& tool : tools) {
-        ControlLook look;
-        look.iconResource = tool.icon;
-        look.iconSize = 25;
-        // The toolbar is 30 high; its buttons are 31, like the toolbar's own.
-        c.Add(tool.name, tool.id, ControlKind::FlatButton, x, 0, 32, 30, look);
-        x += 32;
-    }
+    c.AddToolbar(90, {{"ToolButton6", IdToolButton6, IDI_NEW},
+                      {"ToolButton4", IdToolButton4, IDI_SAVE},
+                      {"ToolButtonDir", IdToolButtonDir, IDI_FOLDER_TOOLS},
+                      {"ToolButtonLink", IdToolButtonLink, IDI_LINK},
+                      {"ToolButtonLang", IdToolButtonLang, IDI_FLAG_GB},
+                      {"ToolButtonUpdate", IdToolButtonUpdate, IDI_UPDATE},
+                      {"ToolButtonInfo", IdToolButtonInfo, IDI_INFO}});
     c.SetHint("ToolButtonUpdate", kUpdatesHint);
     c.SetHint("ToolButtonInfo", kInfoHint);
 
@@ -184,10 +170,7 @@ void MainWindow::PaintBackground(HDC dc, const RECT& area)
     HBRUSH window = CreateSolidBrush(kWindowColour);
     FillRect(dc, &area, window);
     DeleteObject(window);
-    const RECT toolbar{0, 0, Scale(kClientWidth, dpi), Scale(30, dpi)};
-    FillVerticalGradient(dc, toolbar, RGB(226, 226, 226), RGB(140, 140, 140));
-    const RECT lower{0, Scale(95, dpi), Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-    FillVerticalGradient(dc, lower, RGB(245, 241, 238), RGB(170, 170, 170), 200);
+    PaintToolbarWindow(dc, dpi, {kClientWidth, kClientHeight}, RGB(226, 226, 226), RGB(140, 140, 140), 95);
     // The panel below the close button, with its soft bevel.
     RECT panel{Scale(100, dpi) - 1, Scale(330, dpi) - 1, Scale(350, dpi) + 1, Scale(360, dpi) + 1};
     DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT | BF_SOFT);
@@ -320,14 +303,12 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 1;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN: {
-        LRESULT brush = 0;
-        if (m_controls.ControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), brush)) return brush;
+    case WM_CTLCOLORBTN:
+    case WM_DRAWITEM: {
+        LRESULT result = 0;
+        if (m_controls.AnswerControlMessage(message, wParam, lParam, result)) return result;
         break;
     }
-    case WM_DRAWITEM:
-        if (m_controls.DrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam))) return TRUE;
-        break;
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ HFONT DesignFont(const wchar_t* face, int points, UINT dpi, bool underline = fal
 
 // Fills rect with a vertical gradient from top to bottom; steps 0 draws it smoothly.
 void FillVerticalGradient(HDC dc, const RECT& rect, COLORREF top, COLORREF bottom, int steps = 0);
+// The background of the windows with a toolbar: the toolbar's gradient over the top 30 design
+// pixels, and the light grey gradient of the window from lowerTop down.
+void PaintToolbarWindow(HDC dc, UINT dpi, SIZE client, COLORREF barTop, COLORREF barBottom, int lowerTop = 30);
 
 // An icon from the program's resources at a size in pixels (nullptr when there is none).
 HICON ResourceIcon(int resourceId, int size);
@@ -82,7 +86,17 @@ public:
     // WM_CTLCOLOR* and WM_DRAWITEM answers; false when the control is not one of this set.
     bool ControlColor(HDC dc, HWND control, LRESULT& brush);
     bool DrawItem(const DRAWITEMSTRUCT& item);
+    // Both of those for a window's message: true (with the answer in result) when it was one of
+    // them for a control of this set.
+    bool AnswerControlMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void SetButtonIcon(std::string_view name, int iconResource);
+    // A toolbar: flat picture buttons 32 design pixels apart from x, along the top 30 pixels.
+    struct ToolbarButton {
+        const char* name;
+        int id;
+        int icon;
+    };
+    void AddToolbar(int x, std::initializer_list<ToolbarButton> buttons);
     // The column widths of a list, in design pixels, for the columns SetColumns names.
     void SetColumnWidths(std::string_view name, std::vector<int> widths);
 

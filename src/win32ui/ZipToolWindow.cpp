@@ -27,14 +27,9 @@ void ZipToolWindow::ShowModal(HWND owner, const std::optional<std::string>& fold
     CreateToolWindow(kZipToolClass, owner, kClientWidth, kClientHeight);
     m_controls.SetOwnerName(ZipToolLogic::kWindow);
     ControlSet& c = m_controls;
-    ControlLook tool;
-    tool.iconSize = 25;
-    tool.iconResource = IDI_NEW;
-    c.Add("ToolButtonNew", IdZipNew, ControlKind::FlatButton, 200, 0, 32, 30, tool);
-    tool.iconResource = IDI_PROTECT;
-    c.Add("ToolButtonZip", IdZipZip, ControlKind::FlatButton, 232, 0, 32, 30, tool);
-    tool.iconResource = IDI_UNZIP;
-    c.Add("ToolButtonDel", IdZipUnzip, ControlKind::FlatButton, 264, 0, 32, 30, tool);
+    c.AddToolbar(200, {{"ToolButtonNew", IdZipNew, IDI_NEW},
+                       {"ToolButtonZip", IdZipZip, IDI_PROTECT},
+                       {"ToolButtonDel", IdZipUnzip, IDI_UNZIP}});
 
     const ControlLook arial10{L"Arial", 10};
     c.Add("Label2", IdZipFolderLabel, ControlKind::Label, 13, 44, 0, 0, arial10);
@@ -70,11 +65,8 @@ void ZipToolWindow::ShowModal(HWND owner, const std::optional<std::string>& fold
 
 void ZipToolWindow::PaintBackground(HDC dc, const RECT&)
 {
-    const UINT dpi = WindowDpi(m_hwnd);
-    const RECT toolbar{0, 0, Scale(kClientWidth, dpi), Scale(30, dpi)};
-    FillVerticalGradient(dc, toolbar, RGB(0xFF, 0xFB, 0xF0), RGB(0xE0, 0xE0, 0xE0));
-    const RECT lower{0, Scale(30, dpi), Scale(kClientWidth, dpi), Scale(kClientHeight, dpi)};
-    FillVerticalGradient(dc, lower, RGB(0xF5, 0xF1, 0xEE), RGB(0xAA, 0xAA, 0xAA), 200);
+    PaintToolbarWindow(dc, WindowDpi(m_hwnd), {kClientWidth, kClientHeight}, RGB(0xFF, 0xFB, 0xF0),
+                       RGB(0xE0, 0xE0, 0xE0));
 }
 
 void ZipToolWindow::OnCommand(int id, int code)
