@@ -7,10 +7,15 @@
 #include "ui/Messages.h"
 #include "ui/VelmoraApplication.h"
 
+#include <QClipboard>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QUrl>
 
 namespace velmora {
 
@@ -41,6 +46,7 @@ TFormFolder::TFormFolder(AppContext context, QWidget* parent)
     font.setStyleHint(QFont::SansSerif);
     setFont(font);
     BuildControls();
+    setAcceptDrops(true);
 }
 
 void TFormFolder::BuildControls()
@@ -131,7 +137,39 @@ void TFormFolder::keyPressEvent(QKeyEvent* event)
         RunGuarded(this, [this] { FormKeyDown(Qt::Key_F1); });
         return;
     }
+    if (event->matches(QKeySequence::Paste)) {
+        AddFoldersFrom(QGuiApplication::clipboard()->mimeData());
+        return;
+    }
     QDialog::keyPressEvent(event);
+}
+
+void TFormFolder::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls() || event->mimeData()->hasText()) event->acceptProposedAction();
+}
+
+void TFormFolder::dropEvent(QDropEvent* event)
+{
+    AddFoldersFrom(event->mimeData());
+    event->acceptProposedAction();
+}
+
+// Files copied or dragged from a file manager come as URLs; a path copied as text comes one
+// to a line. The logic keeps what names an existing folder.
+void TFormFolder::AddFoldersFrom(const QMimeData* data)
+{
+    if (data == nullptr) return;
+    std::vector<std::string> paths;
+    if (data->hasUrls()) {
+        for (const QUrl& url : data->urls()) {
+            if (url.isLocalFile()) paths.push_back(url.toLocalFile().toStdString());
+        }
+    } else if (data->hasText()) {
+        for (const QString& line : data->text().split(QLatin1Char('\n')))
+            paths.push_back(line.toStdString());
+    }
+    RunGuarded(this, [this, &paths] { m_logic.AddFolders(paths); });
 }
 
 void TFormFolder::FormKeyDown(int key)

@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -82,9 +83,13 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    // Folders dropped on the window, or pasted with the paste keys, join the list as if picked.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void BuildControls();
+    void AddFoldersFrom(const QMimeData* data);
 
     std::vector<std::string> ChooseFolders(const std::string& caption) override;
     void OpenZipTool(const std::optional<std::string>& folder, std::int32_t language) override;

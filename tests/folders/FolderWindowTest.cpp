@@ -4,6 +4,8 @@
 #include "ui/Messages.h"
 #include "ziptool/UnitZip.h"
 
+#include <QClipboard>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
@@ -262,6 +264,42 @@ private slots:
         QCOMPARE(LastText(), QStringLiteral("The date of '%1' was not set: only the folder's owner or an administrator "
                                             "may change its times. The folder was left as it is.")
                                  .arg(a));
+    }
+
+    // Folders reach the list by drop and by paste, from a file manager (URLs) or as text; a
+    // file, a missing path and a URL of another kind are passed over.
+    void droppedAndPastedFoldersJoinTheList()
+    {
+        Fixture f;
+        const QString a = f.MakeFolder("A");
+        const QString umlaut = f.MakeFolder("Bä");
+        const QString file = QString::fromStdString((f.dir / "A" / "file.txt").string());
+        f.window->MyLanguage = 1;
+        f.window->show();
+
+        auto urls = std::make_unique<QMimeData>();
+        urls->setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(file), QUrl(QStringLiteral("https://example.org/")),
+                       QUrl::fromLocalFile(umlaut + QStringLiteral("/"))});
+        const QPointF at(200, 100);
+        QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, urls.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.window.get(), &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(at, Qt::CopyAction, urls.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(f.window.get(), &drop);
+        QCOMPARE(f.window->DirectoryList->topLevelItemCount(), 2);
+        QCOMPARE(f.Cell(0, 1), a);
+        QCOMPARE(f.Cell(1, 1), umlaut); // without the trailing separator, as the picker gives it
+        QCOMPARE(f.Cell(1, 2), QStringLiteral("06.05.2020"));
+
+        // Paste into the list: paths as text, one a line, blanks and quotes around them.
+        auto text = new QMimeData;
+        text->setText(QStringLiteral("  \"%1\"\r\n%2\n%3/missing\n").arg(umlaut, file, a));
+        QGuiApplication::clipboard()->setMimeData(text);
+        f.window->DirectoryList->setFocus();
+        QTest::keyClick(f.window->DirectoryList, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(f.window->DirectoryList->topLevelItemCount(), 3);
+        QCOMPARE(f.Cell(2, 1), umlaut);
+        QVERIFY(DialogHook::Shown().empty());
     }
 
     void theEmptyFirstColumnIsTwoPixelsWide()
