@@ -60,18 +60,29 @@ echo "processes running:            ${#procs[@]}"
 fuser "$file" 2>/dev/null | grep -qw "$holder" || { echo "fuser did not list $holder" >&2; exit 1; }
 lsof -t "$file" 2>/dev/null | grep -qx "$holder" || { echo "lsof did not list $holder" >&2; exit 1; }
 
-now_us() { echo $(($(date +%s%N) / 1000)); }
+# timed TIMES COMMAND...: runs the command once and appends its wall time in microseconds to
+# the array TIMES. The clock is the shell's own (EPOCHREALTIME without its point): a command
+# substitution would fork, and that fork and the start of date(1) would land inside the
+# measured interval, the same for every command, pulling every ratio towards 1.
+timed() {
+    local -n times=$1
+    shift
+    local a=${EPOCHREALTIME//[.,]/}
+    "$@" >/dev/null 2>&1 || true
+    local b=${EPOCHREALTIME//[.,]/}
+    times+=($((b - a)))
+}
 t_ours=() t_fuser=() t_lsof=()
 for ((i = 0; i < runs; i++)); do
     # Which command goes first alternates, so neither always finds the caches warm.
     if ((i % 2 == 0)); then
-        a=$(now_us); "$cli" holders "$file" >/dev/null 2>&1; b=$(now_us); t_ours+=($((b - a)))
-        a=$(now_us); fuser -v "$file" >/dev/null 2>&1 || true; b=$(now_us); t_fuser+=($((b - a)))
-        a=$(now_us); lsof "$file" >/dev/null 2>&1 || true; b=$(now_us); t_lsof+=($((b - a)))
+        timed t_ours "$cli" holders "$file"
+        timed t_fuser fuser -v "$file"
+        timed t_lsof lsof "$file"
     else
-        a=$(now_us); lsof "$file" >/dev/null 2>&1 || true; b=$(now_us); t_lsof+=($((b - a)))
-        a=$(now_us); fuser -v "$file" >/dev/null 2>&1 || true; b=$(now_us); t_fuser+=($((b - a)))
-        a=$(now_us); "$cli" holders "$file" >/dev/null 2>&1; b=$(now_us); t_ours+=($((b - a)))
+        timed t_lsof lsof "$file"
+        timed t_fuser fuser -v "$file"
+        timed t_ours "$cli" holders "$file"
     fi
 done
 median_ms() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'; }
