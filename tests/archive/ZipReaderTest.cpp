@@ -70,6 +70,15 @@ TEST(ZipNames, RulesFollowTheSystemAndNameTheirReason)
         {"a/../../b", "the name leaves the folder through '..'", "the name leaves the folder through '..'"},
         {"a/../b", "", ""},
         {"./", "the name is empty", "the name is empty"},
+        {"docs/nul.txt", "", "'nul.txt' is the name of a device on Windows"},
+        {"CON", "", "'CON' is the name of a device on Windows"},
+        {"a/com7 .log", "", "'com7 .log' is the name of a device on Windows"},
+        {"LPT\xC2\xB9", "", "'LPT\xC2\xB9' is the name of a device on Windows"},
+        {"conout$/x", "", "'conout$' is the name of a device on Windows"},
+        {"console.txt/com10/lpt0", "", ""},
+        {"notes.", "", "'notes.' ends in a dot or a blank, which Windows drops from names"},
+        {"dir /file", "", "'dir ' ends in a dot or a blank, which Windows drops from names"},
+        {"a/.../b", "", "'...' ends in a dot or a blank, which Windows drops from names"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

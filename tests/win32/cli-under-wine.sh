@@ -17,6 +17,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 need() { command -v "$1" >/dev/null 2>&1 || { echo "FAIL: $1 is missing ($2)" >&2; exit 1; }; }
 need unzip "Debian package unzip"
 need zip "Debian package zip"
+need python3 "Debian package python3"
 need lnkinfo "Debian package liblnk-utils"
 [ -x "$linux_cli" ] || { echo "FAIL: the Linux velmora-cli is missing: $linux_cli (build it first)" >&2; exit 1; }
 [ -f "$exe" ] || { echo "FAIL: $exe is missing" >&2; exit 1; }
@@ -184,6 +185,21 @@ if command -v 7zz >/dev/null 2>&1; then
 else
   fail "7zz is missing (Debian package 7zip)"
 fi
+
+# Names Windows would turn into something else: a device ("nul.txt" would swallow the data,
+# "CON" would print it) or a shorter name (trailing dot or blank). Each is skipped with its
+# reason; the rest is extracted.
+python3 -c 'import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for name in ("ok.txt", "nul.txt", "sub/CON", "notes.", "dir /x.txt"): z.writestr(name, "data of " + name)' \
+  "$intl/devices.zip" || fail "python3 could not write the archive of device names"
+out=$(win unzip "$idos\\devices.zip" "$idos\\devices-out" 2>&1); expect_code 1 $? "unzip of device names"
+[ "$(cat "$intl/devices-out/ok.txt" 2>/dev/null)" = "data of ok.txt" ] || fail "ok.txt was not extracted beside the device names"
+for reason in "'nul.txt' is the name of a device on Windows" "'CON' is the name of a device on Windows" \
+  "'notes.' ends in a dot or a blank" "'dir ' ends in a dot or a blank" "1 file extracted, 4 entries skipped"; do
+  grep -qF "$reason" <<<"$out" || fail "unzip of device names does not say: $reason ($out)"
+done
+[ "$(ls -A "$intl/devices-out")" = ok.txt ] || fail "unzip of device names left more than ok.txt: $(ls -A "$intl/devices-out")"
 
 # protect and restore: the folder, the archive and the target folder all carry such names.
 cp -r "$intl/keep" "$intl/Schütz-日本😀"

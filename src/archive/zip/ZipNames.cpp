@@ -86,6 +86,25 @@ bool IsDriveLetter(std::string_view name)
            ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
 }
 
+// True when Windows takes the name for a device whatever folder it is in: CON, PRN, AUX,
+// NUL, COM1-9, LPT1-9 (also with the superscript digits), CONIN$ and CONOUT$, in any letter
+// case, alone or before an extension ("nul.txt"), blanks before the extension ignored.
+bool IsWindowsDeviceName(std::string_view part)
+{
+    std::string base(part.substr(0, part.find('.')));
+    while (!base.empty() && base.back() == ' ')
+        base.pop_back();
+    for (char& c : base)
+        c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+    if (base == "CON" || base == "PRN" || base == "AUX" || base == "NUL" || base == "CONIN$" || base == "CONOUT$") {
+        return true;
+    }
+    if (base.size() < 4 || (base.compare(0, 3, "COM") != 0 && base.compare(0, 3, "LPT") != 0)) return false;
+    const std::string_view digit = std::string_view(base).substr(3);
+    return (digit.size() == 1 && digit[0] >= '1' && digit[0] <= '9') || digit == "\xC2\xB9" || digit == "\xC2\xB2" ||
+           digit == "\xC2\xB3";
+}
+
 // The checks of SafeRelativeName; reason says why a name is refused.
 std::optional<std::string> CheckName(std::string_view name, bool& isDirectory, NameRules rules, std::string& reason)
 {
@@ -138,6 +157,16 @@ std::optional<std::string> CheckName(std::string_view name, bool& isDirectory, N
             }
             parts.pop_back();
             continue;
+        }
+        // Windows drops a part's trailing dots and blanks (so "a." would write "a") and opens
+        // a device for a device name (so "nul" would take the data and keep nothing).
+        if (windows && (part.back() == '.' || part.back() == ' ')) {
+            reason = "'" + std::string(part) + "' ends in a dot or a blank, which Windows drops from names";
+            return std::nullopt;
+        }
+        if (windows && IsWindowsDeviceName(part)) {
+            reason = "'" + std::string(part) + "' is the name of a device on Windows";
+            return std::nullopt;
         }
         parts.push_back(part);
     }
