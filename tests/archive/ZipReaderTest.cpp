@@ -91,6 +91,38 @@ TEST(ZipNames, RulesFollowTheSystemAndNameTheirReason)
               "the name holds a NUL character");
 }
 
+// Windows names ignore letter case, so two entries that differ only in it are one output
+// there; on Linux they are two.
+TEST(ZipNames, ClashKeysIgnoreLetterCaseOnlyOnWindows)
+{
+    using archive::NameRules;
+    const struct {
+        const char* a;
+        const char* b;
+        bool sameOnWindows;
+    } cases[] = {
+        {"Docs/Read Me.TXT", "docs/read me.txt", true},
+        {"\xC3\x84rger/\xC3\xBC.txt", "\xC3\xA4RGER/\xC3\x9C.TXT", true}, // Ärger/ü.txt, äRGER/Ü.TXT
+        {"\xC5\x81\xC3\xB3"
+         "d\xC5\xBA",
+         "\xC5\x82\xC3\x93"
+         "D\xC5\xB9",
+         true}, // Łódź, łÓDŹ
+        {"\xCE\xA3\xCE\xBF\xCF\x86\xCE\xAF\xCE\xB1", "\xCF\x83\xCE\x9F\xCE\xA6\xCE\x8A\xCE\x91", true}, // Σοφία, σΟΦΊΑ
+        {"\xD0\x9C\xD0\xB8\xD1\x80", "\xD0\xBC\xD0\x98\xD0\xA0", true}, // Мир, мИР
+        {"stra\xC3\x9F"
+         "e",
+         "STRASSE", false}, // ß has no single upper-case letter
+        {"a.txt", "b.txt", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.a) + " / " + c.b);
+        EXPECT_EQ(archive::ClashKey(c.a, NameRules::Windows) == archive::ClashKey(c.b, NameRules::Windows),
+                  c.sameOnWindows);
+        EXPECT_NE(archive::ClashKey(c.a, NameRules::Posix), archive::ClashKey(c.b, NameRules::Posix));
+    }
+}
+
 TEST(ZipReader, UnZipFileKeepsFoldersAndExtractProtectedFlattensThem)
 {
     TempDir dir;

@@ -201,6 +201,17 @@ for reason in "'nul.txt' is the name of a device on Windows" "'CON' is the name 
 done
 [ "$(ls -A "$intl/devices-out")" = ok.txt ] || fail "unzip of device names left more than ok.txt: $(ls -A "$intl/devices-out")"
 
+# Entries whose names differ only in letter case are one file on Windows: the second is a
+# clash, reported, and the first keeps its data.
+python3 -c 'import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for name, data in (("A.txt", "first"), ("a.txt", "second"), ("D/x.txt", "dx"), ("d/X.TXT", "dx2")): z.writestr(name, data)' \
+  "$intl/case.zip" || fail "python3 could not write the archive of names differing in case"
+out=$(win unzip "$idos\\case.zip" "$idos\\case-out" 2>&1); expect_code 1 $? "unzip of names differing in case"
+[ "$(cat "$intl/case-out/A.txt" 2>/dev/null)" = first ] && [ "$(cat "$intl/case-out/D/x.txt" 2>/dev/null)" = dx ] ||
+  fail "an entry differing only in case replaced the first one: $out"
+grep -qF "2 files extracted, 2 entries failed" <<<"$out" || fail "unzip of names differing in case says: $out"
+
 # protect and restore: the folder, the archive and the target folder all carry such names.
 cp -r "$intl/keep" "$intl/Schütz-日本😀"
 win protect "$idos\\Schütz-日本😀" "$idos\\Schütz-日本😀.zip" --password 'pässwörd' >/dev/null; expect_code 0 $? "protect of names outside ASCII"

@@ -162,7 +162,7 @@ bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& o
             }
             return false;
         }
-        if (!m_state.claimed.insert(relative).second) {
+        if (!m_state.claimed.insert(ClashKey(relative)).second) {
             Fail({ErrorKind::Clash, e.name, 0, {}});
             return false;
         }
@@ -185,8 +185,9 @@ bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& o
         return false;
     }
     output = OutputSlot{std::move(folder), rel.filename(), m_request.target / rel};
-    // The clash rule: no output path is written twice in one run.
-    if (!m_state.claimed.insert(Utf8FromPath(output.path)).second) {
+    // The clash rule: no output path is written twice in one run (in any letter case where
+    // the system's names ignore it).
+    if (!m_state.claimed.insert(ClashKey(Utf8FromPath(output.path))).second) {
         Fail({ErrorKind::Clash, Utf8FromPath(output.path), 0, {}});
         return false;
     }

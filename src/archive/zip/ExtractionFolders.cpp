@@ -1,6 +1,7 @@
 // The folders of an extraction run: made one part at a time through held folders, and
 // their recorded modes applied at the end.
 #include "archive/zip/Extraction.h"
+#include "archive/zip/ZipNames.h"
 
 #include "common/Utf8Path.h"
 
@@ -31,7 +32,7 @@ std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& r
             return nullptr;
         }
         // A file this run writes there may not have its name yet.
-        if (state.claimed.count(Utf8FromPath(current))) {
+        if (state.claimed.count(ClashKey(Utf8FromPath(current)))) {
             error = ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
             return nullptr;
         }

@@ -200,4 +200,48 @@ std::string UnsafeNameReason(std::string_view name, NameRules rules)
     return reason;
 }
 
+namespace {
+// The simple upper case of a code point in the blocks where Windows' names differ by case.
+char32_t UpperCase(char32_t c)
+{
+    if (c < 0x80) return c >= 'a' && c <= 'z' ? c - 0x20 : c;
+    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
+    if (c == 0xFF) return 0x178;
+    if (c >= 0x100 && c <= 0x17F) {
+        // Pairs upper/lower, on even code points up to U+0137 and from U+014A, on odd ones
+        // between; the dotless i, kra and long s stay.
+        if (c == 0x131 || c == 0x138 || c == 0x149 || c == 0x17F) return c;
+        const bool oddUpper = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+        if (oddUpper) return (c % 2 == 0) ? c - 1 : c;
+        return (c % 2 == 1) ? c - 1 : c;
+    }
+    if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 0x20; // Greek small letters
+    if (c == 0x3C2) return 0x3A3;                                // final sigma
+    if (c == 0x3AC) return 0x386;
+    if (c >= 0x3AD && c <= 0x3AF) return c - 0x25;
+    if (c == 0x3CC) return 0x38C;
+    if (c == 0x3CD || c == 0x3CE) return c - 0x3F;
+    if (c >= 0x430 && c <= 0x44F) return c - 0x20; // Cyrillic
+    if (c >= 0x450 && c <= 0x45F) return c - 0x50;
+    if (((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF) || (c >= 0x4D0 && c <= 0x52F)) && c % 2 == 1)
+        return c - 1;
+    if (c >= 0x4C1 && c <= 0x4CE && c % 2 == 0) return c - 1;
+    if (c == 0x4CF) return 0x4C0;
+    if (c >= 0xFF41 && c <= 0xFF5A) return c - 0x20; // full-width Latin
+    return c;
+}
+} // namespace
+
+std::string ClashKey(std::string_view path, NameRules rules)
+{
+    if (rules == NameRules::Posix) return std::string(path);
+    const std::optional<std::u32string> points = DecodeUtf8(path);
+    if (!points) return std::string(path);
+    std::string key;
+    key.reserve(path.size());
+    for (const char32_t c : *points)
+        AppendUtf8(key, UpperCase(c));
+    return key;
+}
+
 } // namespace velmora::archive

@@ -47,4 +47,10 @@ std::optional<std::string> SafeRelativeName(std::string_view name, bool& isDirec
 // is not allowed in names on Windows", ...); empty when it does not.
 std::string UnsafeNameReason(std::string_view name, NameRules rules = kHostNameRules);
 
+// The key under which an output path counts as taken in one extraction: the path itself on
+// Linux; on Windows, whose names ignore letter case, the path in upper case (ASCII, Latin-1,
+// Latin Extended-A, Greek, Cyrillic and the full-width letters), so that "A.txt" and "a.txt"
+// are one output there and the second one is a clash, not a silent replacement.
+std::string ClashKey(std::string_view path, NameRules rules = kHostNameRules);
+
 } // namespace velmora::archive
