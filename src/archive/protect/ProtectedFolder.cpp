@@ -2,6 +2,7 @@
 #include "archive/protect/ProtectedFolder.h"
 
 #include "archive/protect/WorkFolders.h"
+#include "archive/zip/WriterParts.h"
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipWriter.h"
@@ -67,23 +68,22 @@ std::vector<std::string> SubfolderNames(const fs::path& folder)
     return names;
 }
 
-// What the folder held when it was packed: every entry with its kind, size and time.
-struct Snapshot {
+// What the folder held when it was packed: every entry with its kind, size and time, by
+// name. The sources of the walk keep the names; the items lie beside them in the walk's
+// order, and an order sorted by name finds them. A second walk is compared item by item
+// as it goes, so the folder is never held twice.
+class Snapshot {
+public:
     struct Item {
         bool directory = false;
         std::uintmax_t size = 0;
         fs::file_time_type time{};
         bool operator==(const Item&) const = default;
     };
-    std::map<std::string, Item> items;
-    bool operator==(const Snapshot&) const = default;
-};
 
-Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
-{
-    Snapshot snapshot;
-    for (const ZipSource& source : sources) {
-        Snapshot::Item item;
+    static Item ItemOf(const ZipSource& source)
+    {
+        Item item;
         item.directory = source.isDirectory;
         if (source.status) {
             // What the walk saw: one status call per entry.
@@ -94,10 +94,49 @@ Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
             if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
             item.time = fs::last_write_time(source.path, ec);
         }
-        snapshot.items[source.name] = item;
+        return item;
     }
-    return snapshot;
-}
+    void Add(const ZipSource& source) { m_items.push_back(ItemOf(source)); }
+    const Item& operator[](std::size_t i) const { return m_items[i]; }
+
+    // Starts a comparison with a second walk over the same folder.
+    void StartCompare(const writer::CompactSources& sources)
+    {
+        m_sources = &sources;
+        m_order.resize(sources.Size());
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            m_order[i] = static_cast<std::uint32_t>(i);
+        // Of equal names (which a walk does not give) the last one counts.
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return sources.Name(a) < sources.Name(b); });
+        m_seen.assign(m_order.size(), false);
+        m_same = true;
+    }
+    // One source of the second walk: its name must be known with the same item.
+    void Compare(const ZipSource& source)
+    {
+        const auto end =
+            std::upper_bound(m_order.begin(), m_order.end(), std::string_view(source.name),
+                             [&](std::string_view name, std::uint32_t i) { return name < m_sources->Name(i); });
+        if (end == m_order.begin() || m_sources->Name(*(end - 1)) != source.name ||
+            !(m_items[*(end - 1)] == ItemOf(source))) {
+            m_same = false;
+            return;
+        }
+        // Every index of this name counts as seen.
+        for (auto it = end; it != m_order.begin() && m_sources->Name(*(it - 1)) == source.name; --it)
+            m_seen[static_cast<std::size_t>(it - m_order.begin()) - 1] = true;
+    }
+    // True when the second walk gave every name of the first and nothing else.
+    bool Same() const { return m_same && std::find(m_seen.begin(), m_seen.end(), false) == m_seen.end(); }
+
+private:
+    std::vector<Item> m_items; // in the walk's order
+    const writer::CompactSources* m_sources = nullptr;
+    std::vector<std::uint32_t> m_order;
+    std::vector<bool> m_seen;
+    bool m_same = true;
+};
 
 // Sums the progress of the steps into one count that only grows.
 class ProgressSum {
@@ -171,24 +210,25 @@ std::string SkippedText(const std::vector<ZipSkipped>& skipped)
 
 // The first source whose name would not come back unchanged, or whose subfolder archive
 // name would be longer than a file name may be.
-const ZipSource* FirstUnstorableName(const std::vector<ZipSource>& sources)
+std::optional<ZipSource> FirstUnstorableName(const writer::CompactSources& sources)
 {
     constexpr std::size_t kNameMax = 255;
-    for (const ZipSource& source : sources) {
+    for (std::size_t i = 0; i < sources.Size(); ++i) {
+        const ZipSource source = sources.At(i);
         // Checked as stored in the inner archive and, below a first-level subfolder, as
         // stored in that subfolder's own archive (where "x:y" would read as a drive letter).
         const std::optional<std::string> back = RoundTripName(source.name, source.isDirectory);
-        if (!back || *back != source.name) return &source;
+        if (!back || *back != source.name) return source;
         const std::size_t slash = source.name.find('/');
         if (slash != std::string::npos) {
             const std::string nested = source.name.substr(slash + 1);
             const std::optional<std::string> nestedBack = RoundTripName(nested, source.isDirectory);
-            if (!nestedBack || *nestedBack != nested) return &source;
+            if (!nestedBack || *nestedBack != nested) return source;
         }
         const bool firstLevelFolder = source.isDirectory && source.name.find('/') == std::string::npos;
-        if (firstLevelFolder && source.name.size() + 4 > kNameMax) return &source;
+        if (firstLevelFolder && source.name.size() + 4 > kNameMax) return source;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 } // namespace
@@ -243,41 +283,57 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
 
     // One listing of everything the folder holds; whatever an archive cannot keep stops
     // the command before anything is written.
+    // The sources are kept compactly and a subfolder's sources are made in full only while
+    // its archive is written: a folder of a million files costs some hundred bytes each.
     std::vector<ZipSkipped> skipped;
-    std::vector<ZipSource> all;
+    writer::CompactSources all;
+    Snapshot before;
     try {
-        all =
-            CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders);
+        writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders,
+                               [&](ZipSource&& source) {
+                                   all.Add(source);
+                                   before.Add(source);
+                               });
     } catch (const std::exception& error) {
         return Fail(ProtectStatus::Refused, error.what());
     }
     if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
     // Every name must come back as the same path; nothing is written otherwise.
-    if (const ZipSource* bad = FirstUnstorableName(all)) {
+    if (const std::optional<ZipSource> bad = FirstUnstorableName(all)) {
         return Fail(ProtectStatus::NameNotStorable, Utf8FromPath(bad->path));
     }
-    const Snapshot before = TakeSnapshot(all);
+    before.StartCompare(all);
 
-    // Split into the folder's own files and the trees of its first-level subfolders.
+    // Split into the folder's own files and the trees of its first-level subfolders (the
+    // places of their sources in the walk).
     std::vector<ZipSource> ownFiles;
-    std::map<std::string, std::vector<ZipSource>> trees;
+    std::map<std::string, std::vector<std::uint32_t>> trees;
     std::uint64_t totalBytes = 0;
-    for (const ZipSource& source : all) {
-        const std::string name = TrimmedSlash(source.name);
+    for (std::size_t i = 0; i < all.Size(); ++i) {
+        const std::string name = TrimmedSlash(std::string(all.Name(i)));
         const std::size_t slash = name.find('/');
-        if (!source.isDirectory) totalBytes += before.items.at(source.name).size;
+        if (!all.IsDirectory(i)) totalBytes += before[i].size;
         if (slash == std::string::npos) {
-            if (source.isDirectory) {
+            if (all.IsDirectory(i)) {
                 trees[name];
             } else {
-                ownFiles.push_back(source);
+                ownFiles.push_back(all.At(i));
             }
             continue;
         }
-        ZipSource inner = source;
-        inner.name = source.name.substr(slash + 1);
-        trees[name.substr(0, slash)].push_back(std::move(inner));
+        trees[name.substr(0, slash)].push_back(static_cast<std::uint32_t>(i));
     }
+    // The sources of one subfolder's archive, named below the subfolder.
+    const auto treeSources = [&](const std::vector<std::uint32_t>& indices) {
+        std::vector<ZipSource> sources;
+        sources.reserve(indices.size());
+        for (const std::uint32_t i : indices) {
+            ZipSource inner = all.At(i);
+            inner.name = inner.name.substr(inner.name.find('/') + 1);
+            sources.push_back(std::move(inner));
+        }
+        return sources;
+    };
     std::vector<std::string> subfolders;
     for (const auto& [name, sources] : trees)
         subfolders.push_back(name);
@@ -321,7 +377,8 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     }
     for (const std::string& name : subfolders) {
         const fs::path nested = nestedFolder / PathFromUtf8(name + ".zip");
-        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
+        if (ProtectResult r = writeChecked(treeSources(trees[name]), nested, plain, {}, false);
+            r.status != ProtectStatus::Ok)
             return r;
         TakeFolderMode(nested, folder / PathFromUtf8(name));
         innerSources.push_back({nested, name + ".zip", false});
@@ -342,14 +399,13 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     // The folder must still be what was packed.
     {
         std::vector<ZipSkipped> skippedNow;
-        std::vector<ZipSource> now;
         try {
-            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
-                                    options.folders);
+            writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
+                                   options.folders, [&](ZipSource&& source) { before.Compare(source); });
         } catch (const std::exception& error) {
             return Fail(ProtectStatus::VerifyFailed, error.what());
         }
-        if (!skippedNow.empty() || !(TakeSnapshot(now) == before)) {
+        if (!skippedNow.empty() || !before.Same()) {
             return Fail(ProtectStatus::VerifyFailed, "'" + Utf8FromPath(folder) + "' changed while it was packed");
         }
     }

@@ -31,7 +31,7 @@ std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& r
             return nullptr;
         }
         // A file this run writes there may not have its name yet.
-        if (state.claimed.count(Utf8FromPath(current))) {
+        if (state.claimed.Contains(Utf8FromPath(current))) {
             error = ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
             return nullptr;
         }
