@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <random>
 
@@ -131,7 +132,7 @@ public:
     bool Same() const { return m_same && std::find(m_seen.begin(), m_seen.end(), false) == m_seen.end(); }
 
 private:
-    std::vector<Item> m_items; // in the walk's order
+    std::deque<Item> m_items; // in the walk's order
     const writer::CompactSources* m_sources = nullptr;
     std::vector<std::uint32_t> m_order;
     std::vector<bool> m_seen;

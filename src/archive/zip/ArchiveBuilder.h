@@ -22,8 +22,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -94,17 +96,28 @@ struct CentralEntry {
 };
 
 // The central directory as it grows: each entry's record is made as soon as the entry is
-// written and kept as its bytes, in pieces of about 1 MiB, so that a million entries cost
-// their records' size (some 60 bytes each for short names) and no copying as they grow.
+// written and kept as its bytes, in pieces of about 1 MiB. Beyond a few pieces they go to
+// an unnamed temporary file (where the system gives one; else, or when writing there
+// fails, they stay in memory), so that a million entries cost no memory for their records.
 class CentralRecords {
 public:
+    CentralRecords() = default;
+    CentralRecords(const CentralRecords&) = delete;
+    CentralRecords& operator=(const CentralRecords&) = delete;
+    ~CentralRecords();
     void push_back(const CentralEntry& entry);
     std::uint64_t size() const { return m_count; }
-    const std::vector<std::string>& Pieces() const { return m_pieces; }
+    // Hands every byte to write, in order; throws VelmoraError when the spill cannot be read.
+    void WriteAll(const std::function<void(const std::string&)>& write);
 
 private:
+    void Spill();
     static constexpr std::size_t kPiece = 1u << 20;
+    static constexpr std::size_t kPiecesKept = 4;
     std::vector<std::string> m_pieces;
+    std::FILE* m_spill = nullptr;
+    std::uint64_t m_spilled = 0; // bytes in the spill file
+    bool m_noSpill = false;
     std::uint64_t m_count = 0;
 };
 

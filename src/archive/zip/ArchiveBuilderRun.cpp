@@ -160,9 +160,64 @@ void ArchiveBuilder::Run(const PlanList& plans, std::vector<ZipSkipped>& skipped
     }
 }
 
+CentralRecords::~CentralRecords()
+{
+    if (m_spill) std::fclose(m_spill);
+}
+
+void CentralRecords::Spill()
+{
+    if (!m_spill && !m_noSpill) {
+        m_spill = std::tmpfile();
+        m_noSpill = !m_spill;
+    }
+    if (!m_spill) return;
+    std::uint64_t written = 0;
+    for (const std::string& piece : m_pieces) {
+        if (std::fwrite(piece.data(), 1, piece.size(), m_spill) != piece.size()) {
+            // Writing aside failed (a full disk, say): what earlier rounds set aside comes
+            // back into memory, and everything stays there from now on.
+            std::string back(static_cast<std::size_t>(m_spilled), '\0');
+            std::rewind(m_spill);
+            const bool readBack = std::fread(back.data(), 1, back.size(), m_spill) == back.size();
+            std::fclose(m_spill);
+            m_spill = nullptr;
+            m_noSpill = true;
+            if (!readBack) throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+            m_pieces.insert(m_pieces.begin(), std::move(back));
+            m_spilled = 0;
+            return;
+        }
+        written += piece.size();
+    }
+    m_spilled += written;
+    m_pieces.clear();
+}
+
+void CentralRecords::WriteAll(const std::function<void(const std::string&)>& write)
+{
+    if (m_spill) {
+        std::rewind(m_spill);
+        std::string chunk(kPiece, '\0');
+        std::uint64_t got = 0;
+        for (std::size_t n; (n = std::fread(chunk.data(), 1, chunk.size(), m_spill)) > 0;) {
+            chunk.resize(n);
+            write(chunk);
+            got += n;
+            chunk.resize(kPiece);
+        }
+        if (std::ferror(m_spill) || got != m_spilled) {
+            throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+        }
+    }
+    for (const std::string& piece : m_pieces)
+        write(piece);
+}
+
 void CentralRecords::push_back(const CentralEntry& e)
 {
     if (m_pieces.empty() || m_pieces.back().size() >= kPiece) {
+        if (m_pieces.size() >= kPiecesKept) Spill();
         m_pieces.emplace_back();
         m_pieces.back().reserve(kPiece + 1024);
     }
@@ -208,9 +263,7 @@ void CentralRecords::push_back(const CentralEntry& e)
 void ArchiveBuilder::Finish()
 {
     const std::uint64_t cdOffset = m_offset;
-    for (const std::string& piece : m_central.Pieces()) {
-        WriteBytes(piece);
-    }
+    m_central.WriteAll([this](const std::string& piece) { WriteBytes(piece); });
     const std::uint64_t cdSize = m_offset - cdOffset;
     const std::uint64_t count = m_central.size();
     std::string end;

@@ -13,6 +13,15 @@ constexpr std::size_t kBlockSize = std::size_t{1} << kBlockBits;
 constexpr unsigned kPositionBits = 40; // block index and offset
 constexpr std::uint64_t kPositionMask = (std::uint64_t{1} << kPositionBits) - 1;
 constexpr std::size_t kLengthBytes = 4;
+constexpr std::size_t kHeaderBytes = 8; // the folder part's number, the last part's length
+
+// The folder part of a name (up to and with its last "/") and its last part.
+std::pair<std::string_view, std::string_view> SplitName(std::string_view name)
+{
+    const std::size_t slash = name.rfind('/');
+    if (slash == std::string_view::npos) return {{}, name};
+    return {name.substr(0, slash + 1), name.substr(slash + 1)};
+}
 
 inline std::uint64_t Rotl(std::uint64_t x, int b)
 {
@@ -78,17 +87,45 @@ std::uint64_t NameSet::Hash(std::string_view name) const
     return SipHash13(m_key, reinterpret_cast<const unsigned char*>(name.data()), name.size());
 }
 
-std::string_view NameSet::NameAt(std::uint64_t position) const
+std::uint32_t NameSet::FolderOf(std::string_view folder)
+{
+    if (!m_folders.empty() && m_folders[m_lastFolder] == folder) return m_lastFolder;
+    auto it = m_folderIndex.find(folder);
+    if (it == m_folderIndex.end()) {
+        it = m_folderIndex.emplace(std::string(folder), static_cast<std::uint32_t>(m_folders.size())).first;
+        m_folders.emplace_back(folder);
+    }
+    m_lastFolder = it->second;
+    return it->second;
+}
+
+bool NameSet::Matches(std::uint64_t position, std::string_view name) const
 {
     const char* at = m_blocks[position >> kBlockBits].get() + (position & (kBlockSize - 1));
+    std::uint32_t folder = 0;
     std::uint32_t length = 0;
-    std::memcpy(&length, at, kLengthBytes);
-    return {at + kLengthBytes, length};
+    std::memcpy(&folder, at, kLengthBytes);
+    std::memcpy(&length, at + kLengthBytes, kLengthBytes);
+    const auto [folderPart, lastPart] = SplitName(name);
+    return m_folders[folder] == folderPart && std::string_view(at + kHeaderBytes, length) == lastPart;
+}
+
+std::string NameSet::NameAt(std::uint64_t position) const
+{
+    const char* at = m_blocks[position >> kBlockBits].get() + (position & (kBlockSize - 1));
+    std::uint32_t folder = 0;
+    std::uint32_t length = 0;
+    std::memcpy(&folder, at, kLengthBytes);
+    std::memcpy(&length, at + kLengthBytes, kLengthBytes);
+    return m_folders[folder] + std::string(at + kHeaderBytes, length);
 }
 
 std::uint64_t NameSet::Store(std::string_view name)
 {
-    const std::size_t need = kLengthBytes + name.size();
+    const auto [folderPart, lastPart] = SplitName(name);
+    const std::uint32_t folder = FolderOf(folderPart);
+    name = lastPart;
+    const std::size_t need = kHeaderBytes + name.size();
     if (m_blocks.empty() || m_used + need > kBlockSize) {
         // A name longer than a block gets a block of its own size.
         m_blocks.push_back(std::make_unique<char[]>(std::max(need, kBlockSize)));
@@ -96,8 +133,9 @@ std::uint64_t NameSet::Store(std::string_view name)
     }
     char* at = m_blocks.back().get() + m_used;
     const auto length = static_cast<std::uint32_t>(name.size());
-    std::memcpy(at, &length, kLengthBytes);
-    std::memcpy(at + kLengthBytes, name.data(), name.size());
+    std::memcpy(at, &folder, kLengthBytes);
+    std::memcpy(at + kLengthBytes, &length, kLengthBytes);
+    std::memcpy(at + kHeaderBytes, name.data(), name.size());
     const std::uint64_t position = (static_cast<std::uint64_t>(m_blocks.size() - 1) << kBlockBits) | m_used;
     // A block of its own is never shared: the next name starts a new block.
     m_used = need > kBlockSize ? kBlockSize : m_used + need;
@@ -111,7 +149,7 @@ std::size_t NameSet::Find(std::string_view name, std::uint64_t hash) const
     for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask) {
         const std::uint64_t slot = m_slots[i];
         if (slot == 0) return i;
-        if ((slot >> kPositionBits) == tag && NameAt((slot & kPositionMask) - 1) == name) return i;
+        if ((slot >> kPositionBits) == tag && Matches((slot & kPositionMask) - 1, name)) return i;
     }
 }
 

@@ -6,8 +6,10 @@
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipWriter.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -43,6 +45,7 @@ public:
 
     // Adds a plan made by planning source number index.
     void Add(const EntryPlan& plan, std::size_t index);
+    void Reserve(std::size_t count) { m_fields.reserve(count); }
     std::size_t Size() const { return m_fields.size(); }
     std::uint64_t SizeOf(std::size_t i) const { return m_fields[i].size; }
     bool IsDirectory(std::size_t i) const { return m_fields[i].isDirectory; }
@@ -62,6 +65,35 @@ private:
     std::vector<std::array<unsigned char, 16>> m_random; // only when encrypting
 };
 
+// Texts kept one after another in blocks of 1 MiB that never move: growing costs no copy
+// and leaves no freed buffers behind, as a doubling string would. A position is the
+// block's number and the offset in it; a text longer than a block gets a block of its own.
+template <typename Char> class TextBlocks {
+public:
+    std::uint64_t Add(std::basic_string_view<Char> text)
+    {
+        if (m_blocks.empty() || m_used + text.size() > kBlock) {
+            m_blocks.emplace_back();
+            m_blocks.back().reserve(std::max(text.size(), kBlock));
+            m_used = 0;
+        }
+        const std::uint64_t position = (static_cast<std::uint64_t>(m_blocks.size() - 1) << kBlockBits) | m_used;
+        m_blocks.back().append(text);
+        m_used = text.size() > kBlock ? kBlock : m_used + text.size();
+        return position;
+    }
+    std::basic_string_view<Char> At(std::uint64_t position, std::size_t length) const
+    {
+        return std::basic_string_view<Char>(m_blocks[position >> kBlockBits]).substr(position & (kBlock - 1), length);
+    }
+
+private:
+    static constexpr unsigned kBlockBits = 20;
+    static constexpr std::size_t kBlock = std::size_t{1} << kBlockBits;
+    std::vector<std::basic_string<Char>> m_blocks;
+    std::size_t m_used = 0;
+};
+
 // The sources of a folder walk, kept compactly: for a million files some 80 bytes each
 // (the name, the last part of the path, the status the walk gave) instead of a full
 // ZipSource with its paths. At makes the full source again, equal to the walk's own.
@@ -70,22 +102,17 @@ public:
     void Add(const ZipSource& source);
     std::size_t Size() const { return m_records.size(); }
     ZipSource At(std::size_t i) const;
-    std::string_view Name(std::size_t i) const
-    {
-        return {m_names.data() + m_records[i].nameAt, m_records[i].nameLength};
-    }
+    std::string_view Name(std::size_t i) const { return m_names.At(m_records[i].nameAt, m_records[i].nameLength); }
     bool IsDirectory(std::size_t i) const { return m_records[i].isDirectory; }
 
 private:
     struct Record {
         std::uint64_t nameAt = 0;
-        std::uint64_t fileAt = 0;
         std::uint64_t size = 0;
         std::filesystem::file_time_type::duration::rep modified = 0;
         std::uint32_t nameLength = 0;
         std::uint32_t folder = 0; // the folder in m_folders (the whole path with wholePath)
         std::uint32_t attributes = 0;
-        std::uint16_t fileLength = 0;
         std::uint16_t permissions = 0;
         bool isDirectory : 1 = false;
         bool wholePath : 1 = false;
@@ -95,9 +122,9 @@ private:
     };
     std::uint32_t FolderIndex(const std::filesystem::path& folder);
 
-    std::vector<Record> m_records;
-    std::string m_names;
-    std::filesystem::path::string_type m_files;
+    // A deque: it grows in small blocks, without copies or freed buffers left behind.
+    std::deque<Record> m_records;
+    TextBlocks<char> m_names;
     std::vector<std::filesystem::path> m_folders;
     std::map<std::filesystem::path::string_type, std::uint32_t> m_folderIndex;
     std::uint32_t m_lastFolder = 0;

@@ -262,21 +262,24 @@ CompactSources CollectCompactSources(const fs::path& base, ZipSelection selectio
     return sources;
 }
 
+// The last part of an entry name as a path.
+static fs::path LastPart(const std::string& name)
+{
+    const std::size_t slash = name.rfind('/');
+    return PathFromUtf8(slash == std::string::npos ? name : name.substr(slash + 1));
+}
+
 void CompactSources::Add(const ZipSource& source)
 {
     Record r;
-    r.nameAt = m_names.size();
+    r.nameAt = m_names.Add(source.name);
     r.nameLength = static_cast<std::uint32_t>(source.name.size());
-    m_names.append(source.name);
     r.isDirectory = source.isDirectory;
-    // The path is kept as its folder (shared with its neighbours) and its last part.
+    // The path is kept as its folder (shared with its neighbours); its last part is the
+    // entry name's last part, as the walks make it. Where it is not, the whole path is kept.
     const fs::path folder = source.path.parent_path();
-    const fs::path file = source.path.filename();
-    if ((folder / file).native() == source.path.native() && file.native().size() <= 0xFFFF) {
+    if ((folder / LastPart(source.name)).native() == source.path.native()) {
         r.folder = FolderIndex(folder);
-        r.fileAt = m_files.size();
-        r.fileLength = static_cast<std::uint16_t>(file.native().size());
-        m_files.append(file.native());
     } else {
         r.folder = FolderIndex(source.path);
         r.wholePath = true;
@@ -300,7 +303,7 @@ void CompactSources::Add(const ZipSource& source)
 
 std::uint32_t CompactSources::FolderIndex(const fs::path& folder)
 {
-    if (!m_folders.empty() && m_folders[m_lastFolder] == folder) return m_lastFolder;
+    if (!m_folders.empty() && m_folders[m_lastFolder].native() == folder.native()) return m_lastFolder;
     auto [it, added] = m_folderIndex.emplace(folder.native(), static_cast<std::uint32_t>(m_folders.size()));
     if (added) m_folders.push_back(folder);
     m_lastFolder = it->second;
@@ -311,9 +314,8 @@ ZipSource CompactSources::At(std::size_t i) const
 {
     const Record& r = m_records[i];
     ZipSource source;
-    source.path =
-        r.wholePath ? m_folders[r.folder] : m_folders[r.folder] / fs::path(m_files.substr(r.fileAt, r.fileLength));
     source.name = std::string(Name(i));
+    source.path = r.wholePath ? m_folders[r.folder] : m_folders[r.folder] / LastPart(source.name);
     source.isDirectory = r.isDirectory;
     if (r.hasStatus) {
         ZipSourceStatus status;

@@ -188,6 +188,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
     StdFile file;
     try {
         PlanList plans(sourceAt, options);
+        plans.Reserve(count);
         for (std::size_t i = 0; i < count; ++i) {
             const ZipSource source = sourceAt(i);
             bool ok = false;
