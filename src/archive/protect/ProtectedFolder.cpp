@@ -82,60 +82,92 @@ public:
         bool operator==(const Item&) const = default;
     };
 
-    static Item ItemOf(const ZipSource& source)
+    explicit Snapshot(const writer::CompactSources& sources) : m_sources(sources) {}
+
+    static Item ItemOf(bool isDirectory, const std::optional<ZipSourceStatus>& status, const fs::path& path)
     {
         Item item;
-        item.directory = source.isDirectory;
-        if (source.status) {
+        item.directory = isDirectory;
+        if (status) {
             // What the walk saw: one status call per entry.
-            if (!source.isDirectory) item.size = source.status->size;
-            item.time = source.status->modified;
+            if (!isDirectory) item.size = status->size;
+            item.time = status->modified;
         } else {
             std::error_code ec;
-            if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
-            item.time = fs::last_write_time(source.path, ec);
+            if (!isDirectory) item.size = fs::file_size(path, ec);
+            item.time = fs::last_write_time(path, ec);
         }
         return item;
     }
-    void Add(const ZipSource& source) { m_items.push_back(ItemOf(source)); }
-    const Item& operator[](std::size_t i) const { return m_items[i]; }
+    static Item ItemOf(const ZipSource& source) { return ItemOf(source.isDirectory, source.status, source.path); }
+    // Source number index of the walk, just added to the sources. The sources keep the
+    // status the walk gave; only where it gave none are the items kept here.
+    void Add(const ZipSource& source, std::size_t index)
+    {
+        if (!source.status && !m_keepItems) {
+            for (std::size_t i = 0; i < index; ++i)
+                m_items.push_back(ItemAt(i)); // from the status those sources carry
+            m_keepItems = true;
+        }
+        if (m_keepItems) m_items.push_back(ItemOf(source));
+    }
+    Item ItemAt(std::size_t i) const
+    {
+        if (m_keepItems) return m_items[i];
+        return ItemOf(m_sources.IsDirectory(i), m_sources.Status(i), {});
+    }
 
     // Starts a comparison with a second walk over the same folder.
-    void StartCompare(const writer::CompactSources& sources)
+    void StartCompare()
     {
-        m_sources = &sources;
-        m_order.resize(sources.Size());
-        for (std::size_t i = 0; i < m_order.size(); ++i)
-            m_order[i] = static_cast<std::uint32_t>(i);
-        // Of equal names (which a walk does not give) the last one counts.
-        std::stable_sort(m_order.begin(), m_order.end(),
-                         [&](std::uint32_t a, std::uint32_t b) { return sources.Name(a) < sources.Name(b); });
-        m_seen.assign(m_order.size(), false);
+        m_seen.assign(m_sources.Size(), false);
+        m_cursor = 0;
         m_same = true;
     }
-    // One source of the second walk: its name must be known with the same item.
+    // One source of the second walk: its name must be known with the same item. A walk
+    // gives each name once, and mostly in the order of the one before: the next source
+    // of the first walk is tried first, the names sorted only when the orders differ.
     void Compare(const ZipSource& source)
     {
-        const auto end =
-            std::upper_bound(m_order.begin(), m_order.end(), std::string_view(source.name),
-                             [&](std::string_view name, std::uint32_t i) { return name < m_sources->Name(i); });
-        if (end == m_order.begin() || m_sources->Name(*(end - 1)) != source.name ||
-            !(m_items[*(end - 1)] == ItemOf(source))) {
-            m_same = false;
-            return;
+        std::size_t k = m_cursor;
+        if (k < m_sources.Size() && m_sources.Name(k) == source.name) {
+            ++m_cursor;
+        } else {
+            if (m_order.empty()) SortNames();
+            const auto end =
+                std::upper_bound(m_order.begin(), m_order.end(), std::string_view(source.name),
+                                 [&](std::string_view name, std::uint32_t i) { return name < m_sources.Name(i); });
+            if (end == m_order.begin() || m_sources.Name(*(end - 1)) != source.name) {
+                m_same = false;
+                return;
+            }
+            // Of equal names (which a walk does not give) the last one counts, and all are seen.
+            k = *(end - 1);
+            for (auto it = end; it != m_order.begin() && m_sources.Name(*(it - 1)) == source.name; --it)
+                m_seen[*(it - 1)] = true;
         }
-        // Every index of this name counts as seen.
-        for (auto it = end; it != m_order.begin() && m_sources->Name(*(it - 1)) == source.name; --it)
-            m_seen[static_cast<std::size_t>(it - m_order.begin()) - 1] = true;
+        if (!(ItemAt(k) == ItemOf(source))) m_same = false;
+        m_seen[k] = true;
     }
     // True when the second walk gave every name of the first and nothing else.
     bool Same() const { return m_same && std::find(m_seen.begin(), m_seen.end(), false) == m_seen.end(); }
 
 private:
-    std::deque<Item> m_items; // in the walk's order
-    const writer::CompactSources* m_sources = nullptr;
+    void SortNames()
+    {
+        m_order.resize(m_sources.Size());
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            m_order[i] = static_cast<std::uint32_t>(i);
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return m_sources.Name(a) < m_sources.Name(b); });
+    }
+
+    const writer::CompactSources& m_sources;
+    bool m_keepItems = false;
+    std::deque<Item> m_items; // in the walk's order, when kept
     std::vector<std::uint32_t> m_order;
-    std::vector<bool> m_seen;
+    std::vector<bool> m_seen; // by source
+    std::size_t m_cursor = 0;
     bool m_same = true;
 };
 
@@ -288,12 +320,12 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     // its archive is written: a folder of a million files costs some hundred bytes each.
     std::vector<ZipSkipped> skipped;
     writer::CompactSources all;
-    Snapshot before;
+    Snapshot before(all);
     try {
         writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders,
                                [&](ZipSource&& source) {
                                    all.Add(source);
-                                   before.Add(source);
+                                   before.Add(source, all.Size() - 1);
                                });
     } catch (const std::exception& error) {
         return Fail(ProtectStatus::Refused, error.what());
@@ -303,7 +335,7 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     if (const std::optional<ZipSource> bad = FirstUnstorableName(all)) {
         return Fail(ProtectStatus::NameNotStorable, Utf8FromPath(bad->path));
     }
-    before.StartCompare(all);
+    before.StartCompare();
 
     // Split into the folder's own files and the trees of its first-level subfolders (the
     // places of their sources in the walk).
@@ -313,7 +345,7 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     for (std::size_t i = 0; i < all.Size(); ++i) {
         const std::string name = TrimmedSlash(std::string(all.Name(i)));
         const std::size_t slash = name.find('/');
-        if (!all.IsDirectory(i)) totalBytes += before[i].size;
+        if (!all.IsDirectory(i)) totalBytes += before.ItemAt(i).size;
         if (slash == std::string::npos) {
             if (all.IsDirectory(i)) {
                 trees[name];

@@ -104,6 +104,7 @@ public:
     ZipSource At(std::size_t i) const;
     std::string_view Name(std::size_t i) const { return m_names.At(m_records[i].nameAt, m_records[i].nameLength); }
     bool IsDirectory(std::size_t i) const { return m_records[i].isDirectory; }
+    std::optional<ZipSourceStatus> Status(std::size_t i) const;
 
 private:
     struct Record {

@@ -310,6 +310,18 @@ std::uint32_t CompactSources::FolderIndex(const fs::path& folder)
     return it->second;
 }
 
+std::optional<ZipSourceStatus> CompactSources::Status(std::size_t i) const
+{
+    const Record& r = m_records[i];
+    if (!r.hasStatus) return std::nullopt;
+    ZipSourceStatus status;
+    status.size = r.size;
+    status.modified = fs::file_time_type(fs::file_time_type::duration(r.modified));
+    status.permissions = static_cast<fs::perms>(r.permissions);
+    if (r.hasAttributes) status.attributes = r.attributes;
+    return status;
+}
+
 ZipSource CompactSources::At(std::size_t i) const
 {
     const Record& r = m_records[i];
@@ -317,14 +329,7 @@ ZipSource CompactSources::At(std::size_t i) const
     source.name = std::string(Name(i));
     source.path = r.wholePath ? m_folders[r.folder] : m_folders[r.folder] / LastPart(source.name);
     source.isDirectory = r.isDirectory;
-    if (r.hasStatus) {
-        ZipSourceStatus status;
-        status.size = r.size;
-        status.modified = fs::file_time_type(fs::file_time_type::duration(r.modified));
-        status.permissions = static_cast<fs::perms>(r.permissions);
-        if (r.hasAttributes) status.attributes = r.attributes;
-        source.status = status;
-    }
+    source.status = Status(i);
     if (r.beneath) {
         source.root = m_root;
         source.beneath = PathFromUtf8(source.name);
