@@ -1,10 +1,12 @@
 #include "cli/ExtractReport.h"
 
 #include "archive/codecs/EntryDecoder.h"
+#include "archive/zip/ZipIndex.h"
 #include "archive/zip/ZipNames.h"
 #include "common/QuotedName.h"
 
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 
@@ -50,14 +52,15 @@ std::string RefusalText(const std::string& name, const std::vector<std::string>&
     return "refused";
 }
 
-const ZipEntryInfo* FindEntry(const ZipListing& listing, const std::string& name)
+// The first entry of that name, in full (empty when there is none).
+std::optional<ZipEntryInfo> FindEntry(const archive::ZipIndex& index, const std::string& name)
 {
-    for (const ZipEntryInfo& e : listing.entries) {
-        if (e.name == name) {
-            return &e;
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        if (index.Name(i) == name) {
+            return index.Entry(i);
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 } // namespace
@@ -105,15 +108,17 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
     for (const std::string& warning : result.warnings) {
         context.err << prefix << "warning: " << QuotedName(warning) << "\n";
     }
-    const ZipListing listing = ListZipArchive(archive);
-    if (!listing.ok) {
+    // The compact index: an archive of a million entries is read again without a full
+    // record per entry.
+    archive::ZipIndex listing;
+    if (const std::string error = archive::OpenZipIndex(archive, listing); !error.empty()) {
         // The archive itself could not be read: nothing was extracted.
-        context.err << prefix << QuotedName((result.error.empty() ? listing.error : result.error)) << "\n";
+        context.err << prefix << QuotedName((result.error.empty() ? error : result.error)) << "\n";
         return kExitFailed;
     }
     const std::set<std::string> rejected(result.rejected.begin(), result.rejected.end());
     for (const std::string& name : result.rejected) {
-        const ZipEntryInfo* entry = FindEntry(listing, name);
+        const std::optional<ZipEntryInfo> entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
         context.err << prefix << QuotedInText(name)
                     << " skipped: " << (link ? "links are not extracted" : RefusalText(name, result.failures)) << "\n";
@@ -127,7 +132,8 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
             if (rejected.count(name)) {
                 continue;
             }
-            context.err << prefix << QuotedInText(name) << " " << ExplainEntryFailure(FindEntry(listing, name), cause)
+            const std::optional<ZipEntryInfo> entry = FindEntry(listing, name);
+            context.err << prefix << QuotedInText(name) << " " << ExplainEntryFailure(entry ? &*entry : nullptr, cause)
                         << "\n";
         } else {
             context.err << prefix << QuotedName(text) << "\n";

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <random>
 #include <thread>
@@ -60,6 +61,49 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     EXPECT_EQ(ReadFile(dir / "out" / "a.txt"), "alpha");
     EXPECT_EQ(ListZipArchive(zip).entries.at(0).flags & 1, 1);
     test::ExpectPeersAccept(zip, "pw");
+}
+
+// The plain listing keeps its columns ("%14llu %14llu  %-10s %-10s %-19s  name") for sizes
+// of many digits, folders, stored and deflated entries, and the total line.
+TEST(ArchiveCli, ListRowsKeepTheirColumns)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir / "f" / "sub" / "empty");
+    WriteFile(dir / "f" / "a.txt", "alpha");
+    WriteFile(dir / "f" / "sub" / "long.txt", std::string(123456, 'x'));
+    std::string noise(70000, '\0');
+    std::mt19937 generator(3);
+    for (char& c : noise)
+        c = static_cast<char>(generator());
+    WriteFile(dir / "f" / "sub" / "noise.bin", noise);
+    const std::string archive = (dir / "f.zip").string();
+    ASSERT_EQ(Cli({"zip", (dir / "f").string(), archive, "--recursive"}).code, cli::kExitOk);
+
+    const ZipListing listing = ListZipArchive(archive);
+    ASSERT_TRUE(listing.ok) << listing.error;
+    char line[512];
+    std::snprintf(line, sizeof line, "%14s %14s  %-10s %-10s %-19s  %s\n", "Size", "Packed", "Method", "Encryption",
+                  "Modified", "Name");
+    std::string expected = line;
+    unsigned long long size = 0;
+    unsigned long long packed = 0;
+    for (const ZipEntryInfo& e : listing.entries) {
+        const std::uint32_t dos = e.dosDateTime;
+        std::snprintf(line, sizeof line, "%14llu %14llu  %-10s %-10s %04u-%02u-%02u %02u:%02u:%02u  %s\n",
+                      static_cast<unsigned long long>(e.uncompressedSize),
+                      static_cast<unsigned long long>(e.compressedSize), e.method == 8 ? "Deflate" : "Stored", "-",
+                      1980 + (dos >> 25), (dos >> 21) & 15u, (dos >> 16) & 31u, (dos >> 11) & 31u, (dos >> 5) & 63u,
+                      (dos & 31u) * 2, e.name.c_str());
+        expected += line;
+        size += e.uncompressedSize;
+        packed += e.compressedSize;
+    }
+    std::snprintf(line, sizeof line, "%14llu %14llu  %zu entries\n", size, packed, listing.entries.size());
+    expected += line;
+    const CliRun plain = Cli({"list", archive});
+    EXPECT_EQ(plain.code, cli::kExitOk) << plain.err;
+    EXPECT_EQ(plain.out, expected);
+    EXPECT_EQ(listing.entries.size(), 5u);
 }
 
 #if !defined(_WIN32) // such names cannot exist on Windows

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 using namespace velmora;
 namespace fs = std::filesystem;
@@ -107,6 +108,47 @@ TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
     EXPECT_FALSE(fs::exists(dir / "F" / "folder.zip"));
     EXPECT_FALSE(fs::exists(dir / "F" / "Sub"));
     EXPECT_TRUE(fs::exists(dir / "F.zip")); // the archive is never deleted by unzipping
+}
+
+// The folder is walked again once everything is packed: a file that grew, a file added
+// or a folder removed meanwhile (here while the first subfolder archive is written)
+// stops the protect with the folder kept and no archive in place.
+TEST(ProtectedFolder, AFolderThatChangesWhileItIsPackedIsKept)
+{
+    const std::vector<std::pair<std::string, std::function<void(const fs::path&)>>> cases = {
+        {"unchanged", [](const fs::path&) {}},
+        {"a file grew", [](const fs::path& f) { test::WriteFile(f / "one.txt", "one and more"); }},
+        {"a file was added", [](const fs::path& f) { test::WriteFile(f / "new.txt", "new"); }},
+        {"a folder was removed", [](const fs::path& f) { fs::remove(f / "Empty"); }},
+    };
+    for (const auto& [name, change] : cases) {
+        test::TempDir dir;
+        const fs::path folder = dir / "F";
+        fs::create_directories(folder / "Sub");
+        fs::create_directories(folder / "Empty");
+        test::WriteFile(folder / "one.txt", "one");
+        test::WriteFile(folder / "Sub" / "three.txt", "three");
+        Protect protect;
+        ProtectOptions options;
+        options.password = "pw";
+        options.random = &protect.random;
+        bool changed = false;
+        options.progress = [&](std::uint64_t, std::uint64_t) {
+            if (!changed) change(folder);
+            changed = true;
+        };
+        const ProtectResult result = ProtectFolderToArchive(folder, dir / "F.zip", options);
+        EXPECT_TRUE(changed) << name;
+        if (name == "unchanged") {
+            EXPECT_EQ(result.status, ProtectStatus::Ok) << result.error;
+            EXPECT_FALSE(fs::exists(folder));
+            continue;
+        }
+        EXPECT_EQ(result.status, ProtectStatus::VerifyFailed) << name;
+        EXPECT_NE(result.error.find("changed while it was packed"), std::string::npos) << name << ": " << result.error;
+        EXPECT_TRUE(fs::exists(folder / "Sub" / "three.txt")) << name;
+        EXPECT_FALSE(fs::exists(dir / "F.zip")) << name;
+    }
 }
 
 TEST(ProtectedFolder, WrongAndEmptyPasswordsFail)

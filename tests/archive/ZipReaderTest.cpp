@@ -1,6 +1,7 @@
 #include "archive/zip/ZipReader.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
+#include "archive/zip/NameSet.h"
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipWriter.h"
 #include "common/Errors.h"
@@ -121,6 +122,38 @@ TEST(ZipNames, ClashKeysIgnoreLetterCaseOnlyOnWindows)
                   c.sameOnWindows);
         EXPECT_NE(archive::ClashKey(c.a, NameRules::Posix), archive::ClashKey(c.b, NameRules::Posix));
     }
+}
+
+// The claimed-path set of an extraction keeps each folder part once: names that share a
+// folder or a last part, names without a folder, a name longer than a storage block, and
+// enough names that the table grows many times, each found once and only as itself.
+TEST(NameSet, EachNameIsInOnceAndOnlyAsItself)
+{
+    archive::NameSet set;
+    const std::string huge = "z/" + std::string(3u << 20, 'q');
+    std::vector<std::string> names = {"",    "a",     "a/",   "/a", "x/a", "x/b",
+                                      "y/a", "x/y/a", "x//a", "x/", huge,  huge + "r"};
+    for (int i = 0; i < 150000; ++i)
+        names.push_back("/t/d" + std::to_string(i / 1000) + "/f" + std::to_string(i) + ".txt");
+    for (const std::string& name : names)
+        EXPECT_TRUE(set.Insert(name)) << name.substr(0, 40);
+    for (const std::string& name : names) {
+        EXPECT_FALSE(set.Insert(name)) << name.substr(0, 40);
+        EXPECT_TRUE(set.Contains(name)) << name.substr(0, 40);
+    }
+    EXPECT_EQ(set.Size(), names.size());
+    const std::vector<std::string> others = {"b",
+                                             "x",
+                                             "x/c",
+                                             "y/b",
+                                             "x/a/",
+                                             "a//",
+                                             "z/",
+                                             huge.substr(0, huge.size() - 1),
+                                             "/t/d1/f1000.txtx",
+                                             "/t/d2/f1000.txt"};
+    for (const std::string& other : others)
+        EXPECT_FALSE(set.Contains(other)) << other.substr(0, 40);
 }
 
 TEST(ZipReader, UnZipFileKeepsFoldersAndExtractProtectedFlattensThem)

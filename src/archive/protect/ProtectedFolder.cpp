@@ -2,6 +2,7 @@
 #include "archive/protect/ProtectedFolder.h"
 
 #include "archive/protect/WorkFolders.h"
+#include "archive/zip/WriterParts.h"
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipWriter.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <deque>
 #include <map>
 #include <random>
 
@@ -67,37 +69,107 @@ std::vector<std::string> SubfolderNames(const fs::path& folder)
     return names;
 }
 
-// What the folder held when it was packed: every entry with its kind, size and time.
-struct Snapshot {
+// What the folder held when it was packed: every entry with its kind, size and time, by
+// name. The sources of the walk keep the names; the items lie beside them in the walk's
+// order, and an order sorted by name finds them. A second walk is compared item by item
+// as it goes, so the folder is never held twice.
+class Snapshot {
+public:
     struct Item {
         bool directory = false;
         std::uintmax_t size = 0;
         fs::file_time_type time{};
         bool operator==(const Item&) const = default;
     };
-    std::map<std::string, Item> items;
-    bool operator==(const Snapshot&) const = default;
-};
 
-Snapshot TakeSnapshot(const std::vector<ZipSource>& sources)
-{
-    Snapshot snapshot;
-    for (const ZipSource& source : sources) {
-        Snapshot::Item item;
-        item.directory = source.isDirectory;
-        if (source.status) {
+    explicit Snapshot(const writer::CompactSources& sources) : m_sources(sources) {}
+
+    static Item ItemOf(bool isDirectory, const std::optional<ZipSourceStatus>& status, const fs::path& path)
+    {
+        Item item;
+        item.directory = isDirectory;
+        if (status) {
             // What the walk saw: one status call per entry.
-            if (!source.isDirectory) item.size = source.status->size;
-            item.time = source.status->modified;
+            if (!isDirectory) item.size = status->size;
+            item.time = status->modified;
         } else {
             std::error_code ec;
-            if (!source.isDirectory) item.size = fs::file_size(source.path, ec);
-            item.time = fs::last_write_time(source.path, ec);
+            if (!isDirectory) item.size = fs::file_size(path, ec);
+            item.time = fs::last_write_time(path, ec);
         }
-        snapshot.items[source.name] = item;
+        return item;
     }
-    return snapshot;
-}
+    static Item ItemOf(const ZipSource& source) { return ItemOf(source.isDirectory, source.status, source.path); }
+    // Source number index of the walk, just added to the sources. The sources keep the
+    // status the walk gave; only where it gave none are the items kept here.
+    void Add(const ZipSource& source, std::size_t index)
+    {
+        if (!source.status && !m_keepItems) {
+            for (std::size_t i = 0; i < index; ++i)
+                m_items.push_back(ItemAt(i)); // from the status those sources carry
+            m_keepItems = true;
+        }
+        if (m_keepItems) m_items.push_back(ItemOf(source));
+    }
+    Item ItemAt(std::size_t i) const
+    {
+        if (m_keepItems) return m_items[i];
+        return ItemOf(m_sources.IsDirectory(i), m_sources.Status(i), {});
+    }
+
+    // Starts a comparison with a second walk over the same folder.
+    void StartCompare()
+    {
+        m_seen.assign(m_sources.Size(), false);
+        m_cursor = 0;
+        m_same = true;
+    }
+    // One source of the second walk: its name must be known with the same item. A walk
+    // gives each name once, and mostly in the order of the one before: the next source
+    // of the first walk is tried first, the names sorted only when the orders differ.
+    void Compare(const ZipSource& source)
+    {
+        std::size_t k = m_cursor;
+        if (k < m_sources.Size() && m_sources.Name(k) == source.name) {
+            ++m_cursor;
+        } else {
+            if (m_order.empty()) SortNames();
+            const auto end =
+                std::upper_bound(m_order.begin(), m_order.end(), std::string_view(source.name),
+                                 [&](std::string_view name, std::uint32_t i) { return name < m_sources.Name(i); });
+            if (end == m_order.begin() || m_sources.Name(*(end - 1)) != source.name) {
+                m_same = false;
+                return;
+            }
+            // Of equal names (which a walk does not give) the last one counts, and all are seen.
+            k = *(end - 1);
+            for (auto it = end; it != m_order.begin() && m_sources.Name(*(it - 1)) == source.name; --it)
+                m_seen[*(it - 1)] = true;
+        }
+        if (!(ItemAt(k) == ItemOf(source))) m_same = false;
+        m_seen[k] = true;
+    }
+    // True when the second walk gave every name of the first and nothing else.
+    bool Same() const { return m_same && std::find(m_seen.begin(), m_seen.end(), false) == m_seen.end(); }
+
+private:
+    void SortNames()
+    {
+        m_order.resize(m_sources.Size());
+        for (std::size_t i = 0; i < m_order.size(); ++i)
+            m_order[i] = static_cast<std::uint32_t>(i);
+        std::stable_sort(m_order.begin(), m_order.end(),
+                         [&](std::uint32_t a, std::uint32_t b) { return m_sources.Name(a) < m_sources.Name(b); });
+    }
+
+    const writer::CompactSources& m_sources;
+    bool m_keepItems = false;
+    std::deque<Item> m_items; // in the walk's order, when kept
+    std::vector<std::uint32_t> m_order;
+    std::vector<bool> m_seen; // by source
+    std::size_t m_cursor = 0;
+    bool m_same = true;
+};
 
 // Sums the progress of the steps into one count that only grows.
 class ProgressSum {
@@ -171,24 +243,25 @@ std::string SkippedText(const std::vector<ZipSkipped>& skipped)
 
 // The first source whose name would not come back unchanged, or whose subfolder archive
 // name would be longer than a file name may be.
-const ZipSource* FirstUnstorableName(const std::vector<ZipSource>& sources)
+std::optional<ZipSource> FirstUnstorableName(const writer::CompactSources& sources)
 {
     constexpr std::size_t kNameMax = 255;
-    for (const ZipSource& source : sources) {
+    for (std::size_t i = 0; i < sources.Size(); ++i) {
+        const ZipSource source = sources.At(i);
         // Checked as stored in the inner archive and, below a first-level subfolder, as
         // stored in that subfolder's own archive (where "x:y" would read as a drive letter).
         const std::optional<std::string> back = RoundTripName(source.name, source.isDirectory);
-        if (!back || *back != source.name) return &source;
+        if (!back || *back != source.name) return source;
         const std::size_t slash = source.name.find('/');
         if (slash != std::string::npos) {
             const std::string nested = source.name.substr(slash + 1);
             const std::optional<std::string> nestedBack = RoundTripName(nested, source.isDirectory);
-            if (!nestedBack || *nestedBack != nested) return &source;
+            if (!nestedBack || *nestedBack != nested) return source;
         }
         const bool firstLevelFolder = source.isDirectory && source.name.find('/') == std::string::npos;
-        if (firstLevelFolder && source.name.size() + 4 > kNameMax) return &source;
+        if (firstLevelFolder && source.name.size() + 4 > kNameMax) return source;
     }
-    return nullptr;
+    return std::nullopt;
 }
 
 } // namespace
@@ -243,41 +316,57 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
 
     // One listing of everything the folder holds; whatever an archive cannot keep stops
     // the command before anything is written.
+    // The sources are kept compactly and a subfolder's sources are made in full only while
+    // its archive is written: a folder of a million files costs some hundred bytes each.
     std::vector<ZipSkipped> skipped;
-    std::vector<ZipSource> all;
+    writer::CompactSources all;
+    Snapshot before(all);
     try {
-        all =
-            CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders);
+        writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skipped, options.folders,
+                               [&](ZipSource&& source) {
+                                   all.Add(source);
+                                   before.Add(source, all.Size() - 1);
+                               });
     } catch (const std::exception& error) {
         return Fail(ProtectStatus::Refused, error.what());
     }
     if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
     // Every name must come back as the same path; nothing is written otherwise.
-    if (const ZipSource* bad = FirstUnstorableName(all)) {
+    if (const std::optional<ZipSource> bad = FirstUnstorableName(all)) {
         return Fail(ProtectStatus::NameNotStorable, Utf8FromPath(bad->path));
     }
-    const Snapshot before = TakeSnapshot(all);
+    before.StartCompare();
 
-    // Split into the folder's own files and the trees of its first-level subfolders.
+    // Split into the folder's own files and the trees of its first-level subfolders (the
+    // places of their sources in the walk).
     std::vector<ZipSource> ownFiles;
-    std::map<std::string, std::vector<ZipSource>> trees;
+    std::map<std::string, std::vector<std::uint32_t>> trees;
     std::uint64_t totalBytes = 0;
-    for (const ZipSource& source : all) {
-        const std::string name = TrimmedSlash(source.name);
+    for (std::size_t i = 0; i < all.Size(); ++i) {
+        const std::string name = TrimmedSlash(std::string(all.Name(i)));
         const std::size_t slash = name.find('/');
-        if (!source.isDirectory) totalBytes += before.items.at(source.name).size;
+        if (!all.IsDirectory(i)) totalBytes += before.ItemAt(i).size;
         if (slash == std::string::npos) {
-            if (source.isDirectory) {
+            if (all.IsDirectory(i)) {
                 trees[name];
             } else {
-                ownFiles.push_back(source);
+                ownFiles.push_back(all.At(i));
             }
             continue;
         }
-        ZipSource inner = source;
-        inner.name = source.name.substr(slash + 1);
-        trees[name.substr(0, slash)].push_back(std::move(inner));
+        trees[name.substr(0, slash)].push_back(static_cast<std::uint32_t>(i));
     }
+    // The sources of one subfolder's archive, named below the subfolder.
+    const auto treeSources = [&](const std::vector<std::uint32_t>& indices) {
+        std::vector<ZipSource> sources;
+        sources.reserve(indices.size());
+        for (const std::uint32_t i : indices) {
+            ZipSource inner = all.At(i);
+            inner.name = inner.name.substr(inner.name.find('/') + 1);
+            sources.push_back(std::move(inner));
+        }
+        return sources;
+    };
     std::vector<std::string> subfolders;
     for (const auto& [name, sources] : trees)
         subfolders.push_back(name);
@@ -321,7 +410,8 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     }
     for (const std::string& name : subfolders) {
         const fs::path nested = nestedFolder / PathFromUtf8(name + ".zip");
-        if (ProtectResult r = writeChecked(trees[name], nested, plain, {}, false); r.status != ProtectStatus::Ok)
+        if (ProtectResult r = writeChecked(treeSources(trees[name]), nested, plain, {}, false);
+            r.status != ProtectStatus::Ok)
             return r;
         TakeFolderMode(nested, folder / PathFromUtf8(name));
         innerSources.push_back({nested, name + ".zip", false});
@@ -342,14 +432,13 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     // The folder must still be what was packed.
     {
         std::vector<ZipSkipped> skippedNow;
-        std::vector<ZipSource> now;
         try {
-            now = CollectZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
-                                    options.folders);
+            writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
+                                   options.folders, [&](ZipSource&& source) { before.Compare(source); });
         } catch (const std::exception& error) {
             return Fail(ProtectStatus::VerifyFailed, error.what());
         }
-        if (!skippedNow.empty() || !(TakeSnapshot(now) == before)) {
+        if (!skippedNow.empty() || !before.Same()) {
             return Fail(ProtectStatus::VerifyFailed, "'" + Utf8FromPath(folder) + "' changed while it was packed");
         }
     }

@@ -169,7 +169,8 @@ bool HoldsOnlyTheInnerArchive(const ZipIndex& index, FileMode& innerMode)
 {
     int files = 0;
     bool inner = false;
-    for (const ZipEntryInfo& e : index.entries) {
+    for (std::size_t i = 0; i < index.size(); ++i) {
+        const ZipEntryInfo e = index.Entry(i);
         bool isDirectory = false;
         const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
         if (!safe || IsSymlinkEntry(e)) return false;
@@ -377,7 +378,7 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
         if (innerUnpacked && name == innerName) continue;
         const fs::path to = c.target / name;
         try {
-            if (!state.claimed.insert(Utf8FromPath(to)).second) {
+            if (!state.claimed.Insert(Utf8FromPath(to))) {
                 throw LayerFailure(ErrorKind::Clash, {}, Utf8FromPath(to));
             }
             CheckedSink::CommitRules rules;

@@ -320,7 +320,7 @@ void ArchiveBuilder::EndLarge(const EntryPlan& plan, const std::string& failure,
 }
 
 std::uint64_t BuildArchive(const ZipWriteOptions& options, StdFile& file, const fs::path& tempPath,
-                           std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped)
+                           const PlanList& plans, std::vector<ZipSkipped>& skipped)
 {
     ArchiveBuilder builder(options, file, tempPath);
     builder.Run(plans, skipped);

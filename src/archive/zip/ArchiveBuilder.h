@@ -22,8 +22,10 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <future>
 #include <memory>
 #include <optional>
@@ -93,6 +95,32 @@ struct CentralEntry {
     std::string aesExtra; // the 0x9901 field of an AES entry
 };
 
+// The central directory as it grows: each entry's record is made as soon as the entry is
+// written and kept as its bytes, in pieces of about 1 MiB. Beyond a few pieces they go to
+// an unnamed temporary file (where the system gives one; else, or when writing there
+// fails, they stay in memory), so that a million entries cost no memory for their records.
+class CentralRecords {
+public:
+    CentralRecords() = default;
+    CentralRecords(const CentralRecords&) = delete;
+    CentralRecords& operator=(const CentralRecords&) = delete;
+    ~CentralRecords();
+    void push_back(const CentralEntry& entry);
+    std::uint64_t size() const { return m_count; }
+    // Hands every byte to write, in order; throws VelmoraError when the spill cannot be read.
+    void WriteAll(const std::function<void(const std::string&)>& write);
+
+private:
+    void Spill();
+    static constexpr std::size_t kPiece = 1u << 20;
+    static constexpr std::size_t kPiecesKept = 4;
+    std::vector<std::string> m_pieces;
+    std::FILE* m_spill = nullptr;
+    std::uint64_t m_spilled = 0; // bytes in the spill file
+    bool m_noSpill = false;
+    std::uint64_t m_count = 0;
+};
+
 std::string EncryptionHeader(const EntryPlan& plan);
 
 Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int level);
@@ -116,7 +144,7 @@ public:
           m_pool(WorkerPool::DefaultThreads(options.threads))
     {}
 
-    void Run(std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void Run(const PlanList& plans, std::vector<ZipSkipped>& skipped);
     void Finish();
     std::uint64_t Entries() const { return m_central.size(); }
 
@@ -125,20 +153,21 @@ private:
     // compressed by the helper threads; the writer waits for them in this order.
     struct Task {
         enum class Kind { Directory, Batch, Begin, Piece, End, Skip } kind = Kind::Directory;
-        std::size_t plan = 0;                       // every kind but Batch
-        std::vector<std::size_t> plans = {};        // Batch
-        std::future<std::vector<Prepared>> batch{}; // Batch
-        std::shared_ptr<const std::string> input{}; // Piece
-        std::future<CompressedPiece> piece{};       // Piece
-        std::uint64_t inputBytes = 0;               // Batch, Piece
-        std::string failure = {};                   // Skip; End after a failed read
+        // The plans are made from the compact list as the tasks are formed and live as
+        // long as their tasks.
+        std::shared_ptr<const EntryPlan> plan = nullptr;         // every kind but Batch and Piece
+        std::shared_ptr<std::vector<EntryPlan>> plans = nullptr; // Batch
+        std::future<std::vector<Prepared>> batch{};              // Batch
+        std::shared_ptr<const std::string> input{};              // Piece
+        std::future<CompressedPiece> piece{};                    // Piece
+        std::uint64_t inputBytes = 0;                            // Batch, Piece
+        std::string failure = {};                                // Skip; End after a failed read
     };
     // The large entry whose pieces are being written.
     struct OpenEntry {
         // Provided rather than defaulted: clang decides whether std::optional can make an
         // OpenEntry before it has read the member initializers of the enclosing class.
         OpenEntry() {}
-        std::size_t plan = 0;
         std::uint64_t start = 0;
         std::uint64_t doneBefore = 0;
         bool zip64 = false;
@@ -211,7 +240,7 @@ private:
     void EmitData(OpenEntry& open, std::string& data);
     // Completes the open entry: the final header, the descriptor, the central record.
     void CloseData(OpenEntry& open);
-    void WriteTask(Task& task, std::vector<EntryPlan>& plans, std::vector<ZipSkipped>& skipped);
+    void WriteTask(Task& task, std::vector<ZipSkipped>& skipped);
     void EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped);
 
     const ZipWriteOptions& m_options;
@@ -219,7 +248,7 @@ private:
     fs::path m_tempPath;
     Encryption m_encryption;
     WorkerPool m_pool;
-    std::vector<CentralEntry> m_central;
+    CentralRecords m_central;
     std::uint64_t m_offset = 0;
     std::uint64_t m_done = 0;
     std::uint64_t m_reported = 0;

@@ -3,7 +3,6 @@
 #include "archive/codecs/EntryDecoder.h"
 
 #include <algorithm>
-#include <set>
 
 namespace velmora::extraction {
 
@@ -29,20 +28,32 @@ std::string LocateData(SharedArchive& file, const ZipIndex& index, const ZipEntr
 
 std::vector<std::uint64_t> NextOffsets(const ZipIndex& index, std::vector<bool>& duplicate)
 {
-    std::vector<std::uint64_t> offsets;
-    offsets.reserve(index.entries.size());
-    for (const ZipEntryInfo& e : index.entries) {
-        offsets.push_back(e.localHeaderOffset);
-    }
-    std::vector<std::uint64_t> sorted = offsets;
-    std::sort(sorted.begin(), sorted.end());
-    std::vector<std::uint64_t> next(offsets.size());
-    duplicate.assign(offsets.size(), false);
-    std::set<std::uint64_t> seen;
-    for (std::size_t i = 0; i < offsets.size(); ++i) {
-        auto it = std::upper_bound(sorted.begin(), sorted.end(), offsets[i]);
-        next[i] = it == sorted.end() ? index.centralOffset : std::min(*it, index.centralOffset);
-        duplicate[i] = !seen.insert(offsets[i]).second;
+    // The entries in the order of their local headers (entry order among equal offsets):
+    // each entry's bound is the next greater offset, and of entries that share an offset
+    // all but the first are duplicates.
+    const std::size_t n = index.size();
+    std::vector<std::uint32_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = static_cast<std::uint32_t>(i);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::uint64_t x = index[a].localHeaderOffset;
+        const std::uint64_t y = index[b].localHeaderOffset;
+        return x != y ? x < y : a < b;
+    });
+    std::vector<std::uint64_t> next(n);
+    duplicate.assign(n, false);
+    for (std::size_t k = 0; k < n;) {
+        const std::uint64_t offset = index[order[k]].localHeaderOffset;
+        std::size_t end = k + 1;
+        while (end < n && index[order[end]].localHeaderOffset == offset)
+            ++end;
+        const std::uint64_t bound =
+            end == n ? index.centralOffset : std::min(index[order[end]].localHeaderOffset, index.centralOffset);
+        for (std::size_t j = k; j < end; ++j) {
+            next[order[j]] = bound;
+            duplicate[order[j]] = j > k;
+        }
+        k = end;
     }
     return next;
 }

@@ -20,7 +20,7 @@ using namespace archive;
 
 void Extraction::MakeLinkEntry(std::size_t i, const EntryJob& job, const std::string& relative)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipEntryInfo& e = m_entry;
     const fs::path path = m_request.target / PathFromUtf8(relative);
     constexpr std::uint64_t kLongestTarget = 4095;
     std::string target;
@@ -134,7 +134,7 @@ std::string Extraction::LinkRefusal(const std::string& relative, const std::stri
 
 bool Extraction::PlanJob(std::size_t i, const OutputSlot& output, EntryJob& job)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipEntryInfo& e = m_entry;
     // An AES entry names its real method in its 0x9901 field.
     std::optional<AesExtraField> aes;
     if (e.method == zipmethod::kAes) {
@@ -180,7 +180,7 @@ bool Extraction::PlanJob(std::size_t i, const OutputSlot& output, EntryJob& job)
 
 bool Extraction::ReconcileRecords(std::size_t i, const DataSpan& span, bool centralFits, EntryJob& job)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipEntryInfo& e = m_entry;
     std::string fields;
     const auto field = [&](bool differs, const char* name) {
         if (differs) fields += (fields.empty() ? "" : ", ") + std::string(name);
@@ -219,7 +219,7 @@ bool Extraction::ReconcileRecords(std::size_t i, const DataSpan& span, bool cent
 
 bool Extraction::PlanCipher(std::size_t i, const DataSpan& span, const std::optional<AesExtraField>& aes, EntryJob& job)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipEntryInfo& e = m_entry;
     if (!m_request.password) {
         Fail({ErrorKind::WrongPassword, e.name, 0, "the entry is encrypted"});
         return false;
@@ -256,11 +256,11 @@ bool Extraction::PlanCipher(std::size_t i, const DataSpan& span, const std::opti
 void Extraction::DeriveKeysAhead(std::size_t i, const std::string& passwordBytes)
 {
     if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
-    const std::size_t last = std::min(m_index.entries.size() - 1, i + 4 * std::size_t{m_pool->Size()});
+    const std::size_t last = std::min(m_index.size() - 1, i + 4 * std::size_t{m_pool->Size()});
     for (m_keysAheadFrom = std::max(m_keysAheadFrom, i + 1); m_keysAheadFrom <= last; ++m_keysAheadFrom) {
         const std::size_t j = m_keysAheadFrom;
-        const ZipEntryInfo& e = m_index.entries[j];
-        if (e.method != zipmethod::kAes || !e.encrypted) continue;
+        if (m_index[j].method != zipmethod::kAes || !m_index[j].Encrypted()) continue;
+        const ZipEntryInfo e = m_index.Entry(j);
         const std::optional<AesExtraField> aes = FindAesExtra(e.extra);
         DataSpan span;
         unsigned char head[16 + kAesVerifierSize];

@@ -45,7 +45,7 @@ bool IsSymlinkEntry(const ZipEntryInfo& e)
 ZipExtractResult Extraction::Run()
 {
     if (!OpenTarget() || !OpenArchive()) return std::move(m_result);
-    for (std::size_t i = 0; i < m_index.entries.size() && !m_stop; ++i) {
+    for (std::size_t i = 0; i < m_index.size() && !m_stop; ++i) {
         if (m_options.cancel && m_options.cancel->load()) {
             Fail({ErrorKind::Cancelled, {}, 0, {}});
             break;
@@ -116,19 +116,20 @@ bool Extraction::OpenArchive()
     }
     m_result.warnings = m_index.warnings;
     m_next = NextOffsets(m_index, m_duplicate);
-    for (const ZipEntryInfo& e : m_index.entries)
-        m_total += e.uncompressedSize;
+    for (std::size_t i = 0; i < m_index.size(); ++i)
+        m_total += m_index[i].uncompressedSize;
     return true;
 }
 
 void Extraction::ExtractEntry(std::size_t i)
 {
+    m_entry = m_index.Entry(i);
     std::string relative;
     OutputSlot output;
     if (!ClaimOutput(i, relative, output)) return;
     EntryJob job;
     if (!PlanJob(i, output, job)) return;
-    if (IsSymlinkEntry(m_index.entries[i]) && output.folder) {
+    if (IsSymlinkEntry(m_entry) && output.folder) {
         MakeLinkEntry(i, job, relative);
         return;
     }
@@ -138,7 +139,7 @@ void Extraction::ExtractEntry(std::size_t i)
 
 bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& output)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipEntryInfo& e = m_entry;
     const Mode mode = m_request.mode;
     bool isDirectory = false;
     const std::optional<std::string> safe = SafeRelativeName(e.name, isDirectory);
@@ -162,7 +163,7 @@ bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& o
             }
             return false;
         }
-        if (!m_state.claimed.insert(ClashKey(relative)).second) {
+        if (!m_state.claimed.Insert(ClashKey(relative))) {
             Fail({ErrorKind::Clash, e.name, 0, {}});
             return false;
         }
@@ -187,7 +188,7 @@ bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& o
     output = OutputSlot{std::move(folder), rel.filename(), m_request.target / rel};
     // The clash rule: no output path is written twice in one run (in any letter case where
     // the system's names ignore it).
-    if (!m_state.claimed.insert(ClashKey(Utf8FromPath(output.path))).second) {
+    if (!m_state.claimed.Insert(ClashKey(Utf8FromPath(output.path)))) {
         Fail({ErrorKind::Clash, Utf8FromPath(output.path), 0, {}});
         return false;
     }
@@ -196,7 +197,7 @@ bool Extraction::ClaimOutput(std::size_t i, std::string& relative, OutputSlot& o
 
 void Extraction::Dispatch(std::size_t i, EntryJob job, std::string relative)
 {
-    const ZipEntryInfo& e = m_index.entries[i];
+    const ZipIndex::Record& e = m_index[i];
     Pending item{i, std::nullopt, {}, nullptr, 0, std::move(relative), std::nullopt};
     if (e.compressedSize + e.uncompressedSize >= kInlineLimit) {
         if (!m_pool) m_pool.emplace(WorkerPool::DefaultThreads(0));
@@ -282,7 +283,6 @@ void Extraction::FinishOne()
         r = item.future.get();
         --m_bigInFlight;
     }
-    const ZipEntryInfo& e = m_index.entries[item.index];
     if (!r.error) {
         ++m_result.entriesPassed;
         if (r.unnamed) {
@@ -294,10 +294,10 @@ void Extraction::FinishOne()
         }
     } else {
         ExtractError error = *r.error;
-        if (error.path.empty()) error.path = e.name;
+        if (error.path.empty()) error.path = m_index.Name(item.index);
         Record(error);
     }
-    m_done += e.uncompressedSize;
+    m_done += m_index[item.index].uncompressedSize;
     if (m_options.progress) m_options.progress(m_done, m_total);
 }
 

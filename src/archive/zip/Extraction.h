@@ -3,6 +3,7 @@
 // protected-folder restore: the request, the state that spans the archives of a restore,
 // and the helpers both need. Internal to src/archive.
 #include "archive/EntryLayers.h"
+#include "archive/zip/NameSet.h"
 #include "archive/zip/ZipReader.h"
 #include "platform/FolderHandle.h"
 #include "platform/UnnamedFile.h"
@@ -36,7 +37,7 @@ struct FolderMode {
 // State that outlives one archive: a protected restore reads two archives into one target
 // and the clash rule spans both.
 struct RunState {
-    std::set<std::string> claimed;     // output paths written (or being written)
+    archive::NameSet claimed;          // output paths written (or being written)
     std::set<fs::path> createdFolders; // folders this run made
     // Folders of this run held open, by path: every file and folder below the target is
     // made through them, so a folder replaced by a link part way is never written through.

@@ -32,7 +32,7 @@ std::shared_ptr<FolderHandle> MakeFolders(const std::shared_ptr<FolderHandle>& r
             return nullptr;
         }
         // A file this run writes there may not have its name yet.
-        if (state.claimed.count(ClashKey(Utf8FromPath(current)))) {
+        if (state.claimed.Contains(ClashKey(Utf8FromPath(current)))) {
             error = ExtractError{ErrorKind::Clash, Utf8FromPath(current), 0, "is a file, not a folder"};
             return nullptr;
         }

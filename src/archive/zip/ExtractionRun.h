@@ -144,6 +144,7 @@ private:
     std::optional<SharedArchive> m_ownArchive;
     SharedArchive* m_archive = nullptr;
     ZipIndex m_index;
+    ZipEntryInfo m_entry; // the entry being claimed and planned, in full
     std::vector<bool> m_duplicate;
     std::vector<std::uint64_t> m_next;
     std::uint64_t m_total = 0;

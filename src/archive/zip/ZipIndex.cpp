@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <optional>
 
 namespace velmora::archive {
@@ -51,10 +52,10 @@ template <typename Visit> void ForEachExtra(std::string_view extra, Visit visit)
 }
 
 // Zip64 extra field (0x0001): only the fields whose 32-bit value is saturated, in order.
-bool ApplyZip64Extra(ZipEntryInfo& e)
+bool ApplyZip64Extra(std::string_view extra, ZipIndex::Record& e)
 {
     bool ok = true;
-    ForEachExtra(e.extra, [&](std::uint16_t id, const unsigned char* data, std::size_t len) {
+    ForEachExtra(extra, [&](std::uint16_t id, const unsigned char* data, std::size_t len) {
         if (id != 0x0001) {
             return true;
         }
@@ -119,7 +120,7 @@ std::optional<fs::file_time_type> PreciseModifiedTime(std::string_view extra)
 
 // MS-DOS, OS/2, Windows and VFAT keep the MS-DOS attribute byte in the low byte;
 // Unix and macOS keep the file mode in the high word (and often the MS-DOS byte too).
-bool MarkedAsFolder(const ZipEntryInfo& e)
+bool MarkedAsFolder(const ZipIndex::Record& e)
 {
     const unsigned host = e.versionMadeBy >> 8;
     const std::uint32_t mode = e.externalAttributes >> 16;
@@ -134,9 +135,7 @@ bool MarkedAsFolder(const ZipEntryInfo& e)
 std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned char* end, std::uint64_t endPos,
                          ZipIndex& index)
 {
-    index.entries.clear();
-    index.warnings.clear();
-    index.zip64 = false;
+    index.Clear();
     std::uint64_t count = Get16(end + 10);
     std::uint64_t cdSize = Get32(end + 12);
     std::uint64_t cdOffset = Get32(end + 16);
@@ -222,33 +221,70 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     index.centralOffset = cdStart;
     index.prefixBytes = shift;
     index.zip64 = haveZip64;
-    std::string cd(cdSize, '\0');
-    if (cdSize && !ReadAt(file, cdStart, cd.data(), cd.size())) {
-        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
-    }
-    const auto* c = reinterpret_cast<const unsigned char*>(cd.data());
+    return ReadCentralDirectory(file, archive, cdStart, cdSize, count, shift, index);
+}
+
+} // namespace
+
+// The central directory is read in pieces of a bounded buffer (a record never spans more
+// than one refill) and each record goes straight into the compact index.
+std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::uint64_t cdStart, std::uint64_t cdSize,
+                                 std::uint64_t count, std::uint64_t shift, ZipIndex& index)
+{
+    constexpr std::size_t kBuffer = 1u << 20; // well above the largest record (46 + 3 x 65535)
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(cdSize, kBuffer)));
+    std::uint64_t bufferStart = 0; // the directory position of buffer[0]
+    std::size_t held = 0;
+    bool readFailed = false;
+    // Makes bytes [pos, pos + need) of the directory available; false when they run past
+    // its end or cannot be read.
+    const auto have = [&](std::uint64_t pos, std::uint64_t need) -> const unsigned char* {
+        if (need > cdSize - pos) return nullptr;
+        if (pos + need > bufferStart + held) {
+            const std::size_t keep = static_cast<std::size_t>(bufferStart + held - pos);
+            std::memmove(buffer.data(), buffer.data() + (pos - bufferStart), keep);
+            bufferStart = pos;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size() - keep, cdSize - (pos + keep)));
+            if (!ReadAt(file, cdStart + pos + keep, buffer.data() + keep, want)) {
+                readFailed = true;
+                return nullptr;
+            }
+            held = keep + want;
+        }
+        return buffer.data() + (pos - bufferStart);
+    };
     // Room for the counted entries at once (no copies while the vector grows), never more
-    // than the directory's size can hold.
-    index.entries.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(count, cdSize / 46)));
+    // than the directory's size can hold; the names and extra fields take at most what
+    // the directory holds besides the fixed parts of the records.
+    const std::uint64_t reserve = std::min<std::uint64_t>(count, cdSize / 46);
+    index.m_records.reserve(static_cast<std::size_t>(reserve));
+    index.m_text.reserve(static_cast<std::size_t>(cdSize - 46 * reserve + 64));
+    const auto readError = [&] {
+        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
+    };
     std::uint64_t pos = 0;
     for (std::uint64_t n = 0; pos < cdSize; ++n) {
-        if (pos + 4 <= cdSize && Get32(c + pos) == kDigitalSignatureSig) {
+        const unsigned char* h = have(pos, std::min<std::uint64_t>(46, cdSize - pos));
+        if (!h) return readError();
+        if (pos + 4 <= cdSize && Get32(h) == kDigitalSignatureSig) {
             break;
         }
-        if (pos + 46 > cdSize || Get32(c + pos) != kCentralSig) {
+        if (pos + 46 > cdSize || Get32(h) != kCentralSig) {
             if (n >= count && n > 0) {
                 break; // bytes after the last entry the end record counts
             }
             return Fail(archive, "damaged central directory");
         }
-        const unsigned char* h = c + pos;
         const std::uint64_t nameLen = Get16(h + 28);
         const std::uint64_t extraLen = Get16(h + 30);
         const std::uint64_t commentLen = Get16(h + 32);
         if (pos + 46 + nameLen + extraLen + commentLen > cdSize) {
             return Fail(archive, "damaged central directory");
         }
-        ZipEntryInfo e;
+        h = have(pos, 46 + nameLen + extraLen);
+        if (!h) return readError();
+        ZipIndex::Record e;
         e.versionMadeBy = Get16(h + 4);
         e.versionNeeded = Get16(h + 6);
         e.flags = Get16(h + 8);
@@ -259,30 +295,44 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
         e.uncompressedSize = Get32(h + 24);
         e.externalAttributes = Get32(h + 38);
         e.localHeaderOffset = Get32(h + 42);
-        e.rawName.assign(reinterpret_cast<const char*>(h + 46), nameLen);
-        e.extra.assign(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
-        if (!ApplyZip64Extra(e)) {
+        const std::string_view raw(reinterpret_cast<const char*>(h + 46), nameLen);
+        const std::string_view extra(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
+        if (!ApplyZip64Extra(extra, e)) {
             return Fail(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
         }
         if (e.localHeaderOffset > UINT64_MAX - shift) {
             return Fail(archive, "damaged central directory");
         }
         e.localHeaderOffset += shift;
-        e.encrypted = (e.flags & 1) != 0;
-        e.name = DecodeEntryName(e.rawName, (e.flags & 0x0800) != 0, e.extra, e.versionMadeBy >> 8);
-        e.isDirectory = !e.name.empty() && (e.name.back() == '/' || e.name.back() == '\\');
-        if (!e.isDirectory && !e.name.empty() && e.uncompressedSize == 0 && MarkedAsFolder(e)) {
+        std::string name = DecodeEntryName(raw, (e.flags & 0x0800) != 0, extra, e.versionMadeBy >> 8);
+        e.isDirectory = !name.empty() && (name.back() == '/' || name.back() == '\\');
+        if (!e.isDirectory && !name.empty() && e.uncompressedSize == 0 && MarkedAsFolder(e)) {
             // A folder marked only by its attribute, without the trailing "/".
-            e.name.push_back('/');
+            name.push_back('/');
             e.isDirectory = true;
         }
-        e.modified = PreciseModifiedTime(e.extra);
-        index.entries.push_back(std::move(e));
+        // A decoded name may be longer than the stored one, but never beyond three bytes
+        // for each stored byte or the extra field's length, plus the "/": the record's
+        // 18 bits hold it, and the directory's cap keeps the text within 32-bit offsets.
+        if (index.m_text.size() + name.size() + extraLen + nameLen > UINT32_MAX || name.size() >= (1u << 18)) {
+            return Fail(archive, "damaged central directory");
+        }
+        e.text = static_cast<std::uint32_t>(index.m_text.size());
+        e.nameLength = static_cast<std::uint32_t>(name.size());
+        e.extraLength = static_cast<std::uint16_t>(extraLen);
+        e.sameRaw = name == raw;
+        index.m_text.append(name);
+        index.m_text.append(extra);
+        if (!e.sameRaw) {
+            e.rawLength = static_cast<std::uint16_t>(nameLen);
+            index.m_text.append(raw);
+        }
+        index.m_records.push_back(e);
         pos += 46 + nameLen + extraLen + commentLen;
     }
-    if (index.entries.size() != count) {
+    if (index.size() != count) {
         index.warnings.push_back("the end record counts " + Plural(count, "entry", "entries") +
-                                 " but the central directory holds " + std::to_string(index.entries.size()) +
+                                 " but the central directory holds " + std::to_string(index.size()) +
                                  "; all of them are read");
     }
     if (shift > 0) {
@@ -290,8 +340,6 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     }
     return {};
 }
-
-} // namespace
 
 std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
 {
@@ -351,9 +399,51 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
             }
         }
     }
-    index.entries.clear();
-    index.warnings.clear();
+    index.Clear();
     return firstError;
+}
+
+std::string OpenZipIndex(const fs::path& archive, ZipIndex& index)
+{
+    StdFile file;
+    if (!file.Open(archive, "rb")) {
+        return SystemErrorText("Opening archive", Utf8FromPath(archive), errno);
+    }
+    return ReadZipIndex(file, archive, index);
+}
+
+void ZipIndex::Clear()
+{
+    m_records.clear();
+    m_records.shrink_to_fit();
+    m_text.clear();
+    m_text.shrink_to_fit();
+    warnings.clear();
+    zip64 = false;
+}
+
+ZipEntryInfo ZipIndex::Entry(std::size_t i) const
+{
+    const Record& r = m_records[i];
+    ZipEntryInfo e;
+    e.name = Name(i);
+    e.rawName = RawName(i);
+    e.versionMadeBy = r.versionMadeBy;
+    e.versionNeeded = r.versionNeeded;
+    e.flags = r.flags;
+    e.method = r.method;
+    e.dosDateTime = r.dosDateTime;
+    e.crc32 = r.crc32;
+    e.compressedSize = r.compressedSize;
+    e.uncompressedSize = r.uncompressedSize;
+    e.localHeaderOffset = r.localHeaderOffset;
+    e.externalAttributes = r.externalAttributes;
+    e.extra = Extra(i);
+    e.modified = PreciseModifiedTime(e.extra);
+    e.isDirectory = r.isDirectory;
+    e.encrypted = r.Encrypted();
+    e.zip64 = r.zip64;
+    return e;
 }
 
 bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size)

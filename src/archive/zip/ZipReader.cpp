@@ -35,15 +35,12 @@ FileMode RecordedMode(const ZipEntryInfo& e)
 ZipListing ListZipArchive(const fs::path& archive)
 {
     ZipListing listing;
-    StdFile file;
-    if (!file.Open(archive, "rb")) {
-        listing.error = SystemErrorText("Opening archive", Utf8FromPath(archive), errno);
-        return listing;
-    }
     ZipIndex index;
-    listing.error = ReadZipIndex(file, archive, index);
+    listing.error = OpenZipIndex(archive, index);
     listing.ok = listing.error.empty();
-    listing.entries = std::move(index.entries);
+    listing.entries.reserve(index.size());
+    for (std::size_t i = 0; i < index.size(); ++i)
+        listing.entries.push_back(index.Entry(i));
     listing.zip64 = index.zip64;
     listing.warnings = std::move(index.warnings);
     return listing;

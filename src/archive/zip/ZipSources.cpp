@@ -70,10 +70,9 @@ ZipSourceStatus StatusOf(const FolderEntry& entry)
 
 // The walk over the platform's folder listings: one listing per folder, whose status and
 // attribute words the writer uses as they are.
-template <typename Skip>
+template <typename Add, typename Skip>
 void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection selection,
-                const ArchiveIdentity& archive, const std::shared_ptr<FolderHandle>& root,
-                std::vector<ZipSource>& sources, Skip& skip)
+                const ArchiveIdentity& archive, const std::shared_ptr<FolderHandle>& root, Add& add, Skip& skip)
 {
     std::vector<FolderEntry> entries;
     const auto list = [&](const fs::path& folder, bool followLinks) {
@@ -99,7 +98,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             if ((word & (kAttrHidden | kAttrSystem)) || archive.Is(path, entry.size)) {
                 continue;
             }
-            sources.push_back({path, entry.name, false, StatusOf(entry)});
+            add({path, entry.name, false, StatusOf(entry)});
         }
         return;
     }
@@ -127,7 +126,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             skip(path, "Symbolic links are not archived");
             break;
         case FolderEntry::Kind::Folder: {
-            sources.push_back({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
+            add({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
             list(path, false);
             // The reference into the stack ends here: push_back may move the levels.
             stack.push_back({path, name + "/", std::move(entries), 0});
@@ -135,7 +134,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         }
         case FolderEntry::Kind::File:
             if (!archive.Is(path, entry.size)) {
-                sources.push_back({path, name, false, StatusOf(entry), root, PathFromUtf8(name)});
+                add({path, name, false, StatusOf(entry), root, PathFromUtf8(name)});
             }
             break;
         default:
@@ -145,17 +144,16 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
     }
 }
 
-} // namespace
-
-std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes, const fs::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
+// The walk behind CollectZipSources and CollectCompactSources: each source is handed to add.
+template <typename Add>
+void WalkSources(const fs::path& base, ZipSelection selection, const AttributeReader& attributes,
+                 const fs::path& excludeArchive, std::vector<ZipSkipped>* skipped, const FolderLister& folders,
+                 Add&& add)
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
         throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
     }
-    std::vector<ZipSource> sources;
     const auto skip = [&](const fs::path& path, std::string reason) {
         if (skipped) {
             skipped->push_back({path, std::move(reason)});
@@ -170,8 +168,8 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
         if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
     }
     if (folders) {
-        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, sources, skip);
-        return sources;
+        WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, add, skip);
+        return;
     }
     const auto isArchive = [&](const fs::path& path) {
         return !excludeArchive.empty() && SameFile(path, excludeArchive);
@@ -196,12 +194,12 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
             if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
                 continue;
             }
-            sources.push_back({path, Utf8FromPath(path.filename()), false});
+            add({path, Utf8FromPath(path.filename()), false});
         }
         if (ec) {
             throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
         }
-        return sources;
+        return;
     }
 
     fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
@@ -219,10 +217,10 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
         if (fs::is_symlink(status)) {
             skip(path, "Symbolic links are not archived");
         } else if (fs::is_directory(status)) {
-            sources.push_back({path, name, true, std::nullopt, root, PathFromUtf8(name)});
+            add({path, name, true, std::nullopt, root, PathFromUtf8(name)});
         } else if (fs::is_regular_file(status)) {
             if (!isArchive(path)) {
-                sources.push_back({path, name, false, std::nullopt, root, PathFromUtf8(name)});
+                add({path, name, false, std::nullopt, root, PathFromUtf8(name)});
             }
         } else {
             skip(path, "Not a regular file");
@@ -231,7 +229,114 @@ std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection sele
     if (ec) {
         throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
     }
+}
+
+} // namespace
+
+std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
+                                         const AttributeReader& attributes, const fs::path& excludeArchive,
+                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
+{
+    std::vector<ZipSource> sources;
+    WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
+                [&](ZipSource&& source) { sources.push_back(std::move(source)); });
     return sources;
 }
+
+namespace writer {
+
+void WalkZipSources(const fs::path& base, ZipSelection selection, const AttributeReader& attributes,
+                    const fs::path& excludeArchive, std::vector<ZipSkipped>* skipped, const FolderLister& folders,
+                    const std::function<void(ZipSource&&)>& add)
+{
+    WalkSources(base, selection, attributes, excludeArchive, skipped, folders, add);
+}
+
+CompactSources CollectCompactSources(const fs::path& base, ZipSelection selection, const AttributeReader& attributes,
+                                     const fs::path& excludeArchive, std::vector<ZipSkipped>* skipped,
+                                     const FolderLister& folders)
+{
+    CompactSources sources;
+    WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
+                [&](ZipSource&& source) { sources.Add(source); });
+    return sources;
+}
+
+// The last part of an entry name as a path.
+static fs::path LastPart(const std::string& name)
+{
+    const std::size_t slash = name.rfind('/');
+    return PathFromUtf8(slash == std::string::npos ? name : name.substr(slash + 1));
+}
+
+void CompactSources::Add(const ZipSource& source)
+{
+    Record r;
+    r.nameAt = m_names.Add(source.name);
+    r.nameLength = static_cast<std::uint32_t>(source.name.size());
+    r.isDirectory = source.isDirectory;
+    // The path is kept as its folder (shared with its neighbours); its last part is the
+    // entry name's last part, as the walks make it. Where it is not, the whole path is kept.
+    const fs::path folder = source.path.parent_path();
+    if ((folder / LastPart(source.name)).native() == source.path.native()) {
+        r.folder = FolderIndex(folder);
+    } else {
+        r.folder = FolderIndex(source.path);
+        r.wholePath = true;
+    }
+    if (source.root) {
+        if (!m_root) m_root = source.root;
+        // One walk holds one root; the part below it is the entry name.
+        r.beneath = source.root == m_root && source.beneath == PathFromUtf8(source.name);
+        if (!r.beneath) throw VelmoraError("Sources of different walks cannot be kept together");
+    }
+    if (source.status) {
+        r.hasStatus = true;
+        r.size = source.status->size;
+        r.modified = source.status->modified.time_since_epoch().count();
+        r.permissions = static_cast<std::uint16_t>(source.status->permissions);
+        r.hasAttributes = source.status->attributes.has_value();
+        r.attributes = source.status->attributes.value_or(0);
+    }
+    m_records.push_back(r);
+}
+
+std::uint32_t CompactSources::FolderIndex(const fs::path& folder)
+{
+    if (!m_folders.empty() && m_folders[m_lastFolder].native() == folder.native()) return m_lastFolder;
+    auto [it, added] = m_folderIndex.emplace(folder.native(), static_cast<std::uint32_t>(m_folders.size()));
+    if (added) m_folders.push_back(folder);
+    m_lastFolder = it->second;
+    return it->second;
+}
+
+std::optional<ZipSourceStatus> CompactSources::Status(std::size_t i) const
+{
+    const Record& r = m_records[i];
+    if (!r.hasStatus) return std::nullopt;
+    ZipSourceStatus status;
+    status.size = r.size;
+    status.modified = fs::file_time_type(fs::file_time_type::duration(r.modified));
+    status.permissions = static_cast<fs::perms>(r.permissions);
+    if (r.hasAttributes) status.attributes = r.attributes;
+    return status;
+}
+
+ZipSource CompactSources::At(std::size_t i) const
+{
+    const Record& r = m_records[i];
+    ZipSource source;
+    source.name = std::string(Name(i));
+    source.path = r.wholePath ? m_folders[r.folder] : m_folders[r.folder] / LastPart(source.name);
+    source.isDirectory = r.isDirectory;
+    source.status = Status(i);
+    if (r.beneath) {
+        source.root = m_root;
+        source.beneath = PathFromUtf8(source.name);
+    }
+    return source;
+}
+
+} // namespace writer
 
 } // namespace velmora

@@ -71,19 +71,20 @@ std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
     return (isDirectory ? 0040000u : 0100000u) | (static_cast<std::uint32_t>(perms) & 0777u);
 }
 
-EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+} // namespace
+
+namespace writer {
+
+std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, std::string& reason)
 {
-    EntryPlan plan;
-    plan.source = source;
-    ok = false;
     auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
     if (!name || source.name.empty()) {
         reason = "The name is not valid UTF-8";
-        return plan;
+        return std::nullopt;
     }
     if (name->bytes.size() > 0xFFFF - 64) {
         reason = "The name is too long for an archive entry";
-        return plan;
+        return std::nullopt;
     }
     if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
         // Encrypted entries carry a data descriptor. Debian's unzip 6.0 takes any entry
@@ -91,6 +92,44 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         // after the descriptor, which it reports as overlapping entries (a zip bomb).
         // Such names are stored in UTF-8 instead, which every reader takes from bit 11.
         *name = Utf8EntryName(source.name);
+    }
+    return name;
+}
+
+void PlanList::Add(const EntryPlan& plan, std::size_t index)
+{
+    m_fields.push_back(
+        {plan.size, plan.dosTime, plan.attributes, static_cast<std::uint32_t>(index), plan.source.isDirectory});
+    if (!m_options.password.empty()) m_random.push_back(plan.random);
+}
+
+EntryPlan PlanList::Make(std::size_t i) const
+{
+    const Fields& fields = m_fields[i];
+    EntryPlan plan;
+    plan.source = m_source(fields.source);
+    std::string reason;
+    // Planning encoded this name before: it encodes the same way again.
+    plan.name = std::move(*PlannedName(plan.source, m_options, reason));
+    plan.dosTime = fields.dosTime;
+    plan.attributes = fields.attributes;
+    plan.size = fields.size;
+    if (!m_random.empty()) plan.random = m_random[i];
+    return plan;
+}
+
+} // namespace writer
+
+namespace {
+
+EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+{
+    EntryPlan plan;
+    plan.source = source;
+    ok = false;
+    auto name = PlannedName(source, options, reason);
+    if (!name) {
+        return plan;
     }
     plan.name = std::move(*name);
     fs::perms permissions = fs::perms::unknown;
@@ -131,7 +170,9 @@ bool IsZipArchiveName(const fs::path& archive)
     return ext == ".zip" || ext == ".jar";
 }
 
-ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::path& archive,
+namespace writer {
+
+ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sourceAt, const fs::path& archive,
                                const ZipWriteOptions& options)
 {
     ZipWriteResult result;
@@ -146,9 +187,10 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
     fs::path tempPath;
     StdFile file;
     try {
-        std::vector<EntryPlan> plans;
-        plans.reserve(sources.size());
-        for (const ZipSource& source : sources) {
+        PlanList plans(sourceAt, options);
+        plans.Reserve(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            const ZipSource source = sourceAt(i);
             bool ok = false;
             std::string reason;
             EntryPlan plan = PlanFor(source, options, ok, reason);
@@ -159,7 +201,7 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
             if (!options.password.empty() && !source.isDirectory) {
                 options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
             }
-            plans.push_back(std::move(plan));
+            plans.Add(plan, i);
         }
         tempPath = CreateTempBeside(archive, file);
         std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
@@ -186,6 +228,15 @@ ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::
     return result;
 }
 
+} // namespace writer
+
+ZipWriteResult WriteZipEntries(const std::vector<ZipSource>& sources, const fs::path& archive,
+                               const ZipWriteOptions& options)
+{
+    return WriteSourceList(
+        sources.size(), [&sources](std::size_t i) { return sources[i]; }, archive, options);
+}
+
 ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, const ZipWriteOptions& options,
                                ZipSelection selection)
 {
@@ -195,14 +246,15 @@ ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, co
         return result;
     }
     std::vector<ZipSkipped> skipped;
-    std::vector<ZipSource> sources;
+    CompactSources sources;
     try {
-        sources = CollectZipSources(base, selection, options.attributes, archive, &skipped, options.folders);
+        sources = CollectCompactSources(base, selection, options.attributes, archive, &skipped, options.folders);
     } catch (const std::exception& error) {
         result.error = error.what();
         return result;
     }
-    result = WriteZipEntries(sources, archive, options);
+    result = WriteSourceList(
+        sources.Size(), [&sources](std::size_t i) { return sources.At(i); }, archive, options);
     result.skipped.insert(result.skipped.begin(), skipped.begin(), skipped.end());
     return result;
 }
