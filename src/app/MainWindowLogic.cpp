@@ -282,7 +282,7 @@ void MainWindowLogic::ToolButton4Click()
     // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
     // reason; other failed writes are not reported: the inspection shows what the file has.
     const bool refused = store.RefusalFor(path, attributes) != AttributeRefusal::None;
-    const bool written = !refused && store.WriteAttributes(path, attributes);
+    const bool written = !refused && store.WriteAttributes(path, attributes).has_value();
     m_waiter.Wait(kSettleTime);
     InspectFile(path);
     if (refused) {

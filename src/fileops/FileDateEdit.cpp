@@ -68,11 +68,11 @@ FileDateOutcome ApplyFileDate(const std::string& path, TDateTime value, FileDate
             outcome.result = FileDateResult::WriteFailed;
             outcome.savedErrno = usage.reason;
         }
-    } else if (services.times.SetModificationTime(path, *storable, &outcome.savedErrno)) {
+    } else if (const Result<void> set = services.times.SetModificationTime(path, *storable); set) {
         outcome.result = FileDateResult::Stored;
-        outcome.savedErrno = 0;
     } else {
         outcome.result = FileDateResult::WriteFailed;
+        outcome.savedErrno = set.error().systemError;
     }
     outcome.readBack = services.times.ModificationTime(path);
     return outcome;

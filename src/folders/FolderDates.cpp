@@ -57,11 +57,12 @@ bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*crea
         if (savedErrno) *savedErrno = EINVAL;
         return false;
     }
-    if (*access == *write) return times.SetAccessAndModificationTime(path, *write, savedErrno);
     // Different access and write times: the service sets both to one value, then the
     // modification time alone is moved to its own value.
-    return times.SetAccessAndModificationTime(path, *access, savedErrno) &&
-           times.SetModificationTime(path, *write, savedErrno);
+    Result<void> set = times.SetAccessAndModificationTime(path, *access);
+    if (set && *access != *write) set = times.SetModificationTime(path, *write);
+    if (!set && savedErrno) *savedErrno = set.error().systemError;
+    return set.has_value();
 }
 
 FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDateTime date,

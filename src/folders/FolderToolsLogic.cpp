@@ -86,7 +86,7 @@ bool FolderToolsLogic::DeleteFolderPermanently(const std::string& path)
             folder, GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
         return false;
     }
-    return velmora::DeleteFolderPermanently(folder);
+    return velmora::DeleteFolderPermanently(folder).has_value();
 }
 
 void FolderToolsLogic::ExploreFolderAsAdmin(const std::string& folder)

@@ -2,6 +2,7 @@
 
 #include "common/CodePages.h"
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/Utf.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
@@ -389,9 +390,8 @@ LinkPathState InspectLinkPath(const std::string& linkPath)
 
 void SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments)
 {
-    int err = 0;
-    if (!ReplaceFileAtomically(linkPath, BuildShellLink(target, arguments), &err)) {
-        throw VelmoraError(SystemErrorText("Cannot write", linkPath, err));
+    if (const Result<void> written = ReplaceFileAtomically(linkPath, BuildShellLink(target, arguments)); !written) {
+        throw VelmoraError(ErrorText(WithDetail(written.error(), "Cannot write"), kEnglish));
     }
 }
 

@@ -169,8 +169,7 @@ TEST(FolderTools, DeletingNeverFollowsLinks)
     EXPECT_FALSE(fs::exists(dir / "Old"));
     EXPECT_EQ(test::ReadFile(dir / "outside" / "keep.txt"), "keep");
 
-    std::string error;
-    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was", &error)); // nothing there: nothing left
+    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was")); // nothing there: nothing left
 }
 
 #ifndef _WIN32
@@ -318,17 +317,14 @@ public:
     int attempts = 0;
     std::optional<TDateTime> ModificationTime(const std::string& p) override { return m_real.ModificationTime(p); }
     std::optional<TDateTime> LastAccessTime(const std::string& p) override { return m_real.LastAccessTime(p); }
-    bool SetModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetModificationTime(const std::string& p, TDateTime t) override
     {
-        return m_real.SetModificationTime(p, t, e);
+        return m_real.SetModificationTime(p, t);
     }
-    bool SetAccessAndModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetAccessAndModificationTime(const std::string& p, TDateTime t) override
     {
-        if (attempts++ == 0) {
-            if (e) *e = m_firstError;
-            return false;
-        }
-        return m_real.SetAccessAndModificationTime(p, t, e);
+        if (attempts++ == 0) return Fail(ErrorFromErrno(m_firstError, p, kSetTimesFailed));
+        return m_real.SetAccessAndModificationTime(p, t);
     }
     TDateTime Now() override { return m_real.Now(); }
 
