@@ -228,7 +228,10 @@ void MainWindowLogic::ClearFileView()
 
 void MainWindowLogic::InspectFile(const std::string& path)
 {
-    const InspectedFile record = GatherInspection(path, m_platform);
+    Result<InspectedFile> gathered = GatherInspection(path, m_platform);
+    // The window shows the failure in the standard error box.
+    if (!gathered) throw VelmoraError(ErrorText(gathered.error(), Language));
+    const InspectedFile record = std::move(gathered).value();
 
     // Both the picture and its label show even when no icon is found.
     m_actions.ShowFileIcon(path);

@@ -75,7 +75,7 @@ TDateTime FolderToolsLogic::FolderDate(const std::string& path)
 bool FolderToolsLogic::NT_SetDateTime(const std::string& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
                                       TDateTime dtLastWriteTime)
 {
-    return SetFolderTimes(*m_platform.times, fileName, dtCreation, dtLastAccessTime, dtLastWriteTime);
+    return SetFolderTimes(*m_platform.times, fileName, dtCreation, dtLastAccessTime, dtLastWriteTime).has_value();
 }
 
 bool FolderToolsLogic::DeleteFolderPermanently(const std::string& path)
@@ -162,11 +162,11 @@ void FolderToolsLogic::ButtonSetDateClick()
             break;
         case FolderDateOutcome::Failed:
             refusal = Text(FolderTexts::kDateFailed);
-            ReplaceAll(refusal, "%2", std::strerror(result.error));
+            ReplaceAll(refusal, "%2", std::strerror(result.error.systemError));
             break;
         case FolderDateOutcome::NotRecreated:
             refusal = Text(FolderTexts::kDateNotRecreated);
-            ReplaceAll(refusal, "%2", result.detail);
+            ReplaceAll(refusal, "%2", result.error.detail);
             break;
         }
         ReplaceAll(refusal, "%1", path);

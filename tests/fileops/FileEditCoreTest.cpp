@@ -137,7 +137,9 @@ TEST(FileDateEdit, WritesOnlyAStorableDateToAFileNobodyHolds)
     gone.exists = false;
     const FileDateOutcome outcome = ApplyFileDate("/f", wanted, {gone, gone, gone});
     EXPECT_EQ(outcome.result, FileDateResult::WriteFailed);
-    EXPECT_EQ(outcome.savedErrno, ENOENT);
+    EXPECT_EQ(outcome.error.kind, Error::Kind::NotFound);
+    EXPECT_EQ(outcome.error.systemError, ENOENT);
+    EXPECT_EQ(outcome.error.path, "/f");
     EXPECT_FALSE(outcome.readBack);
 }
 

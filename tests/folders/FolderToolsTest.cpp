@@ -353,13 +353,14 @@ TEST(FolderDates, OnlyABusyFolderIsRecreatedAndThenGetsItsDate)
         const Properties top = PropertiesOf(dir / "Old");
         BusyOnceTimes times(real, c.error);
         const FolderDateResult result = ApplyFolderDate(times, (dir / "Old").string(), date, {}, kMetadata);
-        EXPECT_EQ(result.outcome, c.outcome) << c.error << " " << result.detail;
+        EXPECT_EQ(result.outcome, c.outcome) << c.error << " " << result.error.detail;
         EXPECT_FALSE(fs::exists(dir / "Old2"));
         EXPECT_TRUE(PropertiesOf(dir / "Old" / "one.txt") == inner) << c.error;
         if (c.outcome == FolderDateOutcome::Recreated) {
             EXPECT_EQ(real.ModificationTime((dir / "Old").string()), date);
         } else {
-            EXPECT_EQ(result.error, c.error);
+            EXPECT_EQ(result.error.systemError, c.error);
+            EXPECT_EQ(result.error.path, (dir / "Old").string());
             EXPECT_TRUE(PropertiesOf(dir / "Old") == top) << c.error;
         }
     }

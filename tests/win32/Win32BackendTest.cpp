@@ -323,7 +323,7 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     SetDefault(HKEY_LOCAL_MACHINE, classes + progId + L"\\shell\\open\\command", command);
     const fs::path file = dir / ("doc." + ext8);
     test::WriteFile(file, "text");
-    const AssociatedExecutable found = FindAssociatedExecutable(Utf8(file), platform);
+    const AssociatedExecutable found = FindAssociatedExecutable(Utf8(file), platform).value();
     EXPECT_GT(found.code, 32);
     std::string lower = found.executable;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -332,8 +332,8 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     // No association: code 31; a missing file: code 2.
     const fs::path plain = dir / "doc.velmora-none";
     test::WriteFile(plain, "text");
-    EXPECT_EQ(FindAssociatedExecutable(Utf8(plain), platform).code, kFindNoAssociation);
-    EXPECT_EQ(FindAssociatedExecutable(Utf8(dir / "missing.txt"), platform).code, kFindFileNotFound);
+    EXPECT_EQ(FindAssociatedExecutable(Utf8(plain), platform)->code, kFindNoAssociation);
+    EXPECT_EQ(FindAssociatedExecutable(Utf8(dir / "missing.txt"), platform)->code, kFindFileNotFound);
 
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         RegDeleteTreeW(root, (classes + L"." + ext).c_str());
