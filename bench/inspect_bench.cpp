@@ -38,7 +38,7 @@ int main(int argc, char** argv)
         return std::make_pair(ms[ms.size() / 2], ms.back());
     };
     bool inUse = false;
-    const auto whole = measure([&] { inUse = velmora::GatherInspection(path, platform).inUse; });
+    const auto whole = measure([&] { inUse = velmora::GatherInspection(path, platform)->inUse; });
     const auto usage = measure([&] { platform.usage->IsFileInUse(path); });
     // The /proc scan that stands in where the file system grants no leases.
     const std::string canonical = std::filesystem::canonical(path).string();

@@ -228,7 +228,10 @@ void MainWindowLogic::ClearFileView()
 
 void MainWindowLogic::InspectFile(const std::string& path)
 {
-    const InspectedFile record = GatherInspection(path, m_platform);
+    Result<InspectedFile> gathered = GatherInspection(path, m_platform);
+    // The window shows the failure in the standard error box.
+    if (!gathered) throw VelmoraError(ErrorText(gathered.error(), Language));
+    const InspectedFile record = std::move(gathered).value();
 
     // Both the picture and its label show even when no icon is found.
     m_actions.ShowFileIcon(path);
@@ -282,7 +285,7 @@ void MainWindowLogic::ToolButton4Click()
     // A set the system cannot hold (Hidden cleared on a dot name) is refused with its
     // reason; other failed writes are not reported: the inspection shows what the file has.
     const bool refused = store.RefusalFor(path, attributes) != AttributeRefusal::None;
-    const bool written = !refused && store.WriteAttributes(path, attributes);
+    const bool written = !refused && store.WriteAttributes(path, attributes).has_value();
     m_waiter.Wait(kSettleTime);
     InspectFile(path);
     if (refused) {

@@ -1,6 +1,7 @@
 #include "app/Settings.h"
 
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/TextFile.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
@@ -92,9 +93,8 @@ void LoadSettingsFile(const std::string& settingsFile, std::int32_t& language)
 
 void SaveSettingsFile(const std::string& settingsFile, std::int32_t language)
 {
-    int err = 0;
-    if (!ReplaceFileAtomically(settingsFile, std::to_string(language) + "\r\n", &err)) {
-        throw VelmoraError(SystemErrorText("Cannot write file", settingsFile, err));
+    if (const Result<void> written = ReplaceFileAtomically(settingsFile, std::to_string(language) + "\r\n"); !written) {
+        throw VelmoraError(ErrorText(WithDetail(written.error(), "Cannot write file"), kEnglish));
     }
 }
 

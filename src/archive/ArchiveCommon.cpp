@@ -25,7 +25,15 @@ FolderLister FolderListerOf(IFileAttributes* service)
 {
     if (service == nullptr) return {};
     return [service](const std::filesystem::path& folder, bool followLinks, std::vector<FolderEntry>& entries,
-                     int& error) { return service->ListFolder(Utf8FromPath(folder), followLinks, entries, &error); };
+                     int& error) {
+        Result<std::vector<FolderEntry>> listed = service->ListFolder(Utf8FromPath(folder), followLinks);
+        if (!listed) {
+            error = listed.error().systemError;
+            return false;
+        }
+        entries = std::move(listed).value();
+        return true;
+    };
 }
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 #include "common/QuotedName.h"
 
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "fileops/AttributeEdit.h"
 #include "fileops/FileTarget.h"
 #include "platform/IFileAttributes.h"
@@ -37,15 +38,15 @@ int RunAttrib(const CommandArgs& args, CliContext& context)
         return kExitFailed;
     }
     if (wanted) {
-        int err = 0;
-        if (!attributes->WriteAttributes(path, *wanted, &err)) {
-            context.err << "velmora-cli attrib: " << SystemErrorText("cannot set the attributes of", path, err) << "\n";
+        if (const Result<void> written = attributes->WriteAttributes(path, *wanted); !written) {
+            context.err << "velmora-cli attrib: " << ErrorText(written.error(), kEnglish) << "\n";
             return kExitFailed;
         }
     }
     const std::optional<std::uint32_t> now = attributes->ReadAttributes(path);
     if (!now) {
-        context.err << "velmora-cli attrib: " << SystemErrorText("cannot read the attributes of", path, 0) << "\n";
+        const Error unread{Error::Kind::Io, path, 0, "cannot read the attributes of"};
+        context.err << "velmora-cli attrib: " << ErrorText(unread, kEnglish) << "\n";
         return kExitFailed;
     }
     const std::uint32_t shown = *now & kSettableAttributes;

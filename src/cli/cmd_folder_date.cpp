@@ -54,7 +54,8 @@ int RunFolderDate(const CommandArgs& commandArgs, CliContext& context)
             if (const std::size_t at = message.find(mark); at != std::string::npos) message.replace(at, 2, value);
         };
         put("%1", args[i]);
-        put("%2", result.outcome == FolderDateOutcome::NotRecreated ? result.detail : std::strerror(result.error));
+        put("%2", result.outcome == FolderDateOutcome::NotRecreated ? result.error.detail
+                                                                    : std::strerror(result.error.systemError));
         context.err << "velmora-cli folder-date: " << message << "\n";
         code = kExitFailed;
     }

@@ -21,7 +21,7 @@ int RunGunzip(const CommandArgs& args, CliContext& context)
     GunzipOptions options;
     IFileAttributes* service = context.platform.attributes;
     options.clearAttributes = [service](const std::filesystem::path& path) {
-        service->WriteAttributes(Utf8FromPath(path), 0);
+        static_cast<void>(service->WriteAttributes(Utf8FromPath(path), 0)); // failures are ignored
     };
     options.attributes = [service](const std::filesystem::path& path) {
         return service->ReadAttributes(Utf8FromPath(path));

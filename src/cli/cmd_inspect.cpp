@@ -3,6 +3,7 @@
 #include "common/QuotedName.h"
 
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/Utf.h"
 #include "common/Utf8Path.h"
 #include "inspect/Inspection.h"
@@ -110,17 +111,17 @@ int RunInspect(const CommandArgs& args, CliContext& context)
     const std::filesystem::file_status status = std::filesystem::status(PathFromUtf8(path), ec);
     if (path.empty() || ec || status.type() == std::filesystem::file_type::not_found) {
         const int err = !path.empty() && ec ? ec.value() : ENOENT;
-        context.err << "velmora-cli inspect: " << SystemErrorText("cannot inspect", path, err) << "\n";
+        context.err << "velmora-cli inspect: " << ErrorText(ErrorFromErrno(err, path, "cannot inspect"), kEnglish)
+                    << "\n";
         return kExitFailed;
     }
 
-    InspectedFile record;
-    try {
-        record = GatherInspection(path, context.platform);
-    } catch (const VelmoraError& error) {
-        context.err << "velmora-cli inspect: " << error.what() << "\n";
+    Result<InspectedFile> gathered = GatherInspection(path, context.platform);
+    if (!gathered) {
+        context.err << "velmora-cli inspect: " << ErrorText(gathered.error(), kEnglish) << "\n";
         return kExitFailed;
     }
+    const InspectedFile record = std::move(gathered).value();
     if (record.lookupCode == kFindFileNotFound) {
         context.err << "File not found: \"" << QuotedName(record.lookupFile) << "\" .\n";
     } else if (record.lookupCode == kFindPathNotFound) {

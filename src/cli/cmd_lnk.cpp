@@ -1,5 +1,7 @@
 #include "cli/CliCommand.h"
 #include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "shortcut/LinkRequest.h"
 #include "shortcut/ShellLinkWriter.h"
@@ -24,7 +26,10 @@ int RunLnk(const CommandArgs& args, CliContext& context)
         return kExitFailed;
     }
     const std::string parameterText = parameter.value_or(std::string());
-    SaveShellLink(link, target, LinkArguments(TrimBlanks(parameterText)));
+    if (const Result<void> saved = SaveShellLink(link, target, LinkArguments(TrimBlanks(parameterText))); !saved) {
+        context.err << "velmora-cli lnk: " << ErrorText(saved.error(), kEnglish) << "\n";
+        return kExitFailed;
+    }
     context.out << "Link created: " << QuotedName(link) << "\n";
     return kExitOk;
 }

@@ -2,6 +2,7 @@
 #include "common/QuotedName.h"
 
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "fileops/FileDateEdit.h"
 #include "fileops/FileTarget.h"
 
@@ -52,7 +53,7 @@ int RunTouch(const CommandArgs& args, CliContext& context)
         problem = QuotedInText(path) + " is in use by another program; its date is unchanged";
         break;
     case FileDateResult::WriteFailed:
-        problem = SystemErrorText("cannot set the modification time of", path, outcome.savedErrno);
+        problem = ErrorText(outcome.error, kEnglish);
         break;
     }
     context.err << "velmora-cli touch: " << problem << "\n";

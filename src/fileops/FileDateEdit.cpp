@@ -54,7 +54,7 @@ FileDateOutcome ApplyFileDate(const std::string& path, TDateTime value, FileDate
     } else if (!attributes) {
         // The file has gone or cannot be read.
         outcome.result = FileDateResult::WriteFailed;
-        outcome.savedErrno = ENOENT;
+        outcome.error = ErrorFromErrno(ENOENT, path, kSetModificationTimeFailed);
     } else if ((*attributes & kAttributeReadOnly) != 0) {
         outcome.result = FileDateResult::ReadOnly;
     } else if (const UsageCheck usage = services.usage.CheckUsage(path); usage.state != UsageCheck::State::Free) {
@@ -66,13 +66,13 @@ FileDateOutcome ApplyFileDate(const std::string& path, TDateTime value, FileDate
             outcome.result = FileDateResult::ReadOnly;
         } else {
             outcome.result = FileDateResult::WriteFailed;
-            outcome.savedErrno = usage.reason;
+            outcome.error = ErrorFromErrno(usage.reason, path, kSetModificationTimeFailed);
         }
-    } else if (services.times.SetModificationTime(path, *storable, &outcome.savedErrno)) {
+    } else if (const Result<void> set = services.times.SetModificationTime(path, *storable); set) {
         outcome.result = FileDateResult::Stored;
-        outcome.savedErrno = 0;
     } else {
         outcome.result = FileDateResult::WriteFailed;
+        outcome.error = set.error();
     }
     outcome.readBack = services.times.ModificationTime(path);
     return outcome;

@@ -24,12 +24,13 @@ enum class FileDateResult {
     OutOfRange,  // the date has no packed form; nothing was written
     ReadOnly,    // the file carries the read-only attribute; nothing was written
     InUse,       // another process holds or locks the file; nothing was written
-    WriteFailed, // the system refused the new time (savedErrno tells why)
+    WriteFailed, // the system refused the new time (error tells why)
 };
 
 struct FileDateOutcome {
     FileDateResult result = FileDateResult::WriteFailed;
-    int savedErrno = 0;
+    Error error; // WriteFailed: the path and the system's reason
+
     // The modification time read back after the attempt; nothing when it cannot be read.
     std::optional<TDateTime> readBack;
 };

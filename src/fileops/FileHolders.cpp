@@ -121,7 +121,7 @@ std::vector<EndOutcome> EndHolders(IProcesses& processes, const std::vector<File
     const std::int64_t own = processes.OwnProcessId();
     for (const FileHolder& holder : chosen) {
         EndOutcome outcome{holder.id, holder.program, false, holder.id == own};
-        if (!outcome.ownProcess && holder.id > 0) outcome.ended = processes.Terminate(holder.id);
+        if (!outcome.ownProcess && holder.id > 0) outcome.ended = processes.Terminate(holder.id).has_value();
         outcomes.push_back(std::move(outcome));
     }
     return outcomes;

@@ -48,32 +48,30 @@ bool FitsFolderDate(TDateTime value)
     return ThroughDosDateTime(value).has_value();
 }
 
-bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
-                    TDateTime lastWrite, int* savedErrno)
+Result<void> SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime /*creation*/, TDateTime lastAccess,
+                            TDateTime lastWrite)
 {
     const std::optional<TDateTime> access = ThroughDosDateTime(lastAccess);
     const std::optional<TDateTime> write = ThroughDosDateTime(lastWrite);
-    if (!access || !write) {
-        if (savedErrno) *savedErrno = EINVAL;
-        return false;
-    }
-    if (*access == *write) return times.SetAccessAndModificationTime(path, *write, savedErrno);
+    if (!access || !write) return Fail(ErrorFromErrno(EINVAL, path, kSetTimesFailed));
     // Different access and write times: the service sets both to one value, then the
     // modification time alone is moved to its own value.
-    return times.SetAccessAndModificationTime(path, *access, savedErrno) &&
-           times.SetModificationTime(path, *write, savedErrno);
+    Result<void> set = times.SetAccessAndModificationTime(path, *access);
+    if (set && *access != *write) set = times.SetModificationTime(path, *write);
+    return set;
 }
 
 FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDateTime date,
                                  const std::vector<std::filesystem::path>& keep, const MetadataService& metadata)
 {
     FolderDateResult result;
-    int err = 0;
-    if (SetFolderTimes(times, path, date, date, date, &err)) {
+    Result<void> set = SetFolderTimes(times, path, date, date, date);
+    if (set) {
         result.outcome = FolderDateOutcome::Set;
         return result;
     }
-    result.error = err;
+    result.error = std::move(set).error();
+    const int err = result.error.systemError;
     if (err == EPERM || err == EACCES) {
         result.outcome = FolderDateOutcome::NotPermitted;
         return result;
@@ -82,19 +80,27 @@ FolderDateResult ApplyFolderDate(IFileTimes& times, const std::string& path, TDa
         result.outcome = FolderDateOutcome::Failed;
         return result;
     }
+    std::string detail;
     const RecreateOutcome recreated =
-        RecreateFolder(PathFromUtf8(WithoutTrailingSeparator(path)), keep, metadata, &result.detail);
+        RecreateFolder(PathFromUtf8(WithoutTrailingSeparator(path)), keep, metadata, &detail);
     if (recreated != RecreateOutcome::Recreated) {
         result.outcome = FolderDateOutcome::NotRecreated;
-        if (result.detail.empty()) {
-            result.detail = recreated == RecreateOutcome::Guarded ? "the folder holds the program or the home folder"
-                            : recreated == RecreateOutcome::CopyExists ? "'" + RecreationCopyPath(path) + "' exists"
-                                                                       : "the copy could not replace it";
+        if (detail.empty()) {
+            detail = recreated == RecreateOutcome::Guarded      ? "the folder holds the program or the home folder"
+                     : recreated == RecreateOutcome::CopyExists ? "'" + RecreationCopyPath(path) + "' exists"
+                                                                : "the copy could not replace it";
         }
+        result.error = WithDetail(std::move(result.error), std::move(detail));
         return result;
     }
-    result.outcome = SetFolderTimes(times, path, date, date, date, &result.error) ? FolderDateOutcome::Recreated
-                                                                                  : FolderDateOutcome::Failed;
+    set = SetFolderTimes(times, path, date, date, date);
+    if (set) {
+        result.outcome = FolderDateOutcome::Recreated;
+        result.error = {};
+    } else {
+        result.outcome = FolderDateOutcome::Failed;
+        result.error = std::move(set).error();
+    }
     return result;
 }
 

@@ -39,22 +39,21 @@ std::optional<TDateTime> ThroughDosDateTime(TDateTime value);
 // Sets the times of a file or folder. Linux cannot set the creation time: access and
 // modification time are set; the creation value is ignored. Every value passes through
 // the MS-DOS date-time; a value it cannot hold makes the call fail without a change.
-// On failure savedErrno (when given) receives the reason (EINVAL for a date out of range).
-bool SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime creation, TDateTime lastAccess,
-                    TDateTime lastWrite, int* savedErrno = nullptr);
+// The Error names the path and the reason (EINVAL for a date out of range).
+Result<void> SetFolderTimes(IFileTimes& times, const std::string& path, TDateTime creation, TDateTime lastAccess,
+                            TDateTime lastWrite);
 
 enum class FolderDateOutcome {
     Set,          // the folder has the new date
     NotPermitted, // not the owner (EPERM, EACCES): left as it is, never re-created
     Failed,       // another reason (in error): left as it is
     Recreated,    // busy: replaced by a full copy of itself, which got the new date
-    NotRecreated, // busy, and no full copy could be made (in detail): left as it is
+    NotRecreated, // busy, and no full copy could be made (error's detail says why): left as it is
 };
 
 struct FolderDateResult {
     FolderDateOutcome outcome = FolderDateOutcome::Failed;
-    int error = 0;
-    std::string detail;
+    Error error; // every outcome but Set and Recreated: why the times could not be set
 };
 
 // Gives a folder the new date as its access and modification time. Where the times

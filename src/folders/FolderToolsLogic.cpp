@@ -75,7 +75,7 @@ TDateTime FolderToolsLogic::FolderDate(const std::string& path)
 bool FolderToolsLogic::NT_SetDateTime(const std::string& fileName, TDateTime dtCreation, TDateTime dtLastAccessTime,
                                       TDateTime dtLastWriteTime)
 {
-    return SetFolderTimes(*m_platform.times, fileName, dtCreation, dtLastAccessTime, dtLastWriteTime);
+    return SetFolderTimes(*m_platform.times, fileName, dtCreation, dtLastAccessTime, dtLastWriteTime).has_value();
 }
 
 bool FolderToolsLogic::DeleteFolderPermanently(const std::string& path)
@@ -86,7 +86,7 @@ bool FolderToolsLogic::DeleteFolderPermanently(const std::string& path)
             folder, GuardedPaths(m_platform.environment->ProgramFilePath(), m_platform.environment->HomeFolder()))) {
         return false;
     }
-    return velmora::DeleteFolderPermanently(folder);
+    return velmora::DeleteFolderPermanently(folder).has_value();
 }
 
 void FolderToolsLogic::ExploreFolderAsAdmin(const std::string& folder)
@@ -162,11 +162,11 @@ void FolderToolsLogic::ButtonSetDateClick()
             break;
         case FolderDateOutcome::Failed:
             refusal = Text(FolderTexts::kDateFailed);
-            ReplaceAll(refusal, "%2", std::strerror(result.error));
+            ReplaceAll(refusal, "%2", std::strerror(result.error.systemError));
             break;
         case FolderDateOutcome::NotRecreated:
             refusal = Text(FolderTexts::kDateNotRecreated);
-            ReplaceAll(refusal, "%2", result.detail);
+            ReplaceAll(refusal, "%2", result.error.detail);
             break;
         }
         ReplaceAll(refusal, "%1", path);

@@ -25,7 +25,7 @@ bool ProgramsCarryNoExtension(const PathRules& rules)
 }
 } // namespace
 
-AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform& platform)
+Result<AssociatedExecutable> FindAssociatedExecutable(const std::string& path, Platform& platform)
 {
     AssociatedExecutable result;
     if (TrimBlanks(path).empty()) {
@@ -39,7 +39,8 @@ AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform&
     result.asked = true;
     result.code = lookup.code;
     if (lookup.code == kFindOutOfResources) {
-        throw VelmoraError("Zu wenig Arbeitsspeicher");
+        // The system's words for it, as the lookup gives no more.
+        return Fail(Error{Error::Kind::Io, path, 0, "Zu wenig Arbeitsspeicher"});
     }
     if (lookup.code > 32) {
         result.executable = lookup.executable;
@@ -65,7 +66,7 @@ TDateTime LastAccessThroughDos(std::optional<TDateTime> local)
     return packed == 0 ? 0 : EncodeDateTime(UnpackDosDateTime(packed));
 }
 
-InspectedFile GatherInspection(const std::string& path, Platform& platform)
+Result<InspectedFile> GatherInspection(const std::string& path, Platform& platform)
 {
     InspectedFile record;
     record.path = path;
@@ -90,7 +91,9 @@ InspectedFile GatherInspection(const std::string& path, Platform& platform)
     record.inUse = platform.usage->IsFileInUse(path);
     record.extension = rules.Extension(path);
 
-    const AssociatedExecutable executable = FindAssociatedExecutable(path, platform);
+    const Result<AssociatedExecutable> found = FindAssociatedExecutable(path, platform);
+    if (!found) return Fail(found.error());
+    const AssociatedExecutable& executable = *found;
     record.lookupCode = executable.code;
     record.lookupFile = executable.file;
     record.lookupFolder = executable.folder;

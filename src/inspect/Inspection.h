@@ -2,6 +2,7 @@
 // Everything the main window shows about one path, gathered through the platform.
 #include "common/DateTime.h"
 #include "common/DateTimeText.h"
+#include "common/Result.h"
 #include "platform/Platform.h"
 
 #include <cstdint>
@@ -41,7 +42,8 @@ struct InspectedFile {
 };
 
 // The result of the executable lookup for a path, with the rules around the platform
-// call: a blank path asks nothing and gives an empty result.
+// call: a blank path asks nothing and gives an empty result. An Error when the lookup
+// runs out of resources (code 0).
 struct AssociatedExecutable {
     int code = 0;
     std::string executable;
@@ -49,7 +51,7 @@ struct AssociatedExecutable {
     std::string folder;
     bool asked = false;
 };
-AssociatedExecutable FindAssociatedExecutable(const std::string& path, Platform& platform);
+Result<AssociatedExecutable> FindAssociatedExecutable(const std::string& path, Platform& platform);
 
 // The raw command for an extension (without its dot) from the user's list or the
 // system's, as the product name decides, cleaned to the program's path or name.
@@ -60,8 +62,8 @@ std::string ReadDefaultCommand(const std::string& extensionWithoutDot, Platform&
 TDateTime LastAccessThroughDos(std::optional<TDateTime> local);
 
 // Gathers the record. Needs the platform's environment, attributes, times, usage,
-// associations and locale formats. Throws VelmoraError when the lookup runs out of
-// resources (code 0).
-InspectedFile GatherInspection(const std::string& path, Platform& platform);
+// associations and locale formats. An Error when the lookup runs out of resources
+// (code 0).
+Result<InspectedFile> GatherInspection(const std::string& path, Platform& platform);
 
 } // namespace velmora

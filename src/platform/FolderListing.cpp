@@ -9,10 +9,9 @@ namespace velmora {
 
 namespace fs = std::filesystem;
 
-bool IFileAttributes::ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
-                                 int* savedErrno)
+Result<std::vector<FolderEntry>> IFileAttributes::ListFolder(const std::string& folder, bool followLinks)
 {
-    entries.clear();
+    std::vector<FolderEntry> entries;
     std::error_code ec;
     fs::directory_iterator it(PathFromUtf8(folder), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
@@ -35,11 +34,8 @@ bool IFileAttributes::ListFolder(const std::string& folder, bool followLinks, st
         }
         entries.push_back(std::move(entry));
     }
-    if (ec) {
-        if (savedErrno) *savedErrno = ec.value();
-        return false;
-    }
-    return true;
+    if (ec) return Fail(ErrorFromErrno(ec.value(), folder, kListFolderFailed));
+    return entries;
 }
 
 } // namespace velmora

@@ -10,7 +10,7 @@ namespace velmora {
 
 namespace fs = std::filesystem;
 
-bool DeleteFolderPermanently(const fs::path& folder, std::string* error)
+Result<void> DeleteFolderPermanently(const fs::path& folder)
 {
     // Everything is removed through held folders, each entered without following a link:
     // a subfolder replaced by a link part way loses the link, never what it points to.
@@ -21,19 +21,14 @@ bool DeleteFolderPermanently(const fs::path& folder, std::string* error)
     int failure = 0;
     const std::shared_ptr<FolderHandle> held =
         name.empty() || IsDotOrDotDot(name) ? nullptr : OpenFolderHandle(parent, failure);
-    if (!held) {
-        if (error) *error = SystemErrorText("Deleting", Utf8FromPath(folder), failure ? failure : EINVAL);
-        return false;
-    }
+    if (!held) return Fail(ErrorFromErrno(failure ? failure : EINVAL, Utf8FromPath(folder), "Deleting"));
     failure = held->RemoveTree(name);
-    if (failure != 0) {
-        if (error) *error = SystemErrorText("Deleting", Utf8FromPath(folder), failure);
-        return false;
-    }
+    if (failure != 0) return Fail(ErrorFromErrno(failure, Utf8FromPath(folder), "Deleting"));
     FolderItem item;
-    const bool gone = held->Look(name, item) == 0 && item.kind == FolderItem::Kind::Missing;
-    if (!gone && error) *error = "Deleting '" + Utf8FromPath(folder) + "': the folder is still there";
-    return gone;
+    if (held->Look(name, item) == 0 && item.kind == FolderItem::Kind::Missing) return Ok();
+    // The whole statement is the detail: the path stands inside it.
+    return Fail(
+        Error{Error::Kind::Exists, {}, 0, "Deleting '" + Utf8FromPath(folder) + "': the folder is still there"});
 }
 
 } // namespace velmora

@@ -1,5 +1,7 @@
 #pragma once
 // The file-attribute word of a file: archive, read-only, hidden and system.
+#include "common/Result.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -35,6 +37,10 @@ struct FolderEntry {
     int error = 0;                                          // Unreadable: why the status call failed
 };
 
+// What the service's Errors say was being done.
+inline constexpr const char* kWriteAttributesFailed = "cannot set the attributes of";
+inline constexpr const char* kListFolderFailed = "cannot list";
+
 class IFileAttributes {
 public:
     virtual ~IFileAttributes() = default;
@@ -42,18 +48,17 @@ public:
     // the path names nothing or cannot be read.
     virtual std::optional<std::uint32_t> ReadAttributes(const std::string& path) = 0;
     // Makes exactly the given subset of the four settable bits the file's attributes
-    // (links followed); bits outside the four are ignored. True when every part of the
-    // write succeeded; on failure savedErrno (when given) receives the error.
-    virtual bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) = 0;
+    // (links followed); bits outside the four are ignored. Succeeds when every part of the
+    // write succeeded; else the Error names the path and the system's error.
+    virtual Result<void> WriteAttributes(const std::string& path, std::uint32_t attributes) = 0;
     // The reason WriteAttributes would refuse the set before changing anything; None when
     // nothing speaks against it.
     // Lists the entries of a folder (not "." and ".."), in the file system's order, for
     // walks over many files. followLinks: a link counts as what it names (Unreadable when
-    // that is missing); otherwise it is listed as a Link without attributes. False with
-    // savedErrno when the folder cannot be listed. The default asks ReadAttributes per entry;
-    // a backend may ask the file system once per folder what applies to all its entries.
-    virtual bool ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
-                            int* savedErrno = nullptr);
+    // that is missing); otherwise it is listed as a Link without attributes. An Error when
+    // the folder cannot be listed. The default asks ReadAttributes per entry; a backend may
+    // ask the file system once per folder what applies to all its entries.
+    virtual Result<std::vector<FolderEntry>> ListFolder(const std::string& folder, bool followLinks);
     virtual AttributeRefusal RefusalFor(const std::string& /*path*/, std::uint32_t /*attributes*/)
     {
         return AttributeRefusal::None;

@@ -1,11 +1,16 @@
 #pragma once
 // Reading and writing a file's times as local TDateTime values.
 #include "common/DateTime.h"
+#include "common/Result.h"
 
 #include <optional>
 #include <string>
 
 namespace velmora {
+
+// What the service's Errors say was being done.
+inline constexpr const char* kSetModificationTimeFailed = "cannot set the modification time of";
+inline constexpr const char* kSetTimesFailed = "cannot set the times of";
 
 class IFileTimes {
 public:
@@ -15,10 +20,11 @@ public:
     virtual std::optional<TDateTime> ModificationTime(const std::string& path) = 0;
     // Last access time in local time, with its milliseconds (links followed).
     virtual std::optional<TDateTime> LastAccessTime(const std::string& path) = 0;
-    // Sets the modification time and keeps the access time as it is.
-    virtual bool SetModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) = 0;
+    // Sets the modification time and keeps the access time as it is. The Error names the
+    // path and the system's error (EINVAL for a time the system cannot hold).
+    virtual Result<void> SetModificationTime(const std::string& path, TDateTime local) = 0;
     // Sets both the access and the modification time (used for folders).
-    virtual bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) = 0;
+    virtual Result<void> SetAccessAndModificationTime(const std::string& path, TDateTime local) = 0;
     // The current local time.
     virtual TDateTime Now() = 0;
 };

@@ -1,5 +1,7 @@
 #pragma once
 // The running processes of the system: who they are and ending them by force.
+#include "common/Result.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -20,9 +22,9 @@ public:
     // process and processes that have already ended are not listed. Empty when no list can
     // be taken.
     virtual std::vector<ProcessEntry> Snapshot() = 0;
-    // Asks the process to end at once, without a chance to save anything.
-    // True when the request was accepted.
-    virtual bool Terminate(std::int64_t id) = 0;
+    // Asks the process to end at once, without a chance to save anything. Succeeds when
+    // the request was accepted; the program's own process is refused (AccessDenied).
+    virtual Result<void> Terminate(std::int64_t id) = 0;
     // The identifier of the program's own process, which is never ended.
     virtual std::int64_t OwnProcessId() const = 0;
 };

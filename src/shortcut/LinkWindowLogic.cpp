@@ -97,13 +97,12 @@ void LinkWindowLogic::ButtonCreateLinkClick()
 
 bool LinkWindowLogic::CreateShellLink(const std::string& target, const std::string& arguments, const std::string& link)
 {
-    try {
-        SaveShellLink(link, target, arguments);
-        return true;
-    } catch (const VelmoraError& error) {
-        m_view.MessageDialog(DialogKind::Error, Text(LinkTexts::kSaveFailed) + "\n" + error.what());
-        return false;
+    const Result<void> saved = SaveShellLink(link, target, arguments);
+    if (!saved) {
+        m_view.MessageDialog(DialogKind::Error,
+                             Text(LinkTexts::kSaveFailed) + "\n" + ErrorText(saved.error(), CurLanguage));
     }
+    return saved.has_value();
 }
 
 void LinkWindowLogic::ShowFolderInExplorer(const std::string& folder)

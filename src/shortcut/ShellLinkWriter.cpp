@@ -2,6 +2,7 @@
 
 #include "common/CodePages.h"
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/Utf.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
@@ -16,12 +17,18 @@
 #include <fstream>
 #include <limits>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
 namespace velmora {
 
 namespace {
+// Text that the format cannot hold; caught in BuildShellLink and returned as its Error.
+class Unstorable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 constexpr std::array<unsigned char, 16> kShellLinkClsid{0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
                                                         0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
@@ -105,10 +112,10 @@ struct StoredText {
 StoredText ToStoredText(std::string_view utf8, const char* what)
 {
     const std::optional<std::u32string> codePoints = DecodeUtf8(utf8);
-    if (!codePoints) throw VelmoraError(std::string("The ") + what + " is not valid UTF-8 text");
+    if (!codePoints) throw Unstorable(std::string("The ") + what + " is not valid UTF-8 text");
     StoredText text;
     for (char32_t cp : *codePoints) {
-        if (cp == 0) throw VelmoraError(std::string("The ") + what + " contains a NUL character");
+        if (cp == 0) throw Unstorable(std::string("The ") + what + " contains a NUL character");
         if (cp >= 0x10000) {
             const char32_t v = cp - 0x10000;
             text.utf16.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
@@ -179,7 +186,7 @@ std::string FileEntryItem(std::string_view name, bool isFolder)
     PutU16(item, 0);
     PutU16(item, static_cast<std::uint16_t>(blockStart));
 
-    if (item.size() > kMaxU16) throw VelmoraError("A name in the link target is too long for a shortcut");
+    if (item.size() > kMaxU16) throw Unstorable("A name in the link target is too long for a shortcut");
     SetU16(item, blockStart, static_cast<std::uint16_t>(item.size() - blockStart));
     SetU16(item, 0, static_cast<std::uint16_t>(item.size()));
     return item;
@@ -217,7 +224,7 @@ std::string TargetIdList(std::string_view target)
     }
     PutU16(items, 0); // terminal item
 
-    if (items.size() > kMaxU16) throw VelmoraError("The link target is too long for a shortcut");
+    if (items.size() > kMaxU16) throw Unstorable("The link target is too long for a shortcut");
     std::string list;
     PutU16(list, static_cast<std::uint16_t>(items.size()));
     return list + items;
@@ -324,12 +331,13 @@ std::string LinkInfo(std::string_view target, bool isDrivePath)
 
 } // namespace
 
-std::string BuildShellLink(std::string_view target, std::string_view arguments)
+namespace {
+std::string ShellLinkBytes(std::string_view target, std::string_view arguments)
 {
-    if (target.empty()) throw VelmoraError("The link target is empty");
+    if (target.empty()) throw Unstorable("The link target is empty");
     const bool isDrivePath = IsDrivePath(target);
     const StoredText args = ToStoredText(arguments, "start parameter");
-    if (args.utf16.size() > kMaxU16) throw VelmoraError("The start parameter is too long for a shortcut");
+    if (args.utf16.size() > kMaxU16) throw Unstorable("The start parameter is too long for a shortcut");
 
     std::uint32_t flags = kHasLinkInfo | kIsUnicode;
     if (isDrivePath) flags |= kHasLinkTargetIdList;
@@ -360,6 +368,16 @@ std::string BuildShellLink(std::string_view target, std::string_view arguments)
     PutU32(out, 0); // terminal block
     return out;
 }
+} // namespace
+
+Result<std::string> BuildShellLink(std::string_view target, std::string_view arguments)
+{
+    try {
+        return ShellLinkBytes(target, arguments);
+    } catch (const Unstorable& refused) {
+        return Fail(Error{Error::Kind::InvalidInput, {}, 0, refused.what()});
+    }
+}
 
 bool HasShellLinkHeader(std::string_view bytes)
 {
@@ -387,12 +405,14 @@ LinkPathState InspectLinkPath(const std::string& linkPath)
     return LinkPathState::OtherFile;
 }
 
-void SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments)
+Result<void> SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments)
 {
-    int err = 0;
-    if (!ReplaceFileAtomically(linkPath, BuildShellLink(target, arguments), &err)) {
-        throw VelmoraError(SystemErrorText("Cannot write", linkPath, err));
+    const Result<std::string> bytes = BuildShellLink(target, arguments);
+    if (!bytes) return Fail(bytes.error());
+    if (Result<void> written = ReplaceFileAtomically(linkPath, *bytes); !written) {
+        return Fail(WithDetail(std::move(written).error(), "Cannot write"));
     }
+    return Ok();
 }
 
 } // namespace velmora

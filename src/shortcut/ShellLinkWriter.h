@@ -2,6 +2,8 @@
 // Writes Windows shortcut (.lnk) files: the binary shell-link format that the Windows
 // shell reads. Only the target and the arguments are stored; working folder,
 // description, icon, show command and hot key keep the format's defaults.
+#include "common/Result.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,9 +14,9 @@ namespace velmora {
 // one item per path segment) besides the link information; a target "\\server\share\..."
 // is stored as a network location and the path below it; any other target (a Linux
 // path, a relative name) is stored as given as the local path. The target is not
-// looked up. Throws VelmoraError for text that cannot be stored: empty target,
+// looked up. An Error (InvalidInput) for text that cannot be stored: empty target,
 // invalid UTF-8, a NUL character, or strings longer than the format's 16-bit sizes.
-std::string BuildShellLink(std::string_view target, std::string_view arguments);
+Result<std::string> BuildShellLink(std::string_view target, std::string_view arguments);
 
 // True when the bytes start like a shortcut file (header size 0x4C and the shell-link
 // class identifier).
@@ -25,8 +27,8 @@ enum class LinkPathState { Missing, ShellLink, Directory, OtherFile };
 LinkPathState InspectLinkPath(const std::string& linkPath);
 
 // BuildShellLink, then the file replaced atomically (platform/FileDurability.h): an
-// existing file is either fully replaced or left untouched. Throws VelmoraError naming
-// the path and the system's reason.
-void SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments);
+// existing file is either fully replaced or left untouched. The Error names the path and
+// the system's reason, or the text that cannot be stored.
+Result<void> SaveShellLink(const std::string& linkPath, std::string_view target, std::string_view arguments);
 
 } // namespace velmora

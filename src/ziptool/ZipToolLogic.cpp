@@ -323,7 +323,7 @@ void ZipToolLogic::BitBtn3Click()
                 // As the command line does: the output file keeps none of the four attributes.
                 if (service != nullptr) {
                     options.clearAttributes = [service](const fs::path& path) {
-                        service->WriteAttributes(Utf8FromPath(path), 0);
+                        static_cast<void>(service->WriteAttributes(Utf8FromPath(path), 0)); // failures are ignored
                     };
                 }
                 const GunzipResult result = GUnzipToFile(PathFromUtf8(zipPath), options);

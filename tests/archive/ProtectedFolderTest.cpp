@@ -23,10 +23,11 @@ namespace {
 
 class CountingRandom : public IRandomSource {
 public:
-    void Fill(std::span<std::uint8_t> out) override
+    Result<void> Fill(std::span<std::uint8_t> out) override
     {
         for (auto& b : out)
             b = static_cast<std::uint8_t>(m_next++ * 37);
+        return Ok();
     }
 
 private:

@@ -30,13 +30,13 @@ public:
     TDateTime now = EncodeDateTime({2024, 5, 17, 9, 41, 13, 250});
     std::optional<TDateTime> ModificationTime(const std::string& p) override { return m_real.ModificationTime(p); }
     std::optional<TDateTime> LastAccessTime(const std::string& p) override { return m_real.LastAccessTime(p); }
-    bool SetModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetModificationTime(const std::string& p, TDateTime t) override
     {
-        return m_real.SetModificationTime(p, t, e);
+        return m_real.SetModificationTime(p, t);
     }
-    bool SetAccessAndModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetAccessAndModificationTime(const std::string& p, TDateTime t) override
     {
-        return m_real.SetAccessAndModificationTime(p, t, e);
+        return m_real.SetAccessAndModificationTime(p, t);
     }
     TDateTime Now() override { return now; }
 
@@ -199,10 +199,9 @@ private slots:
             {
                 return real->ReadAttributes(path);
             }
-            bool WriteAttributes(const std::string&, std::uint32_t, int* err) override
+            Result<void> WriteAttributes(const std::string& path, std::uint32_t) override
             {
-                if (err) *err = EROFS;
-                return false;
+                return Fail(ErrorFromErrno(EROFS, path, kWriteAttributesFailed));
             }
         } refusing;
         refusing.real = f.platform.attributes;

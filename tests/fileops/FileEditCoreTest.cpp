@@ -39,23 +39,23 @@ struct FakeFile : IFileTimes, IFileAttributes, IFileUsage {
         return exists ? std::optional<TDateTime>(modified) : std::nullopt;
     }
     std::optional<TDateTime> LastAccessTime(const std::string&) override { return std::nullopt; }
-    bool SetModificationTime(const std::string&, TDateTime local, int* savedErrno) override
+    Result<void> SetModificationTime(const std::string& path, TDateTime local) override
     {
         ++setCalls;
-        if (refuseTimes) {
-            if (savedErrno) *savedErrno = EPERM;
-            return false;
-        }
+        if (refuseTimes) return Fail(ErrorFromErrno(EPERM, path, kSetModificationTimeFailed));
         modified = local;
-        return true;
+        return Ok();
     }
-    bool SetAccessAndModificationTime(const std::string&, TDateTime, int*) override { return false; }
+    Result<void> SetAccessAndModificationTime(const std::string&, TDateTime) override
+    {
+        return Fail(ErrorFromErrno(ENOSYS));
+    }
     TDateTime Now() override { return 0; }
     std::optional<std::uint32_t> ReadAttributes(const std::string&) override
     {
         return exists ? std::optional<std::uint32_t>(attributes) : std::nullopt;
     }
-    bool WriteAttributes(const std::string&, std::uint32_t, int*) override { return false; }
+    Result<void> WriteAttributes(const std::string&, std::uint32_t) override { return Fail(ErrorFromErrno(ENOSYS)); }
     bool IsFileInUse(const std::string&) override { return locked; }
     bool IsFileLocked(const std::string&) override { return locked; }
 };
@@ -137,7 +137,9 @@ TEST(FileDateEdit, WritesOnlyAStorableDateToAFileNobodyHolds)
     gone.exists = false;
     const FileDateOutcome outcome = ApplyFileDate("/f", wanted, {gone, gone, gone});
     EXPECT_EQ(outcome.result, FileDateResult::WriteFailed);
-    EXPECT_EQ(outcome.savedErrno, ENOENT);
+    EXPECT_EQ(outcome.error.kind, Error::Kind::NotFound);
+    EXPECT_EQ(outcome.error.systemError, ENOENT);
+    EXPECT_EQ(outcome.error.path, "/f");
     EXPECT_FALSE(outcome.readBack);
 }
 

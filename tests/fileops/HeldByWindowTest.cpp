@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QtTest>
 
+#include <cerrno>
 #include <csignal>
 #include <set>
 
@@ -25,7 +26,11 @@ public:
     explicit SelectiveProcesses(IProcesses& real) : m_real(real) {}
     std::set<std::int64_t> refused;
     std::vector<ProcessEntry> Snapshot() override { return m_real.Snapshot(); }
-    bool Terminate(std::int64_t id) override { return refused.count(id) == 0 && m_real.Terminate(id); }
+    Result<void> Terminate(std::int64_t id) override
+    {
+        if (refused.count(id) != 0) return Fail(ErrorFromErrno(EPERM));
+        return m_real.Terminate(id);
+    }
     std::int64_t OwnProcessId() const override { return m_real.OwnProcessId(); }
 
 private:

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <signal.h>
 #include <unistd.h>
 
@@ -27,10 +28,11 @@ public:
         ++snapshots;
         return entries;
     }
-    bool Terminate(std::int64_t id) override
+    Result<void> Terminate(std::int64_t id) override
     {
         terminated.push_back(id);
-        return std::find(refusing.begin(), refusing.end(), id) == refusing.end();
+        if (std::find(refusing.begin(), refusing.end(), id) != refusing.end()) return Fail(ErrorFromErrno(EPERM));
+        return Ok();
     }
     std::int64_t OwnProcessId() const override { return own; }
 };

@@ -169,8 +169,7 @@ TEST(FolderTools, DeletingNeverFollowsLinks)
     EXPECT_FALSE(fs::exists(dir / "Old"));
     EXPECT_EQ(test::ReadFile(dir / "outside" / "keep.txt"), "keep");
 
-    std::string error;
-    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was", &error)); // nothing there: nothing left
+    EXPECT_TRUE(DeleteFolderPermanently(dir / "never-was")); // nothing there: nothing left
 }
 
 #ifndef _WIN32
@@ -318,17 +317,14 @@ public:
     int attempts = 0;
     std::optional<TDateTime> ModificationTime(const std::string& p) override { return m_real.ModificationTime(p); }
     std::optional<TDateTime> LastAccessTime(const std::string& p) override { return m_real.LastAccessTime(p); }
-    bool SetModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetModificationTime(const std::string& p, TDateTime t) override
     {
-        return m_real.SetModificationTime(p, t, e);
+        return m_real.SetModificationTime(p, t);
     }
-    bool SetAccessAndModificationTime(const std::string& p, TDateTime t, int* e) override
+    Result<void> SetAccessAndModificationTime(const std::string& p, TDateTime t) override
     {
-        if (attempts++ == 0) {
-            if (e) *e = m_firstError;
-            return false;
-        }
-        return m_real.SetAccessAndModificationTime(p, t, e);
+        if (attempts++ == 0) return Fail(ErrorFromErrno(m_firstError, p, kSetTimesFailed));
+        return m_real.SetAccessAndModificationTime(p, t);
     }
     TDateTime Now() override { return m_real.Now(); }
 
@@ -357,13 +353,14 @@ TEST(FolderDates, OnlyABusyFolderIsRecreatedAndThenGetsItsDate)
         const Properties top = PropertiesOf(dir / "Old");
         BusyOnceTimes times(real, c.error);
         const FolderDateResult result = ApplyFolderDate(times, (dir / "Old").string(), date, {}, kMetadata);
-        EXPECT_EQ(result.outcome, c.outcome) << c.error << " " << result.detail;
+        EXPECT_EQ(result.outcome, c.outcome) << c.error << " " << result.error.detail;
         EXPECT_FALSE(fs::exists(dir / "Old2"));
         EXPECT_TRUE(PropertiesOf(dir / "Old" / "one.txt") == inner) << c.error;
         if (c.outcome == FolderDateOutcome::Recreated) {
             EXPECT_EQ(real.ModificationTime((dir / "Old").string()), date);
         } else {
-            EXPECT_EQ(result.error, c.error);
+            EXPECT_EQ(result.error.systemError, c.error);
+            EXPECT_EQ(result.error.path, (dir / "Old").string());
             EXPECT_TRUE(PropertiesOf(dir / "Old") == top) << c.error;
         }
     }

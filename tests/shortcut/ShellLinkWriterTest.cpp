@@ -2,6 +2,7 @@
 #include "LnkInfo.h"
 #include "TestSupport.h"
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 
 #include <gtest/gtest.h>
 
@@ -74,7 +75,7 @@ TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
         const fs::path link = dir / "out.lnk";
-        SaveShellLink(link.string(), c.target, c.arguments);
+        ASSERT_TRUE(SaveShellLink(link.string(), c.target, c.arguments));
         const test::LnkInfoResult info = test::RunLnkInfo(link.string());
         ASSERT_TRUE(info.ran) << info.output;
         EXPECT_EQ(c.onShare ? info.networkPath : info.localPath, c.target);
@@ -89,7 +90,7 @@ TEST(ShellLinkWriter, LnkinfoReadsTargetArgumentsAndItems)
 
 TEST(ShellLinkWriter, HeaderAndLinkInfoFields)
 {
-    const std::string plain = BuildShellLink(R"(C:\test\a.txt)", "");
+    const std::string plain = BuildShellLink(R"(C:\test\a.txt)", "").value();
     ASSERT_GT(plain.size(), 0x4Cu);
     EXPECT_EQ(U32At(plain, 0), 0x4Cu);
     EXPECT_TRUE(HasShellLinkHeader(plain));
@@ -99,16 +100,16 @@ TEST(ShellLinkWriter, HeaderAndLinkInfoFields)
     // The terminal block ends the file.
     EXPECT_EQ(plain.substr(plain.size() - 4), std::string(4, '\0'));
 
-    EXPECT_EQ(U32At(BuildShellLink(R"(C:\a.exe)", "x"), 0x14), 0xA3u);
-    EXPECT_EQ(U32At(BuildShellLink("/usr/bin/x", ""), 0x14), 0x82u);
+    EXPECT_EQ(U32At(*BuildShellLink(R"(C:\a.exe)", "x"), 0x14), 0xA3u);
+    EXPECT_EQ(U32At(*BuildShellLink("/usr/bin/x", ""), 0x14), 0x82u);
 
     // The ANSI local path holds Windows-1252 bytes, without the Unicode part...
-    const std::string ansi = BuildShellLink("/tmp/Ä", "");
+    const std::string ansi = BuildShellLink("/tmp/Ä", "").value();
     const std::size_t info = 0x4C;
     EXPECT_EQ(U32At(ansi, info + 4), 0x1Cu);
     EXPECT_EQ(ansi.substr(info + U32At(ansi, info + 16), 7), std::string("/tmp/\xC4\0", 7));
     // ...and a path outside that page gets '?' there plus the Unicode path.
-    const std::string wide = BuildShellLink("/tmp/Ж", "");
+    const std::string wide = BuildShellLink("/tmp/Ж", "").value();
     EXPECT_EQ(U32At(wide, info + 4), 0x24u);
     EXPECT_EQ(wide.substr(info + U32At(wide, info + 16), 7), std::string("/tmp/?\0", 7));
     EXPECT_EQ(wide.substr(info + U32At(wide, info + 28), 4), std::string("/\0t\0", 4));
@@ -129,8 +130,12 @@ TEST(ShellLinkWriter, RefusesTextItCannotStore)
         {"C:\\" + tooLong, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_THROW(BuildShellLink(c.target, c.arguments), VelmoraError) << c.target.size();
+        const Result<std::string> refused = BuildShellLink(c.target, c.arguments);
+        ASSERT_FALSE(refused) << c.target.size();
+        EXPECT_EQ(refused.error().kind, Error::Kind::InvalidInput);
+        EXPECT_NE(ErrorText(refused.error(), kEnglish), "");
     }
+    EXPECT_EQ(ErrorText(BuildShellLink("", "").error(), kEnglish), "The link target is empty");
 }
 
 TEST(ShellLinkWriter, ReplacesAtomicallyAndReportsFailures)
@@ -138,40 +143,38 @@ TEST(ShellLinkWriter, ReplacesAtomicallyAndReportsFailures)
     test::TempDir dir;
     const fs::path link = dir / "app.lnk";
     test::WriteFile(link, "old shortcut");
-    SaveShellLink(link.string(), R"(C:\new.exe)", "");
+    ASSERT_TRUE(SaveShellLink(link.string(), R"(C:\new.exe)", ""));
     EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(link)));
     EXPECT_EQ(Entries(dir.path()), std::vector<std::string>{"app.lnk"}); // no temporary file left
     // A name at the file system's length limit still has room for the temporary file.
     const std::string longName = std::string(251, 'n') + ".lnk";
-    SaveShellLink((dir / longName).string(), R"(C:
+    ASSERT_TRUE(SaveShellLink((dir / longName).string(), R"(C:
 ew.exe)",
-                  "");
+                              ""));
     EXPECT_TRUE(HasShellLinkHeader(test::ReadFile(dir / longName)));
     fs::remove(dir / longName);
 
     // A missing folder: the message names the path and the reason.
     const fs::path missing = dir / "no such folder" / "x.lnk";
-    try {
-        SaveShellLink(missing.string(), R"(C:\a.exe)", "");
-        FAIL() << "no error";
-    } catch (const VelmoraError& error) {
-        EXPECT_NE(std::string(error.what()).find(missing.string()), std::string::npos) << error.what();
-        EXPECT_NE(std::string(error.what()).find("No such file or directory"), std::string::npos) << error.what();
-    }
+    const Result<void> unsaved = SaveShellLink(missing.string(), R"(C:\a.exe)", "");
+    ASSERT_FALSE(unsaved);
+    const std::string text = ErrorText(unsaved.error(), kEnglish);
+    EXPECT_NE(text.find(missing.string()), std::string::npos) << text;
+    EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
 
     // A folder in the way stays untouched, and no temporary file is left beside it.
     fs::create_directory(dir / "folder.lnk");
     test::WriteFile(dir / "folder.lnk" / "inside.txt", "keep");
-    EXPECT_THROW(SaveShellLink((dir / "folder.lnk").string(), R"(C:\a.exe)", ""), VelmoraError);
+    EXPECT_FALSE(SaveShellLink((dir / "folder.lnk").string(), R"(C:\a.exe)", ""));
     EXPECT_EQ(test::ReadFile(dir / "folder.lnk" / "inside.txt"), "keep");
     EXPECT_EQ(Entries(dir.path()).size(), 2u);
-    EXPECT_THROW(SaveShellLink((dir.path() / "").string(), R"(C:\a.exe)", ""), VelmoraError);
+    EXPECT_FALSE(SaveShellLink((dir.path() / "").string(), R"(C:\a.exe)", ""));
 }
 
 TEST(ShellLinkWriter, InspectLinkPathTellsShortcutsFromOtherFiles)
 {
     test::TempDir dir;
-    SaveShellLink((dir / "real.lnk").string(), "/bin/true", "");
+    ASSERT_TRUE(SaveShellLink((dir / "real.lnk").string(), "/bin/true", ""));
     test::WriteFile(dir / "notes.lnk", "these are notes, not a shortcut");
     test::WriteFile(dir / "short.lnk", "L");
     fs::create_directory(dir / "folder");

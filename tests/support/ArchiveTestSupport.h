@@ -13,10 +13,11 @@ namespace velmora::test {
 // Deterministic "random" bytes: 0x11, 0x12, 0x13, ...
 class CountingRandom final : public IRandomSource {
 public:
-    void Fill(std::span<std::uint8_t> out) override
+    Result<void> Fill(std::span<std::uint8_t> out) override
     {
         for (std::uint8_t& b : out)
             b = m_next++;
+        return Ok();
     }
 
 private:

@@ -23,6 +23,12 @@
 
 namespace velmora::test {
 
+// What an inert service answers when asked to change something: it cannot.
+inline Failure InertFailure()
+{
+    return Fail(Error{Error::Kind::Unsupported, {}, 0, "not offered by the inert fake"});
+}
+
 class FakeEnvironment : public IEnvironment {
 public:
     std::string program;
@@ -72,15 +78,15 @@ public:
 class InertFileAttributes : public IFileAttributes {
 public:
     std::optional<std::uint32_t> ReadAttributes(const std::string&) override { return std::nullopt; }
-    bool WriteAttributes(const std::string&, std::uint32_t, int* = nullptr) override { return false; }
+    Result<void> WriteAttributes(const std::string&, std::uint32_t) override { return InertFailure(); }
 };
 
 class InertFileTimes : public IFileTimes {
 public:
     std::optional<TDateTime> ModificationTime(const std::string&) override { return std::nullopt; }
     std::optional<TDateTime> LastAccessTime(const std::string&) override { return std::nullopt; }
-    bool SetModificationTime(const std::string&, TDateTime, int* = nullptr) override { return false; }
-    bool SetAccessAndModificationTime(const std::string&, TDateTime, int* = nullptr) override { return false; }
+    Result<void> SetModificationTime(const std::string&, TDateTime) override { return InertFailure(); }
+    Result<void> SetAccessAndModificationTime(const std::string&, TDateTime) override { return InertFailure(); }
     TDateTime Now() override { return 0; }
 };
 
@@ -101,7 +107,7 @@ public:
 class InertProcesses : public IProcesses {
 public:
     std::vector<ProcessEntry> Snapshot() override { return {}; }
-    bool Terminate(std::int64_t) override { return false; }
+    Result<void> Terminate(std::int64_t) override { return InertFailure(); }
     std::int64_t OwnProcessId() const override { return 0; }
 };
 
@@ -123,7 +129,11 @@ public:
 
 class ZeroRandom : public IRandomSource {
 public:
-    void Fill(std::span<std::uint8_t> out) override { std::fill(out.begin(), out.end(), std::uint8_t{0}); }
+    Result<void> Fill(std::span<std::uint8_t> out) override
+    {
+        std::fill(out.begin(), out.end(), std::uint8_t{0});
+        return Ok();
+    }
 };
 
 // File times kept in memory, with paths that refuse a new time.
@@ -142,19 +152,16 @@ public:
         return it->second;
     }
     std::optional<TDateTime> LastAccessTime(const std::string& path) override { return ModificationTime(path); }
-    bool SetModificationTime(const std::string& path, TDateTime local, int* err = nullptr) override
+    Result<void> SetModificationTime(const std::string& path, TDateTime local) override
     {
-        return SetAccessAndModificationTime(path, local, err);
+        return SetAccessAndModificationTime(path, local);
     }
-    bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* err = nullptr) override
+    Result<void> SetAccessAndModificationTime(const std::string& path, TDateTime local) override
     {
-        if (refuse.count(path) != 0) {
-            if (err) *err = refuseWith;
-            return false;
-        }
+        if (refuse.count(path) != 0) return Fail(ErrorFromErrno(refuseWith, path, kSetTimesFailed));
         sets.emplace_back(path, local);
         modified[path] = local;
-        return true;
+        return Ok();
     }
     TDateTime Now() override { return now; }
 };

@@ -148,9 +148,9 @@ TEST_F(Win32Backend, AttributesRoundTripOnFilesAndFolders)
         EXPECT_TRUE(*folderRead & FILE_ATTRIBUTE_DIRECTORY);
     }
     EXPECT_FALSE(platform.attributes->ReadAttributes(Utf8(dir / "missing")).has_value());
-    int error = 0;
-    EXPECT_FALSE(platform.attributes->WriteAttributes(Utf8(dir / "missing"), 0, &error));
-    EXPECT_EQ(error, ENOENT);
+    const Result<void> missing = platform.attributes->WriteAttributes(Utf8(dir / "missing"), 0);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().systemError, ENOENT);
 }
 
 TEST_F(Win32Backend, AFileHeldOpenBySecondProcessIsInUse)
@@ -323,7 +323,7 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     SetDefault(HKEY_LOCAL_MACHINE, classes + progId + L"\\shell\\open\\command", command);
     const fs::path file = dir / ("doc." + ext8);
     test::WriteFile(file, "text");
-    const AssociatedExecutable found = FindAssociatedExecutable(Utf8(file), platform);
+    const AssociatedExecutable found = FindAssociatedExecutable(Utf8(file), platform).value();
     EXPECT_GT(found.code, 32);
     std::string lower = found.executable;
     std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
@@ -332,8 +332,8 @@ TEST_F(Win32Backend, AnAssociationInTheUsersClassesIsFound)
     // No association: code 31; a missing file: code 2.
     const fs::path plain = dir / "doc.velmora-none";
     test::WriteFile(plain, "text");
-    EXPECT_EQ(FindAssociatedExecutable(Utf8(plain), platform).code, kFindNoAssociation);
-    EXPECT_EQ(FindAssociatedExecutable(Utf8(dir / "missing.txt"), platform).code, kFindFileNotFound);
+    EXPECT_EQ(FindAssociatedExecutable(Utf8(plain), platform)->code, kFindNoAssociation);
+    EXPECT_EQ(FindAssociatedExecutable(Utf8(dir / "missing.txt"), platform)->code, kFindFileNotFound);
 
     for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
         RegDeleteTreeW(root, (classes + L"." + ext).c_str());
@@ -498,9 +498,10 @@ TEST_F(Win32Backend, FolderAndFileTimesAreSetAndReadBack)
 
     // A file held open by someone cannot get new times.
     HANDLE held = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    int error = 0;
-    EXPECT_FALSE(platform.times->SetModificationTime(Utf8(file), when, &error));
-    EXPECT_EQ(error, EBUSY);
+    const Result<void> busy = platform.times->SetModificationTime(Utf8(file), when);
+    ASSERT_FALSE(busy);
+    EXPECT_EQ(busy.error().systemError, EBUSY);
+    EXPECT_EQ(busy.error().kind, Error::Kind::InUse);
     CloseHandle(held);
     EXPECT_FALSE(platform.times->ModificationTime(Utf8(dir / "missing")).has_value());
 }
@@ -527,8 +528,8 @@ TEST_F(Win32Backend, EnvironmentRandomLocaleAndDurableMoves)
 
     std::array<std::uint8_t, 64> a{};
     std::array<std::uint8_t, 64> b{};
-    platform.random->Fill(a);
-    platform.random->Fill(b);
+    ASSERT_TRUE(platform.random->Fill(a));
+    ASSERT_TRUE(platform.random->Fill(b));
     EXPECT_NE(a, b);
 
     const LocaleFormats formats = platform.localeFormats->Formats();

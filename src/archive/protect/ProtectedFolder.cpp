@@ -9,6 +9,7 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
+#include "common/LanguageText.h"
 #include "common/Utf8Path.h"
 #include "platform/FolderRemoval.h"
 
@@ -473,8 +474,9 @@ ProtectResult ProtectWithWorkFolder(const fs::path& folder, const fs::path& zipP
     if (ProtectResult packed = PackIntoPlace(folder, zipPath, options); packed.status != ProtectStatus::Ok) {
         return packed;
     }
-    std::string error;
-    if (!DeleteFolderPermanently(folder, &error)) return Fail(ProtectStatus::FolderNotRemoved, error);
+    if (const Result<void> deleted = DeleteFolderPermanently(folder); !deleted) {
+        return Fail(ProtectStatus::FolderNotRemoved, ErrorText(deleted.error(), kEnglish));
+    }
     return {};
 }
 

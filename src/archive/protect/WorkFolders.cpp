@@ -2,6 +2,7 @@
 #include "archive/protect/WorkFolders.h"
 
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/PrivateFolder.h"
@@ -65,10 +66,10 @@ std::optional<fs::path> CreateWorkFolder(const fs::path& zipPath, std::string& e
         const fs::path candidate =
             parent / PathFromUtf8("." + Utf8FromPath(zipPath.filename()) + std::string(kInfix) + IdentityInName() +
                                   "-" + std::to_string(generator() % 1000000007));
-        int err = 0;
-        if (CreatePrivateFolder(Utf8FromPath(candidate), &err)) return candidate;
-        if (err != EEXIST) {
-            error = SystemErrorText("Creating work folder", Utf8FromPath(candidate), err);
+        const Result<void> created = CreatePrivateFolder(Utf8FromPath(candidate));
+        if (created) return candidate;
+        if (created.error().systemError != EEXIST) {
+            error = ErrorText(WithDetail(created.error(), "Creating work folder"), kEnglish);
             return std::nullopt;
         }
     }

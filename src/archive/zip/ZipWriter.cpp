@@ -10,6 +10,7 @@
 #include "archive/zip/ZipNames.h"
 #include "common/AsciiText.h"
 #include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/Utf8Path.h"
 #include "platform/FolderHandle.h"
 #include "platform/IFileAttributes.h"
@@ -199,7 +200,9 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
                 continue;
             }
             if (!options.password.empty() && !source.isDirectory) {
-                options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
+                const Result<void> filled =
+                    options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
+                if (!filled) throw VelmoraError(ErrorText(filled.error(), kEnglish));
             }
             plans.Add(plan, i);
         }

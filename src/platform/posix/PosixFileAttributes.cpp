@@ -252,7 +252,9 @@ bool UpdateHiddenFile(const std::string& folder, const std::string& name, bool h
         }
         return true;
     }
-    return ReplaceFileAtomically(listPath, updated, &err);
+    const Result<void> replaced = ReplaceFileAtomically(listPath, updated);
+    if (!replaced) err = replaced.error().systemError;
+    return replaced.has_value();
 }
 
 // The write bits remembered when read-only was set; nothing when there is no valid record.
@@ -312,16 +314,10 @@ std::optional<std::uint32_t> PosixFileAttributes::ReadAttributes(const std::stri
     return ComposeWord(stored, st.st_mode, name, [&] { return ListedInHiddenFile(folder, name); });
 }
 
-bool PosixFileAttributes::ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
-                                     int* savedErrno)
+Result<std::vector<FolderEntry>> PosixFileAttributes::ListFolder(const std::string& folder, bool followLinks)
 {
-    entries.clear();
-    const auto fail = [&](int err) {
-        if (savedErrno) {
-            *savedErrno = err;
-        }
-        return false;
-    };
+    std::vector<FolderEntry> entries;
+    const auto fail = [&](int err) { return Fail(ErrorFromErrno(err, folder, kListFolderFailed)); };
     const int fd = RetryOnInterrupt([&] { return open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
     if (fd < 0) {
         return fail(errno);
@@ -396,7 +392,7 @@ bool PosixFileAttributes::ListFolder(const std::string& folder, bool followLinks
         }
         entries.push_back(std::move(entry));
     }
-    return true;
+    return entries;
 }
 
 AttributeRefusal PosixFileAttributes::RefusalFor(const std::string& path, std::uint32_t attributes)
@@ -410,16 +406,11 @@ AttributeRefusal PosixFileAttributes::RefusalFor(const std::string& path, std::u
     return AttributeRefusal::None;
 }
 
-bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno)
+Result<void> PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes)
 {
     attributes &= kSettableAttributes;
     int err = 0;
-    auto fail = [&](int e) {
-        if (savedErrno) {
-            *savedErrno = e;
-        }
-        return false;
-    };
+    auto fail = [&](int e) -> Result<void> { return Fail(ErrorFromErrno(e, path, kWriteAttributesFailed)); };
     struct stat st {};
     if (path.empty() || stat(path.c_str(), &st) != 0) {
         return fail(path.empty() ? ENOENT : errno);
@@ -502,7 +493,7 @@ bool PosixFileAttributes::WriteAttributes(const std::string& path, std::uint32_t
             return fail(err);
         }
     }
-    return true;
+    return Ok();
 }
 
 } // namespace velmora

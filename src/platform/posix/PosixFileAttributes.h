@@ -13,11 +13,10 @@ namespace velmora {
 class PosixFileAttributes final : public IFileAttributes {
 public:
     std::optional<std::uint32_t> ReadAttributes(const std::string& path) override;
-    bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) override;
+    Result<void> WriteAttributes(const std::string& path, std::uint32_t attributes) override;
     // One status call per entry (statx), and the file system type and the ".hidden" list
     // asked once per folder; per entry only what its attribute store needs besides.
-    bool ListFolder(const std::string& folder, bool followLinks, std::vector<FolderEntry>& entries,
-                    int* savedErrno = nullptr) override;
+    Result<std::vector<FolderEntry>> ListFolder(const std::string& folder, bool followLinks) override;
     AttributeRefusal RefusalFor(const std::string& path, std::uint32_t attributes) override;
 };
 

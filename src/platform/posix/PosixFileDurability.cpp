@@ -59,12 +59,11 @@ bool WriteAll(int fd, std::string_view bytes)
 }
 } // namespace
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int* savedErrno)
+Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes)
 {
-    const auto fail = [savedErrno](int err) {
-        if (savedErrno != nullptr) *savedErrno = err;
+    const auto fail = [&path](int err) -> Result<void> {
         errno = err;
-        return false;
+        return Fail(ErrorFromErrno(err, path, "Writing"));
     };
     if (path.empty() || path.back() == '/') return fail(EISDIR);
     const std::string folder = FolderOf(path);
@@ -83,7 +82,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int*
     if (ok && rename(temporary.c_str(), path.c_str()) == 0) {
         // The new name itself survives a power failure once the folder is flushed too.
         FlushToDisk(folder.empty() ? std::string(".") : folder);
-        return true;
+        return Ok();
     }
     if (ok) err = errno;
     unlink(temporary.c_str());

@@ -19,15 +19,13 @@ std::optional<TDateTime> StatxTime(const std::string& path, bool modification)
     return LocalFromUnix(t.tv_sec, t.tv_nsec);
 }
 
-bool SetTimes(const std::string& path, TDateTime local, bool access, int* savedErrno)
+Result<void> SetTimes(const std::string& path, TDateTime local, bool access)
 {
+    const char* detail = access ? kSetTimesFailed : kSetModificationTimeFailed;
     std::int64_t seconds = 0;
     std::uint32_t nanoseconds = 0;
     if (!UnixFromLocal(local, seconds, nanoseconds)) {
-        if (savedErrno) {
-            *savedErrno = EINVAL;
-        }
-        return false;
+        return Fail(ErrorFromErrno(EINVAL, path, detail));
     }
     struct timespec times[2]{};
     times[1].tv_sec = static_cast<time_t>(seconds);
@@ -38,12 +36,9 @@ bool SetTimes(const std::string& path, TDateTime local, bool access, int* savedE
         times[0].tv_nsec = UTIME_OMIT;
     }
     if (path.empty() || utimensat(AT_FDCWD, path.c_str(), times, 0) != 0) {
-        if (savedErrno) {
-            *savedErrno = path.empty() ? ENOENT : errno;
-        }
-        return false;
+        return Fail(ErrorFromErrno(path.empty() ? ENOENT : errno, path, detail));
     }
-    return true;
+    return Ok();
 }
 } // namespace
 
@@ -94,14 +89,14 @@ std::optional<TDateTime> PosixFileTimes::LastAccessTime(const std::string& path)
     return StatxTime(path, false);
 }
 
-bool PosixFileTimes::SetModificationTime(const std::string& path, TDateTime local, int* savedErrno)
+Result<void> PosixFileTimes::SetModificationTime(const std::string& path, TDateTime local)
 {
-    return SetTimes(path, local, false, savedErrno);
+    return SetTimes(path, local, false);
 }
 
-bool PosixFileTimes::SetAccessAndModificationTime(const std::string& path, TDateTime local, int* savedErrno)
+Result<void> PosixFileTimes::SetAccessAndModificationTime(const std::string& path, TDateTime local)
 {
-    return SetTimes(path, local, true, savedErrno);
+    return SetTimes(path, local, true);
 }
 
 TDateTime PosixFileTimes::Now()

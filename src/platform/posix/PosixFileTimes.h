@@ -10,8 +10,8 @@ class PosixFileTimes final : public IFileTimes {
 public:
     std::optional<TDateTime> ModificationTime(const std::string& path) override;
     std::optional<TDateTime> LastAccessTime(const std::string& path) override;
-    bool SetModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) override;
-    bool SetAccessAndModificationTime(const std::string& path, TDateTime local, int* savedErrno = nullptr) override;
+    Result<void> SetModificationTime(const std::string& path, TDateTime local) override;
+    Result<void> SetAccessAndModificationTime(const std::string& path, TDateTime local) override;
     TDateTime Now() override;
 };
 

@@ -33,11 +33,10 @@ std::string StartTime(const std::string& pid)
 
 } // namespace
 
-bool CreatePrivateFolder(const std::string& path, int* savedErrno)
+Result<void> CreatePrivateFolder(const std::string& path)
 {
-    if (RetryOnInterrupt([&] { return mkdir(path.c_str(), 0700); }) == 0) return true;
-    if (savedErrno != nullptr) *savedErrno = errno;
-    return false;
+    if (RetryOnInterrupt([&] { return mkdir(path.c_str(), 0700); }) == 0) return Ok();
+    return Fail(ErrorFromErrno(errno, path, "Creating"));
 }
 
 bool IsOwnFolder(const std::string& path)

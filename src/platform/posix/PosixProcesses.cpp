@@ -117,10 +117,13 @@ std::vector<ProcessEntry> PosixProcesses::Snapshot()
     return entries;
 }
 
-bool PosixProcesses::Terminate(std::int64_t id)
+Result<void> PosixProcesses::Terminate(std::int64_t id)
 {
-    if (id <= 0 || id == OwnProcessId()) return false;
-    return kill(static_cast<pid_t>(id), SIGKILL) == 0;
+    const std::string detail = "cannot end process " + std::to_string(id);
+    if (id <= 0) return Fail(ErrorFromErrno(ESRCH, {}, detail));
+    if (id == OwnProcessId()) return Fail(Error{Error::Kind::AccessDenied, {}, 0, detail});
+    if (kill(static_cast<pid_t>(id), SIGKILL) != 0) return Fail(ErrorFromErrno(errno, {}, detail));
+    return Ok();
 }
 
 std::int64_t PosixProcesses::OwnProcessId() const

@@ -8,16 +8,17 @@
 
 namespace velmora {
 
-void PosixRandomSource::Fill(std::span<std::uint8_t> out)
+Result<void> PosixRandomSource::Fill(std::span<std::uint8_t> out)
 {
     std::size_t done = 0;
     while (done < out.size()) {
         const ssize_t got = RetryOnInterrupt([&] { return getrandom(out.data() + done, out.size() - done, 0); });
         if (got < 0) {
-            throw VelmoraError(SystemErrorText("Reading random bytes", "getrandom", errno));
+            return Fail(ErrorFromErrno(errno, "getrandom", "Reading random bytes"));
         }
         done += static_cast<std::size_t>(got);
     }
+    return Ok();
 }
 
 } // namespace velmora

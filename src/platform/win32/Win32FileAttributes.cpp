@@ -49,13 +49,10 @@ std::optional<std::uint32_t> Win32FileAttributes::ReadAttributes(const std::stri
     return static_cast<std::uint32_t>(attributes);
 }
 
-bool Win32FileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno)
+Result<void> Win32FileAttributes::WriteAttributes(const std::string& path, std::uint32_t attributes)
 {
     if (path.empty()) {
-        if (savedErrno) {
-            *savedErrno = ENOENT;
-        }
-        return false;
+        return Fail(ErrorFromErrno(ENOENT, path, kWriteAttributesFailed));
     }
     // Exactly the settable bits: any other attribute the file had ends cleared.
     DWORD value = attributes & kSettableAttributes;
@@ -63,9 +60,9 @@ bool Win32FileAttributes::WriteAttributes(const std::string& path, std::uint32_t
         value = FILE_ATTRIBUTE_NORMAL;
     }
     if (!SetFileAttributesW(FollowLink(win32::Widen(path)).c_str(), value)) {
-        return win32::FailWithLastError(savedErrno);
+        return Fail(win32::LastError(path, kWriteAttributesFailed));
     }
-    return true;
+    return Ok();
 }
 
 } // namespace velmora

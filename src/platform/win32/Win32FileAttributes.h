@@ -7,7 +7,7 @@ namespace velmora {
 class Win32FileAttributes final : public IFileAttributes {
 public:
     std::optional<std::uint32_t> ReadAttributes(const std::string& path) override;
-    bool WriteAttributes(const std::string& path, std::uint32_t attributes, int* savedErrno = nullptr) override;
+    Result<void> WriteAttributes(const std::string& path, std::uint32_t attributes) override;
 };
 
 } // namespace velmora

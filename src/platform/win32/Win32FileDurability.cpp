@@ -28,12 +28,11 @@ bool FlushToDisk(const std::string& path)
     return file.Valid() && FlushFileBuffers(file.Get()) != 0;
 }
 
-bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int* savedErrno)
+Result<void> ReplaceFileAtomically(const std::string& path, std::string_view bytes)
 {
-    const auto fail = [savedErrno](int err) {
-        if (savedErrno != nullptr) *savedErrno = err;
+    const auto fail = [&path](int err) -> Result<void> {
         errno = err;
-        return false;
+        return Fail(ErrorFromErrno(err, path, "Writing"));
     };
     const std::size_t cut = path.find_last_of("\\/:");
     if (path.empty() || cut == path.size() - 1) return fail(EISDIR);
@@ -62,7 +61,7 @@ bool ReplaceFileAtomically(const std::string& path, std::string_view bytes, int*
     CloseHandle(file);
     if (ok && MoveFileExW(temporary.c_str(), win32::Widen(path).c_str(),
                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        return true;
+        return Ok();
     }
     if (ok) error = GetLastError();
     DeleteFileW(temporary.c_str());

@@ -21,27 +21,25 @@ std::optional<TDateTime> ReadTime(const std::string& path, bool modification)
 
 // Folders open only with FILE_FLAG_BACKUP_SEMANTICS; files and folders alike are opened
 // with no sharing, so nobody writes while the times change.
-bool SetTimes(const std::string& path, TDateTime local, bool access, int* savedErrno)
+Result<void> SetTimes(const std::string& path, TDateTime local, bool access)
 {
+    const char* detail = access ? kSetTimesFailed : kSetModificationTimeFailed;
     FILETIME utc{};
     if (!win32::LocalToFileTime(local, utc)) {
-        return win32::FailWithLastError(savedErrno);
+        return Fail(win32::LastError(path, detail));
     }
     if (path.empty()) {
-        if (savedErrno) {
-            *savedErrno = ENOENT;
-        }
-        return false;
+        return Fail(ErrorFromErrno(ENOENT, path, detail));
     }
     const win32::Handle file(CreateFileW(win32::Widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!file.Valid()) {
-        return win32::FailWithLastError(savedErrno);
+        return Fail(win32::LastError(path, detail));
     }
     if (!SetFileTime(file.Get(), nullptr, access ? &utc : nullptr, &utc)) {
-        return win32::FailWithLastError(savedErrno);
+        return Fail(win32::LastError(path, detail));
     }
-    return true;
+    return Ok();
 }
 } // namespace
 
@@ -55,14 +53,14 @@ std::optional<TDateTime> Win32FileTimes::LastAccessTime(const std::string& path)
     return ReadTime(path, false);
 }
 
-bool Win32FileTimes::SetModificationTime(const std::string& path, TDateTime local, int* savedErrno)
+Result<void> Win32FileTimes::SetModificationTime(const std::string& path, TDateTime local)
 {
-    return SetTimes(path, local, false, savedErrno);
+    return SetTimes(path, local, false);
 }
 
-bool Win32FileTimes::SetAccessAndModificationTime(const std::string& path, TDateTime local, int* savedErrno)
+Result<void> Win32FileTimes::SetAccessAndModificationTime(const std::string& path, TDateTime local)
 {
-    return SetTimes(path, local, true, savedErrno);
+    return SetTimes(path, local, true);
 }
 
 TDateTime Win32FileTimes::Now()

@@ -18,10 +18,10 @@ std::string CreationTime(HANDLE process)
 
 // The folder inherits the access rules of the folder it is created in, which holds the
 // data being protected as well.
-bool CreatePrivateFolder(const std::string& path, int* savedErrno)
+Result<void> CreatePrivateFolder(const std::string& path)
 {
-    if (CreateDirectoryW(win32::Widen(path).c_str(), nullptr)) return true;
-    return win32::FailWithLastError(savedErrno);
+    if (CreateDirectoryW(win32::Widen(path).c_str(), nullptr)) return Ok();
+    return Fail(win32::LastError(path, "Creating"));
 }
 
 bool IsOwnFolder(const std::string& path)

@@ -8,6 +8,8 @@
 
 #include <tlhelp32.h>
 
+#include <cerrno>
+
 namespace velmora {
 
 namespace {
@@ -46,13 +48,20 @@ std::vector<ProcessEntry> Win32Processes::Snapshot()
     return list;
 }
 
-bool Win32Processes::Terminate(std::int64_t id)
+Result<void> Win32Processes::Terminate(std::int64_t id)
 {
-    if (id <= 0 || id == OwnProcessId() || id > 0xFFFFFFFFll) {
-        return false;
+    const std::string detail = "cannot end process " + std::to_string(id);
+    if (id <= 0 || id > 0xFFFFFFFFll) {
+        return Fail(ErrorFromErrno(ESRCH, {}, detail));
+    }
+    if (id == OwnProcessId()) {
+        return Fail(Error{Error::Kind::AccessDenied, {}, 0, detail});
     }
     const win32::Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(id)));
-    return process.Valid() && TerminateProcess(process.Get(), 0) != 0;
+    if (!process.Valid() || TerminateProcess(process.Get(), 0) == 0) {
+        return Fail(win32::LastError({}, detail));
+    }
+    return Ok();
 }
 
 std::int64_t Win32Processes::OwnProcessId() const

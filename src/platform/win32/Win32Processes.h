@@ -7,7 +7,7 @@ namespace velmora {
 class Win32Processes final : public IProcesses {
 public:
     std::vector<ProcessEntry> Snapshot() override;
-    bool Terminate(std::int64_t id) override;
+    Result<void> Terminate(std::int64_t id) override;
     std::int64_t OwnProcessId() const override;
 };
 

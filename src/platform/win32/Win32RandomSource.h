@@ -6,7 +6,7 @@ namespace velmora {
 
 class Win32RandomSource final : public IRandomSource {
 public:
-    void Fill(std::span<std::uint8_t> out) override;
+    Result<void> Fill(std::span<std::uint8_t> out) override;
 };
 
 } // namespace velmora

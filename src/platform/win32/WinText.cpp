@@ -69,12 +69,9 @@ int ErrnoFromWin32(unsigned long error)
     }
 }
 
-bool FailWithLastError(int* savedErrno)
+Error LastError(std::string path, std::string detail)
 {
-    if (savedErrno) {
-        *savedErrno = ErrnoFromWin32(GetLastError());
-    }
-    return false;
+    return ErrorFromErrno(ErrnoFromWin32(GetLastError()), std::move(path), std::move(detail));
 }
 
 } // namespace velmora::win32

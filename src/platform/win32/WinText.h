@@ -1,6 +1,8 @@
 #pragma once
 // The edge between the program's UTF-8 text and the UTF-16 of the Windows API, and
 // Windows error codes as the errno values the shared code reports.
+#include "common/Errors.h"
+
 #include <string>
 #include <string_view>
 
@@ -13,7 +15,7 @@ std::string Narrow(std::wstring_view wide);
 
 // The errno value closest to a Windows error code (GetLastError).
 int ErrnoFromWin32(unsigned long error);
-// Stores ErrnoFromWin32(GetLastError()) in *savedErrno when given; returns false.
-bool FailWithLastError(int* savedErrno);
+// The Error of the last failed call (GetLastError, as its errno value).
+Error LastError(std::string path, std::string detail);
 
 } // namespace velmora::win32

@@ -47,16 +47,19 @@ TEST(FileDurability, AFailedReplaceLeavesTheOldFileAndNoTemporary)
 {
     test::TempDir dir;
     fs::create_directories(dir / "folder" / "inside");
-    int err = 0;
     // A folder in the way: the rename fails, the folder and its content stay.
-    EXPECT_FALSE(ReplaceFileAtomically((dir / "folder").string(), "bytes", &err));
-    EXPECT_NE(err, 0);
+    const Result<void> onFolder = ReplaceFileAtomically((dir / "folder").string(), "bytes");
+    ASSERT_FALSE(onFolder);
+    EXPECT_NE(onFolder.error().systemError, 0);
+    EXPECT_EQ(onFolder.error().path, (dir / "folder").string());
     EXPECT_TRUE(fs::is_directory(dir / "folder" / "inside"));
     EXPECT_EQ(Entries(dir.path()), 1u);
 
-    err = 0;
-    EXPECT_FALSE(ReplaceFileAtomically((dir / "missing" / "file").string(), "bytes", &err));
-    EXPECT_EQ(err, ENOENT);
-    EXPECT_FALSE(ReplaceFileAtomically((dir / "folder/").string(), "bytes", &err));
-    EXPECT_EQ(err, EISDIR);
+    const Result<void> missing = ReplaceFileAtomically((dir / "missing" / "file").string(), "bytes");
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().systemError, ENOENT);
+    EXPECT_EQ(missing.error().kind, Error::Kind::NotFound);
+    const Result<void> folderName = ReplaceFileAtomically((dir / "folder/").string(), "bytes");
+    ASSERT_FALSE(folderName);
+    EXPECT_EQ(folderName.error().systemError, EISDIR);
 }

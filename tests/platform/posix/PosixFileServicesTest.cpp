@@ -1,3 +1,4 @@
+#include "common/LanguageText.h"
 #include "platform/posix/PosixAssociations.h"
 #include "platform/posix/PosixEnvironment.h"
 #include "platform/posix/PosixFileAttributes.h"
@@ -16,6 +17,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -80,8 +82,9 @@ TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
     // status calls tell of it, with links followed or listed as links.
     fs::create_symlink(dir / "folder", dir / "folderlink");
     for (const bool follow : {true, false}) {
-        std::vector<FolderEntry> entries;
-        ASSERT_TRUE(attributes.ListFolder(dir.path().string(), follow, entries));
+        const Result<std::vector<FolderEntry>> listed = attributes.ListFolder(dir.path().string(), follow);
+        ASSERT_TRUE(listed);
+        const std::vector<FolderEntry>& entries = *listed;
         std::set<std::string> names;
         for (const FolderEntry& entry : entries) {
             names.insert(entry.name);
@@ -111,10 +114,10 @@ TEST(PosixFileAttributes, ReadsStoredFormsModeAndNames)
         EXPECT_EQ(names, (std::set<std::string>{".dotted", ".hidden", "folder", "folderlink", "link", "listed.txt",
                                                 "loop", "plain.txt", "ro.txt", "samba.txt", "wine.txt"}));
     }
-    std::vector<FolderEntry> none;
-    int err = 0;
-    EXPECT_FALSE(attributes.ListFolder((dir / "missing").string(), true, none, &err));
-    EXPECT_EQ(err, ENOENT);
+    const Result<std::vector<FolderEntry>> none = attributes.ListFolder((dir / "missing").string(), true);
+    ASSERT_FALSE(none);
+    EXPECT_EQ(none.error().systemError, ENOENT);
+    EXPECT_EQ(none.error().path, (dir / "missing").string());
 }
 
 TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
@@ -140,10 +143,10 @@ TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
 
     // A dot name stays hidden: clearing Hidden on it is refused before anything changes.
     WriteFile(dir / ".dot", "x");
-    int refused = 0;
     EXPECT_EQ(attributes.RefusalFor((dir / ".dot").string(), kAttributeReadOnly), AttributeRefusal::NameAlwaysHidden);
-    EXPECT_FALSE(attributes.WriteAttributes((dir / ".dot").string(), kAttributeReadOnly, &refused));
-    EXPECT_EQ(refused, EPERM);
+    const Result<void> refused = attributes.WriteAttributes((dir / ".dot").string(), kAttributeReadOnly);
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().systemError, EPERM);
     EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden);
     ASSERT_TRUE(attributes.WriteAttributes((dir / ".dot").string(), kAttributeHidden | kAttributeSystem));
     EXPECT_EQ(attributes.ReadAttributes((dir / ".dot").string()), kAttributeHidden | kAttributeSystem);
@@ -154,9 +157,11 @@ TEST(PosixFileAttributes, WritesTheWholeSetAndReadsItBack)
     EXPECT_EQ(attributes.ReadAttributes((dir / "sub").string()), 0x10u | kAttributeReadOnly);
     EXPECT_NE(fs::status(dir / "sub").permissions() & fs::perms::owner_write, fs::perms::none);
 
-    int err = 0;
-    EXPECT_FALSE(attributes.WriteAttributes((dir / "missing").string(), 0, &err));
-    EXPECT_EQ(err, ENOENT);
+    const Result<void> missing = attributes.WriteAttributes((dir / "missing").string(), 0);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().systemError, ENOENT);
+    EXPECT_EQ(ErrorText(missing.error(), kEnglish),
+              "cannot set the attributes of '" + (dir / "missing").string() + "': " + std::strerror(ENOENT));
 }
 
 TEST(PosixFileTimes, ModificationTimeIsSetAloneAndReadBackLocally)
@@ -172,9 +177,10 @@ TEST(PosixFileTimes, ModificationTimeIsSetAloneAndReadBackLocally)
     EXPECT_EQ(DecodeDateTime(*times.ModificationTime(path)), DecodeDateTime(modified));
     EXPECT_EQ(DecodeDateTime(*times.LastAccessTime(path)), DecodeDateTime(access));
     EXPECT_FALSE(times.ModificationTime((dir / "missing").string()));
-    int err = 0;
-    EXPECT_FALSE(times.SetModificationTime((dir / "missing").string(), modified, &err));
-    EXPECT_EQ(err, ENOENT);
+    const Result<void> missing = times.SetModificationTime((dir / "missing").string(), modified);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.error().kind, Error::Kind::NotFound);
+    EXPECT_EQ(missing.error().path, (dir / "missing").string());
 }
 
 // A child process that keeps the file open as its standard input until it is ended.
