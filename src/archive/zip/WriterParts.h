@@ -72,7 +72,7 @@ template <typename Char> class TextBlocks {
 public:
     std::uint64_t Add(std::basic_string_view<Char> text)
     {
-        if (m_blocks.empty() || m_used + text.size() > kBlock) {
+        if (m_blocks.empty() || m_used >= kBlock || m_used + text.size() > kBlock) {
             m_blocks.emplace_back();
             m_blocks.back().reserve(std::max(text.size(), kBlock));
             m_used = 0;
