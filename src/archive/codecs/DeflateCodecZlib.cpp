@@ -91,6 +91,12 @@ std::size_t RawDeflate(int level, const void* in, std::size_t inSize, void* out,
     }
 }
 
+// zlib searches the same way at a level whatever the data's size.
+std::size_t RawDeflatePiece(int level, const void* in, std::size_t inSize, void* out, std::size_t outCapacity)
+{
+    return RawDeflate(level, in, inSize, out, outCapacity);
+}
+
 std::size_t RawDeflateBound(int level, std::size_t inSize)
 {
     // deflateBound for the stored worst case, computed without narrowing to uLong.
