@@ -82,6 +82,8 @@ namespace {
 // Reads of at least this size go straight to the file; smaller ones through the window.
 // An output's data is gathered in memory up to this size before its file is written.
 constexpr std::size_t kGatherLimit = 1u << 20;
+// Once an output's file exists, pieces of at least this size are written without gathering.
+constexpr std::size_t kDirectWrite = 64u << 10;
 constexpr std::size_t kDirectRead = 64u << 10;
 constexpr std::size_t kWindowSize = 256u << 10;
 } // namespace
@@ -258,9 +260,15 @@ void CheckedSink::Write(const unsigned char* data, std::size_t size)
     if (m_buffer.capacity() == 0) {
         m_buffer.reserve(static_cast<std::size_t>(std::min<std::uint64_t>(m_limit, kGatherLimit)));
     }
+    // Once the file exists, large pieces go straight to it: copying them into the buffer
+    // first would only cost a pass over memory that has left the cache.
+    if (m_file && m_buffer.empty() && size >= kDirectWrite) {
+        if (!m_file->Write(data, size)) throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_slot.path), errno);
+        return;
+    }
     if (m_buffer.size() + size > m_buffer.capacity()) {
         FlushBuffer();
-        if (size > m_buffer.capacity()) {
+        if (size > m_buffer.capacity() || size >= kDirectWrite) {
             Open();
             if (!m_file->Write(data, size)) {
                 throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(m_slot.path), errno);

@@ -115,7 +115,7 @@ void DeflatePiece(const unsigned char* data, std::size_t size, int level, std::s
     std::size_t finalBit = 0;
     unsigned padding = 0;
     out.resize(RawDeflateBound(level, size) + 8);
-    const std::size_t n = RawDeflate(level, data, size, out.data(), out.size());
+    const std::size_t n = RawDeflatePiece(level, data, size, out.data(), out.size());
     out.resize(n);
     if (n != 0 && LocateFinalBlock(out, finalBit, padding)) {
         // Clear the final-block bit, then close with an empty stored block: its three

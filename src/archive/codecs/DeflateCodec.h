@@ -13,8 +13,13 @@ namespace velmora::archive {
 // Returns the compressed size, or 0 when it did not fit into outCapacity.
 std::size_t RawDeflate(int level, const void* in, std::size_t inSize, void* out, std::size_t outCapacity);
 
-// An output size that RawDeflate of inSize bytes always fits into.
+// An output size that RawDeflate (and RawDeflatePiece) of inSize bytes always fits into.
 std::size_t RawDeflateBound(int level, std::size_t inSize);
+
+// RawDeflate for the pieces of a large file (DeflatePiece), where the library may search
+// harder at the same level than for whole small files: large files carry most of an
+// archive's bytes, and there the lighter search gives up more of the size.
+std::size_t RawDeflatePiece(int level, const void* in, std::size_t inSize, void* out, std::size_t outCapacity);
 
 enum class InflateResult { Ok, NoRoom, Damaged };
 

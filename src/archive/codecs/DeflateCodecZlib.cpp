@@ -2,6 +2,9 @@
 #include "archive/codecs/DeflateCodec.h"
 
 #include <zlib.h>
+#if VELMORA_ISAL_CRC32
+#include <isa-l/crc.h>
+#endif
 
 #include <algorithm>
 #include <limits>
@@ -91,6 +94,12 @@ std::size_t RawDeflate(int level, const void* in, std::size_t inSize, void* out,
     }
 }
 
+// zlib searches the same way at a level whatever the data's size.
+std::size_t RawDeflatePiece(int level, const void* in, std::size_t inSize, void* out, std::size_t outCapacity)
+{
+    return RawDeflate(level, in, inSize, out, outCapacity);
+}
+
 std::size_t RawDeflateBound(int level, std::size_t inSize)
 {
     // deflateBound for the stored worst case, computed without narrowing to uLong.
@@ -147,6 +156,11 @@ InflateResult RawInflate(const void* in, std::size_t inSize, void* out, std::siz
 
 std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)
 {
+#if VELMORA_ISAL_CRC32
+    // ISA-L folds with the wide carry-less multiply where the processor has it.
+    if (size == 0) return crc;
+    return crc32_gzip_refl(crc, static_cast<const unsigned char*>(data), size);
+#else
     auto* next = static_cast<const Bytef*>(data);
     while (size > 0) {
         const std::size_t part = std::min(size, kSlice);
@@ -155,6 +169,7 @@ std::uint32_t Crc32(std::uint32_t crc, const void* data, std::size_t size)
         size -= part;
     }
     return crc;
+#endif
 }
 
 } // namespace velmora::archive
