@@ -1,19 +1,20 @@
 # Fails when an include runs against the layering of src/: every folder has a level, and a
 # folder includes only folders of lower levels (never one of its own level):
 #   0 common/   1 platform/   2 ui/, inspect/, update/
-#   3 fileops/, folders/, archive/, shortcut/, info/   4 ziptool/   5 app/, cli/   6 win32ui/
+#   3 fileops/, folders/, archive/, shortcut/, info/   4 protect/   5 ziptool/   6 app/, cli/
+#   7 win32ui/
 # Inside archive/ the parts build upward: codecs/ on the shared headers at the top of
-# archive/, crypto/ and gzip/ also on codecs/, zip/ on those but not on protect/ or gzip/;
-# protect/ may use every part.
+# archive/, crypto/ and gzip/ also on codecs/, zip/ on those but not on gzip/.
 cmake_minimum_required(VERSION 3.20)
 set(levels
   common 0
   platform 1
   ui 2 inspect 2 update 2
   fileops 3 folders 3 archive 3 shortcut 3 info 3
-  ziptool 4
-  app 5 cli 5
-  win32ui 6)
+  protect 4
+  ziptool 5
+  app 6 cli 6
+  win32ui 7)
 set(known "")
 list(LENGTH levels count)
 math(EXPR last "${count} - 1")

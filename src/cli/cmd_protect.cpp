@@ -1,6 +1,4 @@
 #include "archive/ZipToolRules.h"
-#include "archive/protect/ProtectRefusals.h"
-#include "archive/protect/ProtectedFolder.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/FolderSafety.h"
@@ -9,6 +7,8 @@
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
+#include "protect/ProtectRefusals.h"
+#include "protect/ProtectedFolder.h"
 
 #include <ostream>
 

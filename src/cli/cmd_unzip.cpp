@@ -1,10 +1,10 @@
-#include "archive/protect/ProtectedFolder.h"
 #include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
 #include "cli/ProgressLine.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
+#include "protect/ProtectedFolder.h"
 
 #include <optional>
 #include <ostream>

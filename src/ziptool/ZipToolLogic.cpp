@@ -2,8 +2,6 @@
 
 #include "archive/ZipToolRules.h"
 #include "archive/gzip/GzipReader.h"
-#include "archive/protect/ProtectRefusals.h"
-#include "archive/protect/ProtectedFolder.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipTexts.h"
 #include "archive/zip/ZipWriter.h"
@@ -13,6 +11,8 @@
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
+#include "protect/ProtectRefusals.h"
+#include "protect/ProtectedFolder.h"
 #include "ui/HelpFile.h"
 
 #include <filesystem>

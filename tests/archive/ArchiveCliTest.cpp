@@ -1,9 +1,9 @@
 #include "CliRunner.h"
 #include "PeerGate.h"
-#include "archive/protect/ProtectRefusals.h"
 #include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "common/LanguageText.h"
+#include "protect/ProtectRefusals.h"
 
 #include <gtest/gtest.h>
 

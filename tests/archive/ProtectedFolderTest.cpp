@@ -1,4 +1,4 @@
-#include "archive/protect/ProtectedFolder.h"
+#include "protect/ProtectedFolder.h"
 #include "TestSupport.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipWriter.h"

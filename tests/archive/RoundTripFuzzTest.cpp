@@ -4,10 +4,10 @@
 // the tree is untouched. VELMORA_ROUNDTRIP_RUNS and VELMORA_ROUNDTRIP_SEED give longer
 // runs by hand.
 #include "ArchiveTestSupport.h"
-#include "archive/protect/ProtectedFolder.h"
 #include "archive/zip/ZipReader.h"
 #include "common/Utf.h"
 #include "platform/Platform.h"
+#include "protect/ProtectedFolder.h"
 
 #include <gtest/gtest.h>
 

@@ -6,8 +6,8 @@
 // their own way.
 #include "ArchiveTestSupport.h"
 #include "Peers.h"
-#include "archive/protect/ProtectedFolder.h"
 #include "archive/zip/ZipWriter.h"
+#include "protect/ProtectedFolder.h"
 
 #include <filesystem>
 #include <string>

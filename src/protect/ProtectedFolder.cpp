@@ -1,7 +1,6 @@
 // Protecting a folder: replacing it by a password-protected archive of everything it holds.
-#include "archive/protect/ProtectedFolder.h"
+#include "protect/ProtectedFolder.h"
 
-#include "archive/protect/WorkFolders.h"
 #include "archive/zip/WriterParts.h"
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipReader.h"
@@ -12,6 +11,7 @@
 #include "common/LanguageText.h"
 #include "common/Utf8Path.h"
 #include "platform/FolderRemoval.h"
+#include "protect/WorkFolders.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,5 +1,5 @@
 // The texts that say why a protect request names no folder or no place for its archive.
-#include "archive/protect/ProtectRefusals.h"
+#include "protect/ProtectRefusals.h"
 
 #include "common/FolderSafety.h"
 #include "common/LanguageText.h"

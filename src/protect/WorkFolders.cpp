@@ -1,5 +1,5 @@
 // The protect command's work folders beside the zip path, and removing those a killed run left.
-#include "archive/protect/WorkFolders.h"
+#include "protect/WorkFolders.h"
 
 #include "common/Errors.h"
 #include "common/LanguageText.h"
