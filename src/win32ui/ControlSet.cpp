@@ -192,6 +192,14 @@ void ControlSet::Relayout()
     }
 }
 
+void ControlSet::FollowDpiChange(const RECT& suggested)
+{
+    SetWindowPos(m_owner, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Relayout();
+    InvalidateRect(m_owner, nullptr, TRUE);
+}
+
 bool ControlSet::ControlColor(HDC dc, HWND hwnd, LRESULT& brush)
 {
     Control* control = Lookup(hwnd);

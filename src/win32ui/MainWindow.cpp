@@ -326,14 +326,9 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_TIMER:
         if (wParam == kNoticeTimer) Guarded([&] { m_logic.TimerUpdateTimer(); });
         return 0;
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        m_controls.Relayout();
-        InvalidateRect(m_hwnd, nullptr, TRUE);
+    case WM_DPICHANGED:
+        m_controls.FollowDpiChange(*reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
     case WM_CLOSE:
         m_logic.FormClose();
         DestroyWindow(m_hwnd);

@@ -96,14 +96,9 @@ LRESULT ToolWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         Guarded([&] { OnCommand(id, code); });
         return 0;
     }
-    case WM_DPICHANGED: {
-        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(m_hwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
-                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
-        m_controls.Relayout();
-        InvalidateRect(m_hwnd, nullptr, TRUE);
+    case WM_DPICHANGED:
+        m_controls.FollowDpiChange(*reinterpret_cast<const RECT*>(lParam));
         return 0;
-    }
     case WM_CLOSE:
         if (CanClose()) Close();
         return 0;

@@ -80,6 +80,8 @@ public:
     HWND Find(std::string_view name) const;
     // Re-places and re-fonts every control for the window's current dpi.
     void Relayout();
+    // WM_DPICHANGED: the window takes the place the system suggests, and its controls the new dpi.
+    void FollowDpiChange(const RECT& suggested);
     // The background the parent paints below a control (for transparent labels and flat buttons).
     using BackgroundPainter = std::function<void(HDC dc, const RECT& inParent)>;
     void SetBackgroundPainter(BackgroundPainter painter) { m_background = std::move(painter); }
