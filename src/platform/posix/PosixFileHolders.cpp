@@ -88,7 +88,10 @@ std::string_view ReadLinkAt(int folderFd, const char* name, char (&buffer)[PATH_
 // Many /proc files hand out at most one page per read (maps, smaps), so a short read
 // says nothing about the end: only a read that returns nothing does. Content beyond the
 // limit is cut off.
-bool ReadProcFile(int folderFd, const char* name, std::string& content, std::size_t limit = 64u << 20)
+// isLast, when given, tells from the content read so far that nothing can follow, which
+// saves the read that would only return the end.
+bool ReadProcFile(int folderFd, const char* name, std::string& content, std::size_t limit = 64u << 20,
+                  bool (*isLast)(std::string_view) = nullptr)
 {
     const int fd = openat(folderFd, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
@@ -100,9 +103,21 @@ bool ReadProcFile(int folderFd, const char* name, std::string& content, std::siz
         if (n < 0) ok = !content.empty(); // the process may have ended between two reads
         if (n <= 0) break;
         content.append(chunk, static_cast<std::size_t>(n));
+        if (isLast != nullptr && isLast(content)) break;
     }
     close(fd);
     return ok;
+}
+
+// On x86-64 the vsyscall page sits above every address a process can map, so when the
+// maps list it, its line is the last one.
+bool EndsWithGateArea(std::string_view maps)
+{
+    if (!maps.ends_with("[vsyscall]\n")) return false;
+    const std::size_t lineEnd = maps.size() - 1;
+    const std::size_t previous = maps.rfind('\n', lineEnd - 1);
+    const std::string_view line = maps.substr(previous == std::string_view::npos ? 0 : previous + 1);
+    return line.starts_with("ffffffffff600000-");
 }
 
 LockKind LockKindOf(std::string_view word)
@@ -236,7 +251,8 @@ void ScanProcess(int procFd, const std::string& pid, const Target& target, ScanR
     // the file at all, which one search of the whole text tells. A running program is
     // always mapped too, so its program file is only read when the maps name the target.
     std::string program;
-    if (ReadProcFile(procFd, (pid + "/maps").c_str(), scratch) && scratch.find(target.path) != std::string::npos) {
+    if (ReadProcFile(procFd, (pid + "/maps").c_str(), scratch, 64u << 20, EndsWithGateArea) &&
+        scratch.find(target.path) != std::string::npos) {
         std::string_view exe = ReadLinkAt(procFd, (pid + "/exe").c_str(), buffer);
         if (exe.size() > kDeletedSuffix.size() && exe.ends_with(kDeletedSuffix))
             exe.remove_suffix(kDeletedSuffix.size());
