@@ -1,7 +1,9 @@
 #pragma once
 // Hands filled buffers to a second thread that consumes them (checksums and writes them),
 // so decoding the next buffer and the kernel's write work overlap. At most `depth` buffers
-// wait; memory stays at (depth + 2) buffers.
+// wait; memory stays at (depth + 2) buffers. The thread is woken for a few buffers at a
+// time, not for each: a wake-up costs a system call on each side and a switch of tasks,
+// and the thread usually keeps up and would otherwise sleep and wake once per buffer.
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -49,11 +51,16 @@ private:
 
     Consumer m_consume;
     std::size_t m_depth;
+    std::size_t m_wakeAt; // buffers waiting that wake the thread
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_filled;  // the thread waits here for buffers
+    std::condition_variable m_emptied; // Push and Drain wait here for room or the end
     std::deque<WriteBuffer> m_queue;
     std::vector<WriteBuffer> m_spare;
-    bool m_busy = false; // the thread is consuming a buffer
+    bool m_busy = false;          // the thread is consuming a buffer
+    bool m_threadWaiting = false; // the thread sleeps until m_wakeAt buffers wait
+    bool m_callerWaiting = false; // Push or Drain sleeps
+    bool m_draining = false;
     bool m_stop = false;
     std::exception_ptr m_failure;
     std::thread m_thread;
