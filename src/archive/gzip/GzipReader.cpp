@@ -4,6 +4,7 @@
 #include "archive/ArchiveIo.h"
 #include "archive/BackgroundWriter.h"
 #include "archive/EntryLayers.h"
+#include "archive/ReadAhead.h"
 #include "archive/codecs/StreamInflate.h"
 #include "common/CodePages.h"
 #include "common/Errors.h"
@@ -42,9 +43,10 @@ std::string GzipOutputName(std::string_view storedName, bool hasName)
 
 namespace {
 
+// The input in chunks read ahead on a second thread, with room to put bytes back.
 class BufferedInput {
 public:
-    explicit BufferedInput(StdFile& file) : m_file(file), m_buffer(1u << 18) {}
+    explicit BufferedInput(StdFile& file) : m_source(file, kInputChunk, kInputChunks) {}
     bool Byte(unsigned char& out)
     {
         if (m_pos == m_end && !Fill()) {
@@ -64,7 +66,7 @@ public:
     bool Fill()
     {
         m_pos = 0;
-        m_end = m_file.Read(m_buffer.data(), m_buffer.size());
+        m_end = m_source.Next(m_buffer) ? m_buffer.size() : 0;
         m_read += m_end;
         return m_end > 0;
     }
@@ -88,7 +90,10 @@ public:
     std::uint64_t TotalRead() const { return m_read; }
 
 private:
-    StdFile& m_file;
+    // Up to 2 MiB of input is read ahead.
+    static constexpr std::size_t kInputChunk = 256u << 10;
+    static constexpr std::size_t kInputChunks = 8;
+    ReadAhead m_source;
     std::vector<unsigned char> m_buffer;
     std::size_t m_pos = 0;
     std::size_t m_end = 0;
