@@ -2,8 +2,8 @@
 
 #include "common/DateTime.h"
 #include "common/Errors.h"
-#include "common/FileOpen.h"
 #include "common/Utf8Path.h"
+#include "platform/FileOpen.h"
 #include "platform/FolderHandle.h"
 
 #include <cerrno>

@@ -1,20 +1,16 @@
-#include "common/FileOpen.h"
+#include "platform/FileOpen.h"
 
-#include <cerrno>
-#include <cstring>
-#include <string>
-
-#if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
-#endif
+
+#include <cerrno>
+#include <string>
 
 namespace velmora {
 
 std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
 {
-#if defined(_WIN32)
     // The C library of Windows knows no "x": create the file exclusively by descriptor.
     std::string plain;
     bool exclusive = false;
@@ -43,14 +39,6 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
     const std::wstring wideMode(plain.begin(), plain.end());
     errno = 0;
     return _wfopen(path.c_str(), wideMode.c_str());
-#else
-    std::FILE* file = nullptr;
-    do {
-        errno = 0;
-        file = std::fopen(path.c_str(), mode);
-    } while (!file && errno == EINTR);
-    return file;
-#endif
 }
 
 } // namespace velmora
