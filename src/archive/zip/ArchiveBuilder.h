@@ -107,7 +107,7 @@ public:
     ~CentralRecords();
     void push_back(const CentralEntry& entry);
     std::uint64_t size() const { return m_count; }
-    // Hands every byte to write, in order; throws VelmoraError when the spill cannot be read.
+    // Hands every byte to write, in order; throws ArchiveFailure when the spill cannot be read.
     void WriteAll(const std::function<void(const std::string&)>& write);
 
 private:
@@ -185,7 +185,7 @@ private:
     void CheckCancel() const
     {
         if (m_options.cancel && m_options.cancel->load()) {
-            throw VelmoraError("Archive creation cancelled");
+            throw ArchiveFailure(Error{Error::Kind::Cancelled, {}, 0, "Archive creation cancelled"});
         }
     }
     void Report(std::uint64_t bytes)
@@ -200,7 +200,7 @@ private:
     void WriteBytes(const void* data, std::size_t size)
     {
         if (!m_file.Write(data, size)) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         m_offset += size;
     }
@@ -208,19 +208,19 @@ private:
     void SeekTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0 || !m_file.Seek(offset)) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         m_offset = offset;
     }
     void TruncateTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         std::error_code ec;
         fs::resize_file(m_tempPath, offset, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(m_tempPath), "Writing"));
         }
         SeekTo(offset);
     }

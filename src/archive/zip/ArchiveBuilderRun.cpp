@@ -183,7 +183,7 @@ void CentralRecords::Spill()
             std::fclose(m_spill);
             m_spill = nullptr;
             m_noSpill = true;
-            if (!readBack) throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+            if (!readBack) throw ArchiveFailure(ErrorFromErrno(EIO, "the central directory set aside", "Reading"));
             m_pieces.insert(m_pieces.begin(), std::move(back));
             m_spilled = 0;
             return;
@@ -207,7 +207,7 @@ void CentralRecords::WriteAll(const std::function<void(const std::string&)>& wri
             chunk.resize(kPiece);
         }
         if (std::ferror(m_spill) || got != m_spilled) {
-            throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+            throw ArchiveFailure(ErrorFromErrno(EIO, "the central directory set aside", "Reading"));
         }
     }
     for (const std::string& piece : m_pieces)

@@ -79,7 +79,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         int error = 0;
         entries.clear();
         if (!folders(folder, followLinks, entries, error)) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(folder), error ? error : EIO));
+            throw ArchiveFailure(ErrorFromErrno(error ? error : EIO, Utf8FromPath(folder), "Reading folder"));
         }
     };
     if (selection == ZipSelection::OwnVisibleFiles) {
@@ -152,7 +152,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
+        throw ArchiveFailure(ErrorFromErrno(ec ? ec.value() : ENOTDIR, Utf8FromPath(base), "Reading folder"));
     }
     const auto skip = [&](const fs::path& path, std::string reason) {
         if (skipped) {
@@ -165,7 +165,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
     if (selection == ZipSelection::WholeTree) {
         int error = 0;
         root = OpenFolderHandle(base, error);
-        if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
+        if (!root) throw ArchiveFailure(ErrorFromErrno(error, Utf8FromPath(base), "Reading folder"));
     }
     if (folders) {
         WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, add, skip);
@@ -178,7 +178,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
     if (selection == ZipSelection::OwnVisibleFiles) {
         fs::directory_iterator it(base, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
         }
         for (; it != fs::directory_iterator(); it.increment(ec)) {
             const fs::path path = it->path();
@@ -197,20 +197,20 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
             add({path, Utf8FromPath(path.filename()), false});
         }
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
         }
         return;
     }
 
     fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
     }
     for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path path = it->path();
         const std::string name = GenericUtf8FromPath(fs::relative(path, base, ec));
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(path), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(path), "Reading folder"));
         }
         std::error_code statError;
         const auto status = fs::symlink_status(path, statError);
@@ -227,19 +227,23 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
         }
     }
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
     }
 }
 
 } // namespace
 
-std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes, const fs::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
+Result<std::vector<ZipSource>> CollectZipSources(const fs::path& base, ZipSelection selection,
+                                                 const AttributeReader& attributes, const fs::path& excludeArchive,
+                                                 std::vector<ZipSkipped>* skipped, const FolderLister& folders)
 {
     std::vector<ZipSource> sources;
-    WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
-                [&](ZipSource&& source) { sources.push_back(std::move(source)); });
+    try {
+        WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
+                    [&](ZipSource&& source) { sources.push_back(std::move(source)); });
+    } catch (const std::exception& caught) {
+        return Fail(CaughtError(caught));
+    }
     return sources;
 }
 
@@ -288,7 +292,9 @@ void CompactSources::Add(const ZipSource& source)
         if (!m_root) m_root = source.root;
         // One walk holds one root; the part below it is the entry name.
         r.beneath = source.root == m_root && source.beneath == PathFromUtf8(source.name);
-        if (!r.beneath) throw VelmoraError("Sources of different walks cannot be kept together");
+        if (!r.beneath)
+            throw ArchiveFailure(
+                Error{Error::Kind::InvalidInput, {}, 0, "Sources of different walks cannot be kept together"});
     }
     if (source.status) {
         r.hasStatus = true;

@@ -171,6 +171,14 @@ bool IsZipArchiveName(const fs::path& archive)
     return ext == ".zip" || ext == ".jar";
 }
 
+namespace {
+// The refusal of an archive name the writer does not take.
+Error NotZipName(const fs::path& archive)
+{
+    return Error{Error::Kind::InvalidInput, {}, 0, "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive)};
+}
+} // namespace
+
 namespace writer {
 
 ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sourceAt, const fs::path& archive,
@@ -178,11 +186,11 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        result.outcome = Fail(NotZipName(archive));
         return result;
     }
     if (!options.password.empty() && !options.random) {
-        result.error = "No random source for the encryption header";
+        result.outcome = Fail(Error{Error::Kind::InvalidInput, {}, 0, "No random source for the encryption header"});
         return result;
     }
     fs::path tempPath;
@@ -202,7 +210,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
             if (!options.password.empty() && !source.isDirectory) {
                 const Result<void> filled =
                     options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
-                if (!filled) throw VelmoraError(ErrorText(filled.error(), kEnglish));
+                if (!filled) throw ArchiveFailure(filled.error());
             }
             plans.Add(plan, i);
         }
@@ -210,22 +218,20 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
         std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
         result.entries = BuildArchive(options, file, tempPath, plans, result.skipped);
         if (!file.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(tempPath), "Writing"));
         }
         std::error_code ec;
         fs::rename(tempPath, archive, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Creating archive", Utf8FromPath(archive), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(archive), "Creating archive"));
         }
-        result.ok = true;
-    } catch (const std::exception& error) {
+    } catch (const std::exception& caught) {
         file.Close();
         if (!tempPath.empty()) {
             std::error_code ec;
             fs::remove(tempPath, ec);
         }
-        result.ok = false;
-        result.error = error.what();
+        result.outcome = Fail(CaughtError(caught));
         result.entries = 0;
     }
     return result;
@@ -245,15 +251,15 @@ ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, co
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        result.outcome = Fail(NotZipName(archive));
         return result;
     }
     std::vector<ZipSkipped> skipped;
     CompactSources sources;
     try {
         sources = CollectCompactSources(base, selection, options.attributes, archive, &skipped, options.folders);
-    } catch (const std::exception& error) {
-        result.error = error.what();
+    } catch (const std::exception& caught) {
+        result.outcome = Fail(CaughtError(caught));
         return result;
     }
     result = WriteSourceList(
