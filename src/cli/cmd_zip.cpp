@@ -76,7 +76,7 @@ int RunZip(const CommandArgs& args, CliContext& context)
     }
     for (const ZipSkipped& s : result.skipped) {
         context.err << "velmora-cli zip: left out " << QuotedInText(Utf8FromPath(s.path)) << ": "
-                    << QuotedName(s.reason) << "\n";
+                    << QuotedName(ErrorText(s.reason, kEnglish)) << "\n";
     }
     const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
     if (subfolders > 0) {

@@ -244,7 +244,7 @@ ProtectResult Fail(ProtectStatus status, Error::Kind kind, std::string text)
 Error Skipped(const std::vector<ZipSkipped>& skipped)
 {
     const ZipSkipped& first = skipped.front();
-    std::string text = "'" + Utf8FromPath(first.path) + "': " + first.reason;
+    std::string text = "'" + Utf8FromPath(first.path) + "': " + ErrorText(first.reason, kEnglish);
     if (skipped.size() > 1) text += " (and " + std::to_string(skipped.size() - 1) + " more)";
     return Error{Error::Kind::Unsupported, {}, 0, std::move(text)};
 }

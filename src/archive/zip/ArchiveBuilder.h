@@ -73,7 +73,7 @@ std::string FinishAes(WinZipAesCipher& cipher);
 struct Prepared {
     bool readable = true;
     bool tooLarge = false; // grew beyond the whole-file limit: handled in pieces
-    std::string reason;
+    Error reason;          // why it is not readable
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
     std::uint16_t method = 0;
@@ -161,7 +161,7 @@ private:
         std::shared_ptr<const std::string> input{};              // Piece
         std::future<CompressedPiece> piece{};                    // Piece
         std::uint64_t inputBytes = 0;                            // Batch, Piece
-        std::string failure = {};                                // Skip; End after a failed read
+        std::optional<Error> failure = {};                       // Skip; End after a failed read
     };
     // The large entry whose pieces are being written.
     struct OpenEntry {
@@ -233,7 +233,7 @@ private:
     // Streams a large file; returns false when it could not be read (entry dropped).
     bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped);
     bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped, bool stored, bool zip64);
-    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure);
+    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, Error& failure);
     // Writes the local header and the encryption header of a large entry.
     void BeginData(OpenEntry& open, const EntryPlan& plan, std::uint16_t method);
     // Encrypts (when encrypting) and writes data of the open entry.
@@ -241,7 +241,7 @@ private:
     // Completes the open entry: the final header, the descriptor, the central record.
     void CloseData(OpenEntry& open);
     void WriteTask(Task& task, std::vector<ZipSkipped>& skipped);
-    void EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped);
+    void EndLarge(const EntryPlan& plan, const std::optional<Error>& failure, std::vector<ZipSkipped>& skipped);
 
     const ZipWriteOptions& m_options;
     StdFile& m_file;

@@ -11,7 +11,7 @@ void ArchiveBuilder::WriteTask(Task& task, std::vector<ZipSkipped>& skipped)
         WriteDirectory(*task.plan);
         return;
     case Task::Kind::Skip:
-        skipped.push_back({task.plan->source.path, task.failure});
+        skipped.push_back({task.plan->source.path, task.failure.value_or(Error{})});
         return;
     case Task::Kind::Batch: {
         std::vector<Prepared> prepared = task.batch.get();
@@ -97,7 +97,7 @@ void ArchiveBuilder::Run(const PlanList& plans, std::vector<ZipSkipped>& skipped
         if (reading.Error() || got == 0) {
             Task end{Task::Kind::End, readingPlan};
             if (reading.Error()) {
-                end.failure = SystemErrorText("Reading", Utf8FromPath(readingPlan->source.path), errno);
+                end.failure = ErrorFromErrno(errno, Utf8FromPath(readingPlan->source.path), "Reading");
             }
             tasks.push_back(std::move(end));
             reading.Close();
@@ -137,7 +137,7 @@ void ArchiveBuilder::Run(const PlanList& plans, std::vector<ZipSkipped>& skipped
                 tasks.push_back(Task{Task::Kind::Directory, std::move(plan)});
             } else if (!OpenSource(plan->source, reading)) {
                 Task skip{Task::Kind::Skip, plan};
-                skip.failure = SystemErrorText("Opening", Utf8FromPath(plan->source.path), errno);
+                skip.failure = ErrorFromErrno(errno, Utf8FromPath(plan->source.path), "Opening");
                 tasks.push_back(std::move(skip));
             } else {
                 std::setvbuf(reading.Handle(), nullptr, _IONBF, 0);

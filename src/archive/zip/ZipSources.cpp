@@ -90,7 +90,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
                 continue;
             }
             if (entry.kind != FolderEntry::Kind::File) {
-                skip(path, "Not a readable regular file");
+                skip(path, Error::Kind::AccessDenied, "Not a readable regular file");
                 continue;
             }
             const std::uint32_t word =
@@ -123,7 +123,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         const std::string name = level.prefix + entry.name;
         switch (entry.kind) {
         case FolderEntry::Kind::Link:
-            skip(path, "Symbolic links are not archived");
+            skip(path, Error::Kind::Unsupported, "Symbolic links are not archived");
             break;
         case FolderEntry::Kind::Folder: {
             add({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
@@ -138,7 +138,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             }
             break;
         default:
-            skip(path, "Not a regular file");
+            skip(path, Error::Kind::Unsupported, "Not a regular file");
             break;
         }
     }
@@ -154,9 +154,9 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
     if (!fs::is_directory(base, ec)) {
         throw ArchiveFailure(ErrorFromErrno(ec ? ec.value() : ENOTDIR, Utf8FromPath(base), "Reading folder"));
     }
-    const auto skip = [&](const fs::path& path, std::string reason) {
+    const auto skip = [&](const fs::path& path, Error::Kind kind, std::string reason) {
         if (skipped) {
-            skipped->push_back({path, std::move(reason)});
+            skipped->push_back({path, Error{kind, {}, 0, std::move(reason)}});
         }
     };
     // A whole tree is read through the folder held open here: what is read must lie below
@@ -188,7 +188,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
                 continue;
             }
             if (statError || !fs::is_regular_file(status)) {
-                skip(path, "Not a readable regular file");
+                skip(path, Error::Kind::AccessDenied, "Not a readable regular file");
                 continue;
             }
             if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
@@ -215,7 +215,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
         std::error_code statError;
         const auto status = fs::symlink_status(path, statError);
         if (fs::is_symlink(status)) {
-            skip(path, "Symbolic links are not archived");
+            skip(path, Error::Kind::Unsupported, "Symbolic links are not archived");
         } else if (fs::is_directory(status)) {
             add({path, name, true, std::nullopt, root, PathFromUtf8(name)});
         } else if (fs::is_regular_file(status)) {
@@ -223,7 +223,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
                 add({path, name, false, std::nullopt, root, PathFromUtf8(name)});
             }
         } else {
-            skip(path, "Not a regular file");
+            skip(path, Error::Kind::Unsupported, "Not a regular file");
         }
     }
     if (ec) {

@@ -76,15 +76,15 @@ std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
 
 namespace writer {
 
-std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, std::string& reason)
+std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, Error& reason)
 {
     auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
     if (!name || source.name.empty()) {
-        reason = "The name is not valid UTF-8";
+        reason = Error{Error::Kind::InvalidInput, {}, 0, "The name is not valid UTF-8"};
         return std::nullopt;
     }
     if (name->bytes.size() > 0xFFFF - 64) {
-        reason = "The name is too long for an archive entry";
+        reason = Error{Error::Kind::InvalidInput, {}, 0, "The name is too long for an archive entry"};
         return std::nullopt;
     }
     if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
@@ -109,7 +109,7 @@ EntryPlan PlanList::Make(std::size_t i) const
     const Fields& fields = m_fields[i];
     EntryPlan plan;
     plan.source = m_source(fields.source);
-    std::string reason;
+    Error reason;
     // Planning encoded this name before: it encodes the same way again.
     plan.name = std::move(*PlannedName(plan.source, m_options, reason));
     plan.dosTime = fields.dosTime;
@@ -123,7 +123,7 @@ EntryPlan PlanList::Make(std::size_t i) const
 
 namespace {
 
-EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, Error& reason)
 {
     EntryPlan plan;
     plan.source = source;
@@ -147,7 +147,8 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         std::error_code ec;
         const auto status = fs::status(source.path, ec);
         if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
-            reason = ec ? SystemErrorText("Reading", Utf8FromPath(source.path), ec.value()) : "Not a regular file";
+            reason = ec ? ErrorFromErrno(ec.value(), Utf8FromPath(source.path), "Reading")
+                        : Error{Error::Kind::Unsupported, {}, 0, "Not a regular file"};
             return plan;
         }
         permissions = status.permissions();
@@ -201,7 +202,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
         for (std::size_t i = 0; i < count; ++i) {
             const ZipSource source = sourceAt(i);
             bool ok = false;
-            std::string reason;
+            Error reason;
             EntryPlan plan = PlanFor(source, options, ok, reason);
             if (!ok) {
                 result.skipped.push_back({source.path, reason});

@@ -29,7 +29,7 @@ enum class ZipSelection {
 
 struct ZipSkipped {
     std::filesystem::path path;
-    std::string reason;
+    Error reason; // why it was left out
 };
 
 struct ZipWriteOptions {
