@@ -46,6 +46,12 @@ ZipToolOutcome OutcomeOf(const Result<void>& outcome)
     return ZipToolOutcome{false, 0, ErrorText(outcome.error(), kEnglish), false};
 }
 
+// A failure for the standard error box, where a thrown error goes too.
+ZipToolOutcome ErrorBoxOutcome(const Error& error)
+{
+    return ZipToolOutcome{false, 0, ErrorText(error, kEnglish), true};
+}
+
 // An extraction's outcome: a wrong password goes without a text of its own, as the
 // window's message names it already.
 ZipToolOutcome UnzipOutcome(const Result<void>& outcome)
@@ -374,8 +380,7 @@ void ZipToolLogic::BitBtn3Click()
                 const UnprotectResult result =
                     UnprotectArchive(PathFromUtf8(zipPath), PathFromUtf8(target), password, progress);
                 // A target that cannot be created goes to the standard error box, as below.
-                if (result.targetNotMade)
-                    return ZipToolOutcome{false, 0, ErrorText(result.outcome.error(), kEnglish), true};
+                if (result.targetNotMade) return ErrorBoxOutcome(result.outcome.error());
                 return UnzipOutcome(result.outcome);
             }
             // A target that cannot be created is reported with the system's text in the
@@ -383,7 +388,7 @@ void ZipToolLogic::BitBtn3Click()
             std::error_code ec;
             if (!fs::is_directory(PathFromUtf8(target), ec)) {
                 fs::create_directories(PathFromUtf8(target), ec);
-                if (ec) throw VelmoraError(SystemErrorText("Creating folder", target, ec.value()));
+                if (ec) return ErrorBoxOutcome(ErrorFromErrno(ec.value(), target, "Creating folder"));
             }
             ZipExtractOptions options;
             options.progress = progress;
