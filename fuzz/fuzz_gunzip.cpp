@@ -10,13 +10,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static velmora::fuzz::Sandbox sandbox;
     const auto input = sandbox.Input("in.gz", data, size);
     const velmora::GunzipResult result = velmora::GUnzipToFile(input);
-    velmora::fuzz::RecordOutcome(result.ok);
+    velmora::fuzz::RecordOutcome(result.outcome.has_value());
     std::size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(sandbox.Root())) {
         (void)entry;
         ++files;
     }
-    if (files != (result.ok ? 2u : 1u) && !(result.ok && result.output == input)) {
+    if (files != (result.outcome ? 2u : 1u) && !(result.outcome && result.output == input)) {
         std::abort();
     }
     return 0;

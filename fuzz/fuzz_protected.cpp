@@ -9,7 +9,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static velmora::fuzz::Sandbox sandbox;
     const auto archive = sandbox.Input("in.zip", data, size);
     try {
-        velmora::fuzz::RecordOutcome(velmora::RestoreProtected(archive, sandbox.Out(), "pw").ok);
+        velmora::fuzz::RecordOutcome(velmora::RestoreProtected(archive, sandbox.Out(), "pw").outcome.has_value());
     } catch (const std::exception&) {
         velmora::fuzz::RecordOutcome(false);
     }

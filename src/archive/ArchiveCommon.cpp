@@ -1,9 +1,18 @@
 #include "archive/ArchiveCommon.h"
+#include "archive/EntryLayers.h"
 #include "common/Utf8Path.h"
 
 #include "platform/IFileAttributes.h"
 
 namespace velmora {
+
+Error CaughtError(const std::exception& caught)
+{
+    if (const auto* failure = dynamic_cast<const ArchiveFailure*>(&caught)) return failure->error();
+    if (const auto* layer = dynamic_cast<const archive::LayerFailure*>(&caught))
+        return archive::ErrorOf(layer->Error());
+    return Error{Error::Kind::Io, {}, 0, caught.what()};
+}
 
 std::uint32_t DefaultAttributes(const std::filesystem::path& path, bool isDirectory)
 {

@@ -2,16 +2,37 @@
 // Types shared by the archive writer and readers: progress, cancellation, the
 // attribute lookup that decides which files count as hidden or system, and the
 // files an archive is made of.
+#include "common/Errors.h"
+#include "common/LanguageText.h"
+
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velmora {
+
+// An Error thrown inside the archive code and the protected-folder code built on it,
+// where a failure deep in a walk or a write ends the whole operation. It never leaves
+// them: their entry points catch it and return the Error. what() is its English text.
+class ArchiveFailure : public std::runtime_error {
+public:
+    explicit ArchiveFailure(Error error) : std::runtime_error(ErrorText(error, kEnglish)), m_error(std::move(error)) {}
+    const Error& error() const { return m_error; }
+
+private:
+    Error m_error;
+};
+
+// The Error of an exception caught at an entry point: an ArchiveFailure's own, any other
+// with its text as the detail.
+Error CaughtError(const std::exception& caught);
 
 class IFileAttributes;
 class FolderHandle;

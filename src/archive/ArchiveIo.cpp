@@ -165,7 +165,7 @@ std::filesystem::path CreateTempBeside(const std::filesystem::path& destination,
             break;
         }
     }
-    throw VelmoraError(SystemErrorText("Creating file", Utf8FromPath(destination), lastError));
+    throw ArchiveFailure(ErrorFromErrno(lastError, Utf8FromPath(destination), "Creating file"));
 }
 
 namespace {

@@ -92,7 +92,7 @@ private:
 bool OpenSource(const ZipSource& source, StdFile& file);
 
 // Creates a new, empty file beside destination under a hidden, unique name and opens it
-// for writing ("w+b"). Returns the path; throws VelmoraError on failure.
+// for writing ("w+b"). Returns the path; throws ArchiveFailure on failure.
 std::filesystem::path CreateTempBeside(const std::filesystem::path& destination, StdFile& file);
 // A hidden name beside destination for a temporary file (random, so unlikely to exist).
 std::filesystem::path TempNameBeside(const std::filesystem::path& destination);

@@ -69,6 +69,46 @@ std::string DescribeError(const ExtractError& error)
     return text;
 }
 
+velmora::Error ErrorOf(const ExtractError& error)
+{
+    using Kind = velmora::Error::Kind;
+    Kind kind = Kind::Io;
+    switch (error.kind) {
+    case ErrorKind::Io:
+        kind = ErrorKindFromErrno(error.savedErrno);
+        break;
+    case ErrorKind::NotArchive:
+    case ErrorKind::Damaged:
+    case ErrorKind::TooLarge:
+        kind = Kind::InvalidData;
+        break;
+    case ErrorKind::Unsupported:
+        kind = Kind::Unsupported;
+        break;
+    case ErrorKind::WrongPassword:
+        kind = Kind::WrongPassword;
+        break;
+    case ErrorKind::UnsafeName:
+    case ErrorKind::Link:
+    case ErrorKind::IsArchive:
+        kind = Kind::InvalidInput;
+        break;
+    case ErrorKind::Clash:
+        kind = Kind::Exists;
+        break;
+    case ErrorKind::NotReplaceable:
+        kind = Kind::AccessDenied;
+        break;
+    case ErrorKind::Cancelled:
+        kind = Kind::Cancelled;
+        break;
+    }
+    const int savedErrno = error.kind == ErrorKind::Io ? error.savedErrno : 0;
+    ExtractError withoutSystemText = error;
+    withoutSystemText.savedErrno = 0;
+    return velmora::Error{kind, {}, savedErrno, DescribeError(withoutSystemText)};
+}
+
 SharedArchive::SharedArchive(const fs::path& path) : m_path(path)
 {
     if (!m_file.Open(path, "rb")) {

@@ -19,6 +19,7 @@
 #include "archive/ArchiveCommon.h"
 #include "archive/ArchiveIo.h"
 #include "archive/crypto/PkwareCipher.h"
+#include "common/Errors.h"
 #include "platform/FolderHandle.h"
 
 #include <cstddef>
@@ -64,6 +65,13 @@ struct ExtractError {
 
 // "'<path>': <detail or the kind's text>[: <strerror>]".
 std::string DescribeError(const ExtractError& error);
+
+// The program's Error for an ExtractError, as it leaves the archive code: the kind it
+// comes to (damage is InvalidData, a refused name or link InvalidInput, a path written
+// twice Exists, a system failure the kind of its errno), the saved errno for Io, and the
+// text of DescribeError before the system's words as detail, so that ErrorText shows
+// the same text DescribeError makes.
+velmora::Error ErrorOf(const ExtractError& error);
 
 class LayerFailure : public std::exception {
 public:

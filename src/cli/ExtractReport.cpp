@@ -3,6 +3,8 @@
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/zip/ZipIndex.h"
 #include "archive/zip/ZipNames.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 
 #include <map>
@@ -111,21 +113,26 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
     // The compact index: an archive of a million entries is read again without a full
     // record per entry.
     archive::ZipIndex listing;
-    if (const std::string error = archive::OpenZipIndex(archive, listing); !error.empty()) {
+    if (const Result<void> opened = archive::OpenZipIndex(archive, listing); !opened) {
         // The archive itself could not be read: nothing was extracted.
-        context.err << prefix << QuotedName((result.error.empty() ? error : result.error)) << "\n";
+        const Error& shown = result.outcome ? opened.error() : result.outcome.error();
+        context.err << prefix << QuotedName(ErrorText(shown, kEnglish)) << "\n";
         return kExitFailed;
     }
+    // Each failure as the reader words it: "'<entry or path>': <cause>", or a text of its own.
+    std::vector<std::string> failures;
+    for (const Error& failure : result.failures)
+        failures.push_back(ErrorText(failure, kEnglish));
     const std::set<std::string> rejected(result.rejected.begin(), result.rejected.end());
     for (const std::string& name : result.rejected) {
         const std::optional<ZipEntryInfo> entry = FindEntry(listing, name);
         const bool link = entry && ((entry->externalAttributes >> 16) & 0170000u) == 0120000u;
         context.err << prefix << QuotedInText(name)
-                    << " skipped: " << (link ? "links are not extracted" : RefusalText(name, result.failures)) << "\n";
+                    << " skipped: " << (link ? "links are not extracted" : RefusalText(name, failures)) << "\n";
     }
     std::size_t failed = 0;
     const std::size_t skipped = result.rejected.size();
-    for (const std::string& text : result.failures) {
+    for (const std::string& text : failures) {
         std::string name;
         std::string cause;
         if (SplitEntryText(text, name, cause)) {
@@ -148,7 +155,7 @@ int ReportExtraction(const std::string& command, const std::filesystem::path& ar
         context.err << ", " << failed << (failed == 1 ? " entry" : " entries") << " failed";
     }
     context.err << "\n";
-    return result.ok ? kExitOk : kExitFailed;
+    return result.outcome ? kExitOk : kExitFailed;
 }
 
 } // namespace velmora::cli

@@ -1,6 +1,8 @@
 #include "archive/gzip/GzipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
@@ -30,9 +32,9 @@ int RunGunzip(const CommandArgs& args, CliContext& context)
     options.progress = progress.Callback();
     const GunzipResult result = GUnzipToFile(file, options);
     progress.Finish();
-    if (!result.ok) {
-        context.err << "velmora-cli gunzip: " << QuotedInText(Utf8FromPath(file)) << ": " << QuotedName(result.error)
-                    << "\n";
+    if (!result.outcome) {
+        context.err << "velmora-cli gunzip: " << QuotedInText(Utf8FromPath(file)) << ": "
+                    << QuotedName(ErrorText(result.outcome.error(), kEnglish)) << "\n";
         return kExitFailed;
     }
     context.out << Utf8FromPath(result.output) << "\n";

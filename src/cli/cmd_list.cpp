@@ -4,6 +4,8 @@
 #include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
 #include "cli/JsonText.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 
@@ -135,8 +137,8 @@ int RunList(const CommandArgs& args, CliContext& context)
     const bool json = args.Has("--json");
     // The compact index: a million entries take well under a hundred bytes each.
     archive::ZipIndex index;
-    if (const std::string error = archive::OpenZipIndex(PathFromUtf8(args.arguments[0]), index); !error.empty()) {
-        context.err << "velmora-cli list: " << QuotedName(error) << "\n";
+    if (const Result<void> opened = archive::OpenZipIndex(PathFromUtf8(args.arguments[0]), index); !opened) {
+        context.err << "velmora-cli list: " << QuotedName(ErrorText(opened.error(), kEnglish)) << "\n";
         return kExitFailed;
     }
     for (const std::string& warning : index.warnings) {

@@ -1,6 +1,7 @@
 #include "archive/ZipToolRules.h"
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
+#include "common/Errors.h"
 #include "common/FolderSafety.h"
 #include "common/LanguageText.h"
 #include "common/QuotedName.h"
@@ -32,7 +33,8 @@ int RunProtect(const CommandArgs& args, CliContext& context)
         return kExitFailed;
     }
     if (check.status != ProtectStatus::Ok) {
-        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedName(check.error) << "\n";
+        context.err << "velmora-cli protect: the folder cannot be protected: "
+                    << QuotedName(ErrorText(*check.error, kEnglish)) << "\n";
         return kExitFailed;
     }
     if (!check.replaced.empty()) {
@@ -62,14 +64,14 @@ int RunProtect(const CommandArgs& args, CliContext& context)
     progress.Finish();
     for (const std::string& leftover : result.leftovers)
         context.err << "velmora-cli protect: warning: " << leftover << "\n";
+    const std::string error = result.error ? ErrorText(*result.error, kEnglish) : std::string();
     switch (result.status) {
     case ProtectStatus::Ok:
         context.out << "Protected folder created\n";
         return kExitOk;
     case ProtectStatus::FolderNotRemoved:
         context.out << "Protected folder created\n";
-        context.err << "velmora-cli protect: the folder could not be removed completely: " << QuotedName(result.error)
-                    << "\n";
+        context.err << "velmora-cli protect: the folder could not be removed completely: " << QuotedName(error) << "\n";
         return kExitFailed;
     case ProtectStatus::InvalidInput:
         context.err << "velmora-cli protect: Foldewr not found or invalid output name!\n"
@@ -77,22 +79,21 @@ int RunProtect(const CommandArgs& args, CliContext& context)
                     << InvalidProtectReason(PathFromUtf8(folder), PathFromUtf8(archive), kEnglish) << "\n";
         break;
     case ProtectStatus::NameNotStorable:
-        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedInText(result.error)
+        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedInText(result.error->path)
                     << ": this name would not come back unchanged from the archive (it holds \\, a control "
                        "character or bytes that are not UTF-8, or is too long); rename it first\n";
         break;
     case ProtectStatus::Refused:
-        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedName(result.error) << "\n";
+        context.err << "velmora-cli protect: the folder cannot be protected: " << QuotedName(error) << "\n";
         break;
     case ProtectStatus::ArchiveFailed:
-        context.err << "velmora-cli protect: Error creating archive! " << QuotedName(result.error) << "\n";
+        context.err << "velmora-cli protect: Error creating archive! " << QuotedName(error) << "\n";
         break;
     case ProtectStatus::VerifyFailed:
-        context.err << "velmora-cli protect: the archive did not match the folder when read back: " << result.error
-                    << "\n";
+        context.err << "velmora-cli protect: the archive did not match the folder when read back: " << error << "\n";
         break;
     case ProtectStatus::ReplaceFailed:
-        context.err << "velmora-cli protect: Error file operation. " << QuotedName(result.error) << "\n";
+        context.err << "velmora-cli protect: Error file operation. " << QuotedName(error) << "\n";
         break;
     }
     context.err << "velmora-cli protect: the folder was left as it was\n";

@@ -1,5 +1,7 @@
 #include "archive/zip/ZipReader.h"
 #include "cli/CliCommand.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 
@@ -23,10 +25,10 @@ int RunTest(const CommandArgs& args, CliContext& context)
     for (const std::string& warning : result.warnings) {
         context.err << "velmora-cli test: warning: " << warning << "\n";
     }
-    for (const std::string& failure : result.failures) {
-        context.err << "velmora-cli test: " << QuotedName(failure) << "\n";
+    for (const Error& failure : result.failures) {
+        context.err << "velmora-cli test: " << QuotedName(ErrorText(failure, kEnglish)) << "\n";
     }
-    if (!result.ok) {
+    if (!result.outcome) {
         context.out << result.entriesPassed << " entries passed, " << result.failures.size() << " failed\n";
         return kExitFailed;
     }

@@ -2,6 +2,8 @@
 #include "cli/CliCommand.h"
 #include "cli/ExtractReport.h"
 #include "cli/ProgressLine.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "protect/ProtectedFolder.h"
@@ -69,11 +71,18 @@ int RunRestore(const CommandArgs& args, CliContext& context)
     const UnprotectResult result =
         UnprotectArchive(parsed.archive, parsed.folder, *parsed.password, progress.Callback());
     progress.Finish();
+    if (result.targetNotMade) {
+        // Nothing was done: the system's error alone, as for any command that could not start.
+        context.err << "velmora-cli restore: " << ErrorText(result.outcome.error(), kEnglish) << "\n";
+        return kExitFailed;
+    }
     for (const std::string& leftover : result.leftovers)
         context.err << "velmora-cli restore: warning: " << leftover << "\n";
-    if (!result.ok) {
-        context.err << "velmora-cli restore: Unzip error/invalid password! " << QuotedName(result.error) << "\n";
-        if (result.wrongPassword) context.err << "velmora-cli restore: nothing was changed\n";
+    if (!result.outcome) {
+        const Error& error = result.outcome.error();
+        context.err << "velmora-cli restore: Unzip error/invalid password! " << QuotedName(ErrorText(error, kEnglish))
+                    << "\n";
+        if (error.kind == Error::Kind::WrongPassword) context.err << "velmora-cli restore: nothing was changed\n";
         return kExitFailed;
     }
     context.out << "Archive unzipped.\n";

@@ -2,6 +2,8 @@
 #include "cli/CliCommand.h"
 #include "cli/ProgressLine.h"
 #include "common/AsciiText.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "common/QuotedName.h"
 #include "common/Utf8Path.h"
 #include "platform/IFileAttributes.h"
@@ -67,13 +69,14 @@ int RunZip(const CommandArgs& args, CliContext& context)
     const ZipWriteResult result =
         WriteZipArchive(folder, archive, options, recursive ? ZipSelection::WholeTree : ZipSelection::OwnVisibleFiles);
     progress.Finish();
-    if (!result.ok) {
-        context.err << "velmora-cli zip: Error creating archive! " << QuotedName(result.error) << "\n";
+    if (!result.outcome) {
+        context.err << "velmora-cli zip: Error creating archive! "
+                    << QuotedName(ErrorText(result.outcome.error(), kEnglish)) << "\n";
         return kExitFailed;
     }
     for (const ZipSkipped& s : result.skipped) {
         context.err << "velmora-cli zip: left out " << QuotedInText(Utf8FromPath(s.path)) << ": "
-                    << QuotedName(s.reason) << "\n";
+                    << QuotedName(ErrorText(s.reason, kEnglish)) << "\n";
     }
     const std::size_t subfolders = recursive ? 0 : CountSubfolders(folder);
     if (subfolders > 0) {

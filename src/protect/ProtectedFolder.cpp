@@ -203,9 +203,9 @@ private:
 // in it at the end.
 class WorkFolder {
 public:
-    explicit WorkFolder(const fs::path& zipPath)
+    explicit WorkFolder(const fs::path& zipPath) : m_created(CreateWorkFolder(zipPath))
     {
-        if (auto created = CreateWorkFolder(zipPath, m_error)) m_path = *created;
+        if (m_created) m_path = *m_created;
     }
     ~WorkFolder()
     {
@@ -216,7 +216,7 @@ public:
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
     bool ok() const { return !m_path.empty(); }
-    const std::string& error() const { return m_error; }
+    const Error& error() const { return m_created.error(); }
     fs::path Make(const std::string& sub)
     {
         std::error_code ec;
@@ -225,21 +225,28 @@ public:
     }
 
 private:
+    Result<fs::path> m_created;
     fs::path m_path;
-    std::string m_error;
 };
 
-ProtectResult Fail(ProtectStatus status, std::string error)
+ProtectResult Fail(ProtectStatus status, Error error)
 {
     return {status, std::move(error), {}};
 }
 
-std::string SkippedText(const std::vector<ZipSkipped>& skipped)
+// A failure told by its text alone.
+ProtectResult Fail(ProtectStatus status, Error::Kind kind, std::string text)
+{
+    return Fail(status, Error{kind, {}, 0, std::move(text)});
+}
+
+// What the folder holds that an archive cannot keep: the first source left out and why.
+Error Skipped(const std::vector<ZipSkipped>& skipped)
 {
     const ZipSkipped& first = skipped.front();
-    std::string text = "'" + Utf8FromPath(first.path) + "': " + first.reason;
+    std::string text = "'" + Utf8FromPath(first.path) + "': " + ErrorText(first.reason, kEnglish);
     if (skipped.size() > 1) text += " (and " + std::to_string(skipped.size() - 1) + " more)";
-    return text;
+    return Error{Error::Kind::Unsupported, {}, 0, std::move(text)};
 }
 
 // The first source whose name would not come back unchanged, or whose subfolder archive
@@ -289,7 +296,10 @@ ProtectCheck CheckProtectFolder(const fs::path& folder, const fs::path& zipPath,
     }
     if (IsGuardedFolder(folder, guarded)) {
         check.status = ProtectStatus::Refused;
-        check.error = "'" + Utf8FromPath(folder) + "' is the root or holds the program or the home folder";
+        check.error = Error{Error::Kind::InvalidInput,
+                            {},
+                            0,
+                            "'" + Utf8FromPath(folder) + "' is the root or holds the program or the home folder"};
         return check;
     }
     std::error_code ec;
@@ -309,10 +319,11 @@ namespace {
 ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, const ProtectOptions& options)
 {
     if (!IsFolderItself(folder) || zipPath.empty() || IsSameOrInside(zipPath, folder)) {
-        return Fail(ProtectStatus::InvalidInput, {});
+        return Fail(ProtectStatus::InvalidInput, Error::Kind::InvalidInput, {});
     }
     if (!IsZipArchiveName(zipPath)) {
-        return Fail(ProtectStatus::ArchiveFailed, "'" + Utf8FromPath(zipPath) + "' is no .zip or .jar name");
+        return Fail(ProtectStatus::ArchiveFailed, Error::Kind::InvalidInput,
+                    "'" + Utf8FromPath(zipPath) + "' is no .zip or .jar name");
     }
 
     // One listing of everything the folder holds; whatever an archive cannot keep stops
@@ -328,13 +339,13 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
                                    all.Add(source);
                                    before.Add(source, all.Size() - 1);
                                });
-    } catch (const std::exception& error) {
-        return Fail(ProtectStatus::Refused, error.what());
+    } catch (const std::exception& caught) {
+        return Fail(ProtectStatus::Refused, CaughtError(caught));
     }
-    if (!skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(skipped));
+    if (!skipped.empty()) return Fail(ProtectStatus::Refused, Skipped(skipped));
     // Every name must come back as the same path; nothing is written otherwise.
     if (const std::optional<ZipSource> bad = FirstUnstorableName(all)) {
-        return Fail(ProtectStatus::NameNotStorable, Utf8FromPath(bad->path));
+        return Fail(ProtectStatus::NameNotStorable, Error{Error::Kind::InvalidInput, Utf8FromPath(bad->path), 0, {}});
     }
     before.StartCompare();
 
@@ -392,10 +403,10 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
                                   bool flattened) -> ProtectResult {
         writeOptions.progress = progress.Step();
         const ZipWriteResult written = WriteZipEntries(sources, archive, writeOptions);
-        if (!written.ok) return Fail(ProtectStatus::ArchiveFailed, written.error);
-        if (!written.skipped.empty()) return Fail(ProtectStatus::Refused, SkippedText(written.skipped));
+        if (!written.outcome) return Fail(ProtectStatus::ArchiveFailed, written.outcome.error());
+        if (!written.skipped.empty()) return Fail(ProtectStatus::Refused, Skipped(written.skipped));
         const ZipExtractResult verified = VerifyZipArchive(archive, password, &sources, flattened);
-        if (!verified.ok) return Fail(ProtectStatus::VerifyFailed, verified.error);
+        if (!verified.outcome) return Fail(ProtectStatus::VerifyFailed, verified.outcome.error());
         return {};
     };
 
@@ -436,18 +447,20 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
         try {
             writer::WalkZipSources(folder, ZipSelection::WholeTree, options.attributes, zipPath, &skippedNow,
                                    options.folders, [&](ZipSource&& source) { before.Compare(source); });
-        } catch (const std::exception& error) {
-            return Fail(ProtectStatus::VerifyFailed, error.what());
+        } catch (const std::exception& caught) {
+            return Fail(ProtectStatus::VerifyFailed, CaughtError(caught));
         }
         if (!skippedNow.empty() || !before.Same()) {
-            return Fail(ProtectStatus::VerifyFailed, "'" + Utf8FromPath(folder) + "' changed while it was packed");
+            return Fail(ProtectStatus::VerifyFailed, Error::Kind::InUse,
+                        "'" + Utf8FromPath(folder) + "' changed while it was packed");
         }
     }
 
     // The finished archive takes the zip path in one step; only then is the folder removed.
     const fs::path zipFolder = zipPath.parent_path().empty() ? PathFromUtf8(".") : zipPath.parent_path();
     if (options.flushToDisk && !options.flushToDisk(outer)) {
-        return Fail(ProtectStatus::ArchiveFailed, "Flushing '" + Utf8FromPath(outer) + "' to the disk failed");
+        return Fail(ProtectStatus::ArchiveFailed, Error::Kind::Io,
+                    "Flushing '" + Utf8FromPath(outer) + "' to the disk failed");
     }
     std::error_code ec;
     if (options.moveReplacing) {
@@ -458,11 +471,11 @@ ProtectResult PackIntoPlace(const fs::path& folder, const fs::path& zipPath, con
     }
     if (ec)
         return Fail(ProtectStatus::ReplaceFailed,
-                    SystemErrorText("Moving the archive to", Utf8FromPath(zipPath), ec.value()));
+                    ErrorFromErrno(ec.value(), Utf8FromPath(zipPath), "Moving the archive to"));
     if (options.flushToDisk && !options.flushToDisk(zipFolder)) {
-        return Fail(ProtectStatus::FolderNotRemoved, "the archive is in place, but '" + Utf8FromPath(zipFolder) +
-                                                         "' could not be flushed to the disk, so the "
-                                                         "folder was kept");
+        return Fail(ProtectStatus::FolderNotRemoved, Error::Kind::Io,
+                    "the archive is in place, but '" + Utf8FromPath(zipFolder) +
+                        "' could not be flushed to the disk, so the folder was kept");
     }
     progress.Finish();
     return {};
@@ -475,7 +488,7 @@ ProtectResult ProtectWithWorkFolder(const fs::path& folder, const fs::path& zipP
         return packed;
     }
     if (const Result<void> deleted = DeleteFolderPermanently(folder); !deleted) {
-        return Fail(ProtectStatus::FolderNotRemoved, ErrorText(deleted.error(), kEnglish));
+        return Fail(ProtectStatus::FolderNotRemoved, deleted.error());
     }
     return {};
 }
@@ -498,9 +511,8 @@ UnprotectResult UnprotectArchive(const fs::path& archive, const fs::path& target
     std::vector<std::string> leftovers = RemoveStaleWorkFolders(archive.parent_path());
     ZipExtractOptions options;
     options.progress = progress;
-    const ZipExtractResult result = RestoreProtected(archive, target, password, options);
-    return {result.ok, result.error, result.failure && result.failure->kind == archive::ErrorKind::WrongPassword,
-            std::move(leftovers)};
+    ZipExtractResult result = RestoreProtected(archive, target, password, options);
+    return {std::move(result.outcome), result.targetNotMade, std::move(leftovers)};
 }
 
 } // namespace velmora

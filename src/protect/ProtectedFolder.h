@@ -15,6 +15,8 @@
 // by an atomic rename. A process killed at any moment therefore leaves F whole, or a
 // complete, checked archive at the zip path.
 #include "archive/ArchiveCommon.h"
+#include "common/Errors.h"
+#include "common/Result.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -40,7 +42,7 @@ enum class ProtectStatus {
 
 struct ProtectCheck {
     ProtectStatus status = ProtectStatus::Ok;
-    std::string error;
+    std::optional<Error> error; // why, when the status is not Ok
     // Files that protecting would replace, to be confirmed by the user first: an existing
     // file at the zip path, and files of F named like a subfolder archive ("S.zip").
     std::vector<std::filesystem::path> replaced;
@@ -68,7 +70,8 @@ struct ProtectOptions {
 
 struct ProtectResult {
     ProtectStatus status = ProtectStatus::Ok;
-    std::string error;
+    // Why, when the status is not Ok; for NameNotStorable the name's path is its path.
+    std::optional<Error> error;
     // Work folders of earlier runs beside the zip path that look left behind but could not
     // be removed (one line each, to be shown to the user whatever the status).
     std::vector<std::string> leftovers;
@@ -80,9 +83,10 @@ ProtectResult ProtectFolderToArchive(const std::filesystem::path& folder, const 
                                      const ProtectOptions& options);
 
 struct UnprotectResult {
-    bool ok = false;
-    std::string error;
-    bool wrongPassword = false;
+    // Success, or the first failure (a wrong or missing password is WrongPassword).
+    Result<void> outcome;
+    // The target folder was missing and could not be created; nothing else was done.
+    bool targetNotMade = false;
     std::vector<std::string> leftovers; // as for ProtectResult, beside the archive
 };
 
@@ -95,7 +99,6 @@ std::optional<std::string> RoundTripName(const std::string& name, bool isDirecto
 // folder parts dropped; a "folder.zip" that this run wrote from the archive and checked is
 // extracted into target as well and removed afterwards. A wrong password leaves target as
 // it was. The subfolder archives stay packed. The archive itself is never touched.
-// Throws VelmoraError when target cannot be created.
 UnprotectResult UnprotectArchive(const std::filesystem::path& archive, const std::filesystem::path& target,
                                  const std::string& password, const ProgressCallback& progress = {});
 

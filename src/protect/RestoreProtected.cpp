@@ -197,7 +197,7 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
     }
     ZipIndex index;
     FileMode innerMode;
-    if (!ReadZipIndex(outerFile->File(), c.archive, index).empty() || !HoldsOnlyTheInnerArchive(index, innerMode)) {
+    if (!ReadZipIndex(outerFile->File(), c.archive, index) || !HoldsOnlyTheInnerArchive(index, innerMode)) {
         return std::nullopt;
     }
     int probeError = 0;
@@ -219,7 +219,7 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
     outerRequest.keptName = kInnerName;
     ZipExtractResult outer = Extract(outerRequest);
     outerRequest.targetFolder.reset(); // the target is let go of only through c.folder
-    if (!outer.ok) {
+    if (!outer.outcome) {
         c.DropTargetIfNew();
         return outer;
     }
@@ -315,17 +315,22 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
     outerRequest.targetFolder.reset(); // the work folder is let go of only through staging
     // What failed is named by the path it would have taken in the target, not in the work
     // folder, which is gone when the user reads the message.
-    const auto inTarget = [&](std::string& text) {
+    const auto inTarget = [&](Error& error) {
         const std::string from = Utf8FromPath(stagingPath);
         const std::string to = Utf8FromPath(c.target);
-        for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-            text.replace(at, from.size(), to);
+        for (std::string* text : {&error.path, &error.detail}) {
+            for (std::size_t at = text->find(from); at != std::string::npos; at = text->find(from, at + to.size()))
+                text->replace(at, from.size(), to);
+        }
     };
-    if (outer.failure) inTarget(outer.failure->path);
-    inTarget(outer.error);
-    for (std::string& text : outer.failures)
-        inTarget(text);
-    if (!outer.ok && outer.failure && outer.failure->kind == ErrorKind::WrongPassword) {
+    if (!outer.outcome) {
+        Error first = outer.outcome.error();
+        inTarget(first);
+        outer.outcome = velmora::Fail(std::move(first));
+    }
+    for (Error& failure : outer.failures)
+        inTarget(failure);
+    if (!outer.outcome && outer.outcome.error().kind == Error::Kind::WrongPassword) {
         removeWork();
         c.DropTargetIfNew();
         return outer;
@@ -337,7 +342,7 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
     bool innerUnpacked = false;
     FolderItem innerItem;
     const bool innerIsFile =
-        outer.ok && staging->Look(innerName, innerItem) == 0 && innerItem.kind == FolderItem::Kind::File;
+        outer.outcome && staging->Look(innerName, innerItem) == 0 && innerItem.kind == FolderItem::Kind::File;
     if (innerIsFile) c.GiveTargetItsMode(state, innerItem.mode);
     if (innerIsFile) {
         // Written by this run from the archive and checked: the plain archive is unpacked
@@ -364,7 +369,7 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
         result = Extract(innerRequest);
         result.filesWritten += outer.filesWritten - 1;
         innerUnpacked = true;
-        if (!result.ok) {
+        if (!result.outcome) {
             ApplyFolderModes(state, c.folder);
             return result;
         }
@@ -391,11 +396,7 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
                 throw LayerFailure(ErrorKind::Io, "Writing", Utf8FromPath(to), moveError);
             }
         } catch (const LayerFailure& failure) {
-            if (!result.failure) {
-                result.failure = failure.Error();
-                result.error = DescribeError(failure.Error());
-                result.ok = false;
-            }
+            if (result.outcome) result.outcome = velmora::Fail(ErrorOf(failure.Error()));
         }
     }
     if (!innerUnpacked) result.filesWritten = outer.filesWritten;
@@ -416,9 +417,7 @@ ZipExtractResult RestoreProtected(const fs::path& archive, const fs::path& targe
     context.options = &options;
     context.targetExisted = fs::is_directory(target, ec);
     if (!context.targetExisted) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
-        }
+        if (!fs::create_directory(target, ec) && ec) return TargetNotMade(target, ec.value());
     }
     int error = 0;
     context.folder =

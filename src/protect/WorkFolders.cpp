@@ -54,7 +54,7 @@ std::string IdentityInName()
 
 } // namespace
 
-std::optional<fs::path> CreateWorkFolder(const fs::path& zipPath, std::string& error)
+Result<fs::path> CreateWorkFolder(const fs::path& zipPath)
 {
     std::random_device device;
     std::mt19937_64 generator(device() ^
@@ -68,13 +68,12 @@ std::optional<fs::path> CreateWorkFolder(const fs::path& zipPath, std::string& e
                                   "-" + std::to_string(generator() % 1000000007));
         const Result<void> created = CreatePrivateFolder(Utf8FromPath(candidate));
         if (created) return candidate;
-        if (created.error().systemError != EEXIST) {
-            error = ErrorText(WithDetail(created.error(), "Creating work folder"), kEnglish);
-            return std::nullopt;
-        }
+        if (created.error().systemError != EEXIST) return Fail(WithDetail(created.error(), "Creating work folder"));
     }
-    error = "Creating a work folder beside " + QuotedInText(Utf8FromPath(zipPath)) + " failed";
-    return std::nullopt;
+    return Fail(Error{Error::Kind::Exists,
+                      {},
+                      0,
+                      "Creating a work folder beside " + QuotedInText(Utf8FromPath(zipPath)) + " failed"});
 }
 
 std::vector<std::string> RemoveStaleWorkFolders(const fs::path& folder)

@@ -4,6 +4,8 @@
 // from its creation, and its name is the owner's mark: the process that made it (id and
 // start time), so that a folder left behind by a killed run can be told from the folder
 // of a run still going, and removed.
+#include "common/Result.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,9 +13,9 @@
 
 namespace velmora {
 
-// Creates a new work folder beside zipPath, private and named for this process; nothing
-// and the reason in error when it cannot.
-std::optional<std::filesystem::path> CreateWorkFolder(const std::filesystem::path& zipPath, std::string& error);
+// Creates a new work folder beside zipPath, private and named for this process; the
+// reason when it cannot.
+Result<std::filesystem::path> CreateWorkFolder(const std::filesystem::path& zipPath);
 
 // Removes the work folders in folder that are provably ours and stale: a folder (not a
 // link) of this user whose name names a process that no longer runs, or an empty one

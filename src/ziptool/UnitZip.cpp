@@ -211,7 +211,7 @@ void TFormZip::SetZipImage(int imageIndex)
 
 bool TFormZip::GUnzipToFile(const QString& filename)
 {
-    return velmora::GUnzipToFile(PathFromUtf8(filename.toStdString())).ok;
+    return velmora::GUnzipToFile(PathFromUtf8(filename.toStdString())).outcome.has_value();
 }
 
 void TFormZip::SetProgress(int value)

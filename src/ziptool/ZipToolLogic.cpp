@@ -8,6 +8,8 @@
 #include "common/AsciiText.h"
 #include "common/Errors.h"
 #include "common/FolderSafety.h"
+#include "common/LanguageText.h"
+#include "common/Result.h"
 #include "common/Utf8Path.h"
 #include "platform/FileDurability.h"
 #include "platform/IFileAttributes.h"
@@ -35,6 +37,27 @@ AttributeReader AttributesOf(Platform& platform)
     IFileAttributes* service = platform.attributes;
     if (service == nullptr) return {};
     return [service](const fs::path& path) { return service->ReadAttributes(Utf8FromPath(path)); };
+}
+
+// A command's outcome for the window: the failure's text as the window shows it.
+ZipToolOutcome OutcomeOf(const Result<void>& outcome)
+{
+    if (outcome) return ZipToolOutcome{true, 0, {}, false};
+    return ZipToolOutcome{false, 0, ErrorText(outcome.error(), kEnglish), false};
+}
+
+// A failure for the standard error box, where a thrown error goes too.
+ZipToolOutcome ErrorBoxOutcome(const Error& error)
+{
+    return ZipToolOutcome{false, 0, ErrorText(error, kEnglish), true};
+}
+
+// An extraction's outcome: a wrong password goes without a text of its own, as the
+// window's message names it already.
+ZipToolOutcome UnzipOutcome(const Result<void>& outcome)
+{
+    if (!outcome && outcome.error().kind == Error::Kind::WrongPassword) return ZipToolOutcome{false, 0, {}, false};
+    return OutcomeOf(outcome);
 }
 
 constexpr const char* kCommandControls[] = {"ToolButtonNew", "ToolButtonZip",   "ToolButtonDel", "SpeedButton2",
@@ -186,7 +209,7 @@ void ZipToolLogic::PackFolder()
             options.folders = folders;
             options.progress = progress;
             const ZipWriteResult result = WriteZipArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), options);
-            return ZipToolOutcome{result.ok, 0, result.error, false};
+            return OutcomeOf(result.outcome);
         },
         [this, zipPath](const ZipToolOutcome& outcome) {
             if (!outcome.ok) {
@@ -222,7 +245,7 @@ void ZipToolLogic::ProtectFolder()
         return;
     }
     if (check.status != ProtectStatus::Ok) {
-        m_view.MessageDialog(DialogKind::Error, Text(ZipTexts::kProtectRefused) + check.error);
+        m_view.MessageDialog(DialogKind::Error, Text(ZipTexts::kProtectRefused) + ErrorText(*check.error, kEnglish));
         EndCommand();
         return;
     }
@@ -245,8 +268,13 @@ void ZipToolLogic::ProtectFolder()
             withProgress.progress = progress;
             const ProtectResult result =
                 ProtectFolderToArchive(PathFromUtf8(folder), PathFromUtf8(zipPath), withProgress);
-            return ZipToolOutcome{result.status == ProtectStatus::Ok, static_cast<int>(result.status), result.error,
-                                  false};
+            // A name that cannot be stored is shown by its path alone.
+            std::string text;
+            if (result.error) {
+                text = result.status == ProtectStatus::NameNotStorable ? result.error->path
+                                                                       : ErrorText(*result.error, kEnglish);
+            }
+            return ZipToolOutcome{result.status == ProtectStatus::Ok, static_cast<int>(result.status), text, false};
         },
         [this, folder, zipPath](const ZipToolOutcome& outcome) {
             const auto status = static_cast<ProtectStatus>(outcome.status);
@@ -327,7 +355,7 @@ void ZipToolLogic::BitBtn3Click()
                     };
                 }
                 const GunzipResult result = GUnzipToFile(PathFromUtf8(zipPath), options);
-                return ZipToolOutcome{result.ok, 0, result.error, false};
+                return OutcomeOf(result.outcome);
             },
             [this, zipFolder](const ZipToolOutcome& outcome) {
                 // A failure names its cause: without it a kept read-only file of the output
@@ -351,20 +379,21 @@ void ZipToolLogic::BitBtn3Click()
             if (!password.empty()) {
                 const UnprotectResult result =
                     UnprotectArchive(PathFromUtf8(zipPath), PathFromUtf8(target), password, progress);
-                return ZipToolOutcome{result.ok, 0, result.wrongPassword ? std::string() : result.error, false};
+                // A target that cannot be created goes to the standard error box, as below.
+                if (result.targetNotMade) return ErrorBoxOutcome(result.outcome.error());
+                return UnzipOutcome(result.outcome);
             }
             // A target that cannot be created is reported with the system's text in the
             // standard error box, not as a wrong password.
             std::error_code ec;
             if (!fs::is_directory(PathFromUtf8(target), ec)) {
                 fs::create_directories(PathFromUtf8(target), ec);
-                if (ec) throw VelmoraError(SystemErrorText("Creating folder", target, ec.value()));
+                if (ec) return ErrorBoxOutcome(ErrorFromErrno(ec.value(), target, "Creating folder"));
             }
             ZipExtractOptions options;
             options.progress = progress;
             const ZipExtractResult result = UnZipFile(PathFromUtf8(zipPath), PathFromUtf8(target), options);
-            const bool wrongPassword = result.failure && result.failure->kind == archive::ErrorKind::WrongPassword;
-            return ZipToolOutcome{result.ok, 0, wrongPassword ? std::string() : result.error, false};
+            return UnzipOutcome(result.outcome);
         },
         [this, target](const ZipToolOutcome& outcome) {
             if (outcome.ok) {

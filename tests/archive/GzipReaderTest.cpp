@@ -1,4 +1,5 @@
 #include "archive/gzip/GzipReader.h"
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "archive/ArchiveIo.h"
 
@@ -70,12 +71,12 @@ TEST(Gzip, ExtractsEveryMemberBesideTheGzipFile)
     WriteFile(dir / "report.txt.gz", Gzip("first member", &name) + Gzip("second", nullptr));
     WriteFile(dir / "report.txt", "old content");
     const auto result = GUnzipToFile(dir / "report.txt.gz");
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_EQ(result.output, dir / "report.txt");
     EXPECT_EQ(ReadFile(dir / "report.txt"), "first membersecond"); // every member, under the first one's name
 
     WriteFile(dir / "anon.gz", Gzip("anonymous", nullptr));
-    ASSERT_TRUE(GUnzipToFile(dir / "anon.gz").ok);
+    ASSERT_TRUE(GUnzipToFile(dir / "anon.gz").outcome);
     EXPECT_EQ(ReadFile(dir / "unknown"), "anonymous");
 }
 
@@ -100,7 +101,7 @@ TEST(Gzip, MemberBoundariesAnywhereInTheInput)
     }
     WriteFile(dir / "many.gz", file);
     const auto result = GUnzipToFile(dir / "many.gz");
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_TRUE(ReadFile(dir / "unknown") == expected);
 }
 
@@ -123,7 +124,7 @@ TEST(Gzip, FailuresLeaveNoOutput)
     };
     for (const auto& [file, bytes] : cases) {
         WriteFile(dir / file, bytes);
-        EXPECT_FALSE(GUnzipToFile(dir / file).ok) << file;
+        EXPECT_FALSE(GUnzipToFile(dir / file).outcome) << file;
         std::size_t count = 0;
         for (const auto& e : std::filesystem::directory_iterator(dir.path()))
             count += e.path() != dir / file;
@@ -133,7 +134,7 @@ TEST(Gzip, FailuresLeaveNoOutput)
     // A stored name equal to the gzip file's own name would destroy it.
     const std::string self = "self.gz";
     WriteFile(dir / "self.gz", Gzip("data", &self));
-    EXPECT_FALSE(GUnzipToFile(dir / "self.gz").ok);
+    EXPECT_FALSE(GUnzipToFile(dir / "self.gz").outcome);
     EXPECT_EQ(ReadFile(dir / "self.gz"), Gzip("data", &self));
 }
 
@@ -142,13 +143,13 @@ TEST(Gzip, ModificationTimeGoesThroughTheDosValue)
     TempDir dir;
     const std::string name = "t.txt";
     WriteFile(dir / "t.gz", Gzip("t", &name, 1685620801)); // 2023-06-01 12:00:01 UTC
-    ASSERT_TRUE(GUnzipToFile(dir / "t.gz").ok);
+    ASSERT_TRUE(GUnzipToFile(dir / "t.gz").outcome);
     const auto sys = std::chrono::file_clock::to_sys(std::filesystem::last_write_time(dir / "t.txt"));
     EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(sys.time_since_epoch()).count(), 1685620800);
 
     WriteFile(dir / "z.gz", Gzip("z", nullptr, 0));
     const auto before = std::filesystem::file_time_type::clock::now() - std::chrono::minutes(1);
-    ASSERT_TRUE(GUnzipToFile(dir / "z.gz").ok);
+    ASSERT_TRUE(GUnzipToFile(dir / "z.gz").outcome);
     EXPECT_GT(std::filesystem::last_write_time(dir / "unknown"), before);
 }
 

@@ -1,6 +1,7 @@
 // Our archives against the common tools, and the tools' archives against our readers.
 // Each case is skipped when its tool is not installed.
 #include "ArchiveBuilders.h"
+#include "ArchiveResults.h"
 #include "PeerGate.h"
 #include "TreeSnapshot.h"
 #include "archive/zip/ZipReader.h"
@@ -63,7 +64,7 @@ TEST(Interop, ToolsAcceptOurPlainArchivesAndExtractTheNames)
     TempDir dir;
     const fs::path base = MakeFolder(dir, false);
     const fs::path archive = dir / "ours.zip";
-    ASSERT_TRUE(WriteZipArchive(base, archive, {}).ok);
+    ASSERT_TRUE(WriteZipArchive(base, archive, {}).outcome);
     test::ExpectPeersAccept(archive);
     if (HaveTool("7zz")) {
         EXPECT_EQ(Shell("cd " + Quote(dir.path()) + " && 7zz x -y -oby7z " + Quote(archive)), 0);
@@ -82,7 +83,7 @@ TEST(Interop, ToolsAcceptOurEncryptedArchives)
     const fs::path base = MakeFolder(dir, false); // names in all three encodings
     const fs::path archive = dir / "secret.zip";
     const test::Encrypted encrypted("Pass word7");
-    ASSERT_TRUE(WriteZipArchive(base, archive, encrypted.options).ok);
+    ASSERT_TRUE(WriteZipArchive(base, archive, encrypted.options).outcome);
     test::ExpectPeersAccept(archive, "Pass word7");
     if (HaveTool("unzip")) {
         EXPECT_NE(Shell("unzip -t -P wrong " + Quote(archive)), 0);
@@ -119,10 +120,10 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
         ASSERT_EQ(MakeArchive(c.maker, base, archive, c.recipe), "") << c.name;
         const fs::path out = dir / (std::string("out-") + c.name);
         if (!c.recipe.password.empty()) {
-            EXPECT_FALSE(UnZipFile(archive, out).ok) << c.name; // encrypted entries need the protected path
+            EXPECT_FALSE(UnZipFile(archive, out).outcome) << c.name; // encrypted entries need the protected path
             fs::remove_all(out);
             const auto result = ExtractProtected(out, archive, c.recipe.password);
-            ASSERT_TRUE(result.ok) << c.name << ": " << result.error;
+            ASSERT_TRUE(result.outcome) << c.name << ": " << test::FailureText(result.outcome);
             EXPECT_TRUE(ReadFile(out / "inner.txt") == ReadFile(base / "sub" / "inner.txt")) << c.name;
             fs::remove(out / "inner.txt");
             // Compare the top-level files (the protected extraction drops folders).
@@ -133,7 +134,7 @@ TEST(Interop, WeExtractArchivesOfTheToolsByteIdentical)
             }
         } else {
             const auto result = UnZipFile(archive, out);
-            ASSERT_TRUE(result.ok) << c.name << ": " << result.error;
+            ASSERT_TRUE(result.outcome) << c.name << ": " << test::FailureText(result.outcome);
             ExpectSameFiles(base, out);
         }
     }
@@ -173,9 +174,9 @@ TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
     ZipExtractOptions options;
     options.password = wrong;
     const ZipExtractResult plain = UnZipFile(dir / "infozip.zip", dir / "out", options);
-    EXPECT_FALSE(plain.ok);
-    ASSERT_TRUE(plain.failure);
-    EXPECT_EQ(plain.failure->kind, archive::ErrorKind::WrongPassword) << plain.error;
+    EXPECT_FALSE(plain.outcome);
+    ASSERT_FALSE(plain.outcome);
+    EXPECT_EQ(plain.outcome.error().kind, Error::Kind::WrongPassword) << test::FailureText(plain.outcome);
     EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
 
     ASSERT_EQ(test::MakeProtected(dir / "src", dir / "P.zip", "right"), "");
@@ -183,11 +184,12 @@ TEST(Interop, AWrongPasswordThatPassesTheCheckByteIsStillAWrongPassword)
     const std::string wrongForProtected = PasswordPassingTheCheckByte(dir / "P.zip");
     ASSERT_FALSE(wrongForProtected.empty());
     const UnprotectResult restore = UnprotectArchive(dir / "P.zip", dir / "T", wrongForProtected);
-    EXPECT_FALSE(restore.ok);
-    EXPECT_TRUE(restore.wrongPassword) << restore.error;
+    EXPECT_FALSE(restore.outcome);
+    EXPECT_TRUE(!restore.outcome && restore.outcome.error().kind == Error::Kind::WrongPassword)
+        << test::FailureText(restore.outcome);
     EXPECT_FALSE(fs::exists(dir / "T"));
     EXPECT_TRUE(ReadFile(dir / "P.zip") == protectedBytes);
-    EXPECT_TRUE(UnprotectArchive(dir / "P.zip", dir / "T", "right").ok);
+    EXPECT_TRUE(UnprotectArchive(dir / "P.zip", dir / "T", "right").outcome);
     EXPECT_EQ(ReadFile(dir / "T" / "text.txt"), std::string(30000, 'a') + "velmora\n");
 }
 
@@ -200,11 +202,11 @@ TEST(Interop, Zip64ByEntryCountFromPython)
                     " [z.writestr('d/f%d' % i, str(i)) for i in range(70000)]\" " +
                     Quote(archive)),
               0);
-    const auto listing = ListZipArchive(archive);
-    ASSERT_TRUE(listing.ok) << listing.error;
-    EXPECT_TRUE(listing.zip64);
-    EXPECT_EQ(listing.entries.size(), 70000u);
-    EXPECT_TRUE(VerifyZipArchive(archive, "").ok);
+    const Result<ZipListing> listing = ListZipArchive(archive);
+    ASSERT_TRUE(listing) << test::FailureText(listing);
+    EXPECT_TRUE(listing->zip64);
+    EXPECT_EQ(listing->entries.size(), 70000u);
+    EXPECT_TRUE(VerifyZipArchive(archive, "").outcome);
 }
 
 TEST(Interop, OurArchiveOf70000FilesOpensInTheTools)
@@ -227,11 +229,12 @@ TEST(Interop, Zip64BySizeInBothDirections)
         std::ofstream(dir / "src" / "huge.bin");
     }
     fs::resize_file(dir / "src" / "huge.bin", kSize);
-    ASSERT_TRUE(WriteZipArchive(dir / "src", dir / "huge.zip", {}).ok);
-    auto listing = ListZipArchive(dir / "huge.zip");
-    ASSERT_EQ(listing.entries.size(), 1u);
-    EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
-    EXPECT_EQ(listing.entries[0].versionNeeded, 45);
+    ASSERT_TRUE(WriteZipArchive(dir / "src", dir / "huge.zip", {}).outcome);
+    Result<ZipListing> listing = ListZipArchive(dir / "huge.zip");
+    ASSERT_TRUE(listing) << test::FailureText(listing);
+    ASSERT_EQ(listing->entries.size(), 1u);
+    EXPECT_EQ(listing->entries[0].uncompressedSize, kSize);
+    EXPECT_EQ(listing->entries[0].versionNeeded, 45);
     EXPECT_LT(fs::file_size(dir / "huge.zip"), 16u << 20);
     test::ExpectPeersAccept(dir / "huge.zip");
     if (HaveTool("python3")) {
@@ -272,10 +275,10 @@ TEST(Interop, Zip64BySizeInBothDirections)
     WriteFile(dir / "make.py", script);
     ASSERT_EQ(Shell("python3 " + Quote(dir / "make.py") + " " + Quote(peer)), 0);
     listing = ListZipArchive(peer);
-    ASSERT_TRUE(listing.ok) << listing.error;
-    EXPECT_EQ(listing.entries[0].uncompressedSize, kSize);
+    ASSERT_TRUE(listing) << test::FailureText(listing);
+    EXPECT_EQ(listing->entries[0].uncompressedSize, kSize);
     const auto verified = VerifyZipArchive(peer, "");
-    EXPECT_TRUE(verified.ok) << verified.error;
+    EXPECT_TRUE(verified.outcome) << test::FailureText(verified.outcome);
 }
 
 } // namespace

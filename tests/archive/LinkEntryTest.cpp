@@ -1,5 +1,6 @@
 // Link entries: made as links where the policy allows, never written through, and
 // compared with what Info-ZIP makes of the same archive.
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/zip/ZipReader.h"
@@ -67,7 +68,7 @@ TEST(LinkEntries, ATreeOfZipRyComesBackWithItsInsideLinksAsInfoZipMakesThem)
 
     const fs::path out = dir / "out";
     const ZipExtractResult result = UnZipFile(archive, out);
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_EQ(LinksBelow(out), inside);
     for (const auto& [name, target] : inside)
         EXPECT_EQ(fs::read_symlink(peer / name).string(), target) << name; // as Info-ZIP made it
@@ -79,13 +80,13 @@ TEST(LinkEntries, ATreeOfZipRyComesBackWithItsInsideLinksAsInfoZipMakesThem)
     // The two other policies.
     const ZipExtractOptions all{.links = LinkPolicy::All};
     const ZipExtractResult everything = UnZipFile(archive, dir / "all", all);
-    EXPECT_TRUE(everything.ok) << everything.error;
+    EXPECT_TRUE(everything.outcome) << test::FailureText(everything.outcome);
     std::map<std::string, std::string> both = inside;
     both.insert(outside.begin(), outside.end());
     EXPECT_EQ(LinksBelow(dir / "all"), both);
     const ZipExtractOptions skip{.links = LinkPolicy::Skip};
     const ZipExtractResult none = UnZipFile(archive, dir / "none", skip);
-    EXPECT_TRUE(none.ok) << none.error;
+    EXPECT_TRUE(none.outcome) << test::FailureText(none.outcome);
     EXPECT_TRUE(LinksBelow(dir / "none").empty());
     EXPECT_EQ(none.warnings.size(), both.size());
 #endif
@@ -124,11 +125,12 @@ TEST(LinkEntries, NothingIsWrittenThroughALinkWhateverThePolicy)
         ZipExtractOptions options;
         options.links = policy;
         const ZipExtractResult result = UnZipFile(archive, out, options);
-        EXPECT_FALSE(result.ok);
+        EXPECT_FALSE(result.outcome);
         EXPECT_TRUE(fs::is_empty(victim.path()));
         bool throughLink = false;
-        for (const std::string& failure : result.failures)
-            throughLink |= failure.find("is a link; nothing is written through it") != std::string::npos;
+        for (const Error& failure : result.failures)
+            throughLink |=
+                ErrorText(failure, kEnglish).find("is a link; nothing is written through it") != std::string::npos;
         EXPECT_TRUE(throughLink);
         EXPECT_EQ(fs::read_symlink(out / "here").string(), ".");
         EXPECT_FALSE(fs::exists(out / "ok.txt"));

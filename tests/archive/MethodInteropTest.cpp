@@ -2,6 +2,7 @@
 // tools at test time and read back by our readers byte for byte. A missing tool skips
 // its test and says so.
 #include "ArchiveBuilders.h"
+#include "ArchiveResults.h"
 #include "PeerGate.h"
 #include "TreeSnapshot.h"
 #include "archive/zip/ZipReader.h"
@@ -117,7 +118,7 @@ TEST(MethodInterop, ToolsArchivesOfEveryMethodExtractByteIdentical)
         }
         const fs::path out = dir / ("out-" + c.name);
         const ZipExtractResult result = UnZipFile(dir / c.name, out);
-        EXPECT_TRUE(result.ok) << c.name << ": " << result.error;
+        EXPECT_TRUE(result.outcome) << c.name << ": " << test::FailureText(result.outcome);
         ExpectSameFiles(base, out, c.name);
     }
 }
@@ -135,8 +136,9 @@ TEST(MethodInterop, UnreadableMethodIsNamedAndFailsOnlyItsEntry)
     test::SetEntryMethod(bytes, "text.txt", 97);
     WriteFile(dir / "wavpack.zip", bytes);
     const ZipExtractResult result = UnZipFile(dir / "wavpack.zip", dir / "out");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("method 97 (WavPack) is not supported"), std::string::npos) << result.error;
+    EXPECT_FALSE(result.outcome);
+    EXPECT_NE(test::FailureText(result.outcome).find("method 97 (WavPack) is not supported"), std::string::npos)
+        << test::FailureText(result.outcome);
     EXPECT_FALSE(fs::exists(dir / "out" / "text.txt"));
     EXPECT_TRUE(ReadFile(dir / "out" / "noise.bin") == ReadFile(base / "noise.bin"));
 }
@@ -154,15 +156,16 @@ TEST(MethodInterop, SevenZipAesArchivesOpenWithThePasswordOnly)
             ASSERT_EQ(MakeArchive(Maker::SevenZip, base, archive, {{}, "K3y pass!", options}), "") << name;
             const fs::path out = dir / ("out-" + name);
             const ZipExtractResult good = ExtractProtected(out, archive, "K3y pass!");
-            EXPECT_TRUE(good.ok) << name << ": " << good.error;
+            EXPECT_TRUE(good.outcome) << name << ": " << test::FailureText(good.outcome);
             ExpectSameFiles(base, out, name);
 
             const fs::path wrongOut = dir / ("wrong-" + name);
             const ZipExtractResult wrong = ExtractProtected(wrongOut, archive, "K3y pass?");
-            EXPECT_FALSE(wrong.ok) << name;
-            EXPECT_NE(wrong.error.find("password"), std::string::npos) << name << ": " << wrong.error;
+            EXPECT_FALSE(wrong.outcome) << name;
+            EXPECT_NE(test::FailureText(wrong.outcome).find("password"), std::string::npos)
+                << name << ": " << test::FailureText(wrong.outcome);
             EXPECT_EQ(Files(wrongOut).size(), 0u) << name;
-            EXPECT_FALSE(UnZipFile(archive, dir / ("nopass-" + name)).ok) << name;
+            EXPECT_FALSE(UnZipFile(archive, dir / ("nopass-" + name)).outcome) << name;
         }
     }
 }
@@ -190,10 +193,11 @@ TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
         options.password = "first";
         return options;
     }());
-    EXPECT_FALSE(stopped.ok);
-    ASSERT_TRUE(stopped.failure);
-    EXPECT_EQ(stopped.failure->kind, archive::ErrorKind::WrongPassword);
-    EXPECT_NE(stopped.error.find("b.txt"), std::string::npos) << stopped.error;
+    EXPECT_FALSE(stopped.outcome);
+    ASSERT_FALSE(stopped.outcome);
+    EXPECT_EQ(stopped.outcome.error().kind, Error::Kind::WrongPassword);
+    EXPECT_NE(test::FailureText(stopped.outcome).find("b.txt"), std::string::npos)
+        << test::FailureText(stopped.outcome);
     EXPECT_EQ(Files(dir / "stop").size(), 3u);
     EXPECT_FALSE(fs::exists(dir / "stop" / "b.txt"));
 
@@ -206,7 +210,7 @@ TEST(MethodInterop, AesEntriesWithTwoPasswordsStopOrSwitchInOrder)
         return true;
     };
     const ZipExtractResult switched = UnZipFile(dir / "mixed.zip", dir / "all", options);
-    EXPECT_TRUE(switched.ok) << switched.error;
+    EXPECT_TRUE(switched.outcome) << test::FailureText(switched.outcome);
     EXPECT_EQ(asked, (std::vector<std::string>{"first", "second"}));
     ExpectSameFiles(base, dir / "all", "switched");
 }
@@ -240,15 +244,16 @@ TEST(MethodInterop, BsdtarAe1ArchivesOpenWithThePasswordOnly)
         ZipExtractOptions options;
         options.password = "K3y pass!";
         const ZipExtractResult good = UnZipFile(archive, out, options);
-        EXPECT_TRUE(good.ok) << strength << ": " << good.error;
+        EXPECT_TRUE(good.outcome) << strength << ": " << test::FailureText(good.outcome);
         for (const char* name : {"text.txt", "noise.bin", "tiny.txt", "sub/inner.txt"}) {
             EXPECT_TRUE(ReadFile(base / name) == ReadFile(out / name)) << strength << ": " << name;
         }
         const fs::path wrongOut = dir / (std::string("wrong-") + strength);
         options.password = "K3y pass?";
         const ZipExtractResult wrong = UnZipFile(archive, wrongOut, options);
-        EXPECT_FALSE(wrong.ok) << strength;
-        EXPECT_NE(wrong.error.find("password"), std::string::npos) << strength << ": " << wrong.error;
+        EXPECT_FALSE(wrong.outcome) << strength;
+        EXPECT_NE(test::FailureText(wrong.outcome).find("password"), std::string::npos)
+            << strength << ": " << test::FailureText(wrong.outcome);
         EXPECT_EQ(Files(wrongOut).size(), 0u) << strength;
     }
 }
@@ -269,8 +274,9 @@ TEST(MethodInterop, TamperedAesDataLeavesNoFile)
     bytes[dataStart + 5000] = static_cast<char>(bytes[dataStart + 5000] ^ 0x01);
     WriteFile(dir / "t.zip", bytes);
     const ZipExtractResult result = ExtractProtected(dir / "out", dir / "t.zip", "secret");
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("authentication code"), std::string::npos) << result.error;
+    EXPECT_FALSE(result.outcome);
+    EXPECT_NE(test::FailureText(result.outcome).find("authentication code"), std::string::npos)
+        << test::FailureText(result.outcome);
     EXPECT_EQ(Files(dir / "out").size(), 0u);
 }
 

@@ -2,6 +2,7 @@
 // of them then appended to or patched the way real files come damaged, run through
 // `velmora-cli unzip`; and our own archives run through the peers. One row per case:
 // how it is made, the entries that come out, the exit code and the message.
+#include "ArchiveResults.h"
 #include "CliRunner.h"
 #include "PeerGate.h"
 #include "TreeSnapshot.h"
@@ -460,12 +461,12 @@ TEST_F(PeerArchives, ZipOfAFolderWithOnlySubfoldersSaysWhatItLeftOut)
     EXPECT_EQ(plain.code, 0) << plain.err;
     EXPECT_NE(plain.err.find("2 subfolders were left out"), std::string::npos) << plain.err;
     EXPECT_NE(plain.err.find("0 entries written"), std::string::npos) << plain.err;
-    EXPECT_TRUE(ListZipArchive(m_dir / "p.zip").entries.empty());
+    EXPECT_TRUE(test::Listing(m_dir / "p.zip").entries.empty());
     test::ExpectPeersAccept(m_dir / "p.zip");
     const CliRun tree = Cli({"zip", (m_dir / "src").string(), (m_dir / "r.zip").string(), "--recursive"});
     EXPECT_EQ(tree.code, 0) << tree.err;
     std::set<std::string> names;
-    for (const ZipEntryInfo& e : ListZipArchive(m_dir / "r.zip").entries) {
+    for (const ZipEntryInfo& e : test::Listing(m_dir / "r.zip").entries) {
         names.insert(e.name);
     }
     EXPECT_EQ(names, (std::set<std::string>{"sub/", "sub/c.txt", "other/"}));

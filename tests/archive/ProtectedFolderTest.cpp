@@ -1,4 +1,5 @@
 #include "protect/ProtectedFolder.h"
+#include "ArchiveResults.h"
 #include "TestSupport.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipWriter.h"
@@ -36,10 +37,10 @@ private:
 
 std::vector<std::string> Names(const fs::path& archive)
 {
-    const ZipListing listing = ListZipArchive(archive);
-    EXPECT_TRUE(listing.ok) << archive << ": " << listing.error;
+    const Result<ZipListing> listing = ListZipArchive(archive);
+    EXPECT_TRUE(listing) << archive << ": " << test::FailureText(listing);
     std::vector<std::string> names;
-    for (const ZipEntryInfo& e : listing.entries)
+    for (const ZipEntryInfo& e : listing->entries)
         names.push_back(e.name);
     std::sort(names.begin(), names.end());
     return names;
@@ -78,14 +79,14 @@ TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
         lastTotal = total;
     };
     const ProtectResult result = ProtectFolderToArchive(dir / "F", dir / "F.zip", options);
-    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << test::FailureText(result.error);
     EXPECT_EQ(lastDone, lastTotal);
     EXPECT_FALSE(fs::exists(dir / "F"));
     // Only the archive is left beside it: no work files.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 
     // Outer: one encrypted entry "folder.zip" (bits 0 and 3).
-    const ZipListing outer = ListZipArchive(dir / "F.zip");
+    const ZipListing outer = test::Listing(dir / "F.zip");
     ASSERT_EQ(outer.entries.size(), 1u);
     EXPECT_EQ(outer.entries[0].name, "folder.zip");
     EXPECT_TRUE(outer.entries[0].encrypted);
@@ -93,16 +94,16 @@ TEST(ProtectedFolder, LayoutEntryByEntryAndBackAgain)
 
     // Inner: the folder's files and Sub.zip, unencrypted; Sub.zip holds three.txt.
     fs::create_directories(dir / "look");
-    ASSERT_TRUE(ExtractProtected(dir / "look", dir / "F.zip", "pw").ok);
+    ASSERT_TRUE(ExtractProtected(dir / "look", dir / "F.zip", "pw").outcome);
     EXPECT_EQ(Names(dir / "look" / "folder.zip"), (Strings{"Sub.zip", "one.txt", "two.txt"}));
-    for (const ZipEntryInfo& e : ListZipArchive(dir / "look" / "folder.zip").entries)
+    for (const ZipEntryInfo& e : test::Listing(dir / "look" / "folder.zip").entries)
         EXPECT_FALSE(e.encrypted);
-    ASSERT_TRUE(UnZipFile(dir / "look" / "folder.zip", dir / "look" / "inner").ok);
+    ASSERT_TRUE(UnZipFile(dir / "look" / "folder.zip", dir / "look" / "inner").outcome);
     EXPECT_EQ(Names(dir / "look" / "inner" / "Sub.zip"), (Strings{"three.txt"}));
 
     // Back with the same password: the files and Sub.zip, still packed; folder.zip removed.
     const UnprotectResult back = UnprotectArchive(dir / "F.zip", dir / "F", "pw");
-    ASSERT_TRUE(back.ok) << back.error;
+    ASSERT_TRUE(back.outcome) << test::FailureText(back.outcome);
     EXPECT_EQ(test::ReadFile(dir / "F" / "one.txt"), "one");
     EXPECT_EQ(test::ReadFile(dir / "F" / "two.txt"), std::string(20000, 't'));
     EXPECT_TRUE(fs::is_regular_file(dir / "F" / "Sub.zip"));
@@ -141,12 +142,13 @@ TEST(ProtectedFolder, AFolderThatChangesWhileItIsPackedIsKept)
         const ProtectResult result = ProtectFolderToArchive(folder, dir / "F.zip", options);
         EXPECT_TRUE(changed) << name;
         if (name == "unchanged") {
-            EXPECT_EQ(result.status, ProtectStatus::Ok) << result.error;
+            EXPECT_EQ(result.status, ProtectStatus::Ok) << test::FailureText(result.error);
             EXPECT_FALSE(fs::exists(folder));
             continue;
         }
         EXPECT_EQ(result.status, ProtectStatus::VerifyFailed) << name;
-        EXPECT_NE(result.error.find("changed while it was packed"), std::string::npos) << name << ": " << result.error;
+        EXPECT_NE(test::FailureText(result.error).find("changed while it was packed"), std::string::npos)
+            << name << ": " << test::FailureText(result.error);
         EXPECT_TRUE(fs::exists(folder / "Sub" / "three.txt")) << name;
         EXPECT_FALSE(fs::exists(dir / "F.zip")) << name;
     }
@@ -161,10 +163,10 @@ TEST(ProtectedFolder, WrongAndEmptyPasswordsFail)
     ASSERT_EQ(protect.Run(dir / "F", dir / "F.zip", "right").status, ProtectStatus::Ok);
     for (const char* password : {"wrong", "", "Right"}) {
         const UnprotectResult result = UnprotectArchive(dir / "F.zip", dir / "T", password);
-        EXPECT_FALSE(result.ok) << password;
+        EXPECT_FALSE(result.outcome) << password;
         EXPECT_FALSE(fs::exists(dir / "T" / "one.txt")) << password;
     }
-    EXPECT_TRUE(UnprotectArchive(dir / "F.zip", dir / "T", " right ").ok); // the field is trimmed
+    EXPECT_TRUE(UnprotectArchive(dir / "F.zip", dir / "T", " right ").outcome); // the field is trimmed
 }
 
 TEST(ProtectedFolder, HiddenFilesDeepFoldersAndAwkwardNamesSurvive)
@@ -185,16 +187,16 @@ TEST(ProtectedFolder, HiddenFilesDeepFoldersAndAwkwardNamesSurvive)
 
     Protect protect;
     const ProtectResult result = protect.Run(f, dir / "F.zip");
-    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << test::FailureText(result.error);
     ASSERT_FALSE(fs::exists(f));
     const UnprotectResult back = UnprotectArchive(dir / "F.zip", f, "pw");
-    ASSERT_TRUE(back.ok) << back.error;
+    ASSERT_TRUE(back.outcome) << test::FailureText(back.outcome);
     EXPECT_EQ(Names(f / "A.zip"), (Strings{"B/", "B/C/", "B/C/.deeper", "B/C/deep.txt", "B/EmptyDeep/"}));
 
     // Unpacking the subfolder archives gives the folder back as it was.
     for (const char* name : {"A", ".git", "Empty"}) {
         const fs::path archive = f / (std::string(name) + ".zip");
-        ASSERT_TRUE(UnZipFile(archive, f / name).ok) << name;
+        ASSERT_TRUE(UnZipFile(archive, f / name).outcome) << name;
         fs::remove(archive);
     }
     EXPECT_TRUE(SameFolderContent(f, dir / "Reference" / "F", kContentOnly));
@@ -245,7 +247,7 @@ TEST(ProtectedFolder, RefusalsChangeNothing)
     fs::create_symlink(dir / "F.zip", f / "Sub" / "link");
     const ProtectResult linked = protect.Run(f, dir / "G.zip");
     EXPECT_EQ(linked.status, ProtectStatus::Refused);
-    EXPECT_NE(linked.error.find("link"), std::string::npos) << linked.error;
+    EXPECT_NE(test::FailureText(linked.error).find("link"), std::string::npos) << test::FailureText(linked.error);
     EXPECT_FALSE(fs::exists(dir / "G.zip"));
     fs::remove(f / "Sub" / "link");
     EXPECT_TRUE(unchanged());
@@ -259,12 +261,12 @@ TEST(ProtectedFolder, UnzippingAnOrdinaryArchiveLeavesAFolderZipOfTheTargetAlone
     test::WriteFile(dir / "src" / "a" / "x.txt", "x");
     std::vector<ZipSource> sources{{dir / "src" / "a" / "x.txt", "a/x.txt", false}};
     ZipWriteOptions options;
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "plain.zip", options).ok);
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "plain.zip", options).outcome);
     fs::create_directories(dir / "T");
     test::WriteFile(dir / "T" / "folder.zip", "mine, not an archive");
 
     const UnprotectResult result = UnprotectArchive(dir / "plain.zip", dir / "T", "lockerbin7");
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_EQ(test::ReadFile(dir / "T" / "x.txt"), "x"); // folder parts dropped
     EXPECT_EQ(test::ReadFile(dir / "T" / "folder.zip"), "mine, not an archive");
 }
@@ -309,7 +311,7 @@ TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndTheRestReported)
         }
     };
     const ProtectResult result = ProtectFolderToArchive(dir / "F", dir / "F.zip", options);
-    ASSERT_EQ(result.status, ProtectStatus::Ok) << result.error;
+    ASSERT_EQ(result.status, ProtectStatus::Ok) << test::FailureText(result.error);
     ASSERT_FALSE(seen.empty());
 #ifndef _WIN32
     EXPECT_EQ(mode, fs::perms::owner_all); // private from its creation (Windows has no such modes)
@@ -328,7 +330,7 @@ TEST(ProtectedFolder, WorkFoldersOfKilledRunsAreRemovedAndTheRestReported)
     // A restore in that folder removes a stale one as well.
     plant(".H.zip.protect-999999999-5-8");
     const UnprotectResult restored = UnprotectArchive(dir / "F.zip", dir / "R", "pw");
-    EXPECT_TRUE(restored.ok) << restored.error;
+    EXPECT_TRUE(restored.outcome) << test::FailureText(restored.outcome);
     EXPECT_FALSE(fs::exists(dir / ".H.zip.protect-999999999-5-8"));
     EXPECT_EQ(restored.leftovers.size(), 1u);
 }
@@ -353,7 +355,7 @@ TEST(ProtectedFolder, RestoreRemovesWorkFoldersOfKilledRestoresAndNothingElse)
     fs::create_directories(target / ".velmora-restore-44" / "files" / "deeper"); // not what a restore makes
     test::WriteFile(target / ".velmora-restore-44" / "owner", marker);
     fs::create_directories(target / ".velmora-restore-5x"); // not our name
-    ASSERT_TRUE(UnprotectArchive(dir / "F.zip", target, "pw").ok);
+    ASSERT_TRUE(UnprotectArchive(dir / "F.zip", target, "pw").outcome);
     EXPECT_EQ(test::ReadFile(target / "one.txt"), "one");
     EXPECT_FALSE(fs::exists(target / ".velmora-restore-11"));
     EXPECT_FALSE(fs::exists(target / ".velmora-restore-22"));

@@ -3,6 +3,7 @@
 // back exactly (names, content, modes, empty files and folders), or protect refuses and
 // the tree is untouched. VELMORA_ROUNDTRIP_RUNS and VELMORA_ROUNDTRIP_SEED give longer
 // runs by hand.
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "archive/zip/ZipReader.h"
 #include "common/Utf.h"
@@ -172,8 +173,8 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
         const ProtectResult result = ProtectFolderToArchive(folder, zip, options);
         if (result.status != ProtectStatus::Ok) {
             ++refused;
-            EXPECT_TRUE(odd) << "refused a tree of ordinary names: " << result.error;
-            EXPECT_EQ(result.status, ProtectStatus::NameNotStorable) << result.error;
+            EXPECT_TRUE(odd) << "refused a tree of ordinary names: " << test::FailureText(result.error);
+            EXPECT_EQ(result.status, ProtectStatus::NameNotStorable) << test::FailureText(result.error);
             EXPECT_EQ(Snapshot(folder, true), before);
             EXPECT_FALSE(fs::exists(zip));
             continue;
@@ -182,7 +183,7 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
         EXPECT_FALSE(odd) << "an odd name was accepted";
         ASSERT_FALSE(fs::exists(folder));
         const UnprotectResult back = UnprotectArchive(zip, folder, options.password);
-        ASSERT_TRUE(back.ok) << back.error;
+        ASSERT_TRUE(back.outcome) << test::FailureText(back.outcome);
         // The subfolder archives stay packed by the restore; unpack them as a user would.
         for (const auto& [rel, what] : before) {
             if (what.rfind("dir", 0) != 0 || rel.find('/') != std::string::npos) continue;
@@ -192,7 +193,7 @@ TEST(RoundTripFuzz, ProtectThenRestoreGivesBackTheTreeOrRefusesAndKeepsIt)
             const unsigned folderMode = static_cast<unsigned>(std::stoul(what.substr(4), nullptr, 8));
             EXPECT_EQ(static_cast<unsigned>(fs::status(packed).permissions()) & 0777u, folderMode & 0666u) << rel;
             const ZipExtractResult unpacked = UnZipFile(packed, folder / rel);
-            ASSERT_TRUE(unpacked.ok) << unpacked.error;
+            ASSERT_TRUE(unpacked.outcome) << test::FailureText(unpacked.outcome);
             fs::remove(packed);
         }
         Tree expected;

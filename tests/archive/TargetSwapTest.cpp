@@ -1,6 +1,7 @@
 // A target folder changed under a running extraction, at a chosen moment, as another
 // process with write access to it could: nothing may be written, read or deleted through
 // a link swapped in.
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "archive/zip/ZipReader.h"
 #include "archive/zip/ZipWriter.h"
@@ -36,7 +37,7 @@ fs::path Pack(const TempDir& dir, const std::vector<std::string>& names)
         sources.push_back({dir / "src" / name, name, false});
     }
     const fs::path archive = dir / "swap.zip";
-    EXPECT_TRUE(WriteZipEntries(sources, archive, {}).ok);
+    EXPECT_TRUE(WriteZipEntries(sources, archive, {}).outcome);
     return archive;
 }
 
@@ -105,13 +106,14 @@ TEST(TargetSwap, NothingIsWrittenThroughAFolderSwappedForALinkPartWay)
         fs::remove(out / c.folder); // the link itself
         EXPECT_EQ(FilesBelow(out), c.in);
         if (*c.failsAt == 0) {
-            EXPECT_TRUE(result.ok) << result.error;
+            EXPECT_TRUE(result.outcome) << test::FailureText(result.outcome);
         } else {
-            ASSERT_FALSE(result.ok);
-            ASSERT_TRUE(result.failure);
-            EXPECT_EQ(result.failure->kind, archive::ErrorKind::Link);
-            EXPECT_EQ(fs::path(result.failure->path), out / c.failsAt);
-            EXPECT_NE(result.error.find("is a link"), std::string::npos) << result.error;
+            ASSERT_FALSE(result.outcome);
+            EXPECT_EQ(result.outcome.error().kind, Error::Kind::InvalidInput);
+            EXPECT_NE(test::FailureText(result.outcome).find("'" + (out / c.failsAt).string() + "'"),
+                      std::string::npos);
+            EXPECT_NE(test::FailureText(result.outcome).find("is a link"), std::string::npos)
+                << test::FailureText(result.outcome);
         }
     }
 }
@@ -129,7 +131,7 @@ TEST(TargetSwap, AFlatExtractionKeepsWritingIntoTheTargetItOpened)
         if (i == 1) SwapForLink(out, dir / "moved", victim.path());
     };
     const ZipExtractResult result = ExtractProtected(out, archive, "", options);
-    EXPECT_TRUE(result.ok) << result.error;
+    EXPECT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_TRUE(FilesBelow(victim.path()).empty());
     EXPECT_EQ(FilesBelow(dir / "moved"), (std::set<std::string>{"a", "b", "c"}));
 }
@@ -145,15 +147,17 @@ TEST(TargetSwap, AFolderBeingPackedReadsNothingThroughALinkAndDeletesNothingThro
     WriteFile(src / "top", "top");
     WriteFile(src / "d" / "secret", "ours");
     std::vector<ZipSkipped> skipped;
-    const std::vector<ZipSource> sources = CollectZipSources(src, ZipSelection::WholeTree, {}, {}, &skipped);
+    const Result<std::vector<ZipSource>> collected = CollectZipSources(src, ZipSelection::WholeTree, {}, {}, &skipped);
+    ASSERT_TRUE(collected) << test::FailureText(collected);
+    const std::vector<ZipSource>& sources = *collected;
     // Between the walk and the reading, d becomes a link to a folder with a file of the same name.
     SwapForLink(src / "d", dir / "moved", victim.path());
     const ZipWriteResult written = WriteZipEntries(sources, dir / "packed.zip", {});
-    ASSERT_TRUE(written.ok) << written.error;
+    ASSERT_TRUE(written.outcome) << test::FailureText(written.outcome);
     ASSERT_EQ(written.skipped.size(), 1u);
     EXPECT_EQ(written.skipped[0].path, src / "d" / "secret");
     const fs::path check = dir / "check";
-    ASSERT_TRUE(UnZipFile(dir / "packed.zip", check).ok);
+    ASSERT_TRUE(UnZipFile(dir / "packed.zip", check).outcome);
     EXPECT_EQ(FilesBelow(check), (std::set<std::string>{"top"}));
 
     // Deleting the folder removes the link, never what it points to.

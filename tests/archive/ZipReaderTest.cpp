@@ -1,4 +1,5 @@
 #include "archive/zip/ZipReader.h"
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/zip/NameSet.h"
@@ -39,7 +40,7 @@ std::filesystem::path Pack(const TempDir& dir, const std::vector<std::pair<std::
     options.password = password;
     options.random = &random;
     const auto archive = dir / archiveName;
-    EXPECT_TRUE(WriteZipEntries(sources, archive, options).ok);
+    EXPECT_TRUE(WriteZipEntries(sources, archive, options).outcome);
     test::ExpectPeersAccept(archive, password);
     return archive;
 }
@@ -162,15 +163,14 @@ TEST(ZipReader, UnZipFileKeepsFoldersAndExtractProtectedFlattensThem)
     const auto archive = Pack(dir, {{"a/x.txt", "first"}, {"b/x.txt", "second"}, {"top.txt", "t"}}, "pw");
     const auto plain = Pack(dir, {{"a/x.txt", "first"}, {"b/x.txt", "second"}}, {}, "plain.zip");
     TempDir keep;
-    ASSERT_TRUE(UnZipFile(plain, keep.path()).ok);
+    ASSERT_TRUE(UnZipFile(plain, keep.path()).outcome);
     EXPECT_EQ(FilesBelow(keep.path()), (std::set<std::string>{"a/x.txt", "b/x.txt"}));
 
     TempDir flat;
     const auto result = ExtractProtected(flat / "new", archive, "  pw  "); // trimmed; folder created
     // Flattening makes b/x.txt land on the path a/x.txt wrote: that entry fails, and the run.
-    ASSERT_FALSE(result.ok);
-    ASSERT_TRUE(result.failure);
-    EXPECT_EQ(result.failure->kind, archive::ErrorKind::Clash);
+    ASSERT_FALSE(result.outcome);
+    EXPECT_EQ(result.outcome.error().kind, Error::Kind::Exists);
     EXPECT_EQ(FilesBelow(flat / "new"), (std::set<std::string>{"x.txt", "top.txt"}));
     EXPECT_EQ(ReadFile(flat / "new" / "x.txt"), "first"); // never overwritten silently
 }
@@ -180,7 +180,7 @@ TEST(ZipReader, EncryptedEntriesNeedTheRightPassword)
     TempDir dir;
     const auto archive = Pack(dir, {{"s.txt", "secret data"}}, "right");
     TempDir out;
-    EXPECT_FALSE(UnZipFile(archive, out.path()).ok);
+    EXPECT_FALSE(UnZipFile(archive, out.path()).outcome);
     EXPECT_TRUE(FilesBelow(out.path()).empty());
 
     int asked = 0;
@@ -189,16 +189,16 @@ TEST(ZipReader, EncryptedEntriesNeedTheRightPassword)
         ++asked;
         return true;
     }; // keeps the same password
-    EXPECT_FALSE(ExtractProtected(out.path(), archive, "wrong", options).ok);
+    EXPECT_FALSE(ExtractProtected(out.path(), archive, "wrong", options).outcome);
     EXPECT_EQ(asked, 3);
-    EXPECT_FALSE(ExtractProtected(out.path(), archive, "", {}).ok);
+    EXPECT_FALSE(ExtractProtected(out.path(), archive, "", {}).outcome);
     EXPECT_TRUE(FilesBelow(out.path()).empty());
 
     options.needPassword = [&](std::string& password) {
         password = "right";
         return true;
     };
-    EXPECT_TRUE(ExtractProtected(out.path(), archive, "wrong", options).ok);
+    EXPECT_TRUE(ExtractProtected(out.path(), archive, "wrong", options).outcome);
     EXPECT_EQ(ReadFile(out / "s.txt"), "secret data");
 }
 
@@ -207,7 +207,11 @@ TEST(ZipReader, ExtractProtectedReportsAFolderThatCannotBeCreated)
     TempDir dir;
     const auto archive = Pack(dir, {{"a.txt", "a"}}, "pw");
     WriteFile(dir / "file", "not a folder");
-    EXPECT_THROW(ExtractProtected(dir / "file" / "sub", archive, "pw"), VelmoraError);
+    const ZipExtractResult result = ExtractProtected(dir / "file" / "sub", archive, "pw");
+    ASSERT_FALSE(result.outcome);
+    EXPECT_TRUE(result.targetNotMade);
+    EXPECT_EQ(result.outcome.error().kind, Error::Kind::NotAFolder);
+    EXPECT_EQ(result.outcome.error().path, (dir / "file" / "sub").string());
 }
 
 namespace {
@@ -244,7 +248,7 @@ TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
         TempDir sandbox;
         const auto target = sandbox / "out";
         const auto result = UnZipFile(seed.path(), target);
-        EXPECT_EQ(result.ok, expectOk) << name << ": " << result.error;
+        EXPECT_EQ(result.outcome.has_value(), expectOk) << name << ": " << test::FailureText(result.outcome);
         std::set<std::string> top;
         for (const auto& e : std::filesystem::directory_iterator(sandbox.path()))
             top.insert(e.path().filename().string());
@@ -275,7 +279,7 @@ TEST(ZipReader, NeverWritesThroughALinkInTheTarget)
     std::filesystem::create_directory_symlink(outside.path(), target / "link");
     WriteFile(outside / "victim.txt", "keep");
     std::filesystem::create_symlink(outside / "victim.txt", target / "file.txt");
-    EXPECT_FALSE(UnZipFile(archive, target.path()).ok);
+    EXPECT_FALSE(UnZipFile(archive, target.path()).outcome);
     EXPECT_FALSE(std::filesystem::exists(outside / "evil.txt"));
     EXPECT_EQ(ReadFile(outside / "victim.txt"), "keep"); // the link is replaced, not followed
     EXPECT_FALSE(std::filesystem::is_symlink(target / "file.txt"));
@@ -291,7 +295,7 @@ TEST(ZipReader, AFailedEntryKeepsTheFileItWouldHaveReplaced)
     WriteFile(archive, bytes);
     TempDir out;
     WriteFile(out / "a.txt", "before");
-    EXPECT_FALSE(UnZipFile(archive, out.path()).ok);
+    EXPECT_FALSE(UnZipFile(archive, out.path()).outcome);
     EXPECT_EQ(ReadFile(out / "a.txt"), "before");
     EXPECT_EQ(FilesBelow(out.path()), std::set<std::string>{"a.txt"});
 }
@@ -323,9 +327,8 @@ TEST(ZipReader, NewFilesFollowTheMaskAndReplaceOnlyWhatTheRulesAllow)
     const mode_t previous = ::umask(027);
     const ZipExtractResult result = UnZipFile(archive, out.path());
     ::umask(previous);
-    ASSERT_FALSE(result.ok);
-    ASSERT_TRUE(result.failure);
-    EXPECT_EQ(result.failure->kind, archive::ErrorKind::Clash) << result.error;
+    ASSERT_FALSE(result.outcome);
+    EXPECT_EQ(result.outcome.error().kind, Error::Kind::Exists) << test::FailureText(result.outcome);
     EXPECT_EQ(result.filesWritten, 2u);
     const auto mode = [](const std::filesystem::path& path) {
         return static_cast<unsigned>(std::filesystem::status(path).permissions()) & 0777u;
@@ -353,7 +356,7 @@ TEST(ZipReader, NamesAtTheLengthLimitRoundTrip)
     const auto archive = Pack(dir, {{name, "long"}});
     TempDir out;
     const auto result = UnZipFile(archive, out.path());
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_EQ(ReadFile(out / name), "long");
 }
 
@@ -404,12 +407,12 @@ TEST(ZipReader, FailuresOfManySmallEntriesKeepTheirEntriesAndOrder)
     TempDir out;
     std::filesystem::create_directory(out / "f010.txt"); // found only when its file is named
     const ZipExtractResult result = UnZipFile(archive, out.path());
-    EXPECT_FALSE(result.ok);
-    ASSERT_EQ(result.failures.size(), 3u) << result.error;
-    EXPECT_NE(result.failures[0].find("f010.txt': a folder of this name exists"), std::string::npos)
-        << result.failures[0];
-    EXPECT_NE(result.failures[1].find("../evil.txt"), std::string::npos) << result.failures[1];
-    EXPECT_NE(result.failures[2].find("f060.txt': is a file, not a folder"), std::string::npos) << result.failures[2];
+    EXPECT_FALSE(result.outcome);
+    ASSERT_EQ(result.failures.size(), 3u) << test::FailureText(result.outcome);
+    const auto text = [&](std::size_t i) { return ErrorText(result.failures[i], kEnglish); };
+    EXPECT_NE(text(0).find("f010.txt': a folder of this name exists"), std::string::npos) << text(0);
+    EXPECT_NE(text(1).find("../evil.txt"), std::string::npos) << text(1);
+    EXPECT_NE(text(2).find("f060.txt': is a file, not a folder"), std::string::npos) << text(2);
     EXPECT_EQ(result.filesWritten, 299u);
     std::set<std::string> expected;
     for (int i = 0; i < 300; ++i) {
@@ -442,10 +445,12 @@ TEST(ZipReader, CancelPartWayLeavesOnlyCompleteFiles)
         if (++calls == 50) cancel = true;
     };
     const ZipExtractResult result = UnZipFile(archive, out.path(), options);
-    EXPECT_FALSE(result.ok);
-    ASSERT_TRUE(result.failure);
-    EXPECT_EQ(result.failure->kind, archive::ErrorKind::Cancelled) << result.error;
-    EXPECT_EQ(std::count(result.failures.begin(), result.failures.end(), result.error), 1);
+    EXPECT_FALSE(result.outcome);
+    ASSERT_FALSE(result.outcome);
+    EXPECT_EQ(result.outcome.error().kind, Error::Kind::Cancelled) << test::FailureText(result.outcome);
+    EXPECT_EQ(std::count_if(result.failures.begin(), result.failures.end(),
+                            [](const Error& e) { return e.kind == Error::Kind::Cancelled; }),
+              1);
     const std::set<std::string> files = FilesBelow(out.path());
     EXPECT_GE(result.filesWritten, 50u);
     EXPECT_LT(result.filesWritten, static_cast<std::uint64_t>(count));

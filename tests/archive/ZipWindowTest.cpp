@@ -255,10 +255,10 @@ private slots:
         f.window->ToolButtonZip->click();
         QTRY_VERIFY(!f.window->IsBusy());
         QCOMPARE(LastText(), QStringLiteral("Archive created."));
-        const ZipListing plain = ListZipArchive(f.dir / "plain.zip");
-        QVERIFY(plain.ok);
+        const Result<ZipListing> plain = ListZipArchive(f.dir / "plain.zip");
+        QVERIFY(plain);
         QStringList names;
-        for (const ZipEntryInfo& e : plain.entries) {
+        for (const ZipEntryInfo& e : plain->entries) {
             names << QString::fromStdString(e.name);
             QVERIFY(!e.encrypted);
         }

@@ -1,5 +1,6 @@
 #include "archive/zip/ZipWriter.h"
 #include "ArchiveBuilders.h"
+#include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
 #include "archive/ArchiveIo.h"
@@ -52,20 +53,20 @@ TEST(ZipWriter, PacksOnlyTheFoldersOwnVisibleFilesWithBareNames)
     // The archive lies in the base folder and already exists: it is not packed into itself.
     WriteFile(base / "out.zip", "old");
     const auto result = WriteZipArchive(base, base / "out.zip", options);
-    ASSERT_TRUE(result.ok) << result.error;
-    const auto listing = ListZipArchive(base / "out.zip");
-    ASSERT_TRUE(listing.ok) << listing.error;
-    ASSERT_EQ(listing.entries.size(), 1u);
-    EXPECT_EQ(listing.entries[0].name, "one.txt");
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
+    const Result<ZipListing> listing = ListZipArchive(base / "out.zip");
+    ASSERT_TRUE(listing) << test::FailureText(listing);
+    ASSERT_EQ(listing->entries.size(), 1u);
+    EXPECT_EQ(listing->entries[0].name, "one.txt");
     // Windows attributes in the low half, the Unix type and mode in the high half (0x8000
     // says so); the host byte stays MS-DOS.
 #ifdef _WIN32
     // Windows knows only read-only: a writable file reads as rw for everybody.
-    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u | 0x8000u | (0100666u << 16));
+    EXPECT_EQ(listing->entries[0].externalAttributes, 0x20u | 0x8000u | (0100666u << 16));
 #else
-    EXPECT_EQ(listing.entries[0].externalAttributes, 0x20u | 0x8000u | (0100640u << 16));
+    EXPECT_EQ(listing->entries[0].externalAttributes, 0x20u | 0x8000u | (0100640u << 16));
 #endif
-    EXPECT_EQ(listing.entries[0].versionMadeBy >> 8, 0);
+    EXPECT_EQ(listing->entries[0].versionMadeBy >> 8, 0);
     test::ExpectPeersAccept(base / "out.zip");
 }
 
@@ -77,8 +78,8 @@ TEST(ZipWriter, ChoosesMethodVersionsAndStoresEmptyFilesWithCrcZero)
     WriteFile(base / "random.bin", RandomBytes(10));
     WriteFile(base / "letters.txt", std::string(10000, 'a'));
     WriteFile(base / "empty.txt", "");
-    ASSERT_TRUE(WriteZipArchive(base, dir / "a.zip", {}).ok);
-    const auto listing = ListZipArchive(dir / "a.zip");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "a.zip", {}).outcome);
+    const auto listing = test::Listing(dir / "a.zip");
     ASSERT_EQ(listing.entries.size(), 3u);
     struct Case {
         const char* name;
@@ -95,7 +96,7 @@ TEST(ZipWriter, ChoosesMethodVersionsAndStoresEmptyFilesWithCrcZero)
     }
     EXPECT_EQ(Find(listing, "empty.txt")->crc32, 0u);
     EXPECT_EQ(Find(listing, "empty.txt")->compressedSize, 0u);
-    EXPECT_TRUE(VerifyZipArchive(dir / "a.zip", "").ok);
+    EXPECT_TRUE(VerifyZipArchive(dir / "a.zip", "").outcome);
     test::ExpectPeersAccept(dir / "a.zip");
 }
 
@@ -107,8 +108,8 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
     const std::string content(5000, 'q');
     WriteFile(base / "q.txt", content);
     test::Encrypted encrypted("geheim");
-    ASSERT_TRUE(WriteZipArchive(base, dir / "p.zip", encrypted.options).ok);
-    const auto listing = ListZipArchive(dir / "p.zip");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "p.zip", encrypted.options).outcome);
+    const auto listing = test::Listing(dir / "p.zip");
     ASSERT_EQ(listing.entries.size(), 1u);
     const ZipEntryInfo& e = listing.entries[0];
     EXPECT_EQ(e.flags, 0x0009);
@@ -136,8 +137,8 @@ TEST(ZipWriter, EncryptsWithHeaderCheckByteDescriptorAndRealLocalSizes)
 
     // The same options without the password write no encryption at all.
     encrypted.options.password.clear();
-    ASSERT_TRUE(WriteZipArchive(base, dir / "plain.zip", encrypted.options).ok);
-    EXPECT_EQ(ListZipArchive(dir / "plain.zip").entries[0].flags, 0);
+    ASSERT_TRUE(WriteZipArchive(base, dir / "plain.zip", encrypted.options).outcome);
+    EXPECT_EQ(test::Listing(dir / "plain.zip").entries[0].flags, 0);
 }
 
 TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
@@ -167,9 +168,9 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
     };
     for (const Case& c : cases)
         WriteFile(base / PathFromUtf8(c.name), "x");
-    ASSERT_TRUE(WriteZipArchive(base, dir / "n.zip", {}).ok);
+    ASSERT_TRUE(WriteZipArchive(base, dir / "n.zip", {}).outcome);
     test::ExpectPeersAccept(dir / "n.zip");
-    const auto listing = ListZipArchive(dir / "n.zip");
+    const auto listing = test::Listing(dir / "n.zip");
     for (const Case& c : cases) {
         const ZipEntryInfo* e = Find(listing, c.name);
         ASSERT_NE(e, nullptr) << c.name;
@@ -179,15 +180,15 @@ TEST(ZipWriter, StoresNamesInCp437ElseWindows1252ElseUtf8)
         EXPECT_EQ(e->extra.find("\x75\x70") == 0, c.unicodeExtra) << c.name;
     }
     TempDir out;
-    ASSERT_TRUE(UnZipFile(dir / "n.zip", out.path()).ok);
+    ASSERT_TRUE(UnZipFile(dir / "n.zip", out.path()).outcome);
     for (const Case& c : cases)
         EXPECT_TRUE(std::filesystem::exists(out / c.name)) << c.name;
 
     // Encrypted entries have a data descriptor, which Debian's unzip misreads after a
     // Unicode Path field: names that would need one are stored in UTF-8 instead.
     const test::Encrypted withPassword("pw");
-    ASSERT_TRUE(WriteZipArchive(base, dir / "e.zip", withPassword.options).ok);
-    const auto encrypted = ListZipArchive(dir / "e.zip");
+    ASSERT_TRUE(WriteZipArchive(base, dir / "e.zip", withPassword.options).outcome);
+    const auto encrypted = test::Listing(dir / "e.zip");
     for (const Case& c : cases) {
         const ZipEntryInfo* e = Find(encrypted, c.name);
         ASSERT_NE(e, nullptr) << c.name;
@@ -206,11 +207,11 @@ TEST(ZipWriter, RefusesOtherNamesBeforeCreatingAnyFile)
     WriteFile(dir / "base" / "a.txt", "a");
     for (const char* name : {"Old", "x.tar", "x.gz", "x.zip.txt"}) {
         const auto result = WriteZipArchive(dir / "base", dir / name, {});
-        EXPECT_FALSE(result.ok) << name;
+        EXPECT_FALSE(result.outcome) << name;
         EXPECT_FALSE(std::filesystem::exists(dir / name)) << name;
     }
-    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "UPPER.ZIP", {}).ok);
-    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "lib.jar", {}).ok);
+    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "UPPER.ZIP", {}).outcome);
+    EXPECT_TRUE(WriteZipArchive(dir / "base", dir / "lib.jar", {}).outcome);
     test::ExpectPeersAccept(dir / "UPPER.ZIP");
 }
 
@@ -218,9 +219,9 @@ TEST(ZipWriter, FailureLeavesNoArchiveAndKeepsAnExistingOne)
 {
     TempDir dir;
     WriteFile(dir / "keep.zip", "previous archive");
-    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "keep.zip", {}).ok);
+    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "keep.zip", {}).outcome);
     EXPECT_EQ(ReadFile(dir / "keep.zip"), "previous archive");
-    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "new.zip", {}).ok);
+    EXPECT_FALSE(WriteZipArchive(dir / "missing", dir / "new.zip", {}).outcome);
     EXPECT_FALSE(std::filesystem::exists(dir / "new.zip"));
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find(".part"), std::string::npos);
@@ -236,7 +237,7 @@ TEST(ZipWriter, LeavesOutUnreadableFilesAndGoesOn)
     WriteFile(base / "good.txt", "good");
     std::filesystem::create_symlink(dir / "nowhere", base / "dangling.txt");
     const auto result = WriteZipArchive(base, dir / "a.zip", {});
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_EQ(result.entries, 1u);
     ASSERT_EQ(result.skipped.size(), 1u);
     EXPECT_EQ(result.skipped[0].path.filename(), "dangling.txt");
@@ -260,14 +261,14 @@ TEST(ZipWriter, LargeFilesInParallelPiecesRoundTripAndReportProgress)
         lastDone = done;
         lastTotal = total;
     };
-    ASSERT_TRUE(WriteZipArchive(base, dir / "big.zip", options).ok);
+    ASSERT_TRUE(WriteZipArchive(base, dir / "big.zip", options).outcome);
     EXPECT_EQ(lastDone, lastTotal);
     EXPECT_EQ(lastTotal, big.size() + (6u << 20));
-    const auto listing = ListZipArchive(dir / "big.zip");
+    const auto listing = test::Listing(dir / "big.zip");
     EXPECT_EQ(Find(listing, "big.bin")->method, 8);
     EXPECT_EQ(Find(listing, "noise.bin")->method, 0);
     TempDir out;
-    ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).ok);
+    ASSERT_TRUE(UnZipFile(dir / "big.zip", out.path()).outcome);
     EXPECT_TRUE(ReadFile(out / "big.bin") == big);
     test::ExpectPeersAccept(dir / "big.zip");
 }
@@ -351,9 +352,9 @@ TEST(ZipWriter, MixedSizesKeepTheirOrderAndContentEvenWhenFilesChangedSinceTheLi
     ZipWriteOptions options;
     options.threads = 2;
     const ZipWriteResult result = WriteZipEntries(sources, dir / "m.zip", options);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.outcome) << test::FailureText(result.outcome);
     EXPECT_TRUE(result.skipped.empty());
-    const auto listing = ListZipArchive(dir / "m.zip");
+    const auto listing = test::Listing(dir / "m.zip");
     ASSERT_EQ(listing.entries.size(), sources.size());
     for (std::size_t i = 0; i < sources.size(); ++i) {
         EXPECT_EQ(listing.entries[i].name, sources[i].name + (sources[i].isDirectory ? "/" : "")) << i;
@@ -361,7 +362,7 @@ TEST(ZipWriter, MixedSizesKeepTheirOrderAndContentEvenWhenFilesChangedSinceTheLi
     EXPECT_EQ(Find(listing, "big")->method, 0);
     EXPECT_EQ(Find(listing, "grown")->method, 8);
     TempDir out;
-    ASSERT_TRUE(UnZipFile(dir / "m.zip", out.path()).ok);
+    ASSERT_TRUE(UnZipFile(dir / "m.zip", out.path()).outcome);
     for (const auto& [name, data] : contents) {
         EXPECT_TRUE(ReadFile(out / name) == data) << name;
     }
@@ -376,14 +377,16 @@ TEST(ZipWriter, WholeTreeKeepsHiddenFilesFoldersAndRelativeNames)
     WriteFile(base / ".dot", "d");
     WriteFile(base / "Sub" / "three.txt", "3");
     std::vector<ZipSkipped> skipped;
-    const auto sources = CollectZipSources(base, ZipSelection::WholeTree, {}, {}, &skipped);
+    const Result<std::vector<ZipSource>> collected = CollectZipSources(base, ZipSelection::WholeTree, {}, {}, &skipped);
+    ASSERT_TRUE(collected) << test::FailureText(collected);
+    const std::vector<ZipSource>& sources = *collected;
     const test::Encrypted encrypted("pw");
-    ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", encrypted.options).ok);
-    EXPECT_TRUE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
+    ASSERT_TRUE(WriteZipEntries(sources, dir / "t.zip", encrypted.options).outcome);
+    EXPECT_TRUE(VerifyZipArchive(dir / "t.zip", "pw", &sources).outcome);
     test::ExpectPeersAccept(dir / "t.zip", "pw");
     WriteFile(base / "Sub" / "three.txt", "changed");
-    EXPECT_FALSE(VerifyZipArchive(dir / "t.zip", "pw", &sources).ok);
-    const auto listing = ListZipArchive(dir / "t.zip");
+    EXPECT_FALSE(VerifyZipArchive(dir / "t.zip", "pw", &sources).outcome);
+    const auto listing = test::Listing(dir / "t.zip");
     std::set<std::string> names;
     for (const auto& e : listing.entries)
         names.insert(e.name);
@@ -394,10 +397,10 @@ TEST(ZipWriter, UsesZip64RecordsForMoreThan65535Entries)
 {
     TempDir dir;
     ASSERT_EQ(test::MakeManyEntries(dir / "many.zip", 70000), "");
-    const auto listing = ListZipArchive(dir / "many.zip");
-    ASSERT_TRUE(listing.ok) << listing.error;
-    EXPECT_TRUE(listing.zip64);
-    EXPECT_EQ(listing.entries.size(), 70000u);
+    const Result<ZipListing> listing = ListZipArchive(dir / "many.zip");
+    ASSERT_TRUE(listing) << test::FailureText(listing);
+    EXPECT_TRUE(listing->zip64);
+    EXPECT_EQ(listing->entries.size(), 70000u);
     const std::string bytes = ReadFile(dir / "many.zip");
     EXPECT_EQ(Le16(bytes, bytes.size() - 12), 0xFFFF); // the classic count is saturated
     test::ExpectPeersAccept(dir / "many.zip");

@@ -7,6 +7,8 @@
 #include "ArchiveTestSupport.h"
 #include "Peers.h"
 #include "archive/zip/ZipWriter.h"
+#include "common/Errors.h"
+#include "common/LanguageText.h"
 #include "protect/ProtectedFolder.h"
 
 #include <filesystem>
@@ -76,7 +78,9 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
     switch (maker) {
     case Maker::Ours: {
         const Encrypted encrypted(recipe.password, recipe.options == "aes");
-        std::vector<ZipSource> sources = CollectZipSources(from, ZipSelection::WholeTree, {}, archive);
+        Result<std::vector<ZipSource>> collected = CollectZipSources(from, ZipSelection::WholeTree, {}, archive);
+        if (!collected) return "our walk: " + ErrorText(collected.error(), kEnglish);
+        std::vector<ZipSource> sources = std::move(*collected);
         if (!recipe.names.empty()) {
             std::erase_if(sources, [&](const ZipSource& source) {
                 for (const std::string& name : recipe.names) {
@@ -86,7 +90,7 @@ inline std::string MakeArchive(Maker maker, const std::filesystem::path& from, c
             });
         }
         const ZipWriteResult written = WriteZipEntries(sources, archive, encrypted.options);
-        return written.ok ? std::string() : "our writer: " + written.error;
+        return written.outcome ? std::string() : "our writer: " + ErrorText(written.outcome.error(), kEnglish);
     }
     case Maker::InfoZip:
         command = in + "zip -q -r " + (recipe.password.empty() ? "" : "-P " + ShellQuote(recipe.password) + " ") +
@@ -122,7 +126,7 @@ inline std::string MakeManyEntries(const std::filesystem::path& archive, int cou
     for (int i = 0; i < count; ++i)
         sources.push_back({one, "f" + std::to_string(i), false});
     const ZipWriteResult written = WriteZipEntries(sources, archive, {});
-    return written.ok ? std::string() : "our writer: " + written.error;
+    return written.outcome ? std::string() : "our writer: " + ErrorText(written.outcome.error(), kEnglish);
 }
 
 // Replaces folder by the protected archive at zipPath, as an earlier session of the
@@ -135,7 +139,7 @@ inline std::string MakeProtected(const std::filesystem::path& folder, const std:
     options.password = password;
     options.random = &random;
     const ProtectResult result = ProtectFolderToArchive(folder, zipPath, options);
-    return result.status == ProtectStatus::Ok ? std::string() : "protect failed: " + result.error;
+    return result.status == ProtectStatus::Ok ? std::string() : "protect failed: " + ErrorText(*result.error, kEnglish);
 }
 
 } // namespace velmora::test

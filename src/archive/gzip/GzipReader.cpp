@@ -209,28 +209,29 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
     int folderError = 0;
     const std::shared_ptr<FolderHandle> folder = OpenFolderHandle(folderPath, folderError);
     if (!folder) {
-        result.error =
-            SystemErrorText("Opening", folderPath.empty() ? std::string(".") : Utf8FromPath(folderPath), folderError);
+        result.outcome = Fail(
+            ErrorFromErrno(folderError, folderPath.empty() ? std::string(".") : Utf8FromPath(folderPath), "Opening"));
         return result;
     }
     StdFile input;
     int openError = 0;
     std::FILE* handle = folder->OpenForReading(filename.filename(), openError);
     if (!handle) {
-        result.error = SystemErrorText("Opening", Utf8FromPath(filename), openError);
+        result.outcome = Fail(ErrorFromErrno(openError, Utf8FromPath(filename), "Opening"));
         return result;
     }
     input.Adopt(handle);
     const std::optional<std::uint64_t> size = input.Size();
     if (!size || *size == 0 || !input.Seek(0)) {
-        result.error = !size ? SystemErrorText("Reading", Utf8FromPath(filename), errno) : "The file is empty";
+        result.outcome = Fail(!size ? ErrorFromErrno(errno, Utf8FromPath(filename), "Reading")
+                                    : Error{Error::Kind::InvalidData, {}, 0, "The file is empty"});
         return result;
     }
     const std::uint64_t fileSize = *size;
     BufferedInput in(input);
     MemberHeader first;
     if (std::string error = ReadMemberHeader(in, first); !error.empty()) {
-        result.error = error;
+        result.outcome = Fail(Error{Error::Kind::InvalidData, {}, 0, std::move(error)});
         return result;
     }
     const fs::path output = folderPath / PathFromUtf8(GzipOutputName(first.storedName, first.hasName));
@@ -283,11 +284,8 @@ GunzipResult GUnzipToFile(const fs::path& filename, const GunzipOptions& options
             } catch (...) {
             }
         }
-        result.ok = true;
-    } catch (const LayerFailure& failure) {
-        result.error = failure.what();
-    } catch (const std::exception& error) {
-        result.error = error.what();
+    } catch (const std::exception& caught) {
+        result.outcome = Fail(CaughtError(caught));
     }
     return result;
 }

@@ -5,6 +5,7 @@
 // the whole file and no output remains. An existing read-only file, link or anything not
 // a regular file at the output path is never replaced, nor the gzip file itself.
 #include "archive/ArchiveCommon.h"
+#include "common/Result.h"
 
 #include <filesystem>
 #include <functional>
@@ -23,8 +24,7 @@ struct GunzipOptions {
 };
 
 struct GunzipResult {
-    bool ok = false;
-    std::string error;
+    Result<void> outcome;         // success, or why no output remains
     std::filesystem::path output; // the file written (also set on failure when known)
 };
 

@@ -96,11 +96,11 @@ void ArchiveBuilder::WriteDirectory(const EntryPlan& plan)
     m_central.push_back(std::move(entry));
 }
 
-bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure)
+bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, Error& failure)
 {
     StdFile input;
     if (!OpenSource(plan.source, input)) {
-        failure = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
+        failure = ErrorFromErrno(errno, Utf8FromPath(plan.source.path), "Opening");
         return false;
     }
     std::optional<PkwareCipher> cipher;
@@ -140,7 +140,7 @@ bool ArchiveBuilder::StreamLarge(const EntryPlan& plan, CentralEntry& entry, boo
         auto buffer = std::make_shared<std::string>(kPieceSize, '\0');
         const std::size_t got = input.Read(buffer->data(), buffer->size());
         if (input.Error()) {
-            failure = SystemErrorText("Reading", Utf8FromPath(plan.source.path), errno);
+            failure = ErrorFromErrno(errno, Utf8FromPath(plan.source.path), "Reading");
             while (!pending.empty()) {
                 pending.front().wait();
                 pending.pop_front();
@@ -197,7 +197,7 @@ bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& 
     for (int attempt = 0; attempt < 4; ++attempt) {
         CentralEntry entry = StartEntry(plan, stored ? 0 : 8, zip64);
         WriteBytes(LocalHeader(entry));
-        std::string failure;
+        Error failure;
         if (!StreamLarge(plan, entry, stored, failure)) {
             TruncateTo(start);
             m_done = doneBefore;
@@ -225,7 +225,7 @@ bool ArchiveBuilder::WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& 
     }
     TruncateTo(start);
     m_done = doneBefore;
-    skipped.push_back({plan.source.path, "The file kept changing while it was read"});
+    skipped.push_back({plan.source.path, Error{Error::Kind::InUse, {}, 0, "The file kept changing while it was read"}});
     return false;
 }
 
@@ -278,13 +278,14 @@ void ArchiveBuilder::CloseData(OpenEntry& open)
     m_central.push_back(std::move(open.entry));
 }
 
-void ArchiveBuilder::EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped)
+void ArchiveBuilder::EndLarge(const EntryPlan& plan, const std::optional<Error>& failure,
+                              std::vector<ZipSkipped>& skipped)
 {
     OpenEntry& open = *m_open;
-    if (!failure.empty()) {
+    if (failure) {
         TruncateTo(open.start);
         m_done = open.doneBefore;
-        skipped.push_back({plan.source.path, failure});
+        skipped.push_back({plan.source.path, *failure});
         m_open.reset();
         return;
     }

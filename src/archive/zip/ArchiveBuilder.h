@@ -73,7 +73,7 @@ std::string FinishAes(WinZipAesCipher& cipher);
 struct Prepared {
     bool readable = true;
     bool tooLarge = false; // grew beyond the whole-file limit: handled in pieces
-    std::string reason;
+    Error reason;          // why it is not readable
     std::uint32_t crc = 0;
     std::uint64_t size = 0;
     std::uint16_t method = 0;
@@ -107,7 +107,7 @@ public:
     ~CentralRecords();
     void push_back(const CentralEntry& entry);
     std::uint64_t size() const { return m_count; }
-    // Hands every byte to write, in order; throws VelmoraError when the spill cannot be read.
+    // Hands every byte to write, in order; throws ArchiveFailure when the spill cannot be read.
     void WriteAll(const std::function<void(const std::string&)>& write);
 
 private:
@@ -161,7 +161,7 @@ private:
         std::shared_ptr<const std::string> input{};              // Piece
         std::future<CompressedPiece> piece{};                    // Piece
         std::uint64_t inputBytes = 0;                            // Batch, Piece
-        std::string failure = {};                                // Skip; End after a failed read
+        std::optional<Error> failure = {};                       // Skip; End after a failed read
     };
     // The large entry whose pieces are being written.
     struct OpenEntry {
@@ -185,7 +185,7 @@ private:
     void CheckCancel() const
     {
         if (m_options.cancel && m_options.cancel->load()) {
-            throw VelmoraError("Archive creation cancelled");
+            throw ArchiveFailure(Error{Error::Kind::Cancelled, {}, 0, "Archive creation cancelled"});
         }
     }
     void Report(std::uint64_t bytes)
@@ -200,7 +200,7 @@ private:
     void WriteBytes(const void* data, std::size_t size)
     {
         if (!m_file.Write(data, size)) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         m_offset += size;
     }
@@ -208,19 +208,19 @@ private:
     void SeekTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0 || !m_file.Seek(offset)) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         m_offset = offset;
     }
     void TruncateTo(std::uint64_t offset)
     {
         if (std::fflush(m_file.Handle()) != 0) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(m_tempPath), "Writing"));
         }
         std::error_code ec;
         fs::resize_file(m_tempPath, offset, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(m_tempPath), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(m_tempPath), "Writing"));
         }
         SeekTo(offset);
     }
@@ -233,7 +233,7 @@ private:
     // Streams a large file; returns false when it could not be read (entry dropped).
     bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped);
     bool WriteLarge(const EntryPlan& plan, std::vector<ZipSkipped>& skipped, bool stored, bool zip64);
-    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, std::string& failure);
+    bool StreamLarge(const EntryPlan& plan, CentralEntry& entry, bool stored, Error& failure);
     // Writes the local header and the encryption header of a large entry.
     void BeginData(OpenEntry& open, const EntryPlan& plan, std::uint16_t method);
     // Encrypts (when encrypting) and writes data of the open entry.
@@ -241,7 +241,7 @@ private:
     // Completes the open entry: the final header, the descriptor, the central record.
     void CloseData(OpenEntry& open);
     void WriteTask(Task& task, std::vector<ZipSkipped>& skipped);
-    void EndLarge(const EntryPlan& plan, const std::string& failure, std::vector<ZipSkipped>& skipped);
+    void EndLarge(const EntryPlan& plan, const std::optional<Error>& failure, std::vector<ZipSkipped>& skipped);
 
     const ZipWriteOptions& m_options;
     StdFile& m_file;

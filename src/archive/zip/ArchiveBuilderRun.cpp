@@ -11,7 +11,7 @@ void ArchiveBuilder::WriteTask(Task& task, std::vector<ZipSkipped>& skipped)
         WriteDirectory(*task.plan);
         return;
     case Task::Kind::Skip:
-        skipped.push_back({task.plan->source.path, task.failure});
+        skipped.push_back({task.plan->source.path, task.failure.value_or(Error{})});
         return;
     case Task::Kind::Batch: {
         std::vector<Prepared> prepared = task.batch.get();
@@ -97,7 +97,7 @@ void ArchiveBuilder::Run(const PlanList& plans, std::vector<ZipSkipped>& skipped
         if (reading.Error() || got == 0) {
             Task end{Task::Kind::End, readingPlan};
             if (reading.Error()) {
-                end.failure = SystemErrorText("Reading", Utf8FromPath(readingPlan->source.path), errno);
+                end.failure = ErrorFromErrno(errno, Utf8FromPath(readingPlan->source.path), "Reading");
             }
             tasks.push_back(std::move(end));
             reading.Close();
@@ -137,7 +137,7 @@ void ArchiveBuilder::Run(const PlanList& plans, std::vector<ZipSkipped>& skipped
                 tasks.push_back(Task{Task::Kind::Directory, std::move(plan)});
             } else if (!OpenSource(plan->source, reading)) {
                 Task skip{Task::Kind::Skip, plan};
-                skip.failure = SystemErrorText("Opening", Utf8FromPath(plan->source.path), errno);
+                skip.failure = ErrorFromErrno(errno, Utf8FromPath(plan->source.path), "Opening");
                 tasks.push_back(std::move(skip));
             } else {
                 std::setvbuf(reading.Handle(), nullptr, _IONBF, 0);
@@ -183,7 +183,7 @@ void CentralRecords::Spill()
             std::fclose(m_spill);
             m_spill = nullptr;
             m_noSpill = true;
-            if (!readBack) throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+            if (!readBack) throw ArchiveFailure(ErrorFromErrno(EIO, "the central directory set aside", "Reading"));
             m_pieces.insert(m_pieces.begin(), std::move(back));
             m_spilled = 0;
             return;
@@ -207,7 +207,7 @@ void CentralRecords::WriteAll(const std::function<void(const std::string&)>& wri
             chunk.resize(kPiece);
         }
         if (std::ferror(m_spill) || got != m_spilled) {
-            throw VelmoraError(SystemErrorText("Reading", "the central directory set aside", EIO));
+            throw ArchiveFailure(ErrorFromErrno(EIO, "the central directory set aside", "Reading"));
         }
     }
     for (const std::string& piece : m_pieces)

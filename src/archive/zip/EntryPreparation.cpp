@@ -34,7 +34,7 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
     StdFile file;
     if (!OpenSource(plan.source, file)) {
         out.readable = false;
-        out.reason = SystemErrorText("Opening", Utf8FromPath(plan.source.path), errno);
+        out.reason = ErrorFromErrno(errno, Utf8FromPath(plan.source.path), "Opening");
         return out;
     }
     // Read straight into the buffer: no stdio buffer to fill (and to ask the size for).
@@ -52,7 +52,7 @@ Prepared PrepareSmall(const EntryPlan& plan, const Encryption& encryption, int l
     }
     if (file.Error()) {
         out.readable = false;
-        out.reason = SystemErrorText("Reading", Utf8FromPath(plan.source.path), errno);
+        out.reason = ErrorFromErrno(errno, Utf8FromPath(plan.source.path), "Reading");
         return out;
     }
     content.resize(got);

@@ -57,7 +57,6 @@ ZipExtractResult Extraction::Run()
         FinishOne();
     if (m_request.mode == Mode::Verify && m_request.sources) CompareWithSources();
     if (!m_request.state) ApplyFolderModes(m_state, m_root);
-    m_result.ok = !m_result.failure;
     return std::move(m_result);
 }
 
@@ -74,14 +73,12 @@ void Extraction::Fail(const ExtractError& error)
 void Extraction::Record(const ExtractError& error)
 {
     // Entries still under way when the run is cancelled all fail so; it is said once.
-    if (error.kind == ErrorKind::Cancelled && m_result.failure && m_result.failure->kind == ErrorKind::Cancelled) {
+    if (error.kind == ErrorKind::Cancelled && !m_result.outcome &&
+        m_result.outcome.error().kind == velmora::Error::Kind::Cancelled) {
         return;
     }
-    if (!m_result.failure) {
-        m_result.failure = error;
-        m_result.error = DescribeError(error);
-    }
-    m_result.failures.push_back(DescribeError(error));
+    m_result.failures.push_back(ErrorOf(error));
+    if (m_result.outcome) m_result.outcome = velmora::Fail(m_result.failures.back());
 }
 
 bool Extraction::OpenTarget()
@@ -109,9 +106,8 @@ bool Extraction::OpenArchive()
         }
         m_archive = &*m_ownArchive;
     }
-    if (std::string error = ReadZipIndex(m_archive->File(), m_request.archive, m_index); !error.empty()) {
-        m_result.failure = ExtractError{ErrorKind::NotArchive, {}, 0, error};
-        m_result.error = error;
+    if (Result<void> read = ReadZipIndex(m_archive->File(), m_request.archive, m_index); !read) {
+        m_result.outcome = std::move(read);
         return false;
     }
     m_result.warnings = m_index.warnings;
@@ -341,12 +337,23 @@ ZipExtractResult Extract(const ExtractRequest& request)
     return Extraction(request).Run();
 }
 
-ZipExtractResult Failed(ExtractError error)
+ZipExtractResult Failed(const ExtractError& error)
+{
+    return Failed(ErrorOf(error));
+}
+
+ZipExtractResult Failed(Error error)
 {
     ZipExtractResult result;
-    result.error = DescribeError(error);
-    result.failures.push_back(result.error);
-    result.failure = std::move(error);
+    result.failures.push_back(error);
+    result.outcome = Fail(std::move(error));
+    return result;
+}
+
+ZipExtractResult TargetNotMade(const fs::path& target, int err)
+{
+    ZipExtractResult result = Failed(ErrorFromErrno(err, Utf8FromPath(target), "Creating folder"));
+    result.targetNotMade = true;
     return result;
 }
 

@@ -81,6 +81,10 @@ void ApplyFolderModes(RunState& state, const std::shared_ptr<FolderHandle>& root
 ZipExtractResult Extract(const ExtractRequest& request);
 
 // A result that failed before any entry, with error as its failure.
-ZipExtractResult Failed(ExtractError error);
+ZipExtractResult Failed(const ExtractError& error);
+ZipExtractResult Failed(velmora::Error error);
+
+// The result when target was missing and could not be created (err: the system's error).
+ZipExtractResult TargetNotMade(const fs::path& target, int err);
 
 } // namespace velmora::extraction

@@ -143,7 +143,7 @@ CompactSources CollectCompactSources(const std::filesystem::path& base, ZipSelec
                                      std::vector<ZipSkipped>* skipped = nullptr, const FolderLister& folders = {});
 
 // The entry name of source as the writer stores it, or nullopt with reason set.
-std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, std::string& reason);
+std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, Error& reason);
 
 // Writes count sources, source i made by sourceAt, into archive (WriteZipEntries).
 ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sourceAt,

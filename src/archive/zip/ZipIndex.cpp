@@ -23,9 +23,10 @@ constexpr std::size_t kEndSize = 22;
 constexpr std::size_t kLocatorSize = 20;
 constexpr std::size_t kEnd64Size = 56;
 
-std::string Fail(const fs::path& archive, const std::string& what)
+// Damage of the archive (or a feature it uses that is not read), named with the archive.
+Error Refused(const fs::path& archive, const std::string& what, Error::Kind kind = Error::Kind::InvalidData)
 {
-    return "'" + Utf8FromPath(archive) + "': " + what;
+    return Error{kind, {}, 0, "'" + Utf8FromPath(archive) + "': " + what};
 }
 
 std::string Plural(std::uint64_t n, const char* one, const char* many)
@@ -131,9 +132,9 @@ bool MarkedAsFolder(const ZipIndex::Record& e)
 }
 
 // One candidate end record at absolute offset endPos: the central directory it points
-// to, read into index. Returns an error text or "".
-std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned char* end, std::uint64_t endPos,
-                         ZipIndex& index)
+// to, read into index. Returns the failure, if any.
+std::optional<Error> TryEndRecord(StdFile& file, const fs::path& archive, const unsigned char* end,
+                                  std::uint64_t endPos, ZipIndex& index)
 {
     index.Clear();
     std::uint64_t count = Get16(end + 10);
@@ -181,7 +182,7 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
         }
         // Without a Zip64 record the classic one must carry real values.
         if (!found && (count == 0xFFFF || cdSize == 0xFFFFFFFFu || cdOffset == 0xFFFFFFFFu)) {
-            return Fail(archive, "damaged Zip64 end record");
+            return Refused(archive, "damaged Zip64 end record");
         }
         if (!found) {
             index.warnings.push_back("ignored a Zip64 locator that leads to no Zip64 end record");
@@ -189,7 +190,7 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     }
     if (found) {
         if (Get32(rec + 16) != 0 || Get32(rec + 20) != 0) {
-            return Fail(archive, "spanned archives are not supported");
+            return Refused(archive, "spanned archives are not supported", Error::Kind::Unsupported);
         }
         count = Get64(rec + 32);
         cdSize = Get64(rec + 40);
@@ -197,10 +198,10 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
         recordsStart = *found;
         haveZip64 = true;
     } else if (Get16(end + 4) != 0 || Get16(end + 6) != 0) {
-        return Fail(archive, "spanned archives are not supported");
+        return Refused(archive, "spanned archives are not supported", Error::Kind::Unsupported);
     }
     if (cdSize > recordsStart || cdSize > kMaxCentralDirectory) {
-        return Fail(archive, "damaged central directory");
+        return Refused(archive, "damaged central directory");
     }
     // The central directory is where the end record says; else it lies directly before
     // the end records and everything is moved by the data in front of the archive
@@ -215,7 +216,7 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
     } else if (recordsStart - cdSize > cdOffset && centralAt(recordsStart - cdSize)) {
         shift = recordsStart - cdSize - cdOffset;
     } else {
-        return Fail(archive, "damaged central directory");
+        return Refused(archive, "damaged central directory");
     }
     const std::uint64_t cdStart = cdOffset + shift;
     index.centralOffset = cdStart;
@@ -228,8 +229,9 @@ std::string TryEndRecord(StdFile& file, const fs::path& archive, const unsigned 
 
 // The central directory is read in pieces of a bounded buffer (a record never spans more
 // than one refill) and each record goes straight into the compact index.
-std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::uint64_t cdStart, std::uint64_t cdSize,
-                                 std::uint64_t count, std::uint64_t shift, ZipIndex& index)
+std::optional<Error> ReadCentralDirectory(StdFile& file, const fs::path& archive, std::uint64_t cdStart,
+                                          std::uint64_t cdSize, std::uint64_t count, std::uint64_t shift,
+                                          ZipIndex& index)
 {
     constexpr std::size_t kBuffer = 1u << 20; // well above the largest record (46 + 3 x 65535)
     std::vector<unsigned char> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(cdSize, kBuffer)));
@@ -261,7 +263,7 @@ std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::ui
     index.m_records.reserve(static_cast<std::size_t>(reserve));
     index.m_text.reserve(static_cast<std::size_t>(cdSize - 46 * reserve + 64));
     const auto readError = [&] {
-        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
+        return ErrorFromErrno(errno ? errno : EIO, Utf8FromPath(archive), "Reading archive");
     };
     std::uint64_t pos = 0;
     for (std::uint64_t n = 0; pos < cdSize; ++n) {
@@ -274,13 +276,13 @@ std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::ui
             if (n >= count && n > 0) {
                 break; // bytes after the last entry the end record counts
             }
-            return Fail(archive, "damaged central directory");
+            return Refused(archive, "damaged central directory");
         }
         const std::uint64_t nameLen = Get16(h + 28);
         const std::uint64_t extraLen = Get16(h + 30);
         const std::uint64_t commentLen = Get16(h + 32);
         if (pos + 46 + nameLen + extraLen + commentLen > cdSize) {
-            return Fail(archive, "damaged central directory");
+            return Refused(archive, "damaged central directory");
         }
         h = have(pos, 46 + nameLen + extraLen);
         if (!h) return readError();
@@ -298,10 +300,10 @@ std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::ui
         const std::string_view raw(reinterpret_cast<const char*>(h + 46), nameLen);
         const std::string_view extra(reinterpret_cast<const char*>(h + 46 + nameLen), extraLen);
         if (!ApplyZip64Extra(extra, e)) {
-            return Fail(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
+            return Refused(archive, "damaged Zip64 extra field of entry " + std::to_string(n));
         }
         if (e.localHeaderOffset > UINT64_MAX - shift) {
-            return Fail(archive, "damaged central directory");
+            return Refused(archive, "damaged central directory");
         }
         e.localHeaderOffset += shift;
         std::string name = DecodeEntryName(raw, (e.flags & 0x0800) != 0, extra, e.versionMadeBy >> 8);
@@ -315,7 +317,7 @@ std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::ui
         // for each stored byte or the extra field's length, plus the "/": the record's
         // 18 bits hold it, and the directory's cap keeps the text within 32-bit offsets.
         if (index.m_text.size() + name.size() + extraLen + nameLen > UINT32_MAX || name.size() >= (1u << 18)) {
-            return Fail(archive, "damaged central directory");
+            return Refused(archive, "damaged central directory");
         }
         e.text = static_cast<std::uint32_t>(index.m_text.size());
         e.nameLength = static_cast<std::uint32_t>(name.size());
@@ -341,17 +343,19 @@ std::string ReadCentralDirectory(StdFile& file, const fs::path& archive, std::ui
     return {};
 }
 
-std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
+namespace {
+
+std::optional<Error> ReadIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
 {
     std::error_code ec;
     // The length of the open file, not of whatever the path names now.
     const std::optional<std::uint64_t> size = file.Size();
     if (!size) {
-        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno);
+        return ErrorFromErrno(errno, Utf8FromPath(archive), "Reading archive");
     }
     index.fileSize = *size;
     if (index.fileSize < kEndSize) {
-        return Fail(archive, "not a ZIP archive");
+        return Refused(archive, "not a ZIP archive");
     }
     // The end record lies within the last 64 KiB (its comment is at most 65535 bytes);
     // bytes after it (a newline, padding, junk) are tolerated as the peers do.
@@ -359,7 +363,7 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
     const std::uint64_t tailStart = index.fileSize - tailSize;
     std::string tail(tailSize, '\0');
     if (!ReadAt(file, tailStart, tail.data(), tail.size())) {
-        return SystemErrorText("Reading archive", Utf8FromPath(archive), errno ? errno : EIO);
+        return ErrorFromErrno(errno ? errno : EIO, Utf8FromPath(archive), "Reading archive");
     }
     const auto* t = reinterpret_cast<const unsigned char*>(tail.data());
     // Candidates from the end backwards; one whose comment ends the file exactly first.
@@ -371,20 +375,20 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
         }
     }
     if (exact.empty() && other.empty()) {
-        return Fail(archive, "not a ZIP archive (no end of central directory)");
+        return Refused(archive, "not a ZIP archive (no end of central directory)");
     }
     // Each candidate may read a large central directory: a tail stuffed with signatures
     // gets a few tries, not thousands.
     constexpr std::size_t kMaxTries = 8;
     std::size_t tries = 0;
-    std::string firstError;
+    std::optional<Error> firstError;
     for (const auto* list : {&exact, &other}) {
         for (const std::uint64_t i : *list) {
             if (++tries > kMaxTries) {
                 break;
             }
-            std::string error = TryEndRecord(file, archive, t + i, tailStart + i, index);
-            if (error.empty()) {
+            std::optional<Error> error = TryEndRecord(file, archive, t + i, tailStart + i, index);
+            if (!error) {
                 const std::uint64_t stated = tailStart + i + kEndSize + Get16(t + i + 20);
                 if (stated < index.fileSize) {
                     index.warnings.push_back("ignored " + Plural(index.fileSize - stated, "byte", "bytes") +
@@ -394,8 +398,8 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
                 }
                 return {};
             }
-            if (firstError.empty()) {
-                firstError = error;
+            if (!firstError) {
+                firstError = std::move(error);
             }
         }
     }
@@ -403,12 +407,19 @@ std::string ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index
     return firstError;
 }
 
-std::string OpenZipIndex(const fs::path& archive, ZipIndex& index)
+} // namespace
+
+Result<void> ReadZipIndex(StdFile& file, const fs::path& archive, ZipIndex& index)
+{
+    if (std::optional<Error> error = ReadIndex(file, archive, index)) return velmora::Fail(std::move(*error));
+    return Ok();
+}
+
+Result<void> OpenZipIndex(const fs::path& archive, ZipIndex& index)
 {
     StdFile file;
-    if (!file.Open(archive, "rb")) {
-        return SystemErrorText("Opening archive", Utf8FromPath(archive), errno);
-    }
+    if (!file.Open(archive, "rb"))
+        return velmora::Fail(ErrorFromErrno(errno, Utf8FromPath(archive), "Opening archive"));
     return ReadZipIndex(file, archive, index);
 }
 

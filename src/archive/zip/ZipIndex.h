@@ -4,9 +4,12 @@
 // from the offsets found here.
 #include "archive/ArchiveIo.h"
 #include "archive/zip/ZipReader.h"
+#include "common/Errors.h"
+#include "common/Result.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,8 +23,9 @@ namespace velmora::archive {
 class ZipIndex;
 
 // Reads the central directory of cdSize bytes at cdStart into index (internal to the index).
-std::string ReadCentralDirectory(StdFile& file, const std::filesystem::path& archive, std::uint64_t cdStart,
-                                 std::uint64_t cdSize, std::uint64_t count, std::uint64_t shift, ZipIndex& index);
+std::optional<Error> ReadCentralDirectory(StdFile& file, const std::filesystem::path& archive, std::uint64_t cdStart,
+                                          std::uint64_t cdSize, std::uint64_t count, std::uint64_t shift,
+                                          ZipIndex& index);
 
 class ZipIndex {
 public:
@@ -81,20 +85,20 @@ public:
     void Clear();
 
 private:
-    friend std::string ReadCentralDirectory(StdFile& file, const std::filesystem::path& archive, std::uint64_t cdStart,
-                                            std::uint64_t cdSize, std::uint64_t count, std::uint64_t shift,
-                                            ZipIndex& index);
+    friend std::optional<Error> ReadCentralDirectory(StdFile& file, const std::filesystem::path& archive,
+                                                     std::uint64_t cdStart, std::uint64_t cdSize, std::uint64_t count,
+                                                     std::uint64_t shift, ZipIndex& index);
     std::vector<Record> m_records; // central-directory order
     std::string m_text;
 };
 
-// Reads the end records and the central directory. Returns an error text or "".
+// Reads the end records and the central directory; the failure names the archive.
 // Entries' local header offsets are given as positions in the file (data in front of
 // the archive added). Folders marked only by their attribute get a trailing "/" in name.
-std::string ReadZipIndex(StdFile& file, const std::filesystem::path& archive, ZipIndex& index);
+Result<void> ReadZipIndex(StdFile& file, const std::filesystem::path& archive, ZipIndex& index);
 
-// Opens archive and reads its index; the error text names the archive.
-std::string OpenZipIndex(const std::filesystem::path& archive, ZipIndex& index);
+// Opens archive and reads its index; the failure names the archive.
+Result<void> OpenZipIndex(const std::filesystem::path& archive, ZipIndex& index);
 
 // Reads size bytes at offset; false when the file is shorter or the read fails.
 bool ReadAt(StdFile& file, std::uint64_t offset, void* data, std::size_t size);

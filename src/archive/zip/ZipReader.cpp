@@ -32,12 +32,11 @@ FileMode RecordedMode(const ZipEntryInfo& e)
     return high & 0777u;
 }
 
-ZipListing ListZipArchive(const fs::path& archive)
+Result<ZipListing> ListZipArchive(const fs::path& archive)
 {
-    ZipListing listing;
     ZipIndex index;
-    listing.error = OpenZipIndex(archive, index);
-    listing.ok = listing.error.empty();
+    if (Result<void> opened = OpenZipIndex(archive, index); !opened) return velmora::Fail(std::move(opened).error());
+    ZipListing listing;
     listing.entries.reserve(index.size());
     for (std::size_t i = 0; i < index.size(); ++i)
         listing.entries.push_back(index.Entry(i));
@@ -72,9 +71,7 @@ ZipExtractResult ExtractProtected(const fs::path& target, const fs::path& archiv
     std::error_code ec;
     const bool made = !fs::is_directory(target, ec);
     if (made) {
-        if (!fs::create_directory(target, ec) && ec) {
-            throw VelmoraError(SystemErrorText("Creating folder", Utf8FromPath(target), ec.value()));
-        }
+        if (!fs::create_directory(target, ec) && ec) return TargetNotMade(target, ec.value());
     }
     const std::string trimmed(TrimBlanks(password));
     ExtractRequest request;

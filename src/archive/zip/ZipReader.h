@@ -7,6 +7,8 @@
 // (bounds archive bombs), and an entry that fails part way is removed, not left truncated.
 #include "archive/ArchiveCommon.h"
 #include "archive/EntryLayers.h"
+#include "common/Errors.h"
+#include "common/Result.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -41,15 +43,13 @@ struct ZipEntryInfo {
 };
 
 struct ZipListing {
-    bool ok = false;
-    std::string error;
     std::vector<ZipEntryInfo> entries; // central-directory order
     bool zip64 = false;                // the archive has a Zip64 end record
     std::vector<std::string> warnings; // tolerated damage (bytes around the archive, counts)
 };
 
 // Reads the central directory only.
-ZipListing ListZipArchive(const std::filesystem::path& archive);
+Result<ZipListing> ListZipArchive(const std::filesystem::path& archive);
 
 // What becomes of entries that are symbolic links (made on Unix): none are made; those
 // whose target stays inside the folder extracted into; or all of them. Nothing is ever
@@ -75,14 +75,15 @@ struct ZipExtractOptions {
 };
 
 struct ZipExtractResult {
-    bool ok = false;
-    std::string error; // first failure, with the entry or path (DescribeError of failure)
-    std::optional<archive::ExtractError> failure;
+    // Success, or the first failure: the entry or path it is about and what went wrong.
+    Result<void> outcome;
     std::uint64_t filesWritten = 0;
     std::uint64_t entriesPassed = 0;   // file entries read and checked without a fault
     std::vector<std::string> rejected; // entries refused (unsafe names, links, ...)
     std::vector<std::string> warnings; // tolerated damage of the archive (see ZipListing)
-    std::vector<std::string> failures; // every failure in order, error being the first
+    std::vector<Error> failures;       // every failure in order, the outcome's being the first
+    // The target folder was missing and could not be created; nothing else was done.
+    bool targetNotMade = false;
 };
 
 // Rules of every extraction: the archive is opened once; the target is opened once and
@@ -102,8 +103,8 @@ ZipExtractResult UnZipFile(const std::filesystem::path& archive, const std::file
 
 // Extracts every file entry directly into target under its bare name (folder parts
 // dropped, folder entries skipped; a second entry of the same name fails), decrypting with password (leading and
-// trailing blanks are trimmed). Creates target (one level) when missing and throws VelmoraError with the system error
-// text when that fails. Files written before a failure stay.
+// trailing blanks are trimmed). Creates target (one level) when missing and fails with the system's error when that
+// fails (targetNotMade tells this failure apart). Files written before a failure stay.
 ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std::filesystem::path& archive,
                                   std::string_view password, const ZipExtractOptions& options = {});
 
@@ -111,8 +112,8 @@ ZipExtractResult ExtractProtected(const std::filesystem::path& target, const std
 // inside target; when the password is wrong nothing else happens and target is left as it
 // was (a target this call created is removed again). A "folder.zip" that this run wrote
 // and checked is then extracted flat into target and removed; the archive's other files
-// move into target. One clash rule spans both archives. Throws VelmoraError when target
-// cannot be created.
+// move into target. One clash rule spans both archives. Fails as ExtractProtected does when
+// target cannot be created.
 ZipExtractResult RestoreProtected(const std::filesystem::path& archive, const std::filesystem::path& target,
                                   std::string_view password, const ZipExtractOptions& options = {});
 

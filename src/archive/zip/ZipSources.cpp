@@ -79,7 +79,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         int error = 0;
         entries.clear();
         if (!folders(folder, followLinks, entries, error)) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(folder), error ? error : EIO));
+            throw ArchiveFailure(ErrorFromErrno(error ? error : EIO, Utf8FromPath(folder), "Reading folder"));
         }
     };
     if (selection == ZipSelection::OwnVisibleFiles) {
@@ -90,7 +90,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
                 continue;
             }
             if (entry.kind != FolderEntry::Kind::File) {
-                skip(path, "Not a readable regular file");
+                skip(path, Error::Kind::AccessDenied, "Not a readable regular file");
                 continue;
             }
             const std::uint32_t word =
@@ -123,7 +123,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
         const std::string name = level.prefix + entry.name;
         switch (entry.kind) {
         case FolderEntry::Kind::Link:
-            skip(path, "Symbolic links are not archived");
+            skip(path, Error::Kind::Unsupported, "Symbolic links are not archived");
             break;
         case FolderEntry::Kind::Folder: {
             add({path, name, true, StatusOf(entry), root, PathFromUtf8(name)});
@@ -138,7 +138,7 @@ void WalkListed(const FolderLister& folders, const fs::path& base, ZipSelection 
             }
             break;
         default:
-            skip(path, "Not a regular file");
+            skip(path, Error::Kind::Unsupported, "Not a regular file");
             break;
         }
     }
@@ -152,11 +152,11 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
 {
     std::error_code ec;
     if (!fs::is_directory(base, ec)) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec ? ec.value() : ENOTDIR));
+        throw ArchiveFailure(ErrorFromErrno(ec ? ec.value() : ENOTDIR, Utf8FromPath(base), "Reading folder"));
     }
-    const auto skip = [&](const fs::path& path, std::string reason) {
+    const auto skip = [&](const fs::path& path, Error::Kind kind, std::string reason) {
         if (skipped) {
-            skipped->push_back({path, std::move(reason)});
+            skipped->push_back({path, Error{kind, {}, 0, std::move(reason)}});
         }
     };
     // A whole tree is read through the folder held open here: what is read must lie below
@@ -165,7 +165,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
     if (selection == ZipSelection::WholeTree) {
         int error = 0;
         root = OpenFolderHandle(base, error);
-        if (!root) throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), error));
+        if (!root) throw ArchiveFailure(ErrorFromErrno(error, Utf8FromPath(base), "Reading folder"));
     }
     if (folders) {
         WalkListed(folders, base, selection, ArchiveIdentity(excludeArchive), root, add, skip);
@@ -178,7 +178,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
     if (selection == ZipSelection::OwnVisibleFiles) {
         fs::directory_iterator it(base, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
         }
         for (; it != fs::directory_iterator(); it.increment(ec)) {
             const fs::path path = it->path();
@@ -188,7 +188,7 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
                 continue;
             }
             if (statError || !fs::is_regular_file(status)) {
-                skip(path, "Not a readable regular file");
+                skip(path, Error::Kind::AccessDenied, "Not a readable regular file");
                 continue;
             }
             if ((AttributesOf(attributes, path, false) & (kAttrHidden | kAttrSystem)) || isArchive(path)) {
@@ -197,25 +197,25 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
             add({path, Utf8FromPath(path.filename()), false});
         }
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
         }
         return;
     }
 
     fs::recursive_directory_iterator it(base, fs::directory_options::none, ec);
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
     }
     for (; it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path path = it->path();
         const std::string name = GenericUtf8FromPath(fs::relative(path, base, ec));
         if (ec) {
-            throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(path), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(path), "Reading folder"));
         }
         std::error_code statError;
         const auto status = fs::symlink_status(path, statError);
         if (fs::is_symlink(status)) {
-            skip(path, "Symbolic links are not archived");
+            skip(path, Error::Kind::Unsupported, "Symbolic links are not archived");
         } else if (fs::is_directory(status)) {
             add({path, name, true, std::nullopt, root, PathFromUtf8(name)});
         } else if (fs::is_regular_file(status)) {
@@ -223,23 +223,27 @@ void WalkSources(const fs::path& base, ZipSelection selection, const AttributeRe
                 add({path, name, false, std::nullopt, root, PathFromUtf8(name)});
             }
         } else {
-            skip(path, "Not a regular file");
+            skip(path, Error::Kind::Unsupported, "Not a regular file");
         }
     }
     if (ec) {
-        throw VelmoraError(SystemErrorText("Reading folder", Utf8FromPath(base), ec.value()));
+        throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(base), "Reading folder"));
     }
 }
 
 } // namespace
 
-std::vector<ZipSource> CollectZipSources(const fs::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes, const fs::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped, const FolderLister& folders)
+Result<std::vector<ZipSource>> CollectZipSources(const fs::path& base, ZipSelection selection,
+                                                 const AttributeReader& attributes, const fs::path& excludeArchive,
+                                                 std::vector<ZipSkipped>* skipped, const FolderLister& folders)
 {
     std::vector<ZipSource> sources;
-    WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
-                [&](ZipSource&& source) { sources.push_back(std::move(source)); });
+    try {
+        WalkSources(base, selection, attributes, excludeArchive, skipped, folders,
+                    [&](ZipSource&& source) { sources.push_back(std::move(source)); });
+    } catch (const std::exception& caught) {
+        return Fail(CaughtError(caught));
+    }
     return sources;
 }
 
@@ -288,7 +292,9 @@ void CompactSources::Add(const ZipSource& source)
         if (!m_root) m_root = source.root;
         // One walk holds one root; the part below it is the entry name.
         r.beneath = source.root == m_root && source.beneath == PathFromUtf8(source.name);
-        if (!r.beneath) throw VelmoraError("Sources of different walks cannot be kept together");
+        if (!r.beneath)
+            throw ArchiveFailure(
+                Error{Error::Kind::InvalidInput, {}, 0, "Sources of different walks cannot be kept together"});
     }
     if (source.status) {
         r.hasStatus = true;

@@ -76,15 +76,15 @@ std::uint32_t UnixModeWord(fs::perms perms, bool isDirectory)
 
 namespace writer {
 
-std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, std::string& reason)
+std::optional<EncodedName> PlannedName(const ZipSource& source, const ZipWriteOptions& options, Error& reason)
 {
     auto name = EncodeEntryName(source.isDirectory ? source.name + "/" : source.name);
     if (!name || source.name.empty()) {
-        reason = "The name is not valid UTF-8";
+        reason = Error{Error::Kind::InvalidInput, {}, 0, "The name is not valid UTF-8"};
         return std::nullopt;
     }
     if (name->bytes.size() > 0xFFFF - 64) {
-        reason = "The name is too long for an archive entry";
+        reason = Error{Error::Kind::InvalidInput, {}, 0, "The name is too long for an archive entry"};
         return std::nullopt;
     }
     if (!options.password.empty() && !source.isDirectory && !name->unicodeExtra.empty()) {
@@ -109,7 +109,7 @@ EntryPlan PlanList::Make(std::size_t i) const
     const Fields& fields = m_fields[i];
     EntryPlan plan;
     plan.source = m_source(fields.source);
-    std::string reason;
+    Error reason;
     // Planning encoded this name before: it encodes the same way again.
     plan.name = std::move(*PlannedName(plan.source, m_options, reason));
     plan.dosTime = fields.dosTime;
@@ -123,7 +123,7 @@ EntryPlan PlanList::Make(std::size_t i) const
 
 namespace {
 
-EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, std::string& reason)
+EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool& ok, Error& reason)
 {
     EntryPlan plan;
     plan.source = source;
@@ -147,7 +147,8 @@ EntryPlan PlanFor(const ZipSource& source, const ZipWriteOptions& options, bool&
         std::error_code ec;
         const auto status = fs::status(source.path, ec);
         if (ec || (source.isDirectory ? !fs::is_directory(status) : !fs::is_regular_file(status))) {
-            reason = ec ? SystemErrorText("Reading", Utf8FromPath(source.path), ec.value()) : "Not a regular file";
+            reason = ec ? ErrorFromErrno(ec.value(), Utf8FromPath(source.path), "Reading")
+                        : Error{Error::Kind::Unsupported, {}, 0, "Not a regular file"};
             return plan;
         }
         permissions = status.permissions();
@@ -171,6 +172,14 @@ bool IsZipArchiveName(const fs::path& archive)
     return ext == ".zip" || ext == ".jar";
 }
 
+namespace {
+// The refusal of an archive name the writer does not take.
+Error NotZipName(const fs::path& archive)
+{
+    return Error{Error::Kind::InvalidInput, {}, 0, "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive)};
+}
+} // namespace
+
 namespace writer {
 
 ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sourceAt, const fs::path& archive,
@@ -178,11 +187,11 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        result.outcome = Fail(NotZipName(archive));
         return result;
     }
     if (!options.password.empty() && !options.random) {
-        result.error = "No random source for the encryption header";
+        result.outcome = Fail(Error{Error::Kind::InvalidInput, {}, 0, "No random source for the encryption header"});
         return result;
     }
     fs::path tempPath;
@@ -193,7 +202,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
         for (std::size_t i = 0; i < count; ++i) {
             const ZipSource source = sourceAt(i);
             bool ok = false;
-            std::string reason;
+            Error reason;
             EntryPlan plan = PlanFor(source, options, ok, reason);
             if (!ok) {
                 result.skipped.push_back({source.path, reason});
@@ -202,7 +211,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
             if (!options.password.empty() && !source.isDirectory) {
                 const Result<void> filled =
                     options.random->Fill(std::span<std::uint8_t>(plan.random.data(), options.aes ? 16 : 11));
-                if (!filled) throw VelmoraError(ErrorText(filled.error(), kEnglish));
+                if (!filled) throw ArchiveFailure(filled.error());
             }
             plans.Add(plan, i);
         }
@@ -210,22 +219,20 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
         std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
         result.entries = BuildArchive(options, file, tempPath, plans, result.skipped);
         if (!file.Close()) {
-            throw VelmoraError(SystemErrorText("Writing", Utf8FromPath(tempPath), errno));
+            throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(tempPath), "Writing"));
         }
         std::error_code ec;
         fs::rename(tempPath, archive, ec);
         if (ec) {
-            throw VelmoraError(SystemErrorText("Creating archive", Utf8FromPath(archive), ec.value()));
+            throw ArchiveFailure(ErrorFromErrno(ec.value(), Utf8FromPath(archive), "Creating archive"));
         }
-        result.ok = true;
-    } catch (const std::exception& error) {
+    } catch (const std::exception& caught) {
         file.Close();
         if (!tempPath.empty()) {
             std::error_code ec;
             fs::remove(tempPath, ec);
         }
-        result.ok = false;
-        result.error = error.what();
+        result.outcome = Fail(CaughtError(caught));
         result.entries = 0;
     }
     return result;
@@ -245,15 +252,15 @@ ZipWriteResult WriteZipArchive(const fs::path& base, const fs::path& archive, co
 {
     ZipWriteResult result;
     if (!IsZipArchiveName(archive)) {
-        result.error = "Not a ZIP archive name (.zip or .jar): " + Utf8FromPath(archive);
+        result.outcome = Fail(NotZipName(archive));
         return result;
     }
     std::vector<ZipSkipped> skipped;
     CompactSources sources;
     try {
         sources = CollectCompactSources(base, selection, options.attributes, archive, &skipped, options.folders);
-    } catch (const std::exception& error) {
-        result.error = error.what();
+    } catch (const std::exception& caught) {
+        result.outcome = Fail(CaughtError(caught));
         return result;
     }
     result = WriteSourceList(

@@ -5,6 +5,7 @@
 // place only when complete, so a failed write never leaves a truncated archive and
 // never destroys an existing file of the same name.
 #include "archive/ArchiveCommon.h"
+#include "common/Result.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,7 +29,7 @@ enum class ZipSelection {
 
 struct ZipSkipped {
     std::filesystem::path path;
-    std::string reason;
+    Error reason; // why it was left out
 };
 
 struct ZipWriteOptions {
@@ -48,8 +49,7 @@ struct ZipWriteOptions {
 };
 
 struct ZipWriteResult {
-    bool ok = false;
-    std::string error;               // operation, path and system error text on failure
+    Result<void> outcome;            // success, or why no archive was written
     std::uint64_t entries = 0;       // entries written
     std::vector<ZipSkipped> skipped; // sources left out (unreadable, links, vanished)
 };
@@ -57,10 +57,12 @@ struct ZipWriteResult {
 // Lists the sources of a base folder in the file system's listing order (folders of
 // WholeTree before their contents). The archive file itself is never listed. With a folder
 // lister, each folder is listed once and the sources carry the status it gave.
-// Throws VelmoraError when base is not a readable folder.
-std::vector<ZipSource> CollectZipSources(const std::filesystem::path& base, ZipSelection selection,
-                                         const AttributeReader& attributes, const std::filesystem::path& excludeArchive,
-                                         std::vector<ZipSkipped>* skipped = nullptr, const FolderLister& folders = {});
+// Fails when base is not a readable folder.
+Result<std::vector<ZipSource>> CollectZipSources(const std::filesystem::path& base, ZipSelection selection,
+                                                 const AttributeReader& attributes,
+                                                 const std::filesystem::path& excludeArchive,
+                                                 std::vector<ZipSkipped>* skipped = nullptr,
+                                                 const FolderLister& folders = {});
 
 // True for names ending in ".zip" or ".jar" in any letter case.
 bool IsZipArchiveName(const std::filesystem::path& archive);
