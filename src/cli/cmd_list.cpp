@@ -10,6 +10,7 @@
 #include "common/Utf8Path.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <ostream>
 #include <string_view>
@@ -137,6 +138,14 @@ int RunList(const CommandArgs& args, CliContext& context)
     const bool json = args.Has("--json");
     // The compact index: a million entries take well under a hundred bytes each.
     archive::ZipIndex index;
+    // A pipe, a device or a folder is named as what it is (reading it would fail or wait).
+    std::error_code ec;
+    if (std::filesystem::exists(PathFromUtf8(args.arguments[0]), ec)) {
+        if (const std::string why = WhyNotA(args.arguments[0], PathKind::File); !why.empty()) {
+            context.err << "velmora-cli list: " << QuotedInText(args.arguments[0]) << ": " << why << "\n";
+            return kExitFailed;
+        }
+    }
     if (const Result<void> opened = archive::OpenZipIndex(PathFromUtf8(args.arguments[0]), index); !opened) {
         context.err << "velmora-cli list: " << QuotedName(ErrorText(opened.error(), kEnglish)) << "\n";
         return kExitFailed;

@@ -64,6 +64,30 @@ TEST(ArchiveCli, ZipUnzipAndGunzipExitCodes)
     test::ExpectPeersAccept(zip, "pw");
 }
 
+#if !defined(_WIN32)
+// A pipe where an archive should be would keep an open for reading waiting for a writer:
+// every command that reads an archive refuses it at once, and a folder too, saying why.
+TEST(ArchiveCli, APipeOrAFolderWhereAnArchiveShouldBeIsRefusedAtOnce)
+{
+    TempDir dir;
+    const std::string pipe = (dir / "pipe.zip").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const std::string folder = dir.path().string();
+    const std::vector<std::string> commands[] = {
+        {"list", pipe},   {"test", pipe},   {"unzip", pipe, (dir / "out").string()},   {"gunzip", pipe},
+        {"list", folder}, {"test", folder}, {"unzip", folder, (dir / "out").string()}, {"gunzip", folder},
+    };
+    for (const auto& args : commands) {
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.code, cli::kExitFailed) << args[0] << " " << args[1];
+        const bool isPipe = args[1] == pipe;
+        EXPECT_NE(run.err.find(isPipe ? "it is not a regular file" : "it is a folder"), std::string::npos)
+            << args[0] << " " << args[1] << ": " << run.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out"));
+}
+#endif
+
 // The plain listing keeps its columns ("%14llu %14llu  %-10s %-10s %-19s  name") for sizes
 // of many digits, folders, stored and deflated entries, and the total line.
 TEST(ArchiveCli, ListRowsKeepTheirColumns)
