@@ -210,7 +210,12 @@ TEST(ZipReader, ExtractProtectedReportsAFolderThatCannotBeCreated)
     const ZipExtractResult result = ExtractProtected(dir / "file" / "sub", archive, "pw");
     ASSERT_FALSE(result.outcome);
     EXPECT_TRUE(result.targetNotMade);
+#if defined(_WIN32)
+    // Windows answers a path through a file with "path not found".
+    EXPECT_EQ(result.outcome.error().kind, Error::Kind::NotFound);
+#else
     EXPECT_EQ(result.outcome.error().kind, Error::Kind::NotAFolder);
+#endif
     EXPECT_EQ(result.outcome.error().path, (dir / "file" / "sub").string());
 }
 
