@@ -82,25 +82,40 @@ std::FILE* ReadingStream(int fd)
 
 class PosixFolderHandle;
 
-// Files made with O_TMPFILE: they live in the folder's file system without an entry, and
-// linkat gives them their name (failing with EEXIST instead of replacing anything).
-class NoNameFile final : public UnnamedFile {
+// A new file open for writing in a folder, which it keeps open: what both kinds below
+// write through.
+class FileInFolder : public UnnamedFile {
 public:
-    NoNameFile(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
+    FileInFolder(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
         : m_fd(fd), m_folder(std::move(folder)), m_folderFd(folderFd)
-    {
-        std::snprintf(m_proc, sizeof m_proc, "/proc/self/fd/%d", fd);
-    }
-    ~NoNameFile() override { close(m_fd); }
-    NoNameFile(const NoNameFile&) = delete;
-    NoNameFile& operator=(const NoNameFile&) = delete;
+    {}
+    ~FileInFolder() override { close(m_fd); }
+    FileInFolder(const FileInFolder&) = delete;
+    FileInFolder& operator=(const FileInFolder&) = delete;
 
-    bool HasNoName() const override { return true; }
     bool Write(const void* data, std::size_t size) override { return WriteAll(m_fd, data, size); }
     bool SetModeAndTime(unsigned mode, std::optional<fs::file_time_type> modified) override
     {
         return SetFdModeAndTime(m_fd, mode, modified);
     }
+
+protected:
+    int m_fd;
+    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
+    int m_folderFd;
+};
+
+// Files made with O_TMPFILE: they live in the folder's file system without an entry, and
+// linkat gives them their name (failing with EEXIST instead of replacing anything).
+class NoNameFile final : public FileInFolder {
+public:
+    NoNameFile(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
+        : FileInFolder(fd, std::move(folder), folderFd)
+    {
+        std::snprintf(m_proc, sizeof m_proc, "/proc/self/fd/%d", fd);
+    }
+
+    bool HasNoName() const override { return true; }
     int Place(const fs::path& name) override
     {
         if (linkat(AT_FDCWD, m_proc, m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
@@ -130,33 +145,22 @@ public:
     }
 
 private:
-    int m_fd;
-    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
-    int m_folderFd;
     char m_proc[40];
 };
 
 // Where a folder has no unnamed files: a private file under a hidden temporary name,
 // given its name by a link (never replacing) or a rename, and removed if it never is.
-class TemporaryFile final : public UnnamedFile {
+class TemporaryFile final : public FileInFolder {
 public:
     TemporaryFile(int fd, std::string temp, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
-        : m_fd(fd), m_temp(std::move(temp)), m_folder(std::move(folder)), m_folderFd(folderFd)
+        : FileInFolder(fd, std::move(folder), folderFd), m_temp(std::move(temp))
     {}
     ~TemporaryFile() override
     {
-        close(m_fd);
         if (!m_placed) unlinkat(m_folderFd, m_temp.c_str(), 0);
     }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool HasNoName() const override { return false; }
-    bool Write(const void* data, std::size_t size) override { return WriteAll(m_fd, data, size); }
-    bool SetModeAndTime(unsigned mode, std::optional<fs::file_time_type> modified) override
-    {
-        return SetFdModeAndTime(m_fd, mode, modified);
-    }
     int Place(const fs::path& name) override
     {
         if (linkat(m_folderFd, m_temp.c_str(), m_folderFd, name.c_str(), 0) != 0) return errno;
@@ -178,10 +182,7 @@ public:
     }
 
 private:
-    int m_fd;
     std::string m_temp;
-    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
-    int m_folderFd;
     bool m_placed = false;
 };
 
