@@ -212,9 +212,9 @@ int OpenSubfolder(int folderFd, const char* name)
     return -1;
 }
 
-// Removes everything in the open folder fd, entering each subfolder through its own
-// descriptor; links are removed, never followed. 0 or the first errno value.
-int RemoveContents(int fd)
+// Calls visit(name) for each entry of the open folder fd but "." and "..", reading from the
+// start through a descriptor of its own. 0, or the errno value of opening or reading the listing.
+template <typename Visit> int ForEachEntry(int fd, Visit visit)
 {
     const int listFd = dup(fd);
     if (listFd < 0) return errno;
@@ -224,36 +224,50 @@ int RemoveContents(int fd)
         close(listFd);
         return error;
     }
-    int firstError = 0;
+    rewinddir(dir);
+    int error = 0;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
-            if (errno != 0 && firstError == 0) firstError = errno;
+            error = errno;
             break;
         }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (unlinkat(fd, name, 0) == 0) continue;
-        if (errno != EISDIR && errno != EPERM) {
-            if (errno != ENOENT && firstError == 0) firstError = errno;
-            continue;
-        }
-        const int sub = OpenSubfolder(fd, name);
-        if (sub < 0) {
-            if (firstError == 0) firstError = errno;
-            continue;
-        }
-        const int error = RemoveContents(sub);
-        close(sub);
-        if (error != 0) {
-            if (firstError == 0) firstError = error;
-            continue;
-        }
-        if (unlinkat(fd, name, AT_REMOVEDIR) != 0 && errno != ENOENT && firstError == 0) firstError = errno;
+        visit(name);
     }
     closedir(dir);
-    return firstError;
+    return error;
+}
+
+int RemoveContents(int fd);
+
+// Removes the entry name of the open folder folderFd, a folder with everything in it, entering
+// each subfolder through its own descriptor; links are removed, never followed. 0 (also when
+// nothing has that name) or the first errno value.
+int RemoveEntry(int folderFd, const char* name)
+{
+    if (unlinkat(folderFd, name, 0) == 0) return 0;
+    if (errno == ENOENT) return 0;
+    if (errno != EISDIR && errno != EPERM) return errno;
+    const int sub = OpenSubfolder(folderFd, name);
+    if (sub < 0) return errno;
+    const int error = RemoveContents(sub);
+    close(sub);
+    if (error != 0) return error;
+    return unlinkat(folderFd, name, AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+// Removes everything in the open folder fd. 0 or the first errno value.
+int RemoveContents(int fd)
+{
+    int firstError = 0;
+    const int listError = ForEachEntry(fd, [&](const char* name) {
+        const int error = RemoveEntry(fd, name);
+        if (error != 0 && firstError == 0) firstError = error;
+    });
+    return firstError != 0 ? firstError : listError;
 }
 
 class PosixFolderHandle final : public FolderHandle, public std::enable_shared_from_this<PosixFolderHandle> {
@@ -344,18 +358,7 @@ public:
         return renameat(m_fd, name.c_str(), toFd, toName.c_str()) == 0 ? 0 : errno;
     }
 
-    int RemoveTree(const fs::path& name) override
-    {
-        if (unlinkat(m_fd, name.c_str(), 0) == 0) return 0;
-        if (errno == ENOENT) return 0;
-        if (errno != EISDIR && errno != EPERM) return errno;
-        const int sub = OpenSubfolder(m_fd, name.c_str());
-        if (sub < 0) return errno;
-        const int error = RemoveContents(sub);
-        close(sub);
-        if (error != 0) return error;
-        return unlinkat(m_fd, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
-    }
+    int RemoveTree(const fs::path& name) override { return RemoveEntry(m_fd, name.c_str()); }
 
     int MakeLink(const fs::path& name, const std::string& target) override
     {
@@ -367,29 +370,7 @@ public:
     int List(std::vector<fs::path>& names) override
     {
         names.clear();
-        const int listFd = dup(m_fd);
-        if (listFd < 0) return errno;
-        DIR* dir = fdopendir(listFd);
-        if (!dir) {
-            const int error = errno;
-            close(listFd);
-            return error;
-        }
-        rewinddir(dir);
-        int error = 0;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = readdir(dir);
-            if (!entry) {
-                error = errno;
-                break;
-            }
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-            names.emplace_back(name);
-        }
-        closedir(dir);
-        return error;
+        return ForEachEntry(m_fd, [&](const char* name) { names.emplace_back(name); });
     }
 
 private:
