@@ -5,6 +5,7 @@
 #include "platform/UnnamedFile.h"
 
 #include "common/RetryOnInterrupt.h"
+#include "common/TemporaryNameTag.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -15,8 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
-#include <random>
 #include <string>
 
 namespace velmora {
@@ -57,16 +56,7 @@ bool SetFdModeAndTime(int fd, unsigned mode, std::optional<fs::file_time_type> m
 // A hidden name for a temporary file (random, so unlikely to exist).
 std::string TemporaryName()
 {
-    static std::mutex mutex;
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::uint64_t tag;
-    {
-        std::lock_guard lock(mutex);
-        tag = generator();
-    }
-    char name[40];
-    std::snprintf(name, sizeof name, ".velmora-%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-    return name;
+    return ".velmora-" + TemporaryNameTag() + ".part";
 }
 
 std::FILE* ReadingStream(int fd)
