@@ -17,21 +17,11 @@ for peer in fuser lsof python3; do
     command -v "$peer" >/dev/null || { echo "$peer is needed (Debian packages psmisc, lsof, python3)" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/lib-processes.sh
 
 file="$work/sample.dat"
 head -c 1000000 /dev/zero >"$file"
-for ((i = 0; i < processes; i++)); do
-    sleep 600 <"$work" 3<"/proc/self/status" &
-    pids+=("$!")
-done
+start_helpers "$processes"
 
 # The holder: 400 anonymous pages at low addresses first, then the file, descriptor closed.
 cat >"$work/holder.py" <<'PY'
@@ -85,7 +75,6 @@ for ((i = 0; i < runs; i++)); do
         timed t_ours "$cli" holders "$file"
     fi
 done
-median_ms() { printf '%s\n' "$@" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}'; }
 h_ours=$(median_ms "${t_ours[@]}")
 h_fuser=$(median_ms "${t_fuser[@]}")
 h_lsof=$(median_ms "${t_lsof[@]}")

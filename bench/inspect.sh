@@ -11,22 +11,11 @@ runs=${2:-50}
 bench=build/tests/inspect/inspect_bench
 ninja -C build inspect_bench >/dev/null
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
+source bench/lib-processes.sh
 
 file="$work/sample.txt"
 head -c 5000000 /dev/zero >"$file"
-# Each helper holds a few open files of its own, as real programs do.
-for ((i = 0; i < processes; i++)); do
-    sleep 600 <"$work" 3<"/proc/self/status" &
-    pids+=("$!")
-done
+start_helpers "$processes"
 procs=(/proc/[0-9]*)
 running=${#procs[@]}
 
@@ -45,7 +34,7 @@ for ((i = 0; i < runs; i++)); do
     end=${EPOCHREALTIME//[.,]/}
     peer_times+=($((end - start)))
 done
-peer=$(printf '%s\n' "${peer_times[@]}" | sort -n | awk '{a[NR]=$1} END {printf "%.3f", a[int((NR+1)/2)]/1000}')
+peer=$(median_ms "${peer_times[@]}")
 
 echo "processes running:            $running"
 echo "inspection, all steps:        ${ours} ms median, ${ours_max} ms max (budget 50 ms)"

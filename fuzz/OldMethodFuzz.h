@@ -4,33 +4,13 @@
 // declared size (up to 1 MiB); the rest is the entry's data. Whatever the input, the
 // decoder hands out no more than the declared size, and exactly that much when it succeeds.
 #include "FuzzSandbox.h"
+#include "PiecewiseSource.h"
 #include "archive/codecs/EntryDecoder.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace velmora::fuzz {
-
-class PiecewiseSource : public ByteSource {
-public:
-    PiecewiseSource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::size_t Read(unsigned char* out, std::size_t size) override
-    {
-        // Small, uneven pieces reach the refill paths.
-        const std::size_t n = std::min({size, m_size - m_pos, std::size_t{1} + (m_pos * 11) % 2039});
-        if (n == 0) return 0;
-        std::memcpy(out, m_data + m_pos, n);
-        m_pos += n;
-        return n;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
 
 // method(variant byte) gives the method and flags to decode with.
 template <typename PickMethod> int RunOldMethod(const std::uint8_t* data, std::size_t size, PickMethod pick)
@@ -43,7 +23,7 @@ template <typename PickMethod> int RunOldMethod(const std::uint8_t* data, std::s
     std::uint16_t flags = 0;
     pick(data[0], method, flags);
     const std::uint64_t declared = data[1] | (data[2] << 8) | ((data[3] & 0x0F) << 16);
-    PiecewiseSource source(data + 4, size - 4);
+    PiecewiseSource source(data + 4, size - 4, 11, 2039);
     bool ok = true;
     std::uint64_t total = 0;
     try {

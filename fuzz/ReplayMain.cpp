@@ -3,6 +3,7 @@
 // its expected outcome: "ok_..." must succeed and "bad_..." must fail; every seed is
 // listed with what happened.
 #include "FuzzSandbox.h"
+#include "SeedNames.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,26 +17,6 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
-// A seed named ok_method_<name> (an archive) or ok_<name> (raw method data) needs that
-// method's library; a build without the library methods refuses it by name. A seed named
-// ok_posix_... holds a name that is only a name on POSIX systems.
-bool NeedsMissingLibrary(const std::string& name)
-{
-#ifdef _WIN32
-    // A drive letter is only a name on POSIX systems.
-    if (name.rfind("ok_posix_", 0) == 0) return true;
-#endif
-#ifdef VELMORA_LIBRARY_METHODS
-    (void)name;
-    return false;
-#else
-    for (const char* prefix : {"ok_method_bzip2", "ok_method_lzma", "ok_method_xz", "ok_method_zstd", "ok_bzip2",
-                               "ok_lzma", "ok_xz", "ok_zstd"})
-        if (name.rfind(prefix, 0) == 0) return true;
-    return false;
-#endif
-}
-
 // Returns false when the outcome differs from the one the name expects.
 bool RunOne(const std::filesystem::path& path)
 {
@@ -44,10 +25,10 @@ bool RunOne(const std::filesystem::path& path)
     velmora::fuzz::g_outcome = -1;
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
     const std::string name = path.filename().string();
-    const int expected = NeedsMissingLibrary(name)    ? 0
-                         : name.rfind("ok_", 0) == 0  ? 1
-                         : name.rfind("bad_", 0) == 0 ? 0
-                                                      : -1;
+    const int expected = velmora::fuzz::NeedsMissingLibrary(name) ? 0
+                         : name.rfind("ok_", 0) == 0              ? 1
+                         : name.rfind("bad_", 0) == 0             ? 0
+                                                                  : -1;
     const int got = velmora::fuzz::g_outcome;
     const bool match = expected != -1 && got == expected;
     std::printf("%-9s %-7s %s\n",

@@ -3,37 +3,18 @@
 // inflater is also run on plain deflate beside zlib: whatever zlib accepts it must
 // accept, with the same output.
 #include "FuzzSandbox.h"
+#include "PiecewiseSource.h"
 #include "archive/codecs/Deflate64.h"
 #include "archive/codecs/EntryDecoder.h"
 #include "archive/crypto/WinZipAes.h"
 
 #include <zlib.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
-
-class MemorySource : public velmora::ByteSource {
-public:
-    MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::size_t Read(unsigned char* out, std::size_t size) override
-    {
-        // Small, uneven pieces reach the refill paths.
-        const std::size_t n = std::min({size, m_size - m_pos, std::size_t{1} + (m_pos * 7) % 4093});
-        std::memcpy(out, m_data + m_pos, n);
-        m_pos += n;
-        return n;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
 
 class StringSink : public velmora::ByteSink {
 public:
@@ -73,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t declared = data[1] | (data[2] << 8) | ((data[3] & 0x0F) << 16); // up to 1 MiB
     data += 4;
     size -= 4;
-    MemorySource source(data, size);
+    velmora::fuzz::PiecewiseSource source(data, size, 7, 4093);
     StringSink sink;
     using namespace velmora;
     try {

@@ -3,36 +3,12 @@
 // symbols. The model memory asked for is cut to 1-4 MiB so that each run stays quick;
 // the model fills up and restores itself all the same.
 #include "FuzzSandbox.h"
+#include "PiecewiseSource.h"
 #include "archive/codecs/PpmdDecoder.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <vector>
-
-namespace {
-
-class MemorySource : public velmora::ByteSource {
-public:
-    MemorySource(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::size_t Read(unsigned char* out, std::size_t size) override
-    {
-        // Small, uneven pieces reach the refill paths.
-        const std::size_t n = std::min({size, m_size - m_pos, std::size_t{1} + (m_pos * 13) % 5003});
-        if (n == 0) return 0;
-        std::memcpy(out, m_data + m_pos, n);
-        m_pos += n;
-        return n;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_pos = 0;
-};
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -50,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         entry[0] = static_cast<std::uint8_t>(fixed);
         entry[1] = static_cast<std::uint8_t>(fixed >> 8);
     }
-    MemorySource source(entry.data(), entry.size());
+    velmora::fuzz::PiecewiseSource source(entry.data(), entry.size(), 13, 5003);
     bool ok = true;
     std::uint64_t total = 0;
     try {

@@ -2,6 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Errors.h"
+#include "common/TemporaryNameTag.h"
 #include "common/Utf8Path.h"
 #include "platform/FileOpen.h"
 #include "platform/FolderHandle.h"
@@ -10,7 +11,6 @@
 #include <chrono>
 #include <ctime>
 #include <mutex>
-#include <random>
 
 namespace velmora::archive {
 
@@ -127,16 +127,8 @@ std::string ShortStem(std::string name)
 
 std::filesystem::path TempNameBeside(const std::filesystem::path& destination)
 {
-    static std::mutex mutex;
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::uint64_t tag;
-    {
-        std::lock_guard lock(mutex);
-        tag = generator();
-    }
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-    return destination.parent_path() / PathFromUtf8("." + ShortStem(Utf8FromPath(destination.filename())) + suffix);
+    return destination.parent_path() /
+           PathFromUtf8("." + ShortStem(Utf8FromPath(destination.filename())) + "." + TemporaryNameTag() + ".part");
 }
 
 bool OpenSource(const ZipSource& source, StdFile& file)

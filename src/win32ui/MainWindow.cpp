@@ -176,16 +176,6 @@ void MainWindow::PaintBackground(HDC dc, const RECT& area)
     DrawEdge(dc, &panel, BDR_RAISEDINNER, BF_RECT | BF_SOFT);
 }
 
-void MainWindow::Paint()
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hwnd, &paint);
-    RECT client;
-    GetClientRect(m_hwnd, &client);
-    PaintBackground(dc, client);
-    EndPaint(m_hwnd, &paint);
-}
-
 void MainWindow::Guarded(const std::function<void()>& handler)
 {
     RunGuarded(m_controls, handler);
@@ -295,20 +285,9 @@ void MainWindow::OnCommand(int id, int code)
 
 LRESULT MainWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT result = 0;
+    if (AnswerWindowMessage(message, wParam, lParam, result)) return result;
     switch (message) {
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_DRAWITEM: {
-        LRESULT result = 0;
-        if (m_controls.AnswerControlMessage(message, wParam, lParam, result)) return result;
-        break;
-    }
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
         return 0;

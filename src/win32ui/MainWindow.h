@@ -9,7 +9,7 @@
 
 namespace velmora::win32ui {
 
-class MainWindow final : private IMainWindowActions {
+class MainWindow final : public ControlledWindow, private IMainWindowActions {
 public:
     MainWindow(Platform& platform, IWaiter& waiter);
     ~MainWindow() override;
@@ -17,7 +17,6 @@ public:
     // Creates the window hidden; Show runs the start-up sequence, then shows it.
     void Create();
     void Show(int showCommand);
-    HWND Handle() const { return m_hwnd; }
     MainWindowLogic& Logic() { return m_logic; }
     // Key preview: F1, F2 and F3 wherever the focus is inside the window. True when taken.
     bool PreviewKey(const MSG& message);
@@ -25,17 +24,11 @@ public:
     void ShowFile(const std::string& path);
 
     // Used by the window procedure.
-    void AttachHandle(HWND hwnd)
-    {
-        m_hwnd = hwnd;
-        m_controls.SetOwner(hwnd);
-    }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     void BuildControls();
-    void Paint();
-    void PaintBackground(HDC dc, const RECT& area);
+    void PaintBackground(HDC dc, const RECT& area) override;
     void OnCommand(int id, int code);
     void Guarded(const std::function<void()>& handler);
     void RefreshHoldersHint();
@@ -56,8 +49,6 @@ private:
 
     Platform& m_platform;
     IWaiter& m_waiter;
-    HWND m_hwnd = nullptr;
-    ControlSet m_controls{nullptr};
     MainWindowLogic m_logic;
     HICON m_fileIcon = nullptr;
     bool m_startupRan = false;

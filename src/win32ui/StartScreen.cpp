@@ -90,29 +90,11 @@ void StartScreen::PaintBackground(HDC dc, const RECT& area)
     FillVerticalGradient(dc, bar, RGB(255, 217, 255), RGB(94, 0, 47), 20);
 }
 
-void StartScreen::Paint()
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(m_hwnd, &paint);
-    RECT client;
-    GetClientRect(m_hwnd, &client);
-    PaintBackground(dc, client);
-    EndPaint(m_hwnd, &paint);
-}
-
 LRESULT StartScreen::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT result = 0;
+    if (AnswerWindowMessage(message, wParam, lParam, result)) return result;
     switch (message) {
-    case WM_PAINT:
-        Paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_CTLCOLORSTATIC: {
-        LRESULT brush = 0;
-        if (m_controls.ControlColor(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), brush)) return brush;
-        break;
-    }
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == m_controls.Find("Label3")) {
             SetCursor(LoadCursorW(nullptr, IDC_HAND));

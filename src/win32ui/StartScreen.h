@@ -10,28 +10,20 @@
 
 namespace velmora::win32ui {
 
-class StartScreen {
+class StartScreen final : public ControlledWindow {
 public:
     StartScreen(Platform& platform, IWaiter& waiter) : m_platform(platform), m_waiter(waiter) {}
 
     // Shows the screen modally over owner until the bar is full.
     void ShowModal(HWND owner, std::int32_t language, const std::string& title);
 
-    void AttachHandle(HWND hwnd)
-    {
-        m_hwnd = hwnd;
-        m_controls.SetOwner(hwnd);
-    }
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    void Paint();
-    void PaintBackground(HDC dc, const RECT& area);
+    void PaintBackground(HDC dc, const RECT& area) override;
 
     Platform& m_platform;
     IWaiter& m_waiter;
-    HWND m_hwnd = nullptr;
-    ControlSet m_controls{nullptr};
     std::int32_t m_step = 0;
     int m_barWidth = 1;
     bool m_done = false;

@@ -67,24 +67,8 @@ LRESULT ToolWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     LRESULT result = 0;
     if (OnMessage(message, wParam, lParam, result)) return result;
+    if (AnswerWindowMessage(message, wParam, lParam, result)) return result;
     switch (message) {
-    case WM_PAINT: {
-        PAINTSTRUCT paint;
-        HDC dc = BeginPaint(m_hwnd, &paint);
-        RECT client;
-        GetClientRect(m_hwnd, &client);
-        PaintBackground(dc, client);
-        EndPaint(m_hwnd, &paint);
-        return 0;
-    }
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN:
-    case WM_DRAWITEM:
-        if (m_controls.AnswerControlMessage(message, wParam, lParam, result)) return result;
-        break;
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
         const int code = HIWORD(wParam);

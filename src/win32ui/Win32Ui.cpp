@@ -70,6 +70,27 @@ void PaintToolbarWindow(HDC dc, UINT dpi, SIZE client, COLORREF barTop, COLORREF
     FillVerticalGradient(dc, lower, RGB(0xF5, 0xF1, 0xEE), RGB(0xAA, 0xAA, 0xAA), 200);
 }
 
+bool ControlledWindow::AnswerWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        HDC dc = BeginPaint(m_hwnd, &paint);
+        RECT client;
+        GetClientRect(m_hwnd, &client);
+        PaintBackground(dc, client);
+        EndPaint(m_hwnd, &paint);
+        result = 0;
+        return true;
+    }
+    case WM_ERASEBKGND:
+        result = 1;
+        return true;
+    default:
+        return m_controls.AnswerControlMessage(message, wParam, lParam, result);
+    }
+}
+
 HICON ResourceIcon(int resourceId, int size)
 {
     return static_cast<HICON>(

@@ -174,20 +174,36 @@ void RegisterWindowClass(const wchar_t* name, WNDPROC procedure, UINT style = 0,
 // A window's outer size for a client area of design pixels.
 SIZE OuterSize(DWORD style, DWORD exStyle, int clientWidth, int clientHeight, UINT dpi);
 
-// A window the main window opens modally: its owner is disabled while it shows, F1 goes
-// to the window wherever the focus is inside it, and the controls are coloured, drawn
-// and re-placed for the dpi by its control set.
-class ToolWindow {
+// A window with its control set: the window procedure attaches the handle at creation,
+// and the window paints its whole client area with PaintBackground.
+class ControlledWindow {
 public:
-    virtual ~ToolWindow() = default;
+    virtual ~ControlledWindow() = default;
 
     void AttachHandle(HWND hwnd)
     {
         m_hwnd = hwnd;
         m_controls.SetOwner(hwnd);
     }
-    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     HWND Handle() const { return m_hwnd; }
+
+protected:
+    virtual void PaintBackground(HDC dc, const RECT& area) = 0;
+    // The messages every window answers alike: painting (the whole background at once, never
+    // erased on its own) and the colours and drawing of the controls. True when answered, with
+    // the result in result.
+    bool AnswerWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    HWND m_hwnd = nullptr;
+    ControlSet m_controls{nullptr};
+};
+
+// A window the main window opens modally: its owner is disabled while it shows, F1 goes
+// to the window wherever the focus is inside it, and the controls are coloured, drawn
+// and re-placed for the dpi by its control set.
+class ToolWindow : public ControlledWindow {
+public:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
     // Creates the window hidden, with a client area of design pixels, centred over the
@@ -200,7 +216,7 @@ protected:
     void Close();
 
     virtual void OnCommand(int id, int code) = 0;
-    virtual void PaintBackground(HDC dc, const RECT& area);
+    void PaintBackground(HDC dc, const RECT& area) override;
     virtual void OnHelpKey() {}
     // False keeps the window open when the user closes it.
     virtual bool CanClose() { return true; }
@@ -208,9 +224,7 @@ protected:
     virtual bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void Guarded(const std::function<void()>& handler) { RunGuarded(m_controls, handler); }
 
-    HWND m_hwnd = nullptr;
     HWND m_owner = nullptr;
-    ControlSet m_controls{nullptr};
     bool m_open = false;
 };
 

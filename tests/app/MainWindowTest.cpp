@@ -1,4 +1,4 @@
-#include "FakePlatform.h"
+#include "FakePlatformFixture.h"
 #include "TestSupport.h"
 #include "app/AppWindows.h"
 #include "app/MainTexts.h"
@@ -16,12 +16,7 @@ using namespace velmora;
 class MainWindowTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::TempDir dir;
-        test::FakeEnvironment env;
-        test::RecordingShell shell;
-        test::FakePlatform platform;
-        NoWaiter waiter;
+    struct Fixture : test::FakePlatformFixture {
         std::unique_ptr<AppWindows> windows;
 
         Fixture()
@@ -29,12 +24,9 @@ class MainWindowTest : public QObject {
             std::filesystem::create_directories(dir / "bin");
             std::filesystem::create_directories(dir / "config");
             std::filesystem::create_directories(dir / "root");
-            env.program = (dir / "bin" / "velmora").string();
             env.temp = (dir / "tmp").string();
             env.appData = (dir / "config").string();
             env.root = (dir / "root").string() + "/";
-            platform.environment = &env;
-            platform.shell = &shell;
         }
         std::filesystem::path SettingsFile() const { return dir / "config" / "tessaly" / "tessaly.ini"; }
         void WriteSettings(std::string_view bytes)

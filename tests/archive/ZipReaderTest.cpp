@@ -2,6 +2,7 @@
 #include "ArchiveResults.h"
 #include "ArchiveTestSupport.h"
 #include "PeerGate.h"
+#include "SeedNames.h"
 #include "archive/zip/NameSet.h"
 #include "archive/zip/ZipNames.h"
 #include "archive/zip/ZipWriter.h"
@@ -219,27 +220,6 @@ TEST(ZipReader, ExtractProtectedReportsAFolderThatCannotBeCreated)
     EXPECT_EQ(result.outcome.error().path, (dir / "file" / "sub").string());
 }
 
-namespace {
-// A seed named ok_method_<name> needs that method's library; a build without the library
-// methods refuses it by name.
-bool NeedsMissingLibrary(const std::string& name)
-{
-#ifdef _WIN32
-    // A drive letter is only a name on POSIX systems.
-    if (name.rfind("ok_posix_", 0) == 0) return true;
-#endif
-#ifdef VELMORA_LIBRARY_METHODS
-    (void)name;
-    return false;
-#else
-    for (const char* prefix : {"ok_method_bzip2", "ok_method_lzma", "ok_method_xz", "ok_method_zstd"})
-        if (name.rfind(prefix, 0) == 0) return true;
-    return false;
-#endif
-}
-
-} // namespace
-
 // Every hostile seed archive: the result, and that nothing lands outside the target.
 TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
 {
@@ -249,7 +229,7 @@ TEST(ZipReader, HostileArchivesFailWithoutWritingOutsideTheTarget)
     std::size_t seen = 0;
     for (const auto& seed : std::filesystem::directory_iterator(corpus)) {
         const std::string name = seed.path().filename().string();
-        const bool expectOk = name.rfind("ok_", 0) == 0 && !NeedsMissingLibrary(name);
+        const bool expectOk = name.rfind("ok_", 0) == 0 && !fuzz::NeedsMissingLibrary(name);
         TempDir sandbox;
         const auto target = sandbox / "out";
         const auto result = UnZipFile(seed.path(), target);

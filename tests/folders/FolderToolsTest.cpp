@@ -81,8 +81,13 @@ TEST(FolderTools, GuardedFoldersAreTheRootAndWhatHoldsTheProgramOrHome)
 }
 
 namespace {
-void MakeSampleTree(const fs::path& root, const fs::path& outside)
+// dir/outside, holding keep.txt, and the sample tree at dir/name, whose link points at outside.
+void MakeSampleTree(const test::TempDir& dir, const char* name)
 {
+    const fs::path outside = dir / "outside";
+    fs::create_directories(outside);
+    test::WriteFile(outside / "keep.txt", "keep");
+    const fs::path root = dir / name;
     fs::create_directories(root / "Sub" / "Deeper" / "Deepest");
     fs::create_directories(root / "Empty");
     test::WriteFile(root / "one.txt", "one");
@@ -90,17 +95,21 @@ void MakeSampleTree(const fs::path& root, const fs::path& outside)
     test::WriteFile(root / "Sub" / "Deeper" / "Deepest" / "three.txt", std::string(100000, 'x'));
     fs::create_symlink(outside, root / "link");
 }
+
+// A copy of dir/Old at dir/Reference/Old to compare with.
+bool CopyReference(const test::TempDir& dir)
+{
+    fs::create_directories(dir / "Reference");
+    return CopyFolder(dir / "Old", dir / "Reference" / "Old", kMetadata);
+}
 } // namespace
 
 TEST(FolderTools, RecreateReplacesTheFolderByAnIdenticalCopy)
 {
     VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
-    fs::create_directories(dir / "outside");
-    test::WriteFile(dir / "outside" / "keep.txt", "keep");
-    MakeSampleTree(dir / "Old", dir / "outside");
-    fs::create_directories(dir / "Reference");
-    ASSERT_TRUE(CopyFolder(dir / "Old", dir / "Reference" / "Old", kMetadata));
+    MakeSampleTree(dir, "Old");
+    ASSERT_TRUE(CopyReference(dir));
 
     EXPECT_EQ(RecreateFolder((dir / "Old").string() + "/", {}, kMetadata), RecreateOutcome::Recreated);
     EXPECT_TRUE(SameFolderContent(dir / "Old", dir / "Reference" / "Old", kMetadata));
@@ -113,10 +122,8 @@ TEST(FolderTools, RecreateReplacesTheFolderByAnIdenticalCopy)
 TEST(FolderTools, RecreateLeavesTheFolderAloneWhenItMustNotOrCannotCopy)
 {
     test::TempDir dir;
-    fs::create_directories(dir / "outside");
-    MakeSampleTree(dir / "Old", dir / "outside");
-    fs::create_directories(dir / "Reference");
-    ASSERT_TRUE(CopyFolder(dir / "Old", dir / "Reference" / "Old", kMetadata));
+    MakeSampleTree(dir, "Old");
+    ASSERT_TRUE(CopyReference(dir));
 
     // A folder of the copy's name exists: nothing is copied into it.
     fs::create_directories(dir / "Old2");
@@ -142,8 +149,7 @@ TEST(FolderTools, SameFolderContentSeesEveryDifference)
 {
     VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
-    fs::create_directories(dir / "outside");
-    MakeSampleTree(dir / "A", dir / "outside");
+    MakeSampleTree(dir, "A");
     ASSERT_TRUE(CopyFolder(dir / "A", dir / "B", kMetadata));
     EXPECT_TRUE(SameFolderContent(dir / "A", dir / "B", kMetadata));
 
@@ -162,9 +168,7 @@ TEST(FolderTools, DeletingNeverFollowsLinks)
 {
     VELMORA_SKIP_WITHOUT_SYMLINKS();
     test::TempDir dir;
-    fs::create_directories(dir / "outside");
-    test::WriteFile(dir / "outside" / "keep.txt", "keep");
-    MakeSampleTree(dir / "Old", dir / "outside");
+    MakeSampleTree(dir, "Old");
     EXPECT_TRUE(DeleteFolderPermanently(dir / "Old"));
     EXPECT_FALSE(fs::exists(dir / "Old"));
     EXPECT_EQ(test::ReadFile(dir / "outside" / "keep.txt"), "keep");
@@ -252,8 +256,7 @@ int AsNobody(const std::function<int()>& f)
 TEST(FolderTools, RecreatedFolderKeepsEveryPropertyOfEveryEntry)
 {
     test::TempDir dir;
-    fs::create_directories(dir / "outside");
-    MakeSampleTree(dir / "Old", dir / "outside");
+    MakeSampleTree(dir, "Old");
     const fs::path file = dir / "Old" / "one.txt";
     ASSERT_EQ(chmod(file.c_str(), 04751), 0);
     ASSERT_EQ(setxattr(file.c_str(), "user.note", "kept", 4, 0), 0);
@@ -346,8 +349,7 @@ TEST(FolderDates, OnlyABusyFolderIsRecreatedAndThenGetsItsDate)
     for (const Case& c : {Case{EBUSY, FolderDateOutcome::Recreated}, Case{EPERM, FolderDateOutcome::NotPermitted},
                           Case{EACCES, FolderDateOutcome::NotPermitted}, Case{EROFS, FolderDateOutcome::Failed}}) {
         test::TempDir dir;
-        fs::create_directories(dir / "outside");
-        MakeSampleTree(dir / "Old", dir / "outside");
+        MakeSampleTree(dir, "Old");
         SetTimes(dir / "Old" / "one.txt", 1000000000);
         const Properties inner = PropertiesOf(dir / "Old" / "one.txt");
         const Properties top = PropertiesOf(dir / "Old");

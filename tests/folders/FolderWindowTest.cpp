@@ -1,4 +1,4 @@
-#include "FakePlatform.h"
+#include "FakePlatformFixture.h"
 #include "TestSupport.h"
 #include "folders/UnitFolder.h"
 #include "ui/Messages.h"
@@ -16,22 +16,14 @@ namespace fs = std::filesystem;
 class FolderWindowTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::TempDir dir;
-        test::FakeEnvironment env;
-        test::RecordingShell shell;
+    struct Fixture : test::FakePlatformFixture {
         test::MemoryFileTimes times;
         test::GermanLocale locale;
-        test::FakePlatform platform;
-        NoWaiter waiter;
         std::unique_ptr<TFormZip> zip;
         std::unique_ptr<TFormFolder> window;
 
         Fixture()
         {
-            env.program = (dir / "bin" / "velmora").string();
-            platform.environment = &env;
-            platform.shell = &shell;
             platform.times = &times;
             platform.localeFormats = &locale;
             times.now = EncodeDateTime({2026, 12, 10, 14, 3, 27, 0});

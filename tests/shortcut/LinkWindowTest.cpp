@@ -1,4 +1,4 @@
-#include "FakePlatform.h"
+#include "FakePlatformFixture.h"
 #include "LnkInfo.h"
 #include "TestSupport.h"
 #include "shortcut/ShellLinkWriter.h"
@@ -15,19 +15,11 @@ namespace fs = std::filesystem;
 class LinkWindowTest : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::TempDir dir;
-        test::FakeEnvironment env;
-        test::RecordingShell shell;
-        test::FakePlatform platform;
-        NoWaiter waiter;
+    struct Fixture : test::FakePlatformFixture {
         std::unique_ptr<TFormLink> window;
 
         explicit Fixture(std::int32_t language = 1)
         {
-            env.program = (dir / "bin" / "velmora").string();
-            platform.environment = &env;
-            platform.shell = &shell;
             window = std::make_unique<TFormLink>(AppContext{platform, waiter});
             window->CurLanguage = language;
         }

@@ -2,7 +2,7 @@
 // The zip tool window on the fake platform for the QTest suites: a throw-away folder, a
 // shell that records what it is asked to open, the real random source and attributes
 // (the window writes real archives), and no waiting.
-#include "FakePlatform.h"
+#include "FakePlatformFixture.h"
 #include "TestSupport.h"
 #include "ziptool/UnitZip.h"
 
@@ -14,20 +14,12 @@
 
 namespace velmora::test {
 
-struct ZipWindowFixture {
-    TempDir dir;
-    FakeEnvironment env;
-    RecordingShell shell;
+struct ZipWindowFixture : FakePlatformFixture {
     std::unique_ptr<PlatformBackend> native = CreateNativePlatform();
-    FakePlatform platform;
-    NoWaiter waiter;
     std::unique_ptr<TFormZip> window;
 
     ZipWindowFixture()
     {
-        env.program = (dir / "bin" / "velmora").string();
-        platform.environment = &env;
-        platform.shell = &shell;
         platform.random = native->Services().random;
         platform.attributes = native->Services().attributes;
         window = std::make_unique<TFormZip>(AppContext{platform, waiter});

@@ -347,6 +347,36 @@ void ClickItem(HWND window, int id)
     PostMessageW(GetDlgItem(window, id), BM_CLICK, 0, 0);
 }
 
+// Clicks a toolbar button of the main window and waits for the window of windowClass it opens.
+HWND OpenFromToolbar(const Program& program, int button, const wchar_t* windowClass)
+{
+    program.Click(button);
+    return WaitForWindow(windowClass);
+}
+
+// Clicks the window's button closeButton and waits until the window has gone; false when it stays.
+bool CloseWith(HWND window, int closeButton)
+{
+    ClickItem(window, closeButton);
+    return WaitFor([&] { return !IsWindow(window); }, 5000);
+}
+
+// Opens a tool window from the toolbar and checks that it appears with its caption and a
+// client area of width x height; nullptr when it does not appear.
+HWND OpenAndCheck(const Program& program, int button, const wchar_t* windowClass, const std::wstring& caption,
+                  int width, int height, const std::string& what)
+{
+    HWND window = OpenFromToolbar(program, button, windowClass);
+    Check(window != nullptr && TextOf(window) == caption, what + " opens, captioned");
+    if (window != nullptr) {
+        RECT client;
+        GetClientRect(window, &client);
+        Check(client.right == width && client.bottom == height,
+              what + " is " + std::to_string(width) + " x " + std::to_string(height));
+    }
+    return window;
+}
+
 // Every file and folder below root with the contents of the files, as one text.
 std::string TreeText(const fs::path& root)
 {
@@ -519,8 +549,7 @@ void RunHeldBy(const Program& program, const fs::path& held, PROCESS_INFORMATION
         WaitFor([&] { return !program.Visible(IdImageJa3); }, 5000);
         Check(!program.Visible(IdImageJa3), n + "the main window's in-use mark is gone");
     }
-    ClickItem(window, IdHeldClose);
-    Check(WaitFor([&] { return !IsWindow(window); }, 5000), n + "Close closes \"Held by\"");
+    Check(CloseWith(window, IdHeldClose), n + "Close closes \"Held by\"");
 }
 
 // Folder dates: folders pasted into the list (as copied in the file manager; a file
@@ -581,13 +610,9 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
     CloseHandle(holder.hThread);
 
     // The shortcut window: a shortcut to a program with one parameter.
-    program.Click(IdToolButtonLink);
-    HWND link = WaitForWindow(kLinkWindowClass);
-    Check(link != nullptr && TextOf(link) == texts.linkCaption, n + "the shortcut window opens, captioned");
+    HWND link = OpenAndCheck(program, IdToolButtonLink, kLinkWindowClass, texts.linkCaption, 394, 212,
+                             n + "the shortcut window");
     if (link != nullptr) {
-        RECT client;
-        GetClientRect(link, &client);
-        Check(client.right == 394 && client.bottom == 212, n + "shortcut window 394 x 212");
         wchar_t windows[MAX_PATH] = {};
         GetWindowsDirectoryW(windows, MAX_PATH);
         const fs::path lnk = keep / (L"Verknüpfung " + tag + L".lnk");
@@ -598,8 +623,7 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
         const Message created = Answer(program);
         Check(created.text == texts.linkCreated, n + "the shortcut window says the shortcut was made");
         Check(fs::is_regular_file(lnk), n + "the shortcut file is on disk");
-        ClickItem(link, IdLinkCancel);
-        Check(WaitFor([&] { return !IsWindow(link); }, 5000), n + "Cancel closes the shortcut window");
+        Check(CloseWith(link, IdLinkCancel), n + "Cancel closes the shortcut window");
     }
 
     // The folder tools hand over to the zip tool, which packs, protects and restores.
@@ -609,13 +633,9 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
     std::ofstream(source / L"eins.txt", std::ios::binary) << "one\r\n";
     std::ofstream(source / L"zwei ä.txt", std::ios::binary) << std::string(5000, 'z');
     const std::string tree = TreeText(source);
-    program.Click(IdToolButtonDir);
-    HWND folders = WaitForWindow(kFolderToolsClass);
-    Check(folders != nullptr && TextOf(folders) == texts.folderCaption, n + "the folder tools open, captioned");
+    HWND folders = OpenAndCheck(program, IdToolButtonDir, kFolderToolsClass, texts.folderCaption, 553, 351,
+                                n + "the folder tools");
     if (folders != nullptr) {
-        RECT client;
-        GetClientRect(folders, &client);
-        Check(client.right == 553 && client.bottom == 351, n + "folder tools 553 x 351");
         RunFolderDates(program, folders, work, lang, n);
         ClickItem(folders, IdFolderZip);
         HWND zip = WaitForWindow(kZipToolClass);
@@ -641,20 +661,16 @@ void RunToolWindows(const std::wstring& exe, const fs::path& work, const fs::pat
             Check(Answer(program).text == texts.unzipped, n + "the zip tool says the archive was unzipped");
             const std::string restored = fs::is_directory(source) ? TreeText(source) : std::string("<none>");
             Check(restored == tree, n + "protect then restore gives the same tree");
-            ClickItem(zip, IdZipClose);
-            Check(WaitFor([&] { return !IsWindow(zip); }, 5000), n + "Close closes the zip tool");
+            Check(CloseWith(zip, IdZipClose), n + "Close closes the zip tool");
         }
-        ClickItem(folders, IdFolderClose);
-        Check(WaitFor([&] { return !IsWindow(folders); }, 5000), n + "Close closes the folder tools");
+        Check(CloseWith(folders, IdFolderClose), n + "Close closes the folder tools");
     }
 
     // About: the product page's host in the language; its button closes it.
-    program.Click(IdToolButtonInfo);
-    HWND about = WaitForWindow(kAboutClass);
+    HWND about = OpenFromToolbar(program, IdToolButtonInfo, kAboutClass);
     Check(about != nullptr && TextOf(GetDlgItem(about, IdAboutHost)) == texts.host, n + "About shows the host");
     if (about != nullptr) {
-        ClickItem(about, IdAboutClose);
-        Check(WaitFor([&] { return !IsWindow(about); }, 5000), n + "About closes");
+        Check(CloseWith(about, IdAboutClose), n + "About closes");
     }
     Stop(program, lang.name);
 }
@@ -746,11 +762,9 @@ void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, 
     PostMessageW(program.Item(IdImageJa3), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     HWND held = WaitForWindow(kHeldByClass);
     Shoot(shots, L"held-by-" + tag, held);
-    ClickItem(held, IdHeldClose);
-    WaitFor([&] { return !IsWindow(held); }, 5000);
+    CloseWith(held, IdHeldClose);
 
-    program.Click(IdToolButtonDir);
-    HWND tools = WaitForWindow(kFolderToolsClass);
+    HWND tools = OpenFromToolbar(program, IdToolButtonDir, kFolderToolsClass);
     CopyToClipboard(folders);
     PostMessageW(GetDlgItem(tools, IdFolderList), WM_PASTE, 0, 0);
     const RemoteList list(program, GetDlgItem(tools, IdFolderList));
@@ -760,22 +774,16 @@ void Tour(const std::wstring& exe, const fs::path& shots, const fs::path& work, 
     ClickItem(tools, IdFolderZip);
     HWND zip = WaitForWindow(kZipToolClass);
     Shoot(shots, L"zip-tool-" + tag, zip);
-    ClickItem(zip, IdZipClose);
-    WaitFor([&] { return !IsWindow(zip); }, 5000);
-    ClickItem(tools, IdFolderClose);
-    WaitFor([&] { return !IsWindow(tools); }, 5000);
+    CloseWith(zip, IdZipClose);
+    CloseWith(tools, IdFolderClose);
 
-    program.Click(IdToolButtonLink);
-    HWND link = WaitForWindow(kLinkWindowClass);
+    HWND link = OpenFromToolbar(program, IdToolButtonLink, kLinkWindowClass);
     Shoot(shots, L"shortcut-" + tag, link);
-    ClickItem(link, IdLinkCancel);
-    WaitFor([&] { return !IsWindow(link); }, 5000);
+    CloseWith(link, IdLinkCancel);
 
-    program.Click(IdToolButtonInfo);
-    HWND about = WaitForWindow(kAboutClass);
+    HWND about = OpenFromToolbar(program, IdToolButtonInfo, kAboutClass);
     Shoot(shots, L"about-" + tag, about);
-    ClickItem(about, IdAboutClose);
-    WaitFor([&] { return !IsWindow(about); }, 5000);
+    CloseWith(about, IdAboutClose);
 
     TerminateProcess(holder.hProcess, 0);
     CloseHandle(holder.hProcess);

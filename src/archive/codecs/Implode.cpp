@@ -1,7 +1,7 @@
 #include "archive/codecs/Implode.h"
 
-#include "archive/codecs/HistoryWindow.h"
 #include "archive/codecs/LsbBitInput.h"
+#include "archive/codecs/WindowedOutput.h"
 
 #include <array>
 
@@ -90,13 +90,13 @@ private:
 class ImplodeDecoder final : public ByteSource {
 public:
     ImplodeDecoder(std::uint16_t flags, ByteSource& packed, std::uint64_t declared)
-        : m_packed(packed), m_bits(packed), m_declared(declared), m_lowBits((flags & 0x02) ? 7 : 6),
+        : m_packed(packed), m_bits(packed), m_out(declared), m_lowBits((flags & 0x02) ? 7 : 6),
           m_literalTree((flags & 0x04) != 0), m_minMatch(m_literalTree ? 3 : 2)
     {}
 
     std::size_t Read(unsigned char* data, std::size_t size) override
     {
-        if (!m_started && m_declared > 0) {
+        if (!m_started && !m_out.Full()) {
             if (m_literalTree) {
                 m_literals.Read(m_bits, 256);
             }
@@ -104,50 +104,33 @@ public:
             m_distances.Read(m_bits, 64);
             m_started = true;
         }
-        std::size_t n = 0;
-        while (n < size) {
-            if (m_copyLeft > 0) {
-                const std::uint8_t byte = m_window.Back(m_copyDistance);
-                m_window.Put(byte);
-                data[n++] = byte;
-                --m_copyLeft;
-                continue;
-            }
-            if (m_produced == m_declared) {
-                break;
-            }
-            if (m_bits.Take(1) == 1) {
-                const std::uint8_t byte =
-                    static_cast<std::uint8_t>(m_literalTree ? m_literals.Decode(m_bits) : m_bits.Take(8));
-                m_window.Put(byte);
-                data[n++] = byte;
-                ++m_produced;
-                continue;
-            }
-            const unsigned low = m_bits.Take(m_lowBits);
-            const unsigned distance = ((m_distances.Decode(m_bits) << m_lowBits) | low) + 1;
-            unsigned length = m_lengths.Decode(m_bits);
-            if (length == 63) {
-                length += m_bits.Take(8);
-            }
-            length += m_minMatch;
-            if (length > m_declared - m_produced) {
-                codecs::TooLarge();
-            }
-            m_produced += length;
-            m_copyLeft = length;
-            m_copyDistance = distance;
-        }
-        return n;
+        return m_out.Fill(data, size, [this](unsigned char* out) { return Next(out); });
     }
 
     void Finish() override { m_packed.Finish(); }
 
 private:
+    // Writes a literal to out (returning 1) or starts a copy (returning 0).
+    std::size_t Next(unsigned char* out)
+    {
+        if (m_bits.Take(1) == 1) {
+            *out = m_out.Literal(static_cast<std::uint8_t>(m_literalTree ? m_literals.Decode(m_bits) : m_bits.Take(8)));
+            return 1;
+        }
+        const unsigned low = m_bits.Take(m_lowBits);
+        const unsigned distance = ((m_distances.Decode(m_bits) << m_lowBits) | low) + 1;
+        unsigned length = m_lengths.Decode(m_bits);
+        if (length == 63) {
+            length += m_bits.Take(8);
+        }
+        length += m_minMatch;
+        m_out.StartCopy(length, distance);
+        return 0;
+    }
+
     ByteSource& m_packed;
     codecs::LsbBitInput m_bits;
-    std::uint64_t m_declared;
-    std::uint64_t m_produced = 0; // including the copy under way
+    codecs::WindowedOutput m_out;
     unsigned m_lowBits;
     bool m_literalTree;
     unsigned m_minMatch;
@@ -155,9 +138,6 @@ private:
     Tree m_literals;
     Tree m_lengths;
     Tree m_distances;
-    unsigned m_copyLeft = 0;
-    std::size_t m_copyDistance = 1;
-    codecs::HistoryWindow m_window;
 };
 
 } // namespace

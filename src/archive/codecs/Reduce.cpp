@@ -1,7 +1,7 @@
 #include "archive/codecs/Reduce.h"
 
-#include "archive/codecs/HistoryWindow.h"
 #include "archive/codecs/LsbBitInput.h"
+#include "archive/codecs/WindowedOutput.h"
 
 #include <array>
 
@@ -27,30 +27,16 @@ unsigned IndexBits(unsigned n)
 class ReduceDecoder final : public ByteSource {
 public:
     ReduceDecoder(unsigned factor, ByteSource& packed, std::uint64_t declared)
-        : m_packed(packed), m_bits(packed), m_declared(declared), m_factor(factor)
+        : m_packed(packed), m_bits(packed), m_out(declared), m_factor(factor)
     {}
 
     std::size_t Read(unsigned char* data, std::size_t size) override
     {
-        if (!m_started && m_declared > 0) {
+        if (!m_started && !m_out.Full()) {
             ReadFollowerSets();
             m_started = true;
         }
-        std::size_t n = 0;
-        while (n < size) {
-            if (m_copyLeft > 0) {
-                const std::uint8_t byte = m_window.Back(m_copyDistance);
-                m_window.Put(byte);
-                data[n++] = byte;
-                --m_copyLeft;
-                continue;
-            }
-            if (m_produced == m_declared) {
-                break;
-            }
-            n += Expand(data + n);
-        }
-        return n;
+        return m_out.Fill(data, size, [this](unsigned char* out) { return Expand(out); });
     }
 
     void Finish() override { m_packed.Finish(); }
@@ -116,12 +102,7 @@ private:
             default: {
                 const std::size_t distance = ((m_v >> (8 - m_factor)) << 8) + c + 1;
                 const std::uint64_t length = m_length + 3u;
-                if (length > m_declared - m_produced) {
-                    codecs::TooLarge();
-                }
-                m_produced += length;
-                m_copyLeft = static_cast<unsigned>(length);
-                m_copyDistance = distance;
+                m_out.StartCopy(length, distance);
                 m_state = 0;
                 return 0;
             }
@@ -133,16 +114,13 @@ private:
 
     std::size_t Literal(std::uint8_t byte, unsigned char* out)
     {
-        m_window.Put(byte);
-        *out = byte;
-        ++m_produced;
+        *out = m_out.Literal(byte);
         return 1;
     }
 
     ByteSource& m_packed;
     codecs::LsbBitInput m_bits;
-    std::uint64_t m_declared;
-    std::uint64_t m_produced = 0; // including the copy under way
+    codecs::WindowedOutput m_out;
     unsigned m_factor;
     bool m_started = false;
     std::array<std::uint8_t, 256> m_count{};
@@ -151,9 +129,6 @@ private:
     int m_state = 0;
     unsigned m_v = 0;
     unsigned m_length = 0;
-    unsigned m_copyLeft = 0;
-    std::size_t m_copyDistance = 1;
-    codecs::HistoryWindow m_window;
 };
 
 } // namespace

@@ -28,65 +28,48 @@ inline std::uint32_t CrcByte(std::uint32_t crc, unsigned char b)
     return kCrcTable[(crc ^ b) & 0xFFu] ^ (crc >> 8);
 }
 
-// The three keys, copied into locals while a buffer is worked on: the data are bytes, which
-// may alias anything, so keys kept in members would be stored and loaded again for every byte.
-struct Keys {
-    std::uint32_t key0, key1, key2;
-
-    unsigned char Mask() const
-    {
-        const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
-        return static_cast<unsigned char>((t * (t ^ 1u)) >> 8);
-    }
-    void Update(unsigned char plain)
-    {
-        key0 = CrcByte(key0, plain);
-        key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
-        key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
-    }
-};
 } // namespace
+
+unsigned char PkwareCipher::Keys::Mask() const
+{
+    const std::uint32_t t = (key2 | 2u) & 0xFFFFu;
+    return static_cast<unsigned char>((t * (t ^ 1u)) >> 8);
+}
+
+void PkwareCipher::Keys::Update(unsigned char plain)
+{
+    key0 = CrcByte(key0, plain);
+    key1 = (key1 + (key0 & 0xFFu)) * 134775813u + 1u;
+    key2 = CrcByte(key2, static_cast<unsigned char>(key1 >> 24));
+}
 
 PkwareCipher::PkwareCipher(std::string_view passwordBytes)
 {
     for (char c : passwordBytes) {
-        Update(static_cast<unsigned char>(c));
+        m_keys.Update(static_cast<unsigned char>(c));
     }
-}
-
-void PkwareCipher::Update(unsigned char plain)
-{
-    Keys keys{m_key0, m_key1, m_key2};
-    keys.Update(plain);
-    m_key0 = keys.key0;
-    m_key1 = keys.key1;
-    m_key2 = keys.key2;
 }
 
 void PkwareCipher::Encrypt(unsigned char* data, std::size_t size)
 {
-    Keys keys{m_key0, m_key1, m_key2};
+    Keys keys = m_keys;
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char plain = data[i];
         data[i] = static_cast<unsigned char>(plain ^ keys.Mask());
         keys.Update(plain);
     }
-    m_key0 = keys.key0;
-    m_key1 = keys.key1;
-    m_key2 = keys.key2;
+    m_keys = keys;
 }
 
 void PkwareCipher::Decrypt(unsigned char* data, std::size_t size)
 {
-    Keys keys{m_key0, m_key1, m_key2};
+    Keys keys = m_keys;
     for (std::size_t i = 0; i < size; ++i) {
         const unsigned char plain = static_cast<unsigned char>(data[i] ^ keys.Mask());
         data[i] = plain;
         keys.Update(plain);
     }
-    m_key0 = keys.key0;
-    m_key1 = keys.key1;
-    m_key2 = keys.key2;
+    m_keys = keys;
 }
 
 std::string PasswordBytes(std::string_view utf8Password)

@@ -13,15 +13,18 @@ public:
     void Decrypt(unsigned char* data, std::size_t size);
 
 private:
-    void Update(unsigned char plain);
-    unsigned char KeyByte() const
-    {
-        const std::uint32_t t = (m_key2 | 2u) & 0xFFFFu;
-        return static_cast<unsigned char>((t * (t ^ 1u)) >> 8);
-    }
-    std::uint32_t m_key0 = 0x12345678u;
-    std::uint32_t m_key1 = 0x23456789u;
-    std::uint32_t m_key2 = 0x34567890u;
+    // The three keys. Encrypt and Decrypt copy them into a local while a buffer is worked on:
+    // the data are bytes, which may alias anything, so keys kept in members would be stored
+    // and loaded again for every byte.
+    struct Keys {
+        std::uint32_t key0 = 0x12345678u;
+        std::uint32_t key1 = 0x23456789u;
+        std::uint32_t key2 = 0x34567890u;
+
+        unsigned char Mask() const;
+        void Update(unsigned char plain);
+    };
+    Keys m_keys;
 };
 
 // The bytes a password is keyed with: Windows-1252 when it can be written there,

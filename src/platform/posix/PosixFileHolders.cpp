@@ -2,6 +2,7 @@
 
 #include "common/RetryOnInterrupt.h"
 #include "platform/SmallFile.h"
+#include "platform/posix/ProcLocks.h"
 
 #include <climits>
 #include <cstdlib>
@@ -314,24 +315,13 @@ void ScanShare(int procFd, const std::vector<std::string>& pids, std::atomic<std
 std::map<std::int64_t, std::vector<FileHold>> ListedLocks(const Target& target)
 {
     std::map<std::int64_t, std::vector<FileHold>> locks;
-    std::string content;
-    if (!ReadSmallRegularFile("/proc/locks", content, 64u << 20)) return locks;
-    std::istringstream lines(content);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string number, kind, mode, access, pidText, id;
-        fields >> number >> kind;
-        if (kind == "->") continue;
-        fields >> mode >> access >> pidText >> id;
-        unsigned long major = 0, minor = 0;
-        unsigned long long inode = 0;
-        if (std::sscanf(id.c_str(), "%lx:%lx:%llu", &major, &minor, &inode) != 3) continue;
-        const std::int64_t pid = std::atoll(pidText.c_str());
-        if (pid <= 0 || major != target.devMajor || minor != target.devMinor || inode != target.inode) continue;
-        const LockKind lock = LockKindOf(kind);
+    for (const ListedLock& listed : ReadListedLocks(64u << 20)) {
+        if (listed.pid <= 0 || listed.devMajor != target.devMajor || listed.devMinor != target.devMinor ||
+            listed.inode != target.inode)
+            continue;
+        const LockKind lock = LockKindOf(listed.kind);
         if (lock == LockKind::None) continue;
-        AddHold(locks[pid], {HoldKind::Lock, LockAccessOf(access), lock, target.path});
+        AddHold(locks[listed.pid], {HoldKind::Lock, LockAccessOf(listed.access), lock, target.path});
     }
     return locks;
 }

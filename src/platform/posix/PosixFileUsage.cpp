@@ -2,6 +2,7 @@
 
 #include "common/RetryOnInterrupt.h"
 #include "platform/SmallFile.h"
+#include "platform/posix/ProcLocks.h"
 
 #include <cerrno>
 #include <climits>
@@ -160,29 +161,9 @@ bool IsOpenInOtherProcess(const std::string& canonicalPath, std::chrono::millise
 
 bool IsListedAsLocked(unsigned long devMajor, unsigned long devMinor, unsigned long long inode)
 {
-    std::string content;
-    if (!ReadSmallRegularFile("/proc/locks", content, 16u << 20)) {
-        return false;
-    }
-    // "1: POSIX  ADVISORY  WRITE 1234 08:01:1234567 0 EOF"; waiting locks have "->" after
-    // the number and are not held.
-    const long self = static_cast<long>(getpid());
-    std::istringstream lines(content);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::istringstream fields(line);
-        std::string number, kind, mode, access, pidText, id;
-        fields >> number >> kind;
-        if (kind == "->") {
-            continue;
-        }
-        fields >> mode >> access >> pidText >> id;
-        unsigned long major = 0, minor = 0;
-        unsigned long long ino = 0;
-        if (std::sscanf(id.c_str(), "%lx:%lx:%llu", &major, &minor, &ino) != 3) {
-            continue;
-        }
-        if (major == devMajor && minor == devMinor && ino == inode && std::atol(pidText.c_str()) != self) {
+    const std::int64_t self = getpid();
+    for (const ListedLock& lock : ReadListedLocks(16u << 20)) {
+        if (lock.devMajor == devMajor && lock.devMinor == devMinor && lock.inode == inode && lock.pid != self) {
             return true;
         }
     }

@@ -5,6 +5,7 @@
 #include "platform/UnnamedFile.h"
 
 #include "common/RetryOnInterrupt.h"
+#include "common/TemporaryNameTag.h"
 
 #include <cerrno>
 #include <dirent.h>
@@ -15,8 +16,6 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
-#include <random>
 #include <string>
 
 namespace velmora {
@@ -57,16 +56,7 @@ bool SetFdModeAndTime(int fd, unsigned mode, std::optional<fs::file_time_type> m
 // A hidden name for a temporary file (random, so unlikely to exist).
 std::string TemporaryName()
 {
-    static std::mutex mutex;
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::uint64_t tag;
-    {
-        std::lock_guard lock(mutex);
-        tag = generator();
-    }
-    char name[40];
-    std::snprintf(name, sizeof name, ".velmora-%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-    return name;
+    return ".velmora-" + TemporaryNameTag() + ".part";
 }
 
 std::FILE* ReadingStream(int fd)
@@ -82,25 +72,40 @@ std::FILE* ReadingStream(int fd)
 
 class PosixFolderHandle;
 
-// Files made with O_TMPFILE: they live in the folder's file system without an entry, and
-// linkat gives them their name (failing with EEXIST instead of replacing anything).
-class NoNameFile final : public UnnamedFile {
+// A new file open for writing in a folder, which it keeps open: what both kinds below
+// write through.
+class FileInFolder : public UnnamedFile {
 public:
-    NoNameFile(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
+    FileInFolder(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
         : m_fd(fd), m_folder(std::move(folder)), m_folderFd(folderFd)
-    {
-        std::snprintf(m_proc, sizeof m_proc, "/proc/self/fd/%d", fd);
-    }
-    ~NoNameFile() override { close(m_fd); }
-    NoNameFile(const NoNameFile&) = delete;
-    NoNameFile& operator=(const NoNameFile&) = delete;
+    {}
+    ~FileInFolder() override { close(m_fd); }
+    FileInFolder(const FileInFolder&) = delete;
+    FileInFolder& operator=(const FileInFolder&) = delete;
 
-    bool HasNoName() const override { return true; }
     bool Write(const void* data, std::size_t size) override { return WriteAll(m_fd, data, size); }
     bool SetModeAndTime(unsigned mode, std::optional<fs::file_time_type> modified) override
     {
         return SetFdModeAndTime(m_fd, mode, modified);
     }
+
+protected:
+    int m_fd;
+    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
+    int m_folderFd;
+};
+
+// Files made with O_TMPFILE: they live in the folder's file system without an entry, and
+// linkat gives them their name (failing with EEXIST instead of replacing anything).
+class NoNameFile final : public FileInFolder {
+public:
+    NoNameFile(int fd, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
+        : FileInFolder(fd, std::move(folder), folderFd)
+    {
+        std::snprintf(m_proc, sizeof m_proc, "/proc/self/fd/%d", fd);
+    }
+
+    bool HasNoName() const override { return true; }
     int Place(const fs::path& name) override
     {
         if (linkat(AT_FDCWD, m_proc, m_folderFd, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
@@ -130,33 +135,22 @@ public:
     }
 
 private:
-    int m_fd;
-    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
-    int m_folderFd;
     char m_proc[40];
 };
 
 // Where a folder has no unnamed files: a private file under a hidden temporary name,
 // given its name by a link (never replacing) or a rename, and removed if it never is.
-class TemporaryFile final : public UnnamedFile {
+class TemporaryFile final : public FileInFolder {
 public:
     TemporaryFile(int fd, std::string temp, std::shared_ptr<PosixFolderHandle> folder, int folderFd)
-        : m_fd(fd), m_temp(std::move(temp)), m_folder(std::move(folder)), m_folderFd(folderFd)
+        : FileInFolder(fd, std::move(folder), folderFd), m_temp(std::move(temp))
     {}
     ~TemporaryFile() override
     {
-        close(m_fd);
         if (!m_placed) unlinkat(m_folderFd, m_temp.c_str(), 0);
     }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
 
     bool HasNoName() const override { return false; }
-    bool Write(const void* data, std::size_t size) override { return WriteAll(m_fd, data, size); }
-    bool SetModeAndTime(unsigned mode, std::optional<fs::file_time_type> modified) override
-    {
-        return SetFdModeAndTime(m_fd, mode, modified);
-    }
     int Place(const fs::path& name) override
     {
         if (linkat(m_folderFd, m_temp.c_str(), m_folderFd, name.c_str(), 0) != 0) return errno;
@@ -178,10 +172,7 @@ public:
     }
 
 private:
-    int m_fd;
     std::string m_temp;
-    std::shared_ptr<PosixFolderHandle> m_folder; // keeps m_folderFd open
-    int m_folderFd;
     bool m_placed = false;
 };
 
@@ -211,9 +202,9 @@ int OpenSubfolder(int folderFd, const char* name)
     return -1;
 }
 
-// Removes everything in the open folder fd, entering each subfolder through its own
-// descriptor; links are removed, never followed. 0 or the first errno value.
-int RemoveContents(int fd)
+// Calls visit(name) for each entry of the open folder fd but "." and "..", reading from the
+// start through a descriptor of its own. 0, or the errno value of opening or reading the listing.
+template <typename Visit> int ForEachEntry(int fd, Visit visit)
 {
     const int listFd = dup(fd);
     if (listFd < 0) return errno;
@@ -223,36 +214,50 @@ int RemoveContents(int fd)
         close(listFd);
         return error;
     }
-    int firstError = 0;
+    rewinddir(dir);
+    int error = 0;
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
         if (!entry) {
-            if (errno != 0 && firstError == 0) firstError = errno;
+            error = errno;
             break;
         }
         const char* name = entry->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-        if (unlinkat(fd, name, 0) == 0) continue;
-        if (errno != EISDIR && errno != EPERM) {
-            if (errno != ENOENT && firstError == 0) firstError = errno;
-            continue;
-        }
-        const int sub = OpenSubfolder(fd, name);
-        if (sub < 0) {
-            if (firstError == 0) firstError = errno;
-            continue;
-        }
-        const int error = RemoveContents(sub);
-        close(sub);
-        if (error != 0) {
-            if (firstError == 0) firstError = error;
-            continue;
-        }
-        if (unlinkat(fd, name, AT_REMOVEDIR) != 0 && errno != ENOENT && firstError == 0) firstError = errno;
+        visit(name);
     }
     closedir(dir);
-    return firstError;
+    return error;
+}
+
+int RemoveContents(int fd);
+
+// Removes the entry name of the open folder folderFd, a folder with everything in it, entering
+// each subfolder through its own descriptor; links are removed, never followed. 0 (also when
+// nothing has that name) or the first errno value.
+int RemoveEntry(int folderFd, const char* name)
+{
+    if (unlinkat(folderFd, name, 0) == 0) return 0;
+    if (errno == ENOENT) return 0;
+    if (errno != EISDIR && errno != EPERM) return errno;
+    const int sub = OpenSubfolder(folderFd, name);
+    if (sub < 0) return errno;
+    const int error = RemoveContents(sub);
+    close(sub);
+    if (error != 0) return error;
+    return unlinkat(folderFd, name, AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
+}
+
+// Removes everything in the open folder fd. 0 or the first errno value.
+int RemoveContents(int fd)
+{
+    int firstError = 0;
+    const int listError = ForEachEntry(fd, [&](const char* name) {
+        const int error = RemoveEntry(fd, name);
+        if (error != 0 && firstError == 0) firstError = error;
+    });
+    return firstError != 0 ? firstError : listError;
 }
 
 class PosixFolderHandle final : public FolderHandle, public std::enable_shared_from_this<PosixFolderHandle> {
@@ -343,18 +348,7 @@ public:
         return renameat(m_fd, name.c_str(), toFd, toName.c_str()) == 0 ? 0 : errno;
     }
 
-    int RemoveTree(const fs::path& name) override
-    {
-        if (unlinkat(m_fd, name.c_str(), 0) == 0) return 0;
-        if (errno == ENOENT) return 0;
-        if (errno != EISDIR && errno != EPERM) return errno;
-        const int sub = OpenSubfolder(m_fd, name.c_str());
-        if (sub < 0) return errno;
-        const int error = RemoveContents(sub);
-        close(sub);
-        if (error != 0) return error;
-        return unlinkat(m_fd, name.c_str(), AT_REMOVEDIR) == 0 || errno == ENOENT ? 0 : errno;
-    }
+    int RemoveTree(const fs::path& name) override { return RemoveEntry(m_fd, name.c_str()); }
 
     int MakeLink(const fs::path& name, const std::string& target) override
     {
@@ -366,29 +360,7 @@ public:
     int List(std::vector<fs::path>& names) override
     {
         names.clear();
-        const int listFd = dup(m_fd);
-        if (listFd < 0) return errno;
-        DIR* dir = fdopendir(listFd);
-        if (!dir) {
-            const int error = errno;
-            close(listFd);
-            return error;
-        }
-        rewinddir(dir);
-        int error = 0;
-        for (;;) {
-            errno = 0;
-            const dirent* entry = readdir(dir);
-            if (!entry) {
-                error = errno;
-                break;
-            }
-            const char* name = entry->d_name;
-            if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
-            names.emplace_back(name);
-        }
-        closedir(dir);
-        return error;
+        return ForEachEntry(m_fd, [&](const char* name) { names.emplace_back(name); });
     }
 
 private:

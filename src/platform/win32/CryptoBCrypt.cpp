@@ -24,6 +24,23 @@ bool Ok(NTSTATUS status)
     return status >= 0;
 }
 
+void Check(NTSTATUS status, const char* what)
+{
+    if (!Ok(status)) CryptoFailed(what);
+}
+
+// A key or hash object, destroyed with the class that holds it.
+template <NTSTATUS(WINAPI* Destroy)(void*)> struct BCryptObject {
+    void* handle = nullptr;
+    BCryptObject() = default;
+    BCryptObject(const BCryptObject&) = delete;
+    BCryptObject& operator=(const BCryptObject&) = delete;
+    ~BCryptObject()
+    {
+        if (handle) Destroy(handle);
+    }
+};
+
 // Algorithm providers are opened once per process and kept.
 BCRYPT_ALG_HANDLE Provider(const wchar_t* algorithm, ULONG flags)
 {
@@ -63,21 +80,14 @@ void Pbkdf2HmacSha1(std::string_view password, const unsigned char* salt, std::s
     }
 }
 
-struct AesBlockEncryptor::Impl {
-    BCRYPT_KEY_HANDLE key = nullptr;
-    ~Impl()
-    {
-        if (key) BCryptDestroyKey(key);
-    }
-};
+struct AesBlockEncryptor::Impl : BCryptObject<BCryptDestroyKey> {};
 
 AesBlockEncryptor::AesBlockEncryptor(const unsigned char* key, std::size_t keySize) : m_impl(new Impl)
 {
     if (keySize != 16 && keySize != 24 && keySize != 32) throw std::invalid_argument("AES key size");
-    if (!Ok(BCryptGenerateSymmetricKey(AesEcbProvider(), &m_impl->key, nullptr, 0, const_cast<PUCHAR>(key),
-                                       static_cast<ULONG>(keySize), 0))) {
-        CryptoFailed("AES key");
-    }
+    Check(BCryptGenerateSymmetricKey(AesEcbProvider(), &m_impl->handle, nullptr, 0, const_cast<PUCHAR>(key),
+                                     static_cast<ULONG>(keySize), 0),
+          "AES key");
 }
 
 AesBlockEncryptor::~AesBlockEncryptor() = default;
@@ -86,40 +96,33 @@ void AesBlockEncryptor::EncryptBlocks(const unsigned char* in, unsigned char* ou
 {
     ULONG made = 0;
     const ULONG size = static_cast<ULONG>(blocks * 16);
-    if (!Ok(BCryptEncrypt(m_impl->key, const_cast<PUCHAR>(in), size, nullptr, nullptr, 0, out, size, &made, 0)) ||
+    if (!Ok(BCryptEncrypt(m_impl->handle, const_cast<PUCHAR>(in), size, nullptr, nullptr, 0, out, size, &made, 0)) ||
         made != size) {
         CryptoFailed("AES");
     }
 }
 
-struct HmacSha1::Impl {
-    BCRYPT_HASH_HANDLE hash = nullptr;
-    ~Impl()
-    {
-        if (hash) BCryptDestroyHash(hash);
-    }
-};
+struct HmacSha1::Impl : BCryptObject<BCryptDestroyHash> {};
 
 HmacSha1::HmacSha1(const unsigned char* key, std::size_t keySize) : m_impl(new Impl)
 {
-    if (!Ok(BCryptCreateHash(HmacSha1Provider(), &m_impl->hash, nullptr, 0, const_cast<PUCHAR>(key),
-                             static_cast<ULONG>(keySize), 0))) {
-        CryptoFailed("HMAC");
-    }
+    Check(BCryptCreateHash(HmacSha1Provider(), &m_impl->handle, nullptr, 0, const_cast<PUCHAR>(key),
+                           static_cast<ULONG>(keySize), 0),
+          "HMAC");
 }
 
 HmacSha1::~HmacSha1() = default;
 
 void HmacSha1::Update(const unsigned char* data, std::size_t size)
 {
-    if (size && !Ok(BCryptHashData(m_impl->hash, const_cast<PUCHAR>(data), static_cast<ULONG>(size), 0))) {
+    if (size && !Ok(BCryptHashData(m_impl->handle, const_cast<PUCHAR>(data), static_cast<ULONG>(size), 0))) {
         CryptoFailed("HMAC");
     }
 }
 
 void HmacSha1::Final(unsigned char out[kSize])
 {
-    if (!Ok(BCryptFinishHash(m_impl->hash, out, static_cast<ULONG>(kSize), 0))) CryptoFailed("HMAC");
+    if (!Ok(BCryptFinishHash(m_impl->handle, out, static_cast<ULONG>(kSize), 0))) CryptoFailed("HMAC");
 }
 
 } // namespace velmora::crypto

@@ -4,6 +4,7 @@
 // below them names what it named when it was checked, so the path-based calls here cannot
 // be sent elsewhere by a folder swapped for a junction. Windows has no files without a
 // name: new files are written under a hidden temporary name and renamed into place.
+#include "common/TemporaryNameTag.h"
 #include "platform/FolderHandle.h"
 #include "platform/UnnamedFile.h"
 
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <io.h>
-#include <mutex>
-#include <random>
 
 namespace velmora {
 
@@ -32,16 +31,7 @@ int LastErrno()
 
 fs::path TemporaryName()
 {
-    static std::mutex mutex;
-    static std::mt19937_64 generator{std::random_device{}()};
-    std::uint64_t tag;
-    {
-        std::lock_guard lock(mutex);
-        tag = generator();
-    }
-    wchar_t name[40];
-    swprintf(name, 40, L".velmora-%012llx.part", static_cast<unsigned long long>(tag & 0xFFFFFFFFFFFFull));
-    return std::wstring(name);
+    return win32::Widen(".velmora-" + TemporaryNameTag() + ".part");
 }
 
 // A UTC file time (100 ns ticks since 1601) from a std::filesystem time.
