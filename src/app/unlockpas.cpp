@@ -30,6 +30,7 @@
 #include "platform/IProcesses.h"
 #include "shortcut/UnitLink.h"
 #include "ui/ButtonPanel.h"
+#include "ui/Fonts.h"
 #include "ui/GradientPanel.h"
 #include "ui/HelpFile.h"
 #include "ui/Icons.h"
@@ -61,13 +62,6 @@
 namespace velmora {
 
 namespace {
-QFont ArialFont(int points)
-{
-    QFont font(QStringLiteral("Arial"), points);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
 void Place(QWidget* w, int x, int y, int width = -1, int height = -1)
 {
     if (width < 0 || height < 0) {

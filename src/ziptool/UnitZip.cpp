@@ -4,6 +4,7 @@
 #include "archive/zip/ZipTexts.h"
 #include "common/Utf8Path.h"
 #include "ui/ButtonPanel.h"
+#include "ui/Fonts.h"
 #include "ui/GradientPanel.h"
 #include "ui/Icons.h"
 #include "ui/Messages.h"
@@ -19,13 +20,6 @@
 namespace velmora {
 
 namespace {
-QFont ArialFont(int points)
-{
-    QFont font(QStringLiteral("Arial"), points);
-    font.setStyleHint(QFont::SansSerif);
-    return font;
-}
-
 QToolButton* MakeButton(QWidget* parent, const char* name, const QIcon& icon, QRect geometry, int iconSize)
 {
     auto* button = new QToolButton(parent);
