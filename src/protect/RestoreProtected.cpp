@@ -152,6 +152,21 @@ struct RestoreContext {
         }
         return half;
     }
+    // A flat extraction of the archive at from into the folder at into (held as intoFolder)
+    // with this restore's password.
+    ExtractRequest FlatRequest(const fs::path& from, const fs::path& into, std::shared_ptr<FolderHandle> intoFolder,
+                               const ZipExtractOptions& half, RunState& state) const
+    {
+        ExtractRequest request;
+        request.archive = from;
+        request.target = into;
+        request.targetFolder = std::move(intoFolder);
+        request.mode = Mode::Flatten;
+        request.password = &password;
+        request.options = &half;
+        request.state = &state;
+        return request;
+    }
     // A target made here gets the protected folder's mode, which the inner archive
     // carries as its read and write bits; each read bit also gives the search bit.
     void GiveTargetItsMode(RunState& state, unsigned innerBits) const
@@ -206,15 +221,8 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
     std::unique_ptr<UnnamedFile> inner;
     const ZipExtractOptions first = c.FirstHalf();
     RunState outerState;
-    ExtractRequest outerRequest;
-    outerRequest.archive = c.archive;
+    ExtractRequest outerRequest = c.FlatRequest(c.archive, c.target, c.folder, first, outerState);
     outerRequest.opened = &*outerFile;
-    outerRequest.target = c.target;
-    outerRequest.targetFolder = c.folder;
-    outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &c.password;
-    outerRequest.options = &first;
-    outerRequest.state = &outerState;
     outerRequest.kept = &inner;
     outerRequest.keptName = kInnerName;
     ZipExtractResult outer = Extract(outerRequest);
@@ -233,16 +241,9 @@ std::optional<ZipExtractResult> RestoreThroughUnnamedInner(RestoreContext& c)
     const ZipExtractOptions second = c.SecondHalf();
     RunState state;
     c.GiveTargetItsMode(state, innerMode ? *innerMode : NewFileMode());
-    ExtractRequest innerRequest;
-    innerRequest.archive = innerPath;
+    ExtractRequest innerRequest = c.FlatRequest(innerPath, c.target, c.folder, second, state);
     innerRequest.opened = &innerArchive;
     innerRequest.notOver = c.archive;
-    innerRequest.target = c.target;
-    innerRequest.targetFolder = c.folder;
-    innerRequest.mode = Mode::Flatten;
-    innerRequest.password = &c.password;
-    innerRequest.options = &second;
-    innerRequest.state = &state;
     ZipExtractResult result = Extract(innerRequest);
     ApplyFolderModes(state, c.folder);
     return result;
@@ -303,14 +304,7 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
 
     const ZipExtractOptions first = c.FirstHalf();
     RunState outerState;
-    ExtractRequest outerRequest;
-    outerRequest.archive = c.archive;
-    outerRequest.target = stagingPath;
-    outerRequest.targetFolder = staging;
-    outerRequest.mode = Mode::Flatten;
-    outerRequest.password = &c.password;
-    outerRequest.options = &first;
-    outerRequest.state = &outerState;
+    ExtractRequest outerRequest = c.FlatRequest(c.archive, stagingPath, staging, first, outerState);
     ZipExtractResult outer = Extract(outerRequest);
     outerRequest.targetFolder.reset(); // the work folder is let go of only through staging
     // What failed is named by the path it would have taken in the target, not in the work
@@ -356,16 +350,9 @@ ZipExtractResult RestoreThroughWorkFolder(RestoreContext& c)
         innerHandle.Adopt(handle);
         SharedArchive innerArchive(std::move(innerHandle), stagingPath / innerName);
         const ZipExtractOptions second = c.SecondHalf();
-        ExtractRequest innerRequest;
-        innerRequest.archive = stagingPath / innerName;
+        ExtractRequest innerRequest = c.FlatRequest(stagingPath / innerName, c.target, c.folder, second, state);
         innerRequest.opened = &innerArchive;
         innerRequest.notOver = c.archive; // the inner archive lies in the work folder, out of reach
-        innerRequest.target = c.target;
-        innerRequest.targetFolder = c.folder;
-        innerRequest.mode = Mode::Flatten;
-        innerRequest.password = &c.password;
-        innerRequest.options = &second;
-        innerRequest.state = &state;
         result = Extract(innerRequest);
         result.filesWritten += outer.filesWritten - 1;
         innerUnpacked = true;
