@@ -366,7 +366,10 @@ void MainWindowLogic::ButtonDefaultsClick()
 void MainWindowLogic::TimerUpdateTimer()
 {
     const std::string localVersion = ProgramVersionText(Language);
-    switch (UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion, Language)) {
+    const Result<UpdateTickResult> tick = UpdateTick(UpdateTickCount, Paths.temporaryFile, localVersion, Language);
+    // The window's handler shows the text in the standard error box.
+    if (!tick) throw VelmoraError(ErrorText(tick.error(), Language));
+    switch (*tick) {
     case UpdateTickResult::KeepPolling:
         return;
     case UpdateTickResult::StopPolling:

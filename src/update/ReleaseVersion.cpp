@@ -2,6 +2,7 @@
 
 #include "common/Errors.h"
 #include "common/LanguageText.h"
+#include "common/Result.h"
 #include "common/TextFile.h"
 #include "common/Utf8Path.h"
 #include "platform/SmallFile.h"
@@ -43,18 +44,23 @@ std::string WithPath(const char* pattern, std::string_view value)
     return text;
 }
 
+// A failure whose whole text, in the language, is its detail.
+Failure FailWithText(Error::Kind kind, std::string text)
+{
+    return Fail(Error{kind, {}, 0, std::move(text)});
+}
+
 // The dot-separated fields of a version text, each taken as a number.
-std::vector<std::int32_t> VersionFields(std::string_view text, std::int32_t language)
+Result<std::vector<std::int32_t>> VersionFields(std::string_view text, std::int32_t language)
 {
     std::vector<std::int32_t> fields;
     std::string_view rest = text;
     for (;;) {
         const std::size_t dot = rest.find('.');
-        try {
-            fields.push_back(ParseVersionNumber(rest.substr(0, dot), language));
-        } catch (const VelmoraError&) {
-            throw VelmoraError(WithPath(Pick(language, kReleaseNotANumber), text)); // the whole text named
-        }
+        const Result<std::int32_t> field = ParseVersionNumber(rest.substr(0, dot), language);
+        // The whole text is named, not the field.
+        if (!field) return FailWithText(Error::Kind::InvalidData, WithPath(Pick(language, kReleaseNotANumber), text));
+        fields.push_back(*field);
         if (dot == std::string_view::npos) break;
         rest.remove_prefix(dot + 1);
     }
@@ -77,7 +83,7 @@ std::string ProgramVersionText(std::int32_t language, std::string_view buildVers
     return std::string(buildVersion);
 }
 
-std::string ReadReleaseVersion(const std::string& releaseFile, std::int32_t language)
+Result<std::string> ReadReleaseVersion(const std::string& releaseFile, std::int32_t language)
 {
     // A pipe or device in place of the file would block or never end; only a regular file
     // is read, opened without waiting, and no more of it than the first line can need.
@@ -86,38 +92,46 @@ std::string ReadReleaseVersion(const std::string& releaseFile, std::int32_t lang
     int error = 0;
     if (!ReadSmallRegularFile(releaseFile, bytes, kReleaseReadLimit, &error, LongerFile::TakeHead, &truncated)) {
         if (error == EINVAL) {
-            throw VelmoraError(std::string(Pick(language, kReleaseCannotOpen)) + " '" + releaseFile +
-                               "': " + Pick(language, kReleaseNotRegular));
+            return FailWithText(Error::Kind::InvalidInput, std::string(Pick(language, kReleaseCannotOpen)) + " '" +
+                                                               releaseFile +
+                                                               "': " + Pick(language, kReleaseNotRegular));
         }
-        throw VelmoraError(SystemErrorText(Pick(language, kReleaseCannotOpen), releaseFile, error));
+        return Fail(ErrorFromErrno(error, releaseFile, Pick(language, kReleaseCannotOpen)));
     }
 
     const std::string text = DecodeTextFile(bytes);
     const std::size_t lineEnd = text.find_first_of("\r\n");
     if (truncated && lineEnd == std::string::npos) {
-        throw VelmoraError(WithPath(Pick(language, kReleaseLineTooLong), releaseFile));
+        return FailWithText(Error::Kind::InvalidData, WithPath(Pick(language, kReleaseLineTooLong), releaseFile));
     }
     return std::string(Trimmed(std::string_view(text).substr(0, lineEnd)));
 }
 
-std::int32_t ParseVersionNumber(std::string_view digits, std::int32_t language)
+Result<std::int32_t> ParseVersionNumber(std::string_view digits, std::int32_t language)
 {
-    const auto invalid = [&] { return VelmoraError(WithPath(Pick(language, kReleaseNotANumber), digits)); };
-    if (digits.empty()) throw invalid();
+    const auto invalid = [&] {
+        return FailWithText(Error::Kind::InvalidData, WithPath(Pick(language, kReleaseNotANumber), digits));
+    };
+    if (digits.empty()) return invalid();
     std::int64_t value = 0;
     for (char c : digits) {
-        if (c < '0' || c > '9') throw invalid();
+        if (c < '0' || c > '9') return invalid();
         value = value * 10 + (c - '0');
-        if (value > std::numeric_limits<std::int32_t>::max()) throw invalid();
+        if (value > std::numeric_limits<std::int32_t>::max()) return invalid();
     }
     return static_cast<std::int32_t>(value);
 }
 
-ReleaseVerdict CompareReleases(std::string_view localVersion, std::string_view onlineVersion, std::int32_t language)
+Result<ReleaseVerdict> CompareReleases(std::string_view localVersion, std::string_view onlineVersion,
+                                       std::int32_t language)
 {
     if (IsEmptyVersion(localVersion) || IsEmptyVersion(onlineVersion)) return ReleaseVerdict::Unusable;
-    std::vector<std::int32_t> local = VersionFields(localVersion, language);
-    std::vector<std::int32_t> online = VersionFields(onlineVersion, language);
+    Result<std::vector<std::int32_t>> localFields = VersionFields(localVersion, language);
+    if (!localFields) return Fail(std::move(localFields).error());
+    Result<std::vector<std::int32_t>> onlineFields = VersionFields(onlineVersion, language);
+    if (!onlineFields) return Fail(std::move(onlineFields).error());
+    std::vector<std::int32_t>& local = *localFields;
+    std::vector<std::int32_t>& online = *onlineFields;
     // 1.4 against 1.3.0.0 is 1.4.0.0 against 1.3.0.0: missing fields are zeros.
     const std::size_t count = std::max(local.size(), online.size());
     local.resize(count, 0);

@@ -18,14 +18,17 @@ bool ReleaseFileExists(const std::string& path)
 }
 } // namespace
 
-UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion,
-                            std::int32_t language)
+Result<UpdateTickResult> UpdateTick(std::int32_t& tickCount, const std::string& releaseFile,
+                                    const std::string& localVersion, std::int32_t language)
 {
     ++tickCount;
     if (tickCount > kUpdateTickLimit) return UpdateTickResult::StopPolling;
     if (!ReleaseFileExists(releaseFile)) return UpdateTickResult::KeepPolling;
-    const std::string onlineVersion = ReadReleaseVersion(releaseFile, language);
-    switch (CompareReleases(localVersion, onlineVersion, language)) {
+    Result<std::string> onlineVersion = ReadReleaseVersion(releaseFile, language);
+    if (!onlineVersion) return Fail(std::move(onlineVersion).error());
+    Result<ReleaseVerdict> verdict = CompareReleases(localVersion, *onlineVersion, language);
+    if (!verdict) return Fail(std::move(verdict).error());
+    switch (*verdict) {
     case ReleaseVerdict::Newer:
         return UpdateTickResult::ShowNotice;
     case ReleaseVerdict::Unusable:

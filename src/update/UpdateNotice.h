@@ -1,5 +1,7 @@
 #pragma once
 // One tick of the main window's update notice timer, without the window.
+#include "common/Result.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,9 +17,9 @@ enum class UpdateTickResult {
 };
 
 // Raises tickCount, then reads the release file (when it exists) and compares its
-// version with localVersion. Errors reading the file or converting a version text
-// are thrown as VelmoraError, in the language; the timer stays on in that case.
-UpdateTickResult UpdateTick(std::int32_t& tickCount, const std::string& releaseFile, const std::string& localVersion,
-                            std::int32_t language = 1);
+// version with localVersion. An error reading the file or converting a version text is
+// the failure, with its text in the language; the timer stays on in that case.
+Result<UpdateTickResult> UpdateTick(std::int32_t& tickCount, const std::string& releaseFile,
+                                    const std::string& localVersion, std::int32_t language = 1);
 
 } // namespace velmora

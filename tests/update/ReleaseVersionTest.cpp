@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "common/Errors.h"
 #include "common/LanguageText.h"
+#include "common/Result.h"
 #include "update/UpdateNotice.h"
 
 #include <gtest/gtest.h>
@@ -18,19 +19,31 @@ namespace {
 constexpr const char* kLocal = "1.3.0.0";
 
 // The outcome of the first tick for a release file with these bytes; nullopt when the
-// tick throws (the error reaches the standard error box).
+// tick fails (its text reaches the standard error box).
 std::optional<UpdateTickResult> FirstTick(const std::string& bytes, std::string* error = nullptr)
 {
     test::TempDir dir;
     const std::string file = (dir / "velmora.dat").string();
     test::WriteFile(file, bytes);
     std::int32_t ticks = 0;
-    try {
-        return UpdateTick(ticks, file, kLocal);
-    } catch (const VelmoraError& e) {
-        if (error != nullptr) *error = e.what();
-        return std::nullopt;
-    }
+    const Result<UpdateTickResult> tick = UpdateTick(ticks, file, kLocal);
+    if (tick) return *tick;
+    if (error != nullptr) *error = ErrorText(tick.error(), kEnglish);
+    return std::nullopt;
+}
+
+// The outcome of a tick that must not fail.
+UpdateTickResult Tick(std::int32_t& ticks, const std::string& file)
+{
+    const Result<UpdateTickResult> tick = UpdateTick(ticks, file, kLocal);
+    EXPECT_TRUE(tick) << (tick ? std::string() : ErrorText(tick.error(), kEnglish));
+    return tick ? *tick : UpdateTickResult::StopPolling;
+}
+
+// The text of a failed result in the language; "no error" when it did not fail.
+template <typename T> std::string FailureText(const Result<T>& result, std::int32_t language)
+{
+    return result ? std::string("no error") : ErrorText(result.error(), language);
 }
 } // namespace
 
@@ -70,8 +83,8 @@ TEST(ReleaseVersion, ComparesVersionsFieldByField)
         }
     }
     // The local version is compared the same way in either order.
-    EXPECT_EQ(CompareReleases("1.2.10.0", "1.3.0.0"), ReleaseVerdict::Newer);
-    EXPECT_EQ(CompareReleases("1.3.0.0", "1.2.10.0"), ReleaseVerdict::NotNewer);
+    EXPECT_EQ(CompareReleases("1.2.10.0", "1.3.0.0").value_or(ReleaseVerdict::Unusable), ReleaseVerdict::Newer);
+    EXPECT_EQ(CompareReleases("1.3.0.0", "1.2.10.0").value_or(ReleaseVerdict::Unusable), ReleaseVerdict::NotNewer);
 }
 
 // The texts of every failure follow the language: English and German.
@@ -82,24 +95,23 @@ TEST(ReleaseVersion, ErrorsSpeakTheUsersLanguage)
     const std::string longLine = (dir / "long.dat").string();
     test::WriteFile(longLine, std::string(200000, '1'));
     const struct {
-        std::function<void()> run;
+        std::function<std::string()> text;
         const char* expected;
     } cases[] = {
-        {[&] { ParseVersionNumber("1a", kEnglish); }, "'1a' is not a valid version number"},
-        {[&] { ParseVersionNumber("1a", kGerman); }, "'1a' ist kein gültiger Integerwert"},
-        {[&] { CompareReleases("1.3.0.0", "1.x", kGerman); }, "'1.x' ist kein gültiger Integerwert"},
-        {[&] { ReadReleaseVersion(missing, kEnglish); }, "Cannot open file '"},
-        {[&] { ReadReleaseVersion(missing, kGerman); }, "Datei kann nicht geöffnet werden '"},
-        {[&] { ReadReleaseVersion(longLine, kEnglish); }, "The first line of the file '"},
-        {[&] { ReadReleaseVersion(longLine, kGerman); }, "Die erste Zeile der Datei '"},
+        {[&] { return FailureText(ParseVersionNumber("1a", kEnglish), kEnglish); },
+         "'1a' is not a valid version number"},
+        {[&] { return FailureText(ParseVersionNumber("1a", kGerman), kGerman); }, "'1a' ist kein gültiger Integerwert"},
+        {[&] { return FailureText(CompareReleases("1.3.0.0", "1.x", kGerman), kGerman); },
+         "'1.x' ist kein gültiger Integerwert"},
+        {[&] { return FailureText(ReadReleaseVersion(missing, kEnglish), kEnglish); }, "Cannot open file '"},
+        {[&] { return FailureText(ReadReleaseVersion(missing, kGerman), kGerman); },
+         "Datei kann nicht geöffnet werden '"},
+        {[&] { return FailureText(ReadReleaseVersion(longLine, kEnglish), kEnglish); }, "The first line of the file '"},
+        {[&] { return FailureText(ReadReleaseVersion(longLine, kGerman), kGerman); }, "Die erste Zeile der Datei '"},
     };
     for (const auto& c : cases) {
-        try {
-            c.run();
-            ADD_FAILURE() << "no error";
-        } catch (const VelmoraError& e) {
-            EXPECT_NE(std::string(e.what()).find(c.expected), std::string::npos) << e.what();
-        }
+        const std::string text = c.text();
+        EXPECT_NE(text.find(c.expected), std::string::npos) << text;
     }
 }
 
@@ -109,7 +121,7 @@ TEST(ReleaseVersion, ProgramVersionIsTheBuildsOrNotAvailable)
     EXPECT_EQ(ProgramVersionText(1, ""), "Not available");
     EXPECT_EQ(ProgramVersionText(0, ""), "Nicht verfügbar");
     // A program without version information cannot compare: that is an error, not a notice.
-    EXPECT_THROW(CompareReleases(ProgramVersionText(1, ""), "1.4"), VelmoraError);
+    EXPECT_FALSE(CompareReleases(ProgramVersionText(1, ""), "1.4"));
 }
 
 TEST(ReleaseVersion, ReadsTheFirstLineInTheEncodingOfItsByteOrderMark)
@@ -148,7 +160,9 @@ TEST(ReleaseVersion, ReadsTheFirstLineInTheEncodingOfItsByteOrderMark)
     for (const auto& c : cases) {
         const std::string file = (dir / "release.dat").string();
         test::WriteFile(file, c.bytes);
-        EXPECT_EQ(ReadReleaseVersion(file), c.expected) << c.name;
+        const Result<std::string> version = ReadReleaseVersion(file);
+        ASSERT_TRUE(version) << c.name;
+        EXPECT_EQ(*version, c.expected) << c.name;
     }
 }
 
@@ -158,18 +172,15 @@ TEST(ReleaseVersion, UnreadableReleaseFilesAreErrorsThatNeverHang)
     test::TempDir dir;
     const std::string endless = (dir / "endless.dat").string();
     test::WriteFile(endless, std::string(200000, '1'));
-    EXPECT_THROW(ReadReleaseVersion(endless), VelmoraError);
+    EXPECT_FALSE(ReadReleaseVersion(endless));
 
     // A pipe in place of the file would block a reader until someone writes to it.
     const std::string pipe = (dir / "velmora.dat").string();
     ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
     std::int32_t ticks = 0;
-    try {
-        UpdateTick(ticks, pipe, kLocal);
-        ADD_FAILURE() << "a pipe was read as a release file";
-    } catch (const VelmoraError& e) {
-        EXPECT_NE(std::string(e.what()).find(pipe), std::string::npos) << e.what();
-    }
+    const Result<UpdateTickResult> tick = UpdateTick(ticks, pipe, kLocal);
+    ASSERT_FALSE(tick) << "a pipe was read as a release file";
+    EXPECT_NE(ErrorText(tick.error(), kEnglish).find(pipe), std::string::npos) << ErrorText(tick.error(), kEnglish);
     EXPECT_EQ(ticks, 1); // the tick counted all the same
 }
 #endif
@@ -181,22 +192,22 @@ TEST(UpdateTick, PollsThreeTimesAndStopsAtTheFourth)
     std::int32_t ticks = 0;
 
     // Missing at the first tick, newer at the second.
-    EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::KeepPolling);
+    EXPECT_EQ(Tick(ticks, file), UpdateTickResult::KeepPolling);
     test::WriteFile(file, "1.4\r\n");
-    EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::ShowNotice);
+    EXPECT_EQ(Tick(ticks, file), UpdateTickResult::ShowNotice);
     EXPECT_EQ(ticks, 2);
 
     // Equal: read on ticks 1 to 3, the fourth switches off without reading.
     ticks = 0;
     test::WriteFile(file, "1.3.0.0\r\n");
     for (int i = 1; i <= 3; ++i)
-        EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::KeepPolling) << i;
+        EXPECT_EQ(Tick(ticks, file), UpdateTickResult::KeepPolling) << i;
     test::WriteFile(file, "9.9\r\n");
-    EXPECT_EQ(UpdateTick(ticks, file, kLocal), UpdateTickResult::StopPolling);
+    EXPECT_EQ(Tick(ticks, file), UpdateTickResult::StopPolling);
 
     // A folder of that name is no release file.
     ticks = 0;
     const std::string folder = (dir / "folder.dat").string();
     std::filesystem::create_directory(folder);
-    EXPECT_EQ(UpdateTick(ticks, folder, kLocal), UpdateTickResult::KeepPolling);
+    EXPECT_EQ(Tick(ticks, folder), UpdateTickResult::KeepPolling);
 }
