@@ -43,17 +43,6 @@ measure() {
   cat "$work/$label.one" >> "$work/$label.times"
 }
 
-# settle: after the previous run's output is removed, writes it back and waits out the
-# time in which ext4 without a journal (this machine's disk) checks each new inode against
-# the ones freed just before (`recently_deleted`: 5 s once their inode table is written,
-# 35 s before). Without the wait, every extraction case spent most of its system time on
-# the bench's own removal of the previous output, the same for both programs, which pulls
-# the ratios towards 1; a journalled ext4, the usual kind, makes no such check at all.
-settle() {
-  sync
-  sleep "${SETTLE:-6}"
-}
-
 median() {  # column number, file
   sort -n -k"$1" "$2" | awk -v c="$1" '{v[NR]=$c} END {print v[int((NR+1)/2)]}'
 }
@@ -115,15 +104,15 @@ for c in $cases; do
     report zip-pw zip-pw-ours zip-pw-peer
     ;;
   unzip)
-    run_case unzip "rm -rf '$work/ox'; settle" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
-      "rm -rf '$work/px'; settle" "unzip -q -o '$work/peer-flat.zip' -d '$work/px'"
+    run_case unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "unzip -q -o '$work/peer-flat.zip' -d '$work/px'"
     diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip unzip-ours unzip-peer "$check" 0.30
     rm -rf "$work/ox" "$work/px"
     ;;
   unzip-pw)
-    run_case unzip-pw "rm -rf '$work/ox'; settle" "'$cli' unzip '$work/peer-flat-pw.zip' '$work/ox' --password '$pw'" \
-      "rm -rf '$work/px'; settle" "unzip -q -o -P '$pw' '$work/peer-flat-pw.zip' -d '$work/px'"
+    run_case unzip-pw "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat-pw.zip' '$work/ox' --password '$pw'" \
+      "rm -rf '$work/px'" "unzip -q -o -P '$pw' '$work/peer-flat-pw.zip' -d '$work/px'"
     diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip-pw unzip-pw-ours unzip-pw-peer "$check"
     rm -rf "$work/ox" "$work/px"
@@ -152,8 +141,8 @@ for c in $cases; do
   unzip-7z)
     # The Info-ZIP archive of the flat folder extracted by 7-Zip.
     command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }
-    run_case unzip-7z "rm -rf '$work/ox'; settle" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
-      "rm -rf '$work/px'; settle" "7zz x -y -o'$work/px' '$work/peer-flat.zip'"
+    run_case unzip-7z "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "7zz x -y -o'$work/px' '$work/peer-flat.zip'"
     diff -rq "$work/ox" "$work/px" >/dev/null && diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip-7z unzip-7z-ours unzip-7z-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)" 0.35
     rm -rf "$work/ox" "$work/px"
@@ -165,8 +154,8 @@ for c in $cases; do
     ;;
   unzip-big)
     [ -f "$work/pb.zip" ] || zip -q -j -6 "$work/pb.zip" "$big/big.bin"
-    run_case unzip-big "rm -rf '$work/obx'; settle" "'$cli' unzip '$work/pb.zip' '$work/obx'" \
-      "rm -rf '$work/pbx'; settle" "unzip -q -o '$work/pb.zip' -d '$work/pbx'"
+    run_case unzip-big "rm -rf '$work/obx'" "'$cli' unzip '$work/pb.zip' '$work/obx'" \
+      "rm -rf '$work/pbx'" "unzip -q -o '$work/pb.zip' -d '$work/pbx'"
     cmp -s "$work/obx/big.bin" "$big/big.bin" && check=identical || check=DIFFERENT
     report unzip-big unzip-big-ours unzip-big-peer "$check"
     rm -rf "$work/obx" "$work/pbx"
@@ -181,8 +170,8 @@ for c in $cases; do
   small-unzip)
     # 20,000 files of 40-60 bytes: the cost per entry, in an archive made by Info-ZIP.
     [ -f "$work/peer-small.zip" ] || (cd "$small" && zip -q -r "$work/peer-small.zip" .)
-    run_case small-unzip "rm -rf '$work/ox'; settle" "'$cli' unzip '$work/peer-small.zip' '$work/ox'" \
-      "rm -rf '$work/px'; settle" "unzip -q -o '$work/peer-small.zip' -d '$work/px'"
+    run_case small-unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-small.zip' '$work/ox'" \
+      "rm -rf '$work/px'" "unzip -q -o '$work/peer-small.zip' -d '$work/px'"
     diff -rq "$work/ox" "$small" >/dev/null && check=identical || check=DIFFERENT
     report small-unzip small-unzip-ours small-unzip-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
     rm -rf "$work/ox" "$work/px"
@@ -219,8 +208,8 @@ for c in $cases; do
         (cd "$flat" && 7zz a -tzip $extra "$archive" ./* >/dev/null)
       fi
     fi
-    run_case "$c" "rm -rf '$work/ox'; settle" "'$cli' unzip '$archive' '$work/ox' $ours_pw" \
-      "rm -rf '$work/px'; settle" "7zz x -y $peer_pw -o'$work/px' '$archive'"
+    run_case "$c" "rm -rf '$work/ox'" "'$cli' unzip '$archive' '$work/ox' $ours_pw" \
+      "rm -rf '$work/px'" "7zz x -y $peer_pw -o'$work/px' '$archive'"
     diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report "$c" "$c-ours" "$c-peer" "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
     rm -rf "$work/ox" "$work/px"
