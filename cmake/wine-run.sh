@@ -41,6 +41,10 @@ exec 9>"$WINEPREFIX.lock" || loud "cannot lock $WINEPREFIX.lock"
 flock 9
 if [ ! -f "$WINEPREFIX/.booted" ]; then
   wineboot -i >"$WINEPREFIX.boot.log" 2>&1
+  # wineboot can return while the programs it started still install the prefix (the
+  # system folder's programs such as attrib.exe among them): wait until every process of
+  # this prefix has ended, or the first tests may find the prefix half made.
+  wineserver -w >>"$WINEPREFIX.boot.log" 2>&1 || true
   # Wine must run a program of its own before the tests count on it.
   answer=$(wine cmd.exe /c echo wine-ok 2>>"$WINEPREFIX.boot.log" | tr -d '\r')
   if [ "$answer" != wine-ok ]; then
