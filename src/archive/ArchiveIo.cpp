@@ -6,6 +6,7 @@
 #include "common/Utf8Path.h"
 #include "platform/FileOpen.h"
 #include "platform/FolderHandle.h"
+#include "platform/WritePiece.h"
 
 #include <cerrno>
 #include <chrono>
@@ -59,7 +60,9 @@ bool StdFile::Write(const void* data, std::size_t size)
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (done < size) {
         errno = 0;
-        const std::size_t put = std::fwrite(bytes + done, 1, size - done, m_file);
+        // A piece at a time: stdio hands a large buffer to one write call.
+        const std::size_t want = size - done < kWritePiece ? size - done : kWritePiece;
+        const std::size_t put = std::fwrite(bytes + done, 1, want, m_file);
         done += put;
         if (put == 0) {
             if (errno == EINTR) {

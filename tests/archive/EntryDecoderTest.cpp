@@ -1,6 +1,7 @@
 // The method decoders and the AES layer on their own: round trips through the
 // libraries' encoders, damaged and truncated data, and the declared-size bound.
 #include "archive/codecs/EntryDecoder.h"
+#include "archive/EntryLayers.h"
 #include "archive/codecs/Deflate64.h"
 #include "archive/crypto/WinZipAes.h"
 #include "platform/CryptoPrimitives.h"
@@ -14,8 +15,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace velmora {
 namespace {
@@ -228,6 +232,54 @@ TEST(EntryDecoder, OwnInflaterAgreesWithZlib)
                 sink.Write(buffer, n);
             }
             EXPECT_TRUE(sink.text == plain);
+        }
+    }
+}
+
+// Deflate entries small enough to be inflated whole: read with a buffer that holds the
+// whole entry (inflated straight into it) and with small ones (through the decoder's own
+// buffer). Either way the output may pass the declared size by one byte only (which the
+// sink then refuses), and damage is told.
+TEST(EntryDecoder, WholeInflateFillsLargeAndSmallBuffersAlike)
+{
+    using archive::DecoderParams;
+    using archive::ErrorKind;
+    using archive::LayerFailure;
+    const std::string plain = Sample(100000);
+    const std::string packed = Deflate(plain, 6);
+    struct Row {
+        const char* name;
+        std::uint64_t declared;
+        std::string packed;
+        std::optional<ErrorKind> failure;
+    };
+    const Row rows[] = {
+        {"exact", plain.size(), packed, std::nullopt},
+        {"declared one byte short", plain.size() - 1, packed, std::nullopt},
+        {"declared two bytes short", plain.size() - 2, packed, ErrorKind::TooLarge},
+        {"cut in half", plain.size(), packed.substr(0, packed.size() / 2), ErrorKind::Damaged},
+    };
+    for (const Row& row : rows) {
+        for (std::size_t bufferSize : {std::size_t{1} << 20, std::size_t{4096}}) {
+            SCOPED_TRACE(std::string(row.name) + ", buffer " + std::to_string(bufferSize));
+            DecoderParams params;
+            params.method = 8;
+            params.packedSize = row.packed.size();
+            params.plainSize = row.declared;
+            const auto decoder = archive::MakeDecoder(std::make_unique<MemorySource>(row.packed), params);
+            ASSERT_TRUE(decoder);
+            std::vector<unsigned char> buffer(bufferSize);
+            std::string out;
+            std::optional<ErrorKind> failure;
+            try {
+                for (std::size_t n; (n = decoder->Read(buffer.data(), buffer.size())) > 0;) {
+                    out.append(reinterpret_cast<const char*>(buffer.data()), n);
+                }
+            } catch (const LayerFailure& error) {
+                failure = error.Error().kind;
+            }
+            EXPECT_EQ(failure, row.failure);
+            if (!row.failure) EXPECT_TRUE(out == plain);
         }
     }
 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -56,16 +57,24 @@ private:
                 got += n;
             }
             // One byte of room beyond the declared size tells a larger stream from an exact one.
-            m_plain.resize(static_cast<std::size_t>(m_params.plainSize) + 1);
+            const std::size_t room = static_cast<std::size_t>(m_params.plainSize) + 1;
+            // Where the caller's buffer holds the whole entry it is inflated straight into it;
+            // otherwise into a buffer of its own, left unfilled until then.
+            unsigned char* target = data;
+            if (size < room) {
+                m_plain.reset(new unsigned char[room]);
+                target = m_plain.get();
+            }
             std::size_t used = 0;
             std::size_t made = 0;
-            const InflateResult rc = RawInflate(packed.data(), got, m_plain.data(), m_plain.size(), used, made);
+            const InflateResult rc = RawInflate(packed.data(), got, target, room, used, made);
             if (rc == InflateResult::NoRoom) throw LayerFailure(ErrorKind::TooLarge, {});
             if (rc != InflateResult::Ok) throw LayerFailure(ErrorKind::Damaged, "damaged compressed data");
-            m_plain.resize(made);
+            if (target == data) return made;
+            m_plainSize = made;
         }
-        const std::size_t n = std::min(size, m_plain.size() - m_pos);
-        std::memcpy(data, m_plain.data() + m_pos, n);
+        const std::size_t n = std::min(size, m_plainSize - m_pos);
+        if (n > 0) std::memcpy(data, m_plain.get() + m_pos, n);
         m_pos += n;
         return n;
     }
@@ -107,7 +116,8 @@ private:
     DecoderParams m_params;
     bool m_whole;
     bool m_inflated = false;
-    std::vector<unsigned char> m_plain;
+    std::unique_ptr<unsigned char[]> m_plain;
+    std::size_t m_plainSize = 0;
     std::size_t m_pos = 0;
     std::unique_ptr<StreamInflater> m_stream;
     std::vector<unsigned char> m_in;

@@ -15,6 +15,7 @@
 #include "platform/FolderHandle.h"
 #include "platform/IFileAttributes.h"
 #include "platform/IRandomSource.h"
+#include "platform/WritePiece.h"
 
 #include <algorithm>
 #include <array>
@@ -216,7 +217,7 @@ ZipWriteResult WriteSourceList(std::size_t count, const PlanList::SourceAt& sour
             plans.Add(plan, i);
         }
         tempPath = CreateTempBeside(archive, file);
-        std::setvbuf(file.Handle(), nullptr, _IOFBF, 1 << 20);
+        std::setvbuf(file.Handle(), nullptr, _IOFBF, kWritePiece);
         result.entries = BuildArchive(options, file, tempPath, plans, result.skipped);
         if (!file.Close()) {
             throw ArchiveFailure(ErrorFromErrno(errno, Utf8FromPath(tempPath), "Writing"));

@@ -3,6 +3,7 @@
 // follow a link, so a folder replaced by a link under us cannot redirect anything.
 #include "platform/FolderHandle.h"
 #include "platform/UnnamedFile.h"
+#include "platform/WritePiece.h"
 
 #include "common/RetryOnInterrupt.h"
 #include "common/TemporaryNameTag.h"
@@ -28,7 +29,8 @@ bool WriteAll(int fd, const void* data, std::size_t size)
 {
     const auto* bytes = static_cast<const unsigned char*>(data);
     while (size > 0) {
-        const ssize_t n = RetryOnInterrupt([&] { return write(fd, bytes, size); });
+        const std::size_t piece = size < kWritePiece ? size : kWritePiece;
+        const ssize_t n = RetryOnInterrupt([&] { return write(fd, bytes, piece); });
         if (n < 0) return false;
         bytes += n;
         size -= static_cast<std::size_t>(n);
