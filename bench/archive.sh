@@ -4,7 +4,8 @@
 # CPU and peak RSS of each side and the ratios ours/peer.
 #
 #   bench/archive.sh [BUILD_DIR]      (default: build)
-# Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), CASES (space-
+# Environment: CORPUS (default /tmp/velmora-bench), RUNS (default 5), OUT_FS (journal, the
+# default, or corpus: where extraction writes, see below), CASES (space-
 # separated subset of: zip zip-pw unzip unzip-pw gunzip zip-big unzip-big; unzip-7z (against
 # 7zz x), gunzip-igzip and gunzip-libdeflate (against igzip -dc and libdeflate-gunzip -c);
 # small-zip, small-unzip
@@ -32,6 +33,52 @@ for tool in zip unzip gzip python3 /usr/bin/time; do
 done
 [ -n "${CORPUS_READY:-}" ] || python3 bench/make_archive_corpus.py "$corpus"
 mkdir -p "$work"
+
+# The extraction cases (and protect) write into $out. Each of their runs first removes the
+# previous run's output, thousands of files. On ext4 without a journal (the file system
+# of some virtual machines, this bench machine's among them), a new inode is only taken
+# after passing over every free inode of its group that was freed within the last minute
+# (six while that part of the inode table is not yet written back), so each file made
+# right after such a removal pays a scan as long as the removal: about 1 s of system time
+# per run for the flat folder, on both sides, which a person extracting into a new folder
+# seldom pays. So, when run as root, the outputs go to a new journalled ext4 (mkfs.ext4's
+# default, the file system of a usual Linux desktop) on a loop device that reads and
+# writes its image directly, so its data is not cached twice; it is removed at exit.
+# OUT_FS=corpus, or no root, writes them under $work, on the corpus's own file system.
+out="$work"
+out_note="outputs on the corpus's file system"
+loop_dev=""
+journal_img="$corpus/journal.img"
+journal_mnt="$corpus/journal"
+unmount_journal() {
+  if [ -n "$loop_dev" ]; then
+    umount "$journal_mnt" 2>/dev/null || true
+    losetup -d "$loop_dev" 2>/dev/null || true
+    rm -f "$journal_img"
+  fi
+}
+if [ "${OUT_FS:-journal}" = journal ]; then
+  if [ "$(id -u)" != 0 ] || ! command -v mkfs.ext4 >/dev/null || ! command -v losetup >/dev/null; then
+    echo "note: not root or no mkfs.ext4/losetup: extraction outputs go to $work" >&2
+  else
+    mountpoint -q "$journal_mnt" 2>/dev/null && umount "$journal_mnt"
+    mkdir -p "$journal_mnt"
+    rm -f "$journal_img"
+    truncate -s 8G "$journal_img"
+    if mkfs.ext4 -q -F -O has_journal "$journal_img" &&
+      loop_dev=$(losetup -f --show --direct-io=on "$journal_img") &&
+      mount "$loop_dev" "$journal_mnt"; then
+      trap unmount_journal EXIT
+      out="$journal_mnt"
+      out_note="outputs on a journalled ext4"
+    else
+      [ -z "$loop_dev" ] || losetup -d "$loop_dev"
+      loop_dev=""
+      rm -f "$journal_img"
+      echo "note: could not mount a journalled ext4: extraction outputs go to $work" >&2
+    fi
+  fi
+fi
 
 # measure LABEL PREP -- COMMAND...: runs PREP (untimed), then COMMAND under /usr/bin/time.
 # Appends "wall user rss_kib" to $work/LABEL.times.
@@ -82,6 +129,7 @@ flat="$corpus/flat"
 small="$corpus/small"
 big="$corpus/big"
 : > "$work/results.md"
+echo "($out_note)"
 echo "| case       | ours s  | ours cpu| ours MiB | peer s | peer cpu| peer MiB | wall× | cpu× | note"
 echo "|------------|---------|---------|--------|---------|---------|--------|-------|-------|-----"
 
@@ -104,18 +152,18 @@ for c in $cases; do
     report zip-pw zip-pw-ours zip-pw-peer
     ;;
   unzip)
-    run_case unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
-      "rm -rf '$work/px'" "unzip -q -o '$work/peer-flat.zip' -d '$work/px'"
-    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    run_case unzip "rm -rf '$out/ox'" "'$cli' unzip '$work/peer-flat.zip' '$out/ox'" \
+      "rm -rf '$out/px'" "unzip -q -o '$work/peer-flat.zip' -d '$out/px'"
+    diff -rq "$out/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip unzip-ours unzip-peer "$check" 0.30
-    rm -rf "$work/ox" "$work/px"
+    rm -rf "$out/ox" "$out/px"
     ;;
   unzip-pw)
-    run_case unzip-pw "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat-pw.zip' '$work/ox' --password '$pw'" \
-      "rm -rf '$work/px'" "unzip -q -o -P '$pw' '$work/peer-flat-pw.zip' -d '$work/px'"
-    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    run_case unzip-pw "rm -rf '$out/ox'" "'$cli' unzip '$work/peer-flat-pw.zip' '$out/ox' --password '$pw'" \
+      "rm -rf '$out/px'" "unzip -q -o -P '$pw' '$work/peer-flat-pw.zip' -d '$out/px'"
+    diff -rq "$out/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip-pw unzip-pw-ours unzip-pw-peer "$check"
-    rm -rf "$work/ox" "$work/px"
+    rm -rf "$out/ox" "$out/px"
     ;;
   gunzip)
     mkdir -p "$work/gz"
@@ -141,11 +189,11 @@ for c in $cases; do
   unzip-7z)
     # The Info-ZIP archive of the flat folder extracted by 7-Zip.
     command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }
-    run_case unzip-7z "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-flat.zip' '$work/ox'" \
-      "rm -rf '$work/px'" "7zz x -y -o'$work/px' '$work/peer-flat.zip'"
-    diff -rq "$work/ox" "$work/px" >/dev/null && diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    run_case unzip-7z "rm -rf '$out/ox'" "'$cli' unzip '$work/peer-flat.zip' '$out/ox'" \
+      "rm -rf '$out/px'" "7zz x -y -o'$out/px' '$work/peer-flat.zip'"
+    diff -rq "$out/ox" "$out/px" >/dev/null && diff -rq "$out/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report unzip-7z unzip-7z-ours unzip-7z-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)" 0.35
-    rm -rf "$work/ox" "$work/px"
+    rm -rf "$out/ox" "$out/px"
     ;;
   zip-big)
     run_case zip-big "rm -f '$work/ob.zip'" "'$cli' zip '$big' '$work/ob.zip'" \
@@ -154,11 +202,11 @@ for c in $cases; do
     ;;
   unzip-big)
     [ -f "$work/pb.zip" ] || zip -q -j -6 "$work/pb.zip" "$big/big.bin"
-    run_case unzip-big "rm -rf '$work/obx'" "'$cli' unzip '$work/pb.zip' '$work/obx'" \
-      "rm -rf '$work/pbx'" "unzip -q -o '$work/pb.zip' -d '$work/pbx'"
-    cmp -s "$work/obx/big.bin" "$big/big.bin" && check=identical || check=DIFFERENT
+    run_case unzip-big "rm -rf '$out/obx'" "'$cli' unzip '$work/pb.zip' '$out/obx'" \
+      "rm -rf '$out/pbx'" "unzip -q -o '$work/pb.zip' -d '$out/pbx'"
+    cmp -s "$out/obx/big.bin" "$big/big.bin" && check=identical || check=DIFFERENT
     report unzip-big unzip-big-ours unzip-big-peer "$check"
-    rm -rf "$work/obx" "$work/pbx"
+    rm -rf "$out/obx" "$out/pbx"
     ;;
   small-zip)
     # 20,000 files of 40-60 bytes: the cost per file (budget: 0.80 of zip's wall time).
@@ -170,22 +218,22 @@ for c in $cases; do
   small-unzip)
     # 20,000 files of 40-60 bytes: the cost per entry, in an archive made by Info-ZIP.
     [ -f "$work/peer-small.zip" ] || (cd "$small" && zip -q -r "$work/peer-small.zip" .)
-    run_case small-unzip "rm -rf '$work/ox'" "'$cli' unzip '$work/peer-small.zip' '$work/ox'" \
-      "rm -rf '$work/px'" "unzip -q -o '$work/peer-small.zip' -d '$work/px'"
-    diff -rq "$work/ox" "$small" >/dev/null && check=identical || check=DIFFERENT
+    run_case small-unzip "rm -rf '$out/ox'" "'$cli' unzip '$work/peer-small.zip' '$out/ox'" \
+      "rm -rf '$out/px'" "unzip -q -o '$work/peer-small.zip' -d '$out/px'"
+    diff -rq "$out/ox" "$small" >/dev/null && check=identical || check=DIFFERENT
     report small-unzip small-unzip-ours small-unzip-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
-    rm -rf "$work/ox" "$work/px"
+    rm -rf "$out/ox" "$out/px"
     ;;
   small-protect)
     # Protect (written, read back and checked, folder removed) and restore, against zip -r -P
     # and unzip -P of the same folder. The copy of the folder is made before the clock starts.
-    run_case small-protect "rm -rf '$work/of' '$work/of.zip'; cp -r '$small' '$work/of'" \
-      "'$cli' protect '$work/of' '$work/of.zip' --password '$pw' && '$cli' restore '$work/of.zip' '$work/of' --password '$pw'" \
-      "rm -rf '$work/pf' '$work/pf.zip'" \
-      "cd '$small' && zip -q -r -P '$pw' '$work/pf.zip' . && unzip -q -o -P '$pw' '$work/pf.zip' -d '$work/pf'"
-    diff -rq "$work/of" "$small" >/dev/null && check=identical || check=DIFFERENT
+    run_case small-protect "rm -rf '$out/of' '$out/of.zip'; cp -r '$small' '$out/of'" \
+      "'$cli' protect '$out/of' '$out/of.zip' --password '$pw' && '$cli' restore '$out/of.zip' '$out/of' --password '$pw'" \
+      "rm -rf '$out/pf' '$out/pf.zip'" \
+      "cd '$small' && zip -q -r -P '$pw' '$out/pf.zip' . && unzip -q -o -P '$pw' '$out/pf.zip' -d '$out/pf'"
+    diff -rq "$out/of" "$small" >/dev/null && check=identical || check=DIFFERENT
     report small-protect small-protect-ours small-protect-peer "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
-    rm -rf "$work/of" "$work/of.zip" "$work/pf" "$work/pf.zip"
+    rm -rf "$out/of" "$out/of.zip" "$out/pf" "$out/pf.zip"
     ;;
   m-*)
     command -v 7zz >/dev/null || { echo "missing 7zz for $c" >&2; exit 2; }
@@ -208,11 +256,11 @@ for c in $cases; do
         (cd "$flat" && 7zz a -tzip $extra "$archive" ./* >/dev/null)
       fi
     fi
-    run_case "$c" "rm -rf '$work/ox'" "'$cli' unzip '$archive' '$work/ox' $ours_pw" \
-      "rm -rf '$work/px'" "7zz x -y $peer_pw -o'$work/px' '$archive'"
-    diff -rq "$work/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
+    run_case "$c" "rm -rf '$out/ox'" "'$cli' unzip '$archive' '$out/ox' $ours_pw" \
+      "rm -rf '$out/px'" "7zz x -y $peer_pw -o'$out/px' '$archive'"
+    diff -rq "$out/ox" "$flat" >/dev/null && check=identical || check=DIFFERENT
     report "$c" "$c-ours" "$c-peer" "$check, load $(cut -d' ' -f1-3 /proc/loadavg)"
-    rm -rf "$work/ox" "$work/px"
+    rm -rf "$out/ox" "$out/px"
     ;;
   esac
 done
