@@ -5,10 +5,13 @@
 
 #include "common/Errors.h"
 #include "common/Utf8Path.h"
+#include "platform/FileOpen.h"
 #include "platform/UnnamedFile.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -109,14 +112,20 @@ velmora::Error ErrorOf(const ExtractError& error)
     return velmora::Error{kind, {}, savedErrno, DescribeError(withoutSystemText)};
 }
 
-SharedArchive::SharedArchive(const fs::path& path) : m_path(path)
+namespace {
+std::atomic<std::uint64_t> g_archiveSerial{0};
+} // namespace
+
+SharedArchive::SharedArchive(const fs::path& path) : m_path(path), m_serial(++g_archiveSerial)
 {
     if (!m_file.Open(path, "rb")) {
         throw LayerFailure(ErrorKind::Io, "Opening archive", Utf8FromPath(path), errno);
     }
 }
 
-SharedArchive::SharedArchive(StdFile file, const fs::path& path) : m_path(path), m_file(std::move(file)) {}
+SharedArchive::SharedArchive(StdFile file, const fs::path& path)
+    : m_path(path), m_file(std::move(file)), m_serial(++g_archiveSerial)
+{}
 
 namespace {
 // Reads of at least this size go straight to the file; smaller ones through the window.
@@ -130,6 +139,31 @@ constexpr std::size_t kWindowSize = 256u << 10;
 
 bool SharedArchive::ReadAt(std::uint64_t offset, void* data, std::size_t size)
 {
+#if !defined(_WIN32)
+    if (size >= kDirectRead) {
+        return ReadFileAt(m_file.Handle(), offset, data, size) == static_cast<std::int64_t>(size);
+    }
+    struct Window {
+        std::uint64_t serial = 0; // the archive it holds a piece of; 0: none
+        std::uint64_t start = 0;
+        std::vector<unsigned char> bytes;
+    };
+    thread_local Window window;
+    const bool inWindow = window.serial == m_serial && offset >= window.start && size <= window.bytes.size() &&
+                          offset - window.start <= window.bytes.size() - size;
+    if (!inWindow) {
+        window.serial = 0;
+        window.bytes.resize(kWindowSize);
+        const std::int64_t got = ReadFileAt(m_file.Handle(), offset, window.bytes.data(), kWindowSize);
+        if (got < 0) return false;
+        window.bytes.resize(static_cast<std::size_t>(got));
+        window.start = offset;
+        window.serial = m_serial;
+        if (window.bytes.size() < size) return false;
+    }
+    std::memcpy(data, window.bytes.data() + (offset - window.start), size);
+    return true;
+#else
     std::lock_guard lock(m_mutex);
     if (size >= kDirectRead) return m_file.Seek(offset) && m_file.ReadExact(data, size);
     const bool inWindow =
@@ -146,6 +180,7 @@ bool SharedArchive::ReadAt(std::uint64_t offset, void* data, std::size_t size)
     }
     std::memcpy(data, m_window.data() + (offset - m_windowStart), size);
     return true;
+#endif
 }
 
 std::size_t ArchiveRange::Read(unsigned char* data, std::size_t size)

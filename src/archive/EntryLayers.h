@@ -110,7 +110,9 @@ public:
     const std::filesystem::path& Path() const { return m_path; }
     // Reads exactly size bytes at offset; false when the file ends first or fails. Small
     // reads are served from a window of the file read ahead in one call, so walking many
-    // small entries in order costs a system call per window, not per entry.
+    // small entries in order costs a system call per window, not per entry. On Linux each
+    // thread has a window of its own and reads at an offset without a lock, so the threads
+    // that decode small entries do not wait for each other.
     bool ReadAt(std::uint64_t offset, void* data, std::size_t size);
     // The handle for code that reads before any worker starts (the central directory).
     StdFile& File() { return m_file; }
@@ -118,6 +120,7 @@ public:
 private:
     std::filesystem::path m_path;
     StdFile m_file;
+    std::uint64_t m_serial; // tells this archive's windows from those of an earlier one
     std::mutex m_mutex;
     std::vector<unsigned char> m_window;
     std::uint64_t m_windowStart = 0;

@@ -96,14 +96,16 @@ JobResult RunEntryJob(const EntryJob& job)
     return result;
 }
 
-void CommitBatch(WriteBatch& batch, const CancelFlag& cancel)
+void RunBatch(WriteBatch& batch, const CancelFlag& cancel)
 {
-    for (std::size_t i = 0; i < batch.sinks.size(); ++i) {
-        Guarded(batch.results[i], [&] {
-            if (cancel && cancel->load()) throw LayerFailure(ErrorKind::Cancelled, {});
-            batch.sinks[i]->Commit(batch.rules[i]);
-        });
-        batch.sinks[i].reset(); // closes the file (or removes what a failure left) here
+    batch.results.resize(batch.jobs.size());
+    for (std::size_t i = 0; i < batch.jobs.size(); ++i) {
+        if (cancel && cancel->load()) {
+            batch.results[i].error = ExtractError{ErrorKind::Cancelled, {}, 0, {}};
+        } else {
+            batch.results[i] = RunEntryJob(batch.jobs[i]);
+        }
+        batch.jobs[i] = EntryJob(); // lets go of its folder and archive references here
     }
 }
 

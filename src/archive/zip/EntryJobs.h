@@ -70,20 +70,20 @@ void DecodeAndCheck(const EntryJob& job, CheckedSink& sink, JobResult& result);
 // One entry through its layers into the checked sink.
 JobResult RunEntryJob(const EntryJob& job);
 
-// Small entries decoded and checked on the reading thread, whose files a writer thread
-// makes. Creating a file is the dearest part of a small entry and happens mostly in the
-// kernel; several writers let those creations overlap.
+// Small entries, handed to a writer thread in batches: it decodes and checks each one and
+// makes its file. Creating a file is the dearest part of a small entry and happens mostly
+// in the kernel; several writers let those creations overlap, and the decoding of one
+// batch with the creations of another, on every core.
 struct WriteBatch {
-    std::vector<std::unique_ptr<CheckedSink>> sinks; // checked data, no file yet
-    std::vector<CheckedSink::CommitRules> rules;
+    std::vector<EntryJob> jobs;
     std::vector<JobResult> results;
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = 0; // packed and plain sizes of its entries
     bool submitted = false;
     std::future<void> done;
 };
 
-// Makes the files of a batch in order; each failure stays with its own entry. Once the
-// run is cancelled no further file is made.
-void CommitBatch(WriteBatch& batch, const CancelFlag& cancel);
+// Runs the jobs of a batch in order; each failure stays with its own entry, and an entry
+// that fails its checks leaves no file. Once the run is cancelled no further entry is run.
+void RunBatch(WriteBatch& batch, const CancelFlag& cancel);
 
 } // namespace velmora::extraction

@@ -202,30 +202,22 @@ void Extraction::Dispatch(std::size_t i, EntryJob job, std::string relative)
     } else if (!job.output.folder || job.keepUnnamed) {
         item.done = RunEntryJob(job);
     } else {
-        Stage(job, item);
+        Stage(std::move(job), item);
     }
     m_pending.push_back(std::move(item));
     while (!m_pending.empty() && (FrontReady() || MustWait()))
         FinishOne();
 }
 
-void Extraction::Stage(const EntryJob& job, Pending& item)
+void Extraction::Stage(EntryJob job, Pending& item)
 {
-    JobResult result;
-    auto sink = std::make_unique<CheckedSink>(job.output);
-    Guarded(result, [&] { DecodeAndCheck(job, *sink, result); });
-    if (result.error) {
-        item.done = std::move(result);
-        return;
-    }
+    const ZipIndex::Record& e = m_index[item.index];
     if (!m_batch) m_batch = std::make_shared<WriteBatch>();
-    m_batch->bytes += result.size;
-    m_batch->sinks.push_back(std::move(sink));
-    m_batch->rules.push_back(job.commit);
-    m_batch->results.push_back(std::move(result));
+    m_batch->bytes += e.compressedSize + e.uncompressedSize;
+    m_batch->jobs.push_back(std::move(job));
     item.batch = m_batch;
-    item.slot = m_batch->sinks.size() - 1;
-    if (m_batch->sinks.size() >= kBatchEntries || m_batch->bytes >= kBatchBytes) SubmitBatch();
+    item.slot = m_batch->jobs.size() - 1;
+    if (m_batch->jobs.size() >= kBatchEntries || m_batch->bytes >= kBatchBytes) SubmitBatch();
 }
 
 void Extraction::SubmitBatch()
@@ -233,7 +225,7 @@ void Extraction::SubmitBatch()
     if (!m_batch) return;
     if (!m_writers) m_writers.emplace(kWriterThreads);
     m_batch->submitted = true;
-    m_batch->done = m_writers->Submit([batch = m_batch, cancel = m_options.cancel] { CommitBatch(*batch, cancel); });
+    m_batch->done = m_writers->Submit([batch = m_batch, cancel = m_options.cancel] { RunBatch(*batch, cancel); });
     ++m_batchesInFlight;
     m_batch.reset();
 }

@@ -20,14 +20,16 @@
 
 namespace velmora::extraction {
 
-// Entries whose packed and plain data together stay below this are decoded on the reading
-// thread: for them a handoff to a helper thread costs more than the work. Bigger ones are
-// shared out to the helper threads.
+// Entries whose packed and plain data together stay below this go to the writer threads
+// in batches: for one of them alone a handoff costs more than the work. Bigger ones are
+// shared out to the helper threads, one entry per task.
 constexpr std::uint64_t kInlineLimit = 1u << 20;
-// The files of small entries are made by this many writer threads, in batches of up to
-// kBatchEntries entries or kBatchBytes of data. A file without a name is made without
-// holding its folder's lock, so the creations overlap; only the naming is one at a time.
-// Four writers did better than two on two cores, the pending data stays at a few MiB.
+// Small entries are decoded, checked and made into files by this many writer threads, in
+// batches of up to kBatchEntries entries or kBatchBytes of data. Decoding them there, not
+// on the reading thread, keeps both cores busy through a run of small entries (the helper
+// threads have nothing to do then). A file without a name is made without holding its
+// folder's lock, so the creations overlap; only the naming is one at a time. Four writers
+// did better than two on two cores.
 constexpr unsigned kWriterThreads = 4;
 constexpr std::size_t kBatchEntries = 32;
 constexpr std::uint64_t kBatchBytes = 1u << 20;
@@ -113,14 +115,13 @@ private:
 
     void CancelKeysAhead();
 
-    // Small entries are decoded and checked here and now, and their files made by writer
-    // threads in batches; big ones go to a helper thread. At most two entries per helper
-    // and two batches per writer wait, so memory stays bounded.
+    // Small entries go to the writer threads in batches, big ones to a helper thread each.
+    // At most two entries per helper and two batches per writer wait, so memory stays
+    // bounded.
     void Dispatch(std::size_t i, EntryJob job, std::string relative);
 
-    // Decodes and checks a small entry and adds it to the open batch; one that fails its
-    // checks is done with at once, without a file ever made for it.
-    void Stage(const EntryJob& job, Pending& item);
+    // Adds a small entry to the open batch, which is handed over once full.
+    void Stage(EntryJob job, Pending& item);
 
     void SubmitBatch();
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace velmora {
@@ -51,6 +52,25 @@ std::FILE* OpenFile(const std::filesystem::path& path, const char* mode)
         file = std::fopen(path.c_str(), mode);
     } while (!file && errno == EINTR);
     return file;
+}
+
+std::int64_t ReadFileAt(std::FILE* file, std::uint64_t offset, void* data, std::size_t size)
+{
+    if (offset > static_cast<std::uint64_t>(INT64_MAX) - size) {
+        errno = EINVAL;
+        return -1;
+    }
+    const int fd = fileno(file);
+    auto* bytes = static_cast<unsigned char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t n = pread(fd, bytes + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
 }
 
 } // namespace velmora
